@@ -1,0 +1,31 @@
+# Convenience wrapper around CMake and CTest.
+#   make          build the program, the tools and the tests (build/)
+#   make demo     build, then run the de novo mode on the shipped example
+#   make test     build and run every test, then again under AddressSanitizer + UBSan
+JOBS ?= 2
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+
+.PHONY: all build demo test test-release test-asan clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	./examples/run_demo.sh $(BUILD)
+
+test: test-release test-asan
+
+test-release: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEREVAN_SANITIZE=ON -DSEREVAN_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

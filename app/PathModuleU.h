@@ -1,0 +1,27 @@
+// Program entry: usage text, command-line scan, option checks and mode dispatch.
+#pragma once
+
+#include <string>
+
+#include "app/InputParameter.h"
+
+// Largest species count accepted: every path node carries a table of 2^N flags and the
+// forward table of a group holds 2^N doubles per node (see README, "Limits").
+inline constexpr int kMaxSpecies = 16;
+
+// Prints the usage text.
+void PrintReadme();
+
+// Writes the defaults into the record.
+void SetDefaultParam(INPUTPARAMETER* param);
+
+// Scans the command line into the record. Returns 0 when the run may go on; otherwise the
+// exit status, after printing a one-line message on standard output.
+int ParseInputParam(INPUTPARAMETER* param, int argc, char** argv);
+
+// Checks the option values the later stages need; returns an empty string when they are
+// usable, else a one-line message naming the option and its range.
+std::string CheckParamValues(const INPUTPARAMETER& param);
+
+// The whole program: returns the process exit status.
+int SerevanMain(int argc, char** argv);

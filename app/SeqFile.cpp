@@ -1,0 +1,114 @@
+// Readers of the multi-species sequence file and of the aligned sequence file.
+#include "app/SeqFile.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "app/TextLines.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads every record: names and the kept text of each.
+bool ReadRecords(const CString& file, bool gaps, std::vector<std::string>& names, std::vector<std::string>& texts,
+                 std::string& err)
+{
+    FilePtr f(std::fopen(file.c_str(), "r"));
+    if (!f) {
+        err = std::string("cannot open sequence file ") + file.c_str();
+        return false;
+    }
+    std::string line;
+    while (ReadTextLine(f.get(), line)) {
+        if (line[0] == '>') {
+            names.push_back(StripLineFeed(line));
+            texts.emplace_back();
+            continue;
+        }
+        if (texts.empty()) continue;  // text before the first header belongs to no record
+        std::string& text = texts.back();
+        for (char ch : line) {
+            char c = ch;
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if ((c >= 'A' && c <= 'Z') || (gaps && c == '-'))
+                text.push_back(c);
+            else
+                break;
+        }
+    }
+    return true;
+}
+
+void CodeRecords(int nSeq, const std::vector<std::string>& names, const std::vector<std::string>& texts,
+                 std::vector<int>& lengths, std::vector<CString>& outNames, std::vector<std::vector<int>>& seqs)
+{
+    lengths.assign(nSeq, 0);
+    outNames.assign(nSeq, CString());
+    seqs.assign(nSeq, std::vector<int>());
+    for (int i = 0; i < nSeq; ++i) {
+        outNames[i] = names[i].c_str();
+        lengths[i] = static_cast<int>(texts[i].size());
+        seqs[i].resize(texts[i].size());
+        for (size_t j = 0; j < texts[i].size(); ++j) seqs[i][j] = NucleotideCode(texts[i][j]);
+    }
+}
+
+}  // namespace
+
+int NucleotideCode(char c)
+{
+    switch (c) {
+    case 'A': return 0;
+    case 'C': return 1;
+    case 'G': return 2;
+    case 'T': return 3;
+    case '-': return 4;
+    default: return -1;
+    }
+}
+
+int CountSequences(const char* file)
+{
+    FilePtr f(std::fopen(file, "r"));
+    if (!f) return -1;
+    std::string line;
+    int n = 0;
+    while (ReadTextLine(f.get(), line))
+        if (line[0] == '>') ++n;
+    return n;
+}
+
+bool ReadinSeq(const CString& file, int nSeq, std::vector<int>& lengths, std::vector<CString>& names,
+               std::vector<std::vector<int>>& sequences, std::string& err)
+{
+    std::vector<std::string> n, t;
+    if (!ReadRecords(file, false, n, t, err)) return false;
+    if (static_cast<int>(n.size()) < nSeq) {
+        err = std::string("sequence file ") + file.c_str() + " holds " + std::to_string(n.size()) +
+              " records, expected " + std::to_string(nSeq);
+        return false;
+    }
+    CodeRecords(nSeq, n, t, lengths, names, sequences);
+    return true;
+}
+
+bool ReadinAlignment(const CString& file, int nSeq, std::vector<int>& lengths, std::vector<CString>& names,
+                     std::vector<std::vector<int>>& sequences, std::string& err)
+{
+    std::vector<std::string> n, t;
+    if (!ReadRecords(file, true, n, t, err)) {
+        err = std::string("cannot open aligned sequence file ") + file.c_str();
+        return false;
+    }
+    if (static_cast<int>(n.size()) != nSeq) {
+        err = std::string("aligned sequence file ") + file.c_str() + " holds " + std::to_string(n.size()) +
+              " records, expected one per species (" + std::to_string(nSeq) + ")";
+        return false;
+    }
+    CodeRecords(nSeq, n, t, lengths, names, sequences);
+    return true;
+}

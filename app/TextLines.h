@@ -1,0 +1,12 @@
+// Whole-line text input shared by every reader: lines of any length are read whole.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Reads the next line into line, its line feed included when the file has one.
+// Returns false at the end of the file (line empty).
+bool ReadTextLine(std::FILE* f, std::string& line);
+
+// The line without one final line feed (a carriage return before it stays).
+std::string StripLineFeed(const std::string& line);

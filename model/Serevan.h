@@ -1,0 +1,262 @@
+// CSerevan: the whole state of one module-sampling run and every move on it.
+//
+// The implementation is split by concern over the files of model/:
+//   Serevan.cpp     lifecycle, initial parameters, background, maintenance
+//   Emissions.cpp   position scores and node emissions
+//   Forward.cpp     module-state transitions and forward summation
+//   Ancestors.cpp   ancestral background bases and aligned motif sites
+//   Backward.cpp    backward sampling of module states, edge columns
+//   Updates.cpp     parameter updates (plain and collapsed)
+//   Widths.cpp      motif width moves
+//   PathMoves.cpp   module states on a path, alignment moves
+//   Loop.cpp        the Gibbs sampler main loop and its side files
+//   Calls.cpp       site and module calls
+//   Report.cpp      motif scores and the result report
+//   Scanning.cpp    known-motif scanning (aligned and unaligned)
+//   Selection.cpp   motif selection
+//
+// Conventions: N species, G groups, K motifs, A stored alignments per group. The sequence
+// of species s in group g has slot s*G + g in every per-sequence table. Motif matrices hold
+// base b of column j at 4j + b. Subset codes carry bit s for species s. Log zero is -1e100.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "align/AlignPath.h"
+#include "app/InputParameter.h"
+#include "app/MyString.h"
+
+// Statistics of one edge column of one motif over the sites of one sweep; motif k, edge e
+// at index 4k + e (e: 0 base before the site, 1 first base, 2 last base, 3 base after).
+struct SITECOL {
+    std::vector<int> speciesCount;  // single-species sites: base b of species s at 4s + b
+    int ancCount[4] = {0, 0, 0, 0}; // aligned sites: ancestral base of the column
+    int subCount[4] = {0, 0, 0, 0}; // aligned sites: descendant bases that differ from the ancestor
+    int sameCount[4] = {0, 0, 0, 0};// aligned sites: descendant bases equal to the ancestor
+    int transitionNum = 0;          // aligned sites: descendant differs by a transition
+    int transversionNum = 0;        // aligned sites: descendant differs by a transversion
+};
+
+// Per node of one backward pass: the ancestral base drawn there and, at the first node of an
+// aligned motif site, the motif and its strand.
+struct ANCSEQMOTIF {
+    int ancBase = -1;     // ancestral base in sequence orientation, -1 if none
+    int motifIndex = -1;  // first node of an aligned site: motif k; -1 elsewhere
+    bool forward = true;  // first node of an aligned site: false on the reverse strand
+};
+
+// A stretch of one sequence (0-based, inclusive bounds).
+struct SEQREGION {
+    int species = -1;
+    int group = -1;
+    int start = -1;
+    int end = -1;
+};
+
+// One called motif site.
+struct OUTPUTSITE {
+    int species = 0;
+    int group = 0;
+    bool strand = true;      // true: reads on the given strand
+    int position = 0;        // first base on the given strand, 0-based
+    double maxFreq = 0.0;    // largest per-position site count over the site, divided by T
+    double alignFreq = 0.0;  // summed alignment counts over the site, divided by width * T
+    std::string text;        // the site's bases as letters, read on its strand
+    int width = 0;           // motif width when the site was called
+};
+
+// One called module.
+struct MODULEREGION {
+    int group = 0;
+    int start = 0;
+    int end = 0;              // one past the last base of the rightmost-ending site
+    std::vector<int> site;    // (signed motif code, position) per called site inside
+    int siteNum = 0;
+};
+
+// Called-site summary of one species.
+struct SPECIESSUMMARY {
+    std::vector<int> siteCount;               // called sites of motif k (K + 1 entries)
+    std::vector<std::vector<int>> baseCount;  // per motif: base b in column j at 4j + b
+};
+
+class CSerevan {
+public:
+    CSerevan();
+    virtual ~CSerevan();
+    CSerevan(const CSerevan&) = delete;
+    CSerevan& operator=(const CSerevan&) = delete;
+
+    // ---- lifecycle and maintenance (Serevan.cpp) ----
+    void SetProgramParam(const INPUTPARAMETER* param);
+    void InitialSeq(int nSpecies, int nGroup, int* const* seq, const int* seqLen, CString* names,
+                    int* const* templates, const int* templateLen);
+    void Initialize(const int* width);
+    void InitialParameter(double* const* pwm, const double* motifPr);
+    void InitialParameter(double enterPr, const double* motifPr, double* const* pwm, double bgSubRate,
+                          double motifSubRate);
+    void GetAlignPath(ALIGNPATH* paths, double* scores, int* info, int nAlign);
+    void MSBuildBackground();
+    void ClearSuffStat();
+    void CalMotifPhi();
+    void RenewWdParameters(int k, int oldWidth);
+    void FreeMem();
+
+    // ---- emissions (Emissions.cpp) ----
+    void CalLogPrPos(double** table, int g);
+    void CalculateEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode);
+    double CalMotifEmission(int k, int n, const int* species, const int* pos, int g);
+    double CalBgLikelihood(int g, const ALIGNNODE* path);
+
+    // ---- forward summation (Forward.cpp) ----
+    bool Compatible(const ALIGNNODE* path, int t, int c, int cPrev);
+    double CalTransition(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, int nStates);
+    double PathForwardSummation(double* fwd, double** table, const ALIGNNODE* path, int g, int nRow, int nStates);
+
+    // ---- ancestral sampling (Ancestors.cpp) ----
+    void SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int g, int k, ANCSEQMOTIF* anc);
+    void SampleBgAncestor(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF* anc);
+
+    // ---- backward sampling (Backward.cpp) ----
+    void PathBackwardSample(const double* fwd, double** table, const ALIGNNODE* path, int g, int nStates);
+    int CalCondStatePr(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, double* out,
+                       int nStates);
+    int SampleModuleState(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates,
+                          int g, ANCSEQMOTIF* anc);
+    void CollectSiteCol(const ANCSEQMOTIF* anc, const ALIGNNODE* path, int nNode, int g);
+
+    // ---- parameter updates (Updates.cpp) ----
+    double UpdateParameter(int iteration);
+    double CollapseParameter(int iteration);
+
+    // ---- width moves (Widths.cpp) ----
+    void UpdateWidth();
+    double BayesFactorWidth(int k, int move, int* column);
+
+    // ---- path moves (PathMoves.cpp) ----
+    double SampleSeqGivenPath(int group);
+    double SampleSeqGivenPath(int group, int repeats);
+    double CalFSGivenPath(int group, int repeats);
+    double SampleSeqPathMH(int group, int proposal);
+    int FindOptPath(int group);
+    void GenAlignGivenPhi(int group);
+
+    // ---- main loop (Loop.cpp) ----
+    void GibbsSampler();
+
+    // ---- site and module calls (Calls.cpp) ----
+    void DefineMotifSites(int T);
+    void ConstructSiteLink(int k, std::vector<SEQREGION>& stretches, int count, const int* offsets,
+                           const bool* strands, int T);
+    void DetermineModule(int T);
+
+    // ---- report (Report.cpp) ----
+    void Summary();
+    void CalMotifBayesScore(double* scores);
+    void OutputMotifSites(const double* scores);
+
+    // ---- known-motif scanning (Scanning.cpp) ----
+    double Scanning(bool detail);
+    void ConservePos(int group, int align, std::vector<std::vector<char>>& marks);
+    void DefineScanMotifSites(int T);
+    void OutputDetailMod(const std::vector<std::vector<char>>& marks);
+    void GibbsScanUnalign();
+
+    // ---- motif selection (Selection.cpp) ----
+    void MotifSelection(double* const* matrices, const int* widths, int M, const CString* names);
+
+    // ================= run settings =================
+    int m_nSpeciesNum = 0;        // N
+    int m_nMotifNum = 0;          // K
+    int m_nKnownMotifNum = 0;     // leading motifs with given matrices, never re-drawn
+    int m_nMinWidth = 0;          // -w: lower bound of width moves
+    int m_nMaxWidth = 0;          // -W: upper bound of width moves
+    int m_nIterNum = 0;           // -n
+    bool m_bBothStrand = true;    // -r
+    bool m_bMaskLowComplex = false; // -M
+    bool m_bMotifMode = false;    // -s
+    bool m_bFixMotifPr = false;   // -q given
+    double m_dAlignUpdatePr = 0;  // -u
+    bool m_bCollapse = false;     // -c
+    double m_dPostCutoff = 0.5;   // -p
+    CString m_sOutFile;           // -o
+    CString m_sCommandLine;       // banner plus command-line echo
+    int m_nWidthPrior = 10;       // mean of the Poisson prior on motif width
+
+    // ================= sequences (borrowed from the driver) =================
+    int m_nGroupNum = 0;                      // G
+    std::vector<std::vector<int>> m_pSeqLen;  // [s][g] length
+    std::vector<std::vector<int*>> m_pSeq;    // [s][g] codes (borrowed)
+    CString* m_pSeqName = nullptr;            // slot s*G + g (borrowed)
+    int* const* m_pTemplate = nullptr;        // per group (borrowed; null in the aligned scan)
+    const int* m_pTemplateLen = nullptr;      // per group (borrowed)
+
+    // ================= alignments (borrowed from the driver) =================
+    int m_nAlignNum = 0;                 // A
+    ALIGNPATH* m_pAlignPath = nullptr;   // G*A paths; alignment j of group g at g*A + j
+    double* m_pAlignScore = nullptr;     // G*A log-odds scores
+    int* m_pAlignInfo = nullptr;         // 3*G*A: transitions, transversions, identities
+    std::vector<int> m_pCurAlign;        // [g] index of the current alignment
+
+    // ================= model parameters =================
+    std::vector<int> m_pMotifWidth;                          // K+1; element K is 1
+    std::vector<std::vector<double>> m_pPWM;                 // [k] 4*w_k log probabilities
+    std::vector<double> m_pMotifPr;                          // K+1 log segment-type probabilities
+    double m_dTranPr[2][2] = {{0, 0}, {0, 0}};               // log [from][to], 0 bg, 1 module
+    double m_dBgSubst[4][4] = {};                            // log background substitution a -> b
+    double m_dMotifSubRate = 0.01;                           // lambda (plain)
+    std::vector<std::vector<std::array<double, 16>>> m_pMotifPhi;  // [k][j] log a -> b at 4a + b
+    std::vector<std::array<double, 20>> m_pSpeciesBg;        // [s] background table
+    std::array<double, 20> m_pBg{};                          // pooled background table
+
+    // ================= priors =================
+    int m_nTranPrior[4] = {1, 1, 1, 1};   // [from][to] flattened
+    std::vector<int> m_pMotifPrior;        // K+1 ones
+    int m_nPWMPrior[4] = {1, 1, 1, 1};
+
+    // ================= sufficient statistics of one sweep =================
+    double m_dTranCount[2][2] = {{0, 0}, {0, 0}};       // single-species moving blocks + closing transitions
+    double m_dAlignTranCount[2][2] = {{0, 0}, {0, 0}};  // moving blocks of two or more species
+    std::vector<int> m_pMotifCount;                     // K+1 sampled segment types
+    std::vector<std::vector<int>> m_pSiteCount;         // [k] 4*w_k column base counts
+    std::vector<SITECOL> m_pEdgeStat;                   // 4*K edge records
+    int m_nBgAncCount[4] = {0, 0, 0, 0};
+    int m_nBgSubCount[4][4] = {};
+    int m_nMotifSubCount[2] = {0, 0};                   // [0] redrawn, [1] kept
+
+    // ================= posterior accumulators =================
+    int m_nBurnIn = 0;
+    bool m_bSampling = false;
+    std::vector<double> m_pWidthSum;                        // [k]
+    std::vector<std::vector<std::vector<int>>> m_pSiteFreq; // [k][slot][pos]
+    std::vector<std::vector<int>> m_pModuleFreq;            // [slot][pos]
+    std::vector<std::vector<int>> m_pAlignFreq;             // [slot][pos]
+    std::vector<std::vector<int>> m_pRefAlignFreq;          // [g][pos of species 0]
+    double m_dLogLik = 0, m_dLogLikSum = 0, m_dLogAncPr = 0, m_dLogPost = 0, m_dLogPostSum = 0;
+
+    // ================= results =================
+    std::vector<std::vector<double>> m_pSiteMatrix;         // [k] base frequencies of called sites
+    std::vector<std::vector<OUTPUTSITE>> m_pOutputSite;     // [k] called sites; empty until sites are called
+    bool m_bSitesDefined = false;                           // the site lists exist
+    std::vector<std::vector<MODULEREGION>> m_pModuleList;   // [s] called modules
+    std::vector<SPECIESSUMMARY> m_pSpeciesSummary;          // [s]
+
+    // ================= private working state, by concern =================
+    // (each concern keeps its own helpers and workspaces below its own heading)
+
+    // -- emissions --
+
+    // -- forward --
+
+    // -- backward --
+
+    // -- updates and widths --
+
+    // -- path moves --
+
+    // -- calls and report --
+
+    // -- scanning and selection --
+};

@@ -1,0 +1,80 @@
+// Random draws from the one process-wide stream.
+#include "numeric/StochasticDistribution.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "numeric/SeqMotifBasic.h"
+
+namespace {
+constexpr double kClosedOpen = 4.656612873077393e-10;  // 2^-31
+constexpr double kOpenDenominator = 2147483649.0;      // 2^31 + 1
+
+double OpenUnit() { return (static_cast<double>(RandomInt()) + 1.0) / kOpenDenominator; }
+}  // namespace
+
+void SeedRandom(unsigned seed) { std::srand(seed); }
+
+int RandomInt() { return std::rand(); }
+
+double CStochasticDistribution::Uniform(double a, double b)
+{
+    return (b - a) * static_cast<double>(RandomInt()) * kClosedOpen + a;
+}
+
+double CStochasticDistribution::Gamma(int k)
+{
+    if (k <= 0) return 0.0;
+    if (k > 999) {
+        double u1 = OpenUnit();
+        double u2 = OpenUnit();
+        double z = std::cos(6.2831853 * u1) * std::sqrt(-2.0 * std::log(u2));
+        double g = k * (1.0 + z * std::sqrt(1.0 / k));
+        return g < 1e-20 ? 1e-20 : g;
+    }
+    double g = 0.0;
+    for (int i = 0; i < k; ++i) g -= std::log(OpenUnit());
+    return g;
+}
+
+double CStochasticDistribution::Beta(int a, int b)
+{
+    double ga = Gamma(a);
+    double gb = Gamma(b);
+    return ga / (ga + gb);
+}
+
+void CStochasticDistribution::Dirichlet(const int* alpha, int K, double* out)
+{
+    if (K <= 0) return;
+    double sum = 0.0;
+    for (int k = 0; k < K; ++k) {
+        out[k] = Gamma(alpha[k]);
+        sum += out[k];
+    }
+    for (int k = 0; k < K; ++k) out[k] /= sum;
+}
+
+int CStochasticDistribution::Discrete(double* w, int K)
+{
+    for (int k = 1; k < K; ++k) w[k] = LogSum(w[k - 1], w[k]);
+    double total = w[K - 1];
+    for (int k = 0; k < K; ++k) {
+        double x = w[k] - total;
+        w[k] = x > -300.0 ? std::exp(x) : 0.0;
+        if (w[k] > 0.9999999999) w[k] = 1.01;
+    }
+    w[K - 1] = 1.01;
+    double u = OpenUnit();
+    for (int k = 0; k < K; ++k)
+        if (w[k] > u) return k;
+    return K - 1;  // not reached: the last entry is 1.01
+}
+
+int CStochasticDistribution::Bin(int n, double p)
+{
+    int count = 0;
+    for (int i = 0; i < n; ++i)
+        if (p > static_cast<double>(RandomInt()) * kClosedOpen) ++count;
+    return count;
+}

@@ -1,0 +1,32 @@
+// Random draws. Every random number of the program comes from one process-wide stream,
+// the C library generator: SeedRandom sets it, RandomInt reads one value (0 .. 2^31-1).
+//
+// Two ways turn one value r into a number between 0 and 1, each in fixed places:
+//   closed-open  r * 4.656612873077393e-10      in [0, 1)  (Uniform, Bin)
+//   open         (r + 1) / 2147483649            in (0, 1)  (Discrete, every log in the gamma draws)
+#pragma once
+
+// Seeds the one stream of the process.
+void SeedRandom(unsigned seed);
+
+// One value of the stream, 0 .. 2147483647.
+int RandomInt();
+
+// Stateless front end to the stream; two instances draw from the same stream.
+class CStochasticDistribution {
+public:
+    // (b - a) * r * 2^-31 + a: one value of the stream.
+    double Uniform(double a, double b);
+    // Ga / (Ga + Gb) with integer-shape gamma draws, Ga first.
+    double Beta(int a, int b);
+    // out[k] = G(alpha[k]) for k in order, then normalised; nothing for K <= 0.
+    void Dirichlet(const int* alpha, int K, double* out);
+    // Index drawn in proportion to exp(logWeights). The array is overwritten with the
+    // cumulative distribution (entries above 0.9999999999 and the last set to 1.01).
+    int Discrete(double* logWeights, int K);
+    // Number of n trials with p > r * 2^-31.
+    int Bin(int n, double p);
+    // Gamma draw of integer shape k (mean k): sum of k unit exponentials for k <= 999,
+    // normal approximation above, 0 for k <= 0.
+    double Gamma(int k);
+};

@@ -1,0 +1,1 @@
+// Shared code of the companion tools.

@@ -1,0 +1,2 @@
+// Evaluator: filled in by the evaluator work.
+int main() { return 0; }

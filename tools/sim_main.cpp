@@ -1,0 +1,2 @@
+// Simulator: filled in by the simulator work.
+int main() { return 0; }
