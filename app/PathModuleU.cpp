@@ -125,7 +125,7 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (!(p.dPostCutoff >= 0.0 && p.dPostCutoff <= 1.0)) return "-p must be within 0 and 1";
     if (!(p.dAlignUpdatePr >= 0.0 && p.dAlignUpdatePr <= 1.0)) return "-u must be within 0 and 1";
     if (p.bMotifPr && !(p.dMotifPr > 0.0 && p.dMotifPr < 1.0)) return "-q must be within 0 and 1 (exclusive)";
-    const bool denovo = !p.bScanAligned && !p.bScanUnaligned && !p.bMotifSelection;
+    const bool denovo = ChooseMode(p) == RunMode::DeNovo;
     if (denovo && !p.bMotifMode) {
         // Each motif starts with probability q (or the module exit probability 1/(0.8 L)); the
         // module background keeps 1 - K q, which must stay positive.
@@ -136,7 +136,15 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     }
     if (denovo && p.bMotifMode && p.bMotifPr && p.nMotifNum * p.dMotifPr >= 1.0)
         return "-K times -q must be below 1 (the module background needs a positive probability)";
-    if (p.bMotifSelection && !p.bScanAligned && !p.bScanUnaligned) {
+    const RunMode mode = ChooseMode(p);
+    if (mode == RunMode::ScanUnaligned || mode == RunMode::MotifSelection) {
+        if (!(p.dBgMutationRate > 0.0 && p.dBgMutationRate < 1.0)) return "-b must be within 0 and 1 (exclusive)";
+        if (!(p.dMotifMutationRate > 0.0 && p.dMotifMutationRate < 1.0))
+            return "-f must be within 0 and 1 (exclusive)";
+    }
+    if (mode == RunMode::ScanUnaligned && !(p.dModuleStartPr > 0.0 && p.dModuleStartPr < 1.0))
+        return "-R must be within 0 and 1 (exclusive)";
+    if (mode == RunMode::MotifSelection) {
         if (!p.bCandidateNumGiven || p.nCandidateMotifNum < 1)
             return "-B needs -T, the number of candidate matrices (at least 1)";
         if (!p.bMotifPr) return "-B needs -q, the site probability of each motif";
@@ -144,6 +152,14 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
             return "-K times -q must be below 1 (the module background needs a positive probability)";
     }
     return "";
+}
+
+RunMode ChooseMode(const INPUTPARAMETER& p)
+{
+    if (p.bScanAligned) return RunMode::ScanAligned;
+    if (p.bScanUnaligned) return RunMode::ScanUnaligned;
+    if (p.bMotifSelection) return RunMode::MotifSelection;
+    return RunMode::DeNovo;
 }
 
 int SerevanMain(int argc, char** argv)
@@ -158,7 +174,8 @@ int SerevanMain(int argc, char** argv)
     if (status != 0) return status;
     SeedRandom(param.bSeedGiven ? param.nSeed : static_cast<unsigned>(std::time(nullptr)));
 
-    if (param.bScanAligned) return RunModuleScan(&param) == -1 ? 1 : 0;
+    const RunMode mode = ChooseMode(param);
+    if (mode == RunMode::ScanAligned) return RunModuleScan(&param) == -1 ? 1 : 0;
 
     int nSeq = CountSequences(param.strSeqFile.c_str());
     if (nSeq < 1) {
@@ -169,8 +186,8 @@ int SerevanMain(int argc, char** argv)
         std::puts("All species must have the same number of sequences!");
         return 1;
     }
-    if (param.bScanUnaligned) return RunModuleScanUnalign(&param, nSeq) == -1 ? 1 : 0;
-    if (param.bMotifSelection) return RunMotifSelection(&param, nSeq) == -1 ? 1 : 0;
+    if (mode == RunMode::ScanUnaligned) return RunModuleScanUnalign(&param, nSeq) == -1 ? 1 : 0;
+    if (mode == RunMode::MotifSelection) return RunMotifSelection(&param, nSeq) == -1 ? 1 : 0;
 
     CString info = param.strOutputFile + ".info";
     if (std::FILE* f = std::fopen(info.c_str(), "a+")) {

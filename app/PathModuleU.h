@@ -23,5 +23,9 @@ int ParseInputParam(INPUTPARAMETER* param, int argc, char** argv);
 // usable, else a one-line message naming the option and its range.
 std::string CheckParamValues(const INPUTPARAMETER& param);
 
+// The run mode chosen by the options: -P wins over -F, -F over -B, otherwise de novo.
+enum class RunMode { ScanAligned, ScanUnaligned, MotifSelection, DeNovo };
+RunMode ChooseMode(const INPUTPARAMETER& param);
+
 // The whole program: returns the process exit status.
 int SerevanMain(int argc, char** argv);
