@@ -255,6 +255,12 @@ public:
     // -- updates and widths --
 
     // -- path moves --
+    void ScoreGroup(int g);                                        // position tables of group g
+    double ForwardOnPath(int g, int j, std::vector<double>& fwd);  // forward over stored alignment j
+    double AlignScore(int g, int j) const;                         // proposal score (0 without scores)
+    std::vector<std::vector<double>> m_posTable;                   // [s] (2K+1) per position, reused
+    std::vector<double*> m_posTablePtr;                            // views of m_posTable
+    std::vector<double> m_fwdTable[2];                             // forward tables, reused
 
     // -- calls and report --
 

@@ -1,0 +1,105 @@
+// The Gibbs sampler main loop of the de novo run: burn-in, the choice between an alignment
+// move and plain re-sampling, width moves from the first fifth on, parameter updates, the
+// ".info" iteration lines, accumulation, and the end-of-run calls and side files.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "model/Serevan.h"
+#include "numeric/StochasticDistribution.h"
+
+namespace {
+
+// One updating progress line on standard error, only when it is a terminal.
+class Progress {
+public:
+    explicit Progress(int total) : total_(total), tty_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+    ~Progress()
+    {
+        if (tty_ && shown_) std::fputs("\r\033[K", stderr);
+    }
+    void Show(int done)
+    {
+        if (!tty_) return;
+        auto now = Clock::now();
+        if (shown_ && now - last_ < std::chrono::milliseconds(250) && done < total_) return;
+        last_ = now;
+        shown_ = true;
+        double elapsed = std::chrono::duration<double>(now - start_).count();
+        double left = done > 0 ? elapsed * (total_ - done) / done : 0.0;
+        std::fprintf(stderr, "\riteration %d of %d, elapsed %.0f s, about %.0f s left\033[K", done, total_, elapsed,
+                     left);
+        std::fflush(stderr);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    int total_;
+    bool tty_;
+    bool shown_ = false;
+    Clock::time_point start_, last_;
+};
+
+}  // namespace
+
+void CSerevan::GibbsSampler()
+{
+    const int K = m_nMotifNum, G = m_nGroupNum;
+    MSBuildBackground();
+    std::fill(m_pWidthSum.begin(), m_pWidthSum.end(), 0.0);
+    m_dLogLikSum = 0.0;
+    m_dLogPostSum = 0.0;
+    m_bSampling = false;
+
+    int proposal = 1;  // stored alignment proposed at the next alignment move
+    m_nBurnIn = m_nIterNum / 2;
+    const CString infoFile = m_sOutFile + ".info";
+    Progress progress(m_nIterNum);
+
+    for (int i = 0; i < m_nIterNum; ++i) {
+        if (i >= m_nBurnIn) m_bSampling = true;
+        m_dLogLik = m_dLogAncPr = m_dLogPost = 0.0;
+        ClearSuffStat();
+
+        const double u = RandomInt() / 2147483647.0;
+        if (m_dAlignUpdatePr > u && m_nAlignNum > 1) {
+            if (proposal == 0) {
+                for (int g = 0; g < G; ++g) GenAlignGivenPhi(g);
+                proposal = 1;
+            }
+            for (int g = 0; g < G; ++g) m_dLogLik += SampleSeqPathMH(g, proposal);
+            proposal = (proposal + 1) % m_nAlignNum;
+        } else {
+            for (int g = 0; g < G; ++g) m_dLogLik += SampleSeqGivenPath(g);
+        }
+
+        if (i >= m_nIterNum / 5) UpdateWidth();
+        const double r = m_bCollapse ? CollapseParameter(i) : UpdateParameter(i);
+        m_dLogPost = r + m_dLogAncPr;
+
+        if (i % 10 == 0) {
+            if (std::FILE* f = std::fopen(infoFile.c_str(), "a+")) {
+                std::fprintf(f, "Iteration %d\n", i + 1);
+                std::fclose(f);
+            }
+        }
+        if (m_bSampling) {
+            for (int k = 0; k < K; ++k) m_pWidthSum[k] += m_pMotifWidth[k];
+            m_dLogLikSum += m_dLogLik;
+            m_dLogPostSum += m_dLogPost;
+        }
+        progress.Show(i + 1);
+    }
+
+    const int T = m_nIterNum - m_nBurnIn;
+    if (!m_bMotifMode) WriteCountTable(m_sOutFile + "_Pm.txt", m_pModuleFreq);
+    DefineMotifSites(T);
+    if (!m_bMotifMode) DetermineModule(T);
+    Summary();
+    std::vector<double> scores(K, 0.0);
+    CalMotifBayesScore(scores.data());
+    if (!m_bMotifMode) WriteModuleList(m_sOutFile + "module.txt");
+    OutputMotifSites(scores.data());
+}

@@ -1,0 +1,84 @@
+// Module states on a group's path and the alignment moves: re-sampling on the current
+// alignment, the independence Metropolis-Hastings switch between stored alignments, the
+// best stored alignment, and fresh proposals under the current substitution matrix.
+#include <cmath>
+
+#include "model/Serevan.h"
+#include "numeric/StochasticDistribution.h"
+
+void CSerevan::ScoreGroup(int g)
+{
+    const int N = m_nSpeciesNum, width = 2 * m_nMotifNum + 1;
+    if (static_cast<int>(m_posTable.size()) < N) m_posTable.resize(N);
+    m_posTablePtr.resize(N);
+    for (int s = 0; s < N; ++s) {
+        size_t need = static_cast<size_t>(width) * static_cast<size_t>(m_pSeqLen[s][g]);
+        if (m_posTable[s].size() < need) m_posTable[s].resize(need);
+        m_posTablePtr[s] = m_posTable[s].data();
+    }
+    CalLogPrPos(m_posTablePtr.data(), g);
+}
+
+double CSerevan::ForwardOnPath(int g, int j, std::vector<double>& fwd)
+{
+    const ALIGNNODE* path = m_pAlignPath[g * m_nAlignNum + j].data();
+    const int nRow = PathNodeNum(path) + 1, nStates = 1 << m_nSpeciesNum;
+    size_t need = static_cast<size_t>(nRow) * static_cast<size_t>(nStates);
+    if (fwd.size() < need) fwd.resize(need);
+    return PathForwardSummation(fwd.data(), m_posTablePtr.data(), path, g, nRow, nStates);
+}
+
+double CSerevan::AlignScore(int g, int j) const
+{
+    return m_pAlignScore ? m_pAlignScore[g * m_nAlignNum + j] : 0.0;
+}
+
+double CSerevan::SampleSeqGivenPath(int group) { return SampleSeqGivenPath(group, 1); }
+
+double CSerevan::SampleSeqGivenPath(int group, int repeats)
+{
+    const int j = m_pCurAlign[group];
+    ScoreGroup(group);
+    const double F = ForwardOnPath(group, j, m_fwdTable[0]);
+    const ALIGNNODE* path = m_pAlignPath[group * m_nAlignNum + j].data();
+    for (int r = 0; r < repeats; ++r)
+        PathBackwardSample(m_fwdTable[0].data(), m_posTablePtr.data(), path, group, 1 << m_nSpeciesNum);
+    return F;
+}
+
+double CSerevan::CalFSGivenPath(int group, int repeats) { return SampleSeqGivenPath(group, repeats); }
+
+double CSerevan::SampleSeqPathMH(int group, int proposal)
+{
+    ScoreGroup(group);
+    const int current = m_pCurAlign[group];
+    const double Fc = ForwardOnPath(group, current, m_fwdTable[0]);
+    const double Fp = ForwardOnPath(group, proposal, m_fwdTable[1]);
+    // Each likelihood is corrected by the proposal score of its own alignment.
+    const double delta = (Fp - AlignScore(group, proposal)) - (Fc - AlignScore(group, current));
+    bool accept = delta > 0.0;
+    if (!accept && delta > -300.0) {
+        CStochasticDistribution draw;
+        accept = std::exp(delta) > draw.Uniform(0.0, 1.0);
+    }
+    if (accept) m_pCurAlign[group] = proposal;
+    const int kept = accept ? 1 : 0;
+    const ALIGNNODE* path = m_pAlignPath[group * m_nAlignNum + m_pCurAlign[group]].data();
+    PathBackwardSample(m_fwdTable[kept].data(), m_posTablePtr.data(), path, group, 1 << m_nSpeciesNum);
+    return accept ? Fp : Fc;
+}
+
+int CSerevan::FindOptPath(int group)
+{
+    ScoreGroup(group);
+    int best = 0;
+    double bestR = 0.0;
+    for (int j = 0; j < m_nAlignNum; ++j) {
+        const double R = ForwardOnPath(group, j, m_fwdTable[0]) - AlignScore(group, j);
+        if (j == 0 || R > bestR) {
+            best = j;
+            bestR = R;
+        }
+    }
+    return best;
+}
