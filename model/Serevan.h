@@ -253,6 +253,19 @@ public:
     // -- backward --
 
     // -- updates and widths --
+private:
+    // The parameter update, one function per step; `collapse` sets posterior means where
+    // the plain update draws. Each step returns its term of the log-posterior value.
+    double RunParameterUpdate(int iteration, bool collapse);
+    double UpdateModuleEntry(bool collapse);
+    double UpdateMotifTypePr(bool collapse);
+    double UpdateMotifMatrices(bool collapse);
+    double UpdateBgBase();
+    double UpdateBgSubst();
+    double UpdateMotifSubRate();
+    // Re-shapes the base counts of motif k after an accepted width move.
+    void ShiftSiteCount(int k, int move, const int* column);
+public:
 
     // -- path moves --
 
