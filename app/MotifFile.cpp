@@ -193,8 +193,8 @@ int ReadMotifFile(const CString& file, std::vector<std::vector<double>>& pwm, st
     if (sitePr) {
         if (!ReadReals(src, M, "the expected site numbers", pr, err)) return -1;
         for (int m = 0; m < M; ++m)
-            if (pr[m] < 0.0) {
-                err = src.Where() + "site number of matrix " + std::to_string(m + 1) + " is negative";
+            if (!(pr[m] > 0.0)) {
+                err = src.Where() + "site number of matrix " + std::to_string(m + 1) + " must be greater than 0";
                 return -1;
             }
     }

@@ -19,7 +19,10 @@
 //
 // Every reader refuses a file it cannot open or whose content does not fit the format with
 // a one-line message in err naming the file and the line ("m.txt line 7: ..."); on failure
-// its outputs are left as they were.
+// its outputs are left as they were. Refused besides missing lines or values: M below 1,
+// widths below 1, a negative row entry or a zero row, site numbers or site probabilities
+// not above 0, site probabilities summing to 1 or more, an entry probability or a
+// substitution probability outside (0, 1).
 #pragma once
 
 #include <string>

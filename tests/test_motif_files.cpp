@@ -40,6 +40,7 @@ std::string PlainError(const std::string& name, const std::string& text)
 {
     std::string err, path;
     EXPECT_EQ(ReadPlain(name, text, err, path), -1);
+    std::remove(path.c_str());
     if (err.compare(0, path.size(), path) != 0) return "(message does not start with the path) " + err;
     return err.substr(path.size());
 }
@@ -54,6 +55,7 @@ std::string ParamError(const std::string& name, const std::string& text, int K)
     Matrix pwm;
     std::string err;
     EXPECT_FALSE(ReadParamFile(CString(path.c_str()), &enter, motifPr, width, pwm, sub, K, err));
+    std::remove(path.c_str());
     // Nothing is written on failure.
     EXPECT_EQ(enter, -7);
     EXPECT_EQ(sub[0], -7);
@@ -300,15 +302,15 @@ TEST(MotifFileMalformed, MissingSiteNumbers)
     EXPECT_EQ(err, path + " line 3: expected 2 tab-separated numbers (the expected site numbers)");
 }
 
-TEST(MotifFileMalformed, NegativeSiteNumber)
+TEST(MotifFileMalformed, SiteNumberNotPositive)
 {
-    const std::string path = WriteFile("negsites.txt", "2\n1\t1\n3\t-1\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n");
+    const std::string path = WriteFile("negsites.txt", "2\n1\t1\n3\t0\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n");
     Matrix pwm;
     std::vector<int> width;
     std::vector<double> sitePr;
     std::string err;
     EXPECT_EQ(ReadKnownPWM(CString(path.c_str()), pwm, width, sitePr, err), -1);
-    EXPECT_EQ(err, path + " line 3: site number of matrix 2 is negative");
+    EXPECT_EQ(err, path + " line 3: site number of matrix 2 must be greater than 0");
 }
 
 // ---- malformed parameter files: one case each ----
