@@ -246,8 +246,12 @@ void CSerevan::DetermineModule(int T)
     for (int s = 0; s < N; ++s)
         for (int g = 0; g < G; ++g) marks[s * G + g].assign(m_pSeqLen[s][g], 0);
     for (int k = 0; k < K && k < static_cast<int>(m_pOutputSite.size()); ++k)
-        for (const OUTPUTSITE& site : m_pOutputSite[k])
-            marks[site.species * G + site.group][site.position] = SiteCode(k, site.strand);
+        for (const OUTPUTSITE& site : m_pOutputSite[k]) {
+            if (site.species < 0 || site.species >= N || site.group < 0 || site.group >= G) continue;
+            std::vector<int>& mark = marks[site.species * G + site.group];
+            if (site.position >= 0 && site.position < static_cast<int>(mark.size()))
+                mark[site.position] = SiteCode(k, site.strand);
+        }
 
     const int t = CallThreshold(T, m_dPostCutoff);
     std::vector<SEQREGION> stretches;

@@ -50,6 +50,7 @@ void CSerevan::Summary()
     for (int k = 0; k < K && k < static_cast<int>(m_pOutputSite.size()); ++k) {
         const int w = m_pMotifWidth[k];
         for (const OUTPUTSITE& site : m_pOutputSite[k]) {
+            if (site.species < 0 || site.species >= N) continue;
             SPECIESSUMMARY& sum = m_pSpeciesSummary[site.species];
             ++sum.siteCount[k];
             const int cols = std::min(w, static_cast<int>(site.text.size()));
