@@ -148,14 +148,14 @@ public:
 
     // ---- site and module calls (Calls.cpp) ----
     void DefineMotifSites(int T);
-    void ConstructSiteLink(int k, std::vector<SEQREGION>& stretches, int count, const int* offsets,
+    void ConstructSiteLink(int k, const std::vector<SEQREGION>& stretches, int count, const int* offsets,
                            const bool* strands, int T);
     void DetermineModule(int T);
 
     // ---- report (Report.cpp) ----
     void Summary();
     void CalMotifBayesScore(double* scores);
-    void OutputMotifSites(const double* scores);
+    bool OutputMotifSites(const double* scores);  // false when the main report was not written
 
     // ---- known-motif scanning (Scanning.cpp) ----
     double Scanning(bool detail);
@@ -253,6 +253,19 @@ public:
     // -- backward --
 
     // -- updates and widths --
+private:
+    // The parameter update, one function per step; `collapse` sets posterior means where
+    // the plain update draws. Each step returns its term of the log-posterior value.
+    double RunParameterUpdate(int iteration, bool collapse);
+    double UpdateModuleEntry(bool collapse);
+    double UpdateMotifTypePr(bool collapse);
+    double UpdateMotifMatrices(bool collapse);
+    double UpdateBgBase();
+    double UpdateBgSubst();
+    double UpdateMotifSubRate();
+    // Re-shapes the base counts of motif k after an accepted width move.
+    void ShiftSiteCount(int k, int move, const int* column);
+public:
 
     // -- path moves --
     void ScoreGroup(int g);                                        // position tables of group g
@@ -263,6 +276,33 @@ public:
     std::vector<double> m_fwdTable[2];                             // forward tables, reused
 
     // -- calls and report --
+    // Threshold count of a call over T samples with cutoff p: int(T*p) + 1; INT_MAX for T <= 0
+    // (no samples, nothing qualifies).
+    static int CallThreshold(int T, double cutoff);
+    // Appends the stretches of qualifying positions (count >= t) of one sequence slot to out.
+    // A run [a, b] gives start a and end b + 1, or end L - 1 when it reaches the last position;
+    // a run that begins at the last position gives none.
+    static void FindStretches(const std::vector<int>& counts, int t, int species, int group,
+                              std::vector<SEQREGION>& out);
+    // Widens a stretch by 3 on each side and, when still shorter than W, symmetrically beyond
+    // W; clamps it to [0, L-1] and, when clamping left it shorter than W, extends the other
+    // side to W. Returns false (stretch unchanged) when the sequence is shorter than W.
+    static bool WidenStretch(SEQREGION& r, int W, int L);
+    // Widens every stretch of motif k to W (WidenStretch), drops those whose sequence is
+    // shorter than W with a warning on standard error, and copies the segments [start, end].
+    void CutSegments(int k, std::vector<SEQREGION>& stretches, int W, std::vector<std::vector<int>>& segments) const;
+    // Ends the process with "m_pOutputSite wrong!" (exit code -1) when sites were already
+    // called on this object: a second call is a programming error.
+    void GuardSitesUndefined() const;
+    // Largest sequence length over all species and groups (0 without sequences).
+    int MaxSeqLen() const;
+    // Appends a per-slot count table (one line per species and group, species-major, MaxSeqLen
+    // fields "%d\t" padded with "0\t" past the sequence's end). False if the file could not be
+    // opened or written.
+    bool WriteCountTable(const CString& fileName, const std::vector<std::vector<int>>& counts) const;
+    // Appends the module list, one line "species\tgroup\tstart\tend" per module. False if the
+    // file could not be opened or written.
+    bool WriteModuleList(const CString& fileName) const;
 
     // -- scanning and selection --
 };

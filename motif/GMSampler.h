@@ -3,6 +3,7 @@
 // one site per module member at the end of a run (SiteSampler.cpp).
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -13,37 +14,51 @@ struct SITEPOS {
     bool forward = true;  // false: read on the reverse complement
 };
 
-// Sites of one motif, most recently sampled first.
-using SITELIST = std::vector<SITEPOS>;
+// Sites of one motif, most recently sampled first (new sites go to the front).
+using SITELIST = std::deque<SITEPOS>;
 
 // ---- forward-backward initial motif sampler ----
+// Tables of one sequence (see motif/KFBSampler.md): P holds 2K+1 log values per position
+// i at i*(2K+1): 2k forward and 2k+1 reverse score of the window of motif k ending at i,
+// 2K the background value. F holds K+2 per position at i*(K+2): k the summed segmentations
+// of 0..i ending with a site of motif k, K those ending with background, K+1 their total.
 
-// Finds K starting matrices in nSeq sequences. On entry width[k] holds the starting widths;
-// on return pwm[k] (resized to 4*width[k]) and width hold the chosen matrices and widths and
-// siteNumOut[k] the number of sites of motif k in the best iteration.
+// Finds K starting matrices in nSeq sequences: 10 restarts of 100 sampling/update rounds,
+// then the width choice on the sites of the best round. On entry width[k] holds the
+// starting widths (raised to 1 if below); on return pwm[k] (resized to 4*width[k]) and
+// width hold the chosen matrices and widths and siteNumOut[k] the number of sites of motif
+// k in the best round. Sequences of length 0 are skipped; K <= 0 does nothing.
 void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
                 const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth,
                 int* siteNumOut);
 
-// Fills P ((2K+1) per position) for one sequence: forward and reverse window scores of
-// every motif ending at each position, and the first-order background value.
+// Fills P for one sequence from the log matrices pwm. Windows that start before the
+// sequence or hold no base score -1e100; so does every reverse entry when bothStrands is
+// false. The background is first-order, -1.386 next to no base. seqIndex is unused.
 void CalLogPrPos(double* P, const int* seq, int len, const std::vector<std::vector<double>>& pwm, int seqIndex,
                  const int* width, int K, const double* bg, bool bothStrands);
 
-// Fills F ((K+2) per position) and returns the log-likelihood of the sequence.
+// Fills F from P and the motif-type log probabilities logPr (K+1, last = background) and
+// returns the log-likelihood of the sequence (0 for an empty one).
 double ForwardSummation(double* F, const double* P, const double* logPr, int len, const int* width, int K,
                         bool bothStrands);
 
-// Samples one segmentation backward and adds it to count, siteNum and the site lists.
+// Samples one segmentation backward from F (whose entries 0..K are overwritten) and P.
+// Each site is pushed at the front of siteList[motif] with sequence index seqIndex, its
+// bases counted in count[motif] (4j + b, in the site's own orientation) and siteNum[motif]
+// raised; each background position raises siteNum[K].
 void BackwardSampling(double* F, const double* P, const int* seq, int len, int seqIndex, const int* width, int K,
                       std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList);
 
-// Sets logPr and the working matrices to smoothed frequencies of the sampled sites.
+// Sets logPr[k] = ln(siteNum[k] + 0.5) - ln(T + 2), T the sum of siteNum[0..K], and every
+// matrix row to ln(count + 0.5) - ln(row total + 2).
 void UpdateParameter(double* logPr, std::vector<std::vector<double>>& pwm, const int* siteNum,
                      const std::vector<std::vector<int>>& count, int K, const int* width);
 
 // Chooses each motif's width within [minWidth, maxWidth] from column scores over an
-// extended window around its sites, and rebuilds the matrices.
+// extended window of maxWidth columns around its sites, and rebuilds the matrices from
+// that window's counts. Bounds that admit no width are raised: minWidth to 1, maxWidth
+// to minWidth.
 void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const double* bg, int K,
                         const std::vector<SITELIST>& siteList, std::vector<std::vector<double>>& pwm, int* width,
                         int minWidth, int maxWidth, bool bothStrands);

@@ -1,0 +1,161 @@
+// Parameter updates: after every sweep the model parameters are re-drawn from their
+// conditional posteriors given the sweep's sufficient statistics (plain update), or the
+// module entry, the segment types and the motif matrices are set to their posterior means
+// (collapsed update, option -c). Both return a log-posterior value of the new parameters.
+//
+// Steps, in order: module entry row of the transition table; segment-type probabilities;
+// motif matrices; ancestral background bases; background substitution matrix; motif
+// substitution rate; motif substitution matrices. The pseudo-counts are added into the
+// statistic arrays in place; the next sweep empties them again.
+#include <cmath>
+
+#include "model/Serevan.h"
+#include "numeric/SeqMotifBasic.h"
+#include "numeric/StochasticDistribution.h"
+
+using serevan::kLogZero;
+
+namespace {
+
+// out[0..n-1] = a Dirichlet(counts) draw, or in the collapsed update the posterior mean,
+// where entry `remainder` is 1 minus the sum of the others so the vector sums to 1.
+void DirichletOrMean(const int* counts, int n, bool collapse, int remainder, double* out)
+{
+    if (!collapse) {
+        CStochasticDistribution().Dirichlet(counts, n, out);
+        return;
+    }
+    double total = 0.0;
+    for (int i = 0; i < n; ++i) total += counts[i];
+    double others = 0.0;
+    for (int i = 0; i < n; ++i)
+        if (i != remainder) {
+            out[i] = counts[i] / total;
+            others += out[i];
+        }
+    out[remainder] = 1.0 - others;
+}
+
+void TakeLogs(double* p, int n)
+{
+    for (int i = 0; i < n; ++i) p[i] = std::log(p[i]);
+}
+
+}  // namespace
+
+double CSerevan::UpdateParameter(int iteration) { return RunParameterUpdate(iteration, false); }
+
+double CSerevan::CollapseParameter(int iteration) { return RunParameterUpdate(iteration, true); }
+
+double CSerevan::RunParameterUpdate(int iteration, bool collapse)
+{
+    double r = UpdateModuleEntry(collapse);
+    r += UpdateMotifTypePr(collapse);
+    if (iteration >= 0) r += UpdateMotifMatrices(collapse);
+    r += UpdateBgBase();
+    r += UpdateBgSubst();
+    r += UpdateMotifSubRate();
+    CalMotifPhi();
+    return r;
+}
+
+// Row 0 of the transition table (background -> background, background -> module). Row 1
+// keeps the leaving probability set from the expected module length; its counts only add
+// their likelihood term.
+double CSerevan::UpdateModuleEntry(bool collapse)
+{
+    if (m_bMotifMode) {
+        // Every position is a module position, whatever -q says.
+        m_dTranPr[0][0] = m_dTranPr[1][0] = kLogZero;
+        m_dTranPr[0][1] = m_dTranPr[1][1] = 0.0;
+        return 0.0;
+    }
+    if (m_bFixMotifPr) return 0.0;
+    int c[4];
+    for (int j = 0; j < 4; ++j) {
+        const int from = j / 2, to = j % 2;
+        // Aligned blocks add fractional counts; round them to the nearest integer.
+        c[j] = static_cast<int>(m_dAlignTranCount[from][to] + m_dTranCount[from][to] + m_nTranPrior[j] + 0.5);
+    }
+    double p[2];
+    DirichletOrMean(c, 2, collapse, 0, p);
+    const double r = logDir(c, 1, 2, 0) + c[2] * m_dTranPr[1][0] + c[3] * m_dTranPr[1][1];
+    m_dTranPr[0][0] = std::log(p[0]);
+    m_dTranPr[0][1] = std::log(p[1]);
+    return r;
+}
+
+// Probabilities of the K + 1 segment types of a module (a site of motif k, or one
+// module-background position).
+double CSerevan::UpdateMotifTypePr(bool collapse)
+{
+    if (m_bFixMotifPr) return 0.0;
+    const int n = m_nMotifNum + 1;
+    for (int k = 0; k < n; ++k) m_pMotifCount[k] += m_pMotifPrior[k];
+    DirichletOrMean(m_pMotifCount.data(), n, collapse, n - 1, m_pMotifPr.data());
+    const double r = logDir(m_pMotifCount.data(), 1, n, 0);
+    TakeLogs(m_pMotifPr.data(), n);
+    return r;
+}
+
+// Matrices of the motifs that were not given, column by column, plus a Poisson prior of
+// mean m_nWidthPrior on each width (without its constant term).
+double CSerevan::UpdateMotifMatrices(bool collapse)
+{
+    double r = 0.0;
+    const double logWidthPrior = std::log(static_cast<double>(m_nWidthPrior));
+    for (int k = m_nKnownMotifNum; k < m_nMotifNum; ++k) {
+        const int w = m_pMotifWidth[k];
+        int* counts = m_pSiteCount[k].data();
+        double* pwm = m_pPWM[k].data();
+        for (int j = 0; j < w; ++j) {
+            for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_nPWMPrior[b];
+            DirichletOrMean(counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
+            TakeLogs(pwm + 4 * j, 4);
+        }
+        r += logDir(counts, w, 4, 0) + w * logWidthPrior - logGamma(w + 1);
+    }
+    return r;
+}
+
+// Base distribution of the ancestral background (entries 0..3 of the pooled table).
+double CSerevan::UpdateBgBase()
+{
+    for (int b = 0; b < 4; ++b) m_nBgAncCount[b] += 1;
+    CStochasticDistribution().Dirichlet(m_nBgAncCount, 4, m_pBg.data());
+    const double r = logDir(m_nBgAncCount, 1, 4, 0);
+    TakeLogs(m_pBg.data(), 4);
+    return r;
+}
+
+// Background substitutions pooled into three classes: transitions (A<->G, C<->T), the two
+// transversions of each base (sharing one probability equally) and identities.
+double CSerevan::UpdateBgSubst()
+{
+    int cls[3] = {1, 1, 1};  // transitions, transversions, identities
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b) {
+            const int d = a > b ? a - b : b - a;
+            cls[d == 0 ? 2 : (d == 2 ? 0 : 1)] += m_nBgSubCount[a][b];
+        }
+    double p[3];
+    CStochasticDistribution().Dirichlet(cls, 3, p);
+    p[1] /= 2.0;
+    const double r = logDir(cls, 1, 3, 0) - std::log(2.0) * cls[1];
+    const double logTs = std::log(p[0]), logTv = std::log(p[1]), logId = std::log(p[2]);
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b) {
+            const int d = a > b ? a - b : b - a;
+            m_dBgSubst[a][b] = d == 0 ? logId : (d == 2 ? logTs : logTv);
+        }
+    return r;
+}
+
+// Motif substitution rate: redrawn ([0]) against kept ([1]) descendant bases of aligned sites.
+double CSerevan::UpdateMotifSubRate()
+{
+    m_nMotifSubCount[0] += 1;
+    m_nMotifSubCount[1] += 1;
+    m_dMotifSubRate = CStochasticDistribution().Beta(m_nMotifSubCount[0], m_nMotifSubCount[1]);
+    return logDir(m_nMotifSubCount, 1, 2, 0);
+}

@@ -1,0 +1,304 @@
+// Forward-backward initial motif sampler: starting motifs found in the conserved templates.
+//
+// Sections: position scores (CalLogPrPos); forward summation; backward sampling;
+// parameter update; width choice (FBAdjustMotifWidth); the driver (KFBSampler).
+// The model and its tables are described in KFBSampler.md.
+#include "motif/GMSampler.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "numeric/SeqMotifBasic.h"
+#include "numeric/StochasticDistribution.h"
+
+using serevan::IsBase;
+using serevan::kLogZero;
+
+namespace {
+
+constexpr int kRestarts = 10;         // independent starts from uniform matrices
+constexpr int kIterations = 100;      // sampling/update rounds per start
+constexpr double kLogHalf = -0.6931;  // each strand with probability one half
+constexpr double kLogUndetermined = -1.386;  // background value of a position next to no base
+
+// Sum of the matrix entries of the window seq[start .. start+w-1] read on the forward strand.
+// Adds in column order from 0.0, exactly as CalLogMotifPr does.
+double ForwardWindowScore(const int* seq, int start, const double* m, int w)
+{
+    double r = 0.0;
+    for (int j = 0; j < w; ++j) r += m[4 * j + seq[start + j]];
+    return r;
+}
+
+// The same for the reverse complement of the window: column j holds the complement of the
+// base at start + w - 1 - j. Adds in column order, so the value equals CalLogMotifPr of the
+// window after Reverse.
+double ReverseWindowScore(const int* seq, int start, const double* m, int w)
+{
+    double r = 0.0;
+    const int* last = seq + start + w - 1;
+    for (int j = 0; j < w; ++j) r += m[4 * j + 3 - last[-j]];
+    return r;
+}
+
+}  // namespace
+
+// ---- position scores ----
+
+void CalLogPrPos(double* P, const int* seq, int len, const std::vector<std::vector<double>>& pwm, int /*seqIndex*/,
+                 const int* width, int K, const double* bg, bool bothStrands)
+{
+    const int stride = 2 * K + 1;
+    int lastNoBase = -1;  // latest position before or at i that holds no base
+    for (int i = 0; i < len; ++i) {
+        double* row = P + static_cast<size_t>(i) * stride;
+        if (!IsBase(seq[i])) lastNoBase = i;
+        for (int k = 0; k < K; ++k) {
+            const int w = width[k];
+            const int start = i - w + 1;
+            // A window starting before the sequence, or holding no base, has no score.
+            if (w < 1 || start < 0 || lastNoBase >= start) {
+                row[2 * k] = kLogZero;
+                row[2 * k + 1] = kLogZero;
+                continue;
+            }
+            const double* m = pwm[k].data();
+            row[2 * k] = ForwardWindowScore(seq, start, m, w);
+            row[2 * k + 1] = bothStrands ? ReverseWindowScore(seq, start, m, w) : kLogZero;
+        }
+        // First-order background, conditioned on the previous base even inside a site.
+        if (i == 0)
+            row[2 * K] = IsBase(seq[0]) ? bg[seq[0]] : kLogUndetermined;
+        else
+            row[2 * K] = IsBase(seq[i - 1]) && IsBase(seq[i]) ? bg[4 + 4 * seq[i - 1] + seq[i]] : kLogUndetermined;
+    }
+}
+
+// ---- forward summation ----
+
+double ForwardSummation(double* F, const double* P, const double* logPr, int len, const int* width, int K,
+                        bool bothStrands)
+{
+    if (len <= 0) return 0.0;  // the empty sequence has one (empty) segmentation
+    const int fs = K + 2;
+    const int ps = 2 * K + 1;
+    for (int i = 0; i < len; ++i) {
+        double* f = F + static_cast<size_t>(i) * fs;
+        const double* p = P + static_cast<size_t>(i) * ps;
+        double total = kLogZero;
+        for (int k = 0; k < K; ++k) {
+            const int w = width[k];
+            if (w < 1 || w - 1 > i) {
+                f[k] = kLogZero;
+            } else {
+                double site = bothStrands ? logPr[k] + kLogHalf + LogSum(p[2 * k], p[2 * k + 1]) : logPr[k] + p[2 * k];
+                if (i > w - 1) site += F[static_cast<size_t>(i - w) * fs + K + 1];
+                f[k] = site;
+            }
+            total = LogSum(total, f[k]);
+        }
+        f[K] = p[2 * K] + logPr[K];
+        if (i > 0) f[K] += F[static_cast<size_t>(i - 1) * fs + K + 1];
+        f[K + 1] = LogSum(total, f[K]);
+    }
+    return F[static_cast<size_t>(len - 1) * fs + K + 1];
+}
+
+// ---- backward sampling ----
+
+void BackwardSampling(double* F, const double* P, const int* seq, int len, int seqIndex, const int* width, int K,
+                      std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList)
+{
+    CStochasticDistribution draw;
+    const int fs = K + 2;
+    const int ps = 2 * K + 1;
+    int i = len - 1;
+    while (i >= 0) {
+        const int t = draw.Discrete(F + static_cast<size_t>(i) * fs, K + 1);
+        const int w = t < K ? width[t] : 0;
+        // A site that cannot end here has weight log zero and is only returned when every
+        // weight is log zero, which a finite background never allows; take it as background.
+        if (t == K || w < 1 || w - 1 > i) {
+            siteNum[K] += 1;
+            i -= 1;
+            continue;
+        }
+        const int start = i - w + 1;
+        const double* p = P + static_cast<size_t>(i) * ps;
+        double strand[2] = {p[2 * t], p[2 * t + 1]};
+        const bool forward = draw.Discrete(strand, 2) != 1;
+        siteList[t].push_front(SITEPOS{seqIndex, start, forward});
+        siteNum[t] += 1;
+        int* c = count[t].data();
+        for (int j = 0; j < w; ++j) {
+            // Column j of the site as read on its strand.
+            const int b = forward ? seq[start + j] : (IsBase(seq[i - j]) ? 3 - seq[i - j] : -1);
+            if (IsBase(b)) c[4 * j + b] += 1;
+        }
+        i -= w;
+    }
+}
+
+// ---- parameter update ----
+
+void UpdateParameter(double* logPr, std::vector<std::vector<double>>& pwm, const int* siteNum,
+                     const std::vector<std::vector<int>>& count, int K, const int* width)
+{
+    double total = 0.0;
+    for (int k = 0; k <= K; ++k) total += siteNum[k];
+    const double logDenominator = std::log(total + 2.0);
+    for (int k = 0; k <= K; ++k) logPr[k] = std::log(siteNum[k] + 0.5) - logDenominator;
+    for (int k = 0; k < K; ++k) {
+        const int* c = count[k].data();
+        double* m = pwm[k].data();
+        for (int j = 0; j < width[k]; ++j) {
+            const int n = c[4 * j] + c[4 * j + 1] + c[4 * j + 2] + c[4 * j + 3];
+            const double logRow = std::log(n + 2.0);
+            for (int b = 0; b < 4; ++b) m[4 * j + b] = std::log(c[4 * j + b] + 0.5) - logRow;
+        }
+    }
+}
+
+// ---- width choice ----
+
+void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const double* bg, int K,
+                        const std::vector<SITELIST>& siteList, std::vector<std::vector<double>>& pwm, int* width,
+                        int minWidth, int maxWidth, bool bothStrands)
+{
+    // Bounds that admit at least one window: widths are at least 1 and W at least w_min.
+    const int wMin = std::max(1, minWidth);
+    const int W = std::max(maxWidth, wMin);
+    if (static_cast<int>(pwm.size()) < K) pwm.resize(K);
+
+    std::vector<int> ext(4 * static_cast<size_t>(W));
+    std::vector<double> score(W);
+    std::vector<int> window(W);
+    for (int k = 0; k < K; ++k) {
+        std::fill(ext.begin(), ext.end(), 0);
+        for (const SITEPOS& site : siteList[k]) {
+            if (site.seq < 0 || site.seq >= nSeq) continue;
+            const int L = lens[site.seq];
+            const int pad = (W - width[k]) / 2;
+            const int e = site.pos - pad;  // first column of the extended window
+            const int from = std::max(e, 0);
+            const int to = std::min(L - 1, e + W - 1);
+            const int n = to - from + 1;
+            if (n <= 0) continue;
+            Middle(seqs[site.seq], window.data(), from, n);
+            const bool reverse = bothStrands && !site.forward;
+            int offset;
+            if (reverse) {
+                Reverse(window.data(), n);
+                offset = std::max(0, e + W - L);
+            } else {
+                offset = std::max(0, -e);
+            }
+            for (int j = 0; j < n; ++j)
+                if (IsBase(window[j])) ext[4 * (offset + j) + window[j]] += 1;
+        }
+
+        for (int r = 0; r < W; ++r) {
+            const int* c = &ext[4 * r];
+            const int n = c[0] + c[1] + c[2] + c[3];
+            double s = -logGamma(n + 4);
+            for (int b = 0; b < 4; ++b) s += logGamma(c[b] + 1);
+            for (int b = 0; b < 4; ++b) s -= c[b] * bg[b];
+            score[r] = s;
+        }
+
+        // Best window: strictly greater sums only, so ties keep the smallest start, then width.
+        double best = kLogZero;
+        int bestStart = 0;
+        int bestWidth = wMin;
+        for (int a = 0; a + wMin <= W; ++a) {
+            double sum = 0.0;
+            for (int r = a; r < a + wMin - 1; ++r) sum += score[r];
+            for (int w = wMin; w <= W - a; ++w) {
+                sum += score[a + w - 1];
+                if (sum > best) {
+                    best = sum;
+                    bestStart = a;
+                    bestWidth = w;
+                }
+            }
+        }
+
+        width[k] = bestWidth;
+        pwm[k].assign(4 * static_cast<size_t>(bestWidth), 0.0);
+        for (int j = 0; j < bestWidth; ++j) {
+            const int* c = &ext[4 * (bestStart + j)];
+            const double logRow = std::log(c[0] + c[1] + c[2] + c[3] + 2.0);
+            for (int b = 0; b < 4; ++b) pwm[k][4 * j + b] = std::log(c[b] + 0.5) - logRow;
+        }
+    }
+}
+
+// ---- driver ----
+
+void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
+                const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut)
+{
+    if (K <= 0) return;
+    if (static_cast<int>(pwm.size()) < K) pwm.resize(K);
+    for (int k = 0; k < K; ++k) {
+        if (width[k] < 1) width[k] = 1;  // a motif has at least one column
+        pwm[k].assign(4 * static_cast<size_t>(width[k]), std::log(0.25));
+        siteNumOut[k] = 0;
+    }
+
+    int maxLen = 0;
+    for (int s = 0; s < nSeq; ++s) maxLen = std::max(maxLen, lens[s]);
+    // Position tables of one sequence, sized once for the longest and reused.
+    std::vector<double> P(static_cast<size_t>(maxLen) * (2 * K + 1));
+    std::vector<double> F(static_cast<size_t>(maxLen) * (K + 2));
+
+    std::vector<double> logPr(K + 1);
+    std::vector<int> siteNum(K + 1);
+    std::vector<std::vector<int>> count(K);
+    std::vector<std::vector<double>> cur(K);
+    for (int k = 0; k < K; ++k) {
+        count[k].assign(4 * static_cast<size_t>(width[k]), 0);
+        cur[k].resize(4 * static_cast<size_t>(width[k]));
+    }
+    std::vector<SITELIST> sites(K);
+    std::vector<SITELIST> bestSites(K);
+    double best = kLogZero;
+
+    for (int restart = 0; restart < kRestarts; ++restart) {
+        for (int k = 0; k < K; ++k) {
+            std::fill(count[k].begin(), count[k].end(), 0);
+            std::fill(cur[k].begin(), cur[k].end(), std::log(0.25));
+            logPr[k] = std::log(0.02 / K);
+            siteNum[k] = 0;
+        }
+        logPr[K] = std::log(0.98);
+        siteNum[K] = 0;
+
+        for (int iter = 0; iter < kIterations; ++iter) {
+            double total = 0.0;
+            for (int s = 0; s < nSeq; ++s) {
+                const int len = lens[s];
+                if (len <= 0) continue;  // nothing to segment
+                CalLogPrPos(P.data(), seqs[s], len, cur, s, width, K, bg, bothStrands);
+                total += ForwardSummation(F.data(), P.data(), logPr.data(), len, width, K, bothStrands);
+                BackwardSampling(F.data(), P.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
+            }
+            if (total > best) {
+                best = total;
+                for (int k = 0; k < K; ++k) {
+                    pwm[k] = cur[k];
+                    siteNumOut[k] = siteNum[k];
+                    bestSites[k] = sites[k];
+                }
+            }
+            UpdateParameter(logPr.data(), cur, siteNum.data(), count, K, width);
+            std::fill(siteNum.begin(), siteNum.end(), 0);
+            for (int k = 0; k < K; ++k) {
+                std::fill(count[k].begin(), count[k].end(), 0);
+                sites[k].clear();
+            }
+        }
+    }
+
+    FBAdjustMotifWidth(seqs, lens, nSeq, bg, K, bestSites, pwm, width, minWidth, maxWidth, bothStrands);
+}
