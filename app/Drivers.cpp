@@ -1,7 +1,166 @@
-// The mode drivers.
+// The mode drivers: read and align the groups, obtain the starting motifs, build the model
+// and run its loop.
 #include "app/Drivers.h"
 
-int RunModuleSample(INPUTPARAMETER*, int) { return 1; }
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "align/MultiAlign.h"
+#include "app/MotifFile.h"
+#include "app/SeqFile.h"
+#include "model/Serevan.h"
+#include "motif/GMSampler.h"
+#include "numeric/SeqMotifBasic.h"
+
+namespace {
+
+// Prints a one-line input error and returns the drivers' failure value.
+int Refuse(const std::string& message)
+{
+    std::puts(message.c_str());
+    return -1;
+}
+
+}  // namespace
+
+std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm)
+{
+    std::vector<double*> views;
+    for (std::vector<double>& m : pwm) views.push_back(m.data());
+    return views;
+}
+
+bool ReadGroups(const INPUTPARAMETER& p, int nSeq, GroupData& d)
+{
+    std::string err;
+    if (!ReadinSeq(p.strSeqFile, nSeq, d.seqLen, d.names, d.seq, err)) {
+        Refuse(err);
+        return false;
+    }
+    d.N = p.nSpeciesNum;
+    d.G = nSeq / d.N;
+    d.seqPtr.clear();
+    for (std::vector<int>& s : d.seq) d.seqPtr.push_back(s.data());
+    // Every group's forward tables must fit before any work starts.
+    for (int g = 0; g < d.G; ++g) {
+        std::vector<const int*> seqs(d.N);
+        std::vector<int> lens(d.N);
+        for (int s = 0; s < d.N; ++s) {
+            seqs[s] = d.seq[s * d.G + g].data();
+            lens[s] = d.seqLen[s * d.G + g];
+        }
+        CMultiAlignment check;
+        check.InputSequences(seqs.data(), lens.data(), d.N);
+        std::string msg;
+        if (!check.CheckMemory(0, msg)) {
+            Refuse("group " + std::to_string(g + 1) + ": " + msg);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool AlignGroups(GroupData& d, int A)
+{
+    const int N = d.N, G = d.G;
+    d.A = A;
+    d.alignPath.assign(static_cast<size_t>(A) * G, ALIGNPATH());
+    d.alignScore.assign(static_cast<size_t>(A) * G, 0.0);
+    d.alignInfo.assign(static_cast<size_t>(3 * A) * G, 0);
+    d.templ.assign(G, std::vector<int>());
+    d.templLen.assign(G, 0);
+    std::vector<const int*> seqs(N);
+    std::vector<int> lens(N);
+    for (int g = 0; g < G; ++g) {
+        for (int s = 0; s < N; ++s) {
+            seqs[s] = d.seq[s * G + g].data();
+            lens[s] = d.seqLen[s * G + g];
+        }
+        CMultiAlignment align;
+        align.InputSequences(seqs.data(), lens.data(), N);
+        const size_t slot = static_cast<size_t>(g) * A;
+        if (!align.GenerateTemplates(0) || !align.ProduceAlignments(0, 2, 0, nullptr) ||
+            !align.ProduceIndAlign(0, align.m_dPhi[2], A, &d.alignPath[slot], &d.alignScore[slot],
+                                   &d.alignInfo[3 * slot])) {
+            Refuse("group " + std::to_string(g + 1) + ": " + align.ErrorText());
+            return false;
+        }
+        if (align.m_pTemplateLen[0] < 1) {
+            d.templ[g].assign(10, -1);
+            std::puts("no conserved template found!");
+        } else {
+            d.templ[g] = align.m_pTemplate[0];
+        }
+        d.templLen[g] = static_cast<int>(d.templ[g].size());
+    }
+    d.templPtr.clear();
+    for (std::vector<int>& t : d.templ) d.templPtr.push_back(t.data());
+    return true;
+}
+
+int RunModuleSample(INPUTPARAMETER* param, int nSeq)
+{
+    const int K = param->nMotifNum;
+    GroupData d;
+    if (!ReadGroups(*param, nSeq, d)) return -1;
+
+    // Motif mode starts every motif at 1 / (mean length) unless -q says otherwise.
+    if (param->bMotifMode && !param->bMotifPr) {
+        long long total = 0;
+        for (int len : d.seqLen) total += len;
+        const long long mean = total / (static_cast<long long>(d.N) * d.G);
+        if (mean < 1) return Refuse("the sequences are empty: no motif can be sampled");
+        if (K >= mean)
+            return Refuse("-K must be below the mean sequence length (" + std::to_string(mean) +
+                          ") in motif mode (the module background needs a positive probability)");
+    }
+
+    // Given matrices are read before the long alignment stage, so a bad file fails at once.
+    std::vector<std::vector<double>> pwm;
+    std::vector<int> width;
+    if (param->bKnownMotif) {
+        std::string err;
+        const int M = ReadKnownPWM(param->strKnownMotifFile, pwm, width, err);
+        if (M < 0) return Refuse(err);
+        if (M > K)
+            return Refuse(std::string("motif file ") + param->strKnownMotifFile.c_str() + " holds " +
+                          std::to_string(M) + " matrices, more than the " + std::to_string(K) + " motifs of -K");
+        param->nKnownMotifNum = M;
+    }
+
+    if (!AlignGroups(d, 20)) return -1;
+
+    double bg[20];
+    BuildBackground(d.templPtr.data(), d.templLen.data(), d.G, bg);
+
+    const int startWidth = (param->nMinMotifWidth + param->nMaxMotifWidth) / 2;
+    if (param->bKnownMotif) {
+        for (int k = param->nKnownMotifNum; k < K; ++k) {
+            width.push_back(startWidth);
+            pwm.emplace_back(4 * startWidth, std::log(0.25));
+        }
+    } else {
+        width.assign(K, startWidth);
+        pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
+        std::vector<int> siteNum(K, 0);
+        KFBSampler(d.templPtr.data(), d.templLen.data(), d.G, pwm, bg, K, width.data(), param->bBothStrands,
+                   param->nMinMotifWidth, param->nMaxMotifWidth, siteNum.data());
+    }
+
+    CSerevan model;
+    model.SetProgramParam(param);
+    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
+                     d.templLen.data());
+    model.Initialize(width.data());
+    std::vector<double*> pwmViews = MatrixViews(pwm);
+    model.InitialParameter(pwmViews.data(), model.m_bFixMotifPr ? &param->dMotifPr : nullptr);
+    model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 20);
+    if (!model.GibbsSampler())
+        return Refuse(std::string("cannot write the report to ") + param->strOutputFile.c_str());
+    return 1;
+}
+
 int RunModuleScan(INPUTPARAMETER*) { return 1; }
 int RunModuleScanUnalign(INPUTPARAMETER*, int) { return 1; }
 int RunMotifSelection(INPUTPARAMETER*, int) { return 1; }

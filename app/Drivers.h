@@ -1,10 +1,43 @@
-// The four mode drivers. Each returns 1 when done and -1 after an input error (reported by
-// a one-line message on standard output).
+// The four mode drivers and the group preparation they share. Each driver returns 1 when
+// done and -1 after an input error (reported by a one-line message on standard output).
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "align/AlignPath.h"
 #include "app/InputParameter.h"
+#include "app/MyString.h"
 
 int RunModuleSample(INPUTPARAMETER* param, int nSeq);
 int RunModuleScan(INPUTPARAMETER* param);
 int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq);
 int RunMotifSelection(INPUTPARAMETER* param, int nSeq);
+
+// Sequences of all groups, their candidate alignments and conserved templates, owned by a
+// driver and lent to the model (slot s*G + g for sequences, g*A + j for alignments).
+struct GroupData {
+    int N = 0, G = 0, A = 0;
+    std::vector<int> seqLen;
+    std::vector<CString> names;
+    std::vector<std::vector<int>> seq;
+    std::vector<int*> seqPtr;             // views of seq for the model
+    std::vector<ALIGNPATH> alignPath;     // A per group
+    std::vector<double> alignScore;       // A per group
+    std::vector<int> alignInfo;           // 3 per alignment: transitions, transversions, identities
+    std::vector<std::vector<int>> templ;  // conserved template per group
+    std::vector<int> templLen;
+    std::vector<int*> templPtr;           // views of templ for the model
+};
+
+// Reads the nSeq sequences of the -i file into d (G = nSeq / N) and checks that every
+// group can be aligned within the memory limit. False after printing a one-line message.
+bool ReadGroups(const INPUTPARAMETER& param, int nSeq, GroupData& d);
+
+// Aligns every group: conserved template from species 0, five refinement passes, then A
+// sampled alignments. A group without conserved residues gets ten undetermined bases as its
+// template ("no conserved template found!"). False after printing a one-line message.
+bool AlignGroups(GroupData& d, int A);
+
+// Pointer views of a list of matrices, for the model's borrowed-array interface.
+std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
 #include "app/Drivers.h"
 #include "app/SeqFile.h"
@@ -154,6 +155,16 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     return "";
 }
 
+bool OutputWritable(const char* file)
+{
+    const bool existed = std::filesystem::exists(file);
+    std::FILE* f = std::fopen(file, "a+");
+    if (!f) return false;
+    std::fclose(f);
+    if (!existed) std::remove(file);  // leave no empty report behind
+    return true;
+}
+
 RunMode ChooseMode(const INPUTPARAMETER& p)
 {
     if (p.bScanAligned) return RunMode::ScanAligned;
@@ -175,6 +186,11 @@ int SerevanMain(int argc, char** argv)
     SeedRandom(param.bSeedGiven ? param.nSeed : static_cast<unsigned>(std::time(nullptr)));
 
     const RunMode mode = ChooseMode(param);
+    // The report is appended at the end of a possibly long run: make sure it can be.
+    if (!OutputWritable(param.strOutputFile.c_str())) {
+        std::printf("cannot open output file %s for appending\n", param.strOutputFile.c_str());
+        return 1;
+    }
     if (mode == RunMode::ScanAligned) return RunModuleScan(&param) == -1 ? 1 : 0;
 
     int nSeq = CountSequences(param.strSeqFile.c_str());

@@ -27,5 +27,8 @@ std::string CheckParamValues(const INPUTPARAMETER& param);
 enum class RunMode { ScanAligned, ScanUnaligned, MotifSelection, DeNovo };
 RunMode ChooseMode(const INPUTPARAMETER& param);
 
+// True when file can be opened for appending; a file that did not exist is removed again.
+bool OutputWritable(const char* file);
+
 // The whole program: returns the process exit status.
 int SerevanMain(int argc, char** argv);

@@ -44,7 +44,7 @@ private:
 
 }  // namespace
 
-void CSerevan::GibbsSampler()
+bool CSerevan::GibbsSampler()
 {
     const int K = m_nMotifNum, G = m_nGroupNum;
     MSBuildBackground();
@@ -101,5 +101,5 @@ void CSerevan::GibbsSampler()
     std::vector<double> scores(K, 0.0);
     CalMotifBayesScore(scores.data());
     if (!m_bMotifMode) WriteModuleList(m_sOutFile + "module.txt");
-    OutputMotifSites(scores.data());
+    return OutputMotifSites(scores.data());
 }

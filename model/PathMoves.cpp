@@ -2,6 +2,10 @@
 // alignment, the independence Metropolis-Hastings switch between stored alignments, the
 // best stored alignment, and fresh proposals under the current substitution matrix.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "model/Serevan.h"
 #include "numeric/StochasticDistribution.h"
@@ -81,4 +85,39 @@ int CSerevan::FindOptPath(int group)
         }
     }
     return best;
+}
+
+void CSerevan::GenAlignGivenPhi(int group)
+{
+    const int N = m_nSpeciesNum, A = m_nAlignNum, base = group * A;
+    std::vector<const int*> seqs(N);
+    std::vector<int> lens(N);
+    for (int s = 0; s < N; ++s) {
+        seqs[s] = m_pSeq[s][group];
+        lens[s] = m_pSeqLen[s][group];
+    }
+    m_realign.InputSequences(seqs.data(), lens.data(), N);
+    m_realign.SetTemplate(m_pTemplate[group], m_pTemplateLen[group]);
+
+    double logOdds[16];
+    for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b) logOdds[4 * a + b] = m_dBgSubst[a][b] - std::log(0.25);
+
+    // The current alignment moves to slot 0 with its counts.
+    const int c = m_pCurAlign[group];
+    std::swap(m_pAlignPath[base], m_pAlignPath[base + c]);
+    for (int i = 0; i < 3; ++i) m_pAlignInfo[3 * base + i] = m_pAlignInfo[3 * (base + c) + i];
+    m_pCurAlign[group] = 0;
+    // Re-scored under the current matrix: one value per substitution class.
+    const int* info = m_pAlignInfo + 3 * base;
+    m_pAlignScore[base] = info[2] * logOdds[0] + info[1] * logOdds[1] + info[0] * logOdds[2];
+
+    for (int j = 1; j < A; ++j) DeletePath(m_pAlignPath[base + j]);
+    if (!m_realign.ProduceIndAlign(0, logOdds, A - 1, m_pAlignPath + base + 1, m_pAlignScore + base + 1,
+                                   m_pAlignInfo + 3 * (base + 1))) {
+        // The driver checked every group's memory need before the run; this cannot happen.
+        std::fprintf(stderr, "internal error: re-alignment of group %d failed: %s\n", group,
+                     m_realign.ErrorText().c_str());
+        std::abort();
+    }
 }

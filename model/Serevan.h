@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "align/AlignPath.h"
+#include "align/MultiAlign.h"
 #include "app/InputParameter.h"
 #include "app/MyString.h"
 
@@ -144,7 +145,7 @@ public:
     void GenAlignGivenPhi(int group);
 
     // ---- main loop (Loop.cpp) ----
-    void GibbsSampler();
+    bool GibbsSampler();  // false when the report could not be written
 
     // ---- site and module calls (Calls.cpp) ----
     void DefineMotifSites(int T);
@@ -274,6 +275,7 @@ public:
     std::vector<std::vector<double>> m_posTable;                   // [s] (2K+1) per position, reused
     std::vector<double*> m_posTablePtr;                            // views of m_posTable
     std::vector<double> m_fwdTable[2];                             // forward tables, reused
+    CMultiAlignment m_realign;                                     // re-aligner, its tables reused
 
     // -- calls and report --
     // Threshold count of a call over T samples with cutoff p: int(T*p) + 1; INT_MAX for T <= 0
