@@ -1,2 +1,2 @@
-// Evaluator: filled in by the evaluator work.
+// Evaluator: filled in next.
 int main() { return 0; }
