@@ -198,14 +198,12 @@ static Descendant Evolve(const SimData& d, const SimGroup& g, const std::vector<
             if (x.lost[static_cast<std::size_t>(site)]) {
                 base = rng.Pick(d.background.data(), 4);
             } else if (rng.Uniform() < o.siteRate) {
-                // A substitution to another base, in proportion to the motif column.
+                // The base is redrawn from its motif column (possibly the same base), so the
+                // motif stays the stationary distribution of the site's columns.
                 double q[4];
-                double sum = 0;
-                for (int b = 0; b < 4; ++b) {
-                    q[b] = b == base ? 0.0 : SiteBaseProb(d.motifs[static_cast<std::size_t>(s.motif)], s, i - s.start, b);
-                    sum += q[b];
-                }
-                if (sum > 0) base = rng.Pick(q, 4);
+                for (int b = 0; b < 4; ++b)
+                    q[b] = SiteBaseProb(d.motifs[static_cast<std::size_t>(s.motif)], s, i - s.start, b);
+                base = rng.Pick(q, 4);
             }
         } else if (rng.Uniform() < o.subRate) {
             // Transition (A<->G, C<->T) three times as likely as each transversion.

@@ -30,7 +30,7 @@ struct SimOptions {
     double gc = 0.4;                  // G+C share of the background composition
     double cpg = 0.25;                // factor on the C->G step of the first-order chain
     double subRate = 0.1;             // per-branch substitution probability of background bases
-    double siteRate = 0.02;           // per-branch substitution probability of site bases
+    double siteRate = 0.02;           // per-branch probability that a site base is redrawn from its column
     double indelRate = 0.01;          // per-branch indel events per base outside sites
     double indelMean = 2.0;           // mean indel length (geometric)
     int indelMax = 10;                // longest indel
