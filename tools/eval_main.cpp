@@ -64,9 +64,11 @@ int main(int argc, char** argv) {
     }
     EvalSettings settings;
     long long scanGroup = -1;
-    if (!opt.Real("min-overlap", 1e-9, 1.0, settings.minOverlap, err) ||
+    if (!opt.Real("min-overlap", -1e300, 1e300, settings.minOverlap, err) ||
         !opt.Int("scan-group", 0, 1000000, scanGroup, err))
         return Fail(err);
+    if (!(settings.minOverlap > 0 && settings.minOverlap <= 1))
+        return Fail("--min-overlap must be above 0 and at most 1");
     settings.scanGroup = static_cast<int>(scanGroup);
 
     const std::string sim = opt.Text("sim", "");

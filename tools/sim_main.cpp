@@ -1,5 +1,6 @@
 // serevan-sim: simulates orthologous groups with planted modules, and writes the input
 // file, the truth table, the motif files and one aligned group with its parameter file.
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,7 +28,7 @@ static const char kHelp[] =
     "\n"
     "Options (defaults in brackets):\n"
     "  --out PREFIX          output prefix [sim]\n"
-    "  --seed S              seed of the simulator's own generator [1]\n"
+    "  --seed S              seed of the simulator's own generator, 0..2^63-1 [1]\n"
     "  --species N           species, 2..16 [3]\n"
     "  --groups G            orthologous groups [10]\n"
     "  --length L            ancestral sequence length [500]\n"
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
               minW = o.minWidth, maxW = o.maxWidth, modLen = o.moduleLength, indelMax = o.indelMax,
               alignGroup = o.alignGroup;
     // Types are checked here; ranges in one place, CheckSimOptions.
-    bool ok = opt.Int("seed", 0, big, seed, err) && opt.Int("species", -big, big, species, err) &&
+    bool ok = opt.Int("seed", 0, LLONG_MAX, seed, err) && opt.Int("species", -big, big, species, err) &&
               opt.Int("groups", -big, big, groups, err) && opt.Int("length", -big, big, length, err) &&
               opt.Int("motifs", -big, big, motifs, err) && opt.Int("min-width", -big, big, minW, err) &&
               opt.Int("max-width", -big, big, maxW, err) &&

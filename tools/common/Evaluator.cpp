@@ -224,7 +224,7 @@ bool Evaluate(const TruthTable& truthIn, const RunReport& report,
 // ---- output ------------------------------------------------------------------------------
 
 static std::string Fixed(double v) { return std::isnan(v) ? "n/a" : Format("%.3f", v); }
-static std::string Json(double v) { return std::isnan(v) ? "null" : Format("%.6g", v); }
+static std::string Json(double v) { return std::isnan(v) ? "null" : Format("%.10g", v); }
 
 static std::string JsonString(const std::string& s) {
     std::string out = "\"";

@@ -33,6 +33,8 @@ bool CheckSimOptions(const SimOptions& o, std::string& err) {
     need(o.length >= 1 && o.length <= 10000000, "--length must be from 1 to 10000000");
     need(o.motifs >= 0 && o.motifs <= 100, "--motifs must be from 1 to 100");
     need(o.moduleFraction >= 0 && o.moduleFraction <= 1, "--module-fraction must be from 0 to 1");
+    need(static_cast<long long>(o.groups) * o.length <= 200000000LL,
+         "--groups times --length must stay within 200000000 ancestral bases");
     need(o.moduleLength >= 1 && o.moduleLength <= o.length,
          "--module-length must be from 1 to --length");
     need(!o.sites.empty(), "--sites needs at least one value");
