@@ -101,7 +101,8 @@ std::string OneHotMotifFile(const std::vector<std::string>& consensus) {
 // the given matrices as the learned ones (sites of motif k under learned motif k).
 std::string ReportFromTruth(const TruthTable& t, const std::vector<MotifMatrix>& matrices,
                             const std::map<std::pair<int, int>, std::string>& seqs) {
-    std::string r = std::string(kReportBanner) + "\n./Serevan -i x -N 3 \nAverage likelihood=-1.5000\n"
+    std::string r = std::string(kReportBanner) + Format("\n./Serevan -i x -N 3 -K %zu \n", matrices.size()) +
+                    "Average likelihood=-1.5000\n"
                     "Post burn-in iterations=10\n\nPredicted modules:\n";
     for (const Interval& m : t.modules) {
         r += Format("%d\t%d\t%d\t%d\t", m.species, m.group, m.start, m.end + 1);
@@ -715,7 +716,7 @@ namespace {
 const char* const kReport =
     "Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 \nAverage likelihood=-10.0000\n"
     "Post burn-in iterations=5\n\nMotif1 not found\n"
-    "Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 -P p.txt \nAverage likelihood=-3.2500\n"
+    "Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 -P p.txt -K 2 \nAverage likelihood=-3.2500\n"
     "Post burn-in iterations=1\n\nPredicted modules:\n0\t0\t120\t152\t+2(120)-1(140)\n\n\n"
     "\nMotif1:4.5000\nA\tC\tG\tT\n0.500\t0.500\t0.000\t0.000\t\n1.000\t0.000\t0.000\t0.000\t\n"
     "\nSites:\n>0\t0\t140\t-1\t0.900\t0.800\nAC\n"
@@ -732,7 +733,7 @@ TEST(ReportReader, ReadsTheLastRunAndStopsAtTheScoreLine) {
     ASSERT_TRUE(ParseLastReport(lines, "rep", r, err)) << err;
     EXPECT_EQ(r.reportCount, 2);
     EXPECT_EQ(r.firstLine, 7);
-    EXPECT_EQ(r.commandLine, "./Serevan -i s.fa -N 2 -P p.txt ");
+    EXPECT_EQ(r.commandLine, "./Serevan -i s.fa -N 2 -P p.txt -K 2 ");
     EXPECT_DOUBLE_EQ(r.averageLikelihood, -3.25);
     EXPECT_EQ(r.postBurnIn, 1);
     ASSERT_EQ(r.modules.size(), 1u);
@@ -763,6 +764,8 @@ TEST(ReportReader, MalformedReportsNameTheLine) {
         {">0\t0\t140\t-1\t0.900\t0.800\nAC\n", ">0\t0\t140\t-1\t0.900\t0.800\n\n", "followed by the site's letters"},
         {"Motif2 not found", "Motif3 not found", "expected motif 2 here"},
         {"\nMotif1:4.5000", "\nMotif1=4.5000", "expected 'Motif<number>:<score>'"},
+        {"Motif2 not found\n", "\n", "asks for 2 motifs but the report has 1"},
+        {"-K 2", "-K3", "asks for 3 motifs but the report has 2"},
     };
     for (const Case& c : cases) {
         std::string text = kReport;

@@ -65,6 +65,20 @@ std::vector<std::string> Fields(const std::string& line) {
     return f;
 }
 
+// The number of motifs a run was asked for: the value after the last argument whose
+// second character is 'K' (the program reads only that character), 3 when there is none;
+// 0 when the value is not a number (no check is then possible).
+int MotifCountOf(const std::string& commandLine) {
+    std::vector<std::string> args = SplitBlank(commandLine);
+    int K = 3;
+    for (std::size_t a = 0; a + 1 < args.size(); ++a)
+        if (args[a].size() >= 2 && args[a][0] == '-' && args[a][1] == 'K') {
+            long long v = 0;
+            K = ParseInt(args[a + 1], v) && v > 0 && v < 100000 ? static_cast<int>(v) : 0;
+        }
+    return K;
+}
+
 }  // namespace
 
 bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name,
@@ -180,6 +194,11 @@ bool ParseLastReport(const std::vector<std::string>& lines, const std::string& n
     }
     if (r.motifs.empty())
         return fail(i < lines.size() ? i : lines.size() - 1, "no 'Motif' section after the header");
+    int K = MotifCountOf(r.commandLine);
+    if (K > 0 && static_cast<int>(r.motifs.size()) != K)
+        return fail(i < lines.size() ? i : lines.size() - 1,
+                    Format("the command line asks for %d motifs but the report has %zu (truncated?)", K,
+                           r.motifs.size()));
     report = std::move(r);
     return true;
 }
