@@ -163,7 +163,10 @@ inline std::vector<std::string> RandomRows(std::mt19937& rng, int N, int nCol, d
     while (static_cast<int>(rows[0].size()) < nCol) {
         std::vector<bool> adv(N);
         bool any = false;
-        for (int s = 0; s < N; ++s) any = any || (adv[s] = U(rng) >= pGap);
+        for (int s = 0; s < N; ++s) {
+            adv[s] = U(rng) >= pGap;
+            any = any || adv[s];
+        }
         if (!any) adv[rng() % N] = true;
         const int runLen = 1 + static_cast<int>(rng() % 3);
         for (int r = 0; r < runLen && static_cast<int>(rows[0].size()) < nCol; ++r)

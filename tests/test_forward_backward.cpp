@@ -668,3 +668,71 @@ TEST(AncestralDraws, BackgroundAncestorFollowsItsPosterior)
         EXPECT_EQ(tm.m.m_nBgSubCount[a][1] + tm.m.m_nBgSubCount[a][3], 0);
     }
 }
+
+// Background, module, background inside one aligned run of three columns: the module is
+// entered and left between nodes that are not change points. Background never emits T,
+// the motif (width 1) emits only T with lambda = 0, the module background is impossible
+// and every ancestral background base is A.
+TEST(ForcedPaths, ModuleEnteredAndLeftInsideAnAlignedRun)
+{
+    Options opt;
+    TestModel tm({"ATC", "ATC"}, opt);
+    tm.SetColumn(0, 0, 0, 0, 0, 1);
+    tm.SetMotifPr({1.0, 0.0});
+    tm.m.m_dMotifSubRate = 0.0;
+    for (int a = 0; a < 4; ++a) {
+        tm.m.m_pBg[a] = a == 0 ? 0.0 : -1e100;
+        for (int b = 0; b < 4; ++b) tm.m.m_dBgSubst[a][b] = b == 3 ? -1e100 : std::log(1.0 / 3);
+    }
+    tm.Refresh();
+    const double expected =
+        2 * std::log(1.0 / 9) + 2 * std::log(0.9995) + std::log(0.0005) + std::log(0.00625);
+    EXPECT_NEAR(tm.Forward(), expected, 1e-12);
+
+    tm.m.m_bSampling = true;
+    tm.m.ClearSuffStat();
+    tm.Backward();
+    const CSerevan& m = tm.m;
+    EXPECT_DOUBLE_EQ(m.m_dTranCount[0][0], 1.0);       // closing
+    EXPECT_DOUBLE_EQ(m.m_dAlignTranCount[0][1], 1.0);  // background at node 1 -> module at node 2
+    EXPECT_DOUBLE_EQ(m.m_dAlignTranCount[1][0], 1.0);  // module at node 2 -> background at node 3
+    EXPECT_DOUBLE_EQ(m.m_dAlignTranCount[0][0] + m.m_dAlignTranCount[1][1] + m.m_dTranCount[0][1] +
+                         m.m_dTranCount[1][0] + m.m_dTranCount[1][1],
+                     0.0);
+    EXPECT_EQ(m.m_nBgAncCount[0], 2);
+    EXPECT_EQ(m.m_nBgSubCount[0][0], 2);
+    EXPECT_EQ(m.m_nBgSubCount[0][1], 2);
+    EXPECT_EQ(m.m_pMotifCount, (std::vector<int>{1, 0}));
+    EXPECT_EQ(m.m_pSiteCount[0], (std::vector<int>{0, 0, 0, 1}));
+    EXPECT_EQ(m.m_nMotifSubCount[1], 2);
+    const SITECOL* R = &m.m_pEdgeStat[0];
+    EXPECT_EQ(R[0].ancCount[0], 1);
+    EXPECT_EQ(R[0].sameCount[0], 2);
+    EXPECT_EQ(R[1].ancCount[3], 1);
+    EXPECT_EQ(R[1].sameCount[3], 2);
+    EXPECT_EQ(R[2].sameCount[3], 2);
+    EXPECT_EQ(R[3].ancCount[0], 1);
+    EXPECT_EQ(R[3].subCount[1], 2);
+    EXPECT_EQ(R[3].transversionNum, 2);  // C against A
+    EXPECT_EQ(R[3].transitionNum, 0);
+    EXPECT_EQ(m.m_pModuleFreq[0], (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(m.m_pSiteFreq[0][1], (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(m.m_pAlignFreq[1], (std::vector<int>{1, 1, 1}));
+
+    // The same run cut after the site: the module is entered and closed at the end.
+    TestModel end({"AT", "AT"}, opt);
+    end.SetColumn(0, 0, 0, 0, 0, 1);
+    end.SetMotifPr({1.0, 0.0});
+    end.m.m_dMotifSubRate = 0.0;
+    for (int a = 0; a < 4; ++a) {
+        end.m.m_pBg[a] = tm.m.m_pBg[a];
+        for (int b = 0; b < 4; ++b) end.m.m_dBgSubst[a][b] = tm.m.m_dBgSubst[a][b];
+    }
+    end.Refresh();
+    end.Forward();
+    end.m.ClearSuffStat();
+    end.Backward();
+    EXPECT_DOUBLE_EQ(end.m.m_dAlignTranCount[0][1], 1.0);
+    EXPECT_DOUBLE_EQ(end.m.m_dAlignTranCount[1][0], 0.0);
+    EXPECT_DOUBLE_EQ(end.m.m_dTranCount[1][0], 1.0);
+}
