@@ -110,7 +110,8 @@ int CSerevan::DrawModuleSegment(const ALIGNNODE* path, int t, int c, const doubl
 
     // Log posterior probability that the segment is one module-background position.
     NodeEmissions(e, table, path, t, g, 0, run);
-    const double d = FastTransition(path, fwd, t, t - 1, c, 1, nStates) + e[K] + pr[K] - fwd[static_cast<size_t>(t) * nStates + c];
+    const double d = FastTransition(path, fwd, t, t - 1, c, 1, nStates) + e[K] + pr[K] -
+                     fwd[static_cast<size_t>(t) * nStates + c];
     bool motif = d < -300.0 || draw.Uniform(0.0, 1.0) > std::exp(d);
 
     int type = K, width = 1;

@@ -289,7 +289,8 @@ public:
     std::vector<double> m_pBackEmis;      // scratch: emission vector of a module segment
     std::vector<double> m_pBackMotifW;    // scratch: weights of the motif types
     std::vector<int> m_pSiteWork;         // scratch: the bases of one site
-    std::vector<double> m_pAncColW;       // scratch: ancestral column weights, strand r column j base a at 4(w r + j) + a
+    std::vector<double> m_pAncColW;       // scratch: ancestral column weights, strand r, column j, base a
+                                          // at 4(w r + j) + a
     int FastCondStatePr(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, double* out,
                         int nStates);
     int DrawModuleSegment(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates, int g,

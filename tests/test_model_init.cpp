@@ -12,7 +12,8 @@ namespace {
 
 // Two species, two groups; sequences held by the test as a driver would hold them.
 struct Driver {
-    std::vector<std::vector<int>> seq{{0, 1, 2, 3, 0, 1, 2, 3, 0, 1}, {0, 0, 1}, {2, 2, 2, 2, 3, 3, 3, 3, 1, 0, 0, 1, 2}, {3}};
+    std::vector<std::vector<int>> seq{
+        {0, 1, 2, 3, 0, 1, 2, 3, 0, 1}, {0, 0, 1}, {2, 2, 2, 2, 3, 3, 3, 3, 1, 0, 0, 1, 2}, {3}};
     std::vector<int*> ptr;
     std::vector<int> len;
     std::vector<CString> names{"a0", "a1", "b0", "b1"};
