@@ -41,57 +41,172 @@ void SetError(std::string* err, const std::string& text)
 // ---------------------------------------------------------------------------------------
 // Fast number format (align/paths.md): a value v > 0 is m * 2^e with m in [1, 2) and an int
 // exponent e per cell state, so no state can underflow however far it lies below its
-// neighbours; zero has m = 0 and the exponent kAbsent. Terms of one sum are brought to the
+// neighbours; zero has m = 0 and the exponent kAbsentD. Terms of one sum are brought to the
 // largest exponent by exact powers of two; a term more than 1022 binary orders below is
 // dropped (LogSum drops it already 300 nats below).
 
-constexpr int kAbsent = -(1 << 29);                     // exponent of zero
+// Exponents are held as integer-valued doubles so that every step is a plain vector
+// operation; integers up to 2^53 are exact.
+constexpr double kAbsentD = -536870912.0;  // exponent of zero (-2^29)
 constexpr std::uint64_t kFrac = (std::uint64_t{1} << 52) - 1;
-constexpr std::uint64_t kOneBits = std::uint64_t{0x3FF} << 52;  // bits of 1.0
+constexpr std::uint64_t kOneBits = std::uint64_t{0x3FF} << 52;    // bits of 1.0
+constexpr std::uint64_t kTwo52Bits = std::uint64_t{0x433} << 52;  // bits of 2^52
+constexpr double kTwo52 = 4503599627370496.0;                     // 2^52
 
-// 2^d for d <= 0; 0 below the normal range.
-inline double Pow2(int d)
+// The helpers below avoid floating-point comparisons (which the compiler will not turn
+// into vector selects while FP traps are honoured): maxima of integer-valued doubles by
+// (a + b + |a - b|) / 2, which is exact below 2^52, and zero tests on the bit patterns.
+
+inline double Max(double a, double b) { return (a + b + std::fabs(a - b)) * 0.5; }
+
+// 2^d for an integer-valued d <= 0; 0 below the normal range. d + 1023 + 2^52 holds
+// d + 1023 in its low bits; shifting them into the exponent field gives 2^d.
+inline double Pow2(double d)
 {
-    d = d < -1023 ? -1023 : d;
-    return std::bit_cast<double>(static_cast<std::uint64_t>(d + 1023) << 52);
+    d = Max(d, -1023.0);
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(d + (kTwo52 + 1023.0)) << 52);
 }
 
 // Splits v * 2^E (v zero or a normal double) into a mantissa in [1, 2) and an exponent.
-inline void Normalise(double v, int E, double& m, int& e)
+inline void Normalise(double v, double E, double& m, double& e)
 {
     const std::uint64_t b = std::bit_cast<std::uint64_t>(v);
-    const int ex = static_cast<int>(b >> 52) - 1023;
-    const double mm = std::bit_cast<double>((b & kFrac) | kOneBits);
-    const bool zero = v == 0.0;
-    m = zero ? 0.0 : mm;
-    e = zero ? kAbsent : E + ex;
+    const std::uint64_t keep = b == 0 ? 0 : ~std::uint64_t{0};
+    const double ex = std::bit_cast<double>((b >> 52) | kTwo52Bits) - (kTwo52 + 1023.0);
+    m = std::bit_cast<double>(((b & kFrac) | kOneBits) & keep);
+    e = std::bit_cast<double>((std::bit_cast<std::uint64_t>(E + ex) & keep) |
+                              (std::bit_cast<std::uint64_t>(kAbsentD) & ~keep));
 }
 
 // Packed cell: 20-bit biased exponent over a 44-bit fraction rounded to nearest; 0 is zero.
-constexpr int kPackBias = 1 << 19;
-constexpr int kPackMaxExp = (1 << 19) - 2;  // |e| bound that leaves room for a rounding carry
+constexpr std::uint64_t kPackBias = std::uint64_t{1} << 19;
 constexpr std::uint64_t kPackFrac = (std::uint64_t{1} << 44) - 1;
 constexpr double kLn2Hi = 6.93147180369123816490e-01;  // 32 significant bits: e * kLn2Hi is exact
 constexpr double kLn2Lo = 1.90821492927058770002e-10;
 
-inline std::uint64_t Pack(double m, int e)
+// Packs m * 2^e; sets bad when the exponent does not fit the field. Branch-free, so that
+// a row is packed with vector operations.
+inline std::uint64_t Pack(double m, double e, std::uint64_t& bad)
 {
-    if (m == 0.0) return 0;
-    const std::uint64_t frac = std::bit_cast<std::uint64_t>(m) & kFrac;
+    const std::uint64_t mb = std::bit_cast<std::uint64_t>(m);
+    const std::uint64_t keep = mb == 0 ? 0 : ~std::uint64_t{0};
+    // e + bias + 2^52 holds e + bias in its low 52 bits while 0 <= e + bias < 2^52.
+    const std::uint64_t eb = std::bit_cast<std::uint64_t>(e + (kTwo52 + kPackBias));
+    const std::uint64_t field = eb & kFrac;
+    const std::uint64_t outside = (eb >> 52) != 0x433 || field > 2 * kPackBias - 2 ? ~std::uint64_t{0} : 0;
+    bad |= outside & keep;
     // A fraction that rounds up to 2^44 carries into the exponent field: 2.0 * 2^e = 1.0 * 2^(e+1).
-    return (static_cast<std::uint64_t>(e + kPackBias) << 44) + ((frac + 0x80) >> 8);
+    return ((field << 44) + (((mb & kFrac) + 0x80) >> 8)) & keep;
 }
 
 inline double UnpackLog(std::uint64_t p)
 {
     if (p == 0) return kLogZero;
-    const int e = static_cast<int>(p >> 44) - kPackBias;
+    const int e = static_cast<int>(p >> 44) - static_cast<int>(kPackBias);
     const double m = std::bit_cast<double>(kOneBits | ((p & kPackFrac) << 8));
     return e * kLn2Hi + (std::log(m) + e * kLn2Lo);
 }
 
 // A log-space parameter the fast format can carry: log zero or a value within +-300.
 inline bool FastParam(double x) { return x <= -1e99 || (x >= -300.0 && x <= 300.0); }
+
+// Transitions in probability space: factor q and exponent offset o (kAbsentD for log zero).
+struct FastParams {
+    double q[9];
+    double o[9];
+};
+
+// One work row: mantissas m[k][j] and exponents e[k][j] of the three states.
+struct RowArrays {
+    double* m[3];
+    double* e[3];
+};
+
+// The row kernels are plain loops over exact operations (products, sums, bit
+// manipulations), so the AVX2 clone and the baseline give the same bits.
+#define SEREVAN_VECTOR_KERNEL __attribute__((target_clones("avx2", "default")))
+
+// States 0 and 2 of row i, j = 1 .. cols-1, from row i-1 (state 0 from (i-1, j), state 2
+// from (i-1, j-1) times the match factor of column j).
+SEREVAN_VECTOR_KERNEL
+void RowFromAbove(const double* __restrict pm0, const double* __restrict pm1, const double* __restrict pm2,
+                  const double* __restrict pe0, const double* __restrict pe1, const double* __restrict pe2,
+                  double* __restrict cm0, double* __restrict ce0, double* __restrict cm2, double* __restrict ce2,
+                  const double* __restrict emRow, const FastParams& P, int cols)
+{
+    const double q00 = P.q[0], q20 = P.q[6], q02 = P.q[2], q12 = P.q[5], q22 = P.q[8];
+    const double o00 = P.o[0], o20 = P.o[6], o02 = P.o[2], o12 = P.o[5], o22 = P.o[8];
+    for (int j = 1; j < cols; ++j) {
+        const double a0 = pe0[j] + o00, a2 = pe2[j] + o20;
+        const double E0 = Max(a0, a2);
+        const double v0 = pm0[j] * q00 * Pow2(a0 - E0) + pm2[j] * q20 * Pow2(a2 - E0);
+        Normalise(v0, E0, cm0[j], ce0[j]);
+
+        const double b0 = pe0[j - 1] + o02, b1 = pe1[j - 1] + o12, b2 = pe2[j - 1] + o22;
+        const double E2 = Max(Max(b0, b1), b2);
+        const double v2 = (pm0[j - 1] * q02 * Pow2(b0 - E2) + pm1[j - 1] * q12 * Pow2(b1 - E2) +
+                           pm2[j - 1] * q22 * Pow2(b2 - E2)) *
+                          emRow[j];
+        Normalise(v2, E2, cm2[j], ce2[j]);
+    }
+}
+
+// Inflow of state 1 at (i, j) from states 0 and 2 of (i, j-1), as an unnormalised value
+// gv[j] with exponent gE[j].
+SEREVAN_VECTOR_KERNEL
+void RowInflow(const double* __restrict cm0, const double* __restrict cm2, const double* __restrict ce0,
+               const double* __restrict ce2, const FastParams& P, int cols, double* __restrict gv,
+               double* __restrict gE)
+{
+    const double q01 = P.q[1], q21 = P.q[7], o01 = P.o[1], o21 = P.o[7];
+    for (int j = 1; j < cols; ++j) {
+        const double a0 = ce0[j - 1] + o01, a2 = ce2[j - 1] + o21;
+        const double E = Max(a0, a2);
+        gv[j] = cm0[j - 1] * q01 * Pow2(a0 - E) + cm2[j - 1] * q21 * Pow2(a2 - E);
+        gE[j] = E;
+    }
+}
+
+// State 1 along the row: x(j) = x(j-1) q11 + inflow(j), a running value x with exponent R
+// that is renormalised only when it leaves [2^-500, 2^500] or an inflow lies far above it.
+void RowAlongSecond(const RowArrays& cur, const FastParams& P, int cols, const double* gv, const double* gE)
+{
+    double* cm1 = cur.m[1];
+    double* ce1 = cur.e[1];
+    const double q11 = P.q[4];
+    double x = 0.0, R = kAbsentD;
+    for (int j = 1; j < cols; ++j) {
+        double d = gE[j] - R;
+        if (d > 500.0 || x == 0.0) {
+            x *= Pow2(R - gE[j]);
+            R = gE[j];
+            d = 0.0;
+        }
+        x = x * q11 + gv[j] * Pow2(d);
+        if (x > 0x1p500 || (x < 0x1p-500 && x != 0.0)) {
+            double m, e;
+            Normalise(x, R, m, e);
+            x = m;
+            R = e;
+        }
+        Normalise(x, R, cm1[j], ce1[j]);
+    }
+}
+
+// Packs one row into the table (cells (j, k) interleaved); bad collects exponent overflow.
+SEREVAN_VECTOR_KERNEL
+void PackRow(const double* __restrict m0, const double* __restrict m1, const double* __restrict m2,
+             const double* __restrict e0, const double* __restrict e1, const double* __restrict e2, int cols,
+             std::uint64_t* __restrict out, std::uint64_t& bad)
+{
+    std::uint64_t b = 0;
+    for (int j = 0; j < cols; ++j) {
+        out[3 * j] = Pack(m0[j], e0[j], b);
+        out[3 * j + 1] = Pack(m1[j], e1[j], b);
+        out[3 * j + 2] = Pack(m2[j], e2[j], b);
+    }
+    bad |= b;
+}
 
 // Read access to a log-space table, for the shared traceback.
 struct LogTable {
@@ -144,7 +259,7 @@ double PairTableBytes(int len1, int len2)
 {
     const double rows = static_cast<double>(std::max(len1, 0)) + 1.0;
     const double cols = static_cast<double>(std::max(len2, 0)) + 1.0;
-    return rows * cols * 3.0 * sizeof(std::uint64_t) + 2.0 * cols * 3.0 * (sizeof(double) + sizeof(int));
+    return rows * cols * 3.0 * sizeof(std::uint64_t) + cols * CPairForward::kWorkArrays * sizeof(double);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -189,16 +304,14 @@ bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* cou
 
 std::size_t CPairForward::HeldBytes() const
 {
-    return m_nCellCap * sizeof(std::uint64_t) + m_pRowM.capacity() * sizeof(double) +
-           m_pRowE.capacity() * sizeof(int);
+    return m_nCellCap * sizeof(std::uint64_t) + m_pWork.capacity() * sizeof(double);
 }
 
 void CPairForward::Release()
 {
     m_pCell.reset();
     m_nCellCap = 0;
-    std::vector<double>().swap(m_pRowM);
-    std::vector<int>().swap(m_pRowE);
+    std::vector<double>().swap(m_pWork);
     m_nRows = m_nCols = 0;
 }
 
@@ -222,11 +335,8 @@ bool CPairForward::Reserve(int rows, int cols, std::string* err)
             m_pCell = std::make_unique_for_overwrite<std::uint64_t[]>(cells);
             m_nCellCap = cells;
         }
-        const std::size_t work = 2 * 3 * static_cast<std::size_t>(cols);
-        if (m_pRowM.size() < work) {
-            m_pRowM.resize(work);
-            m_pRowE.resize(work);
-        }
+        const std::size_t work = kWorkArrays * static_cast<std::size_t>(cols);
+        if (m_pWork.size() < work) m_pWork.resize(work);
     } catch (const std::bad_alloc&) {
         Release();
         char text[160];
@@ -276,98 +386,72 @@ double CPairForward::LogF(int i, int j, int k) const
 bool CPairForward::FillFast(const int* seq1, const int* seq2, const double* Q, const double* phi)
 {
     const int rows = m_nRows, cols = m_nCols;
-    // Transitions in probability space: factor q and exponent offset o (kAbsent for log zero).
-    double q[9];
-    int o[9];
+    const std::size_t n = static_cast<std::size_t>(cols);
+    FastParams P;
     for (int t = 0; t < 9; ++t) {
         const bool zero = Q[t] <= -1e99;
-        q[t] = zero ? 0.0 : std::exp(Q[t]);
-        o[t] = zero ? kAbsent : 0;
+        P.q[t] = zero ? 0.0 : std::exp(Q[t]);
+        P.o[t] = zero ? kAbsentD : 0.0;
     }
-    // Match factors: row a (0..3, 4 = not a base) by column b (0..3, 4 = not a base).
-    double em[5][5];
-    for (int a = 0; a < 5; ++a)
-        for (int b = 0; b < 5; ++b) em[a][b] = std::exp(a < 4 && b < 4 ? phi[4 * a + b] : phi[3]);
-
-    double* prevM = m_pRowM.data();
-    double* curM = prevM + 3 * static_cast<std::size_t>(cols);
-    int* prevE = m_pRowE.data();
-    int* curE = prevE + 3 * static_cast<std::size_t>(cols);
-    std::uint64_t* cell = m_pCell.get();
-    int lowE = 0, highE = 0;
-
-    auto storeRow = [&](const double* m, const int* e, int i) {
-        std::uint64_t* out = cell + CellIndex(i, 0, cols, 0);
-        for (int t = 0; t < 3 * cols; ++t) {
-            const int ee = m[t] == 0.0 ? 0 : e[t];
-            lowE = std::min(lowE, ee);
-            highE = std::max(highE, ee);
-            out[t] = Pack(m[t], e[t]);
+    // Work arrays: two rows of (m0, m1, m2, e0, e1, e2), the state-1 inflow (value and
+    // exponent), and the match factor of every column for each residue class of seq1.
+    double* work = m_pWork.data();
+    RowArrays row[2];
+    for (int r = 0; r < 2; ++r) {
+        for (int k = 0; k < 3; ++k) {
+            row[r].m[k] = work + (6 * r + k) * n;
+            row[r].e[k] = work + (6 * r + 3 + k) * n;
         }
-    };
+    }
+    double* gv = work + 12 * n;
+    double* gE = work + 13 * n;
+    double* em[5];
+    for (int a = 0; a < 5; ++a) {
+        em[a] = work + (14 + a) * n;
+        em[a][0] = 0.0;
+        for (int j = 1; j < cols; ++j) {
+            const int b = IsBase(seq2[j - 1]) ? seq2[j - 1] : 4;
+            em[a][j] = std::exp(a < 4 && b < 4 ? phi[4 * a + b] : phi[3]);
+        }
+    }
+
+    std::uint64_t bad = 0;
+    std::uint64_t* cell = m_pCell.get();
 
     // Row 0: F(0,0) = (0, zero, zero); then only state 1 along the first row.
-    curM[0] = 1.0;
-    curE[0] = 0;
-    curM[1] = curM[2] = 0.0;
-    curE[1] = curE[2] = kAbsent;
-    for (int j = 1; j < cols; ++j) {
-        double* c = curM + 3 * j;
-        int* ce = curE + 3 * j;
-        const int from = j == 1 ? 0 : 1;  // F(0,1,1) = Q[0][1]; later Q[1][1]
-        Normalise(curM[3 * (j - 1) + from] * q[3 * from + 1], curE[3 * (j - 1) + from] + o[3 * from + 1], c[1],
-                  ce[1]);
-        c[0] = c[2] = 0.0;
-        ce[0] = ce[2] = kAbsent;
+    RowArrays* cur = &row[0];
+    RowArrays* prev = &row[1];
+    cur->m[0][0] = 1.0;
+    cur->e[0][0] = 0.0;
+    for (int k = 1; k < 3; ++k) {
+        cur->m[k][0] = 0.0;
+        cur->e[k][0] = kAbsentD;
     }
-    storeRow(curM, curE, 0);
+    for (int j = 1; j < cols; ++j) {
+        const int from = j == 1 ? 0 : 1;  // F(0,1,1) = Q[0][1]; later Q[1][1]
+        Normalise(cur->m[from][j - 1] * P.q[3 * from + 1], cur->e[from][j - 1] + P.o[3 * from + 1], cur->m[1][j],
+                  cur->e[1][j]);
+        cur->m[0][j] = cur->m[2][j] = 0.0;
+        cur->e[0][j] = cur->e[2][j] = kAbsentD;
+    }
+    PackRow(cur->m[0], cur->m[1], cur->m[2], cur->e[0], cur->e[1], cur->e[2], cols, cell, bad);
 
     for (int i = 1; i < rows; ++i) {
-        std::swap(prevM, curM);
-        std::swap(prevE, curE);
-        const double* rowEm = em[IsBase(seq1[i - 1]) ? seq1[i - 1] : 4];
+        std::swap(cur, prev);
         // Column 0: only state 0.
-        Normalise(prevM[0] * q[0], prevE[0] + o[0], curM[0], curE[0]);
-        curM[1] = curM[2] = 0.0;
-        curE[1] = curE[2] = kAbsent;
-        for (int j = 1; j < cols; ++j) {
-            const double* up = prevM + 3 * j;       // (i-1, j)
-            const int* upE = prevE + 3 * j;
-            const double* diag = prevM + 3 * (j - 1);  // (i-1, j-1)
-            const int* diagE = prevE + 3 * (j - 1);
-            const double* left = curM + 3 * (j - 1);   // (i, j-1)
-            const int* leftE = curE + 3 * (j - 1);
-            double* c = curM + 3 * j;
-            int* ce = curE + 3 * j;
-
-            // State 0 from (i-1, j) states 0 and 2; state 1 never leads to state 0.
-            {
-                const int e0 = upE[0] + o[0], e2 = upE[2] + o[6];
-                const int E = std::max(e0, e2);
-                const double v = up[0] * q[0] * Pow2(e0 - E) + up[2] * q[6] * Pow2(e2 - E);
-                Normalise(v, E, c[0], ce[0]);
-            }
-            // State 2 from (i-1, j-1), times the match factor.
-            {
-                const int e0 = diagE[0] + o[2], e1 = diagE[1] + o[5], e2 = diagE[2] + o[8];
-                const int E = std::max(std::max(e0, e1), e2);
-                const double v =
-                    (diag[0] * q[2] * Pow2(e0 - E) + diag[1] * q[5] * Pow2(e1 - E) + diag[2] * q[8] * Pow2(e2 - E)) *
-                    rowEm[IsBase(seq2[j - 1]) ? seq2[j - 1] : 4];
-                Normalise(v, E, c[2], ce[2]);
-            }
-            // State 1 from (i, j-1).
-            {
-                const int e0 = leftE[0] + o[1], e1 = leftE[1] + o[4], e2 = leftE[2] + o[7];
-                const int E = std::max(std::max(e0, e1), e2);
-                const double v =
-                    left[0] * q[1] * Pow2(e0 - E) + left[1] * q[4] * Pow2(e1 - E) + left[2] * q[7] * Pow2(e2 - E);
-                Normalise(v, E, c[1], ce[1]);
-            }
+        Normalise(prev->m[0][0] * P.q[0], prev->e[0][0] + P.o[0], cur->m[0][0], cur->e[0][0]);
+        for (int k = 1; k < 3; ++k) {
+            cur->m[k][0] = 0.0;
+            cur->e[k][0] = kAbsentD;
         }
-        storeRow(curM, curE, i);
+        RowFromAbove(prev->m[0], prev->m[1], prev->m[2], prev->e[0], prev->e[1], prev->e[2], cur->m[0], cur->e[0],
+                     cur->m[2], cur->e[2], em[IsBase(seq1[i - 1]) ? seq1[i - 1] : 4], P, cols);
+        RowInflow(cur->m[0], cur->m[2], cur->e[0], cur->e[2], P, cols, gv, gE);
+        RowAlongSecond(*cur, P, cols, gv, gE);
+        PackRow(cur->m[0], cur->m[1], cur->m[2], cur->e[0], cur->e[1], cur->e[2], cols,
+                cell + CellIndex(i, 0, cols, 0), bad);
     }
-    return lowE >= -kPackMaxExp && highE <= kPackMaxExp;
+    return bad == 0;
 }
 
 // ---------------------------------------------------------------------------------------

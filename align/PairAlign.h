@@ -27,7 +27,7 @@ extern const double QMATRIX[9];
 // one table may take. It admits two sequences of about 18,900 residues.
 inline constexpr double kPairTableLimitBytes = 8.0 * 1024.0 * 1024.0 * 1024.0;
 
-// Bytes the forward table of a len1 x len2 alignment takes (24 per cell plus two work rows).
+// Bytes the forward table of a len1 x len2 alignment takes (24 per cell plus work rows).
 double PairTableBytes(int len1, int len2);
 
 // Forward summation in log space, exactly as the model defines it; F holds rows * cols * 3
@@ -68,14 +68,16 @@ public:
     // Frees the buffers.
     void Release();
 
+    // Work arrays of one column count each that a fill uses beside the table.
+    static constexpr int kWorkArrays = 19;
+
 private:
     bool Reserve(int rows, int cols, std::string* err);
     bool FillFast(const int* seq1, const int* seq2, const double* Q, const double* phi);
 
     std::unique_ptr<std::uint64_t[]> m_pCell;  // rows*cols*3 cells: packed values or log doubles
     std::size_t m_nCellCap = 0;                // cells allocated in m_pCell
-    std::vector<double> m_pRowM;               // two work rows of mantissas, 3 states each
-    std::vector<int> m_pRowE;                  // their exponents
+    std::vector<double> m_pWork;               // kWorkArrays arrays of cols doubles: work rows, state-1 inflow, match factors
     int m_nRows = 0;                           // len1 + 1 of the last Fill
     int m_nCols = 0;                           // len2 + 1 of the last Fill
     bool m_bFast = true;                       // format of the cells of the last Fill
