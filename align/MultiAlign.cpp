@@ -213,12 +213,18 @@ double CMultiAlignment::TemplateAlignBytes(int t) const
     return most;
 }
 
+int CMultiAlignment::LongestSeq() const
+{
+    int longest = 0;
+    for (int s = 0; s < m_nSeqNum; ++s) longest = std::max(longest, m_pSeqLen[static_cast<size_t>(s)]);
+    return longest;
+}
+
 bool CMultiAlignment::CheckMemory(int ref, std::string& msg) const
 {
     const double bytes = TemplateBuildBytes(ref);
     if (bytes <= kPairTableLimitBytes) return true;
-    int longest = 0;
-    for (int s = 0; s < m_nSeqNum; ++s) longest = std::max(longest, m_pSeqLen[static_cast<size_t>(s)]);
+    const int longest = LongestSeq();
     char text[200];
     std::snprintf(text, sizeof text,
                   "alignment needs %.2f GiB for sequences of up to %d residues, more than the limit of %.0f GiB",
@@ -308,7 +314,7 @@ bool CMultiAlignment::ProduceAlignments(int t, int level, int nAlign, ALIGNPATH*
     if (nAlign < 0 || (nAlign > 0 && !paths)) return Fail("no room for the requested alignments");
     const int L = m_pTemplateLen[static_cast<size_t>(t)];
     const int N = m_nSeqNum;
-    if (!CheckTableBytes(TemplateAlignBytes(t), L, *std::max_element(m_pSeqLen.begin(), m_pSeqLen.end())))
+    if (!CheckTableBytes(TemplateAlignBytes(t), L, LongestSeq()))
         return false;
 
     std::vector<int> colCount(4 * static_cast<size_t>(L));
@@ -357,7 +363,7 @@ bool CMultiAlignment::ProduceIndAlign(int t, const double* phi, int nAlign, ALIG
     if (nAlign == 0) return true;
     const int L = m_pTemplateLen[static_cast<size_t>(t)];
     const int N = m_nSeqNum;
-    if (!CheckTableBytes(TemplateAlignBytes(t), L, *std::max_element(m_pSeqLen.begin(), m_pSeqLen.end())))
+    if (!CheckTableBytes(TemplateAlignBytes(t), L, LongestSeq()))
         return false;
     const std::vector<int>& tmpl = m_pTemplate[static_cast<size_t>(t)];
 

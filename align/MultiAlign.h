@@ -109,6 +109,7 @@ private:
     bool Fail(const std::string& text);
     bool CheckTableBytes(double bytes, int len1, int len2);
     bool ValidTemplate(int t);
+    int LongestSeq() const;
 
     std::string m_sError;     // reason of the last failure
     CPairForward m_table;     // forward-table workspace shared by every pair alignment
