@@ -156,6 +156,7 @@ TEST(MultiAlign, UpdateTemplateDrawsFromColumnCounts)
 
     // The weights are exactly sum_b count[b] * PAM1[a][b]: the same stream gives the same draws.
     const int col[4] = {2, 1, 0, 1};
+    ma.SetTemplate(tmpl.data(), 1);
     SeedRandom(kSeed);
     ma.UpdateTemplate(col, 0);
     const int drawn = ma.m_pTemplate[0][0];
