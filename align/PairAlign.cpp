@@ -116,91 +116,61 @@ struct FastParams {
     double o[9];
 };
 
-// One work row: mantissas m[k][j] and exponents e[k][j] of the three states.
-struct RowArrays {
-    double* m[3];
-    double* e[3];
-};
+// The kernels are plain loops over exact operations (products, sums, bit manipulations),
+// so the AVX2 clone and the baseline give the same bits.
+#define SEREVAN_VECTOR_KERNEL __attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
 
-// The row kernels are plain loops over exact operations (products, sums, bit
-// manipulations), so the AVX2 clone and the baseline give the same bits.
-#define SEREVAN_VECTOR_KERNEL __attribute__((target_clones("avx2", "default")))
-
-// States 0 and 2 of row i, j = 1 .. cols-1, from row i-1 (state 0 from (i-1, j), state 2
-// from (i-1, j-1) times the match factor of column j).
-SEREVAN_VECTOR_KERNEL
-void RowFromAbove(const double* __restrict pm0, const double* __restrict pm1, const double* __restrict pm2,
-                  const double* __restrict pe0, const double* __restrict pe1, const double* __restrict pe2,
-                  double* __restrict cm0, double* __restrict ce0, double* __restrict cm2, double* __restrict ce2,
-                  const double* __restrict emRow, const FastParams& P, int cols)
+// Sum of two or three terms m_t * f_t * 2^(e_t + o_t), normalised into (m, e).
+inline void Sum2(double m0, double e0, double f0, double m1, double e1, double f1, double& m, double& e)
 {
-    const double q00 = P.q[0], q20 = P.q[6], q02 = P.q[2], q12 = P.q[5], q22 = P.q[8];
-    const double o00 = P.o[0], o20 = P.o[6], o02 = P.o[2], o12 = P.o[5], o22 = P.o[8];
-    for (int j = 1; j < cols; ++j) {
-        const double a0 = pe0[j] + o00, a2 = pe2[j] + o20;
-        const double E0 = Max(a0, a2);
-        const double v0 = pm0[j] * q00 * Pow2(a0 - E0) + pm2[j] * q20 * Pow2(a2 - E0);
-        Normalise(v0, E0, cm0[j], ce0[j]);
+    const double E = Max(e0, e1);
+    Normalise(m0 * f0 * Pow2(e0 - E) + m1 * f1 * Pow2(e1 - E), E, m, e);
+}
 
-        const double b0 = pe0[j - 1] + o02, b1 = pe1[j - 1] + o12, b2 = pe2[j - 1] + o22;
-        const double E2 = Max(Max(b0, b1), b2);
-        const double v2 = (pm0[j - 1] * q02 * Pow2(b0 - E2) + pm1[j - 1] * q12 * Pow2(b1 - E2) +
-                           pm2[j - 1] * q22 * Pow2(b2 - E2)) *
-                          emRow[j];
-        Normalise(v2, E2, cm2[j], ce2[j]);
+// Interior cells i = lo .. hi (j = d - i >= 1) of anti-diagonal d. Arrays are indexed by i:
+// a* is diagonal d-1, b* diagonal d-2, c* diagonal d. State 0 comes from (i-1, j) = a[i-1],
+// state 1 from (i, j-1) = a[i], state 2 from (i-1, j-1) = b[i-1] times the match factor
+// em25[5 * code1[i] + code2[off + i]].
+SEREVAN_VECTOR_KERNEL
+void DiagonalCells(int lo, int hi, const double* __restrict am0, const double* __restrict am1,
+                   const double* __restrict am2, const double* __restrict ae0, const double* __restrict ae1,
+                   const double* __restrict ae2, const double* __restrict bm0, const double* __restrict bm1,
+                   const double* __restrict bm2, const double* __restrict be0, const double* __restrict be1,
+                   const double* __restrict be2, double* __restrict cm0, double* __restrict cm1,
+                   double* __restrict cm2, double* __restrict ce0, double* __restrict ce1, double* __restrict ce2,
+                   const int* __restrict code1, const int* __restrict code2, int off,
+                   const double* __restrict em25, const FastParams& P)
+{
+    const double q00 = P.q[0], q20 = P.q[6], q01 = P.q[1], q11 = P.q[4], q21 = P.q[7];
+    const double q02 = P.q[2], q12 = P.q[5], q22 = P.q[8];
+    const double o00 = P.o[0], o20 = P.o[6], o01 = P.o[1], o11 = P.o[4], o21 = P.o[7];
+    const double o02 = P.o[2], o12 = P.o[5], o22 = P.o[8];
+    for (int i = lo; i <= hi; ++i) {
+        Sum2(am0[i - 1], ae0[i - 1] + o00, q00, am2[i - 1], ae2[i - 1] + o20, q20, cm0[i], ce0[i]);
+
+        const double x0 = ae0[i] + o01, x1 = ae1[i] + o11, x2 = ae2[i] + o21;
+        const double X = Max(Max(x0, x1), x2);
+        Normalise(am0[i] * q01 * Pow2(x0 - X) + am1[i] * q11 * Pow2(x1 - X) + am2[i] * q21 * Pow2(x2 - X), X,
+                  cm1[i], ce1[i]);
+
+        const double y0 = be0[i - 1] + o02, y1 = be1[i - 1] + o12, y2 = be2[i - 1] + o22;
+        const double Y = Max(Max(y0, y1), y2);
+        const double match = em25[5 * code1[i] + code2[off + i]];
+        Normalise((bm0[i - 1] * q02 * Pow2(y0 - Y) + bm1[i - 1] * q12 * Pow2(y1 - Y) +
+                   bm2[i - 1] * q22 * Pow2(y2 - Y)) *
+                      match,
+                  Y, cm2[i], ce2[i]);
     }
 }
 
-// Inflow of state 1 at (i, j) from states 0 and 2 of (i, j-1), as an unnormalised value
-// gv[j] with exponent gE[j].
+// Packs cells 0 .. n-1 of the arrays into out (states interleaved); bad collects exponent overflow.
 SEREVAN_VECTOR_KERNEL
-void RowInflow(const double* __restrict cm0, const double* __restrict cm2, const double* __restrict ce0,
-               const double* __restrict ce2, const FastParams& P, int cols, double* __restrict gv,
-               double* __restrict gE)
-{
-    const double q01 = P.q[1], q21 = P.q[7], o01 = P.o[1], o21 = P.o[7];
-    for (int j = 1; j < cols; ++j) {
-        const double a0 = ce0[j - 1] + o01, a2 = ce2[j - 1] + o21;
-        const double E = Max(a0, a2);
-        gv[j] = cm0[j - 1] * q01 * Pow2(a0 - E) + cm2[j - 1] * q21 * Pow2(a2 - E);
-        gE[j] = E;
-    }
-}
-
-// State 1 along the row: x(j) = x(j-1) q11 + inflow(j), a running value x with exponent R
-// that is renormalised only when it leaves [2^-500, 2^500] or an inflow lies far above it.
-void RowAlongSecond(const RowArrays& cur, const FastParams& P, int cols, const double* gv, const double* gE)
-{
-    double* cm1 = cur.m[1];
-    double* ce1 = cur.e[1];
-    const double q11 = P.q[4];
-    double x = 0.0, R = kAbsentD;
-    for (int j = 1; j < cols; ++j) {
-        double d = gE[j] - R;
-        if (d > 500.0 || x == 0.0) {
-            x *= Pow2(R - gE[j]);
-            R = gE[j];
-            d = 0.0;
-        }
-        x = x * q11 + gv[j] * Pow2(d);
-        if (x > 0x1p500 || (x < 0x1p-500 && x != 0.0)) {
-            double m, e;
-            Normalise(x, R, m, e);
-            x = m;
-            R = e;
-        }
-        Normalise(x, R, cm1[j], ce1[j]);
-    }
-}
-
-// Packs one row into the table (cells (j, k) interleaved); bad collects exponent overflow.
-SEREVAN_VECTOR_KERNEL
-void PackRow(const double* __restrict m0, const double* __restrict m1, const double* __restrict m2,
-             const double* __restrict e0, const double* __restrict e1, const double* __restrict e2, int cols,
-             std::uint64_t* __restrict out, std::uint64_t& bad)
+void PackCells(const double* __restrict m0, const double* __restrict m1, const double* __restrict m2,
+               const double* __restrict e0, const double* __restrict e1, const double* __restrict e2, int n,
+               std::uint64_t* __restrict out, std::uint64_t& bad)
 {
     std::uint64_t b = 0;
-    for (int j = 0; j < cols; ++j) {
+    for (int j = 0; j < n; ++j) {
         out[3 * j] = Pack(m0[j], e0[j], b);
         out[3 * j + 1] = Pack(m1[j], e1[j], b);
         out[3 * j + 2] = Pack(m2[j], e2[j], b);
@@ -259,7 +229,9 @@ double PairTableBytes(int len1, int len2)
 {
     const double rows = static_cast<double>(std::max(len1, 0)) + 1.0;
     const double cols = static_cast<double>(std::max(len2, 0)) + 1.0;
-    return rows * cols * 3.0 * sizeof(std::uint64_t) + cols * CPairForward::kWorkArrays * sizeof(double);
+    // Table, three work diagonals of six arrays, residue classes and diagonal starts.
+    return rows * cols * 3.0 * sizeof(std::uint64_t) + 18.0 * rows * sizeof(double) +
+           (rows + cols) * (sizeof(int) + sizeof(std::size_t));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -304,7 +276,8 @@ bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* cou
 
 std::size_t CPairForward::HeldBytes() const
 {
-    return m_nCellCap * sizeof(std::uint64_t) + m_pWork.capacity() * sizeof(double);
+    return m_nCellCap * sizeof(std::uint64_t) + m_pWork.capacity() * sizeof(double) +
+           m_pCode.capacity() * sizeof(int) + m_pDiagStart.capacity() * sizeof(std::size_t);
 }
 
 void CPairForward::Release()
@@ -312,6 +285,8 @@ void CPairForward::Release()
     m_pCell.reset();
     m_nCellCap = 0;
     std::vector<double>().swap(m_pWork);
+    std::vector<int>().swap(m_pCode);
+    std::vector<std::size_t>().swap(m_pDiagStart);
     m_nRows = m_nCols = 0;
 }
 
@@ -335,8 +310,10 @@ bool CPairForward::Reserve(int rows, int cols, std::string* err)
             m_pCell = std::make_unique_for_overwrite<std::uint64_t[]>(cells);
             m_nCellCap = cells;
         }
-        const std::size_t work = kWorkArrays * static_cast<std::size_t>(cols);
-        if (m_pWork.size() < work) m_pWork.resize(work);
+        const std::size_t r = static_cast<std::size_t>(rows), c = static_cast<std::size_t>(cols);
+        if (m_pWork.size() < 18 * r) m_pWork.resize(18 * r);
+        if (m_pCode.size() < r + c) m_pCode.resize(r + c);
+        if (m_pDiagStart.size() < r + c) m_pDiagStart.resize(r + c);
     } catch (const std::bad_alloc&) {
         Release();
         char text[160];
@@ -376,80 +353,83 @@ bool CPairForward::Fill(const int* seq1, const int* seq2, int len1, int len2, co
 
 double CPairForward::LogF(int i, int j, int k) const
 {
-    const std::uint64_t cell = m_pCell[CellIndex(i, j, m_nCols, k)];
-    return m_bFast ? UnpackLog(cell) : std::bit_cast<double>(cell);
+    if (!m_bFast) return std::bit_cast<double>(m_pCell[CellIndex(i, j, m_nCols, k)]);
+    // Anti-diagonal layout: diagonal d = i + j starts at cell m_pDiagStart[d], indexed by i
+    // from its first row max(0, d - len2).
+    const int d = i + j;
+    const std::size_t at = m_pDiagStart[static_cast<std::size_t>(d)] +
+                           static_cast<std::size_t>(i - std::max(0, d - (m_nCols - 1)));
+    return UnpackLog(m_pCell[3 * at + static_cast<std::size_t>(k)]);
 }
 
-// Fills the packed table from two work rows kept in full precision (the packed cells are
-// only read by the traceback, so their rounding never feeds back into the recurrence).
-// Returns false if an exponent leaves the packed range.
+// Fills the packed table anti-diagonal by anti-diagonal: the cells of one diagonal depend
+// only on the two diagonals before it, so all three states of a diagonal are computed with
+// vector operations. Three work diagonals keep full precision; the packed cells are only
+// read by the traceback, so their rounding never feeds back into the recurrence. Returns
+// false if an exponent leaves the packed range.
 bool CPairForward::FillFast(const int* seq1, const int* seq2, const double* Q, const double* phi)
 {
-    const int rows = m_nRows, cols = m_nCols;
-    const std::size_t n = static_cast<std::size_t>(cols);
+    const int rows = m_nRows, cols = m_nCols, len2 = cols - 1;
+    const std::size_t n = static_cast<std::size_t>(rows);
     FastParams P;
     for (int t = 0; t < 9; ++t) {
         const bool zero = Q[t] <= -1e99;
         P.q[t] = zero ? 0.0 : std::exp(Q[t]);
         P.o[t] = zero ? kAbsentD : 0.0;
     }
-    // Work arrays: two rows of (m0, m1, m2, e0, e1, e2), the state-1 inflow (value and
-    // exponent), and the match factor of every column for each residue class of seq1.
-    double* work = m_pWork.data();
-    RowArrays row[2];
-    for (int r = 0; r < 2; ++r) {
-        for (int k = 0; k < 3; ++k) {
-            row[r].m[k] = work + (6 * r + k) * n;
-            row[r].e[k] = work + (6 * r + 3 + k) * n;
-        }
-    }
-    double* gv = work + 12 * n;
-    double* gE = work + 13 * n;
-    double* em[5];
-    for (int a = 0; a < 5; ++a) {
-        em[a] = work + (14 + a) * n;
-        em[a][0] = 0.0;
-        for (int j = 1; j < cols; ++j) {
-            const int b = IsBase(seq2[j - 1]) ? seq2[j - 1] : 4;
-            em[a][j] = std::exp(a < 4 && b < 4 ? phi[4 * a + b] : phi[3]);
-        }
-    }
+    // Match factors by residue class (0..3 bases, 4 anything else) of both sequences.
+    double em25[25];
+    for (int a = 0; a < 5; ++a)
+        for (int b = 0; b < 5; ++b) em25[5 * a + b] = std::exp(a < 4 && b < 4 ? phi[4 * a + b] : phi[3]);
+    // code1[i] = class of seq1[i-1]; code2[t] = class of seq2[len2-1-t], so that column
+    // j = d - i reads code2[len2 - d + i], ascending in i.
+    int* code1 = m_pCode.data();
+    int* code2 = code1 + rows;
+    code1[0] = 4;
+    for (int i = 1; i < rows; ++i) code1[i] = IsBase(seq1[i - 1]) ? seq1[i - 1] : 4;
+    for (int t = 0; t < len2; ++t) code2[t] = IsBase(seq2[len2 - 1 - t]) ? seq2[len2 - 1 - t] : 4;
+
+    // Three work diagonals of (m0, m1, m2, e0, e1, e2), indexed by i.
+    double* diag[3][6];
+    for (int w = 0; w < 3; ++w)
+        for (int a = 0; a < 6; ++a) diag[w][a] = m_pWork.data() + (6 * w + a) * n;
 
     std::uint64_t bad = 0;
     std::uint64_t* cell = m_pCell.get();
-
-    // Row 0: F(0,0) = (0, zero, zero); then only state 1 along the first row.
-    RowArrays* cur = &row[0];
-    RowArrays* prev = &row[1];
-    cur->m[0][0] = 1.0;
-    cur->e[0][0] = 0.0;
-    for (int k = 1; k < 3; ++k) {
-        cur->m[k][0] = 0.0;
-        cur->e[k][0] = kAbsentD;
-    }
-    for (int j = 1; j < cols; ++j) {
-        const int from = j == 1 ? 0 : 1;  // F(0,1,1) = Q[0][1]; later Q[1][1]
-        Normalise(cur->m[from][j - 1] * P.q[3 * from + 1], cur->e[from][j - 1] + P.o[3 * from + 1], cur->m[1][j],
-                  cur->e[1][j]);
-        cur->m[0][j] = cur->m[2][j] = 0.0;
-        cur->e[0][j] = cur->e[2][j] = kAbsentD;
-    }
-    PackRow(cur->m[0], cur->m[1], cur->m[2], cur->e[0], cur->e[1], cur->e[2], cols, cell, bad);
-
-    for (int i = 1; i < rows; ++i) {
-        std::swap(cur, prev);
-        // Column 0: only state 0.
-        Normalise(prev->m[0][0] * P.q[0], prev->e[0][0] + P.o[0], cur->m[0][0], cur->e[0][0]);
-        for (int k = 1; k < 3; ++k) {
-            cur->m[k][0] = 0.0;
-            cur->e[k][0] = kAbsentD;
+    std::size_t* start = m_pDiagStart.data();
+    std::size_t next = 0;
+    const int nDiag = rows + cols - 1;
+    for (int d = 0; d < nDiag; ++d) {
+        double* const* c = diag[d % 3];
+        double* const* a = diag[(d + 2) % 3];  // d - 1
+        double* const* b = diag[(d + 1) % 3];  // d - 2
+        const int lo = std::max(0, d - len2), hi = std::min(d, rows - 1);
+        // Column 0, cell (d, 0): only state 0; (0, 0) starts in state 0 with weight 1.
+        if (d < rows) {
+            if (d == 0) {
+                c[0][0] = 1.0;
+                c[3][0] = 0.0;
+            } else {
+                Normalise(a[0][d - 1] * P.q[0], a[3][d - 1] + P.o[0], c[0][d], c[3][d]);
+            }
+            c[1][d] = c[2][d] = 0.0;
+            c[4][d] = c[5][d] = kAbsentD;
         }
-        RowFromAbove(prev->m[0], prev->m[1], prev->m[2], prev->e[0], prev->e[1], prev->e[2], cur->m[0], cur->e[0],
-                     cur->m[2], cur->e[2], em[IsBase(seq1[i - 1]) ? seq1[i - 1] : 4], P, cols);
-        RowInflow(cur->m[0], cur->m[2], cur->e[0], cur->e[2], P, cols, gv, gE);
-        RowAlongSecond(*cur, P, cols, gv, gE);
-        PackRow(cur->m[0], cur->m[1], cur->m[2], cur->e[0], cur->e[1], cur->e[2], cols,
-                cell + CellIndex(i, 0, cols, 0), bad);
+        // Row 0, cell (0, d): only state 1; F(0,1,1) = Q[0][1], then Q[1][1] per step.
+        if (d >= 1 && d <= len2) {
+            const int from = d == 1 ? 0 : 1;
+            Normalise(a[from][0] * P.q[3 * from + 1], a[3 + from][0] + P.o[3 * from + 1], c[1][0], c[4][0]);
+            c[0][0] = c[2][0] = 0.0;
+            c[3][0] = c[5][0] = kAbsentD;
+        }
+        const int ilo = std::max(1, lo), ihi = std::min(d - 1, rows - 1);
+        if (ilo <= ihi)
+            DiagonalCells(ilo, ihi, a[0], a[1], a[2], a[3], a[4], a[5], b[0], b[1], b[2], b[3], b[4], b[5], c[0],
+                          c[1], c[2], c[3], c[4], c[5], code1, code2, len2 - d, em25, P);
+        start[d] = next;
+        PackCells(c[0] + lo, c[1] + lo, c[2] + lo, c[3] + lo, c[4] + lo, c[5] + lo, hi - lo + 1, cell + 3 * next,
+                  bad);
+        next += static_cast<std::size_t>(hi - lo + 1);
     }
     return bad == 0;
 }

@@ -27,7 +27,7 @@ extern const double QMATRIX[9];
 // one table may take. It admits two sequences of about 18,900 residues.
 inline constexpr double kPairTableLimitBytes = 8.0 * 1024.0 * 1024.0 * 1024.0;
 
-// Bytes the forward table of a len1 x len2 alignment takes (24 per cell plus work rows).
+// Bytes the forward table of a len1 x len2 alignment takes (24 per cell plus work arrays).
 double PairTableBytes(int len1, int len2);
 
 // Forward summation in log space, exactly as the model defines it; F holds rows * cols * 3
@@ -46,9 +46,10 @@ bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* cou
 
 // The forward table of one alignment, filled fast and read back as log values. It is a
 // workspace: the buffer grows to the largest alignment seen and is reused, so a caller that
-// aligns many pairs allocates once. Each cell state is held as a rounded binary mantissa
-// with its own exponent, so the values agree with QPhiSummation to about 1e-13 on every
-// cell; scores or transitions beyond +-300 fall back to the log-space fill.
+// aligns many pairs allocates once. The fill runs by anti-diagonals in probability space,
+// each cell state a binary mantissa with its own exponent, so nothing underflows and the
+// values agree with QPhiSummation on every cell (to about 1e-11 at 900 x 900); scores or
+// transitions beyond +-300 nats fall back to the log-space fill. See align/paths.md.
 class CPairForward {
 public:
     // Fills the table for seq1 (len1) against seq2 (len2). Returns false, with a message,
@@ -68,16 +69,15 @@ public:
     // Frees the buffers.
     void Release();
 
-    // Work arrays of one column count each that a fill uses beside the table.
-    static constexpr int kWorkArrays = 19;
-
 private:
     bool Reserve(int rows, int cols, std::string* err);
     bool FillFast(const int* seq1, const int* seq2, const double* Q, const double* phi);
 
-    std::unique_ptr<std::uint64_t[]> m_pCell;  // rows*cols*3 cells: packed values or log doubles
+    std::unique_ptr<std::uint64_t[]> m_pCell;  // rows*cols*3 cells: packed by anti-diagonal, or log doubles row-major
     std::size_t m_nCellCap = 0;                // cells allocated in m_pCell
-    std::vector<double> m_pWork;               // kWorkArrays arrays of cols doubles: work rows, state-1 inflow, match factors
+    std::vector<double> m_pWork;               // three work diagonals: 6 arrays of rows doubles each
+    std::vector<int> m_pCode;                  // residue classes of seq1, then of seq2 reversed
+    std::vector<std::size_t> m_pDiagStart;     // first cell of each anti-diagonal in m_pCell
     int m_nRows = 0;                           // len1 + 1 of the last Fill
     int m_nCols = 0;                           // len2 + 1 of the last Fill
     bool m_bFast = true;                       // format of the cells of the last Fill

@@ -233,6 +233,24 @@ TEST(PairAlign, FastTableEqualsLogSpaceDefinitionOnEveryCell)
     }
 }
 
+TEST(PairAlign, ValuesBeyondThePackedExponentFallBackToLogSpace)
+{
+    // 1300 matches at +299 nats reach 388,700 nats, beyond the 2^19 ln 2 = 363,408 that the
+    // packed exponent holds: the fill must notice and redo the table in log space.
+    const int n = 1300;
+    std::vector<int> s(n, 2);
+    std::vector<double> phi(16, 299.0);
+    CPairForward F;
+    ASSERT_TRUE(F.Fill(s.data(), s.data(), n, n, QMATRIX, phi.data()));
+    EXPECT_FALSE(F.Fast());
+    std::vector<double> ref(static_cast<size_t>(3 * (n + 1) * (n + 1)));
+    QPhiSummation(s.data(), s.data(), n + 1, n + 1, QMATRIX, phi.data(), ref.data());
+    for (int i = 0; i <= n; i += 13)
+        for (int j = 0; j <= n; j += 7)
+            for (int k = 0; k < 3; ++k) ASSERT_EQ(F.LogF(i, j, k), ref[static_cast<size_t>(3 * (i * (n + 1) + j) + k)]);
+    EXPECT_GT(F.LogF(n, n, 2), 363408.0);
+}
+
 TEST(PairAlign, LogZeroTransitionsAreCarriedByTheFastTable)
 {
     std::srand(kSeed + 1);
