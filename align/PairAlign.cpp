@@ -85,7 +85,7 @@ constexpr double kLn2Hi = 6.93147180369123816490e-01;  // 32 significant bits: e
 constexpr double kLn2Lo = 1.90821492927058770002e-10;
 
 // Packs m * 2^e; sets bad when the exponent does not fit the field. Branch-free, so that
-// a row is packed with vector operations.
+// a diagonal is packed with vector operations.
 inline std::uint64_t Pack(double m, double e, std::uint64_t& bad)
 {
     const std::uint64_t mb = std::bit_cast<std::uint64_t>(m);
@@ -116,11 +116,13 @@ struct FastParams {
     double o[9];
 };
 
-// The kernels are plain loops over exact operations (products, sums, bit manipulations),
-// so the AVX2 clone and the baseline give the same bits.
-#define SEREVAN_VECTOR_KERNEL __attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
+// The kernels are plain loops over exact operations (products, sums, bit manipulations).
+// They are built for AVX-512, AVX2 and the baseline, chosen when the program loads; with
+// no contraction into fused multiply-adds every build gives the same bits.
+#define SEREVAN_VECTOR_KERNEL \
+    __attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
 
-// Sum of two or three terms m_t * f_t * 2^(e_t + o_t), normalised into (m, e).
+// Sum of two terms m_t * f_t * 2^e_t, normalised into (m, e).
 inline void Sum2(double m0, double e0, double f0, double m1, double e1, double f1, double& m, double& e)
 {
     const double E = Max(e0, e1);
