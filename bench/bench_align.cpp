@@ -4,7 +4,18 @@
 //   ./build/bench/bench_align [--benchmark_repetitions=9 --benchmark_report_aggregates_only=true]
 //
 // Sequences: a random ancestor (fixed seed 7) mutated ~10% per species (substitutions,
-// deletions, insertions). Counters: cells/s of the forward table and the peak resident set.
+// deletions, insertions). Counters: cells/s of the forward table and the peak resident set
+// (process-wide, so run one benchmark per process to read a peak of its own).
+//
+// Results, 2-core Xeon (Sapphire Rapids, KVM, 2.3 GHz), GCC 12 -O3, 2026-12-06, medians of 9:
+//   QPhiAlign 1000 x 1000, 100 draws    21.5 ms   peak RSS 27 MiB  (table 24 MB)
+//   QPhiAlign 2000 x 2000, 100 draws    63.9 ms   peak RSS 96 MiB  (table 96 MB)
+//   ForwardFill 1000 / 2000              6.3 / 31.3 ms   (159 / 128 M cells/s, AVX-512 clone)
+//   LogSpaceFill 1000 (the definition)  91.8 ms   (11 M cells/s)
+//   GroupAlignment 3 x 1000 residues     178 ms   peak RSS 34 MiB  (20 fills, 275 tracebacks)
+// At 1000 x 1000 the 100 tracebacks take two thirds of QPhiAlign, most of it inside
+// CStochasticDistribution::Discrete (exp and log1p per step) and the C library generator;
+// the group alignment is bound by its 20 forward fills.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -89,6 +100,26 @@ void BM_ForwardFill(benchmark::State& state)
                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ForwardFill)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+// The log-space definition, for comparison with the fast fill.
+void BM_LogSpaceFill(benchmark::State& state)
+{
+    const int len = static_cast<int>(state.range(0));
+    std::srand(7);
+    std::vector<int> anc = Ancestor(len);
+    std::vector<int> a = Mutate(anc), b = Mutate(anc);
+    a.resize(static_cast<size_t>(len), 0);
+    b.resize(static_cast<size_t>(len), 0);
+    CMultiAlignment model;
+    std::vector<double> F(3 * static_cast<size_t>(len + 1) * static_cast<size_t>(len + 1));
+    for (auto _ : state) {
+        QPhiSummation(a.data(), b.data(), len + 1, len + 1, model.m_dQ, model.m_dPhi[2], F.data());
+        benchmark::DoNotOptimize(F.data());
+    }
+    state.counters["cells/s"] = benchmark::Counter(static_cast<double>(len + 1) * (len + 1),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_LogSpaceFill)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 // One group of 3 species as the de novo driver aligns it: template, five refinement passes,
 // then 20 multiple alignments with scores.
