@@ -13,7 +13,7 @@
 //   ForwardFill 1000 / 2000              6.3 / 31.3 ms   (159 / 128 M cells/s, AVX-512 clone)
 //   LogSpaceFill 1000 (the definition)  91.8 ms   (11 M cells/s)
 //   GroupAlignment 3 x 1000 residues     178 ms   peak RSS 34 MiB  (20 fills, 275 tracebacks)
-// At 1000 x 1000 the 100 tracebacks take two thirds of QPhiAlign, most of it inside
+// At 1000 x 1000 the 100 tracebacks take about 70% of QPhiAlign, most of it inside
 // CStochasticDistribution::Discrete (exp and log1p per step) and the C library generator;
 // the group alignment is bound by its 20 forward fills.
 #include <benchmark/benchmark.h>
