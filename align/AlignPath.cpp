@@ -91,10 +91,13 @@ void SetLegitimateState(ALIGNNODE* path, int nNode, int N)
     }
 }
 
-void AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNPATH& path,
+bool AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNPATH& path,
                      std::vector<int>& seqLen, std::vector<std::vector<int>>& seq)
 {
-    const size_t L = N > 0 ? aligned[0].size() : 0;
+    if (N < 1 || aligned.size() < static_cast<size_t>(N)) return false;
+    const size_t L = aligned[0].size();
+    for (int s = 1; s < N; ++s)
+        if (aligned[s].size() != L) return false;
     // Columns that are a gap in every species advance nobody: drop them.
     std::vector<size_t> columns;
     for (size_t k = 0; k < L; ++k) {
@@ -127,8 +130,9 @@ void AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNP
         seqLen[s] = path[nNode - 1].pos[s];
         seq[s].reserve(seqLen[s]);
         for (size_t k = 0; k < L; ++k)
-            if (aligned[s][k] != 4) seq[s].push_back(aligned[s][k]);
+            if (aligned[s][k] <= 3) seq[s].push_back(aligned[s][k]);
     }
+    return true;
 }
 
 void DeletePath(ALIGNPATH& path)

@@ -47,8 +47,9 @@ void SetLegitimateState(ALIGNNODE* path, int nNode, int N);
 
 // Builds a complete path from N aligned rows (codes 0..3 bases, -1 undetermined, 4 gap)
 // of equal length L. Columns that are a gap in every species are dropped first, so every
-// node after node 0 advances at least one species. Returns the ungapped sequences.
-void AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNPATH& path,
+// node after node 0 advances at least one species. Returns the ungapped sequences. False
+// (nothing built) when N < 1, there are fewer than N rows, or the rows differ in length.
+bool AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNPATH& path,
                      std::vector<int>& seqLen, std::vector<std::vector<int>>& seq);
 
 // Frees every node of the path (leaves it empty).

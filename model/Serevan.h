@@ -248,10 +248,55 @@ public:
     // (each concern keeps its own helpers and workspaces below its own heading)
 
     // -- emissions --
+    // Linear-space copies of the emission parameters for the hot loops (see
+    // model/module_states.md), refreshed by PrepareEmissionTables at the start of every
+    // forward and backward pass; CalculateEmissions and CalMotifEmission stay the direct,
+    // log-space reference versions.
+    std::vector<int> m_pEmisOffset;    // [k] first column of motif k in the two tables below
+    std::vector<double> m_pEmisTheta;  // column c: exp(matrix entry), base a at 4c + a
+    std::vector<double> m_pEmisPhiT;   // column c: exp(phi), descendant b and ancestor a at 16c + 4b + a
+    double m_pEmisBg[4] = {};          // exp of the ancestral base distribution (m_pBg[0..3])
+    double m_pEmisSubT[5][4] = {};     // exp(m_dBgSubst[a][b]) at [b][a]; row 4: 0.25 for a residue that is not a base
+    std::vector<int> m_pEmisPos;       // scratch: 0-based positions of the moving block's species
+    int MaxMotifWidth() const;
+    int NonChangeRun(const ALIGNNODE* path, int t, int limit) const;
+    void PrepareEmissionTables();
+    void NodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
+    double AlignedBgEmission(int n, const int* species, const int* pos, int g);
+    double FastAlignedBgEmission(int n, const int* species, const int* pos, int g);
+    double FastMotifEmission(int k, int n, const int* species, const int* pos, int g);
 
     // -- forward --
+    bool m_bDirectKernels = false;      // passes use the direct reference functions (tests compare both)
+    int m_nTranStates = 0;              // subset count the transition tables were built for (0: none)
+    double m_dTranKey[2][2] = {{0, 0}, {0, 0}};  // m_dTranPr the transition tables were built from
+    std::vector<double> m_pTranLin;     // [(mask * nStates + x) * 2 + curBit]: mean transition probability
+    std::vector<double> m_pTranLog;     // the same as CalTransition takes its log, ln(S / |B|)
+    std::vector<double> m_pFwdLin;      // ring of the last rows, exp(fwd - scale), row u at u mod ring size
+    std::vector<double> m_pFwdScale;    // log scale of each ring row
+    std::vector<double> m_pFwdSum;      // scratch: per code linear sum of the current row
+    std::vector<double> m_pFwdEmis;     // scratch: emission vector of the current node
+    std::vector<int> m_pFwdTermNode;    // scratch: distinct earlier nodes t - w of the module terms
+    std::vector<double> m_pFwdTermLog;  // scratch: log weight of each module term k
+    std::vector<double> m_pFwdTermCoef; // scratch: scaled weight summed per earlier node
+    void PrepareTransitionTables(int nStates);
+    double FastTransition(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, int nStates);
+    double PathForwardDirect(double* fwd, double** table, const ALIGNNODE* path, int g, int nNode, int nStates);
+    double ForwardEndRow(double* fwd, const ALIGNNODE* path, int nNode, int nStates);
 
     // -- backward --
+    std::vector<ANCSEQMOTIF> m_pAncWork;  // per node records of the current pass
+    std::vector<double> m_pBackWeight;    // scratch: weights of the predecessor codes
+    std::vector<double> m_pBackEmis;      // scratch: emission vector of a module segment
+    std::vector<double> m_pBackMotifW;    // scratch: weights of the motif types
+    std::vector<int> m_pSiteWork;         // scratch: the bases of one site
+    std::vector<double> m_pAncColW;       // scratch: ancestral column weights, strand r, column j, base a
+                                          // at 4(w r + j) + a
+    int FastCondStatePr(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, double* out,
+                        int nStates);
+    int DrawModuleSegment(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates, int g,
+                          ANCSEQMOTIF* anc);
+    void DrawBackgroundSegment(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF* anc);
 
     // -- updates and widths --
 private:

@@ -1,0 +1,306 @@
+// Emission model: single-species position scores, the emission vector of a node's moving
+// block (background, module background, last column of a motif site), aligned motif sites
+// through a summed-out ancestral site, and the background likelihood of a whole path.
+//
+// Sections: constants and small helpers; position score table; direct node emissions;
+// linear-space kernels used by the forward and backward passes; background likelihood.
+// Layouts and the admissibility rule are described in model/module_states.md.
+#include <algorithm>
+#include <cmath>
+
+#include "model/Serevan.h"
+#include "numeric/SeqMotifBasic.h"
+
+using serevan::IsBase;
+using serevan::kLogZero;
+
+namespace {
+
+constexpr double kNoBaseBgLog = -1.386;     // single-species background of a residue that is not a base
+constexpr double kStrandMeanLog = -0.6931;  // log of the mean over the two strands
+const double kLogQuarter = std::log(0.25);  // aligned background: a residue that is not a base
+constexpr double kLinTiny = 1e-280;         // a linear column sum below this goes to the log-space version
+constexpr double kLinRescale = 1e-200;      // running products below this are folded into a log
+
+}  // namespace
+
+// ---------------------------------------------------------------- helpers
+
+int CSerevan::MaxMotifWidth() const
+{
+    int w = 1;
+    for (int k = 0; k < m_nMotifNum; ++k) w = std::max(w, m_pMotifWidth[k]);
+    return w;
+}
+
+// Number of nodes t-1, t-2, ... before node t that are not change points, at most limit.
+// A site of width w may end at node t when w - 1 <= this run (node 0 is a change point).
+int CSerevan::NonChangeRun(const ALIGNNODE* path, int t, int limit) const
+{
+    int run = 0;
+    while (run < limit && t - 1 - run >= 0 && !path[t - 1 - run].CP) ++run;
+    return run;
+}
+
+// ---------------------------------------------------------------- position score table
+
+void CSerevan::CalLogPrPos(double** table, int g)
+{
+    const int K = m_nMotifNum, stride = 2 * K + 1;
+    for (int s = 0; s < m_nSpeciesNum; ++s) {
+        const int* x = m_pSeq[s][g];
+        const int L = m_pSeqLen[s][g];
+        const double* bg = m_pSpeciesBg[s].data();
+        for (int p = 0; p < L; ++p) {
+            double* cell = table[s] + static_cast<size_t>(stride) * p;
+            for (int k = 0; k < K; ++k) {
+                const int w = m_pMotifWidth[k];
+                const double* pwm = m_pPWM[k].data();
+                cell[2 * k] = cell[2 * k + 1] = kLogZero;
+                if (p < w - 1) continue;  // the site would start before the sequence
+                const int* win = x + p - w + 1;
+                bool bases = true;
+                for (int j = 0; j < w && bases; ++j) bases = IsBase(win[j]);
+                if (!bases) continue;
+                double freq[4];
+                if (m_bMaskLowComplex && LowComplexity(win, w, freq)) continue;
+                cell[2 * k] = CalLogMotifPr(win, pwm, w);
+                if (m_bBothStrand) {
+                    // Reverse complement of the window, column j reads 3 - x[p - j].
+                    double r = 0.0;
+                    for (int j = 0; j < w; ++j) r += pwm[4 * j + 3 - x[p - j]];
+                    cell[2 * k + 1] = r;
+                }
+            }
+            double b = kNoBaseBgLog;
+            if (p >= 1) {
+                if (IsBase(x[p - 1]) && IsBase(x[p])) b = bg[4 + 4 * x[p - 1] + x[p]];
+            } else if (IsBase(x[0])) {
+                b = bg[x[0]];
+            }
+            cell[2 * K] = b;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- direct node emissions
+
+double CSerevan::AlignedBgEmission(int n, const int* species, const int* pos, int g)
+{
+    double acc = kLogZero;
+    for (int a = 0; a < 4; ++a) {
+        double v = m_pBg[a];
+        for (int i = 0; i < n; ++i) {
+            const int b = m_pSeq[species[i]][g][pos[i]];
+            v += IsBase(b) ? m_dBgSubst[a][b] : kLogQuarter;
+        }
+        acc = LogSum(acc, v);
+    }
+    return acc;
+}
+
+double CSerevan::CalMotifEmission(int k, int n, const int* species, const int* pos, int g)
+{
+    const int w = m_pMotifWidth[k];
+    const double* pwm = m_pPWM[k].data();
+    const std::vector<std::array<double, 16>>& phi = m_pMotifPhi[k];
+    for (int i = 0; i < n; ++i) {
+        const int start = pos[i] - w + 1;
+        if (start < 0) return kLogZero;
+        const int* x = m_pSeq[species[i]][g];
+        for (int j = 0; j < w; ++j)
+            if (!IsBase(x[start + j])) return kLogZero;
+    }
+    double F = 0.0;
+    for (int j = 0; j < w; ++j) {
+        double col = kLogZero;
+        for (int a = 0; a < 4; ++a) {
+            double v = pwm[4 * j + a];
+            for (int i = 0; i < n; ++i) v += phi[j][4 * a + m_pSeq[species[i]][g][pos[i] - w + 1 + j]];
+            col = LogSum(col, v);
+        }
+        F += col;
+    }
+    if (!m_bBothStrand) return F;
+    double R = 0.0;
+    for (int j = 0; j < w; ++j) {
+        double col = kLogZero;
+        for (int a = 0; a < 4; ++a) {
+            double v = pwm[4 * j + a];
+            for (int i = 0; i < n; ++i) v += phi[j][4 * a + 3 - m_pSeq[species[i]][g][pos[i] - j]];
+            col = LogSum(col, v);
+        }
+        R += col;
+    }
+    return LogSum(F, R) + kStrandMeanLog;
+}
+
+void CSerevan::CalculateEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode)
+{
+    // The admissibility flags (entry d open while nodes t-1 .. t-d are free of change
+    // points) are the run of such nodes, counted up to the widest motif in use.
+    const int run = NonChangeRun(path, t, MaxMotifWidth() - 1);
+    const int K = m_nMotifNum, stride = 2 * K + 1;
+    const ALIGNNODE& node = path[t];
+    const std::vector<int>& B = node.block[node.movingBlock];
+    const int n = static_cast<int>(B.size());
+    m_pEmisPos.resize(std::max<size_t>(m_pEmisPos.size(), B.size()));
+    for (int i = 0; i < n; ++i) m_pEmisPos[i] = node.pos[B[i]] - 1;
+    const int* pos = m_pEmisPos.data();
+
+    if (mode != 1) {
+        emis[K] = n == 1 ? table[B[0]][static_cast<size_t>(stride) * pos[0] + 2 * K]
+                         : AlignedBgEmission(n, B.data(), pos, g);
+    }
+    if (mode == 0) return;
+    for (int k = 0; k < K; ++k) {
+        if (m_pMotifWidth[k] - 1 > run) {
+            emis[k] = kLogZero;
+        } else if (n == 1) {
+            const double* cell = table[B[0]] + static_cast<size_t>(stride) * pos[0];
+            emis[k] = m_bBothStrand ? LogSum(cell[2 * k], cell[2 * k + 1]) + kStrandMeanLog : cell[2 * k];
+        } else {
+            emis[k] = CalMotifEmission(k, n, B.data(), pos, g);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- linear-space kernels
+
+void CSerevan::PrepareEmissionTables()
+{
+    const int K = m_nMotifNum;
+    m_pEmisOffset.resize(K);
+    int cols = 0;
+    for (int k = 0; k < K; ++k) {
+        m_pEmisOffset[k] = cols;
+        cols += m_pMotifWidth[k];
+    }
+    m_pEmisTheta.resize(4 * static_cast<size_t>(cols));
+    m_pEmisPhiT.resize(16 * static_cast<size_t>(cols));
+    for (int k = 0; k < K; ++k)
+        for (int j = 0; j < m_pMotifWidth[k]; ++j) {
+            const size_t c = static_cast<size_t>(m_pEmisOffset[k] + j);
+            for (int a = 0; a < 4; ++a) m_pEmisTheta[4 * c + a] = std::exp(m_pPWM[k][4 * j + a]);
+            for (int a = 0; a < 4; ++a)
+                for (int b = 0; b < 4; ++b) m_pEmisPhiT[16 * c + 4 * b + a] = std::exp(m_pMotifPhi[k][j][4 * a + b]);
+        }
+    for (int a = 0; a < 4; ++a) {
+        m_pEmisBg[a] = std::exp(m_pBg[a]);
+        for (int b = 0; b < 4; ++b) m_pEmisSubT[b][a] = std::exp(m_dBgSubst[a][b]);
+        m_pEmisSubT[4][a] = 0.25;
+    }
+    m_pEmisPos.resize(std::max<size_t>(m_pEmisPos.size(), static_cast<size_t>(m_nSpeciesNum)));
+}
+
+double CSerevan::FastAlignedBgEmission(int n, const int* species, const int* pos, int g)
+{
+    double v[4] = {m_pEmisBg[0], m_pEmisBg[1], m_pEmisBg[2], m_pEmisBg[3]};
+    for (int i = 0; i < n; ++i) {
+        const int b = m_pSeq[species[i]][g][pos[i]];
+        const double* sub = m_pEmisSubT[IsBase(b) ? b : 4];
+        for (int a = 0; a < 4; ++a) v[a] *= sub[a];
+    }
+    const double sum = v[0] + v[1] + v[2] + v[3];
+    if (!(sum > kLinTiny)) return AlignedBgEmission(n, species, pos, g);
+    return std::log(sum);
+}
+
+// The aligned site probability as a product over columns of sum_a theta_j(a) prod_i phi_j(a, x_i),
+// the same quantity CalMotifEmission sums in log space; a column too small for linear
+// arithmetic hands the whole site to CalMotifEmission.
+double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* pos, int g)
+{
+    const int w = m_pMotifWidth[k];
+    for (int i = 0; i < n; ++i) {
+        const int start = pos[i] - w + 1;
+        if (start < 0) return kLogZero;
+        const int* x = m_pSeq[species[i]][g];
+        for (int j = 0; j < w; ++j)
+            if (!IsBase(x[start + j])) return kLogZero;
+    }
+    const size_t off = static_cast<size_t>(m_pEmisOffset[k]);
+    const double* theta = m_pEmisTheta.data() + 4 * off;
+    const double* phiT = m_pEmisPhiT.data() + 16 * off;
+    double strand[2];
+    for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
+        double prod = 1.0, logAcc = 0.0;
+        for (int j = 0; j < w; ++j) {
+            double v0 = theta[4 * j], v1 = theta[4 * j + 1], v2 = theta[4 * j + 2], v3 = theta[4 * j + 3];
+            for (int i = 0; i < n; ++i) {
+                const int* x = m_pSeq[species[i]][g];
+                const int b = r == 0 ? x[pos[i] - w + 1 + j] : 3 - x[pos[i] - j];
+                const double* P = phiT + 16 * j + 4 * b;
+                v0 *= P[0];
+                v1 *= P[1];
+                v2 *= P[2];
+                v3 *= P[3];
+            }
+            const double col = v0 + v1 + v2 + v3;
+            if (!(col > kLinTiny)) return CalMotifEmission(k, n, species, pos, g);
+            prod *= col;
+            if (prod < kLinRescale) {
+                logAcc += std::log(prod);
+                prod = 1.0;
+            }
+        }
+        strand[r] = logAcc + std::log(prod);
+    }
+    if (!m_bBothStrand) return strand[0];
+    return LogSum(strand[0], strand[1]) + kStrandMeanLog;
+}
+
+// CalculateEmissions with the admissibility run given and the linear-space kernels; the
+// direct reference versions are used instead when m_bDirectKernels is set.
+void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run)
+{
+    if (m_bDirectKernels) {
+        CalculateEmissions(emis, table, path, t, g, mode);
+        return;
+    }
+    const int K = m_nMotifNum, stride = 2 * K + 1;
+    const ALIGNNODE& node = path[t];
+    const std::vector<int>& B = node.block[node.movingBlock];
+    const int n = static_cast<int>(B.size());
+    int* pos = m_pEmisPos.data();
+    for (int i = 0; i < n; ++i) pos[i] = node.pos[B[i]] - 1;
+
+    if (n == 1) {
+        const double* cell = table[B[0]] + static_cast<size_t>(stride) * pos[0];
+        if (mode != 1) emis[K] = cell[2 * K];
+        if (mode == 0) return;
+        for (int k = 0; k < K; ++k) {
+            if (m_pMotifWidth[k] - 1 > run)
+                emis[k] = kLogZero;
+            else
+                emis[k] = m_bBothStrand ? LogSum(cell[2 * k], cell[2 * k + 1]) + kStrandMeanLog : cell[2 * k];
+        }
+        return;
+    }
+    if (mode != 1) emis[K] = FastAlignedBgEmission(n, B.data(), pos, g);
+    if (mode == 0) return;
+    for (int k = 0; k < K; ++k)
+        emis[k] = m_pMotifWidth[k] - 1 > run ? kLogZero : FastMotifEmission(k, n, B.data(), pos, g);
+}
+
+// ---------------------------------------------------------------- background likelihood
+
+double CSerevan::CalBgLikelihood(int g, const ALIGNNODE* path)
+{
+    const int nNode = PathNodeNum(path);
+    double total = 0.0;
+    m_pEmisPos.resize(std::max<size_t>(m_pEmisPos.size(), static_cast<size_t>(m_nSpeciesNum)));
+    for (int t = 1; t < nNode; ++t) {
+        const ALIGNNODE& node = path[t];
+        const std::vector<int>& B = node.block[node.movingBlock];
+        const int n = static_cast<int>(B.size());
+        for (int i = 0; i < n; ++i) m_pEmisPos[i] = node.pos[B[i]] - 1;
+        if (n >= 2) {
+            total += AlignedBgEmission(n, B.data(), m_pEmisPos.data(), g);
+        } else {
+            const int b = m_pSeq[B[0]][g][m_pEmisPos[0]];
+            total += IsBase(b) ? m_pSpeciesBg[B[0]][b] : kNoBaseBgLog;
+        }
+    }
+    return total;
+}

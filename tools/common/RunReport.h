@@ -1,0 +1,63 @@
+// Reader of the program's report file (the -o file): finds the last run's report in a
+// file that runs append to, and reads its modules, motif matrices and called sites.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/MotifMatrix.h"
+
+namespace sertools {
+
+// The banner line that opens every report (first line of the command-line echo).
+extern const char* const kReportBanner;
+
+// One called site as reported.
+struct ReportSite {
+    int species = 0;      // 0-based
+    int group = 0;        // 0-based
+    int position = 0;     // first base on the given strand, 0-based
+    int strand = 1;       // +1 given strand, -1 reverse complement
+    double maxFreq = 0;   // posterior figures as reported
+    double alignFreq = 0;
+    std::string letters;  // the site's bases read on its strand
+};
+
+// One reported motif.
+struct ReportMotif {
+    int index = 0;                  // 1-based, as in "Motif<index>"
+    bool found = false;             // false: "Motif<index> not found"
+    double score = 0;               // the motif's score
+    MotifMatrix matrix;             // the frequency matrix (rows normalised)
+    std::vector<ReportSite> sites;  // called sites
+};
+
+// One predicted module as reported.
+struct ReportModule {
+    int species = 0;
+    int group = 0;
+    int start = 0;                           // first base
+    int end = 0;                             // one past the last base of its rightmost site
+    std::vector<std::pair<int, int>> sites;  // (signed motif code, position)
+};
+
+// The last report of a report file.
+struct RunReport {
+    int reportCount = 0;               // reports in the file
+    int firstLine = 0;                 // 1-based line of the last report's banner
+    std::string commandLine;           // the echoed arguments
+    double averageLikelihood = 0;
+    int postBurnIn = 0;
+    bool hasModules = false;           // a "Predicted modules:" block was present
+    std::vector<ReportModule> modules;
+    std::vector<ReportMotif> motifs;
+};
+
+// Reads the last report from lines of text; name is used in messages.
+bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name,
+                     RunReport& report, std::string& err);
+// Reads the last report of a file.
+bool ReadLastReport(const std::string& path, RunReport& report, std::string& err);
+
+}  // namespace sertools

@@ -1,0 +1,409 @@
+// The generative model of serevan-sim (see tools/README.md for the model in words).
+//   1. settings check      2. background and motifs      3. ancestors and modules
+//   4. evolution of a branch      5. truth      6. writers
+#include "common/Simulator.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/SimRandom.h"
+#include "common/ToolText.h"
+
+namespace sertools {
+
+namespace {
+
+constexpr char kLetters[] = "ACGT";
+constexpr int kLineWidth = 60;      // letters per sequence line of the written files
+constexpr int kMaxColumnTries = 1000;  // Dirichlet draws per random column before the fallback
+
+std::string Check(bool ok, const char* message) { return ok ? std::string() : message; }
+
+}  // namespace
+
+// ---- 1. settings check ------------------------------------------------------------------
+
+bool CheckSimOptions(const SimOptions& o, std::string& err) {
+    std::string e;
+    auto need = [&](bool ok, const char* message) {
+        if (e.empty()) e = Check(ok, message);
+    };
+    need(o.species >= 2 && o.species <= 16, "--species must be from 2 to 16");
+    need(o.groups >= 1 && o.groups <= 1000000, "--groups must be from 1 to 1000000");
+    need(o.length >= 1 && o.length <= 10000000, "--length must be from 1 to 10000000");
+    need(o.motifs >= 0 && o.motifs <= 100, "--motifs must be from 1 to 100");
+    need(o.moduleFraction >= 0 && o.moduleFraction <= 1, "--module-fraction must be from 0 to 1");
+    need(static_cast<long long>(o.groups) * o.length <= 200000000LL,
+         "--groups times --length must stay within 200000000 ancestral bases");
+    need(o.moduleLength >= 1 && o.moduleLength <= o.length,
+         "--module-length must be from 1 to --length");
+    need(!o.sites.empty(), "--sites needs at least one value");
+    for (long long n : o.sites) need(n >= 0 && n <= 1000, "--sites values must be from 0 to 1000");
+    need(o.minWidth >= 1 && o.minWidth <= 100, "--min-width must be from 1 to 100");
+    need(o.maxWidth >= o.minWidth && o.maxWidth <= 100,
+         "--max-width must be from --min-width to 100");
+    need(o.minInfo >= 0 && o.minInfo <= 1.5, "--min-info must be from 0 to 1.5 bits");
+    need(o.gc >= 0.01 && o.gc <= 0.99, "--gc must be from 0.01 to 0.99");
+    need(o.cpg >= 0 && o.cpg <= 1, "--cpg must be from 0 to 1");
+    need(o.subRate >= 0 && o.subRate <= 1, "--sub-rate must be from 0 to 1");
+    need(o.siteRate >= 0 && o.siteRate <= 1, "--site-rate must be from 0 to 1");
+    need(o.indelRate >= 0 && o.indelRate <= 0.5, "--indel-rate must be from 0 to 0.5");
+    need(o.indelMean >= 1 && o.indelMean <= 100, "--indel-mean must be from 1 to 100");
+    need(o.indelMax >= 1 && o.indelMax <= 1000, "--indel-max must be from 1 to 1000");
+    need(o.loss.size() == 1 || o.loss.size() == static_cast<std::size_t>(o.species),
+         "--loss needs one value or one value per species");
+    for (double p : o.loss) need(p >= 0 && p <= 1, "--loss values must be from 0 to 1");
+    need(o.reverseFraction >= 0 && o.reverseFraction <= 1, "--reverse must be from 0 to 1");
+    need(o.alignGroup >= 0 && o.alignGroup < o.groups,
+         "--align-group must be from 0 to --groups minus 1");
+    if (!e.empty()) {
+        err = e;
+        return false;
+    }
+    return true;
+}
+
+// ---- 2. background and motifs -----------------------------------------------------------
+
+static void BuildBackground(const SimOptions& o, std::vector<double>& pi, std::vector<double>& tr) {
+    pi = {(1 - o.gc) / 2, o.gc / 2, o.gc / 2, (1 - o.gc) / 2};
+    tr.assign(16, 0.0);
+    for (int a = 0; a < 4; ++a) {
+        double sum = 0;
+        for (int b = 0; b < 4; ++b) {
+            tr[4 * a + b] = pi[b] * ((a == 1 && b == 2) ? o.cpg : 1.0);
+            sum += tr[4 * a + b];
+        }
+        for (int b = 0; b < 4; ++b) tr[4 * a + b] /= sum;
+    }
+}
+
+// Information content in bits of one column against the uniform background.
+static double ColumnInfo(const double* p) {
+    double h = 2.0;
+    for (int b = 0; b < 4; ++b)
+        if (p[b] > 0) h += p[b] * std::log2(p[b]);
+    return h;
+}
+
+static MotifMatrix RandomMotif(const SimOptions& o, int index, SimRandom& rng) {
+    MotifMatrix m;
+    m.name = Format("Motif%d", index + 1);
+    int w = o.minWidth + static_cast<int>(rng.Below(static_cast<std::uint64_t>(o.maxWidth - o.minWidth + 1)));
+    m.p.resize(4 * static_cast<std::size_t>(w));
+    for (int j = 0; j < w; ++j) {
+        double* col = &m.p[4 * j];
+        bool done = false;
+        // Dirichlet(1/2) columns are mostly peaked; keep the first one informative enough.
+        for (int t = 0; t < kMaxColumnTries && !done; ++t) {
+            double sum = 0;
+            for (int b = 0; b < 4; ++b) sum += (col[b] = rng.Gamma(0.5));
+            if (!(sum > 0)) continue;
+            for (int b = 0; b < 4; ++b) col[b] /= sum;
+            done = ColumnInfo(col) >= o.minInfo;
+        }
+        if (!done) {
+            int d = static_cast<int>(rng.Below(4));
+            for (int b = 0; b < 4; ++b) col[b] = b == d ? 0.97 : 0.01;
+        }
+    }
+    return m;
+}
+
+// ---- 3. ancestors and modules -------------------------------------------------------------
+
+// Probability of the forward-strand base b at offset o of a site (planted orientation).
+static double SiteBaseProb(const MotifMatrix& m, const PlantedSite& s, int o, int b) {
+    int w = m.Width();
+    return s.strand == 1 ? m.p[4 * o + b] : m.p[4 * (w - 1 - o) + (3 - b)];
+}
+
+static void PlantModule(const SimData& d, SimGroup& g, SimRandom& rng) {
+    const SimOptions& o = d.options;
+    g.hasModule = true;
+    g.moduleLength = o.moduleLength;
+    g.moduleStart = static_cast<int>(rng.Below(static_cast<std::uint64_t>(o.length - o.moduleLength + 1)));
+    std::vector<int> order;  // motif of each site, shuffled into a random order along the module
+    int totalWidth = 0;
+    for (std::size_t k = 0; k < d.motifs.size(); ++k)
+        for (long long n = 0; n < o.sites[k]; ++n) {
+            order.push_back(static_cast<int>(k));
+            totalWidth += d.motifs[k].Width();
+        }
+    for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[rng.Below(i)]);
+    // Uniform non-overlapping placement: sorted free-space offsets before each site.
+    int free = o.moduleLength - totalWidth;
+    std::vector<int> gaps(order.size());
+    for (int& x : gaps) x = static_cast<int>(rng.Below(static_cast<std::uint64_t>(free + 1)));
+    std::sort(gaps.begin(), gaps.end());
+    int used = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        PlantedSite s;
+        s.motif = order[i];
+        s.start = g.moduleStart + gaps[i] + used;
+        s.strand = rng.Uniform() < o.reverseFraction ? -1 : 1;
+        const MotifMatrix& m = d.motifs[static_cast<std::size_t>(s.motif)];
+        for (int j = 0; j < m.Width(); ++j) {
+            double q[4];
+            for (int b = 0; b < 4; ++b) q[b] = SiteBaseProb(m, s, j, b);
+            g.ancestor[static_cast<std::size_t>(s.start + j)] = static_cast<signed char>(rng.Pick(q, 4));
+        }
+        used += m.Width();
+        g.sites.push_back(s);
+    }
+}
+
+// ---- 4. evolution of a branch ---------------------------------------------------------------
+
+static Descendant Evolve(const SimData& d, const SimGroup& g, const std::vector<int>& siteAt,
+                         double lossPr, SimRandom& rng) {
+    const SimOptions& o = d.options;
+    const int L = static_cast<int>(g.ancestor.size());
+    Descendant x;
+    x.fromAncestor.assign(static_cast<std::size_t>(L), -1);
+    x.inserts.resize(static_cast<std::size_t>(L) + 1);
+    x.lost.resize(g.sites.size());
+    for (std::size_t j = 0; j < g.sites.size(); ++j) x.lost[j] = rng.Uniform() < lossPr;
+    x.seq.reserve(static_cast<std::size_t>(L) + 16);
+    const double half = o.indelRate / 2;
+    int deleting = 0;  // ancestral bases still to delete
+    for (int i = 0; i <= L; ++i) {
+        // Insertions go between two ancestral bases unless both belong to the same site.
+        bool canInsert = i == 0 || i == L || siteAt[i - 1] < 0 || siteAt[i - 1] != siteAt[i];
+        if (canInsert && half > 0 && rng.Uniform() < half) {
+            int n = rng.Geometric(o.indelMean, o.indelMax);
+            for (int t = 0; t < n; ++t) {
+                auto b = static_cast<signed char>(rng.Pick(d.background.data(), 4));
+                x.inserts[static_cast<std::size_t>(i)].push_back(b);
+                x.seq.push_back(b);
+            }
+        }
+        if (i == L) break;
+        if (deleting > 0) {
+            --deleting;
+            continue;
+        }
+        const int site = siteAt[i];
+        if (site < 0 && half > 0 && rng.Uniform() < half) {
+            // A deletion that would reach into a site is not made.
+            int n = rng.Geometric(o.indelMean, o.indelMax);
+            bool clear = true;
+            for (int t = i; t < std::min(L, i + n) && clear; ++t) clear = siteAt[t] < 0;
+            if (clear) {
+                deleting = n - 1;
+                continue;
+            }
+        }
+        int base = g.ancestor[static_cast<std::size_t>(i)];
+        if (site >= 0) {
+            const PlantedSite& s = g.sites[static_cast<std::size_t>(site)];
+            if (x.lost[static_cast<std::size_t>(site)]) {
+                base = rng.Pick(d.background.data(), 4);
+            } else if (rng.Uniform() < o.siteRate) {
+                // The base is redrawn from its motif column (possibly the same base), so the
+                // motif stays the stationary distribution of the site's columns.
+                double q[4];
+                for (int b = 0; b < 4; ++b)
+                    q[b] = SiteBaseProb(d.motifs[static_cast<std::size_t>(s.motif)], s, i - s.start, b);
+                base = rng.Pick(q, 4);
+            }
+        } else if (rng.Uniform() < o.subRate) {
+            // Transition (A<->G, C<->T) three times as likely as each transversion.
+            double q[4];
+            for (int b = 0; b < 4; ++b) q[b] = b == base ? 0.0 : (b == (base ^ 2) ? 3.0 : 1.0);
+            base = rng.Pick(q, 4);
+        }
+        x.fromAncestor[static_cast<std::size_t>(i)] = static_cast<int>(x.seq.size());
+        x.seq.push_back(static_cast<signed char>(base));
+    }
+    return x;
+}
+
+bool Simulate(const SimOptions& options, SimData& data, std::string& err) {
+    if (!CheckSimOptions(options, err)) return false;
+    SimData d;
+    d.options = options;
+    SimOptions& o = d.options;
+    SimRandom rng(o.seed);
+
+    if (!o.motifFile.empty()) {
+        std::vector<MotifMatrix> fromFile;
+        if (!ReadMotifFile(o.motifFile, false, fromFile, nullptr, err)) return false;
+        if (o.motifs > static_cast<int>(fromFile.size())) {
+            err = Format("--motifs %d asks for more matrices than %s holds (%zu)", o.motifs,
+                         o.motifFile.c_str(), fromFile.size());
+            return false;
+        }
+        if (o.motifs > 0) fromFile.resize(static_cast<std::size_t>(o.motifs));
+        d.motifs = fromFile;
+        for (std::size_t k = 0; k < d.motifs.size(); ++k)
+            d.motifs[k].name = Format("Motif%zu", k + 1);
+    } else {
+        if (o.motifs == 0) o.motifs = 3;
+        for (int k = 0; k < o.motifs; ++k) d.motifs.push_back(RandomMotif(o, k, rng));
+    }
+    o.motifs = static_cast<int>(d.motifs.size());
+    const std::size_t K = d.motifs.size();
+    if (o.sites.size() != 1 && o.sites.size() != K) {
+        err = Format("--sites needs one value or one value per motif (%zu)", K);
+        return false;
+    }
+    o.sites.resize(K, o.sites[0]);
+    o.loss.resize(static_cast<std::size_t>(o.species), o.loss[0]);
+    long long totalWidth = 0;
+    for (std::size_t k = 0; k < K; ++k) totalWidth += o.sites[k] * d.motifs[k].Width();
+    if (o.moduleFraction > 0 && totalWidth > o.moduleLength) {
+        err = Format("--module-length %d cannot hold the sites of a module (total width %lld)",
+                     o.moduleLength, totalWidth);
+        return false;
+    }
+    BuildBackground(o, d.background, d.transition);
+
+    // Which groups carry a module: an exact count, chosen uniformly.
+    const int moduleCount = static_cast<int>(std::llround(o.moduleFraction * o.groups));
+    std::vector<int> pick(static_cast<std::size_t>(o.groups));
+    for (int g = 0; g < o.groups; ++g) pick[static_cast<std::size_t>(g)] = g;
+    std::vector<bool> withModule(static_cast<std::size_t>(o.groups), false);
+    for (int i = 0; i < moduleCount; ++i) {
+        std::size_t j = static_cast<std::size_t>(i) + rng.Below(static_cast<std::uint64_t>(o.groups - i));
+        std::swap(pick[static_cast<std::size_t>(i)], pick[j]);
+        withModule[static_cast<std::size_t>(pick[static_cast<std::size_t>(i)])] = true;
+    }
+
+    d.groups.resize(static_cast<std::size_t>(o.groups));
+    std::vector<int> siteAt;
+    for (int gi = 0; gi < o.groups; ++gi) {
+        SimGroup& g = d.groups[static_cast<std::size_t>(gi)];
+        g.ancestor.resize(static_cast<std::size_t>(o.length));
+        int prev = rng.Pick(d.background.data(), 4);
+        g.ancestor[0] = static_cast<signed char>(prev);
+        for (int i = 1; i < o.length; ++i) {
+            prev = rng.Pick(&d.transition[4 * static_cast<std::size_t>(prev)], 4);
+            g.ancestor[static_cast<std::size_t>(i)] = static_cast<signed char>(prev);
+        }
+        if (withModule[static_cast<std::size_t>(gi)]) PlantModule(d, g, rng);
+        siteAt.assign(static_cast<std::size_t>(o.length), -1);
+        for (std::size_t j = 0; j < g.sites.size(); ++j)
+            for (int t = 0; t < d.motifs[static_cast<std::size_t>(g.sites[j].motif)].Width(); ++t)
+                siteAt[static_cast<std::size_t>(g.sites[j].start + t)] = static_cast<int>(j);
+        for (int s = 0; s < o.species; ++s)
+            g.species.push_back(Evolve(d, g, siteAt, o.loss[static_cast<std::size_t>(s)], rng));
+    }
+    data = std::move(d);
+    return true;
+}
+
+// ---- 5. truth ---------------------------------------------------------------------------------
+
+TruthTable BuildTruth(const SimData& d) {
+    TruthTable t;
+    for (int s = 0; s < d.options.species; ++s) {
+        for (int gi = 0; gi < d.options.groups; ++gi) {
+            const SimGroup& g = d.groups[static_cast<std::size_t>(gi)];
+            const Descendant& x = g.species[static_cast<std::size_t>(s)];
+            t.sequences.push_back(Interval{s, gi, 0, static_cast<int>(x.seq.size()) - 1, 0, 0});
+            Interval module{s, gi, -1, -1, 0, 0};
+            for (std::size_t j = 0; j < g.sites.size(); ++j) {
+                if (x.lost[j]) continue;
+                const PlantedSite& p = g.sites[j];
+                int start = x.fromAncestor[static_cast<std::size_t>(p.start)];
+                int w = d.motifs[static_cast<std::size_t>(p.motif)].Width();
+                t.sites.push_back(Interval{s, gi, start, start + w - 1, p.motif + 1, p.strand});
+                module.start = module.start < 0 ? start : std::min(module.start, start);
+                module.end = std::max(module.end, start + w - 1);
+            }
+            if (module.start >= 0) t.modules.push_back(module);
+        }
+    }
+    return t;
+}
+
+// ---- 6. writers ---------------------------------------------------------------------------------
+
+static std::string RecordName(int group, int species) { return Format(">g%d_sp%d", group, species); }
+
+static void AppendWrapped(std::string& text, const std::string& letters) {
+    for (std::size_t i = 0; i < letters.size(); i += kLineWidth)
+        text += letters.substr(i, kLineWidth) + "\n";
+}
+
+std::string FormatSequenceFile(const SimData& d) {
+    std::string text;
+    for (int s = 0; s < d.options.species; ++s)
+        for (int gi = 0; gi < d.options.groups; ++gi) {
+            const Descendant& x = d.groups[static_cast<std::size_t>(gi)].species[static_cast<std::size_t>(s)];
+            std::string letters(x.seq.size(), 'N');
+            for (std::size_t i = 0; i < x.seq.size(); ++i) letters[i] = kLetters[x.seq[i]];
+            text += RecordName(gi, s) + "\n";
+            AppendWrapped(text, letters);
+        }
+    return text;
+}
+
+std::vector<std::string> AlignmentRows(const SimData& d, int group) {
+    const SimGroup& g = d.groups[static_cast<std::size_t>(group)];
+    const std::size_t N = g.species.size();
+    const std::size_t L = g.ancestor.size();
+    std::vector<std::string> rows(N);
+    for (std::size_t i = 0; i <= L; ++i) {
+        // Inserted bases are unique to their species: each gets columns of its own.
+        for (std::size_t s = 0; s < N; ++s) {
+            const auto& ins = g.species[s].inserts[i];
+            for (std::size_t r = 0; r < N; ++r)
+                for (signed char b : ins) rows[r] += r == s ? kLetters[b] : '-';
+        }
+        if (i == L) break;
+        bool anyKept = false;
+        for (std::size_t s = 0; s < N; ++s) anyKept = anyKept || g.species[s].fromAncestor[i] >= 0;
+        if (!anyKept) continue;
+        for (std::size_t s = 0; s < N; ++s) {
+            int at = g.species[s].fromAncestor[i];
+            rows[s] += at >= 0 ? kLetters[g.species[s].seq[static_cast<std::size_t>(at)]] : '-';
+        }
+    }
+    return rows;
+}
+
+std::string FormatAlignmentFile(const SimData& d, int group) {
+    std::vector<std::string> rows = AlignmentRows(d, group);
+    std::string text;
+    for (std::size_t s = 0; s < rows.size(); ++s) {
+        text += RecordName(group, static_cast<int>(s)) + "\n";
+        AppendWrapped(text, rows[s]);
+    }
+    return text;
+}
+
+std::string FormatParamFile(const SimData& d) {
+    const SimOptions& o = d.options;
+    int modules = 0;
+    for (const SimGroup& g : d.groups) modules += g.hasModule ? 1 : 0;
+    // Module entries per ancestral base, and sites of each motif per module base.
+    std::string text = Format("%.6g\n", static_cast<double>(modules) / (static_cast<double>(o.groups) * o.length));
+    const std::size_t K = d.motifs.size();
+    for (std::size_t k = 0; k < K; ++k)
+        text += Format(k + 1 < K ? "%.6g\t" : "%.6g\n", static_cast<double>(o.sites[k]) / o.moduleLength);
+    for (std::size_t k = 0; k < K; ++k)
+        text += Format(k + 1 < K ? "%d\t" : "%d\n", d.motifs[k].Width());
+    text += Format("%g\t%g\n", o.subRate, o.siteRate);
+    for (std::size_t k = 0; k < K; ++k) text += FormatMatrixBlock(d.motifs[k], static_cast<int>(k + 1));
+    return text;
+}
+
+SimFileNames SimFilesFor(const std::string& prefix) {
+    return SimFileNames{prefix + ".fa",         prefix + "_truth.tsv", prefix + "_motifs.txt",
+                        prefix + "_motifs_sites.txt", prefix + "_aln.fa", prefix + "_param.txt"};
+}
+
+bool WriteSimFiles(const SimData& d, const std::string& prefix, std::string& err) {
+    SimFileNames f = SimFilesFor(prefix);
+    std::vector<double> siteNumbers(d.options.sites.begin(), d.options.sites.end());
+    return WriteFile(f.sequences, FormatSequenceFile(d), err) &&
+           WriteFile(f.truth, FormatTruth(BuildTruth(d)), err) &&
+           WriteFile(f.motifs, FormatMotifFile(d.motifs, nullptr), err) &&
+           WriteFile(f.motifsWithSites, FormatMotifFile(d.motifs, &siteNumbers), err) &&
+           WriteFile(f.alignment, FormatAlignmentFile(d, d.options.alignGroup), err) &&
+           WriteFile(f.params, FormatParamFile(d), err);
+}
+
+}  // namespace sertools

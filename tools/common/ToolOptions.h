@@ -1,0 +1,42 @@
+// Long-option command lines of the companion tools: "--name value" or "--name=value",
+// with typed, range-checked getters whose messages name the option and its range.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sertools {
+
+// One accepted option.
+struct OptionSpec {
+    std::string name;  // without the leading "--"
+    bool takesValue;   // false: a switch
+};
+
+class OptionSet {
+public:
+    // Parses argv[1..]; returns false with a message for an unknown option, a missing
+    // value, a value given to a switch or a stray argument.
+    bool Parse(int argc, char** argv, const std::vector<OptionSpec>& specs, std::string& err);
+
+    bool Has(const std::string& name) const { return m_values.count(name) != 0; }
+    std::string Text(const std::string& name, const std::string& fallback) const;
+
+    // Typed getters: keep the fallback when the option is absent; false with a message
+    // when the value is not a number in [lo, hi].
+    bool Int(const std::string& name, long long lo, long long hi, long long& value,
+             std::string& err) const;
+    bool Real(const std::string& name, double lo, double hi, double& value, std::string& err) const;
+    // A comma-separated list of reals in [lo, hi]; absent keeps the fallback.
+    bool RealList(const std::string& name, double lo, double hi, std::vector<double>& values,
+                  std::string& err) const;
+    // A comma-separated list of integers in [lo, hi]; absent keeps the fallback.
+    bool IntList(const std::string& name, long long lo, long long hi, std::vector<long long>& values,
+                 std::string& err) const;
+
+private:
+    std::map<std::string, std::string> m_values;  // option name -> value ("" for switches)
+};
+
+}  // namespace sertools

@@ -1,0 +1,113 @@
+// Text helpers of the companion tools.
+#include "common/ToolText.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace sertools {
+
+bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& err) {
+    lines.clear();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        lines.push_back(line);
+    }
+    if (in.bad()) {
+        err = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+bool WriteFile(const std::string& path, const std::string& text, std::string& err) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        err = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok) err = "cannot write " + path + ": write failed";
+    return ok;
+}
+
+static std::vector<std::string> SplitOn(const std::string& line, char sep) {
+    std::vector<std::string> out;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t at = line.find(sep, from);
+        if (at == std::string::npos) {
+            out.push_back(line.substr(from));
+            return out;
+        }
+        out.push_back(line.substr(from, at - from));
+        from = at + 1;
+    }
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) { return SplitOn(line, '\t'); }
+std::vector<std::string> SplitCommas(const std::string& text) { return SplitOn(text, ','); }
+
+std::vector<std::string> SplitBlank(const std::string& line) {
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    std::string field;
+    while (in >> field) out.push_back(field);
+    return out;
+}
+
+static bool OnlyBlanksFrom(const char* p) {
+    while (*p == ' ' || *p == '\t') ++p;
+    return *p == '\0';
+}
+
+bool ParseInt(const std::string& text, long long& value) {
+    const char* s = text.c_str();
+    while (*s == ' ' || *s == '\t') ++s;
+    if (*s == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(s, &end, 10);
+    if (end == s || errno == ERANGE || !OnlyBlanksFrom(end)) return false;
+    value = v;
+    return true;
+}
+
+bool ParseDouble(const std::string& text, double& value) {
+    const char* s = text.c_str();
+    while (*s == ' ' || *s == '\t') ++s;
+    if (*s == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(s, &end);
+    if (end == s || errno == ERANGE || !OnlyBlanksFrom(end) || !std::isfinite(v)) return false;
+    value = v;
+    return true;
+}
+
+std::string Format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(out.data(), out.size() + 1, fmt, args);
+    va_end(args);
+    return out;
+}
+
+}  // namespace sertools

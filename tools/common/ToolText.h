@@ -1,0 +1,31 @@
+// Text helpers of the companion tools: whole-file line reading, field splitting,
+// strict number parsing, printf-style formatting and checked file writing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sertools {
+
+// Reads every line of a file, line feeds and carriage returns stripped.
+// Returns false with a message when the file cannot be opened or read.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& err);
+
+// Writes text to a file (truncating it). Returns false with a message on any failure.
+bool WriteFile(const std::string& path, const std::string& text, std::string& err);
+
+// Fields separated by single tabs (empty fields kept).
+std::vector<std::string> SplitTabs(const std::string& line);
+// Fields separated by runs of blanks or tabs (no empty fields).
+std::vector<std::string> SplitBlank(const std::string& line);
+// Fields separated by commas (empty fields kept).
+std::vector<std::string> SplitCommas(const std::string& text);
+
+// Whole-text conversions: the text must be a number and nothing else (blanks around allowed).
+bool ParseInt(const std::string& text, long long& value);
+bool ParseDouble(const std::string& text, double& value);
+
+// printf into a std::string.
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace sertools

@@ -1,1 +1,0 @@
-// Shared code of the companion tools.
