@@ -89,6 +89,7 @@ int CSerevan::SampleModuleState(const ALIGNNODE* path, int t, int c, const doubl
 {
     if (!m_bDirectKernels) {
         PrepareEmissionTables();
+        PrepareNodeCodes(path, g);
         PrepareTransitionTables(nStates);
     }
     return DrawModuleSegment(path, t, c, fwd, table, nStates, g, anc);
@@ -186,6 +187,7 @@ void CSerevan::PathBackwardSample(const double* fwd, double** table, const ALIGN
     if (nNode < 2 || nStates != (1 << m_nSpeciesNum)) return;  // no residue to sample
     if (!m_bDirectKernels) {
         PrepareEmissionTables();
+        PrepareNodeCodes(path, g);
         PrepareTransitionTables(nStates);
     }
     m_pAncWork.assign(static_cast<size_t>(nNode) + 1, ANCSEQMOTIF());

@@ -20,6 +20,7 @@ constexpr double kNoBaseBgLog = -1.386;     // single-species background of a re
 constexpr double kStrandMeanLog = -0.6931;  // log of the mean over the two strands
 const double kLogQuarter = std::log(0.25);  // aligned background: a residue that is not a base
 constexpr double kLinTiny = 1e-280;         // a linear column sum below this goes to the log-space version
+constexpr double kNaNSentinel = 1e300;  // marks "not computable from the cache"
 constexpr double kLinRescale = 1e-200;      // running products below this are folded into a log
 
 }  // namespace
@@ -191,6 +192,22 @@ void CSerevan::PrepareEmissionTables()
         m_pEmisSubT[4][a] = 0.25;
     }
     m_pEmisPos.resize(std::max<size_t>(m_pEmisPos.size(), static_cast<size_t>(m_nSpeciesNum)));
+
+    // A new generation invalidates every cached column sum at once.
+    const int maxBlock = std::min(m_nSpeciesNum, static_cast<int>(kColCacheMaxBlock));
+    size_t stride = 0;
+    for (int n = 2; n <= maxBlock; ++n) stride += size_t{1} << (2 * n);
+    m_nColCacheStride = stride;
+    const size_t need = stride * static_cast<size_t>(cols);
+    if (m_pColCache.size() < need) {
+        m_pColCache.assign(need, 0.0);
+        m_pColStamp.assign(need, 0);
+        m_nEmisGen = 0;
+    }
+    if (++m_nEmisGen == 0) {  // wrapped: clear the stamps so no entry looks current
+        std::fill(m_pColStamp.begin(), m_pColStamp.end(), 0);
+        m_nEmisGen = 1;
+    }
 }
 
 double CSerevan::FastAlignedBgEmission(int n, const int* species, const int* pos, int g)
@@ -250,6 +267,87 @@ double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* 
     return LogSum(strand[0], strand[1]) + kStrandMeanLog;
 }
 
+void CSerevan::PrepareNodeCodes(const ALIGNNODE* path, int g)
+{
+    const int nNode = PathNodeNum(path);
+    m_pNodeCode.resize(nNode);
+    m_pNodeRevCode.resize(nNode);
+    m_pNodeBaseRun.resize(nNode);
+    m_pCodePath = path;
+    m_nCodeGroup = g;
+    if (nNode > 0) m_pNodeCode[0] = m_pNodeRevCode[0] = m_pNodeBaseRun[0] = 0;
+    for (int t = 1; t < nNode; ++t) {
+        const ALIGNNODE& node = path[t];
+        const std::vector<int>& B = node.block[node.movingBlock];
+        const int n = static_cast<int>(B.size());
+        int code = 0, rev = 0;
+        bool bases = true;
+        if (n <= kColCacheMaxBlock) {
+            for (int i = n - 1; i >= 0; --i) {
+                const int b = m_pSeq[B[i]][g][node.pos[B[i]] - 1];
+                bases = bases && IsBase(b);
+                code = 4 * code + (b & 3);
+                rev = 4 * rev + (3 - (b & 3));
+            }
+        }
+        m_pNodeCode[t] = code;
+        m_pNodeRevCode[t] = rev;
+        m_pNodeBaseRun[t] = bases ? m_pNodeBaseRun[t - 1] + 1 : 0;
+    }
+}
+
+// FastMotifEmission for the site of motif k ending at node t of the path whose codes were
+// prepared, for a moving block of 2..kColCacheMaxBlock species whose w nodes are free of
+// change points: column j of the given strand is read at node t-w+1+j, column j of the
+// reverse strand at node t-j, complemented. Same arithmetic, same value.
+double CSerevan::CachedMotifEmission(int k, int t)
+{
+    const int w = m_pMotifWidth[k];
+    if (m_pNodeBaseRun[t] < w) return kLogZero;
+    const size_t off = static_cast<size_t>(m_pEmisOffset[k]);
+    double strand[2];
+    for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
+        double prod = 1.0, logAcc = 0.0;
+        for (int j = 0; j < w; ++j) {
+            const double col = r == 0 ? ColumnSum(off + j, m_nEmisBlock, m_pNodeCode[t - w + 1 + j])
+                                      : ColumnSum(off + j, m_nEmisBlock, m_pNodeRevCode[t - j]);
+            if (!(col > kLinTiny)) return kNaNSentinel;
+            prod *= col;
+            if (prod < kLinRescale) {
+                logAcc += std::log(prod);
+                prod = 1.0;
+            }
+        }
+        strand[r] = logAcc + std::log(prod);
+    }
+    if (!m_bBothStrand) return strand[0];
+    return LogSum(strand[0], strand[1]) + kStrandMeanLog;
+}
+
+// One column sum of an aligned site, from the cache or computed and stored; the arithmetic
+// (products in block order, then the four terms added) is that of FastMotifEmission.
+double CSerevan::ColumnSum(size_t column, int n, int code)
+{
+    size_t slot = 0;
+    for (int m = 2; m < n; ++m) slot += size_t{1} << (2 * m);
+    slot += column * m_nColCacheStride + static_cast<size_t>(code);
+    if (m_pColStamp[slot] == m_nEmisGen) return m_pColCache[slot];
+    const double* theta = m_pEmisTheta.data() + 4 * column;
+    const double* phiT = m_pEmisPhiT.data() + 16 * column;
+    double v0 = theta[0], v1 = theta[1], v2 = theta[2], v3 = theta[3];
+    for (int i = 0; i < n; ++i) {
+        const double* P = phiT + 4 * ((code >> (2 * i)) & 3);
+        v0 *= P[0];
+        v1 *= P[1];
+        v2 *= P[2];
+        v3 *= P[3];
+    }
+    const double col = v0 + v1 + v2 + v3;
+    m_pColCache[slot] = col;
+    m_pColStamp[slot] = m_nEmisGen;
+    return col;
+}
+
 // CalculateEmissions with the admissibility run given and the linear-space kernels; the
 // direct reference versions are used instead when m_bDirectKernels is set.
 void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run)
@@ -279,8 +377,18 @@ void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path
     }
     if (mode != 1) emis[K] = FastAlignedBgEmission(n, B.data(), pos, g);
     if (mode == 0) return;
-    for (int k = 0; k < K; ++k)
-        emis[k] = m_pMotifWidth[k] - 1 > run ? kLogZero : FastMotifEmission(k, n, B.data(), pos, g);
+    const bool cached = n <= kColCacheMaxBlock && path == m_pCodePath && g == m_nCodeGroup;
+    m_nEmisBlock = n;
+    for (int k = 0; k < K; ++k) {
+        if (m_pMotifWidth[k] - 1 > run) {
+            emis[k] = kLogZero;
+            continue;
+        }
+        double v = cached ? CachedMotifEmission(k, t) : kNaNSentinel;
+        // A column too small for linear arithmetic (or no cached codes): the direct sum.
+        if (v == kNaNSentinel) v = FastMotifEmission(k, n, B.data(), pos, g);
+        emis[k] = v;
+    }
 }
 
 // ---------------------------------------------------------------- background likelihood

@@ -181,6 +181,7 @@ double CSerevan::PathForwardSummation(double* fwd, double** table, const ALIGNNO
 
     const int K = m_nMotifNum;
     PrepareEmissionTables();
+    PrepareNodeCodes(path, g);
     PrepareTransitionTables(nStates);
     const int ring = MaxMotifWidth() + 1;  // rows t-1 .. t-maxWidth are read at node t
     m_pFwdLin.resize(static_cast<size_t>(ring) * nStates);

@@ -258,6 +258,25 @@ public:
     double m_pEmisBg[4] = {};          // exp of the ancestral base distribution (m_pBg[0..3])
     double m_pEmisSubT[5][4] = {};     // exp(m_dBgSubst[a][b]) at [b][a]; row 4: 0.25 for a residue that is not a base
     std::vector<int> m_pEmisPos;       // scratch: 0-based positions of the moving block's species
+    // Column sums sum_a theta(a) prod_i phi(a, b_i) of aligned sites, filled on first use per
+    // (column, block size n, bases b_1..b_n in block order) and valid while their stamp equals
+    // m_nEmisGen, which every PrepareEmissionTables call advances. Blocks of up to
+    // kColCacheMaxBlock species are cached; larger ones are summed directly.
+    static constexpr int kColCacheMaxBlock = 6;
+    std::vector<double> m_pColCache;       // [column][tuple slot]
+    std::vector<unsigned> m_pColStamp;     // generation each entry was filled in
+    unsigned m_nEmisGen = 0;
+    size_t m_nColCacheStride = 0;          // tuple slots per column: sum of 4^n for n = 2..max
+    double ColumnSum(size_t column, int n, int code);
+    // Per node of the path being summed or sampled: the moving block's bases as a tuple code
+    // (base of the i-th block species at 4^i), the same for the complemented bases, and the
+    // number of consecutive nodes up to this one whose residues are all bases.
+    std::vector<int> m_pNodeCode, m_pNodeRevCode, m_pNodeBaseRun;
+    const ALIGNNODE* m_pCodePath = nullptr;  // path and group the node codes belong to
+    int m_nCodeGroup = -1;
+    int m_nEmisBlock = 0;                     // block size of the node being emitted
+    void PrepareNodeCodes(const ALIGNNODE* path, int g);
+    double CachedMotifEmission(int k, int t);
     int MaxMotifWidth() const;
     int NonChangeRun(const ALIGNNODE* path, int t, int limit) const;
     void PrepareEmissionTables();
