@@ -1,0 +1,131 @@
+// One iteration's path moves on one orthologous group, as the main loop makes them: the
+// plain re-sampling of module states on the current alignment, the Metropolis-Hastings
+// switch to a stored proposal, and the regeneration of the 19 proposals. The group is made
+// as a run makes it: N species of about L residues (an ancestor mutated 10% per species,
+// with small indels), aligned by CMultiAlignment with 20 candidate alignments; K = 3 motifs
+// of width 12, both strands.
+//
+// Arguments: N, L, seed.   ./build/bench/bench_pathmoves
+//
+// 2026-12-06, Intel Xeon (2 cores, shared), Release, N=3, L=800 (838 nodes):
+//   plain re-sampling (SampleSeqGivenPath)           0.75 ms per group
+//   Metropolis-Hastings move (SampleSeqPathMH)       1.06 ms per group
+//   regeneration of 19 proposals (GenAlignGivenPhi)  22.6 ms per group, once every 19 moves
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "align/MultiAlign.h"
+#include "app/InputParameter.h"
+#include "model/Serevan.h"
+#include "numeric/SeqMotifBasic.h"
+#include "numeric/StochasticDistribution.h"
+
+namespace {
+
+class Group {
+public:
+    static constexpr int kAlign = 20;
+    CSerevan m;
+    std::vector<std::vector<int>> seq;
+    std::vector<int> len;
+    std::vector<int*> seqPtr;
+    std::vector<CString> names;
+    std::vector<ALIGNPATH> paths;
+    std::vector<double> scores;
+    std::vector<int> info;
+    std::vector<int> templ;
+    int* templPtr = nullptr;
+    int templLen = 0;
+
+    Group(int N, int L, unsigned seed)
+    {
+        std::mt19937 rng(seed);
+        std::uniform_int_distribution<int> base(0, 3);
+        std::uniform_real_distribution<double> U(0, 1);
+        std::vector<int> anc(L);
+        for (int& b : anc) b = base(rng);
+        seq.resize(N);
+        for (int s = 0; s < N; ++s) {
+            for (int i = 0; i < L; ++i) {
+                if (U(rng) < 0.005) continue;                      // deletion
+                if (U(rng) < 0.005) seq[s].push_back(base(rng));   // insertion
+                seq[s].push_back(U(rng) < 0.1 ? base(rng) : anc[i]);
+            }
+            len.push_back(static_cast<int>(seq[s].size()));
+            names.emplace_back("seq");
+        }
+        for (auto& x : seq) seqPtr.push_back(x.data());
+
+        SeedRandom(seed);
+        CMultiAlignment align;
+        align.InputSequences(seqPtr.data(), len.data(), N);
+        paths.resize(kAlign);
+        scores.resize(kAlign);
+        info.resize(3 * kAlign);
+        align.GenerateTemplates(0);
+        align.ProduceAlignments(0, 2, 0, nullptr);
+        align.ProduceIndAlign(0, align.m_dPhi[2], kAlign, paths.data(), scores.data(), info.data());
+        templ = align.m_pTemplate[0];
+        if (templ.empty()) templ.assign(10, -1);
+        templPtr = templ.data();
+        templLen = static_cast<int>(templ.size());
+
+        INPUTPARAMETER p;
+        p.nSpeciesNum = N;
+        p.nMotifNum = 3;
+        m.SetProgramParam(&p);
+        m.InitialSeq(N, 1, seqPtr.data(), len.data(), names.data(), &templPtr, &templLen);
+        std::vector<int> width(3, 12);
+        m.Initialize(width.data());
+        std::vector<std::vector<double>> pwm(3, std::vector<double>(48));
+        for (auto& mtx : pwm)
+            for (int j = 0; j < 12; ++j) {
+                double v[4], sum = 0;
+                for (double& x : v) sum += (x = std::pow(U(rng), 3.0) + 0.01);
+                for (int b = 0; b < 4; ++b) mtx[4 * j + b] = std::log(v[b] / sum);
+            }
+        std::vector<double*> views;
+        for (auto& mtx : pwm) views.push_back(mtx.data());
+        m.InitialParameter(views.data(), nullptr);
+        m.GetAlignPath(paths.data(), scores.data(), info.data(), kAlign);
+        m.MSBuildBackground();
+    }
+};
+
+void BM_PlainResampling(benchmark::State& state)
+{
+    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<unsigned>(state.range(2)));
+    for (auto _ : state) {
+        grp.m.ClearSuffStat();
+        benchmark::DoNotOptimize(grp.m.SampleSeqGivenPath(0));
+    }
+    state.counters["nodes"] = PathNodeNum(grp.paths[0]);
+}
+
+void BM_MetropolisHastings(benchmark::State& state)
+{
+    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<unsigned>(state.range(2)));
+    int proposal = 1;
+    for (auto _ : state) {
+        grp.m.ClearSuffStat();
+        benchmark::DoNotOptimize(grp.m.SampleSeqPathMH(0, proposal));
+        proposal = proposal % (Group::kAlign - 1) + 1;
+    }
+}
+
+void BM_Regeneration(benchmark::State& state)
+{
+    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<unsigned>(state.range(2)));
+    for (auto _ : state) grp.m.GenAlignGivenPhi(0);
+}
+
+}  // namespace
+
+BENCHMARK(BM_PlainResampling)->Args({3, 800, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MetropolisHastings)->Args({3, 800, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Regeneration)->Args({3, 800, 1})->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
