@@ -100,8 +100,9 @@ TEST(DeNovoRun, OutputLayouts)
 {
     TempDir dir("layout");
     Simulate(dir, "f", 4);
-    auto run = RunCommand(kBin + " -i f.fa -N 3 -K 2 -n 40 -S 9 -o out.txt", dir.Path().string());
+    auto run = RunCommand(kBin + " -i f.fa -N 3 -K 2 -n 40 -S 9 -o out.txt 2> err.txt", dir.Path().string());
     ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReadFile(dir.File("err.txt")), "") << "no progress line when standard error is not a terminal";
 
     // Console: the output name, then two numbers with four decimals.
     EXPECT_TRUE(std::regex_match(run.output, std::regex("out\\.txt\t-?[0-9]+\\.[0-9]{4}\t-?[0-9]+\\.[0-9]{4}\n")))
