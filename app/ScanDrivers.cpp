@@ -92,16 +92,10 @@ int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq)
 
     // The file gives expected sites per module of length -L; the model takes them per
     // module position, the rest being module background.
-    double sum = 0.0;
-    for (int k = 0; k < K; ++k) {
-        sitePr[k] /= param->nModuleLen;
-        sum += sitePr[k];
-    }
-    if (!(sum < 1.0))
+    if (!CSerevan::ScanSitePr(sitePr, param->nModuleLen))
         return Refuse("the expected site numbers of " + FileName(param->strKnownMotifFile) +
                       " must sum to less than -L (" + std::to_string(param->nModuleLen) +
                       ") so that the module background keeps a positive probability");
-    sitePr.push_back(1.0 - sum);
     param->nKnownMotifNum = M;
 
     GroupData d;

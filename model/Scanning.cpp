@@ -219,6 +219,21 @@ void CSerevan::OutputDetailMod(const std::vector<std::vector<char>>& marks)
 
 // ---------------------------------------------------------------- unaligned scan
 
+bool CSerevan::ScanSitePr(std::vector<double>& sitePr, int moduleLen)
+{
+    if (moduleLen < 1) return false;
+    std::vector<double> pr(sitePr);
+    double sum = 0.0;
+    for (double& p : pr) {
+        p /= moduleLen;
+        sum += p;
+    }
+    if (!(sum < 1.0)) return false;
+    pr.push_back(1.0 - sum);
+    sitePr = std::move(pr);
+    return true;
+}
+
 bool CSerevan::GibbsScanUnalign()
 {
     const int K = m_nMotifNum, G = m_nGroupNum;

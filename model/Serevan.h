@@ -363,4 +363,8 @@ public:
     bool WriteRefAlignCounts(const CString& fileName) const;
     // Forward log-likelihood of all groups on their current alignments, nothing drawn.
     double SelectionLogLik();
+    // Turns expected sites per module of length moduleLen (K values) into K+1 plain
+    // probabilities per module position, the last the module background. False (sitePr
+    // unchanged) when the background would not be positive.
+    static bool ScanSitePr(std::vector<double>& sitePr, int moduleLen);
 };
