@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "model/Serevan.h"
 #include "motif/GMSampler.h"
