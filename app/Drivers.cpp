@@ -160,7 +160,3 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq)
         return Refuse(std::string("cannot write the report to ") + param->strOutputFile.c_str());
     return 1;
 }
-
-int RunModuleScan(INPUTPARAMETER*) { return 1; }
-int RunModuleScanUnalign(INPUTPARAMETER*, int) { return 1; }
-int RunMotifSelection(INPUTPARAMETER*, int) { return 1; }

@@ -163,10 +163,12 @@ public:
     void ConservePos(int group, int align, std::vector<std::vector<char>>& marks);
     void DefineScanMotifSites(int T);
     void OutputDetailMod(const std::vector<std::vector<char>>& marks);
-    void GibbsScanUnalign();
+    bool GibbsScanUnalign();  // false when the report could not be written
 
     // ---- motif selection (Selection.cpp) ----
-    void MotifSelection(double* const* matrices, const int* widths, int M, const CString* names);
+    // Expects the motif probabilities to leave the module background positive once the
+    // slot (motif K-1) takes motif 0's probability. False when the result was not written.
+    bool MotifSelection(double* const* matrices, const int* widths, int M, const CString* names);
 
     // ================= run settings =================
     int m_nSpeciesNum = 0;        // N
@@ -371,4 +373,17 @@ public:
     bool WriteModuleList(const CString& fileName) const;
 
     // -- scanning and selection --
+    // Appends text to a file (mode "a+"); a file that cannot be opened is skipped.
+    static void AppendText(const CString& fileName, const std::string& text);
+    // The called site of motif k in (species, group) starting at position; null if none.
+    const OUTPUTSITE* FindCalledSite(int k, int species, int group, int position) const;
+    // Appends m_pRefAlignFreq of every group, species-0 positions in order, as "%d\t" fields
+    // on one line. False if the file could not be opened or written.
+    bool WriteRefAlignCounts(const CString& fileName) const;
+    // Forward log-likelihood of all groups on their current alignments, nothing drawn.
+    double SelectionLogLik();
+    // Turns expected sites per module of length moduleLen (K values) into K+1 plain
+    // probabilities per module position, the last the module background. False (sitePr
+    // unchanged) when the background would not be positive.
+    static bool ScanSitePr(std::vector<double>& sitePr, int moduleLen);
 };

@@ -1,0 +1,170 @@
+// The drivers of the known-motif modes: aligned scanning (-P), unaligned scanning (-F) and
+// motif selection (-B). Each checks all of its input files before any alignment or sampling
+// and refuses bad input with a one-line message on standard output (result -1).
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/Drivers.h"
+#include "app/MotifFile.h"
+#include "app/SeqFile.h"
+#include "model/Serevan.h"
+
+namespace {
+
+// Prints a one-line input error and returns the drivers' failure value.
+int Refuse(const std::string& message)
+{
+    std::puts(message.c_str());
+    return -1;
+}
+
+std::string FileName(const CString& s) { return s.c_str(); }
+
+int RefuseUnwritten(const INPUTPARAMETER& p)
+{
+    return Refuse("cannot write the report to " + FileName(p.strOutputFile));
+}
+
+}  // namespace
+
+int RunModuleScan(INPUTPARAMETER* param)
+{
+    const int N = param->nSpeciesNum, K = param->nMotifNum;
+    std::string err;
+
+    std::vector<int> rowLen;
+    std::vector<CString> names;
+    std::vector<std::vector<int>> rows;
+    if (!ReadinAlignment(param->strSeqFile, N, rowLen, names, rows, err)) return Refuse(err);
+    for (int s = 1; s < N; ++s)
+        if (rowLen[s] != rowLen[0]) return Refuse("error in input alignment file: length not equal!");
+
+    double enterPr = 0.0, subRate[2] = {0.0, 0.0};
+    std::vector<double> motifPr;
+    std::vector<int> width;
+    std::vector<std::vector<double>> pwm;
+    if (!ReadParamFile(param->strParamFile, &enterPr, motifPr, width, pwm, subRate, K, err)) return Refuse(err);
+
+    ALIGNPATH path;
+    std::vector<int> seqLen;
+    std::vector<std::vector<int>> seq;
+    if (!AlignmentToPath(rows, N, path, seqLen, seq)) return Refuse("error in input alignment file: length not equal!");
+    if (PathNodeNum(path) < 2)
+        return Refuse("error in input alignment file: " + FileName(param->strSeqFile) + " holds no residue");
+    std::vector<int*> seqPtr;
+    for (std::vector<int>& x : seq) seqPtr.push_back(x.data());
+
+    CSerevan model;
+    model.SetProgramParam(param);
+    model.InitialSeq(N, 1, seqPtr.data(), seqLen.data(), names.data(), nullptr, nullptr);
+    model.Initialize(width.data());
+    std::vector<double*> pwmViews = MatrixViews(pwm);
+    model.InitialParameter(enterPr, motifPr.data(), pwmViews.data(), subRate[0], subRate[1]);
+    model.GetAlignPath(&path, nullptr, nullptr, 1);
+    const double score = model.Scanning(param->bScanDetail);
+
+    // The score line: the first row's name as read, then the score.
+    std::FILE* f = std::fopen(param->strOutputFile.c_str(), "a+");
+    if (!f) return RefuseUnwritten(*param);
+    std::fputs(names[0].c_str(), f);
+    std::fprintf(f, "\t%.3lf\n", score);
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) return RefuseUnwritten(*param);
+    return 1;
+}
+
+int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq)
+{
+    const int K = param->nMotifNum;
+    if (!param->bKnownMotif)
+        return Refuse("-F needs -A, the file of known motif matrices with their expected site numbers");
+    std::string err;
+    std::vector<std::vector<double>> pwm;
+    std::vector<int> width;
+    std::vector<double> sitePr;
+    const int M = ReadKnownPWM(param->strKnownMotifFile, pwm, width, sitePr, err);
+    if (M < 0) return Refuse(err);
+    if (M != K)
+        return Refuse("motif file " + FileName(param->strKnownMotifFile) + " holds " + std::to_string(M) +
+                      " matrices; -F needs exactly the " + std::to_string(K) + " motifs of -K");
+
+    // The file gives expected sites per module of length -L; the model takes them per
+    // module position, the rest being module background.
+    if (!CSerevan::ScanSitePr(sitePr, param->nModuleLen))
+        return Refuse("the expected site numbers of " + FileName(param->strKnownMotifFile) +
+                      " must sum to less than -L (" + std::to_string(param->nModuleLen) +
+                      ") so that the module background keeps a positive probability");
+    param->nKnownMotifNum = M;
+
+    GroupData d;
+    if (!ReadGroups(*param, nSeq, d)) return -1;
+    if (!AlignGroups(d, 3)) return -1;
+
+    CSerevan model;
+    model.SetProgramParam(param);
+    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
+                     d.templLen.data());
+    model.Initialize(width.data());
+    std::vector<double*> pwmViews = MatrixViews(pwm);
+    model.InitialParameter(param->dModuleStartPr, sitePr.data(), pwmViews.data(), param->dBgMutationRate,
+                           param->dMotifMutationRate);
+    model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 3);
+    if (!model.GibbsScanUnalign()) return RefuseUnwritten(*param);
+    return 1;
+}
+
+int RunMotifSelection(INPUTPARAMETER* param, int nSeq)
+{
+    const int K = param->nMotifNum, T = param->nCandidateMotifNum;
+    constexpr int kUniformWidth = 8;  // width of the model motifs not given by -A
+    std::string err;
+
+    std::vector<std::vector<double>> pwm;
+    std::vector<int> width;
+    if (param->bKnownMotif) {
+        const int M = ReadKnownPWM(param->strKnownMotifFile, pwm, width, err);
+        if (M < 0) return Refuse(err);
+        if (M > K)
+            return Refuse("motif file " + FileName(param->strKnownMotifFile) + " holds " + std::to_string(M) +
+                          " matrices, more than the " + std::to_string(K) + " motifs of -K");
+        param->nKnownMotifNum = M;
+    }
+    for (int k = param->nKnownMotifNum; k < K; ++k) {
+        width.push_back(kUniformWidth);
+        pwm.emplace_back(4 * kUniformWidth, std::log(0.25));
+    }
+
+    std::vector<std::vector<double>> candPwm;
+    std::vector<int> candWidth;
+    std::vector<CString> candName;
+    const int M = ReadKnownPWM(param->strCandidateMotifFile, candPwm, candWidth, candName, err);
+    if (M < 0) return Refuse(err);
+    if (M != T)
+        return Refuse("candidate file " + FileName(param->strCandidateMotifFile) + " holds " + std::to_string(M) +
+                      " matrices, not the " + std::to_string(T) + " of -T");
+
+    // Every model motif has probability -q per module position (-K times -q below 1 is
+    // checked with the options).
+    std::vector<double> motifPr(K, param->dMotifPr);
+    motifPr.push_back(1.0 - K * param->dMotifPr);
+
+    GroupData d;
+    if (!ReadGroups(*param, nSeq, d)) return -1;
+    if (!AlignGroups(d, 20)) return -1;
+
+    CSerevan model;
+    model.SetProgramParam(param);
+    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
+                     d.templLen.data());
+    model.Initialize(width.data());
+    std::vector<double*> pwmViews = MatrixViews(pwm);
+    model.InitialParameter(0.0005, motifPr.data(), pwmViews.data(), param->dBgMutationRate,
+                           param->dMotifMutationRate);
+    model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 20);
+    std::vector<double*> candViews = MatrixViews(candPwm);
+    if (!model.MotifSelection(candViews.data(), candWidth.data(), T, candName.data()))
+        return RefuseUnwritten(*param);
+    return 1;
+}

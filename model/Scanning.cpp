@@ -1,0 +1,271 @@
+// Known-motif scanning: the aligned scan of one given alignment under a complete, fixed
+// parameter set (score against background and, in detail, sites, modules and the module
+// detail file), and the unaligned scan of the orthologous groups with given matrices.
+//
+// Sections: helpers; conserved columns; aligned scan; site calls of the known motifs;
+// module detail file; unaligned scan.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "model/Serevan.h"
+#include "motif/GMSampler.h"
+
+namespace {
+
+// Closes f and tells whether every write to it went through.
+bool CloseChecked(std::FILE* f)
+{
+    const bool ok = std::ferror(f) == 0;
+    return (std::fclose(f) == 0) && ok;
+}
+
+// Letter of a base code; "N" for anything that is not a base.
+char BaseLetter(int code) { return code >= 0 && code < 4 ? "ACGT"[code] : 'N'; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- helpers
+
+void CSerevan::AppendText(const CString& fileName, const std::string& text)
+{
+    if (std::FILE* f = std::fopen(fileName.c_str(), "a+")) {
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    }
+}
+
+const OUTPUTSITE* CSerevan::FindCalledSite(int k, int species, int group, int position) const
+{
+    if (k < 0 || k >= static_cast<int>(m_pOutputSite.size())) return nullptr;
+    for (const OUTPUTSITE& site : m_pOutputSite[k])
+        if (site.species == species && site.group == group && site.position == position) return &site;
+    return nullptr;
+}
+
+bool CSerevan::WriteRefAlignCounts(const CString& fileName) const
+{
+    std::FILE* f = std::fopen(fileName.c_str(), "a+");
+    if (!f) return false;
+    std::string line;
+    for (int g = 0; g < m_nGroupNum && g < static_cast<int>(m_pRefAlignFreq.size()); ++g)
+        for (int c : m_pRefAlignFreq[g]) {
+            line += std::to_string(c);
+            line += '\t';
+        }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), f);
+    return CloseChecked(f);
+}
+
+// ---------------------------------------------------------------- conserved columns
+
+void CSerevan::ConservePos(int group, int align, std::vector<std::vector<char>>& marks)
+{
+    const int N = m_nSpeciesNum;
+    marks.resize(N);
+    for (int s = 0; s < N; ++s) marks[s].assign(m_pSeqLen[s][group], 0);
+
+    const ALIGNNODE* path = m_pAlignPath[group * m_nAlignNum + align].data();
+    const int nNode = PathNodeNum(path);
+    for (int i = 1; i < nNode; ++i) {
+        const ALIGNNODE& node = path[i];
+        const std::vector<int>& B = node.block[node.movingBlock];
+        if (static_cast<int>(B.size()) != N) continue;  // not every species advances here
+        const int b = m_pSeq[B[0]][group][node.pos[B[0]] - 1];
+        if (b < 0 || b > 3) continue;  // undetermined bases are never conserved
+        bool same = true;
+        for (size_t u = 1; u < B.size() && same; ++u) same = m_pSeq[B[u]][group][node.pos[B[u]] - 1] == b;
+        if (!same) continue;
+        for (int s : B) marks[s][node.pos[s] - 1] = 1;
+    }
+}
+
+// ---------------------------------------------------------------- aligned scan
+
+double CSerevan::Scanning(bool detail)
+{
+    constexpr int kSamples = 1000;  // backward samples of a detailed scan
+    MSBuildBackground();
+    ClearSuffStat();
+
+    std::vector<std::vector<char>> marks;
+    ConservePos(0, 0, marks);
+    const double B = CalBgLikelihood(0, m_pAlignPath[0].data());
+    m_bSampling = true;  // the samples below are the posterior counts
+    const double F = CalFSGivenPath(0, detail ? kSamples : 0);
+    const double S = F - B;
+    m_dLogLikSum = S;
+    m_dLogPostSum = 0.0;
+    if (!detail) return S;
+
+    // One "iteration" in the report, so that its average likelihood is the score.
+    m_nIterNum = 1;
+    m_nBurnIn = 0;
+    DefineScanMotifSites(kSamples);
+    if (!m_bMotifMode) DetermineModule(kSamples);
+    Summary();
+    std::vector<double> scores(m_nMotifNum, 0.0);
+    CalMotifBayesScore(scores.data());
+    if (!m_bMotifMode) WriteModuleList(m_sOutFile + "module.txt");
+    OutputMotifSites(scores.data());
+    if (!m_bMotifMode) OutputDetailMod(marks);
+    return S;
+}
+
+// ---------------------------------------------------------------- site calls of the known motifs
+
+void CSerevan::DefineScanMotifSites(int T)
+{
+    GuardSitesUndefined();
+    const int K = m_nMotifNum, N = m_nSpeciesNum, G = m_nGroupNum;
+    m_pOutputSite.assign(K, std::vector<OUTPUTSITE>());
+    m_bSitesDefined = true;
+    if (T <= 0) return;
+
+    // The cutoff of the known-motif calls is one half, whatever -p says.
+    const int t = CallThreshold(T, 0.5);
+    const CString debugFile("debuginfo.txt");
+    std::vector<SEQREGION> stretches;
+    std::vector<std::vector<int>> segments;
+    std::vector<int*> segPtr;
+    std::vector<int> segLen, offsets;
+
+    for (int k = 0; k < K; ++k) {
+        stretches.clear();
+        for (int s = 0; s < N; ++s)
+            for (int g = 0; g < G; ++g) FindStretches(m_pSiteFreq[k][s * G + g], t, s, g, stretches);
+        AppendText(debugFile, "finish counting\n");
+        if (stretches.empty()) continue;
+
+        // The known matrix keeps its width: every stretch is widened to it.
+        const int w = m_pMotifWidth[k];
+        CutSegments(k, stretches, w, segments);
+        AppendText(debugFile, "finish modifying link\n");
+        const int R = static_cast<int>(stretches.size());
+        if (R == 0) continue;
+
+        segPtr.resize(R);
+        segLen.resize(R);
+        for (int i = 0; i < R; ++i) {
+            segPtr[i] = segments[i].data();
+            segLen[i] = static_cast<int>(segments[i].size());
+        }
+        offsets.assign(R, 0);
+        std::unique_ptr<bool[]> strands = std::make_unique<bool[]>(R);
+        SimpleScanner(segPtr.data(), segLen.data(), R, m_pPWM[k].data(), m_pBg.data(), w, m_bBothStrand,
+                      offsets.data(), strands.get());
+        ConstructSiteLink(k, stretches, R, offsets.data(), strands.get(), T);
+    }
+}
+
+// ---------------------------------------------------------------- module detail file
+
+void CSerevan::OutputDetailMod(const std::vector<std::vector<char>>& marks)
+{
+    std::FILE* f = std::fopen((m_sOutFile + "dmd.txt").c_str(), "a+");
+    if (!f) return;
+    const int G = m_nGroupNum;
+    std::string line;
+    for (int s = 0; s < m_nSpeciesNum && s < static_cast<int>(m_pModuleList.size()); ++s)
+        for (const MODULEREGION& module : m_pModuleList[s]) {
+            const int g = module.group;
+            const int* x = m_pSeq[s][g];
+            const std::vector<char>* mark = s < static_cast<int>(marks.size()) ? &marks[s] : nullptr;
+            auto marked = [&](int p) {
+                return mark && p >= 0 && p < static_cast<int>(mark->size()) && (*mark)[p] != 0;
+            };
+            // A module ends one past its rightmost site, which may be past the sequence's
+            // end: the lines stop at the last base.
+            const int last = std::min(module.end, m_pSeqLen[s][g] - 1);
+
+            // 1. Name, bounds, and per site its best posterior and conserved share.
+            std::fputs(m_pSeqName[s * G + g].c_str(), f);
+            std::fprintf(f, "\t%d\t%d\t", module.start, module.end);
+            for (int i = 0; i < module.siteNum; ++i) {
+                const int code = module.site[2 * i], pos = module.site[2 * i + 1];
+                const int k = std::abs(code) - 1;
+                const OUTPUTSITE* site = FindCalledSite(k, s, g, pos);
+                const int w = m_pMotifWidth[k];
+                int conserved = 0;
+                for (int j = 0; j < w; ++j) conserved += marked(pos + j) ? 1 : 0;
+                std::fprintf(f, code > 0 ? "+%d(%d," : "%d(%d,", code, pos);
+                std::fprintf(f, "%.2lf,%.2lf)", site ? site->maxFreq : 0.0, static_cast<double>(conserved) / w);
+            }
+            std::fputs("\n", f);
+
+            // 2. The module's bases.
+            line.clear();
+            for (int p = module.start; p <= last; ++p) line += BaseLetter(x[p]);
+            line += '\n';
+            // 3. "-" under every base of a site of the module.
+            std::string sites(last >= module.start ? last - module.start + 1 : 0, ' ');
+            for (int i = 0; i < module.siteNum; ++i) {
+                const int pos = module.site[2 * i + 1], w = m_pMotifWidth[std::abs(module.site[2 * i]) - 1];
+                for (int p = std::max(pos, module.start); p < pos + w && p <= last; ++p) sites[p - module.start] = '-';
+            }
+            line += sites;
+            line += '\n';
+            // 4. "*" under every conserved base.
+            for (int p = module.start; p <= last; ++p) line += marked(p) ? '*' : ' ';
+            line += '\n';
+            std::fputs(line.c_str(), f);
+        }
+    std::fclose(f);
+}
+
+// ---------------------------------------------------------------- unaligned scan
+
+bool CSerevan::ScanSitePr(std::vector<double>& sitePr, int moduleLen)
+{
+    if (moduleLen < 1) return false;
+    std::vector<double> pr(sitePr);
+    double sum = 0.0;
+    for (double& p : pr) {
+        p /= moduleLen;
+        sum += p;
+    }
+    if (!(sum < 1.0)) return false;
+    pr.push_back(1.0 - sum);
+    sitePr = std::move(pr);
+    return true;
+}
+
+bool CSerevan::GibbsScanUnalign()
+{
+    const int K = m_nMotifNum, G = m_nGroupNum;
+    MSBuildBackground();
+    // The widths never move: their "mean" over the samples is the given width.
+    for (int k = 0; k < K; ++k) m_pWidthSum[k] = static_cast<double>(m_pMotifWidth[k]) * m_nIterNum;
+    m_bSampling = true;
+    m_nBurnIn = 0;
+    m_dLogLikSum = m_dLogPostSum = m_dLogPost = m_dLogLik = 0.0;
+
+    const CString infoFile = m_sOutFile + ".info";
+    for (int g = 0; g < G; ++g) {
+        // The statistics are not read by this loop; emptying them per group keeps their
+        // counts bounded by one group's samples.
+        ClearSuffStat();
+        m_pCurAlign[g] = FindOptPath(g);
+        SampleSeqGivenPath(g, m_nIterNum);
+        if ((g + 1) % 10 == 0) AppendText(infoFile, "Iteration " + std::to_string(g + 2) + "\n");
+    }
+
+    WriteRefAlignCounts(m_sOutFile + "margcons.txt");
+    WriteCountTable(m_sOutFile + "margmodule.txt", m_pModuleFreq);
+    WriteCountTable(m_sOutFile + "margAlign.txt", m_pAlignFreq);
+    for (int k = 0; k < K; ++k)
+        WriteCountTable(m_sOutFile + ("margmotif" + std::to_string(k + 1) + ".txt").c_str(), m_pSiteFreq[k]);
+
+    DefineMotifSites(m_nIterNum);
+    if (!m_bMotifMode) DetermineModule(m_nIterNum);
+    Summary();
+    std::vector<double> scores(K, 0.0);
+    CalMotifBayesScore(scores.data());
+    if (!m_bMotifMode) WriteModuleList(m_sOutFile + "module.txt");
+    return OutputMotifSites(scores.data());
+}
