@@ -13,16 +13,36 @@
 #include "motif/GMSampler.h"
 #include "numeric/SeqMotifBasic.h"
 
-namespace {
-
-// Prints a one-line input error and returns the drivers' failure value.
 int Refuse(const std::string& message)
 {
     std::puts(message.c_str());
     return -1;
 }
 
-}  // namespace
+int RefuseUnwritten(const INPUTPARAMETER& param)
+{
+    return Refuse(std::string("cannot write the report to ") + param.strOutputFile.c_str());
+}
+
+int ReadGivenMatrices(INPUTPARAMETER& param, std::vector<std::vector<double>>& pwm, std::vector<int>& width)
+{
+    std::string err;
+    const int M = ReadKnownPWM(param.strKnownMotifFile, pwm, width, err);
+    if (M < 0) return Refuse(err);
+    if (M > param.nMotifNum)
+        return Refuse(std::string("motif file ") + param.strKnownMotifFile.c_str() + " holds " + std::to_string(M) +
+                      " matrices, more than the " + std::to_string(param.nMotifNum) + " motifs of -K");
+    param.nKnownMotifNum = M;
+    return M;
+}
+
+void AttachGroups(CSerevan& model, const INPUTPARAMETER& param, GroupData& d, const std::vector<int>& width)
+{
+    model.SetProgramParam(&param);
+    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
+                     d.templLen.data());
+    model.Initialize(width.data());
+}
 
 std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm)
 {
@@ -119,15 +139,7 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq)
     // Given matrices are read before the long alignment stage, so a bad file fails at once.
     std::vector<std::vector<double>> pwm;
     std::vector<int> width;
-    if (param->bKnownMotif) {
-        std::string err;
-        const int M = ReadKnownPWM(param->strKnownMotifFile, pwm, width, err);
-        if (M < 0) return Refuse(err);
-        if (M > K)
-            return Refuse(std::string("motif file ") + param->strKnownMotifFile.c_str() + " holds " +
-                          std::to_string(M) + " matrices, more than the " + std::to_string(K) + " motifs of -K");
-        param->nKnownMotifNum = M;
-    }
+    if (param->bKnownMotif && ReadGivenMatrices(*param, pwm, width) < 0) return -1;
 
     if (!AlignGroups(d, 20)) return -1;
 
@@ -149,14 +161,10 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq)
     }
 
     CSerevan model;
-    model.SetProgramParam(param);
-    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
-                     d.templLen.data());
-    model.Initialize(width.data());
+    AttachGroups(model, *param, d, width);
     std::vector<double*> pwmViews = MatrixViews(pwm);
     model.InitialParameter(pwmViews.data(), model.m_bFixMotifPr ? &param->dMotifPr : nullptr);
     model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 20);
-    if (!model.GibbsSampler())
-        return Refuse(std::string("cannot write the report to ") + param->strOutputFile.c_str());
+    if (!model.GibbsSampler()) return RefuseUnwritten(*param);
     return 1;
 }

@@ -41,3 +41,20 @@ bool AlignGroups(GroupData& d, int A);
 
 // Pointer views of a list of matrices, for the model's borrowed-array interface.
 std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm);
+
+// Prints a one-line input error on standard output and returns the drivers' failure value.
+int Refuse(const std::string& message);
+
+// Refuses a run whose report could not be written.
+int RefuseUnwritten(const INPUTPARAMETER& param);
+
+// Reads the -A file (plain format) into pwm and width and records the count in the
+// parameter record. Returns the number of matrices, or -1 after refusing an unreadable or
+// malformed file or one that holds more matrices than -K.
+int ReadGivenMatrices(INPUTPARAMETER& param, std::vector<std::vector<double>>& pwm, std::vector<int>& width);
+
+class CSerevan;
+
+// Settings, sequences, templates and array shapes of a model over the groups of d; the
+// caller then sets its parameters and hands it the alignments.
+void AttachGroups(CSerevan& model, const INPUTPARAMETER& param, GroupData& d, const std::vector<int>& width);

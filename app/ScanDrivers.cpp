@@ -13,19 +13,7 @@
 
 namespace {
 
-// Prints a one-line input error and returns the drivers' failure value.
-int Refuse(const std::string& message)
-{
-    std::puts(message.c_str());
-    return -1;
-}
-
 std::string FileName(const CString& s) { return s.c_str(); }
-
-int RefuseUnwritten(const INPUTPARAMETER& p)
-{
-    return Refuse("cannot write the report to " + FileName(p.strOutputFile));
-}
 
 }  // namespace
 
@@ -103,10 +91,7 @@ int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq)
     if (!AlignGroups(d, 3)) return -1;
 
     CSerevan model;
-    model.SetProgramParam(param);
-    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
-                     d.templLen.data());
-    model.Initialize(width.data());
+    AttachGroups(model, *param, d, width);
     std::vector<double*> pwmViews = MatrixViews(pwm);
     model.InitialParameter(param->dModuleStartPr, sitePr.data(), pwmViews.data(), param->dBgMutationRate,
                            param->dMotifMutationRate);
@@ -123,14 +108,7 @@ int RunMotifSelection(INPUTPARAMETER* param, int nSeq)
 
     std::vector<std::vector<double>> pwm;
     std::vector<int> width;
-    if (param->bKnownMotif) {
-        const int M = ReadKnownPWM(param->strKnownMotifFile, pwm, width, err);
-        if (M < 0) return Refuse(err);
-        if (M > K)
-            return Refuse("motif file " + FileName(param->strKnownMotifFile) + " holds " + std::to_string(M) +
-                          " matrices, more than the " + std::to_string(K) + " motifs of -K");
-        param->nKnownMotifNum = M;
-    }
+    if (param->bKnownMotif && ReadGivenMatrices(*param, pwm, width) < 0) return -1;
     for (int k = param->nKnownMotifNum; k < K; ++k) {
         width.push_back(kUniformWidth);
         pwm.emplace_back(4 * kUniformWidth, std::log(0.25));
@@ -155,10 +133,7 @@ int RunMotifSelection(INPUTPARAMETER* param, int nSeq)
     if (!AlignGroups(d, 20)) return -1;
 
     CSerevan model;
-    model.SetProgramParam(param);
-    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
-                     d.templLen.data());
-    model.Initialize(width.data());
+    AttachGroups(model, *param, d, width);
     std::vector<double*> pwmViews = MatrixViews(pwm);
     model.InitialParameter(0.0005, motifPr.data(), pwmViews.data(), param->dBgMutationRate,
                            param->dMotifMutationRate);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/TextLines.h"
+#include "numeric/SeqMotifBasic.h"
 
 namespace {
 
@@ -59,17 +60,7 @@ void CodeRecords(int nSeq, const std::vector<std::string>& names, const std::vec
 
 }  // namespace
 
-int NucleotideCode(char c)
-{
-    switch (c) {
-    case 'A': return 0;
-    case 'C': return 1;
-    case 'G': return 2;
-    case 'T': return 3;
-    case '-': return 4;
-    default: return -1;
-    }
-}
+int NucleotideCode(char c) { return c == '-' ? 4 : serevan::BaseCode(c); }
 
 int CountSequences(const char* file)
 {

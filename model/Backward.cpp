@@ -34,13 +34,7 @@ int CSerevan::CalCondStatePr(const ALIGNNODE* path, const double* fwd, int t, in
     for (int cp = 0; cp < nStates; ++cp) {
         out[cp] = kLogZero;
         if (!legit[cp] || !Compatible(path, t, c, cp)) continue;
-        double S = 0.0;
-        for (int s : B) {
-            const double lv = m_dTranPr[(cp >> s) & 1][curBit];
-            if (lv < -300.0) continue;
-            S += std::exp(lv);
-        }
-        out[cp] = row[cp] + std::log(S / static_cast<double>(B.size()));
+        out[cp] = row[cp] + MeanTransitionLog(B, cp, curBit);
     }
     return static_cast<int>(B.size());
 }

@@ -20,8 +20,23 @@ constexpr double kNoBaseBgLog = -1.386;     // single-species background of a re
 constexpr double kStrandMeanLog = -0.6931;  // log of the mean over the two strands
 const double kLogQuarter = std::log(0.25);  // aligned background: a residue that is not a base
 constexpr double kLinTiny = 1e-280;         // a linear column sum below this goes to the log-space version
-constexpr double kNaNSentinel = 1e300;  // marks "not computable from the cache"
+constexpr double kNotCached = 1e300;         // "the cache cannot give this emission"
 constexpr double kLinRescale = 1e-200;      // running products below this are folded into a log
+
+// Product of a site's column sums, held as prod * e^logAcc: folded into the log whenever it
+// gets small, so that long sites of small columns do not underflow.
+struct ColumnProduct {
+    double prod = 1.0, logAcc = 0.0;
+    void Times(double col)
+    {
+        prod *= col;
+        if (prod < kLinRescale) {
+            logAcc += std::log(prod);
+            prod = 1.0;
+        }
+    }
+    double Log() const { return logAcc + std::log(prod); }
+};
 
 }  // namespace
 
@@ -241,7 +256,7 @@ double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* 
     const double* phiT = m_pEmisPhiT.data() + 16 * off;
     double strand[2];
     for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
-        double prod = 1.0, logAcc = 0.0;
+        ColumnProduct product;
         for (int j = 0; j < w; ++j) {
             double v0 = theta[4 * j], v1 = theta[4 * j + 1], v2 = theta[4 * j + 2], v3 = theta[4 * j + 3];
             for (int i = 0; i < n; ++i) {
@@ -255,16 +270,11 @@ double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* 
             }
             const double col = v0 + v1 + v2 + v3;
             if (!(col > kLinTiny)) return CalMotifEmission(k, n, species, pos, g);
-            prod *= col;
-            if (prod < kLinRescale) {
-                logAcc += std::log(prod);
-                prod = 1.0;
-            }
+            product.Times(col);
         }
-        strand[r] = logAcc + std::log(prod);
+        strand[r] = product.Log();
     }
-    if (!m_bBothStrand) return strand[0];
-    return LogSum(strand[0], strand[1]) + kStrandMeanLog;
+    return m_bBothStrand ? LogSum(strand[0], strand[1]) + kStrandMeanLog : strand[0];
 }
 
 void CSerevan::PrepareNodeCodes(const ALIGNNODE* path, int g)
@@ -307,21 +317,16 @@ double CSerevan::CachedMotifEmission(int k, int t)
     const size_t off = static_cast<size_t>(m_pEmisOffset[k]);
     double strand[2];
     for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
-        double prod = 1.0, logAcc = 0.0;
+        ColumnProduct product;
         for (int j = 0; j < w; ++j) {
             const double col = r == 0 ? ColumnSum(off + j, m_nEmisBlock, m_pNodeCode[t - w + 1 + j])
                                       : ColumnSum(off + j, m_nEmisBlock, m_pNodeRevCode[t - j]);
-            if (!(col > kLinTiny)) return kNaNSentinel;
-            prod *= col;
-            if (prod < kLinRescale) {
-                logAcc += std::log(prod);
-                prod = 1.0;
-            }
+            if (!(col > kLinTiny)) return kNotCached;
+            product.Times(col);
         }
-        strand[r] = logAcc + std::log(prod);
+        strand[r] = product.Log();
     }
-    if (!m_bBothStrand) return strand[0];
-    return LogSum(strand[0], strand[1]) + kStrandMeanLog;
+    return m_bBothStrand ? LogSum(strand[0], strand[1]) + kStrandMeanLog : strand[0];
 }
 
 // One column sum of an aligned site, from the cache or computed and stored; the arithmetic
@@ -384,9 +389,9 @@ void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path
             emis[k] = kLogZero;
             continue;
         }
-        double v = cached ? CachedMotifEmission(k, t) : kNaNSentinel;
+        double v = cached ? CachedMotifEmission(k, t) : kNotCached;
         // A column too small for linear arithmetic (or no cached codes): the direct sum.
-        if (v == kNaNSentinel) v = FastMotifEmission(k, n, B.data(), pos, g);
+        if (v == kNotCached) v = FastMotifEmission(k, n, B.data(), pos, g);
         emis[k] = v;
     }
 }

@@ -36,6 +36,20 @@ bool CSerevan::Compatible(const ALIGNNODE* path, int t, int c, int cPrev)
     return ((c ^ cPrev) & ~MovingMask(node)) == 0;
 }
 
+// ln(S / |B|): the mean, over the species s of the moving block B, of each species' own
+// transition from its bit in cp to curBit; terms whose log is below -300 are left out, and
+// S = 0 gives -inf.
+double CSerevan::MeanTransitionLog(const std::vector<int>& B, int cp, int curBit) const
+{
+    double S = 0.0;
+    for (int s : B) {
+        const double lv = m_dTranPr[(cp >> s) & 1][curBit];
+        if (lv < -300.0) continue;
+        S += std::exp(lv);
+    }
+    return std::log(S / static_cast<double>(B.size()));
+}
+
 double CSerevan::CalTransition(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit,
                                int nStates)
 {
@@ -46,13 +60,7 @@ double CSerevan::CalTransition(const ALIGNNODE* path, const double* fwd, int t, 
     double result = kLogZero;
     for (int cp = 0; cp < nStates; ++cp) {
         if (!legit[cp] || !Compatible(path, t, c, cp)) continue;
-        double S = 0.0;
-        for (int s : B) {
-            const double lv = m_dTranPr[(cp >> s) & 1][curBit];
-            if (lv < -300.0) continue;
-            S += std::exp(lv);
-        }
-        result = LogSum(result, row[cp] + std::log(S / static_cast<double>(B.size())));
+        result = LogSum(result, row[cp] + MeanTransitionLog(B, cp, curBit));
     }
     return result;
 }

@@ -15,18 +15,6 @@
 
 namespace {
 
-// 0..3 for the letters A, C, G, T; -1 for anything else.
-int LetterCode(char c)
-{
-    switch (c) {
-    case 'A': return 0;
-    case 'C': return 1;
-    case 'G': return 2;
-    case 'T': return 3;
-    default: return -1;
-    }
-}
-
 // Closes f and tells whether every write to it went through.
 bool CloseChecked(FILE* f)
 {
@@ -55,7 +43,7 @@ void CSerevan::Summary()
             ++sum.siteCount[k];
             const int cols = std::min(w, static_cast<int>(site.text.size()));
             for (int j = 0; j < cols; ++j) {
-                const int b = LetterCode(site.text[j]);
+                const int b = serevan::BaseCode(site.text[j]);
                 if (b >= 0) ++sum.baseCount[k][4 * j + b];
             }
         }

@@ -288,6 +288,7 @@ public:
     double FastMotifEmission(int k, int n, const int* species, const int* pos, int g);
 
     // -- forward --
+    double MeanTransitionLog(const std::vector<int>& B, int cp, int curBit) const;
     bool m_bDirectKernels = false;      // passes use the direct reference functions (tests compare both)
     int m_nTranStates = 0;              // subset count the transition tables were built for (0: none)
     double m_dTranKey[2][2] = {{0, 0}, {0, 0}};  // m_dTranPr the transition tables were built from

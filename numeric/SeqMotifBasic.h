@@ -16,6 +16,18 @@ inline constexpr double kLogZero = -1e100;
 // True for the four base codes 0..3.
 inline bool IsBase(int code) { return static_cast<unsigned>(code) < 4u; }
 
+// Code of an upper-case letter: A, C, G, T = 0..3; any other character -1.
+inline int BaseCode(char c)
+{
+    switch (c) {
+    case 'A': return 0;
+    case 'C': return 1;
+    case 'G': return 2;
+    case 'T': return 3;
+    default: return -1;
+    }
+}
+
 }  // namespace serevan
 
 // ln(e^a + e^b) with a cut-off:

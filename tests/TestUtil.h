@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,28 @@ inline std::string ReadFile(const std::string& name)
 }
 
 inline bool Exists(const std::string& name) { return std::filesystem::exists(name); }
+
+// The lines of a text, without their line feeds.
+inline std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// The tab-separated fields of one line (a trailing tab gives an empty last field).
+inline std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> out;
+    size_t pos = 0, tab;
+    while ((tab = line.find('\t', pos)) != std::string::npos) {
+        out.push_back(line.substr(pos, tab - pos));
+        pos = tab + 1;
+    }
+    out.push_back(line.substr(pos));
+    return out;
+}
 
 struct RunResult {
     int status = -1;     // exit status of the command

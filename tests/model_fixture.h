@@ -10,22 +10,13 @@
 
 #include "align/AlignPath.h"
 #include "app/InputParameter.h"
+#include "app/SeqFile.h"
 #include "model/Serevan.h"
 
 namespace modeltest {
 
 // A, C, G, T -> 0..3, '-' -> 4 (gap), anything else -> -1 (undetermined base).
-inline int Code(char ch)
-{
-    switch (ch) {
-    case 'A': return 0;
-    case 'C': return 1;
-    case 'G': return 2;
-    case 'T': return 3;
-    case '-': return 4;
-    default: return -1;
-    }
-}
+inline int Code(char ch) { return NucleotideCode(ch); }
 
 struct Options {
     int K = 1;

@@ -10,57 +10,25 @@
 #include <string>
 #include <vector>
 
+#include "built_model.h"
 #include "model/Serevan.h"
+#include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
 
 namespace {
 
-int Code(char c)
-{
-    switch (c) {
-    case 'A': return 0;
-    case 'C': return 1;
-    case 'G': return 2;
-    case 'T': return 3;
-    default: return -1;
-    }
-}
+int Code(char c) { return serevan::BaseCode(c); }
 
-// A model built the way a driver builds it; the sequences outlive the model (declared first).
-struct Built {
-    std::vector<std::vector<int>> seq;
-    std::vector<int*> ptr;
-    std::vector<int> len;
-    std::vector<CString> names;
-    CSerevan m;
-};
+using testmodel::Built;
 
 // texts in slot order s*G + g; widths empty for the default width.
 std::unique_ptr<Built> BuildModel(int N, int G, const std::vector<std::string>& texts, int K,
                                   const std::vector<int>& widths, double cutoff = 0.5)
 {
-    auto b = std::make_unique<Built>();
-    for (const std::string& t : texts) {
-        std::vector<int> x;
-        for (char c : t) x.push_back(Code(c));
-        b->seq.push_back(x);
-        b->names.emplace_back("seq");
-    }
-    for (std::vector<int>& x : b->seq) {
-        b->ptr.push_back(x.data());
-        b->len.push_back(static_cast<int>(x.size()));
-    }
     INPUTPARAMETER param;
-    param.nSpeciesNum = N;
-    param.nMotifNum = K;
     param.dPostCutoff = cutoff;
     param.strOutputFile = "unused";
-    b->m.SetProgramParam(&param);
-    b->m.InitialSeq(N, G, b->ptr.data(), b->len.data(), b->names.data(), nullptr, nullptr);
-    b->m.Initialize(widths.empty() ? nullptr : widths.data());
-    b->m.InitialParameter(nullptr, nullptr);
-    b->m.MSBuildBackground();
-    return b;
+    return testmodel::Build(N, G, texts, K, widths, param);
 }
 
 std::string Repeat(const std::string& unit, int times)

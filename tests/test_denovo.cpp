@@ -11,6 +11,7 @@
 #include "TestUtil.h"
 
 using testutil::Exists;
+using testutil::Lines;
 using testutil::ReadFile;
 using testutil::RunCommand;
 using testutil::TempDir;
@@ -22,23 +23,6 @@ const std::string kBin = SEREVAN_BIN;
 const std::string kSim = SEREVAN_SIM_BIN;
 const std::string kEval = SEREVAN_EVAL_BIN;
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::stringstream ss(text);
-    std::string line;
-    while (std::getline(ss, line)) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> Split(const std::string& line, char sep = '\t')
-{
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    std::string x;
-    while (std::getline(ss, x, sep)) f.push_back(x);
-    return f;
-}
 
 int Count(const std::string& text, const std::string& what)
 {
@@ -175,7 +159,8 @@ TEST(DeNovoRun, OutputLayouts)
     for (const std::string& line : pm) {
         ASSERT_FALSE(line.empty());
         EXPECT_EQ(line.back(), '\t');
-        std::vector<std::string> f = Split(line);
+        std::vector<std::string> f = testutil::Fields(line);
+        f.pop_back();  // every field, the last included, is followed by a tab
         if (width == 0) width = f.size();
         EXPECT_EQ(f.size(), width);
         for (const std::string& v : f) {

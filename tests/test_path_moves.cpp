@@ -9,22 +9,11 @@
 #include "align/AlignPath.h"
 #include "align/MultiAlign.h"
 #include "app/InputParameter.h"
+#include "app/SeqFile.h"
 #include "model/Serevan.h"
 #include "numeric/StochasticDistribution.h"
 
 namespace {
-
-int Code(char ch)
-{
-    switch (ch) {
-    case 'A': return 0;
-    case 'C': return 1;
-    case 'G': return 2;
-    case 'T': return 3;
-    case '-': return 4;
-    default: return -1;
-    }
-}
 
 // One group of two species whose A stored alignments are given as aligned row pairs (every
 // pair must spell the same two sequences).
@@ -50,8 +39,8 @@ public:
         info.assign(3 * A, 0);
         for (int j = 0; j < A; ++j) {
             std::vector<std::vector<int>> rows(2);
-            for (char c : alignments[j].first) rows[0].push_back(Code(c));
-            for (char c : alignments[j].second) rows[1].push_back(Code(c));
+            for (char c : alignments[j].first) rows[0].push_back(NucleotideCode(c));
+            for (char c : alignments[j].second) rows[1].push_back(NucleotideCode(c));
             std::vector<std::vector<int>> s;
             std::vector<int> l;
             EXPECT_TRUE(AlignmentToPath(rows, 2, paths[j], l, s));

@@ -24,25 +24,8 @@ using testutil::WriteFile;
 const std::string kBin = SEREVAN_BIN;
 const std::string kSim = SEREVAN_SIM_BIN;
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-std::vector<std::string> Fields(const std::string& line)
-{
-    std::vector<std::string> out;
-    size_t pos = 0, tab;
-    while ((tab = line.find('\t', pos)) != std::string::npos) {
-        out.push_back(line.substr(pos, tab - pos));
-        pos = tab + 1;
-    }
-    out.push_back(line.substr(pos));
-    return out;
-}
+using testutil::Fields;
+using testutil::Lines;
 
 // Names of the files in a directory, sorted.
 std::vector<std::string> Listing(const std::filesystem::path& dir)

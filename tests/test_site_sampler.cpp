@@ -7,20 +7,12 @@
 #include <vector>
 
 #include "motif/GMSampler.h"
+#include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
 
 namespace {
 
-int Code(char c)
-{
-    switch (c) {
-    case 'A': return 0;
-    case 'C': return 1;
-    case 'G': return 2;
-    case 'T': return 3;
-    default: return -1;
-    }
-}
+int Code(char c) { return serevan::BaseCode(c); }
 
 std::string ReverseComplement(const std::string& s)
 {

@@ -22,14 +22,14 @@ bool OptionSet::Parse(int argc, char** argv, const std::vector<OptionSpec>& spec
             name = name.substr(0, eq);
             inlineValue = true;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& s : specs)
-            if (s.name == name) spec = &s;
-        if (spec == nullptr) {
+            if (s.name == name) option = &s;
+        if (option == nullptr) {
             err = "unknown option --" + name + " (see --help)";
             return false;
         }
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             if (inlineValue) {
                 err = "option --" + name + " takes no value";
                 return false;
