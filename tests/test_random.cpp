@@ -63,6 +63,22 @@ TEST(Random, UniformUsesOneValueWithTheClosedOpenForm)
     EXPECT_EQ(RandomInt(), next) << "Uniform must use exactly one value";
 }
 
+TEST(Random, UniformIsFlatOverItsInterval)
+{
+    SeedRandom(kSeed);
+    CStochasticDistribution d;
+    const int n = 40000, bins = 20;
+    std::vector<int> count(bins, 0);
+    for (int i = 0; i < n; ++i) {
+        double x = d.Uniform(-2.0, 3.0);
+        ASSERT_GE(x, -2.0);
+        ASSERT_LT(x, 3.0);
+        ++count[static_cast<int>((x + 2.0) / 5.0 * bins)];
+    }
+    // Chi-square with 19 degrees of freedom: 43.82 is the 0.999 quantile.
+    EXPECT_LT(ChiSquare(count, std::vector<double>(bins, 1.0 / bins), n), 43.82) << "seed " << kSeed;
+}
+
 TEST(Random, DiscreteCumulativeArrayAndSentinels)
 {
     SeedRandom(kSeed);
