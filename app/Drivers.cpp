@@ -60,6 +60,12 @@ bool ReadGroups(const INPUTPARAMETER& p, int nSeq, GroupData& d)
     }
     d.N = p.nSpeciesNum;
     d.G = nSeq / d.N;
+    long long residues = 0;
+    for (int len : d.seqLen) residues += len;
+    if (residues == 0) {
+        Refuse(std::string("the sequences of ") + p.strSeqFile.c_str() + " are all empty: there is nothing to sample");
+        return false;
+    }
     d.seqPtr.clear();
     for (std::vector<int>& s : d.seq) d.seqPtr.push_back(s.data());
     // Every group's forward tables must fit before any work starts.

@@ -219,7 +219,9 @@ TEST(DeNovoRun, GivenMatricesAndRefusals)
         {"-K 1 -A g_motifs.txt", "motif file g_motifs.txt holds 2 matrices, more than the 1 motifs of -K"},
         {"-A missing.txt", "cannot open motif matrix file missing.txt"},
         {"-o no/such/dir/out.txt", "cannot open output file no/such/dir/out.txt for appending"},
+        {"-i empty.fa", "the sequences of empty.fa are all empty: there is nothing to sample"},
     };
+    WriteFile(dir.File("empty.fa"), ">a\n\n>b\n>c\n");
     for (const Case& c : cases) {
         auto bad = RunCommand(kBin + " -i g.fa -N 3 -n 20 -S 1 -o bad.txt " + c.args, dir.Path().string());
         EXPECT_EQ(bad.status, 1) << c.args;
