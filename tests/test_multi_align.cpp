@@ -2,6 +2,8 @@
 // their scores and substitution counts, the substitution updates, and the memory limit.
 #include <gtest/gtest.h>
 
+#include "random_seqs.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -15,25 +17,8 @@ namespace {
 
 constexpr unsigned kSeed = 4242;
 
-std::vector<int> RandomSeq(int len, double undetermined = 0.0)
-{
-    std::vector<int> s(static_cast<size_t>(len));
-    for (int& c : s) c = (std::rand() % 1000) < undetermined * 1000 ? -1 : std::rand() % 4;
-    return s;
-}
-
-std::vector<int> Mutate(const std::vector<int>& seq, double rate)
-{
-    std::vector<int> out;
-    for (int c : seq) {
-        int r = std::rand() % 1000;
-        if (r < rate * 600) out.push_back(std::rand() % 4);
-        else if (r < rate * 800) continue;
-        else out.push_back(c);
-        if (std::rand() % 1000 < rate * 200) out.push_back(std::rand() % 4);
-    }
-    return out;
-}
+using testseq::Mutate;
+using testseq::RandomSeq;
 
 struct Group {
     std::vector<std::vector<int>> seq;

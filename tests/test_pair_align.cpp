@@ -2,6 +2,8 @@
 // posterior, the fast table against the log-space definition, and the border cases.
 #include <gtest/gtest.h>
 
+#include "random_seqs.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -27,26 +29,8 @@ std::vector<double> LevelPhi(double diag, double ts, double tv)
 }
 const std::vector<double> kPhi10 = LevelPhi(-0.1054, -2.8134, -3.912);
 
-std::vector<int> RandomSeq(int len, double undetermined)
-{
-    std::vector<int> s(static_cast<size_t>(len));
-    for (int& c : s) c = (std::rand() % 1000) < undetermined * 1000 ? -1 : std::rand() % 4;
-    return s;
-}
-
-// Copy of seq with about rate of its residues substituted, deleted or followed by an insertion.
-std::vector<int> Mutate(const std::vector<int>& seq, double rate)
-{
-    std::vector<int> out;
-    for (int c : seq) {
-        int r = std::rand() % 1000;
-        if (r < rate * 600) out.push_back(std::rand() % 4);
-        else if (r < rate * 800) continue;
-        else out.push_back(c);
-        if (std::rand() % 1000 < rate * 200) out.push_back(std::rand() % 4);
-    }
-    return out;
-}
+using testseq::Mutate;
+using testseq::RandomSeq;
 
 // Every alignment path of the model: start in state 0, weight Q[prev][k] per step, match
 // scores, the ban of state 1 followed by state 0, and the closing weight Q[last][1].
