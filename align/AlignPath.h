@@ -29,6 +29,14 @@ struct COORDINATE {
 inline int PathNodeNum(const ALIGNNODE* path) { return path ? path[0].movingBlock : 0; }
 inline int PathNodeNum(const ALIGNPATH& path) { return path.empty() ? 0 : path[0].movingBlock; }
 
+// Subset code of the species in the moving block of a node (bit s for species s).
+inline int MovingMask(const ALIGNNODE& node)
+{
+    int mask = 0;
+    for (int s : node.block[node.movingBlock]) mask |= 1 << s;
+    return mask;
+}
+
 // Node 0 of a path of nNode nodes for N species: all pos 0, N singleton blocks, CP true.
 void InitStartNode(ALIGNNODE& node, int N, int nNode);
 

@@ -10,6 +10,7 @@
 #include "numeric/StochasticDistribution.h"
 
 using serevan::IsBase;
+using serevan::kLogQuarter;
 using serevan::kLogZero;
 
 // Each level: diagonal 1 - mu, transitions (A<->G, C<->T) 0.6 mu, transversions 0.2 mu, as logs.
@@ -26,7 +27,6 @@ const double PAM1[16] = {SEREVAN_SUBST(-0.0101, -5.116, -6.2146)};
 
 namespace {
 
-constexpr double kLogQuarter = -1.3862943611198906;  // ln 0.25
 constexpr int kTemplateDraws = 100;                  // pair alignments per species for the template
 constexpr int kConservedMin = 33;                    // a residue is conserved above this many matches
 constexpr int kTemplateLevel = 3;                    // log-odds level used to find the template

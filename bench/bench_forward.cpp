@@ -22,6 +22,7 @@
 #include "align/AlignPath.h"
 #include "app/InputParameter.h"
 #include "model/Serevan.h"
+#include "tests/support/Probe.h"
 #include "numeric/StochasticDistribution.h"
 
 namespace {
@@ -141,7 +142,7 @@ void BM_Backward(benchmark::State& state)
 void BM_ForwardBackwardDirect(benchmark::State& state)
 {
     auto g = MakeGroup(state);
-    g->m.m_bDirectKernels = true;
+    CSerevanProbe::UseDirectKernels(g->m, true);
     for (auto _ : state) {
         g->m.ClearSuffStat();
         benchmark::DoNotOptimize(g->Forward());

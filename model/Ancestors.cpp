@@ -56,8 +56,8 @@ void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int 
 
     // Column weights per strand, in sequence orientation: P_r[j][a] at 4(w r + j) + a.
     // Sites reach here only with every residue a base; others would add nothing.
-    m_pAncColW.resize(std::max<size_t>(m_pAncColW.size(), 8 * static_cast<size_t>(w)));
-    double* P0 = m_pAncColW.data();
+    m_work.ancColW.resize(std::max<size_t>(m_work.ancColW.size(), 8 * static_cast<size_t>(w)));
+    double* P0 = m_work.ancColW.data();
     double* P1 = P0 + 4 * w;
     const int strands = m_bBothStrand ? 2 : 1;
     for (int j = 0; j < w; ++j)

@@ -3,8 +3,8 @@
 // to its start, filling the sufficient statistics of the sweep and, in the sampling
 // phase, the coverage counters; then the edge columns of the aligned sites.
 //
-// Sections: conditional predecessor weights (direct, then from the tables); segment draws;
-// the backward pass; edge columns.
+// Sections: conditional predecessor weights from the tables; segment draws; the backward
+// pass; edge columns. The direct predecessor weights are in Direct.cpp.
 #include <algorithm>
 #include <cmath>
 
@@ -13,45 +13,24 @@
 #include "numeric/StochasticDistribution.h"
 
 using serevan::IsBase;
+using serevan::kImpossible;
 using serevan::kLogZero;
+using serevan::kNoBaseBgLog;
 
-namespace {
-
-constexpr double kNoBaseBgLog = -1.386;  // zero-order term of a residue that is not a base
-constexpr double kImpossible = -1e20;    // weights at or below this are log zero
-
-}  // namespace
 
 // ---------------------------------------------------------------- predecessor weights
-
-int CSerevan::CalCondStatePr(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, double* out,
-                             int nStates)
-{
-    const ALIGNNODE& node = path[t];
-    const std::vector<int>& B = node.block[node.movingBlock];
-    const unsigned char* legit = path[u].legitimate.data();
-    const double* row = fwd + static_cast<size_t>(u) * nStates;
-    for (int cp = 0; cp < nStates; ++cp) {
-        out[cp] = kLogZero;
-        if (!legit[cp] || !Compatible(path, t, c, cp)) continue;
-        out[cp] = row[cp] + MeanTransitionLog(B, cp, curBit);
-    }
-    return static_cast<int>(B.size());
-}
 
 // CalCondStatePr from the transition tables: the same terms, written only for the
 // compatible predecessors base | x.
 int CSerevan::FastCondStatePr(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, double* out,
                               int nStates)
 {
-    if (m_bDirectKernels) return CalCondStatePr(path, fwd, t, u, c, curBit, out, nStates);
     const ALIGNNODE& node = path[t];
-    int mask = 0;
-    for (int s : node.block[node.movingBlock]) mask |= 1 << s;
+    const int mask = MovingMask(node);
     const int base = c & ~mask;
     const unsigned char* legit = path[u].legitimate.data();
     const double* row = fwd + static_cast<size_t>(u) * nStates;
-    const double* tl = m_pTranLog.data() + static_cast<size_t>(mask) * nStates * 2 + curBit;
+    const double* tl = m_work.tranLog.data() + static_cast<size_t>(mask) * nStates * 2 + curBit;
     std::fill(out, out + nStates, kLogZero);
     for (int x = 0;; x = (x - mask) & mask) {
         const int cp = base | x;
@@ -81,44 +60,39 @@ void CSerevan::DrawBackgroundSegment(const ALIGNNODE* path, int t, int g, ANCSEQ
 int CSerevan::SampleModuleState(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates,
                                 int g, ANCSEQMOTIF* anc)
 {
-    if (!m_bDirectKernels) {
-        PrepareEmissionTables();
-        PrepareNodeCodes(path, g);
-        PrepareTransitionTables(nStates);
-    }
-    return DrawModuleSegment(path, t, c, fwd, table, nStates, g, anc);
+    return DrawModuleSegment(PassKernels(path, g, nStates), path, t, c, fwd, table, nStates, g, anc);
 }
 
-// SampleModuleState on tables already prepared by the pass.
-int CSerevan::DrawModuleSegment(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates,
-                                int g, ANCSEQMOTIF* anc)
+// SampleModuleState with the kernels of the pass, their tables already prepared.
+int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int t, int c, const double* fwd,
+                                double** table, int nStates, int g, ANCSEQMOTIF* anc)
 {
     const int K = m_nMotifNum, G = m_nGroupNum, stride = 2 * K + 1;
     const ALIGNNODE& node = path[t];
     const std::vector<int>& B = node.block[node.movingBlock];
     const int n = static_cast<int>(B.size());
     const double* pr = m_pMotifPr.data();
-    m_pBackEmis.resize(K + 1);
-    double* e = m_pBackEmis.data();
+    m_work.backEmis.resize(K + 1);
+    double* e = m_work.backEmis.data();
     const int run = NonChangeRun(path, t, MaxMotifWidth() - 1);
     CStochasticDistribution draw;
 
     // Log posterior probability that the segment is one module-background position.
-    NodeEmissions(e, table, path, t, g, 0, run);
-    const double d = FastTransition(path, fwd, t, t - 1, c, 1, nStates) + e[K] + pr[K] -
+    (this->*kern.emissions)(e, table, path, t, g, 0, run);
+    const double d = (this->*kern.transition)(path, fwd, t, t - 1, c, 1, nStates) + e[K] + pr[K] -
                      fwd[static_cast<size_t>(t) * nStates + c];
     bool motif = d < -300.0 || draw.Uniform(0.0, 1.0) > std::exp(d);
 
     int type = K, width = 1;
     if (motif && K > 0) {
-        NodeEmissions(e, table, path, t, g, 1, run);
-        m_pBackMotifW.resize(2 * static_cast<size_t>(K));
-        double* weight = m_pBackMotifW.data();
+        (this->*kern.emissions)(e, table, path, t, g, 1, run);
+        m_work.backMotifW.resize(2 * static_cast<size_t>(K));
+        double* weight = m_work.backMotifW.data();
         double* kept = weight + K;
         for (int k = 0; k < K; ++k) {
             weight[k] = e[k] < kImpossible
                             ? kLogZero
-                            : e[k] + pr[k] + FastTransition(path, fwd, t, t - m_pMotifWidth[k], c, 1, nStates);
+                            : e[k] + pr[k] + (this->*kern.transition)(path, fwd, t, t - m_pMotifWidth[k], c, 1, nStates);
             kept[k] = weight[k];
         }
         const int k = draw.Discrete(weight, K);
@@ -131,8 +105,8 @@ int CSerevan::DrawModuleSegment(const ALIGNNODE* path, int t, int c, const doubl
 
     if (type < K) {
         const int k = type, w = width;
-        m_pSiteWork.resize(std::max<size_t>(m_pSiteWork.size(), static_cast<size_t>(w)));
-        int* site = m_pSiteWork.data();
+        m_work.siteWork.resize(std::max<size_t>(m_work.siteWork.size(), static_cast<size_t>(w)));
+        int* site = m_work.siteWork.data();
         if (n >= 2) {
             SampleMotifAncestor(site, path, t, g, k, anc);
         } else {
@@ -179,15 +153,11 @@ void CSerevan::PathBackwardSample(const double* fwd, double** table, const ALIGN
 {
     const int nNode = PathNodeNum(path);
     if (nNode < 2 || nStates != (1 << m_nSpeciesNum)) return;  // no residue to sample
-    if (!m_bDirectKernels) {
-        PrepareEmissionTables();
-        PrepareNodeCodes(path, g);
-        PrepareTransitionTables(nStates);
-    }
-    m_pAncWork.assign(static_cast<size_t>(nNode) + 1, ANCSEQMOTIF());
-    ANCSEQMOTIF* anc = m_pAncWork.data();
-    m_pBackWeight.resize(nStates);
-    double* weight = m_pBackWeight.data();
+    const Kernels& kern = PassKernels(path, g, nStates);
+    m_work.ancWork.assign(static_cast<size_t>(nNode) + 1, ANCSEQMOTIF());
+    ANCSEQMOTIF* anc = m_work.ancWork.data();
+    m_work.backWeight.resize(nStates);
+    double* weight = m_work.backWeight.data();
     CStochasticDistribution draw;
 
     // Last node: state from the end row (a copy, so the table can serve further passes).
@@ -197,7 +167,7 @@ void CSerevan::PathBackwardSample(const double* fwd, double** table, const ALIGN
     int b = (c >> path[t].block[path[t].movingBlock][0]) & 1;
     int u;
     if (b == 1) {
-        u = t - DrawModuleSegment(path, t, c, fwd, table, nStates, g, anc);
+        u = t - DrawModuleSegment(kern, path, t, c, fwd, table, nStates, g, anc);
     } else {
         DrawBackgroundSegment(path, t, g, anc);
         u = t - 1;
@@ -205,13 +175,13 @@ void CSerevan::PathBackwardSample(const double* fwd, double** table, const ALIGN
     m_dTranCount[b][0] += 1.0;  // closing transition, once per pass
 
     while (u >= 1) {
-        const int n = FastCondStatePr(path, fwd, u + 1, u, c, b, weight, nStates);
+        const int n = (this->*kern.condStatePr)(path, fwd, u + 1, u, c, b, weight, nStates);
         const int cp = draw.Discrete(weight, nStates);
         const ALIGNNODE& node = path[u];
         const int bp = (cp >> node.block[node.movingBlock][0]) & 1;
         int wp = 1;
         if (bp == 1)
-            wp = DrawModuleSegment(path, u, cp, fwd, table, nStates, g, anc);
+            wp = DrawModuleSegment(kern, path, u, cp, fwd, table, nStates, g, anc);
         else
             DrawBackgroundSegment(path, u, g, anc);
 

@@ -2,8 +2,8 @@
 // block (background, module background, last column of a motif site), aligned motif sites
 // through a summed-out ancestral site, and the background likelihood of a whole path.
 //
-// Sections: constants and small helpers; position score table; direct node emissions;
-// linear-space kernels used by the forward and backward passes; background likelihood.
+// Sections: small helpers; position score table; linear-space kernels used by the forward
+// and backward passes; background likelihood. The direct log-space versions are in Direct.cpp.
 // Layouts and the admissibility rule are described in model/module_states.md.
 #include <algorithm>
 #include <cmath>
@@ -12,13 +12,13 @@
 #include "numeric/SeqMotifBasic.h"
 
 using serevan::IsBase;
+using serevan::kLogQuarter;
 using serevan::kLogZero;
+using serevan::kNoBaseBgLog;
+using serevan::kStrandMeanLog;
 
 namespace {
 
-constexpr double kNoBaseBgLog = -1.386;     // single-species background of a residue that is not a base
-constexpr double kStrandMeanLog = -0.6931;  // log of the mean over the two strands
-const double kLogQuarter = std::log(0.25);  // aligned background: a residue that is not a base
 constexpr double kLinTiny = 1e-280;         // a linear column sum below this goes to the log-space version
 constexpr double kNotCached = 1e300;         // "the cache cannot give this emission"
 constexpr double kLinRescale = 1e-200;      // running products below this are folded into a log
@@ -99,138 +99,56 @@ void CSerevan::CalLogPrPos(double** table, int g)
     }
 }
 
-// ---------------------------------------------------------------- direct node emissions
-
-double CSerevan::AlignedBgEmission(int n, const int* species, const int* pos, int g)
-{
-    double acc = kLogZero;
-    for (int a = 0; a < 4; ++a) {
-        double v = m_pBg[a];
-        for (int i = 0; i < n; ++i) {
-            const int b = m_pSeq[species[i]][g][pos[i]];
-            v += IsBase(b) ? m_dBgSubst[a][b] : kLogQuarter;
-        }
-        acc = LogSum(acc, v);
-    }
-    return acc;
-}
-
-double CSerevan::CalMotifEmission(int k, int n, const int* species, const int* pos, int g)
-{
-    const int w = m_pMotifWidth[k];
-    const double* pwm = m_pPWM[k].data();
-    const std::vector<std::array<double, 16>>& phi = m_pMotifPhi[k];
-    for (int i = 0; i < n; ++i) {
-        const int start = pos[i] - w + 1;
-        if (start < 0) return kLogZero;
-        const int* x = m_pSeq[species[i]][g];
-        for (int j = 0; j < w; ++j)
-            if (!IsBase(x[start + j])) return kLogZero;
-    }
-    double F = 0.0;
-    for (int j = 0; j < w; ++j) {
-        double col = kLogZero;
-        for (int a = 0; a < 4; ++a) {
-            double v = pwm[4 * j + a];
-            for (int i = 0; i < n; ++i) v += phi[j][4 * a + m_pSeq[species[i]][g][pos[i] - w + 1 + j]];
-            col = LogSum(col, v);
-        }
-        F += col;
-    }
-    if (!m_bBothStrand) return F;
-    double R = 0.0;
-    for (int j = 0; j < w; ++j) {
-        double col = kLogZero;
-        for (int a = 0; a < 4; ++a) {
-            double v = pwm[4 * j + a];
-            for (int i = 0; i < n; ++i) v += phi[j][4 * a + 3 - m_pSeq[species[i]][g][pos[i] - j]];
-            col = LogSum(col, v);
-        }
-        R += col;
-    }
-    return LogSum(F, R) + kStrandMeanLog;
-}
-
-void CSerevan::CalculateEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode)
-{
-    // The admissibility flags (entry d open while nodes t-1 .. t-d are free of change
-    // points) are the run of such nodes, counted up to the widest motif in use.
-    const int run = NonChangeRun(path, t, MaxMotifWidth() - 1);
-    const int K = m_nMotifNum, stride = 2 * K + 1;
-    const ALIGNNODE& node = path[t];
-    const std::vector<int>& B = node.block[node.movingBlock];
-    const int n = static_cast<int>(B.size());
-    m_pEmisPos.resize(std::max<size_t>(m_pEmisPos.size(), B.size()));
-    for (int i = 0; i < n; ++i) m_pEmisPos[i] = node.pos[B[i]] - 1;
-    const int* pos = m_pEmisPos.data();
-
-    if (mode != 1) {
-        emis[K] = n == 1 ? table[B[0]][static_cast<size_t>(stride) * pos[0] + 2 * K]
-                         : AlignedBgEmission(n, B.data(), pos, g);
-    }
-    if (mode == 0) return;
-    for (int k = 0; k < K; ++k) {
-        if (m_pMotifWidth[k] - 1 > run) {
-            emis[k] = kLogZero;
-        } else if (n == 1) {
-            const double* cell = table[B[0]] + static_cast<size_t>(stride) * pos[0];
-            emis[k] = m_bBothStrand ? LogSum(cell[2 * k], cell[2 * k + 1]) + kStrandMeanLog : cell[2 * k];
-        } else {
-            emis[k] = CalMotifEmission(k, n, B.data(), pos, g);
-        }
-    }
-}
-
 // ---------------------------------------------------------------- linear-space kernels
 
 void CSerevan::PrepareEmissionTables()
 {
     const int K = m_nMotifNum;
-    m_pEmisOffset.resize(K);
+    m_work.emisOffset.resize(K);
     int cols = 0;
     for (int k = 0; k < K; ++k) {
-        m_pEmisOffset[k] = cols;
+        m_work.emisOffset[k] = cols;
         cols += m_pMotifWidth[k];
     }
-    m_pEmisTheta.resize(4 * static_cast<size_t>(cols));
-    m_pEmisPhiT.resize(16 * static_cast<size_t>(cols));
+    m_work.emisTheta.resize(4 * static_cast<size_t>(cols));
+    m_work.emisPhiT.resize(16 * static_cast<size_t>(cols));
     for (int k = 0; k < K; ++k)
         for (int j = 0; j < m_pMotifWidth[k]; ++j) {
-            const size_t c = static_cast<size_t>(m_pEmisOffset[k] + j);
-            for (int a = 0; a < 4; ++a) m_pEmisTheta[4 * c + a] = std::exp(m_pPWM[k][4 * j + a]);
+            const size_t c = static_cast<size_t>(m_work.emisOffset[k] + j);
+            for (int a = 0; a < 4; ++a) m_work.emisTheta[4 * c + a] = std::exp(m_pPWM[k][4 * j + a]);
             for (int a = 0; a < 4; ++a)
-                for (int b = 0; b < 4; ++b) m_pEmisPhiT[16 * c + 4 * b + a] = std::exp(m_pMotifPhi[k][j][4 * a + b]);
+                for (int b = 0; b < 4; ++b) m_work.emisPhiT[16 * c + 4 * b + a] = std::exp(m_pMotifPhi[k][j][4 * a + b]);
         }
     for (int a = 0; a < 4; ++a) {
-        m_pEmisBg[a] = std::exp(m_pBg[a]);
-        for (int b = 0; b < 4; ++b) m_pEmisSubT[b][a] = std::exp(m_dBgSubst[a][b]);
-        m_pEmisSubT[4][a] = 0.25;
+        m_work.emisBg[a] = std::exp(m_pBg[a]);
+        for (int b = 0; b < 4; ++b) m_work.emisSubT[b][a] = std::exp(m_dBgSubst[a][b]);
+        m_work.emisSubT[4][a] = 0.25;
     }
-    m_pEmisPos.resize(std::max<size_t>(m_pEmisPos.size(), static_cast<size_t>(m_nSpeciesNum)));
+    m_work.emisPos.resize(std::max<size_t>(m_work.emisPos.size(), static_cast<size_t>(m_nSpeciesNum)));
 
     // A new generation invalidates every cached column sum at once.
     const int maxBlock = std::min(m_nSpeciesNum, static_cast<int>(kColCacheMaxBlock));
     size_t stride = 0;
     for (int n = 2; n <= maxBlock; ++n) stride += size_t{1} << (2 * n);
-    m_nColCacheStride = stride;
+    m_work.colCacheStride = stride;
     const size_t need = stride * static_cast<size_t>(cols);
-    if (m_pColCache.size() < need) {
-        m_pColCache.assign(need, 0.0);
-        m_pColStamp.assign(need, 0);
-        m_nEmisGen = 0;
+    if (m_work.colCache.size() < need) {
+        m_work.colCache.assign(need, 0.0);
+        m_work.colStamp.assign(need, 0);
+        m_work.emisGen = 0;
     }
-    if (++m_nEmisGen == 0) {  // wrapped: clear the stamps so no entry looks current
-        std::fill(m_pColStamp.begin(), m_pColStamp.end(), 0);
-        m_nEmisGen = 1;
+    if (++m_work.emisGen == 0) {  // wrapped: clear the stamps so no entry looks current
+        std::fill(m_work.colStamp.begin(), m_work.colStamp.end(), 0);
+        m_work.emisGen = 1;
     }
 }
 
 double CSerevan::FastAlignedBgEmission(int n, const int* species, const int* pos, int g)
 {
-    double v[4] = {m_pEmisBg[0], m_pEmisBg[1], m_pEmisBg[2], m_pEmisBg[3]};
+    double v[4] = {m_work.emisBg[0], m_work.emisBg[1], m_work.emisBg[2], m_work.emisBg[3]};
     for (int i = 0; i < n; ++i) {
         const int b = m_pSeq[species[i]][g][pos[i]];
-        const double* sub = m_pEmisSubT[IsBase(b) ? b : 4];
+        const double* sub = m_work.emisSubT[IsBase(b) ? b : 4];
         for (int a = 0; a < 4; ++a) v[a] *= sub[a];
     }
     const double sum = v[0] + v[1] + v[2] + v[3];
@@ -251,9 +169,9 @@ double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* 
         for (int j = 0; j < w; ++j)
             if (!IsBase(x[start + j])) return kLogZero;
     }
-    const size_t off = static_cast<size_t>(m_pEmisOffset[k]);
-    const double* theta = m_pEmisTheta.data() + 4 * off;
-    const double* phiT = m_pEmisPhiT.data() + 16 * off;
+    const size_t off = static_cast<size_t>(m_work.emisOffset[k]);
+    const double* theta = m_work.emisTheta.data() + 4 * off;
+    const double* phiT = m_work.emisPhiT.data() + 16 * off;
     double strand[2];
     for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
         ColumnProduct product;
@@ -280,12 +198,12 @@ double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* 
 void CSerevan::PrepareNodeCodes(const ALIGNNODE* path, int g)
 {
     const int nNode = PathNodeNum(path);
-    m_pNodeCode.resize(nNode);
-    m_pNodeRevCode.resize(nNode);
-    m_pNodeBaseRun.resize(nNode);
-    m_pCodePath = path;
-    m_nCodeGroup = g;
-    if (nNode > 0) m_pNodeCode[0] = m_pNodeRevCode[0] = m_pNodeBaseRun[0] = 0;
+    m_work.nodeCode.resize(nNode);
+    m_work.nodeRevCode.resize(nNode);
+    m_work.nodeBaseRun.resize(nNode);
+    m_work.codePath = path;
+    m_work.codeGroup = g;
+    if (nNode > 0) m_work.nodeCode[0] = m_work.nodeRevCode[0] = m_work.nodeBaseRun[0] = 0;
     for (int t = 1; t < nNode; ++t) {
         const ALIGNNODE& node = path[t];
         const std::vector<int>& B = node.block[node.movingBlock];
@@ -300,9 +218,9 @@ void CSerevan::PrepareNodeCodes(const ALIGNNODE* path, int g)
                 rev = 4 * rev + (3 - (b & 3));
             }
         }
-        m_pNodeCode[t] = code;
-        m_pNodeRevCode[t] = rev;
-        m_pNodeBaseRun[t] = bases ? m_pNodeBaseRun[t - 1] + 1 : 0;
+        m_work.nodeCode[t] = code;
+        m_work.nodeRevCode[t] = rev;
+        m_work.nodeBaseRun[t] = bases ? m_work.nodeBaseRun[t - 1] + 1 : 0;
     }
 }
 
@@ -313,14 +231,14 @@ void CSerevan::PrepareNodeCodes(const ALIGNNODE* path, int g)
 double CSerevan::CachedMotifEmission(int k, int t)
 {
     const int w = m_pMotifWidth[k];
-    if (m_pNodeBaseRun[t] < w) return kLogZero;
-    const size_t off = static_cast<size_t>(m_pEmisOffset[k]);
+    if (m_work.nodeBaseRun[t] < w) return kLogZero;
+    const size_t off = static_cast<size_t>(m_work.emisOffset[k]);
     double strand[2];
     for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
         ColumnProduct product;
         for (int j = 0; j < w; ++j) {
-            const double col = r == 0 ? ColumnSum(off + j, m_nEmisBlock, m_pNodeCode[t - w + 1 + j])
-                                      : ColumnSum(off + j, m_nEmisBlock, m_pNodeRevCode[t - j]);
+            const double col = r == 0 ? ColumnSum(off + j, m_work.emisBlock, m_work.nodeCode[t - w + 1 + j])
+                                      : ColumnSum(off + j, m_work.emisBlock, m_work.nodeRevCode[t - j]);
             if (!(col > kLinTiny)) return kNotCached;
             product.Times(col);
         }
@@ -335,10 +253,10 @@ double CSerevan::ColumnSum(size_t column, int n, int code)
 {
     size_t slot = 0;
     for (int m = 2; m < n; ++m) slot += size_t{1} << (2 * m);
-    slot += column * m_nColCacheStride + static_cast<size_t>(code);
-    if (m_pColStamp[slot] == m_nEmisGen) return m_pColCache[slot];
-    const double* theta = m_pEmisTheta.data() + 4 * column;
-    const double* phiT = m_pEmisPhiT.data() + 16 * column;
+    slot += column * m_work.colCacheStride + static_cast<size_t>(code);
+    if (m_work.colStamp[slot] == m_work.emisGen) return m_work.colCache[slot];
+    const double* theta = m_work.emisTheta.data() + 4 * column;
+    const double* phiT = m_work.emisPhiT.data() + 16 * column;
     double v0 = theta[0], v1 = theta[1], v2 = theta[2], v3 = theta[3];
     for (int i = 0; i < n; ++i) {
         const double* P = phiT + 4 * ((code >> (2 * i)) & 3);
@@ -348,24 +266,19 @@ double CSerevan::ColumnSum(size_t column, int n, int code)
         v3 *= P[3];
     }
     const double col = v0 + v1 + v2 + v3;
-    m_pColCache[slot] = col;
-    m_pColStamp[slot] = m_nEmisGen;
+    m_work.colCache[slot] = col;
+    m_work.colStamp[slot] = m_work.emisGen;
     return col;
 }
 
-// CalculateEmissions with the admissibility run given and the linear-space kernels; the
-// direct reference versions are used instead when m_bDirectKernels is set.
+// CalculateEmissions with the admissibility run given and the linear-space kernels.
 void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run)
 {
-    if (m_bDirectKernels) {
-        CalculateEmissions(emis, table, path, t, g, mode);
-        return;
-    }
     const int K = m_nMotifNum, stride = 2 * K + 1;
     const ALIGNNODE& node = path[t];
     const std::vector<int>& B = node.block[node.movingBlock];
     const int n = static_cast<int>(B.size());
-    int* pos = m_pEmisPos.data();
+    int* pos = m_work.emisPos.data();
     for (int i = 0; i < n; ++i) pos[i] = node.pos[B[i]] - 1;
 
     if (n == 1) {
@@ -382,8 +295,8 @@ void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path
     }
     if (mode != 1) emis[K] = FastAlignedBgEmission(n, B.data(), pos, g);
     if (mode == 0) return;
-    const bool cached = n <= kColCacheMaxBlock && path == m_pCodePath && g == m_nCodeGroup;
-    m_nEmisBlock = n;
+    const bool cached = n <= kColCacheMaxBlock && path == m_work.codePath && g == m_work.codeGroup;
+    m_work.emisBlock = n;
     for (int k = 0; k < K; ++k) {
         if (m_pMotifWidth[k] - 1 > run) {
             emis[k] = kLogZero;
@@ -402,16 +315,16 @@ double CSerevan::CalBgLikelihood(int g, const ALIGNNODE* path)
 {
     const int nNode = PathNodeNum(path);
     double total = 0.0;
-    m_pEmisPos.resize(std::max<size_t>(m_pEmisPos.size(), static_cast<size_t>(m_nSpeciesNum)));
+    m_work.emisPos.resize(std::max<size_t>(m_work.emisPos.size(), static_cast<size_t>(m_nSpeciesNum)));
     for (int t = 1; t < nNode; ++t) {
         const ALIGNNODE& node = path[t];
         const std::vector<int>& B = node.block[node.movingBlock];
         const int n = static_cast<int>(B.size());
-        for (int i = 0; i < n; ++i) m_pEmisPos[i] = node.pos[B[i]] - 1;
+        for (int i = 0; i < n; ++i) m_work.emisPos[i] = node.pos[B[i]] - 1;
         if (n >= 2) {
-            total += AlignedBgEmission(n, B.data(), m_pEmisPos.data(), g);
+            total += AlignedBgEmission(n, B.data(), m_work.emisPos.data(), g);
         } else {
-            const int b = m_pSeq[B[0]][g][m_pEmisPos[0]];
+            const int b = m_pSeq[B[0]][g][m_work.emisPos[0]];
             total += IsBase(b) ? m_pSpeciesBg[B[0]][b] : kNoBaseBgLog;
         }
     }

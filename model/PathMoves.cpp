@@ -13,14 +13,14 @@
 void CSerevan::ScoreGroup(int g)
 {
     const int N = m_nSpeciesNum, width = 2 * m_nMotifNum + 1;
-    if (static_cast<int>(m_posTable.size()) < N) m_posTable.resize(N);
-    m_posTablePtr.resize(N);
+    if (static_cast<int>(m_work.posTable.size()) < N) m_work.posTable.resize(N);
+    m_work.posTablePtr.resize(N);
     for (int s = 0; s < N; ++s) {
         size_t need = static_cast<size_t>(width) * static_cast<size_t>(m_pSeqLen[s][g]);
-        if (m_posTable[s].size() < need) m_posTable[s].resize(need);
-        m_posTablePtr[s] = m_posTable[s].data();
+        if (m_work.posTable[s].size() < need) m_work.posTable[s].resize(need);
+        m_work.posTablePtr[s] = m_work.posTable[s].data();
     }
-    CalLogPrPos(m_posTablePtr.data(), g);
+    CalLogPrPos(m_work.posTablePtr.data(), g);
 }
 
 double CSerevan::ForwardOnPath(int g, int j, std::vector<double>& fwd)
@@ -29,7 +29,7 @@ double CSerevan::ForwardOnPath(int g, int j, std::vector<double>& fwd)
     const int nRow = PathNodeNum(path) + 1, nStates = 1 << m_nSpeciesNum;
     size_t need = static_cast<size_t>(nRow) * static_cast<size_t>(nStates);
     if (fwd.size() < need) fwd.resize(need);
-    return PathForwardSummation(fwd.data(), m_posTablePtr.data(), path, g, nRow, nStates);
+    return PathForwardSummation(fwd.data(), m_work.posTablePtr.data(), path, g, nRow, nStates);
 }
 
 double CSerevan::AlignScore(int g, int j) const
@@ -43,10 +43,10 @@ double CSerevan::SampleSeqGivenPath(int group, int repeats)
 {
     const int j = m_pCurAlign[group];
     ScoreGroup(group);
-    const double F = ForwardOnPath(group, j, m_fwdTable[0]);
+    const double F = ForwardOnPath(group, j, m_work.fwdTable[0]);
     const ALIGNNODE* path = m_pAlignPath[group * m_nAlignNum + j].data();
     for (int r = 0; r < repeats; ++r)
-        PathBackwardSample(m_fwdTable[0].data(), m_posTablePtr.data(), path, group, 1 << m_nSpeciesNum);
+        PathBackwardSample(m_work.fwdTable[0].data(), m_work.posTablePtr.data(), path, group, 1 << m_nSpeciesNum);
     return F;
 }
 
@@ -56,8 +56,8 @@ double CSerevan::SampleSeqPathMH(int group, int proposal)
 {
     ScoreGroup(group);
     const int current = m_pCurAlign[group];
-    const double Fc = ForwardOnPath(group, current, m_fwdTable[0]);
-    const double Fp = ForwardOnPath(group, proposal, m_fwdTable[1]);
+    const double Fc = ForwardOnPath(group, current, m_work.fwdTable[0]);
+    const double Fp = ForwardOnPath(group, proposal, m_work.fwdTable[1]);
     // Each likelihood is corrected by the proposal score of its own alignment.
     const double delta = (Fp - AlignScore(group, proposal)) - (Fc - AlignScore(group, current));
     bool accept = delta > 0.0;
@@ -68,7 +68,7 @@ double CSerevan::SampleSeqPathMH(int group, int proposal)
     if (accept) m_pCurAlign[group] = proposal;
     const int kept = accept ? 1 : 0;
     const ALIGNNODE* path = m_pAlignPath[group * m_nAlignNum + m_pCurAlign[group]].data();
-    PathBackwardSample(m_fwdTable[kept].data(), m_posTablePtr.data(), path, group, 1 << m_nSpeciesNum);
+    PathBackwardSample(m_work.fwdTable[kept].data(), m_work.posTablePtr.data(), path, group, 1 << m_nSpeciesNum);
     return accept ? Fp : Fc;
 }
 
@@ -78,7 +78,7 @@ int CSerevan::FindOptPath(int group)
     int best = 0;
     double bestR = 0.0;
     for (int j = 0; j < m_nAlignNum; ++j) {
-        const double R = ForwardOnPath(group, j, m_fwdTable[0]) - AlignScore(group, j);
+        const double R = ForwardOnPath(group, j, m_work.fwdTable[0]) - AlignScore(group, j);
         if (j == 0 || R > bestR) {
             best = j;
             bestR = R;
@@ -96,8 +96,8 @@ void CSerevan::GenAlignGivenPhi(int group)
         seqs[s] = m_pSeq[s][group];
         lens[s] = m_pSeqLen[s][group];
     }
-    m_realign.InputSequences(seqs.data(), lens.data(), N);
-    m_realign.SetTemplate(m_pTemplate[group], m_pTemplateLen[group]);
+    m_work.realign.InputSequences(seqs.data(), lens.data(), N);
+    m_work.realign.SetTemplate(m_pTemplate[group], m_pTemplateLen[group]);
 
     double logOdds[16];
     for (int a = 0; a < 4; ++a)
@@ -113,11 +113,11 @@ void CSerevan::GenAlignGivenPhi(int group)
     m_pAlignScore[base] = info[2] * logOdds[0] + info[1] * logOdds[1] + info[0] * logOdds[2];
 
     for (int j = 1; j < A; ++j) DeletePath(m_pAlignPath[base + j]);
-    if (!m_realign.ProduceIndAlign(0, logOdds, A - 1, m_pAlignPath + base + 1, m_pAlignScore + base + 1,
+    if (!m_work.realign.ProduceIndAlign(0, logOdds, A - 1, m_pAlignPath + base + 1, m_pAlignScore + base + 1,
                                    m_pAlignInfo + 3 * (base + 1))) {
         // The driver checked every group's memory need before the run; this cannot happen.
         std::fprintf(stderr, "internal error: re-alignment of group %d failed: %s\n", group,
-                     m_realign.ErrorText().c_str());
+                     m_work.realign.ErrorText().c_str());
         std::abort();
     }
 }

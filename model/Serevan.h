@@ -2,8 +2,9 @@
 //
 // The implementation is split by concern over the files of model/:
 //   Serevan.cpp     lifecycle, initial parameters, background, maintenance
-//   Emissions.cpp   position scores and node emissions
-//   Forward.cpp     module-state transitions and forward summation
+//   Emissions.cpp   position scores and node emissions (fast kernels)
+//   Forward.cpp     module-state transitions and forward summation (fast kernels)
+//   Direct.cpp      the direct (reference) kernels and the choice of kernels per pass
 //   Ancestors.cpp   ancestral background bases and aligned motif sites
 //   Backward.cpp    backward sampling of module states, edge columns
 //   Updates.cpp     parameter updates (plain and collapsed)
@@ -28,60 +29,8 @@
 #include "align/MultiAlign.h"
 #include "app/InputParameter.h"
 #include "app/MyString.h"
-
-// Statistics of one edge column of one motif over the sites of one sweep; motif k, edge e
-// at index 4k + e (e: 0 base before the site, 1 first base, 2 last base, 3 base after).
-struct SITECOL {
-    std::vector<int> speciesCount;  // single-species sites: base b of species s at 4s + b
-    int ancCount[4] = {0, 0, 0, 0}; // aligned sites: ancestral base of the column
-    int subCount[4] = {0, 0, 0, 0}; // aligned sites: descendant bases that differ from the ancestor
-    int sameCount[4] = {0, 0, 0, 0};// aligned sites: descendant bases equal to the ancestor
-    int transitionNum = 0;          // aligned sites: descendant differs by a transition
-    int transversionNum = 0;        // aligned sites: descendant differs by a transversion
-};
-
-// Per node of one backward pass: the ancestral base drawn there and, at the first node of an
-// aligned motif site, the motif and its strand.
-struct ANCSEQMOTIF {
-    int ancBase = -1;     // ancestral base in sequence orientation, -1 if none
-    int motifIndex = -1;  // first node of an aligned site: motif k; -1 elsewhere
-    bool forward = true;  // first node of an aligned site: false on the reverse strand
-};
-
-// A stretch of one sequence (0-based, inclusive bounds).
-struct SEQREGION {
-    int species = -1;
-    int group = -1;
-    int start = -1;
-    int end = -1;
-};
-
-// One called motif site.
-struct OUTPUTSITE {
-    int species = 0;
-    int group = 0;
-    bool strand = true;      // true: reads on the given strand
-    int position = 0;        // first base on the given strand, 0-based
-    double maxFreq = 0.0;    // largest per-position site count over the site, divided by T
-    double alignFreq = 0.0;  // summed alignment counts over the site, divided by width * T
-    std::string text;        // the site's bases as letters, read on its strand
-    int width = 0;           // motif width when the site was called
-};
-
-// One called module.
-struct MODULEREGION {
-    int group = 0;
-    int start = 0;
-    int end = 0;              // one past the last base of the rightmost-ending site
-    std::vector<int> site;    // (signed motif code, position) per called site inside
-    int siteNum = 0;
-};
-
-// Called-site summary of one species.
-struct SPECIESSUMMARY {
-    std::vector<int> siteCount;               // called sites of motif k (K + 1 entries)
-    std::vector<std::vector<int>> baseCount;  // per motif: base b in column j at 4j + b
-};
+#include "model/Records.h"
+#include "model/Workspace.h"
 
 class CSerevan {
 public:
@@ -246,84 +195,63 @@ public:
     std::vector<std::vector<MODULEREGION>> m_pModuleList;   // [s] called modules
     std::vector<SPECIESSUMMARY> m_pSpeciesSummary;          // [s]
 
-    // ================= private working state, by concern =================
-    // (each concern keeps its own helpers and workspaces below its own heading)
+    // ================= output =================
+    // Name of the first output file that could not be written (empty: none); the drivers
+    // end the run with a message naming it.
+    std::string m_sOutputError;
 
-    // -- emissions --
-    // Linear-space copies of the emission parameters for the hot loops (see
-    // model/module_states.md), refreshed by PrepareEmissionTables at the start of every
-    // forward and backward pass; CalculateEmissions and CalMotifEmission stay the direct,
-    // log-space reference versions.
-    std::vector<int> m_pEmisOffset;    // [k] first column of motif k in the two tables below
-    std::vector<double> m_pEmisTheta;  // column c: exp(matrix entry), base a at 4c + a
-    std::vector<double> m_pEmisPhiT;   // column c: exp(phi), descendant b and ancestor a at 16c + 4b + a
-    double m_pEmisBg[4] = {};          // exp of the ancestral base distribution (m_pBg[0..3])
-    double m_pEmisSubT[5][4] = {};     // exp(m_dBgSubst[a][b]) at [b][a]; row 4: 0.25 for a residue that is not a base
-    std::vector<int> m_pEmisPos;       // scratch: 0-based positions of the moving block's species
-    // Column sums sum_a theta(a) prod_i phi(a, b_i) of aligned sites, filled on first use per
-    // (column, block size n, bases b_1..b_n in block order) and valid while their stamp equals
-    // m_nEmisGen, which every PrepareEmissionTables call advances. Blocks of up to
-    // kColCacheMaxBlock species are cached; larger ones are summed directly.
-    static constexpr int kColCacheMaxBlock = 6;
-    std::vector<double> m_pColCache;       // [column][tuple slot]
-    std::vector<unsigned> m_pColStamp;     // generation each entry was filled in
-    unsigned m_nEmisGen = 0;
-    size_t m_nColCacheStride = 0;          // tuple slots per column: sum of 4^n for n = 2..max
+private:
+    friend struct CSerevanProbe;  // the tests' one door into the workspace and the kernels
+
+    // Emission, transition and predecessor kernels of one pass: the direct reference
+    // versions or the fast ones, chosen once when the pass starts.
+    struct Kernels {
+        void (CSerevan::*emissions)(double*, double**, const ALIGNNODE*, int, int, int, int);
+        double (CSerevan::*transition)(const ALIGNNODE*, const double*, int, int, int, int, int);
+        int (CSerevan::*condStatePr)(const ALIGNNODE*, const double*, int, int, int, int, double*, int);
+    };
+    static const Kernels kDirectKernels, kFastKernels;
+    // The kernels of a pass; prepares the fast kernels' tables for the path and group.
+    const Kernels& PassKernels(const ALIGNNODE* path, int g, int nStates);
+
+    SerevanWorkspace m_work;
+
+    // -- emissions (Emissions.cpp; direct versions in Direct.cpp)
     double ColumnSum(size_t column, int n, int code);
-    // Per node of the path being summed or sampled: the moving block's bases as a tuple code
-    // (base of the i-th block species at 4^i), the same for the complemented bases, and the
-    // number of consecutive nodes up to this one whose residues are all bases.
-    std::vector<int> m_pNodeCode, m_pNodeRevCode, m_pNodeBaseRun;
-    const ALIGNNODE* m_pCodePath = nullptr;  // path and group the node codes belong to
-    int m_nCodeGroup = -1;
-    int m_nEmisBlock = 0;                     // block size of the node being emitted
     void PrepareNodeCodes(const ALIGNNODE* path, int g);
     double CachedMotifEmission(int k, int t);
     int MaxMotifWidth() const;
     int NonChangeRun(const ALIGNNODE* path, int t, int limit) const;
     void PrepareEmissionTables();
     void NodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
+    void DirectNodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
     double AlignedBgEmission(int n, const int* species, const int* pos, int g);
     double FastAlignedBgEmission(int n, const int* species, const int* pos, int g);
     double FastMotifEmission(int k, int n, const int* species, const int* pos, int g);
 
-    // -- forward --
+    // -- forward (Forward.cpp; direct versions in Direct.cpp)
     double MeanTransitionLog(const std::vector<int>& B, int cp, int curBit) const;
-    bool m_bDirectKernels = false;      // passes use the direct reference functions (tests compare both)
-    int m_nTranStates = 0;              // subset count the transition tables were built for (0: none)
-    double m_dTranKey[2][2] = {{0, 0}, {0, 0}};  // m_dTranPr the transition tables were built from
-    std::vector<double> m_pTranLin;     // [(mask * nStates + x) * 2 + curBit]: mean transition probability
-    std::vector<double> m_pTranLog;     // the same as CalTransition takes its log, ln(S / |B|)
-    std::vector<double> m_pFwdLin;      // ring of the last rows, exp(fwd - scale), row u at u mod ring size
-    std::vector<double> m_pFwdScale;    // log scale of each ring row
-    std::vector<double> m_pFwdSum;      // scratch: per code linear sum of the current row
-    std::vector<double> m_pFwdEmis;     // scratch: emission vector of the current node
-    std::vector<int> m_pFwdTermNode;    // scratch: distinct earlier nodes t - w of the module terms
-    std::vector<double> m_pFwdTermLog;  // scratch: log weight of each module term k
-    std::vector<double> m_pFwdTermCoef; // scratch: scaled weight summed per earlier node
     void PrepareTransitionTables(int nStates);
     double FastTransition(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, int nStates);
     double PathForwardDirect(double* fwd, double** table, const ALIGNNODE* path, int g, int nNode, int nStates);
+    double PathForwardFast(double* fwd, double** table, const ALIGNNODE* path, int g, int nNode, int nStates);
+    void StartForwardRows(double* fwd, int nStates);
+    int GatherModuleTerms(int t, const double* e, int ring, double& aMax);
+    void FillForwardRow(double* row, const ALIGNNODE& node, int nStates, int t, int ring, int nU, double aMax,
+                        double a0, bool bgOpen);
+    void ScaleForwardRow(const double* row, const ALIGNNODE& node, int nStates, int t, int ring, int nU, double aMax,
+                         double a0, bool bgOpen);
     double ForwardEndRow(double* fwd, const ALIGNNODE* path, int nNode, int nStates);
 
-    // -- backward --
-    std::vector<ANCSEQMOTIF> m_pAncWork;  // per node records of the current pass
-    std::vector<double> m_pBackWeight;    // scratch: weights of the predecessor codes
-    std::vector<double> m_pBackEmis;      // scratch: emission vector of a module segment
-    std::vector<double> m_pBackMotifW;    // scratch: weights of the motif types
-    std::vector<int> m_pSiteWork;         // scratch: the bases of one site
-    std::vector<double> m_pAncColW;       // scratch: ancestral column weights, strand r, column j, base a
-                                          // at 4(w r + j) + a
+    // -- backward (Backward.cpp)
     int FastCondStatePr(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, double* out,
                         int nStates);
-    int DrawModuleSegment(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates, int g,
-                          ANCSEQMOTIF* anc);
+    int DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int t, int c, const double* fwd, double** table,
+                          int nStates, int g, ANCSEQMOTIF* anc);
     void DrawBackgroundSegment(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF* anc);
 
-    // -- updates and widths --
-private:
-    // The parameter update, one function per step; `collapse` sets posterior means where
-    // the plain update draws. Each step returns its term of the log-posterior value.
+    // -- parameter updates (Updates.cpp): one function per step; `collapse` sets posterior
+    // means where the plain update draws. Each step returns its term of the log-posterior.
     double RunParameterUpdate(int iteration, bool collapse);
     double UpdateModuleEntry(bool collapse);
     double UpdateMotifTypePr(bool collapse);
@@ -331,19 +259,16 @@ private:
     double UpdateBgBase();
     double UpdateBgSubst();
     double UpdateMotifSubRate();
-    // Re-shapes the base counts of motif k after an accepted width move.
+    // Re-shapes the base counts of motif k after an accepted width move (Widths.cpp).
     void ShiftSiteCount(int k, int move, const int* column);
-public:
 
-    // -- path moves --
+    // -- path moves (PathMoves.cpp)
     void ScoreGroup(int g);                                        // position tables of group g
     double ForwardOnPath(int g, int j, std::vector<double>& fwd);  // forward over stored alignment j
     double AlignScore(int g, int j) const;                         // proposal score (0 without scores)
-    std::vector<std::vector<double>> m_posTable;                   // [s] (2K+1) per position, reused
-    std::vector<double*> m_posTablePtr;                            // views of m_posTable
-    std::vector<double> m_fwdTable[2];                             // forward tables, reused
-    CMultiAlignment m_realign;                                     // re-aligner, its tables reused
 
+public:
+    // ================= helpers of the calls, the report and the scans =================
     // -- calls and report --
     // Threshold count of a call over T samples with cutoff p: int(T*p) + 1; INT_MAX for T <= 0
     // (no samples, nothing qualifies).

@@ -13,13 +13,13 @@
 
 using serevan::IsBase;
 using serevan::kLogZero;
+using serevan::kNoBaseBgLog;
+using serevan::kStrandMeanLog;
 
 namespace {
 
 constexpr int kRestarts = 10;         // independent starts from uniform matrices
 constexpr int kIterations = 100;      // sampling/update rounds per start
-constexpr double kLogHalf = -0.6931;  // each strand with probability one half
-constexpr double kLogUndetermined = -1.386;  // background value of a position next to no base
 
 // Sum of the matrix entries of the window seq[start .. start+w-1] read on the forward strand.
 // Adds in column order from 0.0, exactly as CalLogMotifPr does.
@@ -68,9 +68,9 @@ void CalLogPrPos(double* P, const int* seq, int len, const std::vector<std::vect
         }
         // First-order background, conditioned on the previous base even inside a site.
         if (i == 0)
-            row[2 * K] = IsBase(seq[0]) ? bg[seq[0]] : kLogUndetermined;
+            row[2 * K] = IsBase(seq[0]) ? bg[seq[0]] : kNoBaseBgLog;
         else
-            row[2 * K] = IsBase(seq[i - 1]) && IsBase(seq[i]) ? bg[4 + 4 * seq[i - 1] + seq[i]] : kLogUndetermined;
+            row[2 * K] = IsBase(seq[i - 1]) && IsBase(seq[i]) ? bg[4 + 4 * seq[i - 1] + seq[i]] : kNoBaseBgLog;
     }
 }
 
@@ -91,7 +91,7 @@ double ForwardSummation(double* F, const double* P, const double* logPr, int len
             if (w < 1 || w - 1 > i) {
                 f[k] = kLogZero;
             } else {
-                double site = bothStrands ? logPr[k] + kLogHalf + LogSum(p[2 * k], p[2 * k + 1]) : logPr[k] + p[2 * k];
+                double site = bothStrands ? logPr[k] + kStrandMeanLog + LogSum(p[2 * k], p[2 * k + 1]) : logPr[k] + p[2 * k];
                 if (i > w - 1) site += F[static_cast<size_t>(i - w) * fs + K + 1];
                 f[k] = site;
             }

@@ -8,10 +8,9 @@
 // an unsigned comparison so that negative codes and 4 both fail it.
 #pragma once
 
-namespace serevan {
+#include "numeric/Constants.h"
 
-// The logarithm of zero throughout the program.
-inline constexpr double kLogZero = -1e100;
+namespace serevan {
 
 // True for the four base codes 0..3.
 inline bool IsBase(int code) { return static_cast<unsigned>(code) < 4u; }

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "model_fixture.h"
+#include "support/Probe.h"
 
 using modeltest::Options;
 using modeltest::RandomRows;
@@ -152,8 +153,8 @@ TEST(NodeEmission, MatricesWiderThanTheWidthBoundStayInBounds)
             EXPECT_EQ(e[0], kZ) << "node " << t;
         else
             EXPECT_GT(e[0], -1e20) << "node " << t;
-        tm.m.PrepareEmissionTables();
-        tm.m.NodeEmissions(f, tm.table.data(), tm.path.data(), t, 0, 2, tm.m.NonChangeRun(tm.path.data(), t, 5));
+        CSerevanProbe::PrepareEmissionTables(tm.m);
+        CSerevanProbe::NodeEmissions(tm.m, f, tm.table.data(), tm.path.data(), t, 0, 2, CSerevanProbe::NonChangeRun(tm.m, tm.path.data(), t, 5));
         EXPECT_NEAR(f[0], e[0], 1e-12 * std::fabs(e[0]));
     }
 }
@@ -172,8 +173,8 @@ TEST(AlignedEmission, MotifSiteByHand)
     EXPECT_NEAR(tm.m.CalMotifEmission(0, 2, species, pos, 0), std::log(0.0152), 1e-12);
     tm.m.m_bBothStrand = true;
     EXPECT_NEAR(tm.m.CalMotifEmission(0, 2, species, pos, 0), std::log(0.0152 + 0.0057) - 0.6931, 1e-12);
-    tm.m.PrepareEmissionTables();
-    EXPECT_NEAR(tm.m.FastMotifEmission(0, 2, species, pos, 0), std::log(0.0152 + 0.0057) - 0.6931, 1e-12);
+    CSerevanProbe::PrepareEmissionTables(tm.m);
+    EXPECT_NEAR(CSerevanProbe::FastMotifEmission(tm.m, 0, 2, species, pos, 0), std::log(0.0152 + 0.0057) - 0.6931, 1e-12);
     // An N in any species makes the aligned site impossible.
     TestModel withN({"N", "G"}, opt);
     withN.Refresh();
@@ -224,12 +225,12 @@ TEST(EmissionKernels, LinearSpaceEqualsLogSpaceOnRandomPaths)
         if (rep % 4 == 1) tm.SetColumn(0, 0, 0.0, 0.5, 0.5, 0.0);  // log-zero entries
         if (rep % 4 == 3) tm.m.m_dMotifSubRate = 0.0;               // phi with ln 0 off the diagonal
         tm.Refresh();
-        tm.m.PrepareEmissionTables();
+        CSerevanProbe::PrepareEmissionTables(tm.m);
         std::vector<double> e(K + 1), f(K + 1);
         for (int t = 1; t < tm.nNode; ++t) {
             tm.m.CalculateEmissions(e.data(), tm.table.data(), tm.path.data(), t, 0, 2);
-            tm.m.NodeEmissions(f.data(), tm.table.data(), tm.path.data(), t, 0, 2,
-                               tm.m.NonChangeRun(tm.path.data(), t, 20));
+            CSerevanProbe::NodeEmissions(tm.m, f.data(), tm.table.data(), tm.path.data(), t, 0, 2,
+                               CSerevanProbe::NonChangeRun(tm.m, tm.path.data(), t, 20));
             for (int k = 0; k <= K; ++k) {
                 if (e[k] < -1e20) {
                     EXPECT_LT(f[k], -1e20) << "rep " << rep << " node " << t << " k " << k;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model_fixture.h"
+#include "support/Probe.h"
 #include "numeric/StochasticDistribution.h"
 
 using modeltest::Options;
@@ -235,7 +236,7 @@ TEST(ForwardBruteForce, MatchesEnumerationOfAllSegmentations)
         brute.Run();
         const double f = tm.Forward();
         EXPECT_NEAR(f, brute.LogZ(), 1e-9) << "case seed " << cs.seed << " N=" << cs.N << " K=" << cs.K;
-        tm.m.m_bDirectKernels = true;
+        CSerevanProbe::UseDirectKernels(tm.m, true);
         EXPECT_NEAR(tm.Forward(), brute.LogZ(), 1e-9) << "direct, case seed " << cs.seed;
     }
 }
@@ -275,7 +276,7 @@ TEST(ForwardFastKernels, EqualDirectFormulasOnRandomPaths)
         if (rep == 3) tm.SetColumn(0, 0, 0.5, 0.5, 0, 0);  // log-zero entries
         const double fast = tm.Forward();
         const std::vector<double> fastRow = tm.fwd;
-        tm.m.m_bDirectKernels = true;
+        CSerevanProbe::UseDirectKernels(tm.m, true);
         const double direct = tm.Forward();
         EXPECT_LE(RelErr(fast, direct), 1e-12) << "rep " << rep;
         for (size_t i = 0; i < fastRow.size(); ++i) {
@@ -283,8 +284,8 @@ TEST(ForwardFastKernels, EqualDirectFormulasOnRandomPaths)
             ASSERT_LE(RelErr(fastRow[i], tm.fwd[i]), 1e-12) << "rep " << rep << " entry " << i;
         }
         // Transition sums and predecessor weights from the tables are the direct terms exactly.
-        tm.m.m_bDirectKernels = false;
-        tm.m.PrepareTransitionTables(tm.nStates);
+        CSerevanProbe::UseDirectKernels(tm.m, false);
+        CSerevanProbe::PrepareTransitionTables(tm.m, tm.nStates);
         std::vector<double> a(tm.nStates), b(tm.nStates);
         for (int t = 1; t < tm.nNode; ++t)
             for (int w = 1; w <= 3 && t - w >= 0; ++w)
@@ -292,9 +293,9 @@ TEST(ForwardFastKernels, EqualDirectFormulasOnRandomPaths)
                     if (!tm.path[t].legitimate[c]) continue;
                     for (int cur = 0; cur < 2; ++cur) {
                         const int u = t - w;
-                        ASSERT_EQ(tm.m.FastTransition(tm.path.data(), tm.fwd.data(), t, u, c, cur, tm.nStates),
+                        ASSERT_EQ(CSerevanProbe::FastTransition(tm.m, tm.path.data(), tm.fwd.data(), t, u, c, cur, tm.nStates),
                                   tm.m.CalTransition(tm.path.data(), tm.fwd.data(), t, u, c, cur, tm.nStates));
-                        const int n1 = tm.m.FastCondStatePr(tm.path.data(), tm.fwd.data(), t, u, c, cur, a.data(),
+                        const int n1 = CSerevanProbe::FastCondStatePr(tm.m, tm.path.data(), tm.fwd.data(), t, u, c, cur, a.data(),
                                                             tm.nStates);
                         const int n2 =
                             tm.m.CalCondStatePr(tm.path.data(), tm.fwd.data(), t, u, c, cur, b.data(), tm.nStates);
@@ -354,7 +355,7 @@ TEST(BackwardSampling, FastPassDrawsExactlyWhatTheDirectPassDraws)
         std::mt19937 r1(paramSeed), r2(paramSeed);
         fast.Randomise(r1);
         direct.Randomise(r2);
-        direct.m.m_bDirectKernels = true;
+        CSerevanProbe::UseDirectKernels(direct.m, true);
         fast.Forward();
         direct.Forward();
         fast.m.m_bSampling = direct.m.m_bSampling = true;
