@@ -19,9 +19,11 @@ int Refuse(const std::string& message)
     return -1;
 }
 
-int RefuseUnwritten(const INPUTPARAMETER& param)
+int RefuseUnwritten(const INPUTPARAMETER& param, const std::string& failed)
 {
-    return Refuse(std::string("cannot write the report to ") + param.strOutputFile.c_str());
+    if (failed.empty() || failed == param.strOutputFile.c_str())
+        return Refuse(std::string("cannot write the report to ") + param.strOutputFile.c_str());
+    return Refuse("cannot write " + failed);
 }
 
 int ReadGivenMatrices(INPUTPARAMETER& param, std::vector<std::vector<double>>& pwm, std::vector<int>& width)
@@ -171,6 +173,6 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq)
     std::vector<double*> pwmViews = MatrixViews(pwm);
     model.InitialParameter(pwmViews.data(), model.m_bFixMotifPr ? &param->dMotifPr : nullptr);
     model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 20);
-    if (!model.GibbsSampler()) return RefuseUnwritten(*param);
+    if (!model.GibbsSampler()) return RefuseUnwritten(*param, model.m_sOutputError);
     return 1;
 }

@@ -45,8 +45,9 @@ std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm);
 // Prints a one-line input error on standard output and returns the drivers' failure value.
 int Refuse(const std::string& message);
 
-// Refuses a run whose report could not be written.
-int RefuseUnwritten(const INPUTPARAMETER& param);
+// Refuses a run whose output file `failed` could not be written ("cannot write the report
+// to X" for the report itself or an unnamed failure, "cannot write X" for any other file).
+int RefuseUnwritten(const INPUTPARAMETER& param, const std::string& failed = "");
 
 // Reads the -A file (plain format) into pwm and width and records the count in the
 // parameter record. Returns the number of matrices, or -1 after refusing an unreadable or

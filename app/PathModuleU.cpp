@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/Drivers.h"
+#include "app/OutputFile.h"
 #include "app/SeqFile.h"
 #include "numeric/StochasticDistribution.h"
 
@@ -205,11 +206,11 @@ int SerevanMain(int argc, char** argv)
     if (mode == RunMode::ScanUnaligned) return RunModuleScanUnalign(&param, nSeq) == -1 ? 1 : 0;
     if (mode == RunMode::MotifSelection) return RunMotifSelection(&param, nSeq) == -1 ? 1 : 0;
 
-    CString info = param.strOutputFile + ".info";
-    if (std::FILE* f = std::fopen(info.c_str(), "a+")) {
-        std::fputs(param.strParamLine.c_str(), f);
-        std::fputs("\n\nInitial alignment\n", f);
-        std::fclose(f);
+    const std::string info = (param.strOutputFile + ".info").c_str();
+    std::string failed;
+    if (!AppendToFile(info, std::string(param.strParamLine.c_str()) + "\n\nInitial alignment\n", failed)) {
+        std::printf("cannot write %s\n", info.c_str());
+        return 1;
     }
     for (int r = 0; r < param.nRepeatNum; ++r)
         if (RunModuleSample(&param, nSeq) == -1) return 1;

@@ -8,6 +8,7 @@
 
 #include "app/Drivers.h"
 #include "app/MotifFile.h"
+#include "app/OutputFile.h"
 #include "app/SeqFile.h"
 #include "model/Serevan.h"
 
@@ -52,14 +53,13 @@ int RunModuleScan(INPUTPARAMETER* param)
     model.InitialParameter(enterPr, motifPr.data(), pwmViews.data(), subRate[0], subRate[1]);
     model.GetAlignPath(&path, nullptr, nullptr, 1);
     const double score = model.Scanning(param->bScanDetail);
+    if (!model.m_sOutputError.empty()) return RefuseUnwritten(*param, model.m_sOutputError);
 
     // The score line: the first row's name as read, then the score.
-    std::FILE* f = std::fopen(param->strOutputFile.c_str(), "a+");
-    if (!f) return RefuseUnwritten(*param);
-    std::fputs(names[0].c_str(), f);
-    std::fprintf(f, "\t%.3lf\n", score);
-    const bool ok = std::ferror(f) == 0;
-    if (std::fclose(f) != 0 || !ok) return RefuseUnwritten(*param);
+    COutputFile f(param->strOutputFile.c_str());
+    f.Write(names[0].c_str());
+    f.Print("\t%.3lf\n", score);
+    if (!f.Close()) return RefuseUnwritten(*param);
     return 1;
 }
 
@@ -96,7 +96,7 @@ int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq)
     model.InitialParameter(param->dModuleStartPr, sitePr.data(), pwmViews.data(), param->dBgMutationRate,
                            param->dMotifMutationRate);
     model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 3);
-    if (!model.GibbsScanUnalign()) return RefuseUnwritten(*param);
+    if (!model.GibbsScanUnalign()) return RefuseUnwritten(*param, model.m_sOutputError);
     return 1;
 }
 
@@ -140,6 +140,6 @@ int RunMotifSelection(INPUTPARAMETER* param, int nSeq)
     model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 20);
     std::vector<double*> candViews = MatrixViews(candPwm);
     if (!model.MotifSelection(candViews.data(), candWidth.data(), T, candName.data()))
-        return RefuseUnwritten(*param);
+        return RefuseUnwritten(*param, model.m_sOutputError);
     return 1;
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/OutputFile.h"
 #include "model/Serevan.h"
 #include "numeric/StochasticDistribution.h"
 
@@ -55,7 +56,7 @@ bool CSerevan::GibbsSampler()
 
     int proposal = 1;  // stored alignment proposed at the next alignment move
     m_nBurnIn = m_nIterNum / 2;
-    const CString infoFile = m_sOutFile + ".info";
+    const std::string infoFile = (m_sOutFile + ".info").c_str();
     Progress progress(m_nIterNum);
 
     for (int i = 0; i < m_nIterNum; ++i) {
@@ -79,12 +80,9 @@ bool CSerevan::GibbsSampler()
         const double r = m_bCollapse ? CollapseParameter(i) : UpdateParameter(i);
         m_dLogPost = r + m_dLogAncPr;
 
-        if (i % 10 == 0) {
-            if (std::FILE* f = std::fopen(infoFile.c_str(), "a+")) {
-                std::fprintf(f, "Iteration %d\n", i + 1);
-                std::fclose(f);
-            }
-        }
+        // A progress line that cannot be written ends the run at once rather than hours later.
+        if (i % 10 == 0 && !AppendToFile(infoFile, "Iteration " + std::to_string(i + 1) + "\n", m_sOutputError))
+            return false;
         if (m_bSampling) {
             for (int k = 0; k < K; ++k) m_pWidthSum[k] += m_pMotifWidth[k];
             m_dLogLikSum += m_dLogLik;
@@ -94,12 +92,12 @@ bool CSerevan::GibbsSampler()
     }
 
     const int T = m_nIterNum - m_nBurnIn;
-    if (!m_bMotifMode) WriteCountTable(m_sOutFile + "_Pm.txt", m_pModuleFreq);
+    if (!m_bMotifMode) NoteOutput(WriteCountTable(m_sOutFile + "_Pm.txt", m_pModuleFreq), m_sOutFile + "_Pm.txt");
     DefineMotifSites(T);
     if (!m_bMotifMode) DetermineModule(T);
     Summary();
     std::vector<double> scores(K, 0.0);
     CalMotifBayesScore(scores.data());
-    if (!m_bMotifMode) WriteModuleList(m_sOutFile + "module.txt");
-    return OutputMotifSites(scores.data());
+    if (!m_bMotifMode) NoteOutput(WriteModuleList(m_sOutFile + "module.txt"), m_sOutFile + "module.txt");
+    return OutputMotifSites(scores.data()) && m_sOutputError.empty();
 }

@@ -1,28 +1,18 @@
 // Result report: per-species site summaries, end-of-run motif scores, the site files, the
 // main report, the console summary line, and the side-file writers (count tables, module list).
 //
-// Every file is opened for appending, so repeated runs into one output name accumulate. Text
-// from outside (command line, output name, site letters) is written with fputs, never as a
-// format.
+// Every file is written through COutputFile (appending, every write checked); the first file
+// that fails is recorded in m_sOutputError. Text from outside (command line, output name, site
+// letters) is written as it is, never as a format.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
+#include "app/OutputFile.h"
 #include "model/Serevan.h"
 #include "numeric/SeqMotifBasic.h"
-
-namespace {
-
-// Closes f and tells whether every write to it went through.
-bool CloseChecked(FILE* f)
-{
-    const bool ok = std::ferror(f) == 0;
-    return (std::fclose(f) == 0) && ok;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------- summaries and scores
 
@@ -93,63 +83,67 @@ bool CSerevan::OutputMotifSites(const double* scores)
     // 1. One site file per motif.
     for (int k = 0; k < K; ++k) {
         const std::string name = outName + "motif" + std::to_string(k + 1) + ".txt";
-        FILE* f = std::fopen(name.c_str(), "a+");
-        if (!f) continue;
+        COutputFile f(name);
         for (const OUTPUTSITE& site : sitesOf(k))
-            std::fprintf(f, "%d\t%d\t%d\t%d\t%.3lf\t%.3lf\n", site.species, site.group, site.position,
-                         site.strand ? 1 : -1, site.maxFreq, site.alignFreq);
-        std::fclose(f);
+            f.Print("%d\t%d\t%d\t%d\t%.3lf\t%.3lf\n", site.species, site.group, site.position, site.strand ? 1 : -1,
+                    site.maxFreq, site.alignFreq);
+        f.Close(m_sOutputError);
     }
 
     // 2. The main report.
-    bool written = false;
-    if (FILE* f = std::fopen(outName.c_str(), "a+")) {
-        std::fputs(m_sCommandLine.c_str(), f);
-        std::fprintf(f, "\nAverage likelihood=%.4lf\n", avgLik);
-        std::fprintf(f, "Post burn-in iterations=%d\n\n", T);
+    {
+        COutputFile f(outName);
+        f.Write(m_sCommandLine.c_str());
+        f.Print("\nAverage likelihood=%.4lf\n", avgLik);
+        f.Print("Post burn-in iterations=%d\n\n", T);
         if (!m_bMotifMode) {
-            std::fputs("Predicted modules:\n", f);
+            f.Write("Predicted modules:\n");
             for (int s = 0; s < N && s < static_cast<int>(m_pModuleList.size()); ++s)
                 for (const MODULEREGION& module : m_pModuleList[s]) {
-                    std::fprintf(f, "%d\t%d\t%d\t%d\t", s, module.group, module.start, module.end);
+                    f.Print("%d\t%d\t%d\t%d\t", s, module.group, module.start, module.end);
                     for (int i = 0; i < module.siteNum; ++i) {
                         const int code = module.site[2 * i], pos = module.site[2 * i + 1];
-                        std::fprintf(f, code > 0 ? "+%d(%d)" : "%d(%d)", code, pos);
+                        f.Print(code > 0 ? "+%d(%d)" : "%d(%d)", code, pos);
                     }
-                    std::fputs("\n", f);
+                    f.Write("\n");
                 }
         }
-        std::fputs("\n\n", f);
+        f.Write("\n\n");
         for (int k = 0; k < K; ++k) {
             const std::vector<OUTPUTSITE>& sites = sitesOf(k);
             if (sites.empty()) {
-                std::fprintf(f, "\nMotif%d not found\n", k + 1);
+                f.Print("\nMotif%d not found\n", k + 1);
                 continue;
             }
-            std::fprintf(f, "\nMotif%d:%.4lf\nA\tC\tG\tT\n", k + 1, scores ? scores[k] : 0.0);
+            f.Print("\nMotif%d:%.4lf\nA\tC\tG\tT\n", k + 1, scores ? scores[k] : 0.0);
             const std::vector<double>& mat = m_pSiteMatrix[k];
             for (int j = 0; j < m_pMotifWidth[k]; ++j) {
-                for (int b = 0; b < 4; ++b) std::fprintf(f, "%.3lf\t", mat[4 * j + b]);
-                std::fputs("\n", f);
+                for (int b = 0; b < 4; ++b) f.Print("%.3lf\t", mat[4 * j + b]);
+                f.Write("\n");
             }
-            std::fputs("\nSites:\n", f);
+            f.Write("\nSites:\n");
             for (const OUTPUTSITE& site : sites) {
-                std::fprintf(f, ">%d\t%d\t%d\t%d\t%.3lf\t%.3lf\n", site.species, site.group, site.position,
-                             site.strand ? 1 : -1, site.maxFreq, site.alignFreq);
-                std::fputs(site.text.c_str(), f);
-                std::fputs("\n", f);
+                f.Print(">%d\t%d\t%d\t%d\t%.3lf\t%.3lf\n", site.species, site.group, site.position,
+                        site.strand ? 1 : -1, site.maxFreq, site.alignFreq);
+                f.Write(site.text);
+                f.Write("\n");
             }
         }
-        written = CloseChecked(f);
+        f.Close(m_sOutputError);
     }
 
     // 3. The console line.
     std::fputs(outName.c_str(), stdout);
     std::printf("\t%.4lf\t%.4lf\n", avgLik, avgPost);
-    return written;
+    return m_sOutputError.empty();
 }
 
 // ---------------------------------------------------------------- side files
+
+void CSerevan::NoteOutput(bool ok, const CString& file)
+{
+    if (!ok && m_sOutputError.empty()) m_sOutputError = file.c_str();
+}
 
 int CSerevan::MaxSeqLen() const
 {
@@ -161,8 +155,7 @@ int CSerevan::MaxSeqLen() const
 
 bool CSerevan::WriteCountTable(const CString& fileName, const std::vector<std::vector<int>>& counts) const
 {
-    FILE* f = std::fopen(fileName.c_str(), "a+");
-    if (!f) return false;
+    COutputFile f(fileName.c_str());
     const int N = m_nSpeciesNum, G = m_nGroupNum, L = MaxSeqLen();
     std::string line;
     char num[16];
@@ -182,17 +175,16 @@ bool CSerevan::WriteCountTable(const CString& fileName, const std::vector<std::v
                 }
             }
             line.push_back('\n');
-            std::fwrite(line.data(), 1, line.size(), f);
+            f.Write(line);
         }
-    return CloseChecked(f);
+    return f.Close();
 }
 
 bool CSerevan::WriteModuleList(const CString& fileName) const
 {
-    FILE* f = std::fopen(fileName.c_str(), "a+");
-    if (!f) return false;
+    COutputFile f(fileName.c_str());
     for (int s = 0; s < static_cast<int>(m_pModuleList.size()); ++s)
         for (const MODULEREGION& module : m_pModuleList[s])
-            std::fprintf(f, "%d\t%d\t%d\t%d\n", s, module.group, module.start, module.end);
-    return CloseChecked(f);
+            f.Print("%d\t%d\t%d\t%d\n", s, module.group, module.start, module.end);
+    return f.Close();
 }

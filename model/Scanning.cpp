@@ -12,17 +12,11 @@
 #include <string>
 #include <utility>
 
+#include "app/OutputFile.h"
 #include "model/Serevan.h"
 #include "motif/GMSampler.h"
 
 namespace {
-
-// Closes f and tells whether every write to it went through.
-bool CloseChecked(std::FILE* f)
-{
-    const bool ok = std::ferror(f) == 0;
-    return (std::fclose(f) == 0) && ok;
-}
 
 // Letter of a base code; "N" for anything that is not a base.
 char BaseLetter(int code) { return code >= 0 && code < 4 ? "ACGT"[code] : 'N'; }
@@ -30,14 +24,6 @@ char BaseLetter(int code) { return code >= 0 && code < 4 ? "ACGT"[code] : 'N'; }
 }  // namespace
 
 // ---------------------------------------------------------------- helpers
-
-void CSerevan::AppendText(const CString& fileName, const std::string& text)
-{
-    if (std::FILE* f = std::fopen(fileName.c_str(), "a+")) {
-        std::fputs(text.c_str(), f);
-        std::fclose(f);
-    }
-}
 
 const OUTPUTSITE* CSerevan::FindCalledSite(int k, int species, int group, int position) const
 {
@@ -49,8 +35,7 @@ const OUTPUTSITE* CSerevan::FindCalledSite(int k, int species, int group, int po
 
 bool CSerevan::WriteRefAlignCounts(const CString& fileName) const
 {
-    std::FILE* f = std::fopen(fileName.c_str(), "a+");
-    if (!f) return false;
+    COutputFile f(fileName.c_str());
     std::string line;
     for (int g = 0; g < m_nGroupNum && g < static_cast<int>(m_pRefAlignFreq.size()); ++g)
         for (int c : m_pRefAlignFreq[g]) {
@@ -58,8 +43,8 @@ bool CSerevan::WriteRefAlignCounts(const CString& fileName) const
             line += '\t';
         }
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), f);
-    return CloseChecked(f);
+    f.Write(line);
+    return f.Close();
 }
 
 // ---------------------------------------------------------------- conserved columns
@@ -129,7 +114,7 @@ void CSerevan::DefineScanMotifSites(int T)
 
     // The cutoff of the known-motif calls is one half, whatever -p says.
     const int t = CallThreshold(T, 0.5);
-    const CString debugFile("debuginfo.txt");
+    const std::string debugFile("debuginfo.txt");
     std::vector<SEQREGION> stretches;
     std::vector<std::vector<int>> segments;
     std::vector<int*> segPtr;
@@ -139,13 +124,13 @@ void CSerevan::DefineScanMotifSites(int T)
         stretches.clear();
         for (int s = 0; s < N; ++s)
             for (int g = 0; g < G; ++g) FindStretches(m_pSiteFreq[k][s * G + g], t, s, g, stretches);
-        AppendText(debugFile, "finish counting\n");
+        AppendToFile(debugFile, "finish counting\n", m_sOutputError);
         if (stretches.empty()) continue;
 
         // The known matrix keeps its width: every stretch is widened to it.
         const int w = m_pMotifWidth[k];
         CutSegments(k, stretches, w, segments);
-        AppendText(debugFile, "finish modifying link\n");
+        AppendToFile(debugFile, "finish modifying link\n", m_sOutputError);
         const int R = static_cast<int>(stretches.size());
         if (R == 0) continue;
 
@@ -167,8 +152,7 @@ void CSerevan::DefineScanMotifSites(int T)
 
 void CSerevan::OutputDetailMod(const std::vector<std::vector<char>>& marks)
 {
-    std::FILE* f = std::fopen((m_sOutFile + "dmd.txt").c_str(), "a+");
-    if (!f) return;
+    COutputFile f((m_sOutFile + "dmd.txt").c_str());
     const int G = m_nGroupNum;
     std::string line;
     for (int s = 0; s < m_nSpeciesNum && s < static_cast<int>(m_pModuleList.size()); ++s)
@@ -184,8 +168,8 @@ void CSerevan::OutputDetailMod(const std::vector<std::vector<char>>& marks)
             const int last = std::min(module.end, m_pSeqLen[s][g] - 1);
 
             // 1. Name, bounds, and per site its best posterior and conserved share.
-            std::fputs(m_pSeqName[s * G + g].c_str(), f);
-            std::fprintf(f, "\t%d\t%d\t", module.start, module.end);
+            f.Write(m_pSeqName[s * G + g].c_str());
+            f.Print("\t%d\t%d\t", module.start, module.end);
             for (int i = 0; i < module.siteNum; ++i) {
                 const int code = module.site[2 * i], pos = module.site[2 * i + 1];
                 const int k = std::abs(code) - 1;
@@ -193,10 +177,10 @@ void CSerevan::OutputDetailMod(const std::vector<std::vector<char>>& marks)
                 const int w = m_pMotifWidth[k];
                 int conserved = 0;
                 for (int j = 0; j < w; ++j) conserved += marked(pos + j) ? 1 : 0;
-                std::fprintf(f, code > 0 ? "+%d(%d," : "%d(%d,", code, pos);
-                std::fprintf(f, "%.2lf,%.2lf)", site ? site->maxFreq : 0.0, static_cast<double>(conserved) / w);
+                f.Print(code > 0 ? "+%d(%d," : "%d(%d,", code, pos);
+                f.Print("%.2lf,%.2lf)", site ? site->maxFreq : 0.0, static_cast<double>(conserved) / w);
             }
-            std::fputs("\n", f);
+            f.Write("\n");
 
             // 2. The module's bases.
             line.clear();
@@ -213,9 +197,9 @@ void CSerevan::OutputDetailMod(const std::vector<std::vector<char>>& marks)
             // 4. "*" under every conserved base.
             for (int p = module.start; p <= last; ++p) line += marked(p) ? '*' : ' ';
             line += '\n';
-            std::fputs(line.c_str(), f);
+            f.Write(line);
         }
-    std::fclose(f);
+    f.Close(m_sOutputError);
 }
 
 // ---------------------------------------------------------------- unaligned scan
@@ -245,27 +229,30 @@ bool CSerevan::GibbsScanUnalign()
     m_nBurnIn = 0;
     m_dLogLikSum = m_dLogPostSum = m_dLogPost = m_dLogLik = 0.0;
 
-    const CString infoFile = m_sOutFile + ".info";
+    const std::string infoFile = (m_sOutFile + ".info").c_str();
     for (int g = 0; g < G; ++g) {
         // The statistics are not read by this loop; emptying them per group keeps their
         // counts bounded by one group's samples.
         ClearSuffStat();
         m_pCurAlign[g] = FindOptPath(g);
         SampleSeqGivenPath(g, m_nIterNum);
-        if ((g + 1) % 10 == 0) AppendText(infoFile, "Iteration " + std::to_string(g + 2) + "\n");
+        if ((g + 1) % 10 == 0 && !AppendToFile(infoFile, "Iteration " + std::to_string(g + 2) + "\n", m_sOutputError))
+            return false;
     }
 
-    WriteRefAlignCounts(m_sOutFile + "margcons.txt");
-    WriteCountTable(m_sOutFile + "margmodule.txt", m_pModuleFreq);
-    WriteCountTable(m_sOutFile + "margAlign.txt", m_pAlignFreq);
-    for (int k = 0; k < K; ++k)
-        WriteCountTable(m_sOutFile + ("margmotif" + std::to_string(k + 1) + ".txt").c_str(), m_pSiteFreq[k]);
+    NoteOutput(WriteRefAlignCounts(m_sOutFile + "margcons.txt"), m_sOutFile + "margcons.txt");
+    NoteOutput(WriteCountTable(m_sOutFile + "margmodule.txt", m_pModuleFreq), m_sOutFile + "margmodule.txt");
+    NoteOutput(WriteCountTable(m_sOutFile + "margAlign.txt", m_pAlignFreq), m_sOutFile + "margAlign.txt");
+    for (int k = 0; k < K; ++k) {
+        const CString name = m_sOutFile + ("margmotif" + std::to_string(k + 1) + ".txt").c_str();
+        NoteOutput(WriteCountTable(name, m_pSiteFreq[k]), name);
+    }
 
     DefineMotifSites(m_nIterNum);
     if (!m_bMotifMode) DetermineModule(m_nIterNum);
     Summary();
     std::vector<double> scores(K, 0.0);
     CalMotifBayesScore(scores.data());
-    if (!m_bMotifMode) WriteModuleList(m_sOutFile + "module.txt");
-    return OutputMotifSites(scores.data());
+    if (!m_bMotifMode) NoteOutput(WriteModuleList(m_sOutFile + "module.txt"), m_sOutFile + "module.txt");
+    return OutputMotifSites(scores.data()) && m_sOutputError.empty();
 }

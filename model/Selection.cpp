@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/OutputFile.h"
 #include "model/Serevan.h"
 #include "numeric/SeqMotifBasic.h"
 
@@ -53,7 +54,7 @@ bool CSerevan::MotifSelection(double* const* matrices, const int* widths, int M,
     std::vector<double> llr(M > 0 ? M : 0, 0.0);
     double best = 0.0;
     int bestIndex = -1;
-    const CString infoFile = m_sOutFile + ".info";
+    const std::string infoFile = (m_sOutFile + ".info").c_str();
     for (int i = 0; i < M; ++i) {
         const int oldWidth = m_pMotifWidth[slot];
         m_pMotifWidth[slot] = widths[i];
@@ -67,17 +68,16 @@ bool CSerevan::MotifSelection(double* const* matrices, const int* widths, int M,
             best = llr[i];
             bestIndex = i;
         }
-        if ((i + 1) % 10 == 0) AppendText(infoFile, "Iteration " + std::to_string(i + 2) + "\n");
+        if ((i + 1) % 10 == 0 && !AppendToFile(infoFile, "Iteration " + std::to_string(i + 2) + "\n", m_sOutputError))
+            return false;
     }
 
-    std::FILE* f = std::fopen(m_sOutFile.c_str(), "a+");
-    if (!f) return false;
-    std::fprintf(f, "\n\nMax LLR motif = %d ", bestIndex + 1);
-    if (bestIndex >= 0) std::fputs(names[bestIndex].c_str(), f);
+    COutputFile f(m_sOutFile.c_str());
+    f.Print("\n\nMax LLR motif = %d ", bestIndex + 1);
+    if (bestIndex >= 0) f.Write(names[bestIndex].c_str());
     for (int i = 0; i < M; ++i) {
-        std::fprintf(f, "\n%d\t%f\t%d\t", i + 1, llr[i], widths[i]);
-        std::fputs(names[i].c_str(), f);
+        f.Print("\n%d\t%f\t%d\t", i + 1, llr[i], widths[i]);
+        f.Write(names[i].c_str());
     }
-    const bool ok = std::ferror(f) == 0;
-    return (std::fclose(f) == 0) && ok;
+    return f.Close(m_sOutputError);
 }

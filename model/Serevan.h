@@ -298,9 +298,10 @@ public:
     // file could not be opened or written.
     bool WriteModuleList(const CString& fileName) const;
 
+    // Records file as the run's first failed output when ok is false and none is recorded yet.
+    void NoteOutput(bool ok, const CString& file);
+
     // -- scanning and selection --
-    // Appends text to a file (mode "a+"); a file that cannot be opened is skipped.
-    static void AppendText(const CString& fileName, const std::string& text);
     // The called site of motif k in (species, group) starting at position; null if none.
     const OUTPUTSITE* FindCalledSite(int k, int species, int group, int position) const;
     // Appends m_pRefAlignFreq of every group, species-0 positions in order, as "%d\t" fields

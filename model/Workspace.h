@@ -14,10 +14,6 @@
 // Largest moving block whose aligned-site column sums are cached; larger blocks are summed directly.
 inline constexpr int kColCacheMaxBlock = 6;
 
-// One Discrete draw over the segment ending at a node, with the direct or the fast kernels;
-// see SerevanKernels below.
-class CSerevan;
-
 struct SerevanWorkspace {
     bool directKernels = false;  // passes use the direct reference kernels (tests compare both)
 
