@@ -46,14 +46,16 @@ static const char kHelp[] =
     "The last line of the table is a one-line summary. Exit status 0 on success, 1 on\n"
     "bad options or unreadable or malformed input (one-line message on standard error).\n";
 
-static int Fail(const std::string& message) {
+static int Fail(const std::string& message)
+{
     std::fprintf(stderr, "serevan-eval: error: %s\n", message.c_str());
     return 1;
 }
 
-int main(int argc, char** argv) {
-    const std::vector<OptionSpec> specs = {{"sim", true},         {"truth", true},  {"motifs", true},
-                                           {"report", true},      {"json", false},  {"help", false},
+int main(int argc, char** argv)
+{
+    const std::vector<OptionSpec> specs = {{"sim", true},         {"truth", true},     {"motifs", true},
+                                           {"report", true},      {"json", false},     {"help", false},
                                            {"min-overlap", true}, {"scan-group", true}};
     OptionSet opt;
     std::string err;
@@ -86,8 +88,7 @@ int main(int argc, char** argv) {
     if (!ReadLastReport(reportPath, report, err)) return Fail(err);
 
     Evaluation result;
-    if (!Evaluate(truth, report, motifPath.empty() ? nullptr : &planted, settings, result, err))
-        return Fail(err);
+    if (!Evaluate(truth, report, motifPath.empty() ? nullptr : &planted, settings, result, err)) return Fail(err);
     std::fputs(FormatEvaluation(result, report, reportPath, settings, opt.Has("json")).c_str(), stdout);
     return 0;
 }

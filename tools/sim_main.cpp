@@ -56,20 +56,39 @@ static const char kHelp[] =
     "\n"
     "The same seed and options give byte-identical files.\n";
 
-static int Fail(const std::string& message) {
+static int Fail(const std::string& message)
+{
     std::fprintf(stderr, "serevan-sim: error: %s\n", message.c_str());
     return 1;
 }
 
-int main(int argc, char** argv) {
-    const std::vector<OptionSpec> specs = {
-        {"out", true},        {"seed", true},        {"species", true},     {"groups", true},
-        {"length", true},     {"motifs", true},      {"motif-file", true},  {"min-width", true},
-        {"max-width", true},  {"min-info", true},    {"module-fraction", true},
-        {"module-length", true}, {"sites", true},    {"reverse", true},     {"gc", true},
-        {"cpg", true},        {"sub-rate", true},    {"site-rate", true},   {"indel-rate", true},
-        {"indel-mean", true}, {"indel-max", true},   {"loss", true},        {"align-group", true},
-        {"quiet", false},     {"help", false}};
+int main(int argc, char** argv)
+{
+    const std::vector<OptionSpec> specs = {{"out", true},
+                                           {"seed", true},
+                                           {"species", true},
+                                           {"groups", true},
+                                           {"length", true},
+                                           {"motifs", true},
+                                           {"motif-file", true},
+                                           {"min-width", true},
+                                           {"max-width", true},
+                                           {"min-info", true},
+                                           {"module-fraction", true},
+                                           {"module-length", true},
+                                           {"sites", true},
+                                           {"reverse", true},
+                                           {"gc", true},
+                                           {"cpg", true},
+                                           {"sub-rate", true},
+                                           {"site-rate", true},
+                                           {"indel-rate", true},
+                                           {"indel-mean", true},
+                                           {"indel-max", true},
+                                           {"loss", true},
+                                           {"align-group", true},
+                                           {"quiet", false},
+                                           {"help", false}};
     OptionSet opt;
     std::string err;
     if (!opt.Parse(argc, argv, specs, err)) return Fail(err);
@@ -79,27 +98,22 @@ int main(int argc, char** argv) {
     }
     SimOptions o;
     const long long big = 1LL << 40;
-    long long seed = 1, species = o.species, groups = o.groups, length = o.length, motifs = o.motifs,
-              minW = o.minWidth, maxW = o.maxWidth, modLen = o.moduleLength, indelMax = o.indelMax,
-              alignGroup = o.alignGroup;
+    long long seed = 1, species = o.species, groups = o.groups, length = o.length, motifs = o.motifs, minW = o.minWidth,
+              maxW = o.maxWidth, modLen = o.moduleLength, indelMax = o.indelMax, alignGroup = o.alignGroup;
     // Types are checked here; ranges in one place, CheckSimOptions.
     bool ok = opt.Int("seed", 0, LLONG_MAX, seed, err) && opt.Int("species", -big, big, species, err) &&
               opt.Int("groups", -big, big, groups, err) && opt.Int("length", -big, big, length, err) &&
               opt.Int("motifs", -big, big, motifs, err) && opt.Int("min-width", -big, big, minW, err) &&
-              opt.Int("max-width", -big, big, maxW, err) &&
-              opt.Int("module-length", -big, big, modLen, err) &&
-              opt.Int("indel-max", -big, big, indelMax, err) &&
-              opt.Int("align-group", -big, big, alignGroup, err) &&
+              opt.Int("max-width", -big, big, maxW, err) && opt.Int("module-length", -big, big, modLen, err) &&
+              opt.Int("indel-max", -big, big, indelMax, err) && opt.Int("align-group", -big, big, alignGroup, err) &&
               opt.Real("min-info", -1e300, 1e300, o.minInfo, err) &&
               opt.Real("module-fraction", -1e300, 1e300, o.moduleFraction, err) &&
-              opt.Real("reverse", -1e300, 1e300, o.reverseFraction, err) &&
-              opt.Real("gc", -1e300, 1e300, o.gc, err) && opt.Real("cpg", -1e300, 1e300, o.cpg, err) &&
-              opt.Real("sub-rate", -1e300, 1e300, o.subRate, err) &&
+              opt.Real("reverse", -1e300, 1e300, o.reverseFraction, err) && opt.Real("gc", -1e300, 1e300, o.gc, err) &&
+              opt.Real("cpg", -1e300, 1e300, o.cpg, err) && opt.Real("sub-rate", -1e300, 1e300, o.subRate, err) &&
               opt.Real("site-rate", -1e300, 1e300, o.siteRate, err) &&
               opt.Real("indel-rate", -1e300, 1e300, o.indelRate, err) &&
               opt.Real("indel-mean", -1e300, 1e300, o.indelMean, err) &&
-              opt.IntList("sites", -big, big, o.sites, err) &&
-              opt.RealList("loss", -1e300, 1e300, o.loss, err);
+              opt.IntList("sites", -big, big, o.sites, err) && opt.RealList("loss", -1e300, 1e300, o.loss, err);
     if (!ok) return Fail(err);
     auto clampInt = [](long long v) {
         return static_cast<int>(v < -(1LL << 30) ? -(1LL << 30) : (v > (1LL << 30) ? (1LL << 30) : v));
@@ -126,12 +140,12 @@ int main(int argc, char** argv) {
         int modules = 0;
         for (const SimGroup& g : data.groups) modules += g.hasModule ? 1 : 0;
         SimFileNames f = SimFilesFor(prefix);
-        std::printf("serevan-sim: %d species x %d groups (%d with a module), %d motifs, seed %llu: "
-                    "wrote %s %s %s %s %s %s\n",
-                    data.options.species, data.options.groups, modules, data.options.motifs,
-                    static_cast<unsigned long long>(data.options.seed), f.sequences.c_str(),
-                    f.truth.c_str(), f.motifs.c_str(), f.motifsWithSites.c_str(),
-                    f.alignment.c_str(), f.params.c_str());
+        std::printf(
+            "serevan-sim: %d species x %d groups (%d with a module), %d motifs, seed %llu: "
+            "wrote %s %s %s %s %s %s\n",
+            data.options.species, data.options.groups, modules, data.options.motifs,
+            static_cast<unsigned long long>(data.options.seed), f.sequences.c_str(), f.truth.c_str(), f.motifs.c_str(),
+            f.motifsWithSites.c_str(), f.alignment.c_str(), f.params.c_str());
     }
     return 0;
 }

@@ -15,10 +15,10 @@ namespace sertools {
 
 // Counts behind one sensitivity / PPV pair.
 struct Rates {
-    long long trueCount = 0;    // true elements (or bases)
-    long long predCount = 0;    // predicted elements (or bases)
-    long long trueMatched = 0;  // true elements matched by a prediction (bases: shared bases)
-    long long predMatched = 0;  // predictions matching a true element (bases: shared bases)
+    long long trueCount = 0;     // true elements (or bases)
+    long long predCount = 0;     // predicted elements (or bases)
+    long long trueMatched = 0;   // true elements matched by a prediction (bases: shared bases)
+    long long predMatched = 0;   // predictions matching a true element (bases: shared bases)
     double Sensitivity() const;  // trueMatched / trueCount; NaN when there is nothing true
     double Ppv() const;          // predMatched / predCount; NaN when nothing was predicted
     double F1() const;           // harmonic mean; 0 when both are 0, NaN when either is NaN
@@ -26,11 +26,11 @@ struct Rates {
 
 // The best learned match of one planted motif.
 struct MotifResult {
-    int planted = 0;         // 1-based planted motif
-    int width = 0;           // its width
-    int learned = 0;         // 1-based learned motif, 0 when no learned motif was found
-    MotifMatch match;        // correlation score, offset and strand of that match
-    Rates sites;             // planted motif's true sites against the learned motif's sites
+    int planted = 0;            // 1-based planted motif
+    int width = 0;              // its width
+    int learned = 0;            // 1-based learned motif, 0 when no learned motif was found
+    MotifMatch match;           // correlation score, offset and strand of that match
+    Rates sites;                // planted motif's true sites against the learned motif's sites
     long long strandAgree = 0;  // matched true sites whose best-overlapping call reads in the
                                 // orientation the matrix match implies
 };
@@ -45,24 +45,22 @@ struct EvalSettings {
 // Everything an evaluation finds.
 struct Evaluation {
     Rates siteBases, sites, moduleBases, modules;
-    bool moduleCalls = false;          // the report had a module block
-    bool motifsCompared = false;       // planted matrices were given
-    std::vector<MotifResult> motifs;   // per planted motif
-    double meanCorrelation = 0;        // mean of the best scores (0 for unmatched motifs)
+    bool moduleCalls = false;         // the report had a module block
+    bool motifsCompared = false;      // planted matrices were given
+    std::vector<MotifResult> motifs;  // per planted motif
+    double meanCorrelation = 0;       // mean of the best scores (0 for unmatched motifs)
 };
 
 // Compares. planted may be null (no per-motif figures). Fails with a message when the
 // report does not fit the truth (a call outside the truth's sequences).
-bool Evaluate(const TruthTable& truth, const RunReport& report,
-              const std::vector<MotifMatrix>* planted, const EvalSettings& settings,
-              Evaluation& result, std::string& err);
+bool Evaluate(const TruthTable& truth, const RunReport& report, const std::vector<MotifMatrix>* planted,
+              const EvalSettings& settings, Evaluation& result, std::string& err);
 
 // True when two stretches share at least minOverlap of the shorter one's length.
 bool Matches(const Interval& a, const Interval& b, double minOverlap);
 
 // Human-readable table with a final one-line summary, or one JSON object.
-std::string FormatEvaluation(const Evaluation& e, const RunReport& report,
-                             const std::string& reportName, const EvalSettings& settings,
-                             bool json);
+std::string FormatEvaluation(const Evaluation& e, const RunReport& report, const std::string& reportName,
+                             const EvalSettings& settings, bool json);
 
 }  // namespace sertools

@@ -16,7 +16,8 @@ struct LineCursor {
     const std::vector<std::string>& lines;
     std::size_t next = 0;
 
-    bool Take(const std::string& what, std::string& line, std::string& err) {
+    bool Take(const std::string& what, std::string& line, std::string& err)
+    {
         if (next >= lines.size()) {
             err = Format("%s: ends before %s", path.c_str(), what.c_str());
             return false;
@@ -30,7 +31,8 @@ struct LineCursor {
 }  // namespace
 
 bool ReadMotifFile(const std::string& path, bool withSiteNumbers, std::vector<MotifMatrix>& motifs,
-                   std::vector<double>* siteNumbers, std::string& err) {
+                   std::vector<double>* siteNumbers, std::string& err)
+{
     std::vector<std::string> lines;
     if (!ReadLines(path, lines, err)) return false;
     LineCursor cur{path, lines};
@@ -54,8 +56,7 @@ bool ReadMotifFile(const std::string& path, bool withSiteNumbers, std::vector<Mo
         widths.push_back(static_cast<int>(w));
     }
     if (widths.size() != static_cast<std::size_t>(count)) {
-        err = Format("%s: expected %lld widths, found %zu", cur.Where().c_str(), count,
-                     widths.size());
+        err = Format("%s: expected %lld widths, found %zu", cur.Where().c_str(), count, widths.size());
         return false;
     }
     std::vector<double> sites;
@@ -70,8 +71,7 @@ bool ReadMotifFile(const std::string& path, bool withSiteNumbers, std::vector<Mo
             sites.push_back(v);
         }
         if (sites.size() != static_cast<std::size_t>(count)) {
-            err = Format("%s: expected %lld site numbers, found %zu", cur.Where().c_str(), count,
-                         sites.size());
+            err = Format("%s: expected %lld site numbers, found %zu", cur.Where().c_str(), count, sites.size());
             return false;
         }
     }
@@ -91,9 +91,10 @@ bool ReadMotifFile(const std::string& path, bool withSiteNumbers, std::vector<Mo
                 sum += ok ? row[b] : 0;
             }
             if (!ok || !(sum > 0)) {
-                err = Format("%s: row %d of matrix %zu must hold four non-negative numbers (A C G "
-                             "T) with a positive sum",
-                             cur.Where().c_str(), j + 1, m + 1);
+                err = Format(
+                    "%s: row %d of matrix %zu must hold four non-negative numbers (A C G "
+                    "T) with a positive sum",
+                    cur.Where().c_str(), j + 1, m + 1);
                 return false;
             }
             for (int b = 0; b < 4; ++b) out[m].p[4 * j + b] = row[b] / sum;
@@ -104,20 +105,20 @@ bool ReadMotifFile(const std::string& path, bool withSiteNumbers, std::vector<Mo
     return true;
 }
 
-std::string FormatMotifFile(const std::vector<MotifMatrix>& motifs,
-                            const std::vector<double>* siteNumbers) {
+std::string FormatMotifFile(const std::vector<MotifMatrix>& motifs, const std::vector<double>* siteNumbers)
+{
     std::string text = Format("%zu\n", motifs.size());
     for (std::size_t m = 0; m < motifs.size(); ++m)
         text += Format(m + 1 < motifs.size() ? "%d\t" : "%d\n", motifs[m].Width());
     if (siteNumbers != nullptr)
         for (std::size_t m = 0; m < siteNumbers->size(); ++m)
             text += Format(m + 1 < siteNumbers->size() ? "%g\t" : "%g\n", (*siteNumbers)[m]);
-    for (std::size_t m = 0; m < motifs.size(); ++m)
-        text += FormatMatrixBlock(motifs[m], static_cast<int>(m + 1));
+    for (std::size_t m = 0; m < motifs.size(); ++m) text += FormatMatrixBlock(motifs[m], static_cast<int>(m + 1));
     return text;
 }
 
-std::string FormatMatrixBlock(const MotifMatrix& motif, int index) {
+std::string FormatMatrixBlock(const MotifMatrix& motif, int index)
+{
     std::string text = motif.name.empty() ? Format("Motif%d", index) : motif.name;
     text += "\n";
     for (int j = 0; j < motif.Width(); ++j) {
@@ -127,7 +128,8 @@ std::string FormatMatrixBlock(const MotifMatrix& motif, int index) {
     return text;
 }
 
-MotifMatrix ReverseComplement(const MotifMatrix& m) {
+MotifMatrix ReverseComplement(const MotifMatrix& m)
+{
     MotifMatrix r;
     r.name = m.name;
     int w = m.Width();
@@ -137,7 +139,8 @@ MotifMatrix ReverseComplement(const MotifMatrix& m) {
     return r;
 }
 
-double ColumnCorrelation(const double* a, const double* b) {
+double ColumnCorrelation(const double* a, const double* b)
+{
     double ma = (a[0] + a[1] + a[2] + a[3]) / 4, mb = (b[0] + b[1] + b[2] + b[3]) / 4;
     double sab = 0, saa = 0, sbb = 0;
     for (int i = 0; i < 4; ++i) {
@@ -149,7 +152,8 @@ double ColumnCorrelation(const double* a, const double* b) {
     return sab / std::sqrt(saa * sbb);
 }
 
-MotifMatch CompareMotifs(const MotifMatrix& planted, const MotifMatrix& learned) {
+MotifMatch CompareMotifs(const MotifMatrix& planted, const MotifMatrix& learned)
+{
     MotifMatch best;
     best.score = -2;
     int wp = planted.Width(), wl = learned.Width();

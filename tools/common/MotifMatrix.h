@@ -25,8 +25,7 @@ bool ReadMotifFile(const std::string& path, bool withSiteNumbers, std::vector<Mo
 
 // The text of a matrix file in the program's format (tab-separated, four decimals);
 // with siteNumbers the expected-site line is written as the third line.
-std::string FormatMotifFile(const std::vector<MotifMatrix>& motifs,
-                            const std::vector<double>* siteNumbers);
+std::string FormatMotifFile(const std::vector<MotifMatrix>& motifs, const std::vector<double>* siteNumbers);
 
 // One matrix block: the header line (the name, or "Motif<index>" when it has none) and
 // one row of four frequencies per column.

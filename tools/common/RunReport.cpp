@@ -12,12 +12,14 @@ const char* const kReportBanner = "Serevan (beta 1, Nov 2007)";
 
 namespace {
 
-bool StartsWith(const std::string& s, const char* prefix) {
+bool StartsWith(const std::string& s, const char* prefix)
+{
     return s.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
 // A number as printf writes it, non-finite values ("nan", "-inf") included.
-bool ParseAnyDouble(const std::string& text, double& v) {
+bool ParseAnyDouble(const std::string& text, double& v)
+{
     if (ParseDouble(text, v)) return true;
     const char* s = text.c_str();
     char* end = nullptr;
@@ -27,7 +29,8 @@ bool ParseAnyDouble(const std::string& text, double& v) {
     return true;
 }
 
-bool ParseInt32(const std::string& text, int& v) {
+bool ParseInt32(const std::string& text, int& v)
+{
     long long x = 0;
     if (!ParseInt(text, x) || x < -2147483647LL || x > 2147483647LL) return false;
     v = static_cast<int>(x);
@@ -35,7 +38,8 @@ bool ParseInt32(const std::string& text, int& v) {
 }
 
 // Module site codes: a run of "+k(pos)" or "-k(pos)".
-bool ParseModuleCodes(const std::string& text, std::vector<std::pair<int, int>>& out) {
+bool ParseModuleCodes(const std::string& text, std::vector<std::pair<int, int>>& out)
+{
     std::size_t i = 0;
     while (i < text.size()) {
         if (text[i] != '+' && text[i] != '-') return false;
@@ -51,7 +55,8 @@ bool ParseModuleCodes(const std::string& text, std::vector<std::pair<int, int>>&
     return !out.empty();
 }
 
-bool IsLetters(const std::string& s) {
+bool IsLetters(const std::string& s)
+{
     if (s.empty()) return false;
     for (char c : s)
         if (c < 'A' || c > 'Z') return false;
@@ -59,7 +64,8 @@ bool IsLetters(const std::string& s) {
 }
 
 // Fields of a tab-separated line without the empty field a final tab leaves.
-std::vector<std::string> Fields(const std::string& line) {
+std::vector<std::string> Fields(const std::string& line)
+{
     std::vector<std::string> f = SplitTabs(line);
     if (f.size() > 1 && f.back().empty()) f.pop_back();
     return f;
@@ -68,7 +74,8 @@ std::vector<std::string> Fields(const std::string& line) {
 // The number of motifs a run was asked for: the value after the last argument whose
 // second character is 'K' (the program reads only that character), 3 when there is none;
 // 0 when the value is not a number (no check is then possible).
-int MotifCountOf(const std::string& commandLine) {
+int MotifCountOf(const std::string& commandLine)
+{
     std::vector<std::string> args = SplitBlank(commandLine);
     int K = 3;
     for (std::size_t a = 0; a + 1 < args.size(); ++a)
@@ -81,8 +88,9 @@ int MotifCountOf(const std::string& commandLine) {
 
 }  // namespace
 
-bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name,
-                     RunReport& report, std::string& err) {
+bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name, RunReport& report,
+                     std::string& err)
+{
     RunReport r;
     std::size_t banner = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -123,10 +131,11 @@ bool ParseLastReport(const std::vector<std::string>& lines, const std::string& n
             std::vector<std::string> f = Fields(lines[i]);
             ReportModule m;
             if (f.size() != 5 || !ParseInt32(f[0], m.species) || !ParseInt32(f[1], m.group) ||
-                !ParseInt32(f[2], m.start) || !ParseInt32(f[3], m.end) || m.species < 0 ||
-                m.group < 0 || m.start < 0 || m.end <= m.start || !ParseModuleCodes(f[4], m.sites))
-                return fail(i, "a module line must read species, group, start, end (> start) and "
-                               "site codes like +2(120)-1(140), separated by tabs");
+                !ParseInt32(f[2], m.start) || !ParseInt32(f[3], m.end) || m.species < 0 || m.group < 0 || m.start < 0 ||
+                m.end <= m.start || !ParseModuleCodes(f[4], m.sites))
+                return fail(i,
+                            "a module line must read species, group, start, end (> start) and "
+                            "site codes like +2(120)-1(140), separated by tabs");
             r.modules.push_back(m);
         }
         skipBlank();
@@ -163,8 +172,9 @@ bool ParseLastReport(const std::vector<std::string>& lines, const std::string& n
                     sum += ok ? row[b] : 0;
                 }
                 if (!ok || !(sum > 0))
-                    return fail(i, "a matrix row must hold four non-negative frequencies with a "
-                                   "positive sum");
+                    return fail(i,
+                                "a matrix row must hold four non-negative frequencies with a "
+                                "positive sum");
                 for (int b = 0; b < 4; ++b) m.matrix.p.push_back(row[b] / sum);
             }
             if (m.matrix.p.empty()) return fail(headLine, "motif without matrix rows");
@@ -177,12 +187,12 @@ bool ParseLastReport(const std::vector<std::string>& lines, const std::string& n
                 ReportSite s;
                 // Another line that begins with '>' (the aligned scan's score line) ends the list.
                 if (f.size() != 6 || !ParseInt32(f[0], s.species)) break;
-                if (!ParseInt32(f[1], s.group) || !ParseInt32(f[2], s.position) ||
-                    !ParseInt32(f[3], s.strand) || !ParseAnyDouble(f[4], s.maxFreq) ||
-                    !ParseAnyDouble(f[5], s.alignFreq) || s.species < 0 || s.group < 0 ||
-                    s.position < 0 || (s.strand != 1 && s.strand != -1))
-                    return fail(i, "a site line must read >species, group, position, strand (1 or "
-                                   "-1), maxFreq, alignFreq");
+                if (!ParseInt32(f[1], s.group) || !ParseInt32(f[2], s.position) || !ParseInt32(f[3], s.strand) ||
+                    !ParseAnyDouble(f[4], s.maxFreq) || !ParseAnyDouble(f[5], s.alignFreq) || s.species < 0 ||
+                    s.group < 0 || s.position < 0 || (s.strand != 1 && s.strand != -1))
+                    return fail(i,
+                                "a site line must read >species, group, position, strand (1 or "
+                                "-1), maxFreq, alignFreq");
                 if (i + 1 >= lines.size() || !IsLetters(lines[i + 1]))
                     return fail(i + 1 < lines.size() ? i + 1 : i, "a site line must be followed by the site's letters");
                 s.letters = lines[i + 1];
@@ -192,18 +202,18 @@ bool ParseLastReport(const std::vector<std::string>& lines, const std::string& n
         r.motifs.push_back(m);
         skipBlank();
     }
-    if (r.motifs.empty())
-        return fail(i < lines.size() ? i : lines.size() - 1, "no 'Motif' section after the header");
+    if (r.motifs.empty()) return fail(i < lines.size() ? i : lines.size() - 1, "no 'Motif' section after the header");
     int K = MotifCountOf(r.commandLine);
     if (K > 0 && static_cast<int>(r.motifs.size()) != K)
-        return fail(i < lines.size() ? i : lines.size() - 1,
-                    Format("the command line asks for %d motifs but the report has %zu (truncated?)", K,
-                           r.motifs.size()));
+        return fail(
+            i < lines.size() ? i : lines.size() - 1,
+            Format("the command line asks for %d motifs but the report has %zu (truncated?)", K, r.motifs.size()));
     report = std::move(r);
     return true;
 }
 
-bool ReadLastReport(const std::string& path, RunReport& report, std::string& err) {
+bool ReadLastReport(const std::string& path, RunReport& report, std::string& err)
+{
     std::vector<std::string> lines;
     if (!ReadLines(path, lines, err)) return false;
     return ParseLastReport(lines, path, report, err);

@@ -15,11 +15,11 @@ extern const char* const kReportBanner;
 
 // One called site as reported.
 struct ReportSite {
-    int species = 0;      // 0-based
-    int group = 0;        // 0-based
-    int position = 0;     // first base on the given strand, 0-based
-    int strand = 1;       // +1 given strand, -1 reverse complement
-    double maxFreq = 0;   // posterior figures as reported
+    int species = 0;     // 0-based
+    int group = 0;       // 0-based
+    int position = 0;    // first base on the given strand, 0-based
+    int strand = 1;      // +1 given strand, -1 reverse complement
+    double maxFreq = 0;  // posterior figures as reported
     double alignFreq = 0;
     std::string letters;  // the site's bases read on its strand
 };
@@ -44,19 +44,19 @@ struct ReportModule {
 
 // The last report of a report file.
 struct RunReport {
-    int reportCount = 0;               // reports in the file
-    int firstLine = 0;                 // 1-based line of the last report's banner
-    std::string commandLine;           // the echoed arguments
+    int reportCount = 0;      // reports in the file
+    int firstLine = 0;        // 1-based line of the last report's banner
+    std::string commandLine;  // the echoed arguments
     double averageLikelihood = 0;
     int postBurnIn = 0;
-    bool hasModules = false;           // a "Predicted modules:" block was present
+    bool hasModules = false;  // a "Predicted modules:" block was present
     std::vector<ReportModule> modules;
     std::vector<ReportMotif> motifs;
 };
 
 // Reads the last report from lines of text; name is used in messages.
-bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name,
-                     RunReport& report, std::string& err);
+bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name, RunReport& report,
+                     std::string& err);
 // Reads the last report of a file.
 bool ReadLastReport(const std::string& path, RunReport& report, std::string& err);
 

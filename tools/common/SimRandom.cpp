@@ -5,7 +5,8 @@
 
 namespace sertools {
 
-std::uint64_t SimRandom::Below(std::uint64_t n) {
+std::uint64_t SimRandom::Below(std::uint64_t n)
+{
     // Reject the top sliver of the 64-bit range that would favour small values.
     std::uint64_t limit = UINT64_MAX - UINT64_MAX % n;
     std::uint64_t x;
@@ -15,7 +16,8 @@ std::uint64_t SimRandom::Below(std::uint64_t n) {
     return x % n;
 }
 
-int SimRandom::Pick(const double* weights, int n) {
+int SimRandom::Pick(const double* weights, int n)
+{
     double total = 0;
     for (int i = 0; i < n; ++i) total += weights[i];
     double u = Uniform() * total;
@@ -28,13 +30,15 @@ int SimRandom::Pick(const double* weights, int n) {
     return n - 1;
 }
 
-double SimRandom::Normal() {
+double SimRandom::Normal()
+{
     double u1 = 1.0 - Uniform();  // (0, 1]: the logarithm stays finite
     double u2 = Uniform();
     return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
 }
 
-double SimRandom::Gamma(double shape) {
+double SimRandom::Gamma(double shape)
+{
     if (shape < 1.0) {
         double u = 1.0 - Uniform();
         return Gamma(shape + 1.0) * std::pow(u, 1.0 / shape);
@@ -50,7 +54,8 @@ double SimRandom::Gamma(double shape) {
     }
 }
 
-int SimRandom::Geometric(double mean, int maxValue) {
+int SimRandom::Geometric(double mean, int maxValue)
+{
     // P(k) = (1 - q) q^(k-1), mean 1 / (1 - q).
     double q = mean <= 1.0 ? 0.0 : 1.0 - 1.0 / mean;
     int k = 1;

@@ -14,16 +14,20 @@ namespace sertools {
 namespace {
 
 constexpr char kLetters[] = "ACGT";
-constexpr int kLineWidth = 60;      // letters per sequence line of the written files
+constexpr int kLineWidth = 60;         // letters per sequence line of the written files
 constexpr int kMaxColumnTries = 1000;  // Dirichlet draws per random column before the fallback
 
-std::string Check(bool ok, const char* message) { return ok ? std::string() : message; }
+std::string Check(bool ok, const char* message)
+{
+    return ok ? std::string() : message;
+}
 
 }  // namespace
 
 // ---- 1. settings check ------------------------------------------------------------------
 
-bool CheckSimOptions(const SimOptions& o, std::string& err) {
+bool CheckSimOptions(const SimOptions& o, std::string& err)
+{
     std::string e;
     auto need = [&](bool ok, const char* message) {
         if (e.empty()) e = Check(ok, message);
@@ -35,13 +39,11 @@ bool CheckSimOptions(const SimOptions& o, std::string& err) {
     need(o.moduleFraction >= 0 && o.moduleFraction <= 1, "--module-fraction must be from 0 to 1");
     need(static_cast<long long>(o.groups) * o.length <= 200000000LL,
          "--groups times --length must stay within 200000000 ancestral bases");
-    need(o.moduleLength >= 1 && o.moduleLength <= o.length,
-         "--module-length must be from 1 to --length");
+    need(o.moduleLength >= 1 && o.moduleLength <= o.length, "--module-length must be from 1 to --length");
     need(!o.sites.empty(), "--sites needs at least one value");
     for (long long n : o.sites) need(n >= 0 && n <= 1000, "--sites values must be from 0 to 1000");
     need(o.minWidth >= 1 && o.minWidth <= 100, "--min-width must be from 1 to 100");
-    need(o.maxWidth >= o.minWidth && o.maxWidth <= 100,
-         "--max-width must be from --min-width to 100");
+    need(o.maxWidth >= o.minWidth && o.maxWidth <= 100, "--max-width must be from --min-width to 100");
     need(o.minInfo >= 0 && o.minInfo <= 1.5, "--min-info must be from 0 to 1.5 bits");
     need(o.gc >= 0.01 && o.gc <= 0.99, "--gc must be from 0.01 to 0.99");
     need(o.cpg >= 0 && o.cpg <= 1, "--cpg must be from 0 to 1");
@@ -54,8 +56,7 @@ bool CheckSimOptions(const SimOptions& o, std::string& err) {
          "--loss needs one value or one value per species");
     for (double p : o.loss) need(p >= 0 && p <= 1, "--loss values must be from 0 to 1");
     need(o.reverseFraction >= 0 && o.reverseFraction <= 1, "--reverse must be from 0 to 1");
-    need(o.alignGroup >= 0 && o.alignGroup < o.groups,
-         "--align-group must be from 0 to --groups minus 1");
+    need(o.alignGroup >= 0 && o.alignGroup < o.groups, "--align-group must be from 0 to --groups minus 1");
     if (!e.empty()) {
         err = e;
         return false;
@@ -65,7 +66,8 @@ bool CheckSimOptions(const SimOptions& o, std::string& err) {
 
 // ---- 2. background and motifs -----------------------------------------------------------
 
-static void BuildBackground(const SimOptions& o, std::vector<double>& pi, std::vector<double>& tr) {
+static void BuildBackground(const SimOptions& o, std::vector<double>& pi, std::vector<double>& tr)
+{
     pi = {(1 - o.gc) / 2, o.gc / 2, o.gc / 2, (1 - o.gc) / 2};
     tr.assign(16, 0.0);
     for (int a = 0; a < 4; ++a) {
@@ -79,14 +81,16 @@ static void BuildBackground(const SimOptions& o, std::vector<double>& pi, std::v
 }
 
 // Information content in bits of one column against the uniform background.
-static double ColumnInfo(const double* p) {
+static double ColumnInfo(const double* p)
+{
     double h = 2.0;
     for (int b = 0; b < 4; ++b)
         if (p[b] > 0) h += p[b] * std::log2(p[b]);
     return h;
 }
 
-static MotifMatrix RandomMotif(const SimOptions& o, int index, SimRandom& rng) {
+static MotifMatrix RandomMotif(const SimOptions& o, int index, SimRandom& rng)
+{
     MotifMatrix m;
     m.name = Format("Motif%d", index + 1);
     int w = o.minWidth + static_cast<int>(rng.Below(static_cast<std::uint64_t>(o.maxWidth - o.minWidth + 1)));
@@ -113,12 +117,14 @@ static MotifMatrix RandomMotif(const SimOptions& o, int index, SimRandom& rng) {
 // ---- 3. ancestors and modules -------------------------------------------------------------
 
 // Probability of the forward-strand base b at offset o of a site (planted orientation).
-static double SiteBaseProb(const MotifMatrix& m, const PlantedSite& s, int o, int b) {
+static double SiteBaseProb(const MotifMatrix& m, const PlantedSite& s, int o, int b)
+{
     int w = m.Width();
     return s.strand == 1 ? m.p[4 * o + b] : m.p[4 * (w - 1 - o) + (3 - b)];
 }
 
-static void PlantModule(const SimData& d, SimGroup& g, SimRandom& rng) {
+static void PlantModule(const SimData& d, SimGroup& g, SimRandom& rng)
+{
     const SimOptions& o = d.options;
     g.hasModule = true;
     g.moduleLength = o.moduleLength;
@@ -155,8 +161,9 @@ static void PlantModule(const SimData& d, SimGroup& g, SimRandom& rng) {
 
 // ---- 4. evolution of a branch ---------------------------------------------------------------
 
-static Descendant Evolve(const SimData& d, const SimGroup& g, const std::vector<int>& siteAt,
-                         double lossPr, SimRandom& rng) {
+static Descendant Evolve(const SimData& d, const SimGroup& g, const std::vector<int>& siteAt, double lossPr,
+                         SimRandom& rng)
+{
     const SimOptions& o = d.options;
     const int L = static_cast<int>(g.ancestor.size());
     Descendant x;
@@ -219,7 +226,8 @@ static Descendant Evolve(const SimData& d, const SimGroup& g, const std::vector<
     return x;
 }
 
-bool Simulate(const SimOptions& options, SimData& data, std::string& err) {
+bool Simulate(const SimOptions& options, SimData& data, std::string& err)
+{
     if (!CheckSimOptions(options, err)) return false;
     SimData d;
     d.options = options;
@@ -230,14 +238,13 @@ bool Simulate(const SimOptions& options, SimData& data, std::string& err) {
         std::vector<MotifMatrix> fromFile;
         if (!ReadMotifFile(o.motifFile, false, fromFile, nullptr, err)) return false;
         if (o.motifs > static_cast<int>(fromFile.size())) {
-            err = Format("--motifs %d asks for more matrices than %s holds (%zu)", o.motifs,
-                         o.motifFile.c_str(), fromFile.size());
+            err = Format("--motifs %d asks for more matrices than %s holds (%zu)", o.motifs, o.motifFile.c_str(),
+                         fromFile.size());
             return false;
         }
         if (o.motifs > 0) fromFile.resize(static_cast<std::size_t>(o.motifs));
         d.motifs = fromFile;
-        for (std::size_t k = 0; k < d.motifs.size(); ++k)
-            d.motifs[k].name = Format("Motif%zu", k + 1);
+        for (std::size_t k = 0; k < d.motifs.size(); ++k) d.motifs[k].name = Format("Motif%zu", k + 1);
     } else {
         if (o.motifs == 0) o.motifs = 3;
         for (int k = 0; k < o.motifs; ++k) d.motifs.push_back(RandomMotif(o, k, rng));
@@ -253,8 +260,8 @@ bool Simulate(const SimOptions& options, SimData& data, std::string& err) {
     long long totalWidth = 0;
     for (std::size_t k = 0; k < K; ++k) totalWidth += o.sites[k] * d.motifs[k].Width();
     if (o.moduleFraction > 0 && totalWidth > o.moduleLength) {
-        err = Format("--module-length %d cannot hold the sites of a module (total width %lld)",
-                     o.moduleLength, totalWidth);
+        err = Format("--module-length %d cannot hold the sites of a module (total width %lld)", o.moduleLength,
+                     totalWidth);
         return false;
     }
     BuildBackground(o, d.background, d.transition);
@@ -295,7 +302,8 @@ bool Simulate(const SimOptions& options, SimData& data, std::string& err) {
 
 // ---- 5. truth ---------------------------------------------------------------------------------
 
-TruthTable BuildTruth(const SimData& d) {
+TruthTable BuildTruth(const SimData& d)
+{
     TruthTable t;
     for (int s = 0; s < d.options.species; ++s) {
         for (int gi = 0; gi < d.options.groups; ++gi) {
@@ -320,14 +328,18 @@ TruthTable BuildTruth(const SimData& d) {
 
 // ---- 6. writers ---------------------------------------------------------------------------------
 
-static std::string RecordName(int group, int species) { return Format(">g%d_sp%d", group, species); }
-
-static void AppendWrapped(std::string& text, const std::string& letters) {
-    for (std::size_t i = 0; i < letters.size(); i += kLineWidth)
-        text += letters.substr(i, kLineWidth) + "\n";
+static std::string RecordName(int group, int species)
+{
+    return Format(">g%d_sp%d", group, species);
 }
 
-std::string FormatSequenceFile(const SimData& d) {
+static void AppendWrapped(std::string& text, const std::string& letters)
+{
+    for (std::size_t i = 0; i < letters.size(); i += kLineWidth) text += letters.substr(i, kLineWidth) + "\n";
+}
+
+std::string FormatSequenceFile(const SimData& d)
+{
     std::string text;
     for (int s = 0; s < d.options.species; ++s)
         for (int gi = 0; gi < d.options.groups; ++gi) {
@@ -340,7 +352,8 @@ std::string FormatSequenceFile(const SimData& d) {
     return text;
 }
 
-std::vector<std::string> AlignmentRows(const SimData& d, int group) {
+std::vector<std::string> AlignmentRows(const SimData& d, int group)
+{
     const SimGroup& g = d.groups[static_cast<std::size_t>(group)];
     const std::size_t N = g.species.size();
     const std::size_t L = g.ancestor.size();
@@ -364,7 +377,8 @@ std::vector<std::string> AlignmentRows(const SimData& d, int group) {
     return rows;
 }
 
-std::string FormatAlignmentFile(const SimData& d, int group) {
+std::string FormatAlignmentFile(const SimData& d, int group)
+{
     std::vector<std::string> rows = AlignmentRows(d, group);
     std::string text;
     for (std::size_t s = 0; s < rows.size(); ++s) {
@@ -374,7 +388,8 @@ std::string FormatAlignmentFile(const SimData& d, int group) {
     return text;
 }
 
-std::string FormatParamFile(const SimData& d) {
+std::string FormatParamFile(const SimData& d)
+{
     const SimOptions& o = d.options;
     int modules = 0;
     for (const SimGroup& g : d.groups) modules += g.hasModule ? 1 : 0;
@@ -383,23 +398,23 @@ std::string FormatParamFile(const SimData& d) {
     const std::size_t K = d.motifs.size();
     for (std::size_t k = 0; k < K; ++k)
         text += Format(k + 1 < K ? "%.6g\t" : "%.6g\n", static_cast<double>(o.sites[k]) / o.moduleLength);
-    for (std::size_t k = 0; k < K; ++k)
-        text += Format(k + 1 < K ? "%d\t" : "%d\n", d.motifs[k].Width());
+    for (std::size_t k = 0; k < K; ++k) text += Format(k + 1 < K ? "%d\t" : "%d\n", d.motifs[k].Width());
     text += Format("%g\t%g\n", o.subRate, o.siteRate);
     for (std::size_t k = 0; k < K; ++k) text += FormatMatrixBlock(d.motifs[k], static_cast<int>(k + 1));
     return text;
 }
 
-SimFileNames SimFilesFor(const std::string& prefix) {
-    return SimFileNames{prefix + ".fa",         prefix + "_truth.tsv", prefix + "_motifs.txt",
-                        prefix + "_motifs_sites.txt", prefix + "_aln.fa", prefix + "_param.txt"};
+SimFileNames SimFilesFor(const std::string& prefix)
+{
+    return SimFileNames{prefix + ".fa",     prefix + "_truth.tsv", prefix + "_motifs.txt", prefix + "_motifs_sites.txt",
+                        prefix + "_aln.fa", prefix + "_param.txt"};
 }
 
-bool WriteSimFiles(const SimData& d, const std::string& prefix, std::string& err) {
+bool WriteSimFiles(const SimData& d, const std::string& prefix, std::string& err)
+{
     SimFileNames f = SimFilesFor(prefix);
     std::vector<double> siteNumbers(d.options.sites.begin(), d.options.sites.end());
-    return WriteFile(f.sequences, FormatSequenceFile(d), err) &&
-           WriteFile(f.truth, FormatTruth(BuildTruth(d)), err) &&
+    return WriteFile(f.sequences, FormatSequenceFile(d), err) && WriteFile(f.truth, FormatTruth(BuildTruth(d)), err) &&
            WriteFile(f.motifs, FormatMotifFile(d.motifs, nullptr), err) &&
            WriteFile(f.motifsWithSites, FormatMotifFile(d.motifs, &siteNumbers), err) &&
            WriteFile(f.alignment, FormatAlignmentFile(d, d.options.alignGroup), err) &&

@@ -26,18 +26,18 @@ struct SimOptions {
     std::string motifFile;            // matrices in the -A format; empty: random motifs
     int minWidth = 10;                // random motif widths are uniform in [minWidth, maxWidth]
     int maxWidth = 14;
-    double minInfo = 1.0;             // information content (bits) of every random column
-    double gc = 0.4;                  // G+C share of the background composition
-    double cpg = 0.25;                // factor on the C->G step of the first-order chain
-    double subRate = 0.1;             // per-branch substitution probability of background bases
-    double siteRate = 0.02;           // per-branch probability that a site base is redrawn from its column
-    double indelRate = 0.01;          // per-branch indel events per base outside sites
-    double indelMean = 2.0;           // mean indel length (geometric)
-    int indelMax = 10;                // longest indel
-    std::vector<double> loss{0.0};    // per-species probability of losing a site: one or N values
-    double reverseFraction = 0.5;     // probability that a site lies on the reverse strand
-    int alignGroup = 0;               // group whose true alignment is written
-    std::uint64_t seed = 1;           // seed of the simulator's own stream
+    double minInfo = 1.0;           // information content (bits) of every random column
+    double gc = 0.4;                // G+C share of the background composition
+    double cpg = 0.25;              // factor on the C->G step of the first-order chain
+    double subRate = 0.1;           // per-branch substitution probability of background bases
+    double siteRate = 0.02;         // per-branch probability that a site base is redrawn from its column
+    double indelRate = 0.01;        // per-branch indel events per base outside sites
+    double indelMean = 2.0;         // mean indel length (geometric)
+    int indelMax = 10;              // longest indel
+    std::vector<double> loss{0.0};  // per-species probability of losing a site: one or N values
+    double reverseFraction = 0.5;   // probability that a site lies on the reverse strand
+    int alignGroup = 0;             // group whose true alignment is written
+    std::uint64_t seed = 1;         // seed of the simulator's own stream
 };
 
 // One site planted in an ancestor.
@@ -61,17 +61,17 @@ struct SimGroup {
     bool hasModule = false;             // a module was planted
     int moduleStart = 0;                // ancestral window of the module
     int moduleLength = 0;
-    std::vector<PlantedSite> sites;     // by ancestral start
-    std::vector<Descendant> species;    // N descendants
+    std::vector<PlantedSite> sites;   // by ancestral start
+    std::vector<Descendant> species;  // N descendants
 };
 
 // A whole simulated data set.
 struct SimData {
-    SimOptions options;                // the settings, lists expanded to K and N values
-    std::vector<MotifMatrix> motifs;   // the K planted motifs
-    std::vector<double> background;    // 4 stationary base probabilities
-    std::vector<double> transition;    // 16 first-order probabilities, base b after a at 4a + b
-    std::vector<SimGroup> groups;      // the G groups
+    SimOptions options;               // the settings, lists expanded to K and N values
+    std::vector<MotifMatrix> motifs;  // the K planted motifs
+    std::vector<double> background;   // 4 stationary base probabilities
+    std::vector<double> transition;   // 16 first-order probabilities, base b after a at 4a + b
+    std::vector<SimGroup> groups;     // the G groups
 };
 
 // Checks the settings (ranges and list lengths); false with a one-line message.

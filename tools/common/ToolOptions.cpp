@@ -5,8 +5,8 @@
 
 namespace sertools {
 
-bool OptionSet::Parse(int argc, char** argv, const std::vector<OptionSpec>& specs,
-                      std::string& err) {
+bool OptionSet::Parse(int argc, char** argv, const std::vector<OptionSpec>& specs, std::string& err)
+{
     m_values.clear();
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -46,49 +46,49 @@ bool OptionSet::Parse(int argc, char** argv, const std::vector<OptionSpec>& spec
     return true;
 }
 
-std::string OptionSet::Text(const std::string& name, const std::string& fallback) const {
+std::string OptionSet::Text(const std::string& name, const std::string& fallback) const
+{
     auto it = m_values.find(name);
     return it == m_values.end() ? fallback : it->second;
 }
 
-bool OptionSet::Int(const std::string& name, long long lo, long long hi, long long& value,
-                    std::string& err) const {
+bool OptionSet::Int(const std::string& name, long long lo, long long hi, long long& value, std::string& err) const
+{
     auto it = m_values.find(name);
     if (it == m_values.end()) return true;
     long long v = 0;
     if (!ParseInt(it->second, v) || v < lo || v > hi) {
-        err = Format("--%s must be an integer from %lld to %lld (got '%s')", name.c_str(), lo, hi,
-                     it->second.c_str());
+        err = Format("--%s must be an integer from %lld to %lld (got '%s')", name.c_str(), lo, hi, it->second.c_str());
         return false;
     }
     value = v;
     return true;
 }
 
-bool OptionSet::Real(const std::string& name, double lo, double hi, double& value,
-                     std::string& err) const {
+bool OptionSet::Real(const std::string& name, double lo, double hi, double& value, std::string& err) const
+{
     auto it = m_values.find(name);
     if (it == m_values.end()) return true;
     double v = 0;
     if (!ParseDouble(it->second, v) || v < lo || v > hi) {
-        err = Format("--%s must be a number from %g to %g (got '%s')", name.c_str(), lo, hi,
-                     it->second.c_str());
+        err = Format("--%s must be a number from %g to %g (got '%s')", name.c_str(), lo, hi, it->second.c_str());
         return false;
     }
     value = v;
     return true;
 }
 
-bool OptionSet::RealList(const std::string& name, double lo, double hi,
-                         std::vector<double>& values, std::string& err) const {
+bool OptionSet::RealList(const std::string& name, double lo, double hi, std::vector<double>& values,
+                         std::string& err) const
+{
     auto it = m_values.find(name);
     if (it == m_values.end()) return true;
     std::vector<double> out;
     for (const std::string& field : SplitCommas(it->second)) {
         double v = 0;
         if (!ParseDouble(field, v) || v < lo || v > hi) {
-            err = Format("--%s must be a comma-separated list of numbers from %g to %g (got '%s')",
-                         name.c_str(), lo, hi, it->second.c_str());
+            err = Format("--%s must be a comma-separated list of numbers from %g to %g (got '%s')", name.c_str(), lo,
+                         hi, it->second.c_str());
             return false;
         }
         out.push_back(v);
@@ -97,17 +97,17 @@ bool OptionSet::RealList(const std::string& name, double lo, double hi,
     return true;
 }
 
-bool OptionSet::IntList(const std::string& name, long long lo, long long hi,
-                        std::vector<long long>& values, std::string& err) const {
+bool OptionSet::IntList(const std::string& name, long long lo, long long hi, std::vector<long long>& values,
+                        std::string& err) const
+{
     auto it = m_values.find(name);
     if (it == m_values.end()) return true;
     std::vector<long long> out;
     for (const std::string& field : SplitCommas(it->second)) {
         long long v = 0;
         if (!ParseInt(field, v) || v < lo || v > hi) {
-            err = Format(
-                "--%s must be a comma-separated list of integers from %lld to %lld (got '%s')",
-                name.c_str(), lo, hi, it->second.c_str());
+            err = Format("--%s must be a comma-separated list of integers from %lld to %lld (got '%s')", name.c_str(),
+                         lo, hi, it->second.c_str());
             return false;
         }
         out.push_back(v);

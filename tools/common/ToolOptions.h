@@ -25,12 +25,10 @@ public:
 
     // Typed getters: keep the fallback when the option is absent; false with a message
     // when the value is not a number in [lo, hi].
-    bool Int(const std::string& name, long long lo, long long hi, long long& value,
-             std::string& err) const;
+    bool Int(const std::string& name, long long lo, long long hi, long long& value, std::string& err) const;
     bool Real(const std::string& name, double lo, double hi, double& value, std::string& err) const;
     // A comma-separated list of reals in [lo, hi]; absent keeps the fallback.
-    bool RealList(const std::string& name, double lo, double hi, std::vector<double>& values,
-                  std::string& err) const;
+    bool RealList(const std::string& name, double lo, double hi, std::vector<double>& values, std::string& err) const;
     // A comma-separated list of integers in [lo, hi]; absent keeps the fallback.
     bool IntList(const std::string& name, long long lo, long long hi, std::vector<long long>& values,
                  std::string& err) const;

@@ -12,7 +12,8 @@
 
 namespace sertools {
 
-bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& err) {
+bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& err)
+{
     lines.clear();
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -31,7 +32,8 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
     return true;
 }
 
-bool WriteFile(const std::string& path, const std::string& text, std::string& err) {
+bool WriteFile(const std::string& path, const std::string& text, std::string& err)
+{
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) {
         err = "cannot write " + path + ": " + std::strerror(errno);
@@ -43,7 +45,8 @@ bool WriteFile(const std::string& path, const std::string& text, std::string& er
     return ok;
 }
 
-static std::vector<std::string> SplitOn(const std::string& line, char sep) {
+static std::vector<std::string> SplitOn(const std::string& line, char sep)
+{
     std::vector<std::string> out;
     std::size_t from = 0;
     for (;;) {
@@ -57,10 +60,17 @@ static std::vector<std::string> SplitOn(const std::string& line, char sep) {
     }
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) { return SplitOn(line, '\t'); }
-std::vector<std::string> SplitCommas(const std::string& text) { return SplitOn(text, ','); }
+std::vector<std::string> SplitTabs(const std::string& line)
+{
+    return SplitOn(line, '\t');
+}
+std::vector<std::string> SplitCommas(const std::string& text)
+{
+    return SplitOn(text, ',');
+}
 
-std::vector<std::string> SplitBlank(const std::string& line) {
+std::vector<std::string> SplitBlank(const std::string& line)
+{
     std::vector<std::string> out;
     std::istringstream in(line);
     std::string field;
@@ -68,12 +78,14 @@ std::vector<std::string> SplitBlank(const std::string& line) {
     return out;
 }
 
-static bool OnlyBlanksFrom(const char* p) {
+static bool OnlyBlanksFrom(const char* p)
+{
     while (*p == ' ' || *p == '\t') ++p;
     return *p == '\0';
 }
 
-bool ParseInt(const std::string& text, long long& value) {
+bool ParseInt(const std::string& text, long long& value)
+{
     const char* s = text.c_str();
     while (*s == ' ' || *s == '\t') ++s;
     if (*s == '\0') return false;
@@ -85,7 +97,8 @@ bool ParseInt(const std::string& text, long long& value) {
     return true;
 }
 
-bool ParseDouble(const std::string& text, double& value) {
+bool ParseDouble(const std::string& text, double& value)
+{
     const char* s = text.c_str();
     while (*s == ' ' || *s == '\t') ++s;
     if (*s == '\0') return false;
@@ -97,7 +110,8 @@ bool ParseDouble(const std::string& text, double& value) {
     return true;
 }
 
-std::string Format(const char* fmt, ...) {
+std::string Format(const char* fmt, ...)
+{
     va_list args;
     va_start(args, fmt);
     va_list copy;

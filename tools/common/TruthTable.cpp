@@ -10,12 +10,13 @@ namespace sertools {
 
 const char* const kTruthHeader = "type\tspecies\tgroup\tstart\tend\tmotif\tstrand";
 
-static std::string Row(const char* type, const Interval& x) {
-    return Format("%s\t%d\t%d\t%d\t%d\t%d\t%d\n", type, x.species, x.group, x.start, x.end,
-                  x.motif, x.strand);
+static std::string Row(const char* type, const Interval& x)
+{
+    return Format("%s\t%d\t%d\t%d\t%d\t%d\t%d\n", type, x.species, x.group, x.start, x.end, x.motif, x.strand);
 }
 
-std::string FormatTruth(const TruthTable& truth) {
+std::string FormatTruth(const TruthTable& truth)
+{
     auto key = [](const Interval& x) { return std::make_tuple(x.species, x.group, x.start, x.end); };
     auto byKey = [&](const Interval& a, const Interval& b) { return key(a) < key(b); };
     std::vector<Interval> seqs = truth.sequences, mods = truth.modules, sites = truth.sites;
@@ -26,11 +27,9 @@ std::string FormatTruth(const TruthTable& truth) {
     std::size_t m = 0, s = 0;
     for (const Interval& q : seqs) {
         text += Row("sequence", q);
-        for (; m < mods.size() && std::tie(mods[m].species, mods[m].group) <=
-                                      std::tie(q.species, q.group); ++m)
+        for (; m < mods.size() && std::tie(mods[m].species, mods[m].group) <= std::tie(q.species, q.group); ++m)
             text += Row("module", mods[m]);
-        for (; s < sites.size() && std::tie(sites[s].species, sites[s].group) <=
-                                       std::tie(q.species, q.group); ++s)
+        for (; s < sites.size() && std::tie(sites[s].species, sites[s].group) <= std::tie(q.species, q.group); ++s)
             text += Row("site", sites[s]);
     }
     for (; m < mods.size(); ++m) text += Row("module", mods[m]);
@@ -38,12 +37,12 @@ std::string FormatTruth(const TruthTable& truth) {
     return text;
 }
 
-bool ReadTruth(const std::string& path, TruthTable& truth, std::string& err) {
+bool ReadTruth(const std::string& path, TruthTable& truth, std::string& err)
+{
     std::vector<std::string> lines;
     if (!ReadLines(path, lines, err)) return false;
     if (lines.empty() || lines[0] != kTruthHeader) {
-        err = path + ":1: not a truth table (expected the header '" +
-              std::string(kTruthHeader) + "' with tabs)";
+        err = path + ":1: not a truth table (expected the header '" + std::string(kTruthHeader) + "' with tabs)";
         return false;
     }
     TruthTable out;
@@ -70,9 +69,10 @@ bool ReadTruth(const std::string& path, TruthTable& truth, std::string& err) {
             ok = false;
         }
         if (!ok) {
-            err = Format("%s:%zu: malformed row (expected type, species, group, start, end, motif, "
-                         "strand with start <= end; sites need motif >= 1 and strand 1 or -1)",
-                         path.c_str(), i + 1);
+            err = Format(
+                "%s:%zu: malformed row (expected type, species, group, start, end, motif, "
+                "strand with start <= end; sites need motif >= 1 and strand 1 or -1)",
+                path.c_str(), i + 1);
             return false;
         }
         target->push_back(x);
