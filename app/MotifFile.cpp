@@ -17,11 +17,6 @@ namespace {
 
 // ---- line source and list fields ----
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // Lines of one file with their numbers, and the messages that name them.
 class LineSource {
 public:
@@ -174,7 +169,7 @@ bool CheckWidths(const LineSource& src, const std::vector<int>& width, std::stri
 int ReadMotifFile(const CString& file, std::vector<std::vector<double>>& pwm, std::vector<int>& width,
                   std::vector<double>* sitePr, std::vector<CString>* names, std::string& err)
 {
-    FilePtr f(std::fopen(file.c_str(), "r"));
+    InputFile f = OpenInput(file.c_str());
     if (!f) {
         err = std::string("cannot open motif matrix file ") + file.c_str();
         return -1;
@@ -240,7 +235,7 @@ bool ReadParamFile(const CString& file, double* enterPr, std::vector<double>& mo
         err = std::string("parameter file ") + file.c_str() + ": the number of motifs must be at least 1";
         return false;
     }
-    FilePtr f(std::fopen(file.c_str(), "r"));
+    InputFile f = OpenInput(file.c_str());
     if (!f) {
         err = std::string("cannot open parameter file ") + file.c_str();
         return false;

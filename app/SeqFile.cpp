@@ -9,16 +9,11 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // Reads every record: names and the kept text of each.
 bool ReadRecords(const CString& file, bool gaps, std::vector<std::string>& names, std::vector<std::string>& texts,
                  std::string& err)
 {
-    FilePtr f(std::fopen(file.c_str(), "r"));
+    InputFile f = OpenInput(file.c_str());
     if (!f) {
         err = std::string("cannot open sequence file ") + file.c_str();
         return false;
@@ -64,7 +59,7 @@ int NucleotideCode(char c) { return c == '-' ? 4 : serevan::BaseCode(c); }
 
 int CountSequences(const char* file)
 {
-    FilePtr f(std::fopen(file, "r"));
+    InputFile f = OpenInput(file);
     if (!f) return -1;
     std::string line;
     int n = 0;

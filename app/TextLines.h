@@ -2,7 +2,15 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
+
+// An input file, closed when the handle goes away (null when it could not be opened).
+struct InputFileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using InputFile = std::unique_ptr<std::FILE, InputFileCloser>;
+inline InputFile OpenInput(const char* name) { return InputFile(std::fopen(name, "r")); }
 
 // Reads the next line into line, its line feed included when the file has one.
 // Returns false at the end of the file (line empty).
