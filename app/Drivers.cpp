@@ -8,6 +8,7 @@
 
 #include "align/MultiAlign.h"
 #include "app/MotifFile.h"
+#include "app/Progress.h"
 #include "app/SeqFile.h"
 #include "model/Serevan.h"
 #include "motif/GMSampler.h"
@@ -100,11 +101,13 @@ bool AlignGroups(GroupData& d, int A)
     d.templLen.assign(G, 0);
     std::vector<const int*> seqs(N);
     std::vector<int> lens(N);
+    CProgress progress("aligning group", G);
     for (int g = 0; g < G; ++g) {
         for (int s = 0; s < N; ++s) {
             seqs[s] = d.seq[s * G + g].data();
             lens[s] = d.seqLen[s * G + g];
         }
+        progress.Show(g);
         CMultiAlignment align;
         align.InputSequences(seqs.data(), lens.data(), N);
         const size_t slot = static_cast<size_t>(g) * A;

@@ -1,49 +1,13 @@
 // The Gibbs sampler main loop of the de novo run: burn-in, the choice between an alignment
 // move and plain re-sampling, width moves from the first fifth on, parameter updates, the
 // ".info" iteration lines, accumulation, and the end-of-run calls and side files.
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 
 #include "app/OutputFile.h"
+#include "app/Progress.h"
 #include "model/Serevan.h"
 #include "numeric/StochasticDistribution.h"
-
-namespace {
-
-// One updating progress line on standard error, only when it is a terminal.
-class Progress {
-public:
-    explicit Progress(int total) : total_(total), tty_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
-    ~Progress()
-    {
-        if (tty_ && shown_) std::fputs("\r\033[K", stderr);
-    }
-    void Show(int done)
-    {
-        if (!tty_) return;
-        auto now = Clock::now();
-        if (shown_ && now - last_ < std::chrono::milliseconds(250) && done < total_) return;
-        last_ = now;
-        shown_ = true;
-        double elapsed = std::chrono::duration<double>(now - start_).count();
-        double left = done > 0 ? elapsed * (total_ - done) / done : 0.0;
-        std::fprintf(stderr, "\riteration %d of %d, elapsed %.0f s, about %.0f s left\033[K", done, total_, elapsed,
-                     left);
-        std::fflush(stderr);
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    int total_;
-    bool tty_;
-    bool shown_ = false;
-    Clock::time_point start_, last_;
-};
-
-}  // namespace
 
 bool CSerevan::GibbsSampler()
 {
@@ -57,7 +21,7 @@ bool CSerevan::GibbsSampler()
     int proposal = 1;  // stored alignment proposed at the next alignment move
     m_nBurnIn = m_nIterNum / 2;
     const std::string infoFile = (m_sOutFile + ".info").c_str();
-    Progress progress(m_nIterNum);
+    CProgress progress("iteration", m_nIterNum);
 
     for (int i = 0; i < m_nIterNum; ++i) {
         if (i >= m_nBurnIn) m_bSampling = true;

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "app/OutputFile.h"
+#include "app/Progress.h"
 #include "model/Serevan.h"
 #include "motif/GMSampler.h"
 
@@ -82,7 +83,15 @@ double CSerevan::Scanning(bool detail)
     ConservePos(0, 0, marks);
     const double B = CalBgLikelihood(0, m_pAlignPath[0].data());
     m_bSampling = true;  // the samples below are the posterior counts
-    const double F = CalFSGivenPath(0, detail ? kSamples : 0);
+    const double F = CalFSGivenPath(0, 0);
+    if (detail) {
+        CProgress progress("scan sample", kSamples);
+        const ALIGNNODE* path = m_pAlignPath[m_pCurAlign[0]].data();
+        for (int r = 0; r < kSamples; ++r) {
+            PathBackwardSample(m_work.fwdTable[0].data(), m_work.posTablePtr.data(), path, 0, 1 << m_nSpeciesNum);
+            progress.Show(r + 1);
+        }
+    }
     const double S = F - B;
     m_dLogLikSum = S;
     m_dLogPostSum = 0.0;
@@ -96,7 +105,7 @@ double CSerevan::Scanning(bool detail)
     Summary();
     std::vector<double> scores(m_nMotifNum, 0.0);
     CalMotifBayesScore(scores.data());
-    if (!m_bMotifMode) WriteModuleList(m_sOutFile + "module.txt");
+    if (!m_bMotifMode) NoteOutput(WriteModuleList(m_sOutFile + "module.txt"), m_sOutFile + "module.txt");
     OutputMotifSites(scores.data());
     if (!m_bMotifMode) OutputDetailMod(marks);
     return S;
@@ -230,6 +239,7 @@ bool CSerevan::GibbsScanUnalign()
     m_dLogLikSum = m_dLogPostSum = m_dLogPost = m_dLogLik = 0.0;
 
     const std::string infoFile = (m_sOutFile + ".info").c_str();
+    CProgress progress("group", G);
     for (int g = 0; g < G; ++g) {
         // The statistics are not read by this loop; emptying them per group keeps their
         // counts bounded by one group's samples.
@@ -238,6 +248,7 @@ bool CSerevan::GibbsScanUnalign()
         SampleSeqGivenPath(g, m_nIterNum);
         if ((g + 1) % 10 == 0 && !AppendToFile(infoFile, "Iteration " + std::to_string(g + 2) + "\n", m_sOutputError))
             return false;
+        progress.Show(g + 1);
     }
 
     NoteOutput(WriteRefAlignCounts(m_sOutFile + "margcons.txt"), m_sOutFile + "margcons.txt");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/OutputFile.h"
+#include "app/Progress.h"
 #include "model/Serevan.h"
 #include "numeric/SeqMotifBasic.h"
 
@@ -55,6 +56,7 @@ bool CSerevan::MotifSelection(double* const* matrices, const int* widths, int M,
     double best = 0.0;
     int bestIndex = -1;
     const std::string infoFile = (m_sOutFile + ".info").c_str();
+    CProgress progress("candidate", M);
     for (int i = 0; i < M; ++i) {
         const int oldWidth = m_pMotifWidth[slot];
         m_pMotifWidth[slot] = widths[i];
@@ -70,6 +72,7 @@ bool CSerevan::MotifSelection(double* const* matrices, const int* widths, int M,
         }
         if ((i + 1) % 10 == 0 && !AppendToFile(infoFile, "Iteration " + std::to_string(i + 2) + "\n", m_sOutputError))
             return false;
+        progress.Show(i + 1);
     }
 
     COutputFile f(m_sOutFile.c_str());

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/Progress.h"
 #include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
 
@@ -264,6 +265,7 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
     std::vector<SITELIST> bestSites(K);
     double best = kLogZero;
 
+    CProgress progress("starting-motif round", kRestarts * kIterations);
     for (int restart = 0; restart < kRestarts; ++restart) {
         for (int k = 0; k < K; ++k) {
             std::fill(count[k].begin(), count[k].end(), 0);
@@ -297,6 +299,7 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
                 std::fill(count[k].begin(), count[k].end(), 0);
                 sites[k].clear();
             }
+            progress.Show(restart * kIterations + iter + 1);
         }
     }
 

@@ -19,7 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::set<std::string> kBase = {"app/MyString.h", "app/MyString.cpp", "app/InputParameter.h",
-                                     "app/OutputFile.h", "app/OutputFile.cpp"};
+                                     "app/OutputFile.h", "app/OutputFile.cpp", "app/Progress.h",
+                                     "app/Progress.cpp"};
 const std::map<std::string, std::set<std::string>> kMayUse = {
     {"base", {"base"}},
     {"numeric", {"numeric", "base"}},
