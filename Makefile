@@ -1,6 +1,6 @@
 # Convenience wrapper around CMake and CTest.
 #   make          build the program, the tools and the tests (build/)
-#   make demo     build, then run the de novo mode on the shipped example
+#   make demo     build the program and the evaluator, then run the de novo mode on the example
 #   make test     build and run every test, then again under AddressSanitizer + UBSan
 JOBS ?= 2
 BUILD ?= build
@@ -14,7 +14,10 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The demo needs only the program and the evaluator, not the tests and benchmarks.
+demo:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target Serevan serevan-eval
 	./examples/run_demo.sh $(BUILD)
 
 test: test-release test-asan

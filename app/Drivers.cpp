@@ -2,6 +2,7 @@
 // and run its loop.
 #include "app/Drivers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -90,9 +91,36 @@ bool ReadGroups(const INPUTPARAMETER& p, int nSeq, GroupData& d)
     return true;
 }
 
+namespace {
+
+// What a record order that is not species-major, or a wrong -N, looks like; said once.
+void WarnLayout(const std::string& symptom)
+{
+    std::fprintf(stderr,
+                 "warning: %s: the input looks mis-ordered or -N is wrong (records must be species-major: all groups "
+                 "of species 1 in group order, then all groups of species 2 in the same order, and so on)\n",
+                 symptom.c_str());
+}
+
+}  // namespace
+
 bool AlignGroups(GroupData& d, int A)
 {
     const int N = d.N, G = d.G;
+    // Orthologous sequences of very different lengths in most groups: records out of order.
+    int uneven = 0;
+    for (int g = 0; g < G; ++g) {
+        int shortest = d.seqLen[g], longest = d.seqLen[g];
+        for (int s = 1; s < N; ++s) {
+            shortest = std::min(shortest, d.seqLen[s * G + g]);
+            longest = std::max(longest, d.seqLen[s * G + g]);
+        }
+        if (longest > 3LL * shortest) ++uneven;
+    }
+    if (2 * uneven > G)
+        WarnLayout("in " + std::to_string(uneven) + " of " + std::to_string(G) +
+                   " groups the orthologous sequences differ in length by more than a factor of 3");
+    int noTemplate = 0;
     d.A = A;
     d.alignPath.assign(static_cast<size_t>(A) * G, ALIGNPATH());
     d.alignScore.assign(static_cast<size_t>(A) * G, 0.0);
@@ -119,12 +147,17 @@ bool AlignGroups(GroupData& d, int A)
         }
         if (align.m_pTemplateLen[0] < 1) {
             d.templ[g].assign(10, -1);
-            std::puts("no conserved template found!");
+            std::string names;
+            for (int s = 0; s < N; ++s) names += std::string(s ? ", " : "") + d.names[s * G + g].c_str();
+            std::printf("no conserved template found! (group %d: %s)\n", g + 1, names.c_str());
+            ++noTemplate;
         } else {
             d.templ[g] = align.m_pTemplate[0];
         }
         d.templLen[g] = static_cast<int>(d.templ[g].size());
     }
+    if (4 * noTemplate > G)
+        WarnLayout(std::to_string(noTemplate) + " of " + std::to_string(G) + " groups have no conserved template");
     d.templPtr.clear();
     for (std::vector<int>& t : d.templ) d.templPtr.push_back(t.data());
     return true;

@@ -1,6 +1,10 @@
 // Program entry: usage text, command-line scan, option checks and mode dispatch.
 #include "app/PathModuleU.h"
 
+#include <cerrno>
+#include <cctype>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -35,23 +39,102 @@ void SetDefaultParam(INPUTPARAMETER* param)
     param->strOutputFile = "Output.txt";
 }
 
-namespace {
-
-// Letters whose option reads the next argument as its value.
-bool TakesValue(char letter)
+const std::vector<OptionInfo>& KnownOptions()
 {
-    switch (letter) {
-    case 'i': case 'o': case 'n': case 'p': case 'N': case 'm': case 'r': case 'K': case 'L':
-    case 'w': case 'W': case 'u': case 'A': case 'B': case 'T': case 'q': case 'R': case 'b':
-    case 'f': case 'P': case 'S':
-        return true;
-    default:
-        return false;
-    }
+    using K = OptionKind;
+    static const std::vector<OptionInfo> options = {
+        {'i', K::Text, "file", "input sequences (with -P: the aligned file)", "required"},
+        {'N', K::Integer, "n", "number of species, 2 to 16", "required"},
+        {'K', K::Integer, "n", "number of motifs", "3"},
+        {'o', K::Text, "file", "report file; side files are named by appending to it", "Output.txt"},
+        {'n', K::Integer, "n", "number of iterations, half of them burn-in (-F: samples per group)", "2000"},
+        {'w', K::Integer, "n", "smallest motif width", "10"},
+        {'W', K::Integer, "n", "largest motif width", "14"},
+        {'L', K::Integer, "n", "expected module length", "200"},
+        {'p', K::Real, "x", "posterior cutoff for calling sites and modules", "0.5"},
+        {'u', K::Real, "x", "probability of an alignment move per iteration", "0.1"},
+        {'c', K::Flag, "", "collapsed sampler (recommended)", "off"},
+        {'s', K::Flag, "", "motif mode: every position is a module position", "off"},
+        {'r', K::Text, "v", "0: given strand only; any other value: both strands", "both strands"},
+        {'M', K::Flag, "", "give low-complexity windows no site probability", "off"},
+        {'m', K::Integer, "n", "repeat the de novo run n times, appending to the same files", "1"},
+        {'S', K::Seed, "n", "seed of the random stream (same seed and input, same files)", "the time"},
+        {'A', K::Text, "file", "given motif matrices (kept fixed; -F: with expected site numbers)", "none"},
+        {'q', K::Real, "x", "fixed site probability of each motif per module position", "estimated"},
+        {'P', K::Text, "file", "aligned scan: complete parameter file for the -i alignment", "none"},
+        {'x', K::Flag, "", "aligned scan: write only the score line", "off"},
+        {'F', K::Flag, "", "scan the orthologous groups with the -A motifs", "off"},
+        {'R', K::Real, "x", "-F: probability of entering a module", "0.001"},
+        {'b', K::Real, "x", "-F, -B: background substitution probability", "0.1"},
+        {'f', K::Real, "x", "-F, -B: motif-site substitution probability", "0.02"},
+        {'B', K::Text, "file", "choose among the candidate matrices of this file", "none"},
+        {'T', K::Integer, "n", "-B: number of candidate matrices in the file", "required with -B"},
+    };
+    return options;
 }
 
-int Integer(const char* v) { return static_cast<int>(std::strtol(v, nullptr, 10)); }
-double Real(const char* v) { return std::strtod(v, nullptr); }
+void PrintHelp()
+{
+    std::printf("Serevan %s: finds cis-regulatory modules and their motifs in orthologous DNA sequences.\n\n",
+                kSerevanVersion);
+    std::puts("Input (-i): one record per sequence, species-major: all groups of species 1 in group order,");
+    std::puts("then all groups of species 2 in the same order, and so on (record s*G + g is species s of");
+    std::puts("group g). Sequence lines hold letters only: A C G T, any other letter is an undetermined base.\n");
+    std::puts("Modes and the files each needs:");
+    std::puts("  de novo (default)   -i sequences -N n              learns motifs and modules");
+    std::puts("  aligned scan        -i alignment -N n -K k -P params  scores one given alignment");
+    std::puts("  unaligned scan      -i sequences -N n -K k -F -A motifs-with-site-numbers");
+    std::puts("  motif selection     -i sequences -N n -K k -B candidates -T t -q x [-A motifs]\n");
+    std::puts("Options (each a single letter; value; default):");
+    for (const OptionInfo& o : KnownOptions())
+        std::printf("  -%c %-5s %s (default: %s)\n", o.letter, o.value, o.meaning, o.deflt);
+    std::puts("  -h, --help      this help;  --version   the version\n");
+    std::puts("Examples (from the repository root, outputs are appended to):");
+    std::puts("  Serevan -i examples/demo.fa -N 3 -K 3 -c -S 1 -o out.txt");
+    std::puts("  Serevan -i examples/demo_aln.fa -N 3 -K 3 -P examples/demo_param.txt -S 1 -o ascan.txt");
+    std::puts("  Serevan -i examples/demo.fa -N 3 -K 3 -F -A examples/demo_motifs_sites.txt -n 200 -S 1 -o fscan.txt");
+    std::puts("  Serevan -i examples/demo.fa -N 3 -K 3 -A examples/demo_motifs.txt -B examples/demo_candidates.txt"
+              " -T 8 -q 0.01 -S 1 -o select.txt");
+}
+
+namespace {
+
+const OptionInfo* FindOption(char letter)
+{
+    for (const OptionInfo& o : KnownOptions())
+        if (o.letter == letter) return &o;
+    return nullptr;
+}
+
+// A whole decimal number in [lo, hi], the whole text and nothing else; else a message
+// naming the option and the value.
+std::string ParseWhole(char letter, const char* v, long long lo, long long hi, long long& out)
+{
+    const std::string head = std::string("-") + letter + ": '" + v + "' ";
+    if (!std::isdigit(static_cast<unsigned char>(v[0])) && !((v[0] == '-' || v[0] == '+') && std::isdigit(static_cast<unsigned char>(v[1]))))
+        return head + "is not a whole number";
+    errno = 0;
+    char* end = nullptr;
+    const long long x = std::strtoll(v, &end, 10);
+    if (*end != '\0') return head + "is not a whole number";
+    if (errno == ERANGE || x > hi) return head + "is too large (at most " + std::to_string(hi) + ")";
+    if (x < lo) return head + "is too small (at least " + std::to_string(lo) + ")";
+    out = x;
+    return "";
+}
+
+// A finite decimal number, the whole text and nothing else.
+std::string ParseReal(char letter, const char* v, double& out)
+{
+    errno = 0;
+    char* end = nullptr;
+    const double x = std::strtod(v, &end);
+    if (end == v || *end != '\0' || std::isspace(static_cast<unsigned char>(v[0])) || !std::isfinite(x) ||
+        errno == ERANGE)
+        return std::string("-") + letter + ": '" + v + "' is not a number";
+    out = x;
+    return "";
+}
 
 }  // namespace
 
@@ -64,43 +147,67 @@ int ParseInputParam(INPUTPARAMETER* p, int argc, char** argv)
     }
     // Every argument is examined in turn; an option's value is examined again as an
     // argument of its own, so a value beginning with '-' also acts as an option.
+    bool isValue = false;  // argv[i] is the value of the option before it
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
+        const bool wasValue = isValue;
+        isValue = false;
         if (a[0] != '-') continue;
-        char letter = a[1];
-        if (TakesValue(letter) && i + 1 >= argc) {
+        const char letter = a[1];
+        const OptionInfo* opt = letter != '\0' ? FindOption(letter) : nullptr;
+        if (!opt) {
+            // Unknown letters are ignored, but never silently (a value is data, not a typo).
+            if (!wasValue)
+                std::fprintf(stderr, "ignoring unknown option %s (options are single letters, e.g. -S)\n", a);
+            continue;
+        }
+        if (a[2] != '\0' && !wasValue) std::fprintf(stderr, "reading %s as -%c (%s)\n", a, letter, opt->meaning);
+        const bool takesValue = opt->kind != OptionKind::Flag;
+        if (takesValue && i + 1 >= argc) {
             std::printf("Option -%c needs a value\n", letter);
             return 1;
         }
-        const char* v = TakesValue(letter) ? argv[i + 1] : "";
+        const char* v = takesValue ? argv[i + 1] : "";
+        isValue = takesValue;
+        long long whole = 0;
+        double real = 0.0;
+        std::string bad;
+        if (opt->kind == OptionKind::Integer) bad = ParseWhole(letter, v, INT_MIN, INT_MAX, whole);
+        if (opt->kind == OptionKind::Seed) bad = ParseWhole(letter, v, 0, UINT_MAX, whole);
+        if (opt->kind == OptionKind::Real) bad = ParseReal(letter, v, real);
+        if (!bad.empty()) {
+            std::puts(bad.c_str());
+            return 1;
+        }
+        const int n = static_cast<int>(whole);
         switch (letter) {
         case 'i': p->strSeqFile = v; break;
         case 'o': p->strOutputFile = v; break;
-        case 'n': p->nMaxIterNum = Integer(v); break;
-        case 'p': p->dPostCutoff = Real(v); break;
-        case 'N': p->nSpeciesNum = Integer(v); break;
-        case 'm': p->nRepeatNum = Integer(v); break;
+        case 'n': p->nMaxIterNum = n; break;
+        case 'p': p->dPostCutoff = real; break;
+        case 'N': p->nSpeciesNum = n; break;
+        case 'm': p->nRepeatNum = n; break;
         case 'r': p->bBothStrands = v[0] != '0'; break;
         case 'M': p->bMaskLowComplexity = true; break;
-        case 'K': p->nMotifNum = Integer(v); break;
-        case 'L': p->nModuleLen = Integer(v); break;
-        case 'w': p->nMinMotifWidth = Integer(v); break;
-        case 'W': p->nMaxMotifWidth = Integer(v); break;
+        case 'K': p->nMotifNum = n; break;
+        case 'L': p->nModuleLen = n; break;
+        case 'w': p->nMinMotifWidth = n; break;
+        case 'W': p->nMaxMotifWidth = n; break;
         case 's': p->bMotifMode = true; break;
-        case 'u': p->dAlignUpdatePr = Real(v); break;
+        case 'u': p->dAlignUpdatePr = real; break;
         case 'A': p->bKnownMotif = true; p->strKnownMotifFile = v; break;
         case 'B': p->bMotifSelection = true; p->strCandidateMotifFile = v; break;
-        case 'T': p->nCandidateMotifNum = Integer(v); p->bCandidateNumGiven = true; break;
-        case 'q': p->bMotifPr = true; p->dMotifPr = Real(v); break;
-        case 'R': p->dModuleStartPr = Real(v); break;
-        case 'b': p->dBgMutationRate = Real(v); break;
-        case 'f': p->dMotifMutationRate = Real(v); break;
+        case 'T': p->nCandidateMotifNum = n; p->bCandidateNumGiven = true; break;
+        case 'q': p->bMotifPr = true; p->dMotifPr = real; break;
+        case 'R': p->dModuleStartPr = real; break;
+        case 'b': p->dBgMutationRate = real; break;
+        case 'f': p->dMotifMutationRate = real; break;
         case 'F': p->bScanUnaligned = true; break;
         case 'P': p->strParamFile = v; p->bScanAligned = true; break;
         case 'x': p->bScanDetail = false; break;
         case 'c': p->bCollapsed = true; break;
-        case 'S': p->nSeed = static_cast<unsigned>(std::strtoul(v, nullptr, 10)); p->bSeedGiven = true; break;
-        default: break;  // unknown letters and a lone '-' are ignored
+        case 'S': p->nSeed = static_cast<unsigned>(whole); p->bSeedGiven = true; break;
+        default: break;
         }
     }
     if (p->nSpeciesNum < 2) {
@@ -178,7 +285,19 @@ int SerevanMain(int argc, char** argv)
 {
     if (argc == 1) {
         PrintReadme();
+        std::puts("Run Serevan --help for every option, its default, each mode's files and an example of each mode.");
         return 0;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            PrintHelp();
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("Serevan %s\n", kSerevanVersion);
+            return 0;
+        }
     }
     INPUTPARAMETER param;
     SetDefaultParam(&param);
@@ -188,21 +307,37 @@ int SerevanMain(int argc, char** argv)
 
     const RunMode mode = ChooseMode(param);
     // The report is appended at the end of a possibly long run: make sure it can be.
+    const bool reportExists = std::filesystem::exists(param.strOutputFile.c_str());
     if (!OutputWritable(param.strOutputFile.c_str())) {
         std::printf("cannot open output file %s for appending\n", param.strOutputFile.c_str());
         return 1;
     }
-    if (mode == RunMode::ScanAligned) return RunModuleScan(&param) == -1 ? 1 : 0;
+    // Every output is appended to; a second run into the same name should not go unnoticed.
+    auto noteAppending = [&] {
+        if (reportExists)
+            std::fprintf(stderr, "appending to the existing report %s (and to its side files)\n",
+                         param.strOutputFile.c_str());
+    };
+    if (mode == RunMode::ScanAligned) {
+        noteAppending();
+        return RunModuleScan(&param) == -1 ? 1 : 0;
+    }
 
     int nSeq = CountSequences(param.strSeqFile.c_str());
+    if (nSeq < 0) {
+        std::printf("cannot open sequence file %s\n", param.strSeqFile.c_str());
+        return 1;
+    }
     if (nSeq < 1) {
         std::puts("Input sequence number < 1!");
         return 1;
     }
     if (nSeq % param.nSpeciesNum != 0) {
-        std::puts("All species must have the same number of sequences!");
+        std::printf("All species must have the same number of sequences! (%d records are not a multiple of -N %d)\n",
+                    nSeq, param.nSpeciesNum);
         return 1;
     }
+    noteAppending();
     if (mode == RunMode::ScanUnaligned) return RunModuleScanUnalign(&param, nSeq) == -1 ? 1 : 0;
     if (mode == RunMode::MotifSelection) return RunMotifSelection(&param, nSeq) == -1 ? 1 : 0;
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/InputParameter.h"
 
@@ -9,8 +10,27 @@
 // forward table of a group holds 2^N doubles per node (see README, "Limits").
 inline constexpr int kMaxSpecies = 16;
 
+// Version of the program, printed by --version.
+inline constexpr const char* kSerevanVersion = "1.1.0";
+
+// One command-line option: its letter, the kind of value it reads, what it does (for the
+// help and the notes on misspelt options) and the default the program uses.
+enum class OptionKind { Flag, Integer, Real, Text, Seed };
+struct OptionInfo {
+    char letter;
+    OptionKind kind;
+    const char* value;    // name of the value in the help ("" for a flag)
+    const char* meaning;  // short description
+    const char* deflt;    // default as the program uses it ("" when none)
+};
+// Every option the scan knows, in help order.
+const std::vector<OptionInfo>& KnownOptions();
+
 // Prints the usage text.
 void PrintReadme();
+
+// Prints the full help: every option with its default, each mode's files, an example per mode.
+void PrintHelp();
 
 // Writes the defaults into the record.
 void SetDefaultParam(INPUTPARAMETER* param);

@@ -28,7 +28,10 @@ int RunModuleScan(INPUTPARAMETER* param)
     std::vector<std::vector<int>> rows;
     if (!ReadinAlignment(param->strSeqFile, N, rowLen, names, rows, err)) return Refuse(err);
     for (int s = 1; s < N; ++s)
-        if (rowLen[s] != rowLen[0]) return Refuse("error in input alignment file: length not equal!");
+        if (rowLen[s] != rowLen[0])
+            return Refuse("error in input alignment file: length not equal! (row " + std::to_string(s + 1) + ", " +
+                          names[s].c_str() + ", has " + std::to_string(rowLen[s]) + " columns; row 1 has " +
+                          std::to_string(rowLen[0]) + ")");
 
     double enterPr = 0.0, subRate[2] = {0.0, 0.0};
     std::vector<double> motifPr;

@@ -9,7 +9,18 @@
 
 namespace {
 
-// Reads every record: names and the kept text of each.
+// Printable form of a character for a message.
+std::string Shown(char c)
+{
+    if (c >= 33 && c <= 126) return std::string("'") + c + "'";
+    if (c == ' ') return "a blank";
+    if (c == '\t') return "a tab";
+    return "byte " + std::to_string(static_cast<unsigned char>(c));
+}
+
+// Reads every record: names and the kept text of each. A sequence line ends at its first
+// character that is not a letter (or a gap, when gaps are read); letters after it would be
+// lost without a word, so such a line is refused.
 bool ReadRecords(const CString& file, bool gaps, std::vector<std::string>& names, std::vector<std::string>& texts,
                  std::string& err)
 {
@@ -19,7 +30,9 @@ bool ReadRecords(const CString& file, bool gaps, std::vector<std::string>& names
         return false;
     }
     std::string line;
+    long lineNo = 0;
     while (ReadTextLine(f.get(), line)) {
+        ++lineNo;
         if (line[0] == '>') {
             names.push_back(StripLineFeed(line));
             texts.emplace_back();
@@ -27,13 +40,23 @@ bool ReadRecords(const CString& file, bool gaps, std::vector<std::string>& names
         }
         if (texts.empty()) continue;  // text before the first header belongs to no record
         std::string& text = texts.back();
-        for (char ch : line) {
-            char c = ch;
+        size_t cut = 0;
+        for (; cut < line.size(); ++cut) {
+            char c = line[cut];
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
             if ((c >= 'A' && c <= 'Z') || (gaps && c == '-'))
                 text.push_back(c);
             else
                 break;
+        }
+        for (size_t j = cut + 1; j < line.size(); ++j) {
+            const char c = line[j];
+            if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) continue;
+            err = std::string("sequence file ") + file.c_str() + " line " + std::to_string(lineNo) + " (record " +
+                  names.back() + "): letters follow " + Shown(line[cut]) + " at column " + std::to_string(cut + 1) +
+                  " and would be lost; sequence lines may hold only letters" + (gaps ? " and '-'" : "") +
+                  " (remove " + (gaps ? "" : "gaps, ") + "'*', '.', digits and blanks)";
+            return false;
         }
     }
     return true;
@@ -87,7 +110,7 @@ bool ReadinAlignment(const CString& file, int nSeq, std::vector<int>& lengths, s
 {
     std::vector<std::string> n, t;
     if (!ReadRecords(file, true, n, t, err)) {
-        err = std::string("cannot open aligned sequence file ") + file.c_str();
+        if (err.rfind("cannot open", 0) == 0) err = std::string("cannot open aligned sequence file ") + file.c_str();
         return false;
     }
     if (static_cast<int>(n.size()) != nSeq) {
