@@ -107,17 +107,10 @@ TEST(ModelLifecycle, InitialParametersByHand)
     EXPECT_EQ(o.m_dMotifSubRate, 0.05);
 }
 
-TEST(ModelLifecycle, SubstitutionMatricesAndMaintenance)
+TEST(ModelLifecycle, Maintenance)
 {
     auto d = Driver({});
     CSerevan& m = d->m;
-    // A column (.7 .1 .1 .1) with lambda 0.2: phi[a][b] = log(0.2 theta(b) + 0.8 [a = b]).
-    for (int b = 0; b < 4; ++b) m.m_pPWM[0][b] = std::log(b == 0 ? 0.7 : 0.1);
-    m.m_dMotifSubRate = 0.2;
-    m.CalMotifPhi();
-    const double phi[4] = {0.94, 0.14, 0.82, 0.02};
-    const int at[4] = {0, 4, 5, 14};
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(m.m_pMotifPhi[0][0][at[i]], std::log(phi[i]), 1e-14);
     // ClearSuffStat empties the sweep statistics only.
     m.m_dTranCount[1][0] = m.m_pMotifCount[1] = m.m_pSiteCount[0][5] = m.m_nMotifSubCount[1] = 3;
     m.m_pEdgeStat[3].speciesCount[7] = m.m_pEdgeStat[3].transitionNum = m.m_nBgSubCount[2][1] = 3;

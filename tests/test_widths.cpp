@@ -3,7 +3,6 @@
 // random numbers each move consumes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -144,8 +143,9 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
     }
 }
 
-// Refused moves at the bounds draw only the move code; inside them with a ratio below 1 a
-// uniform follows; given motifs never move and draw nothing.
+// Refused moves at the bounds draw only the move code (a motif keeps one column even when -w
+// allows none); inside them with a ratio below 1 a uniform follows. Given motifs never move
+// and draw nothing.
 TEST(WidthMove, BoundsAndGivenMotifsConsumeTheirDraws)
 {
     struct Row {
@@ -160,20 +160,6 @@ TEST(WidthMove, BoundsAndGivenMotifsConsumeTheirDraws)
         }
         EXPECT_TRUE(Consumed(seed, r.draws)) << "move " << r.move;
     }
-    SeedRandom(31);
-    auto b = Tiny(4, 0, 4, 3, 6);
-    int seen[8] = {};
-    for (int c = 0; c < 2000; ++c) {
-        b->m.UpdateWidth();
-        for (int k = 0; k < 4; ++k) ++seen[std::clamp(b->m.m_pMotifWidth[k], 2, 7)];
-    }
-    EXPECT_EQ(seen[2] + seen[7], 0);
-    EXPECT_GT(seen[3] * seen[6], 0);
-
-    auto given = Tiny(2, 2, 5, 1, 14);
-    SeedRandom(41);
-    for (int c = 0; c < 50; ++c) given->m.UpdateWidth();
-    EXPECT_TRUE(Consumed(41, 0));
     // Motif 0 given, motif 1 free: motif 0 keeps its width even with an edge column that would
     // always be accepted, and the stream advances exactly as for motif 1 alone.
     auto t = Tiny(2, 1, 5, 1, 14), alone = Tiny(1, 0, 5, 1, 14);
