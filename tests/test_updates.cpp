@@ -99,6 +99,7 @@ TEST(ModelLifecycle, InitialParametersByHand)
     over.parameters = [&](CSerevan& x) { x.InitialParameter(0.001, pr, nullptr, 0.1, 0.05); };
     auto dover = Driver(over);
     const CSerevan& o = dover->m;
+    EXPECT_DOUBLE_EQ(o.m_dTranPr[0][0], std::log(0.999));
     EXPECT_DOUBLE_EQ(o.m_dTranPr[0][1], std::log(0.001));
     EXPECT_DOUBLE_EQ(o.m_dTranPr[1][0], std::log(1.0 / 80));
     EXPECT_DOUBLE_EQ(o.m_pMotifPr[0], std::log(0.2));
