@@ -3,6 +3,8 @@
 // the fast kernels against the direct formulas, and sufficient statistics on forced paths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <sstream>
@@ -130,7 +132,10 @@ struct Brute {
             double sum = 0;
             for (int a = 0; a < 4; ++a) {
                 double v = std::exp(m.m_pBg[a]);
-                for (int s : B) v *= Base(X(s, node.pos[s] - 1)) ? std::exp(m.m_dBgSubst[a][X(s, node.pos[s] - 1)]) : 0.25;
+                for (int s : B) {
+                    const int b = X(s, node.pos[s] - 1);
+                    v *= Base(b) ? std::exp(m.m_dBgSubst[a][b]) : 0.25;
+                }
                 sum += v;
             }
             return sum;
@@ -174,7 +179,8 @@ struct Brute {
     {
         if (u == T) {
             const ALIGNNODE& last = tm.Path()[T];
-            for (int b = 0; b < last.blockNum; ++b) weight *= P((cPrev >> last.block[b][0]) & 1, m.m_bMotifMode ? 1 : 0);
+            for (int b = 0; b < last.blockNum; ++b)
+                weight *= P((cPrev >> last.block[b][0]) & 1, m.m_bMotifMode ? 1 : 0);
             Z += weight;
             for (const auto& [t, w, type] : segs) {
                 const ALIGNNODE& node = tm.Path()[t];
@@ -429,14 +435,14 @@ const std::vector<Forced> kForced = {
     // Background, module, background inside one aligned run: the module is entered and left
     // between nodes that are not change points.
     {{"ATC", "ATC"}, 1, false, false, OnlyTInModules,
-     [](const CSerevan&) { return 2 * std::log(1.0 / 9) + 2 * std::log(0.9995) + std::log(0.0005) + std::log(0.00625); },
+     [](const CSerevan&) { return std::log(1.0 / 81 * 0.9995 * 0.9995 * 0.0005 * 0.00625); },
      kNoAnc, -1,
      "types 2 0 sites 0 0 0 2 tran 2 0, 0 0 align 0 2, 2 0 motifSub 0 4\n"
      "bg anc0=4 sub00=4 sub01=4 0anc0=2 0same0=4 1anc3=2 1same3=4 2anc3=2 2same3=4 3anc0=2 3sub1=4 3tv0=4\n"
      "align 1 1 1 module 0 1 0 site 0 1 0\nalign 1 1 1 module 0 1 0 site 0 1 0\nref 2 2 2"},
     // The same run cut after the site: the module is entered and closed at the end.
     {{"AT", "AT"}, 1, false, false, OnlyTInModules,
-     [](const CSerevan&) { return std::log(1.0 / 9) + std::log(0.9995) + std::log(0.0005) + std::log(0.00625); },
+     [](const CSerevan&) { return std::log(1.0 / 9 * 0.9995 * 0.0005 * 0.00625); },
      kNoAnc, -1,
      "types 2 0 sites 0 0 0 2 tran 0 0, 2 0 align 0 2, 0 0 motifSub 0 4\n"
      "bg anc0=2 sub00=4 0anc0=2 0same0=4 1anc3=2 1same3=4 2anc3=2 2same3=4\n"

@@ -123,7 +123,10 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
                          Row{12, 10.0 / 78, 1.0, false}, Row{12, 10.0 / 78, 0.6, true}}) {
         SCOPED_TRACE(::testing::Message() << "width " << r.w << (r.fullColumn ? " full column" : ""));
         if (r.fullColumn) {
-            for (int k = 0; k < 4; ++k) m.m_pEdgeStat[4 * k + 1].speciesCount[0] = m.m_pEdgeStat[4 * k + 2].speciesCount[0] = 1;
+            for (int k = 0; k < 4; ++k) {
+                m.m_pEdgeStat[4 * k + 1].speciesCount[0] = 1;
+                m.m_pEdgeStat[4 * k + 2].speciesCount[0] = 1;
+            }
             m.m_pSpeciesBg[0][0] = std::log(1.0 / 48);
         }
         const int n = 40000;
@@ -151,7 +154,8 @@ TEST(WidthMove, BoundsAndGivenMotifsConsumeTheirDraws)
     struct Row {
         int width, minWidth, maxWidth, move, after, draws;
     };
-    for (const Row& r : {Row{6, 3, 6, 0, 6, 1}, Row{3, 3, 6, 2, 3, 1}, Row{1, 0, 6, 1, 1, 1}, Row{5, 3, 14, 3, -1, 2}}) {
+    const Row rows[] = {{6, 3, 6, 0, 6, 1}, {3, 3, 6, 2, 3, 1}, {1, 0, 6, 1, 1, 1}, {5, 3, 14, 3, -1, 2}};
+    for (const Row& r : rows) {
         auto t = Tiny(1, 0, r.width, r.minWidth, r.maxWidth);
         const unsigned seed = SeedForMove(r.move);
         t->m.UpdateWidth();
