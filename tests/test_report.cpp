@@ -2,81 +2,49 @@
 // files and console line, and the side-file writers.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "built_model.h"
-#include "model/Serevan.h"
-#include "numeric/SeqMotifBasic.h"
+#include "support/Model.h"
 
 namespace {
 
+using support::ReadFile;
 
-using testmodel::Built;
-
-std::unique_ptr<Built> BuildModel(int N, int G, const std::vector<std::string>& texts, int K,
-                                  const std::vector<int>& widths, const std::string& outFile = "unused",
-                                  const std::string& commandLine = "")
+std::unique_ptr<support::Model> Build(int N, int G, const std::vector<std::string>& texts,
+                                      const std::vector<int>& widths, const std::string& outFile = "",
+                                      const std::string& commandLine = "")
 {
-    INPUTPARAMETER param;
-    param.strOutputFile = outFile.c_str();
-    param.strParamLine = commandLine.c_str();
-    return testmodel::Build(N, G, texts, K, widths, param);
+    support::ModelSetup setup;
+    setup.K = static_cast<int>(widths.size());
+    setup.widths = widths;
+    setup.param.strOutputFile = outFile.c_str();
+    setup.param.strParamLine = commandLine.c_str();
+    return support::TextModel(N, G, texts, setup);
 }
 
-OUTPUTSITE Site(int s, int g, int pos, bool strand, double maxFreq, double alignFreq, const std::string& text)
+OUTPUTSITE Site(int s, int g, int pos, bool strand, const std::string& text, double maxFreq = 0, double alignFreq = 0)
 {
-    OUTPUTSITE site;
-    site.species = s;
-    site.group = g;
-    site.position = pos;
-    site.strand = strand;
-    site.maxFreq = maxFreq;
-    site.alignFreq = alignFreq;
-    site.text = text;
-    site.width = static_cast<int>(text.size());
-    return site;
+    return OUTPUTSITE{s, g, strand, pos, maxFreq, alignFreq, text, static_cast<int>(text.size())};
 }
 
 MODULEREGION Module(int g, int start, int end, const std::vector<int>& sites)
 {
-    MODULEREGION m;
-    m.group = g;
-    m.start = start;
-    m.end = end;
-    m.site = sites;
-    m.siteNum = static_cast<int>(sites.size() / 2);
-    return m;
+    return MODULEREGION{g, start, end, sites, static_cast<int>(sites.size() / 2)};
 }
 
-std::string ReadFile(const std::string& name)
+// n log 0.002 - 1.5 w log(n + 3) + n H for one species, H over the given column counts.
+double SpeciesTerm(int n, int w, const std::vector<std::vector<int>>& columns, const std::array<double, 20>& bg)
 {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    double H = 0.0;
+    for (const std::vector<int>& col : columns)
+        for (int b = 0; b < 4; ++b)
+            if (col[b] > 0) H += static_cast<double>(col[b]) / n * (std::log(static_cast<double>(col[b]) / n) - bg[b]);
+    return n * std::log(0.002) - 1.5 * w * std::log(n + 3.0) + n * H;
 }
-
-// A fresh directory under the test temp dir, removed afterwards.
-class ReportFiles : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        std::string tmpl = (std::filesystem::path(testing::TempDir()) / "serevan_report_XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string dir;
-};
 
 }  // namespace
 
@@ -84,11 +52,10 @@ protected:
 
 TEST(Summary, CountsSitesAndColumnLetters)
 {
-    auto b = BuildModel(2, 1, {std::string(30, 'A'), std::string(30, 'C')}, 2, {4, 3});
+    auto b = Build(2, 1, {std::string(30, 'A'), std::string(30, 'C')}, {4, 3});
     CSerevan& m = b->m;
-    m.m_pOutputSite = {{Site(0, 0, 1, true, 0, 0, "ACGT"), Site(1, 0, 2, false, 0, 0, "ACNT"),
-                        Site(0, 0, 9, true, 0, 0, "TCGT")},
-                       {Site(1, 0, 4, true, 0, 0, "GGA")}};
+    m.m_pOutputSite = {{Site(0, 0, 1, true, "ACGT"), Site(1, 0, 2, false, "ACNT"), Site(0, 0, 9, true, "TCGT")},
+                       {Site(1, 0, 4, true, "GGA")}};
     m.m_bSitesDefined = true;
     m.Summary();
     ASSERT_EQ(m.m_pSpeciesSummary.size(), 2u);
@@ -102,59 +69,28 @@ TEST(Summary, CountsSitesAndColumnLetters)
     EXPECT_EQ(m.m_pSpeciesSummary[1].baseCount[1], (std::vector<int>{0, 0, 1, 0, /**/ 0, 0, 1, 0, /**/ 1, 0, 0, 0}));
 }
 
-namespace {
-
-// n log 0.002 - 1.5 w log(n + 3) + n H for one species, H over the given column counts.
-double SpeciesTerm(int n, int w, const std::vector<std::vector<int>>& columns, const std::array<double, 20>& bg)
+TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
 {
-    double H = 0.0;
-    for (const std::vector<int>& col : columns)
-        for (int b = 0; b < 4; ++b)
-            if (col[b] > 0) {
-                const double f = static_cast<double>(col[b]) / n;
-                H += f * (std::log(f) - bg[b]);
-            }
-    return n * std::log(0.002) - 1.5 * w * std::log(n + 3.0) + n * H;
-}
-
-}  // namespace
-
-TEST(CalMotifBayesScore, OneSpeciesOneMotifClosedForm)
-{
-    // K = 1, N = 1, G = 2: n = 3 sites of width 4.
-    auto b = BuildModel(1, 2, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 1, {4});
-    CSerevan& m = b->m;
-    m.m_pOutputSite = {{Site(0, 0, 0, true, 0, 0, "ACGT"), Site(0, 1, 2, true, 0, 0, "ACGA"),
-                        Site(0, 1, 5, false, 0, 0, "TCGT")}};
-    m.m_bSitesDefined = true;
-    m.Summary();
+    // K = 1, N = 1, G = 2: n = 3 sites of width 4, columns A2 T1 | C3 | G3 | A1 T2.
+    auto one = Build(1, 2, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, {4});
+    one->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 1, 2, true, "ACGA"), Site(0, 1, 5, false, "TCGT")}};
+    one->m.m_bSitesDefined = true;
+    one->m.Summary();
     double score = 0.0;
-    m.CalMotifBayesScore(&score);
-    // Columns: A2 T1 | C3 | G3 | A1 T2.
+    one->m.CalMotifBayesScore(&score);
     const std::vector<std::vector<int>> cols{{2, 0, 0, 1}, {0, 3, 0, 0}, {0, 0, 3, 0}, {1, 0, 0, 2}};
-    const std::array<double, 20>& bg = m.m_pSpeciesBg[0];
-    const double H = (2.0 / 3) * (std::log(2.0 / 3) - bg[0]) + (1.0 / 3) * (std::log(1.0 / 3) - bg[3]) - bg[1] -
-                     bg[2] + (1.0 / 3) * (std::log(1.0 / 3) - bg[0]) + (2.0 / 3) * (std::log(2.0 / 3) - bg[3]);
-    const double expected = 3 * std::log(0.002) - 1.5 * 4 * std::log(6.0) + 3 * H + 12 * std::log(5.0);
-    EXPECT_NEAR(score, expected, 1e-12);
-    EXPECT_NEAR(SpeciesTerm(3, 4, cols, bg) + 12 * std::log(5.0), expected, 1e-12);
-}
+    EXPECT_NEAR(score, SpeciesTerm(3, 4, cols, one->m.m_pSpeciesBg[0]) + 12 * std::log(5.0), 1e-12);
 
-TEST(CalMotifBayesScore, SpeciesWithoutSitesContributesTheWidthPenalty)
-{
     // N = 2, G = 1, K = 2: motif 0 has sites only in species 0, motif 1 none at all.
-    auto b = BuildModel(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 2, {4, 5});
-    CSerevan& m = b->m;
-    m.m_pOutputSite = {{Site(0, 0, 0, true, 0, 0, "ACGT"), Site(0, 0, 8, true, 0, 0, "ACGG")}, {}};
-    m.m_bSitesDefined = true;
-    m.Summary();
+    auto two = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, {4, 5});
+    two->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 0, 8, true, "ACGG")}, {}};
+    two->m.m_bSitesDefined = true;
+    two->m.Summary();
     double scores[2];
-    m.CalMotifBayesScore(scores);
-    const double s0 = SpeciesTerm(2, 4, {{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 1, 1}}, m.m_pSpeciesBg[0]);
-    const double empty4 = -1.5 * 4 * std::log(3.0);
-    const double expected0 = std::log(std::exp(s0) + std::exp(empty4)) + 12 * std::log(4.0);
-    EXPECT_NEAR(scores[0], expected0, 1e-12);
-    const double empty5 = -1.5 * 5 * std::log(3.0);
+    two->m.CalMotifBayesScore(scores);
+    const double s0 = SpeciesTerm(2, 4, {{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 1, 1}}, two->m.m_pSpeciesBg[0]);
+    const double empty4 = -1.5 * 4 * std::log(3.0), empty5 = -1.5 * 5 * std::log(3.0);
+    EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(empty4)) + 12 * std::log(4.0), 1e-12);
     EXPECT_NEAR(scores[1], empty5 + std::log(2.0) + 12 * std::log(4.0), 1e-12);
 }
 
@@ -165,28 +101,23 @@ namespace {
 const char* const kCommandLine = "Serevan version 1 -i in%s.txt -o 100%d -p 0.5 ";
 
 // Two species, one group, motif 1 of width 4 with two sites, motif 2 (width 3) without any.
-std::unique_ptr<Built> ReportModel(const std::string& outFile)
+std::unique_ptr<support::Model> ReportModel(const std::string& outFile)
 {
-    auto b = BuildModel(2, 1, {std::string(200, 'A'), std::string(200, 'C')}, 2, {4, 3}, outFile, kCommandLine);
+    auto b = Build(2, 1, {std::string(200, 'A'), std::string(200, 'C')}, {4, 3}, outFile, kCommandLine);
     CSerevan& m = b->m;
     m.m_nIterNum = 10;
     m.m_nBurnIn = 5;
     m.m_dLogLikSum = -61.72835;
     m.m_dLogPostSum = 7.5;
-    m.m_pOutputSite = {{Site(0, 0, 120, true, 0.8, 0.25, "ACGT"), Site(1, 0, 7, false, 1.0, 0.0, "TTGA")}, {}};
+    m.m_pOutputSite = {{Site(0, 0, 120, true, "ACGT", 0.8, 0.25), Site(1, 0, 7, false, "TTGA", 1.0, 0.0)}, {}};
     m.m_bSitesDefined = true;
     m.m_pSiteMatrix[0] = {0.5, 0.25, 0.25, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.125, 0.875, 1.0 / 3, 2.0 / 3, 0, 0};
     m.m_pModuleList = {{Module(0, 118, 146, {2, 120, -1, 140})}, {Module(0, 5, 11, {-1, 7})}};
     return b;
 }
 
-const std::string kHeader = std::string(kCommandLine) +
-                            "\nAverage likelihood=-12.3457\n"
-                            "Post burn-in iterations=5\n\n";
-const std::string kModules =
-    "Predicted modules:\n"
-    "0\t0\t118\t146\t+2(120)-1(140)\n"
-    "1\t0\t5\t11\t-1(7)\n";
+const std::string kHeader = std::string(kCommandLine) + "\nAverage likelihood=-12.3457\nPost burn-in iterations=5\n\n";
+const std::string kModules = "Predicted modules:\n0\t0\t118\t146\t+2(120)-1(140)\n1\t0\t5\t11\t-1(7)\n";
 const std::string kMotifs =
     "\n\n"
     "\nMotif1:-3.1416\nA\tC\tG\tT\n"
@@ -202,123 +133,88 @@ const std::string kSiteFile1 = "0\t0\t120\t1\t0.800\t0.250\n1\t0\t7\t-1\t1.000\t
 
 }  // namespace
 
-TEST_F(ReportFiles, GoldenReportSiteFilesAndConsoleLine)
+TEST(Report, GoldenReportSiteFilesAndConsoleLine)
 {
-    const std::string out = dir + "/run%d%s.txt";
-    auto b = ReportModel(out);
-    const double scores[] = {-3.14159, 99.0};
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(b->m.OutputMotifSites(scores));
-    const std::string console = testing::internal::GetCapturedStdout();
-
-    EXPECT_EQ(ReadFile(out), kHeader + kModules + kMotifs);
-    EXPECT_EQ(ReadFile(out + "motif1.txt"), kSiteFile1);
-    EXPECT_TRUE(std::filesystem::exists(out + "motif2.txt"));
-    EXPECT_EQ(ReadFile(out + "motif2.txt"), "");
-    EXPECT_EQ(console, out + "\t-12.3457\t1.5000\n");
-
-    // Field by field: the site lines of the report carry six tab-separated fields.
-    std::istringstream lines(ReadFile(out));
-    std::string line;
-    int siteLines = 0;
-    while (std::getline(lines, line))
-        if (!line.empty() && line[0] == '>') {
-            ++siteLines;
-            int fields = 1;
-            for (char c : line) fields += c == '\t';
-            EXPECT_EQ(fields, 6) << line;
+    struct Case {
+        const char* what;
+        std::function<void(CSerevan&)> change;
+        int calls;  // each call appends one complete report
+        std::string report, siteFile1;
+    };
+    const Case cases[] = {
+        {"plain", nullptr, 1, kHeader + kModules + kMotifs, kSiteFile1},
+        {"appended", nullptr, 2, kHeader + kModules + kMotifs, kSiteFile1},
+        {"motif mode: no module block", [](CSerevan& m) { m.m_bMotifMode = true; }, 1, kHeader + kMotifs, kSiteFile1},
+        {"every site dropped",
+         [](CSerevan& m) {
+             m.m_pOutputSite[0].clear();
+             m.m_pModuleList = {{}, {}};
+         },
+         1, kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        support::TempDir dir("report");
+        const std::string out = dir.File("run%d%s.txt");
+        auto b = ReportModel(out);
+        if (c.change) c.change(b->m);
+        const double scores[] = {-3.14159, 99.0};
+        std::string console, report, siteFile1;
+        testing::internal::CaptureStdout();
+        for (int i = 0; i < c.calls; ++i) {
+            EXPECT_TRUE(b->m.OutputMotifSites(scores));
+            console += out + "\t-12.3457\t1.5000\n";
+            report += c.report;
+            siteFile1 += c.siteFile1;
         }
-    EXPECT_EQ(siteLines, 2);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+        EXPECT_EQ(ReadFile(out), report);
+        EXPECT_EQ(ReadFile(out + "motif1.txt"), siteFile1);
+        EXPECT_TRUE(support::Exists(out + "motif2.txt"));
+        EXPECT_EQ(ReadFile(out + "motif2.txt"), "");
+    }
 }
 
-TEST_F(ReportFiles, TwoCallsAppendTwoCompleteReports)
+TEST(Report, ReportThatCannotBeWrittenIsAFailureButTheConsoleLineStays)
 {
-    const std::string out = dir + "/Output.txt";
-    auto b = ReportModel(out);
-    const double scores[] = {-3.14159, 0.0};
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(b->m.OutputMotifSites(scores));
-    EXPECT_TRUE(b->m.OutputMotifSites(scores));
-    const std::string console = out + "\t-12.3457\t1.5000\n";
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), console + console);
-    const std::string one = kHeader + kModules + kMotifs;
-    EXPECT_EQ(ReadFile(out), one + one);
-    EXPECT_EQ(ReadFile(out + "motif1.txt"), kSiteFile1 + kSiteFile1);
-}
-
-TEST_F(ReportFiles, MotifModeHasNoModuleBlock)
-{
-    const std::string out = dir + "/motifmode.txt";
-    auto b = ReportModel(out);
-    b->m.m_bMotifMode = true;
-    const double scores[] = {-3.14159, 0.0};
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(b->m.OutputMotifSites(scores));
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(ReadFile(out), kHeader + kMotifs);
-}
-
-TEST_F(ReportFiles, EverySiteDroppedReportsTheMotifAsNotFound)
-{
-    const std::string out = dir + "/none.txt";
-    auto b = ReportModel(out);
-    b->m.m_pOutputSite[0].clear();
-    b->m.m_pModuleList = {{}, {}};
-    const double scores[] = {1.0, 2.0};
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(b->m.OutputMotifSites(scores));
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(ReadFile(out), kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n");
-}
-
-TEST_F(ReportFiles, ReportThatCannotBeWrittenIsAFailureButTheConsoleLineStays)
-{
-    const std::string out = dir + "/no/such/dir/out.txt";
-    auto b = ReportModel(out);
     const double scores[] = {0.0, 0.0};
+    auto b = ReportModel("/nonexistent-dir/out.txt");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(b->m.OutputMotifSites(scores));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), out + "\t-12.3457\t1.5000\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "/nonexistent-dir/out.txt\t-12.3457\t1.5000\n");
 
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    b->m.m_nIterNum = 0;  // no post burn-in sample: zero averages
+    b->m.m_nBurnIn = 0;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(b->m.OutputMotifSites(nullptr));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "/nonexistent-dir/out.txt\t0.0000\t0.0000\n");
+
+    if (!support::Exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     auto full = ReportModel("/dev/full");  // opens, every write fails
     testing::internal::CaptureStdout();
     EXPECT_FALSE(full->m.OutputMotifSites(scores));
     testing::internal::GetCapturedStdout();
 }
 
-TEST(Report, NoPostBurnInSamplePrintsZeroAverages)
-{
-    auto b = ReportModel("/nonexistent-dir/out.txt");
-    b->m.m_nIterNum = 0;
-    b->m.m_nBurnIn = 0;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(b->m.OutputMotifSites(nullptr));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "/nonexistent-dir/out.txt\t0.0000\t0.0000\n");
-}
-
 // ---------------------------------------------------------------- side files
 
-TEST_F(ReportFiles, CountTableIsSpeciesMajorAndPaddedWithZeros)
+TEST(SideFiles, CountTableIsSpeciesMajorAndPaddedAndModuleListHasOneLinePerModule)
 {
+    support::TempDir dir("side");
     // N = 2, G = 2, lengths 3, 5, 2, 4 in slot order: L = 5.
-    auto b = BuildModel(2, 2, {"ACG", "ACGTA", "AC", "ACGT"}, 1, {});
+    auto b = Build(2, 2, {"ACG", "ACGTA", "AC", "ACGT"}, {4});
     const std::vector<std::vector<int>> counts{{1, 2, 3}, {4, 5, 6, 7, 8}, {9, 10}, {11, 12, 13, 14}};
-    const std::string name = dir + "/t.txt_Pm.txt";
+    const std::string name = dir.File("t.txt_Pm.txt");
     EXPECT_TRUE(b->m.WriteCountTable(name.c_str(), counts));
     const std::string table = "1\t2\t3\t0\t0\t\n4\t5\t6\t7\t8\t\n9\t10\t0\t0\t0\t\n11\t12\t13\t14\t0\t\n";
     EXPECT_EQ(ReadFile(name), table);
     EXPECT_TRUE(b->m.WriteCountTable(name.c_str(), counts));
     EXPECT_EQ(ReadFile(name), table + table);
-    EXPECT_FALSE(b->m.WriteCountTable((dir + "/missing/x").c_str(), counts));
-}
+    EXPECT_FALSE(b->m.WriteCountTable(dir.File("missing/x").c_str(), counts));
 
-TEST_F(ReportFiles, ModuleListOneLinePerModule)
-{
-    auto b = ReportModel("unused");
-    b->m.m_pModuleList[1].push_back(Module(0, 30, 52, {3, 30}));
-    const std::string name = dir + "/outmodule.txt";
-    EXPECT_TRUE(b->m.WriteModuleList(name.c_str()));
-    EXPECT_EQ(ReadFile(name), "0\t0\t118\t146\n1\t0\t5\t11\n1\t0\t30\t52\n");
-    EXPECT_FALSE(b->m.WriteModuleList((dir + "/missing/x").c_str()));
+    auto r = ReportModel("");
+    r->m.m_pModuleList[1].push_back(Module(0, 30, 52, {3, 30}));
+    EXPECT_TRUE(r->m.WriteModuleList(dir.File("outmodule.txt").c_str()));
+    EXPECT_EQ(ReadFile(dir.File("outmodule.txt")), "0\t0\t118\t146\n1\t0\t5\t11\n1\t0\t30\t52\n");
+    EXPECT_FALSE(r->m.WriteModuleList(dir.File("missing/x").c_str()));
 }
