@@ -1,12 +1,15 @@
-// Site and module calls: thresholds, stretches and their widening, the site list built from
-// given placements, the end-to-end site definition, and module calls on hand-made marks.
+// Site and module calls (thresholds, stretches and their widening, the site list built from
+// given placements, the end-to-end site definition, module calls on hand-made marks) and the
+// result report (site summaries, the motif score, the golden report, site and side files).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,13 +17,30 @@
 
 namespace {
 
+using support::ReadFile;
+
+// texts in slot order s*G + g; widths empty for the model's starting width.
 std::unique_ptr<support::Model> Build(int N, int G, const std::vector<std::string>& texts, int K,
-                                      const std::vector<int>& widths)
+                                      const std::vector<int>& widths, const std::string& out = "",
+                                      const std::string& commandLine = "")
 {
     support::ModelSetup setup;
     setup.K = K;
     setup.widths = widths;
+    setup.param.strOutputFile = out.c_str();
+    setup.param.strParamLine = commandLine.c_str();
     return support::TextModel(N, G, texts, setup);
+}
+
+OUTPUTSITE Site(int s, int g, int pos, bool strand, const std::string& text = "", double maxFreq = 0,
+                double alignFreq = 0)
+{
+    return OUTPUTSITE{s, g, strand, pos, maxFreq, alignFreq, text, static_cast<int>(text.size())};
+}
+
+MODULEREGION Module(int g, int start, int end, const std::vector<int>& sites)
+{
+    return MODULEREGION{g, start, end, sites, static_cast<int>(sites.size() / 2)};
 }
 
 std::string Num(double x)
@@ -30,7 +50,9 @@ std::string Num(double x)
     return buf;
 }
 
-// "species/group:start-end" per stretch.
+// One line per object: "species/group:start-end" per stretch; "species/group@position strand
+// text maxFreq alignFreq" per site; "group:start-end[codes and positions]" per module;
+// matrix rows of four values ending in '|'.
 std::string Dump(const std::vector<SEQREGION>& rs)
 {
     std::string s;
@@ -40,7 +62,6 @@ std::string Dump(const std::vector<SEQREGION>& rs)
     return s;
 }
 
-// "species/group@position strand text maxFreq alignFreq" per site.
 std::string Dump(const std::vector<OUTPUTSITE>& sites)
 {
     std::string s;
@@ -50,19 +71,17 @@ std::string Dump(const std::vector<OUTPUTSITE>& sites)
     return s;
 }
 
-// "group:start-end[codes and positions]" per module.
 std::string Dump(const std::vector<MODULEREGION>& ms)
 {
     std::string s;
     for (const MODULEREGION& m : ms) {
         s += std::to_string(m.group) + ":" + std::to_string(m.start) + "-" + std::to_string(m.end) + "[";
-        for (int v : m.site) s += " " + std::to_string(v);
-        s += " ]" + std::to_string(m.siteNum) + " ";
+        for (int v : m.site) s += std::to_string(v) + " ";
+        s += std::to_string(m.siteNum) + "] ";
     }
     return s;
 }
 
-// Matrix rows of four values, separated by '|'.
 std::string Dump(const std::vector<double>& mat)
 {
     std::string s;
@@ -135,24 +154,21 @@ TEST(WidenStretch, WidensSymmetricallyClampsAndTakesTheOtherSide)
 
 TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
 {
-    struct Place {
-        int s, g, start, end, offset;
-        bool strand;
-    };
     struct Case {
-        std::vector<Place> places;
-        std::string sites, matrix;
+        std::vector<SEQREGION> stretches;  // species, group, start, end
+        std::vector<int> offsets;
+        std::string strands, sites, matrix;
         std::vector<std::string> warnings;
     };
     // Sites over ANNA of TTGCANNACG (slot 1) or past a sequence's end are dropped with a warning.
     const Case cases[] = {
-        {{{0, 0, 1, 8, 2, true}, {1, 0, 2, 8, 1, false}, {1, 1, 0, 6, 0, true}},
+        {{{0, 0, 1, 8}, {1, 0, 2, 8}, {1, 1, 0, 6}}, {2, 1, 0}, "+-+",
          "0/0@3+ TACG 1 0.75; 1/0@3- CGTC 0.75 0.0625; 1/1@0+ CATG 1 1; ",  // CGTC: GACG on the reverse strand
          "0 0.6667 0 0.3333|0.6667 0 0.3333 0|0 0.3333 0 0.6667|0 0.3333 0.6667 0|", {}},
-        {{{0, 0, 1, 8, 2, true}, {0, 1, 3, 9, 1, true}, {1, 1, 5, 9, 3, true}, {1, 1, 0, 6, 0, true}},
+        {{{0, 0, 1, 8}, {0, 1, 3, 9}, {1, 1, 5, 9}, {1, 1, 0, 6}}, {2, 1, 3, 0}, "++++",
          "0/0@3+ TACG 1 0.75; 1/1@0+ CATG 1 1; ", "0 0.5 0 0.5|1 0 0 0|0 0.5 0 0.5|0 0 1 0|",
          {"motif sites contains N!", "Motif1, species 0, group 1, position 4", "species 1, group 1, position 8"}},
-        {{{0, 1, 3, 9, 1, false}}, "", "0 0 0 0|0 0 0 0|0 0 0 0|0 0 0 0|", {"motif sites contains N!"}},
+        {{{0, 1, 3, 9}}, {1}, "-", "", "0 0 0 0|0 0 0 0|0 0 0 0|0 0 0 0|", {"motif sites contains N!"}},
     };
     for (const Case& c : cases) {
         // N = 2, G = 2, K = 1 of width 4; slots s*G + g.
@@ -164,19 +180,12 @@ TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
         m.m_pAlignFreq[2] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
         m.m_pSiteFreq[0][3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
         m.m_pAlignFreq[3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
-        std::vector<SEQREGION> stretches;
-        std::vector<int> offsets;
         bool strands[4];
-        for (const Place& p : c.places) {
-            strands[stretches.size()] = p.strand;
-            stretches.push_back({p.s, p.g, p.start, p.end});
-            offsets.push_back(p.offset);
-        }
+        for (size_t i = 0; i < c.strands.size(); ++i) strands[i] = c.strands[i] == '+';
         testing::internal::CaptureStderr();
-        m.ConstructSiteLink(0, stretches, static_cast<int>(stretches.size()), offsets.data(), strands, 4);
+        m.ConstructSiteLink(0, c.stretches, static_cast<int>(c.stretches.size()), c.offsets.data(), strands, 4);
         const std::string err = testing::internal::GetCapturedStderr();
-        ASSERT_EQ(m.m_pOutputSite.size(), 1u);
-        EXPECT_EQ(Dump(m.m_pOutputSite[0]), c.sites);
+        EXPECT_EQ(Dump(m.m_pOutputSite.at(0)), c.sites);
         EXPECT_EQ(Dump(m.m_pSiteMatrix[0]), c.matrix);
         for (const std::string& w : c.warnings) EXPECT_NE(err.find(w), std::string::npos) << err;
     }
@@ -258,9 +267,8 @@ TEST(DetermineModule, ModulesFromHandMadeMarks)
     // N = 2, G = 1, K = 2 of widths 4 and 6; T = 2, p = 0.5: threshold 2.
     auto b = Build(2, 1, {std::string(80, 'A'), std::string(80, 'C')}, 2, {4, 6});
     CSerevan& m = b->m;
-    auto site = [](int s, int pos, bool strand) { return OUTPUTSITE{s, 0, strand, pos, 0, 0, "", 0}; };
-    m.m_pOutputSite = {{site(0, 12, true), site(0, 28, true), site(0, 40, true), site(1, 60, true)},
-                       {site(0, 20, false), site(0, 40, true)}};
+    m.m_pOutputSite = {{Site(0, 0, 12, true), Site(0, 0, 28, true), Site(0, 0, 40, true), Site(1, 0, 60, true)},
+                       {Site(0, 0, 20, false), Site(0, 0, 40, true)}};
     m.m_bSitesDefined = true;
     for (int j = 10; j < 30; ++j) m.m_pModuleFreq[0][j] = 2;  // stretch 10..30
     for (int j = 38; j < 44; ++j) m.m_pModuleFreq[0][j] = 3;  // stretch 38..44
@@ -271,6 +279,191 @@ TEST(DetermineModule, ModulesFromHandMadeMarks)
     ASSERT_EQ(m.m_pModuleList.size(), 2u);
     // The first module ends with the site at 28 of width 4; in the second, motif 2 (width 6)
     // overwrote motif 1 at 40.
-    EXPECT_EQ(Dump(m.m_pModuleList[0]), "0:12-32[ 1 12 -2 20 1 28 ]3 0:40-46[ 2 40 ]1 ");
+    EXPECT_EQ(Dump(m.m_pModuleList[0]), "0:12-32[1 12 -2 20 1 28 3] 0:40-46[2 40 1] ");
     EXPECT_EQ(Dump(m.m_pModuleList[1]), "");
+}
+
+// ---------------------------------------------------------------- summaries and scores
+
+TEST(Summary, CountsSitesAndColumnLetters)
+{
+    auto b = Build(2, 1, {std::string(30, 'A'), std::string(30, 'C')}, 2, {4, 3});
+    CSerevan& m = b->m;
+    m.m_pOutputSite = {{Site(0, 0, 1, true, "ACGT"), Site(1, 0, 2, false, "ACNT"), Site(0, 0, 9, true, "TCGT")},
+                       {Site(1, 0, 4, true, "GGA")}};
+    m.m_bSitesDefined = true;
+    m.Summary();
+    ASSERT_EQ(m.m_pSpeciesSummary.size(), 2u);
+    EXPECT_EQ(m.m_pSpeciesSummary[0].siteCount, (std::vector<int>{2, 0, 0}));
+    EXPECT_EQ(m.m_pSpeciesSummary[1].siteCount, (std::vector<int>{1, 1, 0}));
+    EXPECT_EQ(m.m_pSpeciesSummary[0].baseCount[0],
+              (std::vector<int>{1, 0, 0, 1, /**/ 0, 2, 0, 0, /**/ 0, 0, 2, 0, /**/ 0, 0, 0, 2}));
+    // The N letter of ACNT adds nothing to column 2.
+    EXPECT_EQ(m.m_pSpeciesSummary[1].baseCount[0],
+              (std::vector<int>{1, 0, 0, 0, /**/ 0, 1, 0, 0, /**/ 0, 0, 0, 0, /**/ 0, 0, 0, 1}));
+    EXPECT_EQ(m.m_pSpeciesSummary[1].baseCount[1], (std::vector<int>{0, 0, 1, 0, /**/ 0, 0, 1, 0, /**/ 1, 0, 0, 0}));
+}
+
+namespace {
+
+// n log 0.002 - 1.5 w log(n + 3) + n H for one species, H over the given column counts.
+double SpeciesTerm(int n, int w, const std::vector<std::vector<int>>& columns, const std::array<double, 20>& bg)
+{
+    double H = 0.0;
+    for (const std::vector<int>& col : columns)
+        for (int b = 0; b < 4; ++b)
+            if (col[b] > 0) H += static_cast<double>(col[b]) / n * (std::log(static_cast<double>(col[b]) / n) - bg[b]);
+    return n * std::log(0.002) - 1.5 * w * std::log(n + 3.0) + n * H;
+}
+
+}  // namespace
+
+TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
+{
+    // K = 1, N = 1, G = 2: n = 3 sites of width 4, columns A2 T1 | C3 | G3 | A1 T2.
+    auto one = Build(1, 2, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 1, {4});
+    one->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 1, 2, true, "ACGA"), Site(0, 1, 5, false, "TCGT")}};
+    one->m.m_bSitesDefined = true;
+    one->m.Summary();
+    double score = 0.0;
+    one->m.CalMotifBayesScore(&score);
+    const std::vector<std::vector<int>> cols{{2, 0, 0, 1}, {0, 3, 0, 0}, {0, 0, 3, 0}, {1, 0, 0, 2}};
+    EXPECT_NEAR(score, SpeciesTerm(3, 4, cols, one->m.m_pSpeciesBg[0]) + 12 * std::log(5.0), 1e-12);
+
+    // N = 2, G = 1, K = 2: motif 0 has sites only in species 0, motif 1 none at all.
+    auto two = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 2, {4, 5});
+    two->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 0, 8, true, "ACGG")}, {}};
+    two->m.m_bSitesDefined = true;
+    two->m.Summary();
+    double scores[2];
+    two->m.CalMotifBayesScore(scores);
+    const double s0 = SpeciesTerm(2, 4, {{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 1, 1}}, two->m.m_pSpeciesBg[0]);
+    const double empty4 = -1.5 * 4 * std::log(3.0), empty5 = -1.5 * 5 * std::log(3.0);
+    EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(empty4)) + 12 * std::log(4.0), 1e-12);
+    EXPECT_NEAR(scores[1], empty5 + std::log(2.0) + 12 * std::log(4.0), 1e-12);
+}
+
+// ---------------------------------------------------------------- report
+
+namespace {
+
+const char* const kCommandLine = "Serevan version 1 -i in%s.txt -o 100%d -p 0.5 ";
+
+// Two species, one group, motif 1 of width 4 with two sites, motif 2 (width 3) without any.
+std::unique_ptr<support::Model> ReportModel(const std::string& outFile)
+{
+    auto b = Build(2, 1, {std::string(200, 'A'), std::string(200, 'C')}, 2, {4, 3}, outFile, kCommandLine);
+    CSerevan& m = b->m;
+    m.m_nIterNum = 10;
+    m.m_nBurnIn = 5;
+    m.m_dLogLikSum = -61.72835;
+    m.m_dLogPostSum = 7.5;
+    m.m_pOutputSite = {{Site(0, 0, 120, true, "ACGT", 0.8, 0.25), Site(1, 0, 7, false, "TTGA", 1.0, 0.0)}, {}};
+    m.m_bSitesDefined = true;
+    m.m_pSiteMatrix[0] = {0.5, 0.25, 0.25, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.125, 0.875, 1.0 / 3, 2.0 / 3, 0, 0};
+    m.m_pModuleList = {{Module(0, 118, 146, {2, 120, -1, 140})}, {Module(0, 5, 11, {-1, 7})}};
+    return b;
+}
+
+const std::string kHeader = std::string(kCommandLine) + "\nAverage likelihood=-12.3457\nPost burn-in iterations=5\n\n";
+const std::string kModules = "Predicted modules:\n0\t0\t118\t146\t+2(120)-1(140)\n1\t0\t5\t11\t-1(7)\n";
+const std::string kMotifs =
+    "\n\n"
+    "\nMotif1:-3.1416\nA\tC\tG\tT\n"
+    "0.500\t0.250\t0.250\t0.000\t\n"
+    "1.000\t0.000\t0.000\t0.000\t\n"
+    "0.000\t0.000\t0.125\t0.875\t\n"
+    "0.333\t0.667\t0.000\t0.000\t\n"
+    "\nSites:\n"
+    ">0\t0\t120\t1\t0.800\t0.250\nACGT\n"
+    ">1\t0\t7\t-1\t1.000\t0.000\nTTGA\n"
+    "\nMotif2 not found\n";
+const std::string kSiteFile1 = "0\t0\t120\t1\t0.800\t0.250\n1\t0\t7\t-1\t1.000\t0.000\n";
+
+}  // namespace
+
+TEST(Report, GoldenReportSiteFilesAndConsoleLine)
+{
+    struct Case {
+        const char* what;
+        std::function<void(CSerevan&)> change;
+        int calls;  // each call appends one complete report
+        std::string report, siteFile1;
+    };
+    const Case cases[] = {
+        {"plain", nullptr, 1, kHeader + kModules + kMotifs, kSiteFile1},
+        {"appended", nullptr, 2, kHeader + kModules + kMotifs, kSiteFile1},
+        {"motif mode: no module block", [](CSerevan& m) { m.m_bMotifMode = true; }, 1, kHeader + kMotifs, kSiteFile1},
+        {"every site dropped",
+         [](CSerevan& m) {
+             m.m_pOutputSite[0].clear();
+             m.m_pModuleList = {{}, {}};
+         },
+         1, kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        support::TempDir dir("report");
+        const std::string out = dir.File("run%d%s.txt");
+        auto b = ReportModel(out);
+        if (c.change) c.change(b->m);
+        const double scores[] = {-3.14159, 99.0};
+        std::string console, report, siteFile1;
+        testing::internal::CaptureStdout();
+        for (int i = 0; i < c.calls; ++i) {
+            EXPECT_TRUE(b->m.OutputMotifSites(scores));
+            console += out + "\t-12.3457\t1.5000\n";
+            report += c.report;
+            siteFile1 += c.siteFile1;
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+        EXPECT_EQ(ReadFile(out), report);
+        EXPECT_EQ(ReadFile(out + "motif1.txt"), siteFile1);
+        EXPECT_TRUE(support::Exists(out + "motif2.txt"));
+        EXPECT_EQ(ReadFile(out + "motif2.txt"), "");
+    }
+}
+
+TEST(Report, ReportThatCannotBeWrittenIsAFailureButTheConsoleLineStays)
+{
+    const double scores[] = {0.0, 0.0};
+    auto b = ReportModel("/nonexistent-dir/out.txt");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(b->m.OutputMotifSites(scores));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "/nonexistent-dir/out.txt\t-12.3457\t1.5000\n");
+
+    b->m.m_nIterNum = 0;  // no post burn-in sample: zero averages
+    b->m.m_nBurnIn = 0;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(b->m.OutputMotifSites(nullptr));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "/nonexistent-dir/out.txt\t0.0000\t0.0000\n");
+
+    if (!support::Exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    auto full = ReportModel("/dev/full");  // opens, every write fails
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(full->m.OutputMotifSites(scores));
+    testing::internal::GetCapturedStdout();
+}
+
+// ---------------------------------------------------------------- side files
+
+TEST(SideFiles, CountTableIsSpeciesMajorAndPaddedAndModuleListHasOneLinePerModule)
+{
+    support::TempDir dir("side");
+    // N = 2, G = 2, lengths 3, 5, 2, 4 in slot order: L = 5.
+    auto b = Build(2, 2, {"ACG", "ACGTA", "AC", "ACGT"}, 1, {});
+    const std::vector<std::vector<int>> counts{{1, 2, 3}, {4, 5, 6, 7, 8}, {9, 10}, {11, 12, 13, 14}};
+    const std::string name = dir.File("t.txt_Pm.txt");
+    EXPECT_TRUE(b->m.WriteCountTable(name.c_str(), counts));
+    const std::string table = "1\t2\t3\t0\t0\t\n4\t5\t6\t7\t8\t\n9\t10\t0\t0\t0\t\n11\t12\t13\t14\t0\t\n";
+    EXPECT_EQ(ReadFile(name), table);
+    EXPECT_TRUE(b->m.WriteCountTable(name.c_str(), counts));
+    EXPECT_EQ(ReadFile(name), table + table);
+    EXPECT_FALSE(b->m.WriteCountTable(dir.File("missing/x").c_str(), counts));
+
+    auto r = ReportModel("");
+    r->m.m_pModuleList[1].push_back(Module(0, 30, 52, {3, 30}));
+    EXPECT_TRUE(r->m.WriteModuleList(dir.File("outmodule.txt").c_str()));
+    EXPECT_EQ(ReadFile(dir.File("outmodule.txt")), "0\t0\t118\t146\n1\t0\t5\t11\n1\t0\t30\t52\n");
+    EXPECT_FALSE(r->m.WriteModuleList(dir.File("missing/x").c_str()));
 }
