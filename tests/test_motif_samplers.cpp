@@ -261,6 +261,35 @@ TEST(KfbWidth, WindowsCutAtTheSequenceEnds)
     EXPECT_EQ(rows(false, 3, false), "5GTTG.");  // read forward
 }
 
+TEST(KfbWidth, TiesGoToTheSmallestStartAndDegenerateBoundsStayInRange)
+{
+    // Eight forward sites of width 7 = W: column 1 all A and column 5 all C score the same
+    // (ln 8! - ln 11! + 8 ln 4); the balanced columns between them keep any window over both
+    // below a single column. The earlier start wins the tie.
+    std::vector<std::vector<int>> seqs;
+    std::vector<int*> ptrs;
+    std::vector<SITELIST> sites(2);
+    for (int s = 0; s < 8; ++s) seqs.push_back({s % 4, 0, (s + 1) % 4, (s + 2) % 4, (s + 3) % 4, 1, s % 4});
+    for (int s = 0; s < 8; ++s) ptrs.push_back(seqs[s].data()), sites[0].push_front(SITEPOS{s, 0, true});
+    const std::vector<int> lens(8, 7);
+    double bg[20];
+    std::fill(bg, bg + 20, std::log(0.25));
+    Matrix pwm(2);
+    int width[2] = {7, 7};
+    FBAdjustMotifWidth(ptrs.data(), lens.data(), 8, bg, 1, sites, pwm, width, 1, 7, true);
+    ASSERT_EQ(width[0], 1);
+    EXPECT_DOUBLE_EQ(pwm[0][0], std::log(8.5) - std::log(10.0));  // the A column, not the C one
+    // No sites: every column scores -ln 6, so the narrowest window wins. A minimum above the
+    // maximum or below 1 still leaves one admissible width.
+    sites[0].clear();
+    const int bounds[][3] = {{6, 10, 6}, {9, 4, 9}, {-3, 2, 1}};
+    for (const auto& b : bounds) {
+        FBAdjustMotifWidth(nullptr, nullptr, 0, bg, 2, sites, pwm, width, b[0], b[1], true);
+        EXPECT_EQ(std::to_string(width[0]) + " " + std::to_string(width[1]) + " " + std::to_string(pwm[1].size()),
+                  std::to_string(b[2]) + " " + std::to_string(b[2]) + " " + std::to_string(4 * b[2]));
+    }
+}
+
 TEST(KfbSamplerStat, RecoversAPlantedMotif)
 {
     support::TestSeed seed(4242);
