@@ -224,40 +224,30 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
     for (int j = 0; j < 10; ++j) EXPECT_DOUBLE_EQ(m.m_pSiteMatrix[0][4 * j + NucleotideCode(motif[j])], 1.0) << j;
 }
 
-TEST(DefineMotifSites, OneOrTwoStretchesKeepTheWidthAndCallNothing)
+TEST(DefineMotifSites, OneOrTwoStretchesOrNoSamplesKeepTheWidthAndCallNothing)
 {
-    auto b = Build(2, 1, {std::string(40, 'A'), std::string(40, 'C')}, 2, {});
-    CSerevan& m = b->m;
-    const int T = 4;
-    m.m_pWidthSum[0] = 9.0 * T;
-    m.m_pWidthSum[1] = 11.0 * T;
-    for (int j = 5; j < 12; ++j) m.m_pSiteFreq[0][0][j] = 3;  // one stretch of motif 0
-    for (int j = 2; j < 8; ++j) m.m_pSiteFreq[1][0][j] = 3;   // two of motif 1
-    for (int j = 20; j < 30; ++j) m.m_pSiteFreq[1][1][j] = 4;
-    for (int j = 30; j < 40; ++j) m.m_pSiteFreq[1][1][j] = 2;  // below int(4 * 0.5) + 1
-
-    m.DefineMotifSites(T);
-    EXPECT_EQ(m.m_pMotifWidth[0], 12);
-    EXPECT_EQ(m.m_pMotifWidth[1], 12);
-    EXPECT_DOUBLE_EQ(m.m_pWidthSum[0], 9.0);
-    EXPECT_DOUBLE_EQ(m.m_pWidthSum[1], 11.0);
-    EXPECT_EQ(Dump(m.m_pOutputSite[0]) + Dump(m.m_pOutputSite[1]), "");
-    EXPECT_TRUE(m.m_bSitesDefined);
-}
-
-TEST(DefineMotifSites, NoSamplesCallsNothing)
-{
-    auto b = Build(2, 1, {"ACGTACGTAC", "ACGTACGTAC"}, 1, {});
-    b->m.m_pWidthSum[0] = 7.0;
-    b->m.DefineMotifSites(0);
-    EXPECT_TRUE(b->m.m_pOutputSite[0].empty());
-    EXPECT_DOUBLE_EQ(b->m.m_pWidthSum[0], 7.0);
-    b->m.DetermineModule(0);
-    ASSERT_EQ(b->m.m_pModuleList.size(), 2u);
-    EXPECT_TRUE(b->m.m_pModuleList[0].empty());
-    // A second call is an internal error; its message goes to standard output, routed to
-    // standard error for the matcher.
-    EXPECT_EXIT((dup2(2, 1), b->m.DefineMotifSites(1)), testing::ExitedWithCode(255), "m_pOutputSite wrong!");
+    for (int T : {4, 0}) {
+        auto b = Build(2, 1, {std::string(40, 'A'), std::string(40, 'C')}, 2, {});
+        CSerevan& m = b->m;
+        m.m_pWidthSum[0] = 9.0 * 4;
+        m.m_pWidthSum[1] = 11.0 * 4;
+        for (int j = 5; j < 12; ++j) m.m_pSiteFreq[0][0][j] = 3;  // one stretch of motif 0
+        for (int j = 2; j < 8; ++j) m.m_pSiteFreq[1][0][j] = 3;   // two of motif 1
+        for (int j = 20; j < 30; ++j) m.m_pSiteFreq[1][1][j] = 4;
+        for (int j = 30; j < 40; ++j) m.m_pSiteFreq[1][1][j] = 2;  // below int(4 * 0.5) + 1
+        m.DefineMotifSites(T);
+        EXPECT_EQ(m.m_pMotifWidth[0], 12);
+        EXPECT_EQ(m.m_pMotifWidth[1], 12);
+        EXPECT_DOUBLE_EQ(m.m_pWidthSum[0], T > 0 ? 9.0 : 36.0);  // the mean width; left alone without samples
+        EXPECT_DOUBLE_EQ(m.m_pWidthSum[1], T > 0 ? 11.0 : 44.0);
+        EXPECT_EQ(Dump(m.m_pOutputSite[0]) + Dump(m.m_pOutputSite[1]), "");
+        EXPECT_TRUE(m.m_bSitesDefined);
+        m.DetermineModule(T);
+        EXPECT_EQ(Dump(m.m_pModuleList.at(0)) + Dump(m.m_pModuleList.at(1)), "");
+        // A second call is an internal error; its message goes to standard output, routed to
+        // standard error for the matcher.
+        EXPECT_EXIT((dup2(2, 1), m.DefineMotifSites(1)), testing::ExitedWithCode(255), "m_pOutputSite wrong!");
+    }
 }
 
 // ---------------------------------------------------------------- modules
