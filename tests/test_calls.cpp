@@ -200,10 +200,10 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
     // flanks differ so that the planted window is the only conserved site set.
     const std::string motif = "GATCCTGAAC";
     const std::string tg = "TGTGTGTGTGTGTGTGTGTG";
-    auto b = Build(2, 2,
-                   {std::string(20, 'A') + motif + std::string(30, 'A'), std::string(20, 'C') + motif + std::string(30, 'C'),
-                    motif + std::string(50, 'T'), tg + motif + tg + tg.substr(10)},
-                   1, {12});
+    const std::vector<std::string> texts{std::string(20, 'A') + motif + std::string(30, 'A'),
+                                         std::string(20, 'C') + motif + std::string(30, 'C'),
+                                         motif + std::string(50, 'T'), tg + motif + tg + tg.substr(10)};
+    auto b = Build(2, 2, texts, 1, {12});
     CSerevan& m = b->m;
     const int T = 10;
     m.m_pWidthSum[0] = 10.4 * T;  // mean width 10.4 -> W = 10
@@ -327,7 +327,8 @@ TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
     two->m.Summary();
     double scores[2];
     two->m.CalMotifBayesScore(scores);
-    const double s0 = SpeciesTerm(2, 4, {{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 1, 1}}, two->m.m_pSpeciesBg[0]);
+    const std::vector<std::vector<int>> cols0{{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 1, 1}};
+    const double s0 = SpeciesTerm(2, 4, cols0, two->m.m_pSpeciesBg[0]);
     const double empty4 = -1.5 * 4 * std::log(3.0), empty5 = -1.5 * 5 * std::log(3.0);
     EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(empty4)) + 12 * std::log(4.0), 1e-12);
     EXPECT_NEAR(scores[1], empty5 + std::log(2.0) + 12 * std::log(4.0), 1e-12);

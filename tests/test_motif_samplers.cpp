@@ -74,9 +74,9 @@ void Enumerate(const std::vector<int>& seq, const Kfb& m, int pos, double logp, 
         if (!std::all_of(win.begin(), win.end(), serevan::IsBase)) continue;
         const std::string site = key + std::to_string(k) + "@" + std::to_string(pos);
         const double pr = logp + m.logPr[k] + (m.both ? -0.6931 : 0.0);
-        Enumerate(seq, m, pos + w, pr + CalLogMotifPr(win.data(), m.pwm[k].data(), w), site + "+ ", out);
-        if (m.both)
-            Enumerate(seq, m, pos + w, pr + CalLogMotifPr(Reverse(win.data(), w), m.pwm[k].data(), w), site + "- ", out);
+        const double* mat = m.pwm[k].data();
+        Enumerate(seq, m, pos + w, pr + CalLogMotifPr(win.data(), mat, w), site + "+ ", out);
+        if (m.both) Enumerate(seq, m, pos + w, pr + CalLogMotifPr(Reverse(win.data(), w), mat, w), site + "- ", out);
     }
 }
 
@@ -105,7 +105,8 @@ TEST(KfbForward, TotalEqualsBruteForceEnumeration)
                 const int len = static_cast<int>(seq.size());
                 std::vector<double> P(len * (2 * m.K + 1)), F(len * (m.K + 2));
                 CalLogPrPos(P.data(), seq.data(), len, m.pwm, 0, m.width.data(), m.K, m.bg, both);
-                const double total = ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, both);
+                const double total =
+                    ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, both);
                 std::map<std::string, double> seg;
                 Enumerate(seq, m, 0, 0.0, "", seg);
                 EXPECT_NEAR(total, std::log(Sum(seg)), 1e-9) << text << " K=" << m.K << " both=" << both;
@@ -124,7 +125,8 @@ TEST(KfbBackwardStat, FrequenciesMatchExactPosteriors)
         bool both;
         std::string text;
     };
-    const Case cases[] = {{{2}, true, "ACGTTG"}, {{1, 3}, false, "GANCTT"}, {{2, 3}, true, "TGCAT"}, {{1, 2}, true, "NNN"}};
+    const Case cases[] = {
+        {{2}, true, "ACGTTG"}, {{1, 3}, false, "GANCTT"}, {{2, 3}, true, "TGCAT"}, {{1, 2}, true, "NNN"}};
     const int n = 20000;
     for (const Case& c : cases) {
         Kfb m(rng, c.width, c.both);
@@ -410,8 +412,10 @@ TEST(SimpleSamplerStat, StrandsFollowTheSearchedStrandsAndTheShiftMoveFindsAMoti
     // Eight reverse sites of GGATTACAG (reverse complement CTGTAATCC) at 6 + i.
     std::vector<std::string> texts;
     std::string sites;
-    for (int i = 0; i < 8; ++i) texts.push_back(support::RandomDna(rng, 6 + i) + "CTGTAATCC" + support::RandomDna(rng, 12 - i));
-    for (int i = 0; i < 8; ++i) sites += std::to_string(6 + i) + "- ";
+    for (int i = 0; i < 8; ++i) {
+        texts.push_back(support::RandomDna(rng, 6 + i) + "CTGTAATCC" + support::RandomDna(rng, 12 - i));
+        sites += std::to_string(6 + i) + "- ";
+    }
     std::vector<double> mat = Consensus("GGATTACAG");
     EXPECT_EQ(Place(true, texts, mat, false).find('-'), std::string::npos);
     mat = Consensus("GGATTACAG");
