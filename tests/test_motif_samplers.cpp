@@ -395,7 +395,7 @@ TEST(SiteScannerAndSampler, BestWindowEarliestOnTiesGivenStrandFirstAndSmoothedM
         {false, {"TTACGTTT"}, "ACGT", true, "2+ "},
         {false, {"TTGCAGT"}, "NNN", true, "0+ "},  // every window scores 0
         {true, {"ACGT", "ACGT", "ACGT"}, "NNNN", false, "0+ 0+ 0+ ", 1.01 / 1.04, 0.01 / 1.04},
-        {true, {"ACGT", "NNNNNN"}, "ACGT", true, "0+ 0+ ", 1.02 / 2.08, 0.02 / 2.08},
+        {true, {"ACGT", "NNNNNN"}, "ACGT", false, "0+ 0+ ", 1.02 / 2.08, 0.02 / 2.08},
     };
     for (const Case& c : cases) {
         SeedRandom(7);
