@@ -58,7 +58,8 @@ std::string Dump(Reader reader, const Out& o)
     }
     if (reader == kSites) s << "sites " << Join(o.sitePr) << "; ";
     if (reader == kNames) s << "names [" << Join(names, "] [") << "]; ";
-    if (reader == kParam) s << "enter " << o.enter << "; pr " << Join(o.motifPr) << "; sub " << o.sub[0] << " " << o.sub[1] << "; ";
+    if (reader == kParam)
+        s << "enter " << o.enter << "; pr " << Join(o.motifPr) << "; sub " << o.sub[0] << " " << o.sub[1] << "; ";
     s << "width " << Join(o.width) << "; pwm";
     for (size_t m = 0; m < o.pwm.size(); ++m)
         for (size_t j = 0; j < o.pwm[m].size(); ++j)
@@ -138,11 +139,12 @@ TEST(CString, LeftRightMidFind)
 
 TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
 {
+    const std::string sumOne = "the site probabilities sum to 1 or more, leaving no module background";
     const struct {
         Reader reader;
         int n;
         const char* text;  // null: no file
-        const char* err;   // F stands for the path
+        std::string err;   // F stands for the path
     } cases[] = {
         {kSeq, 1, nullptr, "cannot open sequence file F"},
         {kSeq, 2, ">a\nACGT\n", "sequence file F holds 1 records, expected 2"},
@@ -167,20 +169,22 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
         {kPlain, 0, "1\n1\na\n1 2 3 4\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
         {kPlain, 0, "1\n1\na\n1\t\t3\t4\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
         {kPlain, 0, "1\n1\na\n1\tnan\t3\t4\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
-        {kPlain, 0, "1\n2\na\n1\t2\t3\t4\n1\tx\t3\t4\n", "F line 5: expected 4 tab-separated numbers (row 2 of matrix 1)"},
+        {kPlain, 0, "1\n2\na\n1\t2\t3\t4\n1\tx\t3\t4\n",
+         "F line 5: expected 4 tab-separated numbers (row 2 of matrix 1)"},
         {kPlain, 0, "1\n2\na\n1\t2\t3\t4\n0\t0\t0\t0\n", "F line 5: row 2 of matrix 1 sums to zero"},
         {kPlain, 0, "1\n1\na\n5\t-1\t3\t4\n", "F line 4: negative entry in row 1 of matrix 1"},
         {kSites, 0, "2\n1\t1\n3\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
          "F line 3: expected 2 tab-separated numbers (the expected site numbers)"},
-        {kSites, 0, "2\n1\t1\n3\t0\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n", "F line 3: site number of matrix 2 must be greater than 0"},
+        {kSites, 0, "2\n1\t1\n3\t0\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
+         "F line 3: site number of matrix 2 must be greater than 0"},
         {kParam, 3, nullptr, "cannot open parameter file F"},
         {kParam, 0, "", "parameter file F: the number of motifs must be at least 1"},
         {kParam, 1, "often\n", "F line 1: expected one number (the probability of entering a module)"},
         {kParam, 1, "1\n", "F line 1: the probability of entering a module must lie between 0 and 1"},
         {kParam, 3, "0.001\n0.01\t0.02\n", "F line 2: expected 3 tab-separated numbers (the site probabilities)"},
         // 0.5 + 0.25 + 0.25 is exactly 1 in binary: the module background would be 0.
-        {kParam, 3, "0.001\n0.5\t0.25\t0.25\n", "F line 2: the site probabilities sum to 1 or more, leaving no module background"},
-        {kParam, 3, "0.001\n0.6\t0.5\t0.1\n", "F line 2: the site probabilities sum to 1 or more, leaving no module background"},
+        {kParam, 3, "0.001\n0.5\t0.25\t0.25\n", "F line 2: " + sumOne},
+        {kParam, 3, "0.001\n0.6\t0.5\t0.1\n", "F line 2: " + sumOne},
         {kParam, 2, "0.001\n0.01\t0\n", "F line 2: site probability of motif 2 must be greater than 0"},
         {kParam, 2, "0.001\n0.01\t0.02\n8\n", "F line 3: expected 2 tab-separated integers (the motif widths)"},
         {kParam, 1, "0.001\n0.01\n1\n0.1 0.02\n",
@@ -215,13 +219,15 @@ TEST(Readers, AcceptedFilesGiveTheirValues)
         // Counts and frequencies smooth alike.
         {kPlain, 0, "2\n1\t1\nfirst\n8\t0\t2\t0\nsecond\n0.8\t0\t0.2\t0\n", "width 1 1; pwm 83 3 23 3 | 83 3 23 3"},
         // Windows line ends and a last row without a line feed read the same.
-        {kPlain, 0, "1\r\n3\r\nname\r\n1\t0\t0\t0\r\n0\t1\t0\t0\n0\t0\t0\t2", "width 3; pwm 103 3 3 3 / 3 103 3 3 / 3 3 3 103"},
+        {kPlain, 0, "1\r\n3\r\nname\r\n1\t0\t0\t0\r\n0\t1\t0\t0\n0\t0\t0\t2",
+         "width 3; pwm 103 3 3 3 / 3 103 3 3 / 3 3 3 103"},
         {kNames, 0, "3\n1\t1\t1\n>MA0001 GATA-1 (human)\n1\t2\t3\t4\ncr\r\n1\t1\t1\t1\n\n4\t3\t2\t1\n",
          "names [>MA0001 GATA-1 (human)] [cr\\r] []; width 1 1 1; pwm 13 23 33 43 | 28 28 28 28 | 43 33 23 13"},
         {kSites, 0, "2\n1\t2\n2\t0.5\na\n1\t0\t0\t0\nb\n0\t1\t0\t0\n0\t0\t1\t0\n",
          "sites 2 0.5; width 1 2; pwm 103 3 3 3 | 3 103 3 3 / 3 3 103 3"},
         {kParam, 3, kParamText,
-         "enter 0.001; pr 0.01 0.02 0.03 0.94; sub 0.1 0.02; width 1 2 1; pwm 83 3 23 3 | 28 28 28 28 / 3 3 103 3 | 83 3 23 3"},
+         "enter 0.001; pr 0.01 0.02 0.03 0.94; sub 0.1 0.02; width 1 2 1; "
+         "pwm 83 3 23 3 | 28 28 28 28 / 3 3 103 3 | 83 3 23 3"},
     };
     for (const auto& c : cases) {
         const Read r = ReadText(c.reader, c.n, c.text);
