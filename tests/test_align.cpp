@@ -259,20 +259,31 @@ TEST(MultiAlign, RefusesMisuseAndWorkBeyondTheMemoryLimit)
     EXPECT_EQ(ma.ErrorText(), "alignment of 25000 and 30000 residues needs 16.77 GiB, more than the limit of 8 GiB");
 }
 
-TEST(MultiAlignStat, IdenticalSequencesGiveTheWholeReferenceAndMatches)
+TEST(MultiAlign, TemplateKeepsTheResiduesMatchedInMoreThan33Of100Draws)
 {
-    support::TestSeed seed(4242);
-    const std::vector<int> s = RandomSeq(80);
+    SeedRandom(kSeed);
+    std::vector<std::vector<int>> seq(3);
+    for (int p = 0; p < 40; ++p) seq[1].push_back(p % 4);  // repeats: matches spread over several places
+    seq[0].assign(seq[1].begin(), seq[1].begin() + 30);
+    seq[2] = Mutate(seq[1], 0.2);
     CMultiAlignment ma;
-    Load(ma, {s, s});
-    ASSERT_TRUE(ma.GenerateTemplates(0));
-    EXPECT_EQ(ma.m_pTemplate[0], s);
-    std::vector<ALIGNPATH> paths(10);
-    ASSERT_TRUE(ma.ProduceAlignments(0, 2, 10, paths.data()));
-    int pairs = 0;
-    for (const ALIGNPATH& p : paths)
-        for (const ALIGNNODE& node : p) pairs += node.blockNum == 1 && node.pos[0] == node.pos[1] && node.pos[0] > 0;
-    EXPECT_GT(pairs, 0.95 * 80 * 10);
+    Load(ma, seq);
+    SeedRandom(kSeed);
+    ASSERT_TRUE(ma.GenerateTemplates(1));
+    // The same draws written out: 100 alignments of species 1 with each other species, at
+    // the 15% level; a residue stays when some species matched it more than 33 times.
+    SeedRandom(kSeed);
+    const int L = static_cast<int>(seq[1].size());
+    std::vector<int> most(L, 0), count(L), expect;
+    for (int j : {0, 2}) {
+        ASSERT_TRUE(QPhiAlign(seq[1].data(), seq[j].data(), L, static_cast<int>(seq[j].size()), QMATRIX,
+                              kLevels.m_dPhi[3], 100, count.data(), nullptr, 0, nullptr));
+        for (int p = 0; p < L; ++p) most[p] = std::max(most[p], count[p]);
+    }
+    for (int p = 0; p < L; ++p)
+        if (most[p] > 33) expect.push_back(seq[1][p]);
+    EXPECT_EQ(ma.m_pTemplate[0], expect);
+    EXPECT_GT(std::count(most.begin(), most.end(), 33), 0) << "some residue sits at the threshold";
 }
 
 TEST(MultiAlign, EmptyTemplateGivesInsertionsInSpeciesOrder)
@@ -307,20 +318,23 @@ TEST(MultiAlign, UpdatesOfTheSubstitutionTablesAndTheTemplate)
     for (int t = 0; t < 16; ++t)
         EXPECT_NEAR(ma.m_dPhi[1][t], std::log(SubstClass(t / 4, t % 4) == 1 ? 2.0 / 3.0 : 4.0 / 3.0), 1e-12) << t;
     EXPECT_NEAR(ma.m_dPhi[0][0], -0.0101 + std::log(4.0), 1e-12);  // other levels untouched
-    // Each residue is drawn with weights sum_b count[b] PAM1[a][b]: the same stream draws the same.
-    const int col[8] = {2, 1, 0, 1, 0, 0, 0, 0};
-    std::vector<int> tmpl(2, -1);
+    // Each residue is drawn with weights sum_b count[b] PAM1[a][b]: the same stream draws
+    // the same, over a long template of varied columns.
+    const int L = 2000;
+    std::vector<int> col(4 * L), tmpl(L, -1), expect(L);
+    for (int& c : col) c = RandomInt() % 3;
+    ma.SetTemplate(tmpl.data(), L);
+    SeedRandom(kSeed);
+    ma.UpdateTemplate(col.data(), 0);
+    SeedRandom(kSeed);
     CStochasticDistribution rnd;
-    for (int rep = 0; rep < 20; ++rep) {
-        ma.SetTemplate(tmpl.data(), 2);
-        SeedRandom(kSeed + rep);
-        ma.UpdateTemplate(col, 0);
-        SeedRandom(kSeed + rep);
-        double w[2][4];
-        for (int a = 0; a < 4; ++a) w[0][a] = 2 * PAM1[4 * a] + PAM1[4 * a + 1] + PAM1[4 * a + 3];
-        std::fill(w[1], w[1] + 4, 0.0);
-        EXPECT_EQ(ma.m_pTemplate[0], (std::vector<int>{rnd.Discrete(w[0], 4), rnd.Discrete(w[1], 4)}));
+    for (int p = 0; p < L; ++p) {
+        double w[4] = {0, 0, 0, 0};
+        for (int a = 0; a < 4; ++a)
+            for (int b = 0; b < 4; ++b) w[a] += col[4 * p + b] * PAM1[4 * a + b];
+        expect[p] = rnd.Discrete(w, 4);
     }
+    EXPECT_EQ(ma.m_pTemplate[0], expect);
 }
 
 TEST(MultiAlign, IndependentAlignmentsMatchTheirPairDrawsScoresAndCounts)
