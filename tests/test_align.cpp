@@ -383,7 +383,7 @@ TEST(MultiAlign, IndependentAlignmentsMatchTheirPairDrawsScoresAndCounts)
     }
 }
 
-TEST(MultiAlign, RefinementRunsExactlyFivePassesWithoutPaths)
+TEST(MultiAlign, FivePassesRefineTheTemplateBeforeEachAlignmentIsKept)
 {
     SeedRandom(kSeed);
     const std::vector<int> anc = RandomSeq(50);
@@ -394,16 +394,21 @@ TEST(MultiAlign, RefinementRunsExactlyFivePassesWithoutPaths)
     ma.SetTemplate(anc.data(), 45);
     ref.SetTemplate(anc.data(), 45);
     SeedRandom(kSeed);
-    ASSERT_TRUE(ma.ProduceAlignments(0, 2, 0, nullptr));
+    std::vector<ALIGNPATH> paths(2);
+    ASSERT_TRUE(ma.ProduceAlignments(0, 2, 2, paths.data()));
     const int after = RandomInt();
-    // The same five passes written out: one draw per species, counts, UpdatePhi, UpdateTemplate.
+    // The same seven passes written out: one draw per species, counts, UpdatePhi and
+    // UpdateTemplate; the last two also merge their draws into a path.
     SeedRandom(kSeed);
-    for (int pass = 0; pass < 5; ++pass) {
+    for (int pass = 0; pass < 7; ++pass) {
         std::vector<int> col(4 * 45, 0), p;
+        std::vector<HMMALIGNSTATE> columns;
+        ClearHMMState(columns, 45, 3);
         int subst[3] = {1, 1, 1};
         for (int s = 0; s < 3; ++s) {
             ASSERT_TRUE(QPhiAlign(ref.m_pTemplate[0].data(), seq[s].data(), 45, static_cast<int>(seq[s].size()),
                                   ref.m_dQ, ref.m_dPhi[2], 1, nullptr, nullptr, 1, &p));
+            ASSERT_TRUE(AddPairPath(p, s, columns.data(), 45));
             for (int k = 1, x = 0, y = 0; k <= p[0]; ++k) {
                 x += p[k] != 1;
                 y += p[k] != 0;
@@ -414,6 +419,11 @@ TEST(MultiAlign, RefinementRunsExactlyFivePassesWithoutPaths)
         }
         ref.UpdatePhi(2, subst);
         ref.UpdateTemplate(col.data(), 0);
+        ALIGNPATH path;
+        ASSERT_TRUE(BuildPathFromColumns(columns.data(), 45, 3, path));
+        if (pass < 5) continue;
+        ASSERT_EQ(paths[pass - 5].size(), path.size()) << pass;
+        for (size_t i = 0; i < path.size(); ++i) EXPECT_EQ(paths[pass - 5][i].pos, path[i].pos) << pass << " " << i;
     }
     EXPECT_EQ(ma.m_pTemplate[0], ref.m_pTemplate[0]);
     for (int t = 0; t < 16; ++t) EXPECT_EQ(ma.m_dPhi[2][t], ref.m_dPhi[2][t]) << t;
