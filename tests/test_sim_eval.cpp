@@ -159,7 +159,9 @@ TEST(SimModelStat, EvolutionMatchesTheModel)
 }
 
 // With one-hot motifs and no site substitutions every truth site reads its motif's consensus
-// on its strand in every species, after indels; module rows span their sites.
+// on its strand in every species, after indels; module rows span their sites; modules go to
+// an exact share of the groups, and species 2, which loses every site, has none; the rows
+// of the true alignment spell the sequences.
 TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
 {
     TempDir dir("simtruth");
@@ -168,7 +170,7 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
                                                                Consensus(consensus[2], 1)}, nullptr));
     SimOptions o;
     o.motifFile = dir.File("onehot.txt"), o.groups = 30, o.siteRate = 0, o.subRate = 0.3, o.indelRate = 0.1;
-    o.seed = 7, o.moduleFraction = 1;
+    o.seed = 7, o.moduleFraction = 0.5, o.loss = {0, 0, 1};
     const SimData d = MustSimulate(o);
     const TruthTable t = BuildTruth(d);
     int strands[2] = {0, 0};
@@ -178,9 +180,20 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
         EXPECT_EQ(Letters(seq, s.start, s.Length(), s.strand), consensus[s.motif - 1]) << s.species << " " << s.group;
         strands[s.strand > 0]++;
     }
-    EXPECT_EQ(t.sites.size(), 3u * 30u * 3u * 2u);  // 3 species x 30 groups x 3 motifs x 2 sites
-    EXPECT_GT(std::min(strands[0], strands[1]), 100);
+    EXPECT_EQ(t.sites.size(), 2u * 15u * 3u * 2u);  // 2 species x 15 groups x 3 motifs x 2 sites
+    EXPECT_EQ(t.modules.size(), 2u * 15u);
+    EXPECT_GT(std::min(strands[0], strands[1]), 50);
     for (const Interval& q : t.sequences) EXPECT_EQ(static_cast<size_t>(q.Length()), d.groups[q.group].species[q.species].seq.size());
+    for (int g = 0; g < o.groups; ++g) {  // the true alignment's rows without gaps are the sequences
+        const std::vector<std::string> rows = AlignmentRows(d, g);
+        for (size_t s = 0; s < rows.size(); ++s) {
+            std::string ungapped = rows[s];
+            std::erase(ungapped, '-');
+            const std::vector<signed char>& seq = d.groups[g].species[s].seq;
+            EXPECT_EQ(ungapped, Letters(seq, 0, static_cast<int>(seq.size()), 1)) << g << " " << s;
+            EXPECT_EQ(rows[s].size(), rows[0].size());
+        }
+    }
     for (const Interval& m : t.modules) {
         int lo = 1 << 30, hi = -1;
         for (const Interval& s : t.sites)
