@@ -231,7 +231,8 @@ TEST(SimFiles, LayoutAndSameSeedSameBytes)
     EXPECT_EQ(siteNumbers, (std::vector<double>{2, 2, 2}));
     const std::vector<std::string> param = support::Lines(ReadFile(dir.File("a_param.txt")));
     ASSERT_GE(param.size(), 4u);
-    EXPECT_EQ(param[1], "0.01\t0.01\t0.01");  // 2 sites in a module window of 200
+    EXPECT_EQ(param[0], Format("%.6g", 2 / 1500.0));  // 2 modules (0.8 x 3 groups) over 3 x 500 ancestral bases
+    EXPECT_EQ(param[1], "0.01\t0.01\t0.01");          // 2 sites in a module window of 200
     EXPECT_EQ(param[2], Format("%d\t%d\t%d", a[0].Width(), a[1].Width(), a[2].Width()));
     EXPECT_EQ(param[3], "0.1\t0.02");
     EXPECT_EQ(param.size(), 4u + 3u + static_cast<size_t>(a[0].Width() + a[1].Width() + a[2].Width()));
