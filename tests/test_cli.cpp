@@ -177,12 +177,14 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-i aln.fa -N 3 -P missing.txt", "cannot open parameter file missing.txt"},
         // The unaligned scan (-F).
         {"-i seqs.fa -N 3 -F", "-F needs -A, the file of known motif matrices with their expected site numbers"},
-        {"-i seqs.fa -N 3 -F -K 2 -A sites.txt", "motif file sites.txt holds 3 matrices; -F needs exactly the 2 motifs of -K"},
+        {"-i seqs.fa -N 3 -F -K 2 -A sites.txt",
+         "motif file sites.txt holds 3 matrices; -F needs exactly the 2 motifs of -K"},
         {"-i seqs.fa -N 3 -F -A motifs.txt", "motifs.txt line 3: expected 3 tab-separated numbers (the expected site "
                                              "numbers)"},
         // 2 + 2 + 2 sites in a module of 6 positions leave no module background.
-        {"-i seqs.fa -N 3 -F -L 6 -A sites.txt", "the expected site numbers of sites.txt must sum to less than -L (6) so "
-                                                 "that the module background keeps a positive probability"},
+        {"-i seqs.fa -N 3 -F -L 6 -A sites.txt",
+         "the expected site numbers of sites.txt must sum to less than -L (6) so that the module background keeps a "
+         "positive probability"},
         // Motif selection (-B).
         {"-i seqs.fa -N 3 -q 0.01 -T 5 -B cand.txt", "candidate file cand.txt holds 8 matrices, not the 5 of -T"},
         {"-i seqs.fa -N 3 -q 0.01 -T 8 -B cand.txt -K 2 -A motifs.txt",

@@ -113,7 +113,8 @@ TEST(DeNovoRun, RepeatedRunsAppend)
 {
     TempDir dir("repeat");
     Simulate(dir, "m", 5);
-    auto twice = RunCommand(kBin + " -i m.fa -N 3 -K 3 -A m_motifs.txt -n 20 -m 2 -S 3 -o two.txt", dir.Path().string());
+    auto twice =
+        RunCommand(kBin + " -i m.fa -N 3 -K 3 -A m_motifs.txt -n 20 -m 2 -S 3 -o two.txt", dir.Path().string());
     ASSERT_EQ(twice.status, 0) << twice.output;
     EXPECT_EQ(Count(twice.output, "two.txt\t"), 2);
     const std::string report = ReadFile(dir.File("two.txt"));

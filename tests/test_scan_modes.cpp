@@ -40,7 +40,8 @@ protected:
     static void SetUpTestSuite()
     {
         data_ = std::make_unique<TempDir>("scanmodes");
-        const std::string common = " --seed 11 --groups 4 --length 300 --module-fraction 0.5 --module-length 150 --quiet";
+        const std::string common =
+            " --seed 11 --groups 4 --length 300 --module-fraction 0.5 --module-length 150 --quiet";
         ASSERT_EQ(RunCommand(support::kSim + " --out " + Data("m") + common).status, 0);
         std::string err;
         ASSERT_TRUE(sertools::ReadTruth(Data("m_truth.tsv"), truth_, err)) << err;
@@ -109,7 +110,8 @@ TEST_F(ScanModes, AlignedDetailedRunReportsSitesModulesAndDetails)
                                                              "d.txtmotif3.txt", "debuginfo.txt"}));
     const std::string report = ReadFile(run.File("d.txt"));
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(report, m, std::regex("\nAverage likelihood=(-?[0-9.]+)\nPost burn-in iterations=1\n")));
+    const std::regex average("\nAverage likelihood=(-?[0-9.]+)\nPost burn-in iterations=1\n");
+    ASSERT_TRUE(std::regex_search(report, m, average));
     const double score = ScoreOf(Lines(report).back(), ">g" + std::to_string(moduleGroup_) + "_sp0");
     EXPECT_NEAR(std::stod(m[1].str()), score, 0.00051);  // the same value with four and three decimals
 

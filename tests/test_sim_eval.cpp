@@ -183,7 +183,8 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
     EXPECT_EQ(t.sites.size(), 2u * 15u * 3u * 2u);  // 2 species x 15 groups x 3 motifs x 2 sites
     EXPECT_EQ(t.modules.size(), 2u * 15u);
     EXPECT_GT(std::min(strands[0], strands[1]), 50);
-    for (const Interval& q : t.sequences) EXPECT_EQ(static_cast<size_t>(q.Length()), d.groups[q.group].species[q.species].seq.size());
+    for (const Interval& q : t.sequences)
+        EXPECT_EQ(static_cast<size_t>(q.Length()), d.groups[q.group].species[q.species].seq.size());
     for (int g = 0; g < o.groups; ++g) {  // the true alignment's rows without gaps are the sequences
         const std::vector<std::string> rows = AlignmentRows(d, g);
         for (size_t s = 0; s < rows.size(); ++s) {
@@ -261,8 +262,9 @@ TEST(Eval, MotifComparisonFindsOffsetAndStrand)
     const MotifMatrix planted = Consensus("ACGGTCATTG", 0.85);
     MotifMatrix inner;  // columns 3..8
     inner.p.assign(planted.p.begin() + 12, planted.p.begin() + 36);
-    for (const auto& [learned, offset, strand] : {std::tuple{planted, 0, 1}, std::tuple{ReverseComplement(planted), 0, -1},
-                                                  std::tuple{inner, 3, 1}}) {
+    const std::tuple<MotifMatrix, int, int> cases[] = {
+        {planted, 0, 1}, {ReverseComplement(planted), 0, -1}, {inner, 3, 1}};
+    for (const auto& [learned, offset, strand] : cases) {
         const MotifMatch m = CompareMotifs(planted, learned);
         EXPECT_NEAR(m.score, 1.0, 1e-12);
         EXPECT_EQ(m.offset, offset);
@@ -363,14 +365,16 @@ std::string ReportFromTruth(const TruthTable& t, const SimData& d)
     for (const Interval& m : t.modules) {
         r += Format("%d\t%d\t%d\t%d\t", m.species, m.group, m.start, m.end + 1);
         for (const Interval& s : t.sites)
-            if (s.species == m.species && s.group == m.group) r += Format(s.strand > 0 ? "+%d(%d)" : "-%d(%d)", s.motif, s.start);
+            if (s.species == m.species && s.group == m.group)
+                r += Format(s.strand > 0 ? "+%d(%d)" : "-%d(%d)", s.motif, s.start);
         r += "\n";
     }
     r += "\n\n";
     for (size_t k = 0; k < d.motifs.size(); ++k) {
         r += Format("\nMotif%zu:12.5000\nA\tC\tG\tT\n", k + 1);
         const std::vector<double>& p = d.motifs[k].p;
-        for (size_t j = 0; j < p.size(); j += 4) r += Format("%.3f\t%.3f\t%.3f\t%.3f\t\n", p[j], p[j + 1], p[j + 2], p[j + 3]);
+        for (size_t j = 0; j < p.size(); j += 4)
+            r += Format("%.3f\t%.3f\t%.3f\t%.3f\t\n", p[j], p[j + 1], p[j + 2], p[j + 3]);
         r += "\nSites:\n";
         for (const Interval& s : t.sites)
             if (s.motif == static_cast<int>(k + 1))
@@ -393,7 +397,8 @@ TEST(Eval, TruthAsPredictionScoresPerfectly)
     std::string err;
     ASSERT_TRUE(WriteSimFiles(d, dir.File("t"), err)) << err;
     const TruthTable t = BuildTruth(d);
-    support::WriteFile(dir.File("out.txt"), ReportFromTruth(TruthTable{t.sequences, {}, {}}, d) + ReportFromTruth(t, d));
+    const std::string earlier = ReportFromTruth(TruthTable{t.sequences, {}, {}}, d);
+    support::WriteFile(dir.File("out.txt"), earlier + ReportFromTruth(t, d));
 
     RunReport report;
     ASSERT_TRUE(ReadLastReport(dir.File("out.txt"), report, err)) << err;
