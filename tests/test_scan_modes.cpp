@@ -129,6 +129,11 @@ TEST_F(ScanModes, AlignedDetailedRunReportsSitesModulesAndDetails)
         const size_t span = static_cast<size_t>(std::stoi(f[3]) - std::stoi(f[2]) + 1);
         for (int l = 1; l < 4; ++l) EXPECT_EQ(dmd[4 * s + l].size(), span);
     }
+    // The evaluator reads the report as one of the truth's groups: the planted sites are found.
+    r = RunCommand(support::kEval + " --sim " + Data("m") + " --report d.txt --scan-group " +
+                       std::to_string(moduleGroup_), run.Path().string());
+    ASSERT_EQ(r.status, 0) << r.error;
+    EXPECT_NE(r.output.find("Summary: sites F1 1.000 (bases 1.000), modules F1 1.000"), std::string::npos) << r.output;
     // One counting pass per motif, each followed by the linking step.
     EXPECT_EQ(ReadFile(run.File("debuginfo.txt")), "finish counting\nfinish modifying link\n"
                                                    "finish counting\nfinish modifying link\n"

@@ -402,6 +402,9 @@ TEST(Eval, TruthAsPredictionScoresPerfectly)
 
     RunReport report;
     ASSERT_TRUE(ReadLastReport(dir.File("out.txt"), report, err)) << err;
+    const long firstLine = std::count(earlier.begin(), earlier.end(), '\n') + 1;
+    EXPECT_EQ(Format("%d %d %g %d", report.reportCount, report.firstLine, report.averageLikelihood, report.postBurnIn),
+              Format("2 %ld -1.5 10", firstLine));
     Evaluation e;
     ASSERT_TRUE(Evaluate(t, report, &d.motifs, {}, e, err)) << err;
     for (const Rates* r : {&e.siteBases, &e.sites, &e.moduleBases, &e.modules}) EXPECT_DOUBLE_EQ(r->F1(), 1.0);
