@@ -246,17 +246,22 @@ def split_row(line):
     return cells
 
 
-def read_table(path):
-    """id -> result from a table written by this script."""
-    results = {}
+def read_rows(path):
+    """Rows (dicts) of a table written by this script, in table order."""
+    rows = []
     with open(path, encoding="utf-8") as f:
         for line in f:
             if not line.startswith("|") or line.startswith("|----") or line.startswith("| id |"):
                 continue
-            cells = split_row(line)
-            if len(cells) >= 4:
-                results[cells[0]] = cells[3]
-    return results
+            cells = split_row(line) + [""] * 5
+            if cells[0]:
+                rows.append(dict(zip(("id", "file", "what", "result", "killers"), cells[:5])))
+    return rows
+
+
+def read_table(path):
+    """id -> result from a table written by this script."""
+    return {r["id"]: r["result"] for r in read_rows(path)}
 
 
 def compare(old_path, new_path):
@@ -290,6 +295,9 @@ def main():
     ap.add_argument("--timeout", type=int, default=300, help="per-test timeout of ctest in seconds (default 300)")
     ap.add_argument("--suite-timeout", type=int, default=3600, help="limit for one whole ctest run (default 3600)")
     ap.add_argument("--build-timeout", type=int, default=3600, help="limit for one build (default 3600)")
+    ap.add_argument("--update", action="store_true",
+                    help="merge the selected mutants' results into the existing table instead of starting a "
+                    "new one (rows of ids no longer in the list are dropped)")
     ap.add_argument("--check", action="store_true", help="only check that every selected mutant applies")
     ap.add_argument("--compare", nargs=2, metavar=("OLD.md", "NEW.md"),
                     help="print mutants killed in OLD but not in NEW (exit 1 if any)")
@@ -301,6 +309,7 @@ def main():
     args.build_dir = os.path.abspath(args.build_dir)
     out = os.path.abspath(args.out or os.path.join(args.build_dir, "mutants.md"))
     mutants = parse_mutants(args.mutants)
+    order = [m["id"] for m in mutants]
     if args.only:
         wanted = [s.strip() for s in args.only.split(",") if s.strip()]
         unknown = [w for w in wanted if w not in {m["id"] for m in mutants}]
@@ -347,6 +356,15 @@ def main():
         sys.exit("the unmutated tree fails its tests (%s); see %s" % (killers_text(failed, 10), log))
     print("unmutated tree: every test passes (%.0f s)" % (time.time() - started), flush=True)
 
+    kept = []
+    if args.update and os.path.isfile(out):
+        selected = {m["id"] for m in mutants}
+        kept = [r for r in read_rows(out) if r["id"] in order and r["id"] not in selected]
+
+    def table_rows():
+        rows = kept + results
+        return sorted(rows, key=lambda r: order.index(r["id"]))
+
     results = []
     try:
         for i, m in enumerate(mutants, 1):
@@ -356,19 +374,21 @@ def main():
                             "killers": killers_text(failed)})
             print("[%d/%d] %-28s %-14s %5.0f s  %s" % (i, len(mutants), m["id"], result, time.time() - t0,
                                                        killers_text(failed)), flush=True)
-            write_table(results, out, note)
+            write_table(table_rows(), out, note)
     except Interrupted as e:
         print("interrupted (%s): every file is restored; partial table in %s" % (e, out), flush=True)
-        write_table(results, out, note + " Interrupted after %d of %d mutants." % (len(results), len(mutants)))
-        print(summary_line(results))
+        write_table(table_rows(), out, note + " Interrupted after %d of %d mutants." % (len(results), len(mutants)))
+        print(summary_line(table_rows()))
         return 130
     finally:
         for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
             signal.signal(sig, signal.SIG_DFL)
 
-    write_table(results, out, note)
+    if kept:
+        note += " Merged run: %d of the %d rows come from an earlier run." % (len(kept), len(kept) + len(results))
+    write_table(table_rows(), out, note)
     print("table: %s; log: %s; %.0f s in all" % (out, log, time.time() - started))
-    print(summary_line(results))
+    print(summary_line(table_rows()))
     return 0
 
 
