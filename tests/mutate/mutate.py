@@ -7,8 +7,9 @@ directory, run ctest there, and restore the file byte for byte (always: also on 
 Ctrl-C or SIGTERM). Results go to a Markdown table and a summary line.
 
     tests/mutate/mutate.py                         run every mutant (build-mutate/mutants.md)
-    tests/mutate/mutate.py --only fwd-ring-size,call-threshold
+    tests/mutate/mutate.py --only fwd-table-mean,call-threshold
     tests/mutate/mutate.py --file-filter model/Forward
+    tests/mutate/mutate.py --only ID --update      re-run one mutant, merging it into the table
     tests/mutate/mutate.py --check                 only check that every mutant applies
     tests/mutate/mutate.py --compare OLD.md NEW.md list mutants killed in OLD but not in NEW
 
