@@ -1,40 +1,91 @@
-// Site and module calls: thresholds, stretches and their widening, the site list built from
-// given placements, the end-to-end site definition, and module calls on hand-made marks.
+// Site and module calls (thresholds, stretches and their widening, the site list built from
+// given placements, the end-to-end site definition, module calls on hand-made marks) and the
+// result report (site summaries, the motif score, the golden report, site and side files).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
-#include <memory>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "built_model.h"
-#include "model/Serevan.h"
-#include "numeric/SeqMotifBasic.h"
-#include "numeric/StochasticDistribution.h"
+#include "support/Model.h"
 
 namespace {
 
-int Code(char c) { return serevan::BaseCode(c); }
+using support::ReadFile;
 
-using testmodel::Built;
-
-// texts in slot order s*G + g; widths empty for the default width.
-std::unique_ptr<Built> BuildModel(int N, int G, const std::vector<std::string>& texts, int K,
-                                  const std::vector<int>& widths, double cutoff = 0.5)
+// texts in slot order s*G + g; widths empty for the model's starting width.
+std::unique_ptr<support::Model> Build(int N, int G, const std::vector<std::string>& texts, int K,
+                                      const std::vector<int>& widths, const std::string& out = "",
+                                      const std::string& commandLine = "")
 {
-    INPUTPARAMETER param;
-    param.dPostCutoff = cutoff;
-    param.strOutputFile = "unused";
-    return testmodel::Build(N, G, texts, K, widths, param);
+    support::ModelSetup setup;
+    setup.K = K;
+    setup.widths = widths;
+    setup.param.strOutputFile = out.c_str();
+    setup.param.strParamLine = commandLine.c_str();
+    return support::TextModel(N, G, texts, setup);
 }
 
-std::string Repeat(const std::string& unit, int times)
+OUTPUTSITE Site(int s, int g, int pos, bool strand, const std::string& text = "", double maxFreq = 0,
+                double alignFreq = 0)
+{
+    return OUTPUTSITE{s, g, strand, pos, maxFreq, alignFreq, text, static_cast<int>(text.size())};
+}
+
+MODULEREGION Module(int g, int start, int end, const std::vector<int>& sites)
+{
+    return MODULEREGION{g, start, end, sites, static_cast<int>(sites.size() / 2)};
+}
+
+std::string Num(double x)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4g", x);
+    return buf;
+}
+
+// One line per object: "species/group:start-end" per stretch; "species/group@position strand
+// text maxFreq alignFreq" per site; "group:start-end[codes and positions]" per module;
+// matrix rows of four values ending in '|'.
+std::string Dump(const std::vector<SEQREGION>& rs)
 {
     std::string s;
-    for (int i = 0; i < times; ++i) s += unit;
+    for (const SEQREGION& r : rs)
+        s += std::to_string(r.species) + "/" + std::to_string(r.group) + ":" + std::to_string(r.start) + "-" +
+             std::to_string(r.end) + " ";
+    return s;
+}
+
+std::string Dump(const std::vector<OUTPUTSITE>& sites)
+{
+    std::string s;
+    for (const OUTPUTSITE& x : sites)
+        s += std::to_string(x.species) + "/" + std::to_string(x.group) + "@" + std::to_string(x.position) +
+             (x.strand ? "+ " : "- ") + x.text + " " + Num(x.maxFreq) + " " + Num(x.alignFreq) + "; ";
+    return s;
+}
+
+std::string Dump(const std::vector<MODULEREGION>& ms)
+{
+    std::string s;
+    for (const MODULEREGION& m : ms) {
+        s += std::to_string(m.group) + ":" + std::to_string(m.start) + "-" + std::to_string(m.end) + "[";
+        for (int v : m.site) s += std::to_string(v) + " ";
+        s += std::to_string(m.siteNum) + "] ";
+    }
+    return s;
+}
+
+std::string Dump(const std::vector<double>& mat)
+{
+    std::string s;
+    for (size_t i = 0; i < mat.size(); ++i) s += Num(mat[i]) + (i % 4 == 3 ? "|" : " ");
     return s;
 }
 
@@ -46,121 +97,82 @@ TEST(CallThreshold, IntegerPartOfTimesCutoffPlusOne)
 {
     EXPECT_EQ(CSerevan::CallThreshold(1, 0.5), 1);  // T = 1: a position counted once qualifies
     EXPECT_EQ(CSerevan::CallThreshold(1000, 0.5), 501);
-    EXPECT_EQ(CSerevan::CallThreshold(100, 0.5), 51);
-    EXPECT_EQ(CSerevan::CallThreshold(7, 0.9), 7);   // int(6.3) + 1
+    EXPECT_EQ(CSerevan::CallThreshold(7, 0.9), 7);  // int(6.3) + 1
     EXPECT_EQ(CSerevan::CallThreshold(5, 0.0), 1);
     EXPECT_EQ(CSerevan::CallThreshold(0, 0.5), INT_MAX);  // no samples: nothing qualifies
 }
 
-TEST(FindStretches, RunsGiveStartAndOnePastTheirLastPosition)
+TEST(FindStretches, RunsGiveStartAndOnePastTheirLastPositionOrTheLastPosition)
 {
-    //                        0  1  2  3  4  5  6  7  8  9
-    const std::vector<int> c{0, 2, 2, 0, 0, 3, 1, 0, 0, 5};
-    std::vector<SEQREGION> out;
-    CSerevan::FindStretches(c, 2, 1, 4, out);
-    ASSERT_EQ(out.size(), 2u);  // the run at the last position gives none
-    EXPECT_EQ(out[0].species, 1);
-    EXPECT_EQ(out[0].group, 4);
-    EXPECT_EQ(out[0].start, 1);
-    EXPECT_EQ(out[0].end, 3);
-    EXPECT_EQ(out[1].start, 5);
-    EXPECT_EQ(out[1].end, 6);
+    struct Case {
+        std::vector<int> counts;
+        int t;
+        std::string stretches;
+    };
+    const Case cases[] = {
+        {{0, 2, 2, 0, 0, 3, 1, 0, 0, 5}, 2, "1/4:1-3 1/4:5-6 "},  // a run begun at the last position gives none
+        {{0, 0, 0, 4, 4}, 4, "1/4:3-4 "},                         // reaching the end: closes at L - 1
+        {{9, 9, 9}, 1, "1/4:0-2 "},
+        {{9}, 1, ""},
+        {{}, 1, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<SEQREGION> out;
+        CSerevan::FindStretches(c.counts, c.t, 1, 4, out);
+        EXPECT_EQ(Dump(out), c.stretches) << c.counts.size();
+    }
 }
 
-TEST(FindStretches, RunReachingTheEndClosesAtTheLastPosition)
+TEST(WidenStretch, WidensSymmetricallyClampsAndTakesTheOtherSide)
 {
-    std::vector<SEQREGION> out;
-    CSerevan::FindStretches({0, 0, 0, 4, 4}, 4, 0, 0, out);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].start, 3);
-    EXPECT_EQ(out[0].end, 4);
-
-    out.clear();
-    CSerevan::FindStretches({9, 9, 9}, 1, 0, 0, out);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].start, 0);
-    EXPECT_EQ(out[0].end, 2);
-
-    out.clear();
-    CSerevan::FindStretches({9}, 1, 0, 0, out);  // one position: it is the last one
-    CSerevan::FindStretches({}, 1, 0, 0, out);
-    EXPECT_TRUE(out.empty());
-}
-
-TEST(WidenStretch, ShortStretchIsWidenedSymmetrically)
-{
-    SEQREGION r;
-    r.start = 100;
-    r.end = 102;
-    ASSERT_TRUE(CSerevan::WidenStretch(r, 12, 500));  // 97..105 has 9 < 12: h = 1
-    EXPECT_EQ(r.start, 95);
-    EXPECT_EQ(r.end, 107);
-
-    r.start = 50;
-    r.end = 70;
-    ASSERT_TRUE(CSerevan::WidenStretch(r, 12, 500));  // long enough after +-3
-    EXPECT_EQ(r.start, 47);
-    EXPECT_EQ(r.end, 73);
-
-    r.start = 100;
-    r.end = 104;  // 97..107 has 11 < 12: h = 0, one more on each side
-    ASSERT_TRUE(CSerevan::WidenStretch(r, 12, 500));
-    EXPECT_EQ(r.start, 96);
-    EXPECT_EQ(r.end, 108);
-}
-
-TEST(WidenStretch, ClampsAtBothEndsOfTheSequence)
-{
-    SEQREGION r;
-    r.start = 1;
-    r.end = 10;  // -2..13 clamped to 0..13, still at least W long
-    ASSERT_TRUE(CSerevan::WidenStretch(r, 12, 100));
-    EXPECT_EQ(r.start, 0);
-    EXPECT_EQ(r.end, 13);
-
-    r.start = 90;
-    r.end = 99;  // 87..102 clamped to 87..99
-    ASSERT_TRUE(CSerevan::WidenStretch(r, 12, 100));
-    EXPECT_EQ(r.start, 87);
-    EXPECT_EQ(r.end, 99);
-}
-
-TEST(WidenStretch, ClampedSegmentShorterThanTheMotifTakesTheOtherSide)
-{
-    // 0..2 widens to -5..7 and clamps to 0..7 (8 < 12 positions): extended to 0..11.
-    SEQREGION r;
-    r.start = 0;
-    r.end = 2;
-    ASSERT_TRUE(CSerevan::WidenStretch(r, 12, 100));
-    EXPECT_EQ(r.start, 0);
-    EXPECT_EQ(r.end, 11);
-
-    // 97..99 widens to 92..104 and clamps to 92..99: extended to 88..99.
-    r.start = 97;
-    r.end = 99;
-    ASSERT_TRUE(CSerevan::WidenStretch(r, 12, 100));
-    EXPECT_EQ(r.start, 88);
-    EXPECT_EQ(r.end, 99);
-
-    // A sequence shorter than the motif cannot hold a site.
-    r.start = 2;
-    r.end = 4;
-    EXPECT_FALSE(CSerevan::WidenStretch(r, 12, 8));
-    EXPECT_EQ(r.start, 2);
-    EXPECT_EQ(r.end, 4);
-    EXPECT_TRUE(CSerevan::WidenStretch(r, 8, 8));
-    EXPECT_EQ(r.start, 0);
-    EXPECT_EQ(r.end, 7);
+    struct Case {
+        int start, end, W, L;
+        bool ok;
+        std::string widened;
+    };
+    const Case cases[] = {
+        {100, 102, 12, 500, true, "95-107"},  // 97..105 has 9 < 12: h = 1
+        {50, 70, 12, 500, true, "47-73"},     // long enough after +-3
+        {100, 104, 12, 500, true, "96-108"},  // 97..107 has 11 < 12: h = 0, one more each side
+        {1, 10, 12, 100, true, "0-13"},       // -2..13 clamped, still W long
+        {90, 99, 12, 100, true, "87-99"},     // 87..102 clamped
+        {0, 2, 12, 100, true, "0-11"},        // clamps to 0..7 (8 < 12): extended to the right
+        {97, 99, 12, 100, true, "88-99"},     // clamps to 92..99: extended to the left
+        {2, 4, 12, 8, false, "2-4"},          // sequence shorter than the motif: unchanged
+        {2, 4, 8, 8, true, "0-7"},
+    };
+    for (const Case& c : cases) {
+        SEQREGION r;
+        r.start = c.start;
+        r.end = c.end;
+        EXPECT_EQ(CSerevan::WidenStretch(r, c.W, c.L), c.ok) << c.start << " " << c.end;
+        EXPECT_EQ(std::to_string(r.start) + "-" + std::to_string(r.end), c.widened) << c.start << " " << c.end;
+    }
 }
 
 // ---------------------------------------------------------------- site list from placements
 
-class ConstructSiteLinkTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
+{
+    struct Case {
+        std::vector<SEQREGION> stretches;  // species, group, start, end
+        std::vector<int> offsets;
+        std::string strands, sites, matrix;
+        std::vector<std::string> warnings;
+    };
+    // Sites over ANNA of TTGCANNACG (slot 1) or past a sequence's end are dropped with a warning.
+    const Case cases[] = {
+        {{{0, 0, 1, 8}, {1, 0, 2, 8}, {1, 1, 0, 6}}, {2, 1, 0}, "+-+",
+         "0/0@3+ TACG 1 0.75; 1/0@3- CGTC 0.75 0.0625; 1/1@0+ CATG 1 1; ",  // CGTC: GACG on the reverse strand
+         "0 0.6667 0 0.3333|0.6667 0 0.3333 0|0 0.3333 0 0.6667|0 0.3333 0.6667 0|", {}},
+        {{{0, 0, 1, 8}, {0, 1, 3, 9}, {1, 1, 5, 9}, {1, 1, 0, 6}}, {2, 1, 3, 0}, "++++",
+         "0/0@3+ TACG 1 0.75; 1/1@0+ CATG 1 1; ", "0 0.5 0 0.5|1 0 0 0|0 0.5 0 0.5|0 0 1 0|",
+         {"motif sites contains N!", "Motif1, species 0, group 1, position 4", "species 1, group 1, position 8"}},
+        {{{0, 1, 3, 9}}, {1}, "-", "", "0 0 0 0|0 0 0 0|0 0 0 0|0 0 0 0|", {"motif sites contains N!"}},
+    };
+    for (const Case& c : cases) {
         // N = 2, G = 2, K = 1 of width 4; slots s*G + g.
-        b = BuildModel(2, 2, {"ACGTACGTAA", "TTGCANNACG", "GGGGACGTCC", "CATGCATGCA"}, 1, {4});
+        auto b = Build(2, 2, {"ACGTACGTAA", "TTGCANNACG", "GGGGACGTCC", "CATGCATGCA"}, 1, {4});
         CSerevan& m = b->m;
         m.m_pSiteFreq[0][0] = {0, 0, 0, 1, 4, 2, 0, 0, 0, 0};
         m.m_pAlignFreq[0] = {0, 0, 0, 4, 4, 2, 2, 0, 0, 0};
@@ -168,251 +180,281 @@ protected:
         m.m_pAlignFreq[2] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
         m.m_pSiteFreq[0][3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
         m.m_pAlignFreq[3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
+        bool strands[4];
+        for (size_t i = 0; i < c.strands.size(); ++i) strands[i] = c.strands[i] == '+';
+        testing::internal::CaptureStderr();
+        m.ConstructSiteLink(0, c.stretches, static_cast<int>(c.stretches.size()), c.offsets.data(), strands, 4);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(Dump(m.m_pOutputSite.at(0)), c.sites);
+        EXPECT_EQ(Dump(m.m_pSiteMatrix[0]), c.matrix);
+        for (const std::string& w : c.warnings) EXPECT_NE(err.find(w), std::string::npos) << err;
     }
-    static SEQREGION Region(int s, int g, int start, int end)
-    {
-        SEQREGION r;
-        r.species = s;
-        r.group = g;
-        r.start = start;
-        r.end = end;
-        return r;
-    }
-    std::unique_ptr<Built> b;
-};
-
-TEST_F(ConstructSiteLinkTest, SitesTextsFrequenciesAndMatrix)
-{
-    CSerevan& m = b->m;
-    const std::vector<SEQREGION> stretches{Region(0, 0, 1, 8), Region(1, 0, 2, 8), Region(1, 1, 0, 6)};
-    const int offsets[] = {2, 1, 0};
-    const bool strands[] = {true, false, true};
-    m.ConstructSiteLink(0, stretches, 3, offsets, strands, 4);
-
-    ASSERT_EQ(m.m_pOutputSite.size(), 1u);
-    const std::vector<OUTPUTSITE>& sites = m.m_pOutputSite[0];
-    ASSERT_EQ(sites.size(), 3u);
-    EXPECT_EQ(sites[0].species, 0);
-    EXPECT_EQ(sites[0].group, 0);
-    EXPECT_EQ(sites[0].position, 3);
-    EXPECT_TRUE(sites[0].strand);
-    EXPECT_EQ(sites[0].text, "TACG");
-    EXPECT_EQ(sites[0].width, 4);
-    EXPECT_DOUBLE_EQ(sites[0].maxFreq, 1.0);     // max(1, 4, 2, 0) / 4
-    EXPECT_DOUBLE_EQ(sites[0].alignFreq, 0.75);  // (4 + 4 + 2 + 2) / (4 * 4)
-
-    // GACG at 3..6 read on the reverse strand; frequencies on the given strand's positions.
-    EXPECT_EQ(sites[1].species, 1);
-    EXPECT_EQ(sites[1].group, 0);
-    EXPECT_EQ(sites[1].position, 3);
-    EXPECT_FALSE(sites[1].strand);
-    EXPECT_EQ(sites[1].text, "CGTC");
-    EXPECT_DOUBLE_EQ(sites[1].maxFreq, 0.75);
-    EXPECT_DOUBLE_EQ(sites[1].alignFreq, 1.0 / 16.0);
-
-    EXPECT_EQ(sites[2].position, 0);
-    EXPECT_EQ(sites[2].text, "CATG");
-    EXPECT_DOUBLE_EQ(sites[2].maxFreq, 1.0);
-    EXPECT_DOUBLE_EQ(sites[2].alignFreq, 1.0);
-
-    // Columns of TACG, CGTC, CATG.
-    const double third = 1.0 / 3.0, twoThirds = 2.0 / 3.0;
-    const std::vector<double> expected{0,         twoThirds, 0,     third,      //
-                                       twoThirds, 0,         third, 0,          //
-                                       0,         third,     0,     twoThirds,  //
-                                       0,         third,     twoThirds, 0};
-    ASSERT_EQ(m.m_pSiteMatrix[0].size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(m.m_pSiteMatrix[0][i], expected[i], 1e-15) << i;
-}
-
-TEST_F(ConstructSiteLinkTest, SiteOverAnUndeterminedBaseIsDroppedWithAWarning)
-{
-    CSerevan& m = b->m;
-    // The second placement covers ANNA of TTGCANNACG; the third lies past the sequence's end.
-    const std::vector<SEQREGION> stretches{Region(0, 0, 1, 8), Region(0, 1, 3, 9), Region(1, 1, 5, 9),
-                                           Region(1, 1, 0, 6)};
-    const int offsets[] = {2, 1, 3, 0};
-    const bool strands[] = {true, true, true, true};
-    testing::internal::CaptureStderr();
-    m.ConstructSiteLink(0, stretches, 4, offsets, strands, 4);
-    const std::string err = testing::internal::GetCapturedStderr();
-
-    const std::vector<OUTPUTSITE>& sites = m.m_pOutputSite[0];
-    ASSERT_EQ(sites.size(), 2u);
-    EXPECT_EQ(sites[0].text, "TACG");
-    EXPECT_EQ(sites[1].text, "CATG");
-    EXPECT_NE(err.find("motif sites contains N!"), std::string::npos) << err;
-    EXPECT_NE(err.find("Motif1, species 0, group 1, position 4"), std::string::npos) << err;
-    EXPECT_NE(err.find("species 1, group 1, position 8"), std::string::npos) << err;
-    // The dropped sites add nothing: every column has two counts.
-    EXPECT_DOUBLE_EQ(m.m_pSiteMatrix[0][4 * 0 + 1], 0.5);  // C of CATG
-    EXPECT_DOUBLE_EQ(m.m_pSiteMatrix[0][4 * 0 + 3], 0.5);  // T of TACG
-    EXPECT_DOUBLE_EQ(m.m_pSiteMatrix[0][4 * 1 + 0], 1.0);  // A, A
-}
-
-TEST_F(ConstructSiteLinkTest, EverySiteDroppedLeavesAnEmptyListAndZeroMatrix)
-{
-    CSerevan& m = b->m;
-    const std::vector<SEQREGION> stretches{Region(0, 1, 3, 9)};
-    const int offsets[] = {1};
-    const bool strands[] = {false};
-    testing::internal::CaptureStderr();
-    m.ConstructSiteLink(0, stretches, 1, offsets, strands, 4);
-    testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(m.m_pOutputSite[0].empty());
-    for (double v : m.m_pSiteMatrix[0]) EXPECT_EQ(v, 0.0);
 }
 
 // ---------------------------------------------------------------- site definition end to end
 
-namespace {
-
-// Three or more sequences with a planted 10-mer; flanks differ from sequence to sequence so
-// that the planted window is the only fully conserved site set.
-const std::string kMotif = "GATCCTGAAC";
-
-}  // namespace
-
-TEST(DefineMotifSites, PlantedSitesAreCalledAtTheMeanWidth)
+TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
 {
-    const unsigned seed = 20240611;
-    SeedRandom(seed);
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    // N = 2, G = 2; the motif sits at 20 in slots 0, 1, 3 and at 0 in slot 2 (clamped stretch).
-    const std::vector<std::string> texts{
-        Repeat("A", 20) + kMotif + Repeat("A", 30),  //
-        Repeat("C", 20) + kMotif + Repeat("C", 30),  //
-        kMotif + Repeat("T", 50),                    //
-        Repeat("TG", 10) + kMotif + Repeat("TG", 15)};
-    auto b = BuildModel(2, 2, texts, 1, {12});
+    support::TestSeed seed(20240611);
+    // N = 2, G = 2; the motif sits at 20 in slots 0, 1, 3 and at 0 in slot 2 (clamped stretch);
+    // flanks differ so that the planted window is the only conserved site set.
+    const std::string motif = "GATCCTGAAC";
+    const std::string tg = "TGTGTGTGTGTGTGTGTGTG";
+    const std::vector<std::string> texts{std::string(20, 'A') + motif + std::string(30, 'A'),
+                                         std::string(20, 'C') + motif + std::string(30, 'C'),
+                                         motif + std::string(50, 'T'), tg + motif + tg + tg.substr(10)};
+    auto b = Build(2, 2, texts, 1, {12});
     CSerevan& m = b->m;
     const int T = 10;
     m.m_pWidthSum[0] = 10.4 * T;  // mean width 10.4 -> W = 10
-    // Starting matrix: the motif in the first 10 of its 12 columns.
-    for (int j = 0; j < 12; ++j)
+    for (int j = 0; j < 12; ++j)  // starting matrix: the motif in the first 10 of its 12 columns
         for (int x = 0; x < 4; ++x)
-            m.m_pPWM[0][4 * j + x] = j < 10 ? std::log(Code(kMotif[j]) == x ? 0.97 : 0.01) : std::log(0.25);
+            m.m_pPWM[0][4 * j + x] = j < 10 ? std::log(NucleotideCode(motif[j]) == x ? 0.97 : 0.01) : std::log(0.25);
     const int plantedAt[] = {20, 20, 0, 20};
-    for (int slot = 0; slot < 4; ++slot) {
-        std::vector<int>& c = m.m_pSiteFreq[0][slot];
-        for (int j = 0; j < 10; ++j) c[plantedAt[slot] + j] = 6 + (j % 3);  // >= int(10 * 0.5) + 1
-    }
+    for (int slot = 0; slot < 4; ++slot)
+        for (int j = 0; j < 10; ++j) m.m_pSiteFreq[0][slot][plantedAt[slot] + j] = 6 + (j % 3);  // >= int(10 * 0.5) + 1
 
     m.DefineMotifSites(T);
-
     EXPECT_DOUBLE_EQ(m.m_pWidthSum[0], 10.4);
     EXPECT_EQ(m.m_pMotifWidth[0], 10);
     EXPECT_EQ(m.m_pPWM[0].size(), 40u);
     EXPECT_EQ(m.m_pMotifPhi[0].size(), 10u);
-    ASSERT_EQ(m.m_pOutputSite[0].size(), 4u);
-    const int species[] = {0, 0, 1, 1}, groups[] = {0, 1, 0, 1};
-    for (int i = 0; i < 4; ++i) {
-        const OUTPUTSITE& site = m.m_pOutputSite[0][i];
-        EXPECT_EQ(site.species, species[i]) << i;
-        EXPECT_EQ(site.group, groups[i]) << i;
-        EXPECT_EQ(site.position, plantedAt[i]) << i;
-        EXPECT_TRUE(site.strand) << i;
-        EXPECT_EQ(site.text, kMotif) << i;
-        EXPECT_DOUBLE_EQ(site.maxFreq, 0.8) << i;
+    EXPECT_EQ(Dump(m.m_pOutputSite[0]), "0/0@20+ " + motif + " 0.8 0; 0/1@20+ " + motif + " 0.8 0; 1/0@0+ " + motif +
+                                            " 0.8 0; 1/1@20+ " + motif + " 0.8 0; ");
+    for (int j = 0; j < 10; ++j) EXPECT_DOUBLE_EQ(m.m_pSiteMatrix[0][4 * j + NucleotideCode(motif[j])], 1.0) << j;
+}
+
+TEST(DefineMotifSites, OneOrTwoStretchesOrNoSamplesKeepTheWidthAndCallNothing)
+{
+    for (int T : {4, 0}) {
+        auto b = Build(2, 1, {std::string(40, 'A'), std::string(40, 'C')}, 2, {});
+        CSerevan& m = b->m;
+        m.m_pWidthSum[0] = 9.0 * 4;
+        m.m_pWidthSum[1] = 11.0 * 4;
+        for (int j = 5; j < 12; ++j) m.m_pSiteFreq[0][0][j] = 3;  // one stretch of motif 0
+        for (int j = 2; j < 8; ++j) m.m_pSiteFreq[1][0][j] = 3;   // two of motif 1
+        for (int j = 20; j < 30; ++j) m.m_pSiteFreq[1][1][j] = 4;
+        for (int j = 30; j < 40; ++j) m.m_pSiteFreq[1][1][j] = 2;  // below int(4 * 0.5) + 1
+        m.DefineMotifSites(T);
+        EXPECT_EQ(m.m_pMotifWidth[0], 12);
+        EXPECT_EQ(m.m_pMotifWidth[1], 12);
+        EXPECT_DOUBLE_EQ(m.m_pWidthSum[0], T > 0 ? 9.0 : 36.0);  // the mean width; left alone without samples
+        EXPECT_DOUBLE_EQ(m.m_pWidthSum[1], T > 0 ? 11.0 : 44.0);
+        EXPECT_EQ(Dump(m.m_pOutputSite[0]) + Dump(m.m_pOutputSite[1]), "");
+        EXPECT_TRUE(m.m_bSitesDefined);
+        m.DetermineModule(T);
+        EXPECT_EQ(Dump(m.m_pModuleList.at(0)) + Dump(m.m_pModuleList.at(1)), "");
+        // A second call is an internal error; its message goes to standard output, routed to
+        // standard error for the matcher.
+        EXPECT_EXIT((dup2(2, 1), m.DefineMotifSites(1)), testing::ExitedWithCode(255), "m_pOutputSite wrong!");
     }
-    for (int j = 0; j < 10; ++j) EXPECT_DOUBLE_EQ(m.m_pSiteMatrix[0][4 * j + Code(kMotif[j])], 1.0) << j;
-}
-
-TEST(DefineMotifSites, OneOrTwoStretchesKeepTheWidthAndCallNothing)
-{
-    auto b = BuildModel(2, 1, {Repeat("ACGT", 10), Repeat("TTGCA", 8)}, 2, {});
-    CSerevan& m = b->m;
-    const int T = 4;
-    m.m_pWidthSum[0] = 9.0 * T;
-    m.m_pWidthSum[1] = 11.0 * T;
-    for (int j = 5; j < 12; ++j) m.m_pSiteFreq[0][0][j] = 3;  // one stretch of motif 0
-    for (int j = 2; j < 8; ++j) m.m_pSiteFreq[1][0][j] = 3;   // two of motif 1
-    for (int j = 20; j < 30; ++j) m.m_pSiteFreq[1][1][j] = 4;
-    for (int j = 30; j < 40; ++j) m.m_pSiteFreq[1][1][j] = 2;  // below int(4 * 0.5) + 1
-
-    m.DefineMotifSites(T);
-    EXPECT_EQ(m.m_pMotifWidth[0], 12);
-    EXPECT_EQ(m.m_pMotifWidth[1], 12);
-    EXPECT_DOUBLE_EQ(m.m_pWidthSum[0], 9.0);
-    EXPECT_DOUBLE_EQ(m.m_pWidthSum[1], 11.0);
-    ASSERT_EQ(m.m_pOutputSite.size(), 2u);
-    EXPECT_TRUE(m.m_pOutputSite[0].empty());
-    EXPECT_TRUE(m.m_pOutputSite[1].empty());
-    EXPECT_TRUE(m.m_bSitesDefined);
-}
-
-TEST(DefineMotifSitesDeathTest, SecondCallIsAnInternalError)
-{
-    auto b = BuildModel(2, 1, {"ACGTACGTAC", "ACGTACGTAC"}, 1, {});
-    b->m.DefineMotifSites(1);
-    // The message goes to standard output; route it to standard error for the matcher.
-    EXPECT_EXIT(
-        {
-            dup2(2, 1);
-            b->m.DefineMotifSites(1);
-        },
-        testing::ExitedWithCode(255), "m_pOutputSite wrong!");
-}
-
-TEST(DefineMotifSites, NoSamplesCallsNothing)
-{
-    auto b = BuildModel(2, 1, {"ACGTACGTAC", "ACGTACGTAC"}, 1, {});
-    b->m.m_pWidthSum[0] = 7.0;
-    b->m.DefineMotifSites(0);
-    EXPECT_TRUE(b->m.m_pOutputSite[0].empty());
-    EXPECT_DOUBLE_EQ(b->m.m_pWidthSum[0], 7.0);
-    b->m.DetermineModule(0);
-    ASSERT_EQ(b->m.m_pModuleList.size(), 2u);
-    EXPECT_TRUE(b->m.m_pModuleList[0].empty());
 }
 
 // ---------------------------------------------------------------- modules
 
+TEST(DetermineModule, ModulesFromHandMadeMarks)
+{
+    // N = 2, G = 1, K = 2 of widths 4 and 6; T = 2, p = 0.5: threshold 2.
+    auto b = Build(2, 1, {std::string(80, 'A'), std::string(80, 'C')}, 2, {4, 6});
+    CSerevan& m = b->m;
+    m.m_pOutputSite = {{Site(0, 0, 12, true), Site(0, 0, 28, true), Site(0, 0, 40, true), Site(1, 0, 60, true)},
+                       {Site(0, 0, 20, false), Site(0, 0, 40, true)}};
+    m.m_bSitesDefined = true;
+    for (int j = 10; j < 30; ++j) m.m_pModuleFreq[0][j] = 2;  // stretch 10..30
+    for (int j = 38; j < 44; ++j) m.m_pModuleFreq[0][j] = 3;  // stretch 38..44
+    for (int j = 50; j < 56; ++j) m.m_pModuleFreq[0][j] = 2;  // stretch 50..56, no site start inside
+    for (int j = 61; j < 70; ++j) m.m_pModuleFreq[1][j] = 2;  // the site at 60 starts before the stretch
+
+    m.DetermineModule(2);
+    ASSERT_EQ(m.m_pModuleList.size(), 2u);
+    // The first module ends with the site at 28 of width 4; in the second, motif 2 (width 6)
+    // overwrote motif 1 at 40.
+    EXPECT_EQ(Dump(m.m_pModuleList[0]), "0:12-32[1 12 -2 20 1 28 3] 0:40-46[2 40 1] ");
+    EXPECT_EQ(Dump(m.m_pModuleList[1]), "");
+}
+
+// ---------------------------------------------------------------- summaries and scores
+
+TEST(Summary, CountsSitesAndColumnLetters)
+{
+    auto b = Build(2, 1, {std::string(30, 'A'), std::string(30, 'C')}, 2, {4, 3});
+    CSerevan& m = b->m;
+    m.m_pOutputSite = {{Site(0, 0, 1, true, "ACGT"), Site(1, 0, 2, false, "ACNT"), Site(0, 0, 9, true, "TCGT")},
+                       {Site(1, 0, 4, true, "GGA")}};
+    m.m_bSitesDefined = true;
+    m.Summary();
+    ASSERT_EQ(m.m_pSpeciesSummary.size(), 2u);
+    EXPECT_EQ(m.m_pSpeciesSummary[0].siteCount, (std::vector<int>{2, 0, 0}));
+    EXPECT_EQ(m.m_pSpeciesSummary[1].siteCount, (std::vector<int>{1, 1, 0}));
+    EXPECT_EQ(m.m_pSpeciesSummary[0].baseCount[0],
+              (std::vector<int>{1, 0, 0, 1, /**/ 0, 2, 0, 0, /**/ 0, 0, 2, 0, /**/ 0, 0, 0, 2}));
+    // The N letter of ACNT adds nothing to column 2.
+    EXPECT_EQ(m.m_pSpeciesSummary[1].baseCount[0],
+              (std::vector<int>{1, 0, 0, 0, /**/ 0, 1, 0, 0, /**/ 0, 0, 0, 0, /**/ 0, 0, 0, 1}));
+    EXPECT_EQ(m.m_pSpeciesSummary[1].baseCount[1], (std::vector<int>{0, 0, 1, 0, /**/ 0, 0, 1, 0, /**/ 1, 0, 0, 0}));
+}
+
 namespace {
 
-OUTPUTSITE Site(int s, int g, int pos, bool strand)
+// n log 0.002 - 1.5 w log(n + 3) + n H for one species, H over the given column counts.
+double SpeciesTerm(int n, int w, const std::vector<std::vector<int>>& columns, const std::array<double, 20>& bg)
 {
-    OUTPUTSITE site;
-    site.species = s;
-    site.group = g;
-    site.position = pos;
-    site.strand = strand;
-    return site;
+    double H = 0.0;
+    for (const std::vector<int>& col : columns)
+        for (int b = 0; b < 4; ++b)
+            if (col[b] > 0) H += static_cast<double>(col[b]) / n * (std::log(static_cast<double>(col[b]) / n) - bg[b]);
+    return n * std::log(0.002) - 1.5 * w * std::log(n + 3.0) + n * H;
 }
 
 }  // namespace
 
-TEST(DetermineModule, ModulesFromHandMadeMarks)
+TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
 {
-    // N = 2, G = 1, K = 2 of widths 4 and 6; T = 2, p = 0.5: threshold 2.
-    auto b = BuildModel(2, 1, {Repeat("ACGT", 20), Repeat("GTCA", 20)}, 2, {4, 6});
+    // K = 1, N = 1, G = 2: n = 3 sites of width 4, columns A2 T1 | C3 | G3 | A1 T2.
+    auto one = Build(1, 2, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 1, {4});
+    one->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 1, 2, true, "ACGA"), Site(0, 1, 5, false, "TCGT")}};
+    one->m.m_bSitesDefined = true;
+    one->m.Summary();
+    double score = 0.0;
+    one->m.CalMotifBayesScore(&score);
+    const std::vector<std::vector<int>> cols{{2, 0, 0, 1}, {0, 3, 0, 0}, {0, 0, 3, 0}, {1, 0, 0, 2}};
+    EXPECT_NEAR(score, SpeciesTerm(3, 4, cols, one->m.m_pSpeciesBg[0]) + 12 * std::log(5.0), 1e-12);
+
+    // N = 2, G = 1, K = 2: motif 0 has sites only in species 0, motif 1 none at all.
+    auto two = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 2, {4, 5});
+    two->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 0, 8, true, "ACGG")}, {}};
+    two->m.m_bSitesDefined = true;
+    two->m.Summary();
+    double scores[2];
+    two->m.CalMotifBayesScore(scores);
+    const std::vector<std::vector<int>> cols0{{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 1, 1}};
+    const double s0 = SpeciesTerm(2, 4, cols0, two->m.m_pSpeciesBg[0]);
+    const double empty4 = -1.5 * 4 * std::log(3.0), empty5 = -1.5 * 5 * std::log(3.0);
+    EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(empty4)) + 12 * std::log(4.0), 1e-12);
+    EXPECT_NEAR(scores[1], empty5 + std::log(2.0) + 12 * std::log(4.0), 1e-12);
+}
+
+// ---------------------------------------------------------------- report
+
+namespace {
+
+const char* const kCommandLine = "Serevan version 1 -i in%s.txt -o 100%d -p 0.5 ";
+
+// Two species, one group, motif 1 of width 4 with two sites, motif 2 (width 3) without any.
+std::unique_ptr<support::Model> ReportModel(const std::string& outFile)
+{
+    auto b = Build(2, 1, {std::string(200, 'A'), std::string(200, 'C')}, 2, {4, 3}, outFile, kCommandLine);
     CSerevan& m = b->m;
-    m.m_pOutputSite.assign(2, {});
+    m.m_nIterNum = 10;
+    m.m_nBurnIn = 5;
+    m.m_dLogLikSum = -61.72835;
+    m.m_dLogPostSum = 7.5;
+    m.m_pOutputSite = {{Site(0, 0, 120, true, "ACGT", 0.8, 0.25), Site(1, 0, 7, false, "TTGA", 1.0, 0.0)}, {}};
     m.m_bSitesDefined = true;
-    m.m_pOutputSite[0] = {Site(0, 0, 12, true), Site(0, 0, 28, true), Site(0, 0, 40, true), Site(1, 0, 60, true)};
-    m.m_pOutputSite[1] = {Site(0, 0, 20, false), Site(0, 0, 40, true)};
-    std::vector<int>& f0 = m.m_pModuleFreq[0];
-    for (int j = 10; j < 30; ++j) f0[j] = 2;  // stretch 10..30
-    for (int j = 38; j < 44; ++j) f0[j] = 3;  // stretch 38..44
-    for (int j = 50; j < 56; ++j) f0[j] = 2;  // stretch 50..56, no site start inside
-    std::vector<int>& f1 = m.m_pModuleFreq[1];
-    for (int j = 61; j < 70; ++j) f1[j] = 2;  // the site at 60 starts before the stretch
+    m.m_pSiteMatrix[0] = {0.5, 0.25, 0.25, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.125, 0.875, 1.0 / 3, 2.0 / 3, 0, 0};
+    m.m_pModuleList = {{Module(0, 118, 146, {2, 120, -1, 140})}, {Module(0, 5, 11, {-1, 7})}};
+    return b;
+}
 
-    m.DetermineModule(2);
-    ASSERT_EQ(m.m_pModuleList.size(), 2u);
-    ASSERT_EQ(m.m_pModuleList[0].size(), 2u);
-    EXPECT_TRUE(m.m_pModuleList[1].empty());
+const std::string kHeader = std::string(kCommandLine) + "\nAverage likelihood=-12.3457\nPost burn-in iterations=5\n\n";
+const std::string kModules = "Predicted modules:\n0\t0\t118\t146\t+2(120)-1(140)\n1\t0\t5\t11\t-1(7)\n";
+const std::string kMotifs =
+    "\n\n"
+    "\nMotif1:-3.1416\nA\tC\tG\tT\n"
+    "0.500\t0.250\t0.250\t0.000\t\n"
+    "1.000\t0.000\t0.000\t0.000\t\n"
+    "0.000\t0.000\t0.125\t0.875\t\n"
+    "0.333\t0.667\t0.000\t0.000\t\n"
+    "\nSites:\n"
+    ">0\t0\t120\t1\t0.800\t0.250\nACGT\n"
+    ">1\t0\t7\t-1\t1.000\t0.000\nTTGA\n"
+    "\nMotif2 not found\n";
+const std::string kSiteFile1 = "0\t0\t120\t1\t0.800\t0.250\n1\t0\t7\t-1\t1.000\t0.000\n";
 
-    const MODULEREGION& first = m.m_pModuleList[0][0];
-    EXPECT_EQ(first.group, 0);
-    EXPECT_EQ(first.start, 12);
-    EXPECT_EQ(first.end, 32);  // the site at 28 of width 4 ends last
-    EXPECT_EQ(first.siteNum, 3);
-    EXPECT_EQ(first.site, (std::vector<int>{1, 12, -2, 20, 1, 28}));
+}  // namespace
 
-    const MODULEREGION& second = m.m_pModuleList[0][1];
-    EXPECT_EQ(second.start, 40);
-    EXPECT_EQ(second.end, 46);  // motif 2 (width 6) overwrote motif 1 at 40
-    EXPECT_EQ(second.siteNum, 1);
-    EXPECT_EQ(second.site, (std::vector<int>{2, 40}));
+TEST(Report, GoldenReportSiteFilesAndConsoleLine)
+{
+    struct Case {
+        const char* what;
+        std::function<void(CSerevan&)> change;
+        int calls;  // each call appends one complete report
+        std::string report, siteFile1;
+    };
+    const Case cases[] = {
+        {"plain", nullptr, 1, kHeader + kModules + kMotifs, kSiteFile1},
+        {"appended", nullptr, 2, kHeader + kModules + kMotifs, kSiteFile1},
+        {"motif mode: no module block", [](CSerevan& m) { m.m_bMotifMode = true; }, 1, kHeader + kMotifs, kSiteFile1},
+        {"every site dropped",
+         [](CSerevan& m) {
+             m.m_pOutputSite[0].clear();
+             m.m_pModuleList = {{}, {}};
+         },
+         1, kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        support::TempDir dir("report");
+        const std::string out = dir.File("run%d%s.txt");
+        auto b = ReportModel(out);
+        if (c.change) c.change(b->m);
+        const double scores[] = {-3.14159, 99.0};
+        std::string console, report, siteFile1;
+        testing::internal::CaptureStdout();
+        for (int i = 0; i < c.calls; ++i) {
+            EXPECT_TRUE(b->m.OutputMotifSites(scores));
+            console += out + "\t-12.3457\t1.5000\n";
+            report += c.report;
+            siteFile1 += c.siteFile1;
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+        EXPECT_EQ(ReadFile(out), report);
+        EXPECT_EQ(ReadFile(out + "motif1.txt"), siteFile1);
+        EXPECT_TRUE(support::Exists(out + "motif2.txt"));
+        EXPECT_EQ(ReadFile(out + "motif2.txt"), "");
+    }
+}
+
+TEST(Report, ReportThatCannotBeWrittenIsAFailureButTheConsoleLineStays)
+{
+    const double scores[] = {0.0, 0.0};
+    auto b = ReportModel("/nonexistent-dir/out.txt");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(b->m.OutputMotifSites(scores));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "/nonexistent-dir/out.txt\t-12.3457\t1.5000\n");
+
+    b->m.m_nIterNum = 0;  // no post burn-in sample: zero averages
+    b->m.m_nBurnIn = 0;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(b->m.OutputMotifSites(nullptr));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "/nonexistent-dir/out.txt\t0.0000\t0.0000\n");
+
+    if (!support::Exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    auto full = ReportModel("/dev/full");  // opens, every write fails
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(full->m.OutputMotifSites(scores));
+    testing::internal::GetCapturedStdout();
+}
+
+// ---------------------------------------------------------------- side files
+
+TEST(SideFiles, CountTableIsSpeciesMajorAndPaddedAndModuleListHasOneLinePerModule)
+{
+    support::TempDir dir("side");
+    // N = 2, G = 2, lengths 3, 5, 2, 4 in slot order: L = 5.
+    auto b = Build(2, 2, {"ACG", "ACGTA", "AC", "ACGT"}, 1, {});
+    const std::vector<std::vector<int>> counts{{1, 2, 3}, {4, 5, 6, 7, 8}, {9, 10}, {11, 12, 13, 14}};
+    const std::string name = dir.File("t.txt_Pm.txt");
+    EXPECT_TRUE(b->m.WriteCountTable(name.c_str(), counts));
+    const std::string table = "1\t2\t3\t0\t0\t\n4\t5\t6\t7\t8\t\n9\t10\t0\t0\t0\t\n11\t12\t13\t14\t0\t\n";
+    EXPECT_EQ(ReadFile(name), table);
+    EXPECT_TRUE(b->m.WriteCountTable(name.c_str(), counts));
+    EXPECT_EQ(ReadFile(name), table + table);
+    EXPECT_FALSE(b->m.WriteCountTable(dir.File("missing/x").c_str(), counts));
+
+    auto r = ReportModel("");
+    r->m.m_pModuleList[1].push_back(Module(0, 30, 52, {3, 30}));
+    EXPECT_TRUE(r->m.WriteModuleList(dir.File("outmodule.txt").c_str()));
+    EXPECT_EQ(ReadFile(dir.File("outmodule.txt")), "0\t0\t118\t146\n1\t0\t5\t11\n1\t0\t30\t52\n");
+    EXPECT_FALSE(r->m.WriteModuleList(dir.File("missing/x").c_str()));
 }

@@ -1,49 +1,72 @@
-// Log-space arithmetic, gamma terms, background model and sequence helpers.
+// Log-space arithmetic, gamma terms, background model, sequence helpers, and the random
+// draws: exact arithmetic of each method and goodness of fit against exact distributions.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "numeric/SeqMotifBasic.h"
+#include "numeric/StochasticDistribution.h"
+#include "support/Support.h"
 
 using serevan::kLogZero;
 
-TEST(LogSum, CutOffAndLogZero)
+namespace {
+
+// Probability of j successes in n trials of probability p.
+double BinomialPmf(int n, int j, double p)
+{
+    return std::exp(std::lgamma(n + 1) - std::lgamma(j + 1) - std::lgamma(n - j + 1)) * std::pow(p, j) *
+           std::pow(1 - p, n - j);
+}
+
+// Beta(a, b) distribution function for integer shapes: P(Binomial(a + b - 1, x) >= a).
+double BetaCdf(double x, int a, int b)
+{
+    double sum = 0;
+    for (int j = a; j < a + b; ++j) sum += BinomialPmf(a + b - 1, j, x);
+    return sum;
+}
+
+// Gamma(k) distribution function for integer shape k: P(Poisson(x) >= k).
+double GammaCdf(double x, int k)
+{
+    double below = 0, term = std::exp(-x);
+    for (int j = 0; j < k; ++j, term *= x / j) below += term;
+    return 1 - below;
+}
+
+// Bin of a continuous draw among ten of equal probability, from its distribution function.
+int Decile(double cdf) { return cdf < 0 || cdf > 1 ? -1 : std::min(9, static_cast<int>(cdf * 10)); }
+
+struct Fit {
+    const char* name;
+    std::vector<double> p;                              // exact probability of each bin
+    std::function<int(CStochasticDistribution&)> draw;  // one draw, as its bin
+};
+
+}  // namespace
+
+TEST(LogSpace, SumsAndGammaTerms)
 {
     EXPECT_EQ(LogSum(kLogZero, kLogZero), kLogZero);
     EXPECT_EQ(LogSum(-3.5, kLogZero), -3.5);
     EXPECT_EQ(LogSum(kLogZero, 7.25), 7.25);
-    EXPECT_EQ(LogSum(0.0, -300.0), 0.0);  // exactly at the cut-off: dropped
-    EXPECT_GT(LogSum(0.0, -299.0), 0.0);  // just inside: log1p keeps it
-    EXPECT_NEAR(LogSum(0.0, -299.0), std::exp(-299.0), 1e-140);
+    EXPECT_EQ(LogSum(0.0, -300.0), 0.0);                      // exactly at the cut-off: dropped
+    EXPECT_NEAR(LogSum(0.0, -299.0), std::exp(-299.0), 1e-140);  // just inside: log1p keeps it
     EXPECT_NEAR(LogSum(std::log(2.0), std::log(3.0)), std::log(5.0), 1e-15);
     EXPECT_EQ(LogSum(1.0, 2.0), LogSum(2.0, 1.0));
-    // Two infinities of the same sign give NaN as the difference: the larger one comes back.
-    EXPECT_EQ(LogSum(-INFINITY, -INFINITY), -INFINITY);
-}
-
-TEST(LogGamma, FactorialsAndSmallArguments)
-{
-    EXPECT_EQ(logGamma(0), 0.0);
+    EXPECT_EQ(LogSum(-INFINITY, -INFINITY), -INFINITY);  // NaN difference: the larger comes back
     EXPECT_EQ(logGamma(-4), 0.0);
-    EXPECT_EQ(logGamma(1), 0.0);
-    EXPECT_EQ(logGamma(2), 0.0);
-    EXPECT_NEAR(logGamma(5), std::log(24.0), 1e-14);
-    // Large arguments (the cache grows) agree with the library's lgamma.
-    for (int n : {3, 10, 100, 1000, 5000, 100000}) EXPECT_NEAR(logGamma(n), std::lgamma(n), 1e-8 * n) << n;
-    EXPECT_NEAR(logGamma(7), std::log(720.0), 1e-13);  // after growth, small values are unchanged
-}
-
-TEST(LogDir, RowsAreSummedWithoutConstants)
-{
-    // Row (2, 0) with alpha 1: lnG(3) + lnG(1) - lnG(4) = ln 2 - ln 6.
-    int one[2] = {2, 0};
-    EXPECT_NEAR(logDir(one, 1, 2, 1), std::log(2.0) - std::log(6.0), 1e-14);
-    // Two rows add; alpha enters both the counts and the total.
-    int two[4] = {2, 0, 1, 1};
-    EXPECT_NEAR(logDir(two, 2, 2, 1), std::log(2.0) - std::log(6.0) + 0.0 - std::log(6.0), 1e-14);
-    int withAlpha[2] = {1, 0};
-    EXPECT_NEAR(logDir(withAlpha, 1, 2, 2), std::log(2.0) + 0.0 - std::log(24.0), 1e-14);
+    EXPECT_EQ(logGamma(0), 0.0);
+    // ln((n-1)!); the cache grows for large n and keeps the small values.
+    for (int n : {1, 2, 5, 10, 1000, 100000, 7}) EXPECT_NEAR(logGamma(n), std::lgamma(n), 1e-8 * n) << n;
+    // Rows (2, 0) and (1, 1), alpha 1: lnG(3) + lnG(1) - lnG(4) + lnG(2) + lnG(2) - lnG(4).
+    int rows[4] = {2, 0, 1, 1};
+    EXPECT_NEAR(logDir(rows, 2, 2, 1), std::log(2.0 / 6.0) - std::log(6.0), 1e-14);
+    int withAlpha[2] = {1, 0};  // alpha enters the counts and the total
+    EXPECT_NEAR(logDir(withAlpha, 1, 2, 2), std::log(2.0) - std::log(24.0), 1e-14);
 }
 
 TEST(BuildBackground, PseudocountsAndDivisionByZeroOrderCounts)
@@ -51,17 +74,10 @@ TEST(BuildBackground, PseudocountsAndDivisionByZeroOrderCounts)
     double bg[20];
     BuildBackground(nullptr, nullptr, 0, bg);
     for (double v : bg) EXPECT_NEAR(v, std::log(0.25), 1e-15);
-
-    std::vector<int> undetermined(7, -1);
-    int* seqs[1] = {undetermined.data()};
-    int lens[1] = {7};
-    BuildBackground(seqs, lens, 1, bg);
-    for (double v : bg) EXPECT_NEAR(v, std::log(0.25), 1e-15);
-
-    // A C A, then an undetermined base, then A: A counted 3 times, C once; pairs AC and CA only.
+    // A C A, an undetermined base, A: A counted 3 times, C once; pairs AC and CA only.
     std::vector<int> x = {0, 1, 0, -1, 0};
-    seqs[0] = x.data();
-    lens[0] = 5;
+    int* seqs[1] = {x.data()};
+    int lens[1] = {5};
     BuildBackground(seqs, lens, 1, bg);
     const double a = 4 + 3, c = 4 + 1, g = 4, t = 4, total = a + c + g + t;
     EXPECT_NEAR(bg[0], std::log(a / total), 1e-14);
@@ -73,66 +89,122 @@ TEST(BuildBackground, PseudocountsAndDivisionByZeroOrderCounts)
     EXPECT_NEAR(bg[4 + 4 * 3 + 3], std::log(1.0 / t), 1e-14);
 }
 
-TEST(CalLogMotifPr, SumsColumnsAndStopsAtNonBases)
+TEST(SequenceHelpers, MotifWindowsReverseMiddleMaximumComplexityPowers)
 {
     std::vector<double> m(12);
     for (int i = 0; i < 12; ++i) m[i] = -0.1 * (i + 1);
-    int site[3] = {2, 0, 3};
+    int site[3] = {2, 0, 3}, withN[3] = {2, -1, 3}, withGap[3] = {4, 0, 0};
     EXPECT_NEAR(CalLogMotifPr(site, m.data(), 3), m[2] + m[4] + m[11], 1e-15);
-    int withN[3] = {2, -1, 3};
     EXPECT_EQ(CalLogMotifPr(withN, m.data(), 3), kLogZero);
-    int withGap[3] = {4, 0, 0};
     EXPECT_EQ(CalLogMotifPr(withGap, m.data(), 3), kLogZero);
-    EXPECT_EQ(CalLogMotifPr(site, m.data(), 0), 0.0);
-}
-
-TEST(Reverse, ComplementsInPlaceAndMarksNonBases)
-{
-    std::vector<int> x = {0, 1, -1, 3};  // A C N T
-    int* r = Reverse(x.data(), 4);
-    EXPECT_EQ(r, x.data());
-    EXPECT_EQ(x, (std::vector<int>{0, -1, 2, 3}));  // A N G T
-    std::vector<int> odd = {0, 4, 2};  // the gap code becomes -1 as well
-    Reverse(odd.data(), 3);
-    EXPECT_EQ(odd, (std::vector<int>{1, -1, 3}));
-    std::vector<int> back = {2, 2, 1, 0, 3};
-    std::vector<int> copy = back;
-    Reverse(Reverse(copy.data(), 5), 5);
-    EXPECT_EQ(copy, back);
-}
-
-TEST(SmallHelpers, MiddleMaximumIntpow)
-{
-    int src[6] = {5, 6, 7, 8, 9, 10};
-    int dst[3] = {0, 0, 0};
+    std::vector<int> x = {0, 1, -1, 3, 4};  // A C N T gap
+    EXPECT_EQ(Reverse(x.data(), 5), x.data());
+    EXPECT_EQ(x, (std::vector<int>{-1, 0, -1, 2, 3}));  // reversed, complemented, non-bases -1
+    int src[6] = {5, 6, 7, 8, 9, 10}, dst[3] = {0, 0, 0};
     Middle(src, dst, 2, 3);
-    EXPECT_EQ(dst[0], 7);
-    EXPECT_EQ(dst[2], 9);
-
-    double equal[3] = {1.0, 1.0, 1.0};
-    EXPECT_EQ(Maximum(equal, 3), 0);
+    EXPECT_EQ(std::vector<int>(dst, dst + 3), (std::vector<int>{7, 8, 9}));
     double v[4] = {1.0, 3.0, 2.0, 3.0};
-    EXPECT_EQ(Maximum(v, 4), 1);
-    EXPECT_EQ(Maximum(v, 1), 0);
+    EXPECT_EQ(Maximum(v, 4), 1);  // ties to the earliest
     EXPECT_EQ(Maximum(v, 0), 0);
-
-    EXPECT_EQ(intpow(2, 0), 1);
     EXPECT_EQ(intpow(2, -3), 1);
-    EXPECT_EQ(intpow(2, 5), 32);
     EXPECT_EQ(intpow(3, 3), 27);
-}
-
-TEST(LowComplexity, Boundaries)
-{
     double f[4];
     std::vector<int> gc = {1, 2, 1, 2, 1, 2, 1, 2, 1, 0};  // C+G = 0.9
     EXPECT_TRUE(LowComplexity(gc.data(), 10, f));
     EXPECT_NEAR(f[1] + f[2], 0.9, 1e-15);
-    std::vector<int> acgt = {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3};
-    EXPECT_FALSE(LowComplexity(acgt.data(), 12, f));
     std::vector<int> a8 = {0, 0, 0, 0, 0, 0, 0, 0, -1, -1};  // A = 0.8 is not above 0.8
     EXPECT_FALSE(LowComplexity(a8.data(), 10, f));
     EXPECT_DOUBLE_EQ(f[0], 0.8);
-    std::vector<int> a9 = {0, 0, 0, 0, 0, 0, 0, 0, 0, -1};
-    EXPECT_TRUE(LowComplexity(a9.data(), 10, f));
+    a8[8] = 0;
+    EXPECT_TRUE(LowComplexity(a8.data(), 10, f));
+}
+
+TEST(Random, ExactArithmeticOfEachDraw)
+{
+    CStochasticDistribution d;
+    SeedRandom(7);
+    const int r1 = RandomInt(), r2 = RandomInt();
+    SeedRandom(7);
+    EXPECT_DOUBLE_EQ(d.Uniform(2.0, 5.0), 3.0 * r1 * 4.656612873077393e-10 + 2.0);  // closed-open form
+    EXPECT_EQ(RandomInt(), r2) << "Uniform uses exactly one value";
+    // Shape 1000 and above: the normal approximation from two open values.
+    SeedRandom(7);
+    const double u1 = (r1 + 1.0) / 2147483649.0, u2 = (r2 + 1.0) / 2147483649.0;
+    const double z = std::cos(6.2831853 * u1) * std::sqrt(-2 * std::log(u2));
+    EXPECT_DOUBLE_EQ(d.Gamma(1000), 1000 * (1 + z * std::sqrt(1.0 / 1000)));
+    SeedRandom(7);  // shape 999: a sum of 999 exponentials, one value each
+    d.Gamma(999);
+    const int after = RandomInt();
+    SeedRandom(7);
+    for (int i = 0; i < 999; ++i) RandomInt();
+    EXPECT_EQ(RandomInt(), after);
+    EXPECT_EQ(d.Gamma(0), 0.0);
+    EXPECT_EQ(d.Gamma(-2), 0.0);
+    EXPECT_EQ(d.Beta(5, 0), 1.0);
+    EXPECT_EQ(d.Beta(0, 5), 0.0);
+    EXPECT_EQ(d.Bin(17, 1.0), 17);
+    EXPECT_EQ(d.Bin(-3, 0.5), 0);
+    int alpha[3] = {0, 0, 3};
+    double out[3], untouched[1] = {42.0};
+    d.Dirichlet(alpha, 3, out);
+    EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{0.0, 0.0, 1.0}));
+    d.Dirichlet(alpha, 0, untouched);
+    EXPECT_EQ(untouched[0], 42.0);
+    // Discrete leaves the cumulative distribution, entries near 1 and the last set to 1.01.
+    double w[3] = {0.0, 0.0, 0.0}, one[1] = {-123.0}, zeros[3] = {-1e100, -1e100, -1e100};
+    d.Discrete(w, 3);
+    EXPECT_NEAR(w[0], 1.0 / 3, 1e-15);
+    EXPECT_NEAR(w[1], 2.0 / 3, 1e-15);
+    EXPECT_EQ(w[2], 1.01);
+    EXPECT_EQ(d.Discrete(one, 1), 0);
+    EXPECT_EQ(d.Discrete(zeros, 3), 0);
+    EXPECT_EQ(zeros[0], 1.01);
+}
+
+TEST(RandomStat, EveryDrawFitsItsExactDistribution)
+{
+    support::TestSeed seed(20261206);
+    const std::vector<double> deciles(10, 0.1);
+    std::vector<double> binomial;
+    for (int j = 0; j <= 5; ++j) binomial.push_back(BinomialPmf(5, j, 0.3));
+    const Fit fits[] = {
+        {"Uniform(-2, 3)", deciles, [](auto& d) { return Decile((d.Uniform(-2.0, 3.0) + 2.0) / 5.0); }},
+        {"Discrete(0.1, 0, 0.2, 0.3, 0.4) from unnormalised logs", {0.1, 0, 0.2, 0.3, 0.4},
+         [](auto& d) {
+             double w[5] = {std::log(0.1) + 7, -1e100, std::log(0.2) + 7, std::log(0.3) + 7, std::log(0.4) + 7};
+             return d.Discrete(w, 5);
+         }},
+        {"Bin(5, 0.3)", binomial, [](auto& d) { return d.Bin(5, 0.3); }},
+        {"Beta(2, 5)", deciles, [](auto& d) { return Decile(BetaCdf(d.Beta(2, 5), 2, 5)); }},
+        {"Gamma(3)", deciles, [](auto& d) { return Decile(GammaCdf(d.Gamma(3), 3)); }},
+        // Coordinate k of Dirichlet(1, 2, 3) is Beta(alpha_k, 6 - alpha_k); the draws bin each in turn.
+        {"Dirichlet(1, 2, 3)", deciles, [k = 0](auto& d) mutable {
+             int alpha[3] = {1, 2, 3};
+             double x[3];
+             d.Dirichlet(alpha, 3, x);
+             k = (k + 1) % 3;
+             return std::abs(x[0] + x[1] + x[2] - 1) > 1e-12 ? -1 : Decile(BetaCdf(x[k], alpha[k], 6 - alpha[k]));
+         }},
+    };
+    const int n = 20000;
+    for (const Fit& fit : fits) {
+        std::vector<int> count(fit.p.size(), 0);
+        CStochasticDistribution d;
+        for (int i = 0; i < n; ++i) {
+            const int bin = fit.draw(d);
+            ASSERT_TRUE(bin >= 0 && bin < static_cast<int>(count.size())) << fit.name << " drew outside its range";
+            ++count[bin];
+        }
+        // Pearson's chi-square against its 0.999 quantile (Wilson-Hilferty approximation,
+        // z = 3.09); a bin of probability 0 must stay empty.
+        double x2 = 0, df = -1;
+        for (size_t b = 0; b < count.size(); ++b) {
+            EXPECT_TRUE(fit.p[b] > 0 || count[b] == 0) << fit.name << " drew an impossible value";
+            if (fit.p[b] == 0) continue;
+            x2 += (count[b] - n * fit.p[b]) * (count[b] - n * fit.p[b]) / (n * fit.p[b]);
+            ++df;
+        }
+        const double h = 2 / (9 * df);
+        EXPECT_LT(x2, df * std::pow(1 - h + 3.09 * std::sqrt(h), 3)) << fit.name;
+    }
 }

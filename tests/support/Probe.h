@@ -19,10 +19,6 @@ struct CSerevanProbe {
     {
         m.NodeEmissions(emis, table, path, t, g, mode, run);
     }
-    static double FastMotifEmission(CSerevan& m, int k, int n, const int* species, const int* pos, int g)
-    {
-        return m.FastMotifEmission(k, n, species, pos, g);
-    }
     static double FastTransition(CSerevan& m, const ALIGNNODE* path, const double* fwd, int t, int u, int c,
                                  int curBit, int nStates)
     {

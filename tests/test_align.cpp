@@ -1,0 +1,431 @@
+// Pair HMM and template-based multiple alignment: brute-force sums over every path, sampled
+// path frequencies against the exact posterior, the fast table against the log-space
+// definition, merged alignments replayed from their pair draws, and the memory limit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "align/MultiAlign.h"
+#include "align/PairAlign.h"
+#include "numeric/SeqMotifBasic.h"
+#include "numeric/StochasticDistribution.h"
+#include "support/Support.h"
+
+using support::Mutate;
+using support::RandomSeq;
+
+namespace {
+
+constexpr unsigned kSeed = 20240611;
+
+const CMultiAlignment kLevels;  // m_dPhi[0..4]: log-odds of the 1, 5, 10, 15 and 20% levels
+const double* const kPhi10 = kLevels.m_dPhi[2];
+
+int SubstClass(int a, int b) { return a == b ? 2 : std::abs(a - b) == 2 ? 0 : 1; }
+
+// Log weight of every alignment path, keyed by its states: start in state 0, Q[prev][k] per
+// step, match scores (phi[3] when a residue is not a base), no state 0 straight after state
+// 1, and the closing weight Q[last][1].
+void Enumerate(const std::vector<int>& s1, const std::vector<int>& s2, const double* phi, int i, int j, int prev,
+               double lw, std::string& path, std::map<std::string, double>& out)
+{
+    const int n1 = static_cast<int>(s1.size()), n2 = static_cast<int>(s2.size());
+    if (i == n1 && j == n2) out[path] = lw + QMATRIX[3 * prev + 1];
+    for (int k = 0; k < 3; ++k) {
+        const int ni = i + (k != 1), nj = j + (k != 0);
+        if ((prev == 1 && k == 0) || ni > n1 || nj > n2) continue;
+        const bool bases = k == 2 && serevan::IsBase(s1[i]) && serevan::IsBase(s2[j]);
+        path.push_back(static_cast<char>('0' + k));
+        const double e = k < 2 ? 0 : bases ? phi[4 * s1[i] + s2[j]] : phi[3];
+        Enumerate(s1, s2, phi, ni, nj, k, lw + QMATRIX[3 * prev + k] + e, path, out);
+        path.pop_back();
+    }
+}
+
+// The log-space table of QPhiSummation, read as F(i, j, k).
+struct LogTable {
+    int cols;
+    std::vector<double> F;
+    LogTable(const std::vector<int>& s1, const std::vector<int>& s2, const double* Q, const double* phi)
+        : cols(static_cast<int>(s2.size()) + 1), F(3 * (s1.size() + 1) * cols)
+    {
+        QPhiSummation(s1.data(), s2.data(), static_cast<int>(s1.size()) + 1, cols, Q, phi, F.data());
+    }
+    double operator()(int i, int j, int k) const { return F[3 * (static_cast<size_t>(i) * cols + j) + k]; }
+};
+
+void Load(CMultiAlignment& ma, const std::vector<std::vector<int>>& seq)
+{
+    std::vector<const int*> ptr;
+    std::vector<int> len;
+    for (const std::vector<int>& s : seq) {
+        ptr.push_back(s.data());
+        len.push_back(static_cast<int>(s.size()));
+    }
+    ma.InputSequences(ptr.data(), len.data(), static_cast<int>(seq.size()));
+}
+
+}  // namespace
+
+TEST(PairAlign, ForwardTotalEqualsSumOverAllPathsOnTinySequences)
+{
+    SeedRandom(kSeed);
+    CPairForward F;
+    for (int len1 = 0; len1 <= 4; ++len1)
+        for (int len2 = 0; len2 <= 4; ++len2)
+            for (int rep = 0; rep < 3; ++rep) {
+                const std::vector<int> s1 = RandomSeq(len1, 0.2), s2 = RandomSeq(len2, 0.2);
+                std::vector<double> phi(16);
+                for (double& x : phi) x = -5.0 + 7.0 * (RandomInt() % 1000) / 1000.0;
+                std::map<std::string, double> all;
+                std::string path;
+                Enumerate(s1, s2, phi.data(), 0, 0, 0, 0.0, path, all);
+                double brute = serevan::kLogZero, ref = brute, fast = brute;
+                for (auto& [p, w] : all) brute = LogSum(brute, w);
+                const LogTable T(s1, s2, QMATRIX, phi.data());
+                ASSERT_TRUE(F.Fill(s1.data(), s2.data(), len1, len2, QMATRIX, phi.data()));
+                EXPECT_TRUE(F.Fast());
+                for (int k = 0; k < 3; ++k) {
+                    ref = LogSum(ref, T(len1, len2, k) + QMATRIX[3 * k + 1]);
+                    fast = LogSum(fast, F.LogF(len1, len2, k) + QMATRIX[3 * k + 1]);
+                }
+                EXPECT_NEAR(ref, brute, 1e-9) << len1 << "x" << len2;
+                EXPECT_NEAR(fast, brute, 1e-9) << len1 << "x" << len2;
+            }
+}
+
+TEST(PairAlignStat, SampledPathFrequenciesMatchExactPosterior)
+{
+    support::TestSeed seed(kSeed);
+    const std::vector<int> s1 = {0, 1, -1}, s2 = {0, 2, 1};
+    const std::vector<double> phi(kLevels.m_dPhi[4], kLevels.m_dPhi[4] + 16);
+    std::map<std::string, double> all;
+    std::string p;
+    Enumerate(s1, s2, phi.data(), 0, 0, 0, 0.0, p, all);
+    double total = serevan::kLogZero;
+    for (auto& [path, w] : all) total = LogSum(total, w);
+
+    const int n = 20000;
+    std::vector<std::vector<int>> paths(n);
+    std::vector<int> c1(3), c2(3), m1(3, 0), m2(3, 0);
+    ASSERT_TRUE(QPhiAlign(s1.data(), s2.data(), 3, 3, QMATRIX, phi.data(), n, c1.data(), c2.data(), n, paths.data()));
+    std::map<std::string, int> seen;
+    for (const std::vector<int>& path : paths) {
+        ASSERT_EQ(path.size(), 7u);
+        std::string states;
+        int x = 0, y = 0;
+        for (int k = 1; k <= path[0]; ++k) {
+            states.push_back(static_cast<char>('0' + path[k]));
+            m1[x] += path[k] == 2;
+            m2[y] += path[k] == 2;
+            x += path[k] != 1;
+            y += path[k] != 0;
+        }
+        ++seen[states];
+        EXPECT_EQ(x * 10 + y, 33);
+        EXPECT_EQ(std::count(path.begin() + 1 + path[0], path.end(), -1), 6 - path[0]) << "unused tail not -1";
+    }
+    EXPECT_EQ(c1, m1);
+    EXPECT_EQ(c2, m2);
+    for (auto& [path, count] : seen) ASSERT_TRUE(all.count(path)) << "impossible path " << path;
+    // Each path count is binomial(n, p): allow 5 sd plus one draw of rounding.
+    for (auto& [path, w] : all) {
+        const double pr = std::exp(w - total);
+        EXPECT_NEAR(seen[path], n * pr, 5 * std::sqrt(n * pr * (1 - pr)) + 1) << path;
+    }
+    // Keeping no path changes no draw.
+    std::vector<int> d1(3), d2(3);
+    SeedRandom(seed);
+    ASSERT_TRUE(QPhiAlign(s1.data(), s2.data(), 3, 3, QMATRIX, phi.data(), n, d1.data(), d2.data(), 0, nullptr));
+    EXPECT_EQ(d1, c1);
+    EXPECT_EQ(d2, c2);
+}
+
+TEST(PairAlign, FastTableEqualsLogSpaceDefinitionOnEveryCell)
+{
+    SeedRandom(kSeed);
+    CPairForward F;
+    const struct {
+        int len1, len2;
+        bool related;  // the second a mutated copy of the first, scored by the 1% level
+        double phiLow, phiHigh;
+        bool noMatchAfterGap;  // Q[1][2] log zero
+        bool fast;
+    } cases[] = {
+        {0, 7, false, -5, 2, false, true},
+        {9, 0, false, -5, 2, false, true},
+        {40, 55, false, -6, 3, false, true},
+        {30, 25, false, -6, 3, true, true},
+        {150, 120, false, -20, 20, false, true},
+        // Related sequences of several hundred residues span well over 800 nats in a row,
+        // beyond the 745 that even subnormal doubles span.
+        {900, 900, true, 0, 0, false, true},
+        {60, 70, false, -400, 400, false, false},  // scores beyond 300 nats: log space
+        // 1300 matches at +299 nats reach 388,700 nats, beyond the 2^19 ln 2 = 363,408 that the
+        // packed exponent holds: the fill notices and redoes the table in log space.
+        {1300, 1300, false, 299, 299, false, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> s1 = RandomSeq(c.len1, 0.05), s2 = c.related ? Mutate(s1, 0.02) : RandomSeq(c.len2, 0.05);
+        s2.resize(static_cast<size_t>(c.len2), 1);
+        std::vector<double> phi(kLevels.m_dPhi[0], kLevels.m_dPhi[0] + 16);
+        if (!c.related)
+            for (double& x : phi) x = c.phiLow + (c.phiHigh - c.phiLow) * (RandomInt() % 1000) / 1000.0;
+        double Q[9];
+        std::copy(QMATRIX, QMATRIX + 9, Q);
+        if (c.noMatchAfterGap) Q[5] = -1e100;
+        const LogTable T(s1, s2, Q, phi.data());
+        ASSERT_TRUE(F.Fill(s1.data(), s2.data(), c.len1, c.len2, Q, phi.data()));
+        EXPECT_EQ(F.Fast(), c.fast) << c.len1 << "x" << c.len2;
+        double worst = 0.0, spread = 0.0;
+        for (int i = 0; i <= c.len1; ++i) {
+            double low = 1e300, high = -1e300;
+            for (int j = 0; j <= c.len2; ++j)
+                for (int k = 0; k < 3; ++k) {
+                    const double r = T(i, j, k), f = F.LogF(i, j, k);
+                    ASSERT_TRUE(r > -1e99 || f <= -1e99) << "log zero at " << i << "," << j << "," << k;
+                    if (r <= -1e99) continue;
+                    worst = std::max(worst, std::abs(f - r));
+                    low = std::min(low, r);
+                    high = std::max(high, r);
+                }
+            spread = std::max(spread, high - low);
+        }
+        // Observed: up to 2e-11 at 900 x 900 (values near 1,200), mostly rounding of the
+        // log-space recurrence itself; the log-space fallback gives the same bits.
+        EXPECT_LE(worst, c.fast ? 1e-9 : 0.0) << c.len1 << "x" << c.len2;
+        EXPECT_TRUE(!c.related || spread > 800.0) << "a row spans " << spread << " nats";
+    }
+}
+
+TEST(PairAlign, FastTableDrawsTheSamePathsAsTheLogSpaceTraceback)
+{
+    SeedRandom(kSeed);
+    const std::vector<int> s1 = RandomSeq(120, 0.03), s2 = Mutate(s1, 0.15);
+    const int len1 = 120, len2 = static_cast<int>(s2.size()), n = 50;
+    SeedRandom(kSeed);
+    std::vector<std::vector<int>> fast(n);
+    std::vector<int> f1(len1), f2(len2), r1(len1, 0), r2(len2, 0), buffer(len1 + len2 + 1);
+    ASSERT_TRUE(QPhiAlign(s1.data(), s2.data(), len1, len2, QMATRIX, kPhi10, n, f1.data(), f2.data(), n,
+                          fast.data()));
+    SeedRandom(kSeed);
+    const LogTable T(s1, s2, QMATRIX, kPhi10);
+    for (int r = 0; r < n; ++r) {
+        std::fill(buffer.begin(), buffer.end(), -1);
+        ASSERT_TRUE(QPhiSampling(len1 + 1, len2 + 1, QMATRIX, T.F.data(), r1.data(), r2.data(), buffer.data()));
+        std::vector<int> expect(buffer.size(), -1);  // the path moved to the front
+        const auto first = std::find_if(buffer.begin(), buffer.end(), [](int v) { return v >= 0; });
+        std::copy(first, buffer.end(), expect.begin());
+        ASSERT_EQ(fast[r], expect) << "draw " << r;
+    }
+    EXPECT_EQ(f1, r1);
+    EXPECT_EQ(f2, r2);
+}
+
+TEST(MultiAlign, RefusesMisuseAndWorkBeyondTheMemoryLimit)
+{
+    const std::vector<int> s(30000, 1), tmpl(25000, 0);
+    std::string err;
+    CPairForward F;
+    EXPECT_FALSE(
+        QPhiAlign(s.data(), s.data(), 30000, 30000, QMATRIX, kPhi10, 1, nullptr, nullptr, 0, nullptr, &err, &F));
+    EXPECT_EQ(err, "alignment of 30000 and 30000 residues needs 20.12 GiB, more than the limit of 8 GiB");
+    EXPECT_EQ(F.HeldBytes(), 0u);  // refused before allocating
+    CMultiAlignment ma;
+    Load(ma, {s, std::vector<int>(200, 2), s});
+    std::vector<ALIGNPATH> paths(1);
+    double score;
+    int subst[3];
+    EXPECT_FALSE(ma.ProduceIndAlign(0, kPhi10, 1, paths.data(), &score, subst));
+    EXPECT_EQ(ma.ErrorText(), "no template 0 to align against");
+    EXPECT_FALSE(ma.GenerateTemplates(3));
+    EXPECT_EQ(ma.ErrorText(), "reference species 3 out of range");
+    EXPECT_FALSE(ma.CheckMemory(0, err));
+    EXPECT_EQ(err, "alignment needs 20.12 GiB for sequences of up to 30000 residues, more than the limit of 8 GiB");
+    EXPECT_FALSE(ma.GenerateTemplates(0));
+    EXPECT_EQ(ma.ErrorText(), err);
+    EXPECT_TRUE(ma.CheckMemory(1, err));  // reference of 200: tables of 200 x 30000
+    ma.SetTemplate(tmpl.data(), 25000);
+    EXPECT_FALSE(ma.ProduceAlignments(0, 5, 0, nullptr));
+    EXPECT_EQ(ma.ErrorText(), "substitution level 5 out of range");
+    EXPECT_FALSE(ma.ProduceAlignments(0, 2, 1, nullptr));
+    EXPECT_EQ(ma.ErrorText(), "no room for the requested alignments");
+    EXPECT_TRUE(ma.ProduceIndAlign(0, kPhi10, 0, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(ma.ProduceAlignments(0, 2, 0, nullptr));
+    EXPECT_EQ(ma.ErrorText(), "alignment of 25000 and 30000 residues needs 16.77 GiB, more than the limit of 8 GiB");
+}
+
+TEST(MultiAlign, TemplateKeepsTheResiduesMatchedInMoreThan33Of100Draws)
+{
+    SeedRandom(kSeed);
+    std::vector<std::vector<int>> seq(3);
+    for (int p = 0; p < 40; ++p) seq[1].push_back(p % 4);  // repeats: matches spread over several places
+    seq[0].assign(seq[1].begin(), seq[1].begin() + 30);
+    seq[2] = Mutate(seq[1], 0.2);
+    CMultiAlignment ma;
+    Load(ma, seq);
+    SeedRandom(kSeed);
+    ASSERT_TRUE(ma.GenerateTemplates(1));
+    // The same draws written out: 100 alignments of species 1 with each other species, at
+    // the 15% level; a residue stays when some species matched it more than 33 times.
+    SeedRandom(kSeed);
+    const int L = static_cast<int>(seq[1].size());
+    std::vector<int> most(L, 0), count(L), expect;
+    for (int j : {0, 2}) {
+        ASSERT_TRUE(QPhiAlign(seq[1].data(), seq[j].data(), L, static_cast<int>(seq[j].size()), QMATRIX,
+                              kLevels.m_dPhi[3], 100, count.data(), nullptr, 0, nullptr));
+        for (int p = 0; p < L; ++p) most[p] = std::max(most[p], count[p]);
+    }
+    for (int p = 0; p < L; ++p)
+        if (most[p] > 33) expect.push_back(seq[1][p]);
+    EXPECT_EQ(ma.m_pTemplate[0], expect);
+    EXPECT_GT(std::count(most.begin(), most.end(), 33), 0) << "some residue sits at the threshold";
+}
+
+TEST(MultiAlign, EmptyTemplateGivesInsertionsInSpeciesOrder)
+{
+    SeedRandom(kSeed);
+    CMultiAlignment ma;
+    Load(ma, {RandomSeq(4), RandomSeq(0), RandomSeq(3)});
+    ma.SetTemplate(nullptr, 0);
+    std::vector<ALIGNPATH> paths(3);
+    std::vector<double> score(3, 9.0);
+    std::vector<int> subst(9, 9);
+    ASSERT_TRUE(ma.ProduceIndAlign(0, ma.m_dPhi[2], 3, paths.data(), score.data(), subst.data()));
+    for (int r = 0; r < 3; ++r) {
+        std::string pos;
+        for (const ALIGNNODE& node : paths[r]) pos += std::to_string(node.pos[0]) + std::to_string(node.pos[2]) + " ";
+        EXPECT_EQ(pos, "00 10 20 30 40 41 42 43 ");
+    }
+    EXPECT_EQ(score, std::vector<double>(3, 0.0));
+    EXPECT_EQ(subst, std::vector<int>(9, 0));
+}
+
+TEST(MultiAlign, UpdatesOfTheSubstitutionTablesAndTheTemplate)
+{
+    CMultiAlignment ma;
+    EXPECT_NEAR(ma.m_dPhi[2][0], -0.1054 + std::log(4.0), 1e-12);   // A:A, 10% level
+    EXPECT_NEAR(ma.m_dPhi[2][2], -2.8134 + std::log(4.0), 1e-12);   // A:G transition
+    EXPECT_NEAR(ma.m_dPhi[2][1], -3.912 + std::log(4.0), 1e-12);    // A:C transversion
+    EXPECT_NEAR(ma.m_dPhi[4][13], -2.1203 + std::log(4.0), 1e-12);  // T:C transition, 20% level
+    for (int t = 0; t < 16; ++t) EXPECT_EQ(PAM1[t], PHI[t]) << t;
+    const int counts[3] = {1, 1, 1};
+    ma.UpdatePhi(1, counts);
+    for (int t = 0; t < 16; ++t)
+        EXPECT_NEAR(ma.m_dPhi[1][t], std::log(SubstClass(t / 4, t % 4) == 1 ? 2.0 / 3.0 : 4.0 / 3.0), 1e-12) << t;
+    EXPECT_NEAR(ma.m_dPhi[0][0], -0.0101 + std::log(4.0), 1e-12);  // other levels untouched
+    // Each residue is drawn with weights sum_b count[b] PAM1[a][b]: the same stream draws
+    // the same, over a long template of varied columns.
+    const int L = 2000;
+    std::vector<int> col(4 * L), tmpl(L, -1), expect(L);
+    for (int& c : col) c = RandomInt() % 3;
+    ma.SetTemplate(tmpl.data(), L);
+    SeedRandom(kSeed);
+    ma.UpdateTemplate(col.data(), 0);
+    SeedRandom(kSeed);
+    CStochasticDistribution rnd;
+    for (int p = 0; p < L; ++p) {
+        double w[4] = {0, 0, 0, 0};
+        for (int a = 0; a < 4; ++a)
+            for (int b = 0; b < 4; ++b) w[a] += col[4 * p + b] * PAM1[4 * a + b];
+        expect[p] = rnd.Discrete(w, 4);
+    }
+    EXPECT_EQ(ma.m_pTemplate[0], expect);
+}
+
+TEST(MultiAlign, IndependentAlignmentsMatchTheirPairDrawsScoresAndCounts)
+{
+    SeedRandom(kSeed);
+    const std::vector<int> anc = RandomSeq(70);
+    std::vector<std::vector<int>> seq;
+    for (int s = 0; s < 3; ++s) {
+        seq.push_back(Mutate(anc, 0.2));
+        for (int& c : seq.back()) c = RandomInt() % 20 == 0 ? -1 : c;  // undetermined residues
+    }
+    std::vector<int> tmpl = anc;
+    tmpl[5] = -1;  // an undetermined template residue scores nothing
+    CMultiAlignment ma;
+    Load(ma, seq);
+    ma.SetTemplate(tmpl.data(), static_cast<int>(tmpl.size()));
+    const int A = 6, N = 3, L = static_cast<int>(tmpl.size());
+    std::vector<double> phi(16);
+    for (int t = 0; t < 16; ++t) phi[t] = ma.m_dPhi[1][t] + 0.01 * t;  // distinct entries
+    SeedRandom(kSeed);
+    std::vector<ALIGNPATH> paths(A);
+    std::vector<double> score(A);
+    std::vector<int> subst(3 * A);
+    ASSERT_TRUE(ma.ProduceIndAlign(0, phi.data(), A, paths.data(), score.data(), subst.data()));
+
+    // Replay: the same stream gives the same pair draws, species by species.
+    SeedRandom(kSeed);
+    std::vector<std::vector<std::vector<int>>> pair(N, std::vector<std::vector<int>>(A));
+    for (int s = 0; s < N; ++s)
+        ASSERT_TRUE(QPhiAlign(tmpl.data(), seq[s].data(), L, static_cast<int>(seq[s].size()), QMATRIX, phi.data(), A,
+                              nullptr, nullptr, A, pair[s].data()));
+    for (int r = 0; r < A; ++r) {
+        double expectScore = 0.0;
+        std::vector<int> expectCount(3, 0);
+        for (int s = 0; s < N; ++s)
+            for (int k = 1, x = 0, y = 0; k <= pair[s][r][0]; ++k) {
+                x += pair[s][r][k] != 1;
+                y += pair[s][r][k] != 0;
+                const int a = pair[s][r][k] == 2 ? tmpl[x - 1] : -1, b = pair[s][r][k] == 2 ? seq[s][y - 1] : -1;
+                expectScore += a >= 0 && b >= 0 ? phi[4 * a + b] : 0.0;
+                expectCount[SubstClass(a, b)] += a >= 0 && b >= 0;
+            }
+        EXPECT_NEAR(score[r], expectScore, 1e-9) << r;
+        EXPECT_EQ(std::vector<int>(subst.begin() + 3 * r, subst.begin() + 3 * r + 3), expectCount) << r;
+        for (int s = 0; s < N; ++s) EXPECT_EQ(paths[r].back().pos[s], static_cast<int>(seq[s].size())) << r;
+    }
+}
+
+TEST(MultiAlign, FivePassesRefineTheTemplateBeforeEachAlignmentIsKept)
+{
+    SeedRandom(kSeed);
+    const std::vector<int> anc = RandomSeq(50);
+    const std::vector<std::vector<int>> seq = {Mutate(anc, 0.1), Mutate(anc, 0.1), Mutate(anc, 0.1)};
+    CMultiAlignment ma, ref;
+    Load(ma, seq);
+    Load(ref, seq);
+    ma.SetTemplate(anc.data(), 45);
+    ref.SetTemplate(anc.data(), 45);
+    SeedRandom(kSeed);
+    std::vector<ALIGNPATH> paths(2);
+    ASSERT_TRUE(ma.ProduceAlignments(0, 2, 2, paths.data()));
+    const int after = RandomInt();
+    // The same seven passes written out: one draw per species, counts, UpdatePhi and
+    // UpdateTemplate; the last two also merge their draws into a path.
+    SeedRandom(kSeed);
+    for (int pass = 0; pass < 7; ++pass) {
+        std::vector<int> col(4 * 45, 0), p;
+        std::vector<HMMALIGNSTATE> columns;
+        ClearHMMState(columns, 45, 3);
+        int subst[3] = {1, 1, 1};
+        for (int s = 0; s < 3; ++s) {
+            ASSERT_TRUE(QPhiAlign(ref.m_pTemplate[0].data(), seq[s].data(), 45, static_cast<int>(seq[s].size()),
+                                  ref.m_dQ, ref.m_dPhi[2], 1, nullptr, nullptr, 1, &p));
+            ASSERT_TRUE(AddPairPath(p, s, columns.data(), 45));
+            for (int k = 1, x = 0, y = 0; k <= p[0]; ++k) {
+                x += p[k] != 1;
+                y += p[k] != 0;
+                const int a = p[k] == 2 ? ref.m_pTemplate[0][x - 1] : -1, b = p[k] == 2 ? seq[s][y - 1] : -1;
+                if (b >= 0) ++col[4 * (x - 1) + b];
+                if (a >= 0 && b >= 0) ++subst[SubstClass(a, b)];
+            }
+        }
+        ref.UpdatePhi(2, subst);
+        ref.UpdateTemplate(col.data(), 0);
+        ALIGNPATH path;
+        ASSERT_TRUE(BuildPathFromColumns(columns.data(), 45, 3, path));
+        if (pass < 5) continue;
+        ASSERT_EQ(paths[pass - 5].size(), path.size()) << pass;
+        for (size_t i = 0; i < path.size(); ++i) EXPECT_EQ(paths[pass - 5][i].pos, path[i].pos) << pass << " " << i;
+    }
+    EXPECT_EQ(ma.m_pTemplate[0], ref.m_pTemplate[0]);
+    for (int t = 0; t < 16; ++t) EXPECT_EQ(ma.m_dPhi[2][t], ref.m_dPhi[2][t]) << t;
+    EXPECT_EQ(after, RandomInt());  // both consumed the same stretch of the stream
+}

@@ -1,0 +1,447 @@
+// Single-species motif samplers: the forward-backward starting-motif sampler (forward totals
+// against brute-force enumeration, sampled segmentations against exact posteriors, updates
+// by hand, the width choice on planted cores, a planted motif) and the site sampler and
+// scanner for module members.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "motif/GMSampler.h"
+#include "numeric/SeqMotifBasic.h"
+#include "support/Support.h"
+
+namespace {
+
+using Matrix = std::vector<std::vector<double>>;
+using support::Codes;
+
+// A tiny single-species motif model: random log matrices (4j + b), motif-type log
+// probabilities (K + 1, last = background) and a random background table.
+struct Kfb {
+    int K;
+    std::vector<int> width;
+    bool both;
+    Matrix pwm;
+    std::vector<double> logPr;
+    double bg[20];
+    Kfb(std::mt19937& rng, const std::vector<int>& w, bool bothStrands)
+        : K(static_cast<int>(w.size())), width(w), both(bothStrands)
+    {
+        std::uniform_real_distribution<double> u(0.05, 1.0);
+        for (int k = 0; k < K; ++k) {
+            pwm.emplace_back(4 * width[k]);
+            for (int j = 0; j < width[k]; ++j) {
+                double p[4], s = 0;
+                for (double& x : p) s += (x = u(rng));
+                for (int b = 0; b < 4; ++b) pwm[k][4 * j + b] = std::log(p[b] / s);
+            }
+        }
+        double s = 0;
+        for (int k = 0; k <= K; ++k) s += logPr.emplace_back(u(rng));
+        for (double& x : logPr) x = std::log(x / s);
+        for (double& x : bg) x = std::log(u(rng));  // the oracles need no normalised table
+    }
+};
+
+// Background value of position i, written from the definition.
+double BgAt(const std::vector<int>& seq, int i, const double* bg)
+{
+    if (i == 0) return serevan::IsBase(seq[0]) ? bg[seq[0]] : -1.386;
+    if (!serevan::IsBase(seq[i - 1]) || !serevan::IsBase(seq[i])) return -1.386;
+    return bg[4 + 4 * seq[i - 1] + seq[i]];
+}
+
+// Every segmentation of seq[pos..] with its probability, keyed by its sites ("motif@start+"
+// or "-" for the reverse strand), each strand enumerated on its own.
+void Enumerate(const std::vector<int>& seq, const Kfb& m, int pos, double logp, const std::string& key,
+               std::map<std::string, double>& out)
+{
+    const int len = static_cast<int>(seq.size());
+    if (pos == len) {
+        out[key] += std::exp(logp);
+        return;
+    }
+    Enumerate(seq, m, pos + 1, logp + m.logPr[m.K] + BgAt(seq, pos, m.bg), key, out);
+    for (int k = 0; k < m.K; ++k) {
+        const int w = m.width[k];
+        if (pos + w > len) continue;
+        std::vector<int> win(seq.begin() + pos, seq.begin() + pos + w);
+        if (!std::all_of(win.begin(), win.end(), serevan::IsBase)) continue;
+        const std::string site = key + std::to_string(k) + "@" + std::to_string(pos);
+        const double pr = logp + m.logPr[k] + (m.both ? -0.6931 : 0.0);
+        const double* mat = m.pwm[k].data();
+        Enumerate(seq, m, pos + w, pr + CalLogMotifPr(win.data(), mat, w), site + "+ ", out);
+        if (m.both) Enumerate(seq, m, pos + w, pr + CalLogMotifPr(Reverse(win.data(), w), mat, w), site + "- ", out);
+    }
+}
+
+double Sum(const std::map<std::string, double>& m)
+{
+    double s = 0;
+    for (const auto& kv : m) s += kv.second;
+    return s;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- forward-backward sampler
+
+TEST(KfbForward, TotalEqualsBruteForceEnumeration)
+{
+    std::mt19937 rng(5);
+    const std::vector<std::vector<int>> widths = {{1}, {2}, {3}, {1, 2}, {3, 2}, {2, 2}};
+    // Undetermined bases, a sequence of them only (the stand-in template) and the empty one.
+    const std::vector<std::string> texts = {"ACGTAGC", "GATNCAT", "NACGTN", "TTT", "A", "CCGGAT", "NNNNN", ""};
+    for (bool both : {false, true})
+        for (const auto& w : widths)
+            for (const auto& text : texts) {
+                Kfb m(rng, w, both);
+                std::vector<int> seq = Codes(text);
+                const int len = static_cast<int>(seq.size());
+                std::vector<double> P(len * (2 * m.K + 1)), F(len * (m.K + 2));
+                CalLogPrPos(P.data(), seq.data(), len, m.pwm, 0, m.width.data(), m.K, m.bg, both);
+                const double total =
+                    ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, both);
+                std::map<std::string, double> seg;
+                Enumerate(seq, m, 0, 0.0, "", seg);
+                EXPECT_NEAR(total, std::log(Sum(seg)), 1e-9) << text << " K=" << m.K << " both=" << both;
+            }
+}
+
+// Sampled segmentations of tiny sequences against exact posteriors from the enumeration.
+// With n draws each frequency may stray 5 binomial sd, 5 sqrt(p(1-p)/n), from its p
+// (n = 20000, p = 0.5: 5 sd = 0.018).
+TEST(KfbBackwardStat, FrequenciesMatchExactPosteriors)
+{
+    support::TestSeed seed(20240607);
+    std::mt19937 rng(17);
+    struct Case {
+        std::vector<int> width;
+        bool both;
+        std::string text;
+    };
+    const Case cases[] = {
+        {{2}, true, "ACGTTG"}, {{1, 3}, false, "GANCTT"}, {{2, 3}, true, "TGCAT"}, {{1, 2}, true, "NNN"}};
+    const int n = 20000;
+    for (const Case& c : cases) {
+        Kfb m(rng, c.width, c.both);
+        m.logPr.assign(m.K, std::log(0.3 / m.K));  // sites likely enough that many segmentations carry weight
+        m.logPr.push_back(std::log(0.7));
+        std::vector<int> seq = Codes(c.text);
+        const int len = static_cast<int>(seq.size());
+        std::vector<double> P(len * (2 * m.K + 1)), F(len * (m.K + 2));
+        CalLogPrPos(P.data(), seq.data(), len, m.pwm, 0, m.width.data(), m.K, m.bg, c.both);
+        std::map<std::string, double> exact;
+        Enumerate(seq, m, 0, 0.0, "", exact);
+        std::vector<std::vector<int>> count(m.K), expectCount(m.K);
+        for (int k = 0; k < m.K; ++k) count[k].assign(4 * m.width[k], 0), expectCount[k].assign(4 * m.width[k], 0);
+        std::vector<int> siteNum(m.K + 1, 0);
+        std::map<std::string, int> seen;
+        for (int d = 0; d < n; ++d) {
+            ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, c.both);
+            std::vector<SITELIST> sites(m.K);
+            const std::vector<int> before = siteNum;
+            BackwardSampling(F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, count, siteNum.data(), sites);
+            // Every position once, as background or inside one site; the key lists sites by position.
+            int covered = siteNum[m.K] - before[m.K];
+            std::map<int, std::string> byPos;
+            for (int k = 0; k < m.K; ++k) {
+                EXPECT_EQ(siteNum[k] - before[k], static_cast<int>(sites[k].size()));
+                // The sequence is walked backward and sites pushed at the front: positions rise.
+                EXPECT_TRUE(std::is_sorted(sites[k].begin(), sites[k].end(),
+                                           [](const SITEPOS& a, const SITEPOS& b) { return a.pos < b.pos; }));
+                covered += m.width[k] * static_cast<int>(sites[k].size());
+                for (const SITEPOS& s : sites[k]) {
+                    EXPECT_EQ(s.seq, 4);
+                    byPos[s.pos] = std::to_string(k) + "@" + std::to_string(s.pos) + (s.forward ? "+ " : "- ");
+                    std::vector<int> win(seq.begin() + s.pos, seq.begin() + s.pos + m.width[k]);
+                    if (!s.forward) Reverse(win.data(), m.width[k]);
+                    for (int j = 0; j < m.width[k]; ++j) ++expectCount[k][4 * j + win[j]];
+                }
+            }
+            ASSERT_EQ(covered, len);
+            std::string key;
+            for (const auto& [pos, text] : byPos) key += text;
+            ++seen[key];
+        }
+        EXPECT_EQ(count, expectCount);
+        for (const auto& [key, cnt] : seen) EXPECT_TRUE(exact.count(key)) << "impossible segmentation " << key;
+        for (const auto& [key, w] : exact) {
+            const double p = w / Sum(exact);
+            const double f = static_cast<double>(seen[key]) / n;
+            EXPECT_NEAR(f, p, 5 * std::sqrt(p * (1 - p) / n) + 1e-12) << c.text << " [" << key << "]";
+        }
+    }
+}
+
+TEST(KfbUpdate, ValuesByHand)
+{
+    const std::vector<int> width = {1, 2};
+    const int siteNum[3] = {3, 1, 20};  // T = 24, denominator T + 2 = 26
+    const std::vector<std::vector<int>> count = {{3, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 0, 0}};
+    Matrix cur = {std::vector<double>(4), std::vector<double>(8)};
+    double logPr[3];
+    UpdateParameter(logPr, cur, siteNum, count, 2, width.data());
+    EXPECT_DOUBLE_EQ(logPr[0], std::log(3.5) - std::log(26.0));
+    EXPECT_DOUBLE_EQ(logPr[2], std::log(20.5) - std::log(26.0));
+    EXPECT_DOUBLE_EQ(cur[0][0], std::log(3.5 / 5));
+    EXPECT_DOUBLE_EQ(cur[0][1], std::log(0.5 / 5));
+    EXPECT_DOUBLE_EQ(cur[1][0], std::log(1.5 / 3));
+    EXPECT_DOUBLE_EQ(cur[1][5], std::log(0.25));  // empty row: ln(0.5 / 2)
+}
+
+// 40 sequences each holding one extended pattern of 12 columns (in site orientation) whose
+// columns 4..8 are a core (column r holds base r % 4) and whose flanks are balanced; the
+// site list points at the middle 8 columns, every other site on the reverse strand.
+TEST(KfbWidth, PicksThePlantedCoreOnBothStrandsAndReadsEverySiteForwardOnOne)
+{
+    const int W = 12;
+    std::vector<std::vector<int>> seqs;
+    std::vector<SITELIST> sites(1);
+    for (int s = 0; s < 40; ++s) {
+        std::vector<int> seq(W + 6);
+        for (int i = 0; i < W + 6; ++i) seq[i] = (i * 7 + s) % 4;
+        for (int r = 0; r < W; ++r) {  // extended window at 3 .. 3 + W - 1
+            const int base = (r >= 4 && r < 9) ? r % 4 : (s + r) % 4;
+            if (s % 2 == 0) seq[3 + r] = base;
+            else seq[3 + W - 1 - r] = 3 - base;
+        }
+        seqs.push_back(seq);
+        sites[0].push_front(SITEPOS{s, 5, s % 2 == 0});
+    }
+    std::vector<int*> ptrs;
+    for (auto& s : seqs) ptrs.push_back(s.data());
+    const std::vector<int> lens(40, W + 6);
+    double bg[20];
+    std::fill(bg, bg + 20, std::log(0.25));
+    Matrix pwm = {std::vector<double>(32)};
+    int width[1] = {8};
+    FBAdjustMotifWidth(ptrs.data(), lens.data(), 40, bg, 1, sites, pwm, width, 3, W, true);
+    ASSERT_EQ(width[0], 5);
+    ASSERT_EQ(pwm[0].size(), 20u);
+    for (int j = 0; j < 5; ++j)
+        for (int b = 0; b < 4; ++b)
+            EXPECT_DOUBLE_EQ(pwm[0][4 * j + b], std::log(b == (4 + j) % 4 ? 40.5 : 0.5) - std::log(42.0));
+
+    // Both strands off, width fixed at 12: reverse sites put 3 - pattern[11 - r] in column
+    // r, which equals the core base in columns 4 and 5 (40 A, 40 C) but not in column 8 (20 A).
+    width[0] = 8;
+    FBAdjustMotifWidth(ptrs.data(), lens.data(), 40, bg, 1, sites, pwm, width, W, W, false);
+    ASSERT_EQ(width[0], 12);
+    EXPECT_DOUBLE_EQ(pwm[0][4 * 4 + 0], std::log(40.5) - std::log(42.0));
+    EXPECT_DOUBLE_EQ(pwm[0][4 * 5 + 1], std::log(40.5) - std::log(42.0));
+    EXPECT_DOUBLE_EQ(pwm[0][4 * 8 + 0], std::log(20.5) - std::log(42.0));
+}
+
+TEST(KfbWidth, WindowsCutAtTheSequenceEnds)
+{
+    // W = 5, width 3 (pad 1). A forward site at 0 leaves extended row 0 unfilled; a reverse
+    // site ending at the last base leaves row 0 of its own orientation unfilled.
+    std::vector<int> seq = Codes("ACGTTG");
+    int* seqs[1] = {seq.data()};
+    const int lens[1] = {6};
+    double bg[20];
+    std::fill(bg, bg + 20, std::log(0.25));
+    auto rows = [&](bool forward, int pos, bool both) {
+        std::vector<SITELIST> sites(1, SITELIST{SITEPOS{0, pos, forward}});
+        Matrix pwm = {std::vector<double>(12)};
+        int width[1] = {3};
+        FBAdjustMotifWidth(seqs, lens, 1, bg, 1, sites, pwm, width, 5, 5, both);
+        std::string text;  // the counted base of each row, '.' for an empty (uniform) row
+        for (int r = 0; r < 5; ++r)
+            text += pwm[0][4 * r] == std::log(0.25) && pwm[0][4 * r + 1] == std::log(0.25) ? '.'
+                    : "ACGT"[std::max_element(&pwm[0][4 * r], &pwm[0][4 * r + 4]) - &pwm[0][4 * r]];
+        return std::to_string(width[0]) + text;
+    };
+    EXPECT_EQ(rows(true, 0, true), "5.ACGT");
+    EXPECT_EQ(rows(false, 3, true), "5.CAAC");   // reverse complement of GTTG
+    EXPECT_EQ(rows(false, 3, false), "5GTTG.");  // read forward
+}
+
+TEST(KfbWidth, TiesGoToTheSmallestStartAndDegenerateBoundsStayInRange)
+{
+    // Eight forward sites of width 7 = W: column 1 all A and column 5 all C score the same
+    // (ln 8! - ln 11! + 8 ln 4); the balanced columns between them keep any window over both
+    // below a single column. The earlier start wins the tie.
+    std::vector<std::vector<int>> seqs;
+    std::vector<int*> ptrs;
+    std::vector<SITELIST> sites(2);
+    for (int s = 0; s < 8; ++s) seqs.push_back({s % 4, 0, (s + 1) % 4, (s + 2) % 4, (s + 3) % 4, 1, s % 4});
+    for (int s = 0; s < 8; ++s) ptrs.push_back(seqs[s].data()), sites[0].push_front(SITEPOS{s, 0, true});
+    const std::vector<int> lens(8, 7);
+    double bg[20];
+    std::fill(bg, bg + 20, std::log(0.25));
+    Matrix pwm(2);
+    int width[2] = {7, 7};
+    FBAdjustMotifWidth(ptrs.data(), lens.data(), 8, bg, 1, sites, pwm, width, 1, 7, true);
+    ASSERT_EQ(width[0], 1);
+    EXPECT_DOUBLE_EQ(pwm[0][0], std::log(8.5) - std::log(10.0));  // the A column, not the C one
+    // No sites: every column scores -ln 6, so the narrowest window wins. A minimum above the
+    // maximum or below 1 still leaves one admissible width.
+    sites[0].clear();
+    const int bounds[][3] = {{6, 10, 6}, {9, 4, 9}, {-3, 2, 1}};
+    for (const auto& b : bounds) {
+        FBAdjustMotifWidth(nullptr, nullptr, 0, bg, 2, sites, pwm, width, b[0], b[1], true);
+        EXPECT_EQ(std::to_string(width[0]) + " " + std::to_string(width[1]) + " " + std::to_string(pwm[1].size()),
+                  std::to_string(b[2]) + " " + std::to_string(b[2]) + " " + std::to_string(4 * b[2]));
+    }
+}
+
+TEST(KfbSamplerStat, RecoversAPlantedMotif)
+{
+    support::TestSeed seed(4242);
+    // 20 sequences of 60 random bases, each with one site of an 8-column motif (each base
+    // its consensus with probability 0.9) on a random strand.
+    const std::vector<int> consensus = Codes("TTGCAGGA");
+    std::mt19937 rng(seed);
+    std::vector<std::vector<int>> seqs(20, std::vector<int>(60));
+    std::vector<int*> ptrs;
+    for (auto& s : seqs) {
+        for (int& x : s) x = static_cast<int>(rng() % 4);
+        std::vector<int> site(8);
+        for (int j = 0; j < 8; ++j) site[j] = rng() % 10 < 9 ? consensus[j] : static_cast<int>(rng() % 4);
+        if (rng() % 2) Reverse(site.data(), 8);
+        std::copy(site.begin(), site.end(), s.begin() + rng() % 50);
+        ptrs.push_back(s.data());
+    }
+    const std::vector<int> lens(20, 60);
+    double bg[20];
+    BuildBackground(ptrs.data(), lens.data(), 20, bg);
+    Matrix pwm(1);
+    int width[1] = {8};
+    int siteNum[1] = {0};
+    KFBSampler(ptrs.data(), lens.data(), 20, pwm, bg, 1, width, true, 6, 10, siteNum);
+    ASSERT_GE(width[0], 6);
+    ASSERT_LE(width[0], 10);
+    ASSERT_EQ(pwm[0].size(), 4u * width[0]);
+    EXPECT_GE(siteNum[0], 10);
+    EXPECT_LE(siteNum[0], 40);
+    // The consensus of the found matrix, or of its reverse complement, spells the planted one
+    // on every column of some overlap of at least 6 columns.
+    const int w = width[0];
+    std::string found, rc;
+    for (int j = 0; j < w; ++j) {
+        const auto b = std::max_element(&pwm[0][4 * j], &pwm[0][4 * j + 4]) - &pwm[0][4 * j];
+        found += "ACGT"[b];
+        rc.insert(rc.begin(), "TGCA"[b]);
+    }
+    bool recovered = false;
+    for (const std::string& m : {found, rc})
+        for (int d = -(w - 1); d < 8; ++d) {
+            int same = 0, overlap = 0;
+            for (int j = std::max(0, d); j < std::min(8, d + w); ++j) same += "TTGCAGGA"[j] == m[j - d], ++overlap;
+            recovered = recovered || (overlap >= 6 && same == overlap);
+        }
+    EXPECT_TRUE(recovered) << found;
+}
+
+// ---------------------------------------------------------------- site sampler and scanner
+
+namespace {
+
+// The chosen site of every sequence by the sampler or the scanner, as "position+" or "position-".
+std::string Place(bool sample, const std::vector<std::string>& texts, std::vector<double>& mat, bool both)
+{
+    std::vector<std::vector<int>> codes;
+    std::vector<int*> ptr;
+    std::vector<int> len, pos(texts.size());
+    for (const std::string& t : texts) codes.push_back(Codes(t)), len.push_back(static_cast<int>(t.size()));
+    for (auto& c : codes) ptr.push_back(c.data());
+    std::unique_ptr<bool[]> strand(new bool[texts.size()]);
+    const std::vector<double> bg(20, std::log(0.25));
+    const int n = static_cast<int>(texts.size()), w = static_cast<int>(mat.size() / 4);
+    if (sample) SimpleSampler(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
+    else SimpleScanner(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
+    std::string s;
+    for (size_t i = 0; i < texts.size(); ++i) s += std::to_string(pos[i]) + (strand[i] ? "+ " : "- ");
+    return s;
+}
+
+// Log matrix giving the consensus letter hi and every other base lo; 'N' columns uniform.
+std::vector<double> Consensus(const std::string& motif, double hi = 0.97, double lo = 0.01)
+{
+    std::vector<double> m;
+    for (char c : motif)
+        for (int b = 0; b < 4; ++b)
+            m.push_back(NucleotideCode(c) < 0 ? std::log(0.25) : std::log(NucleotideCode(c) == b ? hi : lo));
+    return m;
+}
+
+}  // namespace
+
+TEST(SiteScannerAndSampler, BestWindowEarliestOnTiesGivenStrandFirstAndSmoothedMatrix)
+{
+    struct Case {
+        bool sample;
+        std::vector<std::string> texts;
+        std::string motif;
+        bool both;
+        std::string sites;
+        double hi = 0, lo = 0;  // matrix after the sampler: hi for column k's base k, lo otherwise
+    };
+    // TGTAATC is the reverse complement of GATTACA, ACGT its own one. The sampler's sequences
+    // hold one window and no flank, so no shift is tried; an undetermined one adds nothing.
+    const Case cases[] = {
+        {false, {"TTTTGATTACATTT", "CCCTGTAATCCCCC"}, "GATTACA", true, "4+ 3- "},
+        {false, {"TTTTGATTACATTT", "CCCTGTAATCCCCC"}, "GATTACA", false, "4+ 6+ "},
+        {false, {"NNNNNNNNNN", "TGTAATC", "GATT"}, "GATTACA", true, "0+ 0- 0+ "},  // no base; w long; too short
+        {false, {"GACTAC"}, "AC", true, "1+ "},
+        {false, {"TTACGTTT"}, "ACGT", true, "2+ "},
+        {false, {"TTGCAGT"}, "NNN", true, "0+ "},  // every window scores 0
+        {true, {"ACGT", "ACGT", "ACGT"}, "NNNN", false, "0+ 0+ 0+ ", 1.01 / 1.04, 0.01 / 1.04},
+        {true, {"ACGT", "NNNNNN"}, "ACGT", false, "0+ 0+ ", 1.02 / 2.08, 0.02 / 2.08},
+    };
+    for (const Case& c : cases) {
+        SeedRandom(7);
+        std::vector<double> mat = Consensus(c.motif);
+        EXPECT_EQ(Place(c.sample, c.texts, mat, c.both), c.sites) << c.motif << " " << c.both;
+        for (int k = 0; c.sample && k < 4; ++k)
+            for (int b = 0; b < 4; ++b) EXPECT_NEAR(mat[4 * k + b], std::log(b == k ? c.hi : c.lo), 1e-14) << k << b;
+    }
+}
+
+TEST(SimpleSamplerStat, StrandsFollowTheSearchedStrandsAndTheShiftMoveFindsAMotifOneColumnOff)
+{
+    support::TestSeed seed(4242);
+    std::mt19937 rng(seed);
+    // Eight reverse sites of GGATTACAG (reverse complement CTGTAATCC) at 6 + i.
+    std::vector<std::string> texts;
+    std::string sites;
+    for (int i = 0; i < 8; ++i) {
+        texts.push_back(support::RandomDna(rng, 6 + i) + "CTGTAATCC" + support::RandomDna(rng, 12 - i));
+        sites += std::to_string(6 + i) + "- ";
+    }
+    std::vector<double> mat = Consensus("GGATTACAG");
+    EXPECT_EQ(Place(true, texts, mat, false).find('-'), std::string::npos);
+    mat = Consensus("GGATTACAG");
+    EXPECT_EQ(Place(true, texts, mat, true), sites);
+
+    // The starting matrix matches columns 1..7 of the planted 8-mer in its columns 0..6 and
+    // is uniform in column 7, so the first pass draws every site one base to the right. The
+    // left flank of those sites is the planted column 0, fully conserved, against a random
+    // last column: the left shift is accepted in the first pass whose parity draw is odd, and
+    // later passes draw the planted windows. Those score strictly above the first pass's set
+    // (eight conserved columns instead of seven), so they are returned; a sampler that judged
+    // the set after its shift would keep the first pass's positions (equal score, no update).
+    for (int rep = 0; rep < 5; ++rep) {
+        texts.clear();
+        for (int i = 0; i < 20; ++i)
+            texts.push_back(support::RandomDna(rng, 6 + i % 5) + "CAGGTCTA" + support::RandomDna(rng, 24 - i % 5));
+        mat = Consensus("AGGTCTAN");
+        std::istringstream placed(Place(true, texts, mat, false));
+        for (const std::string& t : texts) {  // the planted window, or a chance copy of the motif
+            int pos;
+            char strand;
+            placed >> pos >> strand;
+            EXPECT_EQ(t.substr(pos, 8) + strand, "CAGGTCTA+") << rep << " " << pos;
+        }
+        for (int k = 0; k < 8; ++k)  // the planted motif: seen base (20 + 0.2) / 20.8
+            EXPECT_NEAR(mat[4 * k + NucleotideCode("CAGGTCTA"[k])], std::log(20.2 / 20.8), 1e-12) << k;
+    }
+}

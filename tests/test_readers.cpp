@@ -1,0 +1,241 @@
+// The text class and the readers of sequence, aligned, motif matrix and parameter files:
+// one table of malformed files with their exact messages, one of accepted files with the
+// values read.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/MotifFile.h"
+#include "app/MyString.h"
+#include "app/SeqFile.h"
+#include "support/Support.h"
+
+namespace {
+
+enum Reader { kSeq, kAln, kPlain, kSites, kNames, kParam };
+
+// Everything a reader can fill, preset so that a failed read can be seen to leave it alone.
+struct Out {
+    std::vector<std::vector<double>> pwm = {{0.0}};
+    std::vector<int> width = {5}, len = {5};
+    std::vector<double> sitePr = {5}, motifPr = {5};
+    std::vector<CString> names = {CString("preset")};
+    std::vector<std::vector<int>> seq = {{0}};
+    double enter = 5, sub[2] = {5, 5};
+    int count = 5;  // CountSequences
+};
+
+template <class T>
+std::string Join(const std::vector<T>& v, const char* sep = " ")
+{
+    std::ostringstream s;
+    for (size_t i = 0; i < v.size(); ++i) s << (i ? sep : "") << v[i];
+    return s.str();
+}
+
+// The fields a reader fills, as text. Names keep their stored length and show a carriage
+// return as \r; a matrix row shows exp(entry) * 112, which is 100 x_b / s + 3 for the row
+// x_0..x_3 of sum s, so every smoothing fault shows.
+std::string Dump(Reader reader, const Out& o)
+{
+    std::ostringstream s;
+    std::vector<std::string> names;
+    for (const CString& n : o.names) {
+        std::string t(n.c_str(), static_cast<size_t>(n.GetLength()));
+        for (size_t p; (p = t.find('\r')) != std::string::npos;) t.replace(p, 1, "\\r");
+        names.push_back(t);
+    }
+    if (reader == kSeq || reader == kAln) {
+        s << "records " << o.count << "; len " << Join(o.len) << ";";
+        for (size_t i = 0; i < o.seq.size(); ++i) {
+            s << " " << names[i] << "=";
+            for (int c : o.seq[i]) s << (c >= 0 && c <= 4 ? "ACGT-"[c] : 'N');
+        }
+        return s.str();
+    }
+    if (reader == kSites) s << "sites " << Join(o.sitePr) << "; ";
+    if (reader == kNames) s << "names [" << Join(names, "] [") << "]; ";
+    if (reader == kParam)
+        s << "enter " << o.enter << "; pr " << Join(o.motifPr) << "; sub " << o.sub[0] << " " << o.sub[1] << "; ";
+    s << "width " << Join(o.width) << "; pwm";
+    for (size_t m = 0; m < o.pwm.size(); ++m)
+        for (size_t j = 0; j < o.pwm[m].size(); ++j)
+            s << (j == 0 ? (m ? " | " : " ") : j % 4 == 0 ? " / " : " ") << std::exp(o.pwm[m][j]) * 112;
+    return s.str();
+}
+
+struct Read {
+    bool ok = false;
+    std::string err;   // the file's path written as F
+    std::string dump;  // Dump of the outputs
+};
+
+// Writes text to a scratch file (none for a null text) and reads it; n is the number of
+// records for the sequence readers and K for the parameter reader.
+Read ReadText(Reader reader, int n, const char* text)
+{
+    support::TempDir dir("readers");
+    const std::string path = dir.File("in.txt");
+    if (text) support::WriteFile(path, text);
+    const CString file(path.c_str());
+    Out o;
+    Read r;
+    if (reader == kSeq || reader == kAln) o.count = CountSequences(path.c_str());
+    if (reader == kSeq) r.ok = ReadinSeq(file, n, o.len, o.names, o.seq, r.err);
+    if (reader == kAln) r.ok = ReadinAlignment(file, n, o.len, o.names, o.seq, r.err);
+    if (reader == kPlain) r.ok = ReadKnownPWM(file, o.pwm, o.width, r.err) > 0;
+    if (reader == kSites) r.ok = ReadKnownPWM(file, o.pwm, o.width, o.sitePr, r.err) > 0;
+    if (reader == kNames) r.ok = ReadKnownPWM(file, o.pwm, o.width, o.names, r.err) > 0;
+    if (reader == kParam) r.ok = ReadParamFile(file, &o.enter, o.motifPr, o.width, o.pwm, o.sub, n, r.err);
+    if (const size_t at = r.err.find(path); at != std::string::npos) r.err.replace(at, path.size(), "F");
+    r.dump = Dump(reader, o);
+    return r;
+}
+
+const char* const kParamText = "0.001\n0.01\t0.02\t0.03\n1\t2\t1\n0.1\t0.02\n"
+                               ">m1\n8\t0\t2\t0\n>m2\n1\t1\t1\t1\n0\t0\t5\t0\n>m3\n0.8\t0\t0.2\t0\n";
+
+std::string Text(const CString& s) { return std::string(s.c_str()) + "#" + std::to_string(s.GetLength()); }
+
+}  // namespace
+
+TEST(CString, ValueSemanticsAndEmbeddedZero)
+{
+    CString empty, a("ACGT");
+    EXPECT_EQ(empty.m_pString, nullptr);
+    EXPECT_EQ(Text(empty) + Text(CString(empty)), "#0#0");
+    CString b(a);
+    b.SetAt(0, 'T');
+    b.SetAt(4, 'N');  // out of range: ignored
+    b.SetAt(-1, 'N');
+    const CString& alias = a;
+    a = alias;  // self-assignment changes nothing
+    EXPECT_EQ(Text(a) + Text(b), "ACGT#4TCGT#4") << "copies are deep";
+    EXPECT_EQ(a[4], '\0');
+    EXPECT_EQ(Text(empty + "abc" + empty) + Text(CString("ab") + CString('c')), "abc#3abc#3");
+    CString s("ABCDEF"), copy;
+    s.SetAt(2, '\0');  // copies stop at an embedded zero but keep the stored length
+    copy = s;
+    EXPECT_EQ(Text(copy) + Text(s + "xy"), "AB#6ABxy#8");
+}
+
+TEST(CString, LeftRightMidFind)
+{
+    const CString s("ACGTACGT");
+    EXPECT_EQ(Text(s.Left(0)) + Text(s.Left(3)) + Text(s.Left(20)), "#0ACG#3ACGTACGT#8");
+    EXPECT_EQ(Text(s.Right(0)) + Text(s.Right(3)) + Text(s.Right(20)), "#0CGT#3ACGTACGT#8");
+    // A start below 0 is raised to 0 and one past the end lowered to the last index; a
+    // count past the end copies the whole string.
+    EXPECT_EQ(Text(s.Mid(-2, 3)) + Text(s.Mid(7, 1)) + Text(s.Mid(12, 1)) + Text(s.Mid(2, 0)), "ACG#3T#1T#1#0");
+    EXPECT_EQ(Text(s.Mid(3, 10)), "ACGTACGT#8");
+    const struct {
+        const char* sub;
+        int start, at;
+    } finds[] = {{"GT", 0, 2}, {"GT", 3, 6}, {"GT", 7, -1}, {"TT", 0, -1}, {"", 5, 5}, {"ACGTACGTA", 0, -1}};
+    for (const auto& f : finds) EXPECT_EQ(s.Find(CString(f.sub), f.start), f.at) << f.sub << " from " << f.start;
+}
+
+TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
+{
+    const std::string sumOne = "the site probabilities sum to 1 or more, leaving no module background";
+    const struct {
+        Reader reader;
+        int n;
+        const char* text;  // null: no file
+        std::string err;   // F stands for the path
+    } cases[] = {
+        {kSeq, 1, nullptr, "cannot open sequence file F"},
+        {kSeq, 2, ">a\nACGT\n", "sequence file F holds 1 records, expected 2"},
+        {kAln, 1, nullptr, "cannot open aligned sequence file F"},
+        {kAln, 2, ">a\nAC\n>b\nAC\n>c\nAC\n", "aligned sequence file F holds 3 records, expected one per species (2)"},
+        {kPlain, 0, nullptr, "cannot open motif matrix file F"},
+        {kPlain, 0, "", "F line 1: file ends before the number of matrices"},
+        {kPlain, 0, "two\n1\t1\n", "F line 1: expected one integer (the number of matrices)"},
+        {kPlain, 0, "0\n\n", "F line 1: the number of matrices must be at least 1"},
+        {kPlain, 0, "-2\n1\t1\n", "F line 1: the number of matrices must be at least 1"},
+        {kPlain, 0, "3\n4\t5\n", "F line 2: expected 3 tab-separated integers (the matrix widths)"},
+        {kPlain, 0, "1\n4\t5\n", "F line 2: expected one integer (the matrix widths)"},
+        {kPlain, 0, "1\n4.5\n", "F line 2: expected one integer (the matrix widths)"},
+        {kPlain, 0, "2\n3\t0\n", "F line 2: width of matrix 2 must be at least 1"},
+        // Refused from the line itself, without reserving room for the announced count.
+        {kPlain, 0, "2000000000\n4\t4\n", "F line 2: expected 2000000000 tab-separated integers (the matrix widths)"},
+        {kPlain, 0, "1\n2\n", "F line 3: file ends before the header line of matrix 1"},
+        {kPlain, 0, "2\n1\t2\na\n1\t2\t3\t4\nb\n1\t1\t1\t1\n", "F line 7: file ends before row 2 of matrix 2"},
+        {kPlain, 0, "1\n1000000000\na\n1\t2\t3\t4\n", "F line 5: file ends before row 2 of matrix 1"},
+        {kPlain, 0, "1\n1\na\n1\t2\t3\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
+        {kPlain, 0, "1\n1\na\n1\t2\t3\t4\t5\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
+        {kPlain, 0, "1\n1\na\n1 2 3 4\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
+        {kPlain, 0, "1\n1\na\n1\t\t3\t4\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
+        {kPlain, 0, "1\n1\na\n1\tnan\t3\t4\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
+        {kPlain, 0, "1\n2\na\n1\t2\t3\t4\n1\tx\t3\t4\n",
+         "F line 5: expected 4 tab-separated numbers (row 2 of matrix 1)"},
+        {kPlain, 0, "1\n2\na\n1\t2\t3\t4\n0\t0\t0\t0\n", "F line 5: row 2 of matrix 1 sums to zero"},
+        {kPlain, 0, "1\n1\na\n5\t-1\t3\t4\n", "F line 4: negative entry in row 1 of matrix 1"},
+        {kSites, 0, "2\n1\t1\n3\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
+         "F line 3: expected 2 tab-separated numbers (the expected site numbers)"},
+        {kSites, 0, "2\n1\t1\n3\t0\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
+         "F line 3: site number of matrix 2 must be greater than 0"},
+        {kParam, 3, nullptr, "cannot open parameter file F"},
+        {kParam, 0, "", "parameter file F: the number of motifs must be at least 1"},
+        {kParam, 1, "often\n", "F line 1: expected one number (the probability of entering a module)"},
+        {kParam, 1, "1\n", "F line 1: the probability of entering a module must lie between 0 and 1"},
+        {kParam, 3, "0.001\n0.01\t0.02\n", "F line 2: expected 3 tab-separated numbers (the site probabilities)"},
+        // 0.5 + 0.25 + 0.25 is exactly 1 in binary: the module background would be 0.
+        {kParam, 3, "0.001\n0.5\t0.25\t0.25\n", "F line 2: " + sumOne},
+        {kParam, 3, "0.001\n0.6\t0.5\t0.1\n", "F line 2: " + sumOne},
+        {kParam, 2, "0.001\n0.01\t0\n", "F line 2: site probability of motif 2 must be greater than 0"},
+        {kParam, 2, "0.001\n0.01\t0.02\n8\n", "F line 3: expected 2 tab-separated integers (the motif widths)"},
+        {kParam, 1, "0.001\n0.01\n1\n0.1 0.02\n",
+         "F line 4: expected 2 tab-separated numbers (the two substitution probabilities)"},
+        {kParam, 1, "0.001\n0.01\n1\n0\t0.02\n", "F line 4: substitution probabilities must lie between 0 and 1"},
+        {kParam, 1, "0.001\n0.01\n1\n0.1\t1\n", "F line 4: substitution probabilities must lie between 0 and 1"},
+        {kParam, 3, "0.001\n0.01\t0.02\t0.03\n1\t2\t1\n0.1\t0.02\n>m1\n8\t0\t2\t0\n>m2\n1\t1\t1\t1\n",
+         "F line 9: file ends before row 2 of matrix 2"},
+        {kParam, 1, "0.001\n0.01\n1\n0.1\t0.02\nm\n0\t0\t0\t0\n", "F line 6: row 1 of matrix 1 sums to zero"},
+    };
+    for (const auto& c : cases) {
+        const Read r = ReadText(c.reader, c.n, c.text);
+        EXPECT_FALSE(r.ok) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_TRUE(c.reader < kPlain || r.dump == Dump(c.reader, Out{})) << c.err << ": outputs changed to " << r.dump;
+    }
+}
+
+TEST(Readers, AcceptedFilesGiveTheirValues)
+{
+    const struct {
+        Reader reader;
+        int n;
+        std::string text, dump;
+    } cases[] = {
+        // Sequences: upper-cased, cut at the first non-letter, text before any header ignored;
+        // a header keeps a carriage return, and a last line without line feed is read whole.
+        {kSeq, 3, "stray\n>first record\nacgtn\nGGTT\n>second\r\nACGT ACGT\n\n7ACG\nACG-T\r\n>third",
+         "records 3; len 9 7 0; >first record=ACGTNGGTT >second\\r=ACGTACG >third="},
+        // Long lines are read whole; a '>' inside a line is no header and ends the line's letters.
+        {kSeq, 2, ">" + std::string(12000, 'x') + "ACGT\nCC" + std::string(9999, 'A') + ">" + std::string(15000, 'A') +
+                      "\n>b\nG\n",
+         "records 2; len 10001 1; >" + std::string(12000, 'x') + "ACGT=CC" + std::string(9999, 'A') + " >b=G"},
+        {kAln, 3, ">s0\nacg-t\n>s1\nAC--T\n>s2\nACG.T\n", "records 3; len 5 5 3; >s0=ACG-T >s1=AC--T >s2=ACG"},
+        // Counts and frequencies smooth alike.
+        {kPlain, 0, "2\n1\t1\nfirst\n8\t0\t2\t0\nsecond\n0.8\t0\t0.2\t0\n", "width 1 1; pwm 83 3 23 3 | 83 3 23 3"},
+        // Windows line ends and a last row without a line feed read the same.
+        {kPlain, 0, "1\r\n3\r\nname\r\n1\t0\t0\t0\r\n0\t1\t0\t0\n0\t0\t0\t2",
+         "width 3; pwm 103 3 3 3 / 3 103 3 3 / 3 3 3 103"},
+        {kNames, 0, "3\n1\t1\t1\n>MA0001 GATA-1 (human)\n1\t2\t3\t4\ncr\r\n1\t1\t1\t1\n\n4\t3\t2\t1\n",
+         "names [>MA0001 GATA-1 (human)] [cr\\r] []; width 1 1 1; pwm 13 23 33 43 | 28 28 28 28 | 43 33 23 13"},
+        {kSites, 0, "2\n1\t2\n2\t0.5\na\n1\t0\t0\t0\nb\n0\t1\t0\t0\n0\t0\t1\t0\n",
+         "sites 2 0.5; width 1 2; pwm 103 3 3 3 | 3 103 3 3 / 3 3 103 3"},
+        {kParam, 3, kParamText,
+         "enter 0.001; pr 0.01 0.02 0.03 0.94; sub 0.1 0.02; width 1 2 1; "
+         "pwm 83 3 23 3 | 28 28 28 28 / 3 3 103 3 | 83 3 23 3"},
+    };
+    for (const auto& c : cases) {
+        const Read r = ReadText(c.reader, c.n, c.text.c_str());
+        EXPECT_TRUE(r.ok) << r.err;
+        EXPECT_EQ(r.dump, c.dump);
+    }
+}
