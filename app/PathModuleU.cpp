@@ -342,12 +342,20 @@ int SerevanMain(int argc, char** argv)
     if (mode == RunMode::MotifSelection) return RunMotifSelection(&param, nSeq) == -1 ? 1 : 0;
 
     const std::string info = (param.strOutputFile + ".info").c_str();
+    // A run refused for its input leaves the log as it found it.
+    std::error_code ec;
+    const bool infoExisted = std::filesystem::exists(info, ec);
+    const std::uintmax_t infoSize = infoExisted ? std::filesystem::file_size(info, ec) : 0;
     std::string failed;
     if (!AppendToFile(info, std::string(param.strParamLine.c_str()) + "\n\nInitial alignment\n", failed)) {
         std::printf("cannot write %s\n", info.c_str());
         return 1;
     }
     for (int r = 0; r < param.nRepeatNum; ++r)
-        if (RunModuleSample(&param, nSeq) == -1) return 1;
+        if (RunModuleSample(&param, nSeq) == -1) {
+            if (r == 0 && !infoExisted) std::filesystem::remove(info, ec);
+            if (r == 0 && infoExisted) std::filesystem::resize_file(info, infoSize, ec);
+            return 1;
+        }
     return 0;
 }

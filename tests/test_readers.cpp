@@ -149,6 +149,15 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
     } cases[] = {
         {kSeq, 1, nullptr, "cannot open sequence file F"},
         {kSeq, 2, ">a\nACGT\n", "sequence file F holds 1 records, expected 2"},
+        // Letters after a gap, blank, '*', '.', digit or '>' would be lost: the line is refused.
+        {kSeq, 1, ">a\nACG-T\n", "sequence file F line 2 (record >a): letters follow '-' at column 4 and would be "
+                                  "lost; sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)"},
+        {kSeq, 1, ">a\nACGT ACGT\n", "sequence file F line 2 (record >a): letters follow a blank at column 5 and "
+                                     "would be lost; sequence lines may hold only letters (remove gaps, '*', '.', "
+                                     "digits and blanks)"},
+        {kAln, 1, ">a\nAC*GT\n", "sequence file F line 2 (record >a): letters follow '*' at column 3 and would be "
+                                  "lost; sequence lines may hold only letters and '-' (remove '*', '.', digits and "
+                                  "blanks)"},
         {kAln, 1, nullptr, "cannot open aligned sequence file F"},
         {kAln, 2, ">a\nAC\n>b\nAC\n>c\nAC\n", "aligned sequence file F holds 3 records, expected one per species (2)"},
         {kPlain, 0, nullptr, "cannot open motif matrix file F"},
@@ -213,13 +222,13 @@ TEST(Readers, AcceptedFilesGiveTheirValues)
     } cases[] = {
         // Sequences: upper-cased, cut at the first non-letter, text before any header ignored;
         // a header keeps a carriage return, and a last line without line feed is read whole.
-        {kSeq, 3, "stray\n>first record\nacgtn\nGGTT\n>second\r\nACGT ACGT\n\n7ACG\nACG-T\r\n>third",
+        // Trailing blanks, carriage returns and non-letters without letters after them are fine.
+        {kSeq, 3, "stray\n>first record\nacgtn\nGGTT\n>second\r\nACGT  \r\n\nACG*\n12\n>third",
          "records 3; len 9 7 0; >first record=ACGTNGGTT >second\\r=ACGTACG >third="},
-        // Long lines are read whole; a '>' inside a line is no header and ends the line's letters.
-        {kSeq, 2, ">" + std::string(12000, 'x') + "ACGT\nCC" + std::string(9999, 'A') + ">" + std::string(15000, 'A') +
-                      "\n>b\nG\n",
+        // Long lines are read whole.
+        {kSeq, 2, ">" + std::string(12000, 'x') + "ACGT\nCC" + std::string(9999, 'A') + "\n>b\nG\n",
          "records 2; len 10001 1; >" + std::string(12000, 'x') + "ACGT=CC" + std::string(9999, 'A') + " >b=G"},
-        {kAln, 3, ">s0\nacg-t\n>s1\nAC--T\n>s2\nACG.T\n", "records 3; len 5 5 3; >s0=ACG-T >s1=AC--T >s2=ACG"},
+        {kAln, 3, ">s0\nacg-t\n>s1\nAC--T\n>s2\nACG.\n", "records 3; len 5 5 3; >s0=ACG-T >s1=AC--T >s2=ACG"},
         // Counts and frequencies smooth alike.
         {kPlain, 0, "2\n1\t1\nfirst\n8\t0\t2\t0\nsecond\n0.8\t0\t0.2\t0\n", "width 1 1; pwm 83 3 23 3 | 83 3 23 3"},
         // Windows line ends and a last row without a line feed read the same.
