@@ -188,8 +188,8 @@ int ReadMotifFile(const CString& file, std::vector<std::vector<double>>& pwm, st
     if (sitePr) {
         if (!ReadReals(src, M, "the expected site numbers", pr, err)) return -1;
         for (int m = 0; m < M; ++m)
-            if (!(pr[m] > 0.0)) {
-                err = src.Where() + "site number of matrix " + std::to_string(m + 1) + " must be greater than 0";
+            if (!(pr[m] >= 0.0)) {  // 0 switches a motif off
+                err = src.Where() + "site number of matrix " + std::to_string(m + 1) + " must not be negative";
                 return -1;
             }
     }
@@ -253,8 +253,8 @@ bool ReadParamFile(const CString& file, double* enterPr, std::vector<double>& mo
     if (!ReadReals(src, K, "the site probabilities", pr, err)) return false;
     double sum = 0.0;
     for (int k = 0; k < K; ++k) {
-        if (!(pr[k] > 0.0)) {
-            err = src.Where() + "site probability of motif " + std::to_string(k + 1) + " must be greater than 0";
+        if (!(pr[k] >= 0.0)) {  // 0 switches a motif off
+            err = src.Where() + "site probability of motif " + std::to_string(k + 1) + " must not be negative";
             return false;
         }
         sum += pr[k];

@@ -224,17 +224,25 @@ int ParseInputParam(INPUTPARAMETER* p, int argc, char** argv)
 
 std::string CheckParamValues(const INPUTPARAMETER& p)
 {
+    // Each option is checked only in the modes that read it.
+    const RunMode mode = ChooseMode(p);
+    const bool denovo = mode == RunMode::DeNovo;
     if (p.nSpeciesNum > kMaxSpecies)
         return "-N must be at most " + std::to_string(kMaxSpecies) + " (2^N states per alignment node)";
-    if (p.nMaxIterNum < 1) return "-n must be at least 1";
+    if ((denovo || mode == RunMode::ScanUnaligned) && p.nMaxIterNum < 1) return "-n must be at least 1";
     if (p.nMotifNum < 1) return "-K must be at least 1";
-    if (p.nMinMotifWidth < 1) return "-w must be at least 1";
-    if (p.nMinMotifWidth > p.nMaxMotifWidth) return "-w must not exceed -W";
+    if (p.nMotifNum > kMaxMotifs) return "-K must be at most " + std::to_string(kMaxMotifs);
+    if (denovo) {
+        if (p.nMinMotifWidth < 1) return "-w must be at least 1";
+        if (p.nMaxMotifWidth > kMaxMotifWidth) return "-W must be at most " + std::to_string(kMaxMotifWidth);
+        if (p.nMinMotifWidth > p.nMaxMotifWidth) return "-w must not exceed -W";
+    }
     if (p.nModuleLen < 2) return "-L must be at least 2";
-    if (!(p.dPostCutoff >= 0.0 && p.dPostCutoff <= 1.0)) return "-p must be within 0 and 1";
-    if (!(p.dAlignUpdatePr >= 0.0 && p.dAlignUpdatePr <= 1.0)) return "-u must be within 0 and 1";
-    if (p.bMotifPr && !(p.dMotifPr > 0.0 && p.dMotifPr < 1.0)) return "-q must be within 0 and 1 (exclusive)";
-    const bool denovo = ChooseMode(p) == RunMode::DeNovo;
+    if (mode != RunMode::MotifSelection && !(p.dPostCutoff >= 0.0 && p.dPostCutoff <= 1.0))
+        return "-p must be within 0 and 1";
+    if (denovo && !(p.dAlignUpdatePr >= 0.0 && p.dAlignUpdatePr <= 1.0)) return "-u must be within 0 and 1";
+    if ((denovo || mode == RunMode::MotifSelection) && p.bMotifPr && !(p.dMotifPr > 0.0 && p.dMotifPr < 1.0))
+        return "-q must be within 0 and 1 (exclusive)";
     if (denovo && !p.bMotifMode) {
         // Each motif starts with probability q (or the module exit probability 1/(0.8 L)); the
         // module background keeps 1 - K q, which must stay positive.
@@ -245,7 +253,6 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     }
     if (denovo && p.bMotifMode && p.bMotifPr && p.nMotifNum * p.dMotifPr >= 1.0)
         return "-K times -q must be below 1 (the module background needs a positive probability)";
-    const RunMode mode = ChooseMode(p);
     if (mode == RunMode::ScanUnaligned || mode == RunMode::MotifSelection) {
         if (!(p.dBgMutationRate > 0.0 && p.dBgMutationRate < 1.0)) return "-b must be within 0 and 1 (exclusive)";
         if (!(p.dMotifMutationRate > 0.0 && p.dMotifMutationRate < 1.0))
@@ -256,6 +263,7 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (mode == RunMode::MotifSelection) {
         if (!p.bCandidateNumGiven || p.nCandidateMotifNum < 1)
             return "-B needs -T, the number of candidate matrices (at least 1)";
+        if (p.nCandidateMotifNum > kMaxCandidates) return "-T must be at most " + std::to_string(kMaxCandidates);
         if (!p.bMotifPr) return "-B needs -q, the site probability of each motif";
         if (p.nMotifNum * p.dMotifPr >= 1.0)
             return "-K times -q must be below 1 (the module background needs a positive probability)";

@@ -9,6 +9,11 @@
 // Largest species count accepted: every path node carries a table of 2^N flags and the
 // forward table of a group holds 2^N doubles per node (see README, "Limits").
 inline constexpr int kMaxSpecies = 16;
+// Largest motif width (-W) and motif count (-K): tables are allocated per motif column.
+inline constexpr int kMaxMotifWidth = 100;
+inline constexpr int kMaxMotifs = 100;
+// Largest number of candidate matrices (-T).
+inline constexpr int kMaxCandidates = 100000;
 
 // Version of the program, printed by --version.
 inline constexpr const char* kSerevanVersion = "1.1.0";

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "align/PairAlign.h"
 #include "app/Drivers.h"
 #include "app/MotifFile.h"
 #include "app/OutputFile.h"
@@ -32,6 +33,18 @@ int RunModuleScan(INPUTPARAMETER* param)
             return Refuse("error in input alignment file: length not equal! (row " + std::to_string(s + 1) + ", " +
                           names[s].c_str() + ", has " + std::to_string(rowLen[s]) + " columns; row 1 has " +
                           std::to_string(rowLen[0]) + ")");
+
+    // Every column becomes a path node with 2^N state flags, and the forward table holds 2^N
+    // doubles per node: refuse what cannot fit before building anything.
+    const double bytes = (static_cast<double>(rowLen[0]) + 2.0) * std::ldexp(1.0, N) * (1.0 + 8.0 + 8.0);
+    if (bytes > kPairTableLimitBytes) {
+        char text[300];
+        std::snprintf(text, sizeof text,
+                      "error in input alignment file: %d species x %d columns need about %.2f GiB (2^N states per "
+                      "column), more than the limit of %.0f GiB",
+                      N, rowLen[0], bytes / 1073741824.0, kPairTableLimitBytes / 1073741824.0);
+        return Refuse(text);
+    }
 
     double enterPr = 0.0, subRate[2] = {0.0, 0.0};
     std::vector<double> motifPr;

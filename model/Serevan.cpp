@@ -161,7 +161,8 @@ void CSerevan::InitialParameter(double enterPr, const double* motifPr, double* c
         m_dTranPr[1][0] = std::log(pExit);
         m_dTranPr[1][1] = std::log(1.0 - pExit);
     }
-    for (int k = 0; k <= K; ++k) m_pMotifPr[k] = std::log(motifPr[k]);
+    // A probability of 0 switches a motif off (log zero, never drawn).
+    for (int k = 0; k <= K; ++k) m_pMotifPr[k] = motifPr[k] > 0.0 ? std::log(motifPr[k]) : serevan::kLogZero;
     for (int k = 0; k < K; ++k)
         for (int i = 0; i < 4 * m_pMotifWidth[k]; ++i) m_pPWM[k][i] = pwm ? pwm[k][i] : std::log(0.25);
     const double mu = bgSubRate;

@@ -131,6 +131,9 @@ TEST(CommandLine, DefaultsQuirksAndParamLine)
          "i= o=-c N=2 K=3 n=2000 w=10 W=14 L=200 m=2 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 q=1:0.25 r=1 c=1 s=0 M=0 "
          "x=1 S=0:0"},
     };
+    // Options a mode never reads are not checked in it.
+    EXPECT_EQ(Parse({"S", "-N", "3", "-P", "p", "-x", "-w", "15", "-u", "2", "-n", "0"}).status, 0);
+    EXPECT_EQ(Parse({"S", "-N", "3", "-B", "c", "-T", "2", "-q", "0.01", "-W", "1000", "-p", "7"}).status, 0);
     for (const Case& c : cases) {
         Parsed r = Parse(c.args);
         EXPECT_EQ(r.status, 0);
@@ -184,6 +187,9 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 2 -K 0", "-K must be at least 1"},
         {"-N 2 -w 0", "-w must be at least 1"},
         {"-N 2 -w 9 -W 8", "-w must not exceed -W"},
+        {"-N 2 -W 2000000000", "-W must be at most 100"},
+        {"-N 2 -K 101", "-K must be at most 100"},
+        {"-N 2 -B c.txt -T 100001 -q 0.001", "-T must be at most 100000"},
         {"-N 2 -L 1", "-L must be at least 2"},
         {"-N 2 -p 1.5", "-p must be within 0 and 1"},
         {"-N 2 -u -0.1", "-u must be within 0 and 1"},
@@ -216,6 +222,8 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-i ragged.fa -N 3 -P param.txt",
          "error in input alignment file: length not equal! (row 3, >c, has 4 columns; row 1 has 5)"},
         {"-i gaps.fa -N 3 -P param.txt", "error in input alignment file: gaps.fa holds no residue"},
+        {"-i wide.fa -N 16 -P param.txt", "error in input alignment file: 16 species x 8000 columns need about 8.30 "
+                                           "GiB (2^N states per column), more than the limit of 8 GiB"},
         {"-i aln.fa -N 3 -P missing.txt", "cannot open parameter file missing.txt"},
         // The unaligned scan (-F).
         {"-i seqs.fa -N 3 -F", "-F needs -A, the file of known motif matrices with their expected site numbers"},
@@ -246,6 +254,9 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         WriteFile(dir.File("ragged.fa"), ">a\nACGTA\n>b\nACGTA\n>c\nACGT\n");
         WriteFile(dir.File("gaps.fa"), ">a\n--\n>b\n--\n>c\n--\n");
         WriteFile(dir.File("gapped.fa"), ">a\nAC-GT\n>b\nACGT\n>c\nACGT\n");
+        std::string wide;
+        for (int sp = 0; sp < 16; ++sp) wide += ">s\n" + std::string(8000, 'A') + "\n";
+        WriteFile(dir.File("wide.fa"), wide);
         std::vector<std::string> before;
         for (const auto& e : std::filesystem::directory_iterator(dir.Path())) before.push_back(e.path().filename());
         std::sort(before.begin(), before.end());

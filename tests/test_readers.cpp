@@ -75,11 +75,11 @@ struct Read {
 
 // Writes text to a scratch file (none for a null text) and reads it; n is the number of
 // records for the sequence readers and K for the parameter reader.
-Read ReadText(Reader reader, int n, const char* text)
+Read ReadText(Reader reader, int n, const char* text, size_t size = std::string::npos)
 {
     support::TempDir dir("readers");
     const std::string path = dir.File("in.txt");
-    if (text) support::WriteFile(path, text);
+    if (text) support::WriteFile(path, size == std::string::npos ? std::string(text) : std::string(text, size));
     const CString file(path.c_str());
     Out o;
     Read r;
@@ -185,8 +185,8 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
         {kPlain, 0, "1\n1\na\n5\t-1\t3\t4\n", "F line 4: negative entry in row 1 of matrix 1"},
         {kSites, 0, "2\n1\t1\n3\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
          "F line 3: expected 2 tab-separated numbers (the expected site numbers)"},
-        {kSites, 0, "2\n1\t1\n3\t0\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
-         "F line 3: site number of matrix 2 must be greater than 0"},
+        {kSites, 0, "2\n1\t1\n3\t-1\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
+         "F line 3: site number of matrix 2 must not be negative"},
         {kParam, 3, nullptr, "cannot open parameter file F"},
         {kParam, 0, "", "parameter file F: the number of motifs must be at least 1"},
         {kParam, 1, "often\n", "F line 1: expected one number (the probability of entering a module)"},
@@ -195,7 +195,7 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
         // 0.5 + 0.25 + 0.25 is exactly 1 in binary: the module background would be 0.
         {kParam, 3, "0.001\n0.5\t0.25\t0.25\n", "F line 2: " + sumOne},
         {kParam, 3, "0.001\n0.6\t0.5\t0.1\n", "F line 2: " + sumOne},
-        {kParam, 2, "0.001\n0.01\t0\n", "F line 2: site probability of motif 2 must be greater than 0"},
+        {kParam, 2, "0.001\n0.01\t-0.5\n", "F line 2: site probability of motif 2 must not be negative"},
         {kParam, 2, "0.001\n0.01\t0.02\n8\n", "F line 3: expected 2 tab-separated integers (the motif widths)"},
         {kParam, 1, "0.001\n0.01\n1\n0.1 0.02\n",
          "F line 4: expected 2 tab-separated numbers (the two substitution probabilities)"},
@@ -211,6 +211,17 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
         EXPECT_EQ(r.err, c.err);
         EXPECT_TRUE(c.reader < kPlain || r.dump == Dump(c.reader, Out{})) << c.err << ": outputs changed to " << r.dump;
     }
+}
+
+// A zero byte inside a line neither ends the line nor joins the next one to it: the header
+// after it still counts, and the letters after it are not lost silently.
+TEST(Readers, ZeroByteInsideALine)
+{
+    const Read r = ReadText(kSeq, 2, ">a\nACGT\0GG\n>b\nTTTT\n", 18);
+    EXPECT_EQ(r.err, "sequence file F line 2 (record >a): letters follow byte 0 at column 5 and would be lost; "
+                     "sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)");
+    const Read ok = ReadText(kSeq, 2, ">a\nACGT\0\n>b\nTTTT\n", 16);
+    EXPECT_EQ(ok.dump, "records 2; len 4 4; >a=ACGT >b=TTTT");
 }
 
 TEST(Readers, AcceptedFilesGiveTheirValues)
@@ -238,6 +249,8 @@ TEST(Readers, AcceptedFilesGiveTheirValues)
          "names [>MA0001 GATA-1 (human)] [cr\\r] []; width 1 1 1; pwm 13 23 33 43 | 28 28 28 28 | 43 33 23 13"},
         {kSites, 0, "2\n1\t2\n2\t0.5\na\n1\t0\t0\t0\nb\n0\t1\t0\t0\n0\t0\t1\t0\n",
          "sites 2 0.5; width 1 2; pwm 103 3 3 3 | 3 103 3 3 / 3 3 103 3"},
+        // A site number of 0 switches a motif off.
+        {kSites, 0, "1\n1\n0\na\n1\t0\t0\t0\n", "sites 0; width 1; pwm 103 3 3 3"},
         {kParam, 3, kParamText,
          "enter 0.001; pr 0.01 0.02 0.03 0.94; sub 0.1 0.02; width 1 2 1; "
          "pwm 83 3 23 3 | 28 28 28 28 / 3 3 103 3 | 83 3 23 3"},

@@ -231,3 +231,19 @@ TEST_F(ScanModes, SelectionReportsThePlantedMotif)
     }
     for (int i : {0, 1, 3}) EXPECT_LT(llr[i], llr[2] - 10.0) << i;
 }
+
+// A site probability of 0 switches a motif off: it gets no site, the others are still called.
+TEST(ScanModesOff, SwitchedOffMotifGetsNoSite)
+{
+    TempDir dir("off");
+    const std::string ex = support::kSourceDir + "/examples/demo";
+    std::string param = ReadFile(ex + "_param.txt");
+    param.replace(param.find("0.01\t0.01\t0.01"), 14, "0.01\t0\t0.01");
+    support::WriteFile(dir.File("param.txt"), param);
+    const RunResult r = RunCommand(support::kBin + " -i " + ex + "_aln.fa -N 3 -K 3 -P param.txt -S 1 -o a.txt",
+                                   dir.Path().string());
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(ReadFile(dir.File("a.txt")).find("Motif2 not found"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir.File("a.txtmotif2.txt")), "");
+    EXPECT_NE(ReadFile(dir.File("a.txtmotif1.txt")), "");
+}
