@@ -23,6 +23,7 @@ bool OptionSet::ParseFrom(int argc, char** argv, int first, const std::vector<Op
                           std::vector<std::string>* files, std::string& err)
 {
     m_values.clear();
+    m_all.clear();
     std::vector<OptionSpec> all = specs;
     all.push_back({"help", false});
     all.push_back({"version", false});
@@ -66,6 +67,7 @@ bool OptionSet::ParseFrom(int argc, char** argv, int first, const std::vector<Op
             value = argv[++i];
         }
         m_values[name] = value;
+        m_all[name].push_back(value);
     }
     return true;
 }
@@ -86,6 +88,12 @@ bool AnswerHelpOrVersion(const OptionSet& options, const std::string& tool, cons
         return true;
     }
     return false;
+}
+
+std::vector<std::string> OptionSet::All(const std::string& name) const
+{
+    auto it = m_all.find(name);
+    return it == m_all.end() ? std::vector<std::string>{} : it->second;
 }
 
 std::string OptionSet::Text(const std::string& name, const std::string& fallback) const

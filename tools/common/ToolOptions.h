@@ -28,6 +28,8 @@ public:
 
     bool Has(const std::string& name) const { return m_values.count(name) != 0; }
     std::string Text(const std::string& name, const std::string& fallback) const;
+    // Every value of an option given more than once, in order.
+    std::vector<std::string> All(const std::string& name) const;
 
     // Typed getters: keep the fallback when the option is absent; false with a message
     // when the value is not a number in [lo, hi].
@@ -42,7 +44,8 @@ public:
 private:
     bool ParseFrom(int argc, char** argv, int first, const std::vector<OptionSpec>& specs,
                    std::vector<std::string>* files, std::string& err);
-    std::map<std::string, std::string> m_values;  // option name -> value ("" for switches)
+    std::map<std::string, std::string> m_values;            // option name -> value ("" for switches)
+    std::map<std::string, std::vector<std::string>> m_all;  // option name -> every value given
 };
 
 // The line --version prints: "<tool> <version>".

@@ -1,0 +1,210 @@
+// Orthologous groups from a UCSC MAF genome alignment.
+#include "common/MafGroups.h"
+
+#include <fstream>
+
+#include "common/ToolText.h"
+
+namespace sertools {
+
+namespace {
+
+struct MafRow {
+    std::string source;
+    long long start = 0, size = 0, sourceSize = 0;
+    char strand = '+';
+    std::string letters;  // gaps removed
+};
+
+// The assembly part of a source name: "hg17" of "hg17.chr22".
+std::string Assembly(const std::string& source)
+{
+    return source.substr(0, source.find('.'));
+}
+
+}  // namespace
+
+bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGroups& out, std::string& err)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err = "cannot open " + path;
+        return false;
+    }
+    const std::size_t N = settings.species.size();
+    std::vector<std::vector<std::string>> bySpecies(N);
+    std::vector<std::vector<std::string>> names(N);
+    std::vector<GroupSegment> segments;
+    long long blocks = 0, missing = 0, shortBlocks = 0, lineNo = 0;
+    std::vector<MafRow> block;
+    std::size_t columns = 0;
+    bool inBlock = false;
+
+    auto take = [&]() {
+        ++blocks;
+        std::vector<const MafRow*> rows(N, nullptr);
+        for (const MafRow& r : block)
+            for (std::size_t s = 0; s < N; ++s)
+                if (!rows[s] && Assembly(r.source) == settings.species[s]) rows[s] = &r;
+        for (const MafRow* r : rows)
+            if (!r) {
+                ++missing;
+                return;
+            }
+        if (static_cast<long long>(rows[0]->letters.size()) < settings.minLength) {
+            ++shortBlocks;
+            return;
+        }
+        const int g = static_cast<int>(bySpecies[0].size());
+        for (std::size_t s = 0; s < N; ++s) {
+            const MafRow& r = *rows[s];
+            auto off = settings.offset.find(settings.species[s]);
+            const long long shift = off == settings.offset.end() ? 0 : off->second;
+            GroupSegment seg;
+            seg.group = g;
+            seg.species = static_cast<int>(s);
+            seg.length = static_cast<long long>(r.letters.size());
+            seg.source = r.source;
+            seg.strand = r.strand;
+            // MAF counts minus-strand starts from the end of the reverse complement.
+            seg.start = (r.strand == '+' ? r.start : r.sourceSize - r.start - r.size) + shift;
+            seg.end = seg.start + r.size;
+            segments.push_back(seg);
+            bySpecies[s].push_back(r.letters);
+            names[s].push_back(Format("g%d_%s %s:%lld-%lld(%c)", g, settings.species[s].c_str(), r.source.c_str(),
+                                      seg.start, seg.end, r.strand));
+        }
+    };
+
+    auto finish = [&]() {
+        if (!inBlock) return;
+        inBlock = false;
+        take();
+        block.clear();
+    };
+
+    std::string line;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        auto fail = [&](const std::string& what) {
+            err = Format("%s:%lld: %s", path.c_str(), lineNo, what.c_str());
+            return false;
+        };
+        std::vector<std::string> f = SplitBlank(line);
+        if (f.empty()) {
+            finish();
+            continue;
+        }
+        const std::string& key = f[0];
+        if (key[0] == '#') continue;
+        if (key == "a") {
+            finish();
+            inBlock = true;
+            columns = 0;
+        } else if (key == "s") {
+            if (!inBlock) return fail("an 's' line outside a block (no 'a' line before it)");
+            MafRow r;
+            if (f.size() != 7 || !ParseInt(f[2], r.start) || !ParseInt(f[3], r.size) || !ParseInt(f[5], r.sourceSize) ||
+                (f[4] != "+" && f[4] != "-") || r.start < 0 || r.size < 0 || r.sourceSize < 0)
+                return fail("an 's' line must read: s source start size strand sourceSize text");
+            r.source = f[1];
+            r.strand = f[4][0];
+            if (r.start + r.size > r.sourceSize)
+                return fail(
+                    Format("start %lld + size %lld lies beyond the source size %lld", r.start, r.size, r.sourceSize));
+            const std::string& text = f[6];
+            if (columns == 0) columns = text.size();
+            if (text.size() != columns)
+                return fail(Format("row of %zu columns in a block of %zu", text.size(), columns));
+            for (char c : text)
+                if (c != '-' && c != '.') r.letters += c;
+            if (static_cast<long long>(r.letters.size()) != r.size)
+                return fail(Format("the row holds %zu letters but its size is %lld", r.letters.size(), r.size));
+            block.push_back(r);
+        } else if (key != "i" && key != "e" && key != "q") {
+            return fail("not a MAF line (expected a, s, i, e, q, a comment or a blank line)");
+        }
+    }
+    finish();
+    if (in.bad()) {
+        err = "cannot read " + path;
+        return false;
+    }
+    MafGroups g;
+    g.species = settings.species;
+    g.groupCount = static_cast<int>(bySpecies[0].size());
+    for (std::size_t s = 0; s < N; ++s) {
+        g.records.insert(g.records.end(), bySpecies[s].begin(), bySpecies[s].end());
+        g.names.insert(g.names.end(), names[s].begin(), names[s].end());
+    }
+    // Species-major, as the records.
+    for (std::size_t s = 0; s < N; ++s)
+        for (const GroupSegment& seg : segments)
+            if (seg.species == static_cast<int>(s)) g.segments.push_back(seg);
+    g.summary = Format("%d groups from %lld blocks; skipped %lld lacking a listed species, %lld shorter than %lld",
+                       g.groupCount, blocks, missing, shortBlocks, settings.minLength);
+    out = std::move(g);
+    return true;
+}
+
+std::string FormatGroupFasta(const MafGroups& groups)
+{
+    std::string text;
+    for (std::size_t i = 0; i < groups.records.size(); ++i) {
+        text += ">" + groups.names[i] + "\n";
+        for (std::size_t p = 0; p < groups.records[i].size(); p += 60) text += groups.records[i].substr(p, 60) + "\n";
+    }
+    return text;
+}
+
+std::string FormatGroupTable(const MafGroups& groups)
+{
+    std::string text = "group\tspecies\trecord_offset\tlength\tsource\tstart\tend\tstrand\n";
+    for (const GroupSegment& s : groups.segments)
+        text += Format("%d\t%s\t%lld\t%lld\t%s\t%lld\t%lld\t%c\n", s.group, groups.species[s.species].c_str(),
+                       s.recordOffset, s.length, s.source.c_str(), s.start, s.end, s.strand);
+    return text;
+}
+
+bool ReadGroupTable(const std::string& path, std::vector<GroupSegment>& segments, std::vector<std::string>& species,
+                    std::string& err)
+{
+    std::vector<std::string> lines;
+    if (!ReadLines(path, lines, err)) return false;
+    if (lines.empty() || lines[0].rfind("group\tspecies\t", 0) != 0) {
+        err = path + ":1: not a groups table (header 'group<TAB>species<TAB>...' expected)";
+        return false;
+    }
+    std::vector<GroupSegment> out;
+    std::vector<std::string> names;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i].empty()) continue;
+        std::vector<std::string> f = SplitTabs(lines[i]);
+        GroupSegment s;
+        long long g = 0;
+        bool ok = f.size() == 8 && ParseInt(f[0], g) && g >= 0 && g < (1LL << 31) && ParseInt(f[2], s.recordOffset) &&
+                  ParseInt(f[3], s.length) && ParseInt(f[5], s.start) && ParseInt(f[6], s.end) &&
+                  (f[7] == "+" || f[7] == "-") && s.end - s.start == s.length && s.recordOffset >= 0;
+        if (!ok) {
+            err = Format(
+                "%s:%zu: expected group, species, record_offset, length, source, start, end (start + length) "
+                "and strand (+ or -)",
+                path.c_str(), i + 1);
+            return false;
+        }
+        s.group = static_cast<int>(g);
+        s.source = f[4];
+        s.strand = f[7][0];
+        std::size_t k = 0;
+        while (k < names.size() && names[k] != f[1]) ++k;
+        if (k == names.size()) names.push_back(f[1]);
+        s.species = static_cast<int>(k);
+        out.push_back(s);
+    }
+    segments = std::move(out);
+    species = std::move(names);
+    return true;
+}
+
+}  // namespace sertools
