@@ -602,9 +602,12 @@ std::string FormatMotifs(const std::vector<Motif>& motifs, MotifFormat format, c
             text.append("AC  ").append(m.id).append("\nXX\nID  ");
             text.append(m.name.empty() ? m.id : m.name).append("\nXX\n");
             text += "P0      A      C      G      T\n";
-            for (int j = 0; j < m.Width(); ++j)
-                text += Printf("%02d", j + 1) + "\t" + Entry(m, j, 0) + "\t" + Entry(m, j, 1) + "\t" + Entry(m, j, 2) +
-                        "\t" + Entry(m, j, 3) + "\n";
+            // A key, then values in columns of 7 (TRANSFAC wants two blanks after the key).
+            for (int j = 0; j < m.Width(); ++j) {
+                text += Printf("%02d ", j + 1);
+                for (int b = 0; b < 4; ++b) text += Printf(" %6s", Entry(m, j, b).c_str());
+                text += "\n";
+            }
             text += "XX\n//\n";
         }
         break;
