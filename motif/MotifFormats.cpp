@@ -162,6 +162,14 @@ bool ReadProgram(const std::vector<std::string>& lines, const Where& at, std::ve
         err = at(i - 1) + Printf("expected %zu whole widths of at least 1", M);
         return false;
     }
+    // A file with the line of expected sites (for -F) is told by its length when the caller
+    // does not ask for that line.
+    size_t used = lines.size();
+    while (used > 0 && Trim(lines[used - 1]).empty()) --used;
+    size_t rows = 0;
+    for (int w : widths) rows += static_cast<size_t>(w);
+    std::vector<double> skipped;
+    if (!siteNumbers && used == 3 + M + rows) siteNumbers = &skipped;
     if (siteNumbers) {
         if (!take("the expected site numbers", line)) return false;
         f = Tokens(line);

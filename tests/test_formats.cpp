@@ -66,6 +66,19 @@ TEST(MotifFormats, EveryFormatReadsTheSameMatrixAndWritesItBack)
     }
 }
 
+TEST(MotifFormats, ProgramFileWithSiteLineIsToldByItsLength)
+{
+    std::string text = kProgram;
+    text.insert(text.find("MA0004"), "2.5\n");
+    std::vector<Motif> m;
+    std::vector<double> sites;
+    std::string err;
+    ASSERT_TRUE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err)) << err;
+    ExpectArnt(m, 100, "unasked site line");
+    ASSERT_TRUE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Program, m, &sites, err)) << err;
+    EXPECT_EQ(sites, std::vector<double>{2.5});
+}
+
 TEST(MotifFormats, RefusalsNameFileAndLine)
 {
     const std::pair<const char*, const char*> cases[] = {
