@@ -227,3 +227,50 @@ TEST(PrepExport, BadInputIsNamedAndLeavesNoFile)
         EXPECT_FALSE(std::filesystem::exists(dir.File(motif ? "out.txt" : "out.fa")));
     }
 }
+
+TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
+{
+    if (!HaveBedtools()) GTEST_SKIP() << "needs bedtools";
+    support::TempDir dir("export_minus");
+    auto revcomp = [](std::string s) {
+        std::string r(s.rbegin(), s.rend());
+        for (char& c : r) c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : 'A';
+        return r;
+    };
+    const std::string genome = "ACGTTGCAAGGCTTACCGATCGGATCCAATGCATGCTAGC";  // mm5 chr1, 40 bases
+    const std::string row = revcomp(genome).substr(5, 10);                    // a minus-strand row from 5
+    support::WriteFile(dir.File("a.maf"), "a score=0\ns hg17.chr1 0 10 + 50 AAAAACCCCC\ns mm5.chr1 5 10 - 40 " +
+                                              row + "\n");
+    support::WriteFile(dir.File("chr1.fa"), ">chr1\n" + genome + "\n");
+    ASSERT_EQ(RunCommand(kPrep + " maf a.maf --species hg17,mm5 --min-length 1 -o g", dir.Path().string()).status, 0);
+    // A report of one run with a site on each strand of the mouse record.
+    support::WriteFile(dir.File("run.txt"), std::string(sertools::kReportBanner) +
+                                                "\nSerevan -i g.fa -N 2 -K 1\nAverage likelihood=0\n"
+                                                "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
+                                                "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
+                                                row.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
+                                                revcomp(row.substr(5, 4)) + "\n");
+    support::RunResult r = RunCommand(kExport + " sites run.txt -i g.fa --groups g.groups.tsv --species mm5 " +
+                                          "--format bed -o s.bed && bedtools getfasta -s -tab -fi chr1.fa -bed s.bed",
+                                      dir.Path().string());
+    ASSERT_EQ(r.status, 0) << r.error;
+    EXPECT_EQ(r.output, "chr1:29-33(-)\t" + row.substr(2, 4) + "\nchr1:26-30(+)\t" + revcomp(row.substr(5, 4)) + "\n");
+}
+
+TEST(PrepExport, EveryToolFollowsOneCommandLine)
+{
+    support::TempDir dir("tool_cli");
+    for (const std::string& tool : {kPrep, kExport, support::kSim, support::kEval}) {
+        const std::string name = std::filesystem::path(tool).filename().string();
+        EXPECT_EQ(RunCommand(tool + " --version").output.rfind(name + " ", 0), 0u) << name;
+        support::RunResult help = RunCommand(tool + " --help");
+        EXPECT_EQ(help.status, 0);
+        EXPECT_NE(help.output.find("Usage: " + name), std::string::npos) << name;
+    }
+    support::RunResult bad = RunCommand(kPrep + " shuffle x");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.error.find("unknown subcommand 'shuffle'"), std::string::npos);
+    ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " -o " + dir.File("a.txt")).status, 0);
+    ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " --out=" + dir.File("b.txt")).status, 0);
+    EXPECT_EQ(support::ReadFile(dir.File("a.txt")), support::ReadFile(dir.File("b.txt")));
+}
