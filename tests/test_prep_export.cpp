@@ -274,3 +274,26 @@ TEST(PrepExport, EveryToolFollowsOneCommandLine)
     ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " --out=" + dir.File("b.txt")).status, 0);
     EXPECT_EQ(support::ReadFile(dir.File("a.txt")), support::ReadFile(dir.File("b.txt")));
 }
+
+TEST(PrepExport, FastaGroupsByNamePrefixOrSeparator)
+{
+    support::TempDir dir("prep_groups");
+    support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
+    support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
+    support::WriteFile(dir.File("3.fa"), ">hg17_c\nA\n>hg17_d\nC\n>mm5_c\nG\n");
+    support::WriteFile(dir.File("4.fa"), ">c|mm5\nG\n");
+    const std::pair<std::string, std::string> cases[] = {
+        {"1.fa 3.fa", "3.fa:3: a second record of species hg17 (hg17_d; the first is hg17_c)"},
+        {"1.fa 4.fa --separator '|'", "1.fa: no record of species hg17"},
+        {"1.fa 2.fa --separator _", ""},
+        {"1.fa 2.fa", ""},
+    };
+    for (const auto& [args, message] : cases) {
+        std::filesystem::remove(dir.File("g.fa"));
+        support::RunResult r = RunCommand(kPrep + " groups " + args + " --species hg17,mm5 -o g", dir.Path().string());
+        EXPECT_EQ(r.status, message.empty() ? 0 : 1) << args;
+        EXPECT_NE(r.error.find(message), std::string::npos) << r.error;
+        EXPECT_EQ(support::Exists(dir.File("g.fa")), message.empty());
+    }
+    EXPECT_EQ(support::ReadFile(dir.File("g.fa")), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
+}

@@ -1,6 +1,7 @@
 // serevan-prep: turns the data users have into the program's input files.
 //   serevan-prep motifs FILE [--format F] [--select ID,...] [--sites n,...] -o MOTIFS.txt
 //   serevan-prep maf ALIGNMENT.maf --species a,b,c -o PREFIX [--min-length N] [--offset S=N]
+//   serevan-prep groups FILE... --species a,b,c -o PREFIX [--separator SEP]
 #include <cstdio>
 #include <set>
 #include <string>
@@ -18,6 +19,7 @@ static const char kHelp[] =
     "                           [--sites n,...] -o MOTIFS.txt\n"
     "       serevan-prep maf ALIGNMENT.maf --species a,b,c -o PREFIX [--min-length N]\n"
     "                        [--offset SPECIES=N]\n"
+    "       serevan-prep groups FILE... --species a,b,c -o PREFIX [--separator SEP]\n"
     "\n"
     "motifs: matrices in JASPAR, MEME (minimal text) or TRANSFAC (guessed from the content\n"
     "  when --format is not given) into the program's matrix file for -A and -B. Counts,\n"
@@ -36,7 +38,12 @@ static const char kHelp[] =
     "  --offset SPECIES=N adds N to that species' coordinates (for a MAF projected onto a\n"
     "  region); repeat it for several species.\n"
     "\n"
-    "  -o, --out FILE     output file (motifs) or prefix (maf)\n"
+    "groups: one FASTA file per orthologous group; a record belongs to a species when its\n"
+    "  name starts with the species name or, with --separator, when one of the name's fields\n"
+    "  between separators equals it. Each file needs exactly one record per species. Writes\n"
+    "  the same two files as maf (the table's source is the record name, from 0).\n"
+    "\n"
+    "  -o, --out FILE     output file (motifs) or prefix (maf, groups)\n"
     "  --help, --version\n"
     "Exit status 0 on success; 1 with one line on standard error for bad options or input\n"
     "(naming the file and line), and then no output file is written.\n";
@@ -84,18 +91,46 @@ static int PrepMotifs(const OptionSet& opt, const std::vector<std::string>& file
     return 0;
 }
 
+// The two files of a set of groups; the first is removed again when the second fails.
+static int WriteGroups(const OptionSet& opt, const MafGroups& groups)
+{
+    std::string err;
+    const std::string prefix = opt.Text("out", "");
+    if (!WriteOutput(prefix + ".fa", FormatGroupFasta(groups), err) ||
+        !WriteOutput(prefix + ".groups.tsv", FormatGroupTable(groups), err)) {
+        std::remove((prefix + ".fa").c_str());
+        return Fail(err);
+    }
+    std::fprintf(stderr, "serevan-prep: %s\n", groups.summary.c_str());
+    return 0;
+}
+
+// --species as a list of at least two different names; empty with a message otherwise.
+static std::vector<std::string> SpeciesList(const OptionSet& opt, std::string& err)
+{
+    std::vector<std::string> species = SplitCommas(opt.Text("species", ""));
+    std::set<std::string> distinct(species.begin(), species.end());
+    if (!opt.Has("species")) {
+        err = "give the species with --species a,b,c";
+        return {};
+    }
+    if (species.size() < 2 || distinct.size() != species.size() || distinct.count("")) {
+        err = "--species needs at least two different names";
+        return {};
+    }
+    return species;
+}
+
 static int PrepMaf(const OptionSet& opt, const std::vector<std::string>& files)
 {
     if (files.size() != 1) return Fail("maf takes one alignment file (see --help)");
     if (!opt.Has("out")) return Fail("give the output prefix with -o PREFIX");
-    if (!opt.Has("species")) return Fail("give the species with --species a,b,c (assembly names, e.g. hg17)");
     MafSettings settings;
-    settings.species = SplitCommas(opt.Text("species", ""));
-    std::set<std::string> distinct(settings.species.begin(), settings.species.end());
-    if (settings.species.size() < 2 || distinct.size() != settings.species.size() || distinct.count(""))
-        return Fail("--species needs at least two different names");
-    long long minLength = 100;
     std::string err;
+    settings.species = SpeciesList(opt, err);
+    if (settings.species.empty()) return Fail(err);
+    const std::set<std::string> distinct(settings.species.begin(), settings.species.end());
+    long long minLength = 100;
     if (!opt.Int("min-length", 1, 1LL << 40, minLength, err)) return Fail(err);
     settings.minLength = minLength;
     for (const std::string& item : opt.All("offset")) {
@@ -110,29 +145,36 @@ static int PrepMaf(const OptionSet& opt, const std::vector<std::string>& files)
     MafGroups groups;
     if (!ReadMafGroups(files[0], settings, groups, err)) return Fail(err);
     if (groups.records.empty()) return Fail(files[0] + ": no block holds every listed species");
-    const std::string prefix = opt.Text("out", "");
-    if (!WriteOutput(prefix + ".fa", FormatGroupFasta(groups), err) ||
-        !WriteOutput(prefix + ".groups.tsv", FormatGroupTable(groups), err)) {
-        std::remove((prefix + ".fa").c_str());
-        return Fail(err);
-    }
-    std::fprintf(stderr, "serevan-prep: %s\n", groups.summary.c_str());
-    return 0;
+    return WriteGroups(opt, groups);
+}
+
+static int PrepGroups(const OptionSet& opt, const std::vector<std::string>& files)
+{
+    if (files.empty()) return Fail("groups takes one FASTA file per orthologous group (see --help)");
+    if (!opt.Has("out")) return Fail("give the output prefix with -o PREFIX");
+    std::string err;
+    const std::vector<std::string> species = SpeciesList(opt, err);
+    if (species.empty()) return Fail(err);
+    MafGroups groups;
+    if (!ReadFastaGroups(files, species, opt.Text("separator", ""), groups, err)) return Fail(err);
+    return WriteGroups(opt, groups);
 }
 
 int main(int argc, char** argv)
 {
-    const std::vector<OptionSpec> specs = {{"out", true},     {"format", true},     {"select", true}, {"sites", true},
-                                           {"species", true}, {"min-length", true}, {"offset", true}};
+    const std::vector<OptionSpec> specs = {{"out", true},    {"format", true},   {"select", true},
+                                           {"sites", true},  {"species", true},  {"min-length", true},
+                                           {"offset", true}, {"separator", true}};
     OptionSet opt;
     std::vector<std::string> files;
     std::string err;
     const std::string command = argc > 1 ? argv[1] : "";
-    const bool known = command == "motifs" || command == "maf";
+    const bool known = command == "motifs" || command == "maf" || command == "groups";
     if (!opt.ParseWithFiles(argc, argv, known ? 2 : 1, specs, files, err)) return Fail(err);
     if (AnswerHelpOrVersion(opt, "serevan-prep", kHelp)) return 0;
     if (command == "motifs") return PrepMotifs(opt, files);
     if (command == "maf") return PrepMaf(opt, files);
-    return Fail(command.empty() ? "give a subcommand: motifs or maf (see --help)"
-                                : "unknown subcommand '" + command + "' (motifs or maf; see --help)");
+    if (command == "groups") return PrepGroups(opt, files);
+    return Fail(command.empty() ? "give a subcommand: motifs, maf or groups (see --help)"
+                                : "unknown subcommand '" + command + "' (motifs, maf or groups; see --help)");
 }

@@ -167,6 +167,84 @@ std::string FormatGroupTable(const MafGroups& groups)
     return text;
 }
 
+namespace {
+
+bool BelongsTo(const std::string& name, const std::string& species, const std::string& separator)
+{
+    if (separator.empty()) return name.compare(0, species.size(), species) == 0;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t at = name.find(separator, from);
+        if (name.substr(from, at == std::string::npos ? std::string::npos : at - from) == species) return true;
+        if (at == std::string::npos) return false;
+        from = at + separator.size();
+    }
+}
+
+}  // namespace
+
+bool ReadFastaGroups(const std::vector<std::string>& files, const std::vector<std::string>& species,
+                     const std::string& separator, MafGroups& out, std::string& err)
+{
+    const std::size_t N = species.size();
+    std::vector<std::vector<std::string>> seqs(N), names(N);
+    for (std::size_t g = 0; g < files.size(); ++g) {
+        std::vector<std::string> lines;
+        if (!ReadLines(files[g], lines, err)) return false;
+        std::vector<std::string> recName, recSeq;
+        std::vector<std::size_t> recLine;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (!lines[i].empty() && lines[i][0] == '>') {
+                std::vector<std::string> f = SplitBlank(lines[i].substr(1));
+                recName.push_back(f.empty() ? "" : f[0]);
+                recSeq.emplace_back();
+                recLine.push_back(i + 1);
+            } else if (!recSeq.empty()) {
+                for (char c : lines[i])
+                    if (c != ' ' && c != '\t') recSeq.back() += c;
+            } else if (!SplitBlank(lines[i]).empty()) {
+                err = Format("%s:%zu: text before the first FASTA header", files[g].c_str(), i + 1);
+                return false;
+            }
+        }
+        for (std::size_t s = 0; s < N; ++s) {
+            std::size_t found = recName.size();
+            for (std::size_t r = 0; r < recName.size(); ++r) {
+                if (!BelongsTo(recName[r], species[s], separator)) continue;
+                if (found != recName.size()) {
+                    err = Format("%s:%zu: a second record of species %s (%s; the first is %s)", files[g].c_str(),
+                                 recLine[r], species[s].c_str(), recName[r].c_str(), recName[found].c_str());
+                    return false;
+                }
+                found = r;
+            }
+            if (found == recName.size()) {
+                err = files[g] + ": no record of species " + species[s];
+                return false;
+            }
+            seqs[s].push_back(recSeq[found]);
+            names[s].push_back(recName[found]);
+        }
+    }
+    MafGroups m;
+    m.species = species;
+    m.groupCount = static_cast<int>(files.size());
+    for (std::size_t s = 0; s < N; ++s)
+        for (std::size_t g = 0; g < files.size(); ++g) {
+            m.records.push_back(seqs[s][g]);
+            m.names.push_back(names[s][g]);
+            GroupSegment seg;
+            seg.group = static_cast<int>(g);
+            seg.species = static_cast<int>(s);
+            seg.length = seg.end = static_cast<long long>(seqs[s][g].size());
+            seg.source = names[s][g];
+            m.segments.push_back(seg);
+        }
+    m.summary = Format("%zu groups of %zu species", files.size(), N);
+    out = std::move(m);
+    return true;
+}
+
 bool ReadGroupTable(const std::string& path, std::vector<GroupSegment>& segments, std::vector<std::string>& species,
                     std::string& err)
 {

@@ -43,6 +43,14 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
 std::string FormatGroupFasta(const MafGroups& groups);
 std::string FormatGroupTable(const MafGroups& groups);
 
+// Orthologous groups from FASTA files, one file per group. A record belongs to species s
+// when its name (first word) starts with the species name, or, with a separator, when one
+// of the name's fields between separators equals it. Every file must hold exactly one
+// record of each species; others are ignored. The table gives each record's name as its
+// source, coordinates 0 to its length on '+'. False with a message naming file and record.
+bool ReadFastaGroups(const std::vector<std::string>& files, const std::vector<std::string>& species,
+                     const std::string& separator, MafGroups& out, std::string& err);
+
 // Reads a groups table back; false with "file:line: ..." when malformed.
 bool ReadGroupTable(const std::string& path, std::vector<GroupSegment>& segments, std::vector<std::string>& species,
                     std::string& err);
