@@ -146,6 +146,24 @@ TEST(PrepExport, MafGroupsMatchTheAlignmentAndTheGenome)
             ASSERT_EQ(f[1], "hg17");
             EXPECT_EQ(std::toupper(records[g][p]), bases[std::stol(f[5]) + p]) << "group " << g << " position " << p;
         }
+    // With regions a record joins the blocks that cover it; each human segment is the genome's.
+    support::WriteFile(dir.File("r.bed"), "track name=r\nchr22\t1229\t3000\nchr22\t5000\t9000\nchr9\t0\t100\n");
+    r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 --regions r.bed -o r", dir.Path().string());
+    ASSERT_EQ(r.status, 0) << r.error;
+    EXPECT_NE(r.error.find("2 groups from 3 regions; skipped 1 lacking"), std::string::npos) << r.error;
+    records.clear();
+    for (const std::string& line : support::Lines(support::ReadFile(dir.File("r.fa"))))
+        if (line[0] == '>') records.emplace_back();
+        else for (char c : line) records.back() += static_cast<char>(std::toupper(c));
+    int segments = 0;
+    for (const std::string& line : support::Lines(support::ReadFile(dir.File("r.groups.tsv")))) {
+        std::vector<std::string> f = support::Fields(line);
+        if (f[1] != "hg17") continue;
+        ++segments;
+        EXPECT_EQ(records[std::stoi(f[0])].substr(std::stol(f[2]), std::stol(f[3])),
+                  bases.substr(std::stol(f[5]), std::stol(f[3])));
+    }
+    EXPECT_EQ(segments, 15);
 }
 
 TEST(PrepExport, BedtoolsReadsTheTracksAndFindsEverySiteInTheGenome)

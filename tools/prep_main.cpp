@@ -18,7 +18,7 @@ static const char kHelp[] =
     "Usage: serevan-prep motifs FILE [--format jaspar|meme|transfac] [--select ID,...]\n"
     "                           [--sites n,...] -o MOTIFS.txt\n"
     "       serevan-prep maf ALIGNMENT.maf --species a,b,c -o PREFIX [--min-length N]\n"
-    "                        [--offset SPECIES=N]\n"
+    "                        [--offset SPECIES=N] [--regions REGIONS.bed]\n"
     "       serevan-prep groups FILE... --species a,b,c -o PREFIX [--separator SEP]\n"
     "\n"
     "motifs: matrices in JASPAR, MEME (minimal text) or TRANSFAC (guessed from the content\n"
@@ -36,7 +36,9 @@ static const char kHelp[] =
     "  (0-based, half-open, forward strand) and strand. Blocks shorter than --min-length\n"
     "  (100) in the first species, or missing a species, are skipped and counted.\n"
     "  --offset SPECIES=N adds N to that species' coordinates (for a MAF projected onto a\n"
-    "  region); repeat it for several species.\n"
+    "  region); repeat it for several species. --regions: one group per region of the\n"
+    "  first species (BED: chrom start end, in its coordinates after --offset), joining the\n"
+    "  blocks that cover it; the table then holds one row per contiguous segment.\n"
     "\n"
     "groups: one FASTA file per orthologous group; a record belongs to a species when its\n"
     "  name starts with the species name or, with --separator, when one of the name's fields\n"
@@ -133,6 +135,7 @@ static int PrepMaf(const OptionSet& opt, const std::vector<std::string>& files)
     long long minLength = 100;
     if (!opt.Int("min-length", 1, 1LL << 40, minLength, err)) return Fail(err);
     settings.minLength = minLength;
+    settings.regions = opt.Text("regions", "");
     for (const std::string& item : opt.All("offset")) {
         std::size_t eq = item.find('=');
         long long n = 0;
@@ -162,9 +165,9 @@ static int PrepGroups(const OptionSet& opt, const std::vector<std::string>& file
 
 int main(int argc, char** argv)
 {
-    const std::vector<OptionSpec> specs = {{"out", true},    {"format", true},   {"select", true},
-                                           {"sites", true},  {"species", true},  {"min-length", true},
-                                           {"offset", true}, {"separator", true}};
+    const std::vector<OptionSpec> specs = {{"out", true},    {"format", true},    {"select", true},
+                                           {"sites", true},  {"species", true},   {"min-length", true},
+                                           {"offset", true}, {"separator", true}, {"regions", true}};
     OptionSet opt;
     std::vector<std::string> files;
     std::string err;

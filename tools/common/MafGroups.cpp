@@ -1,6 +1,7 @@
 // Orthologous groups from a UCSC MAF genome alignment.
 #include "common/MafGroups.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "common/ToolText.h"
@@ -13,8 +14,41 @@ struct MafRow {
     std::string source;
     long long start = 0, size = 0, sourceSize = 0;
     char strand = '+';
-    std::string letters;  // gaps removed
+    std::string letters;         // gaps removed
+    std::string text;            // as aligned (kept for regions only)
+    long long forwardStart = 0;  // forward-strand start, offset added
 };
+
+// A first-species region of the BED file.
+struct Region {
+    std::string chrom;
+    long long start = 0, end = 0;
+};
+
+bool ReadRegions(const std::string& path, std::vector<Region>& regions, std::string& err)
+{
+    std::vector<std::string> lines;
+    if (!ReadLines(path, lines, err)) return false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::vector<std::string> f = SplitBlank(lines[i]);
+        if (f.empty() || f[0][0] == '#' || f[0] == "track" || f[0] == "browser") continue;
+        Region r;
+        if (f.size() < 3 || !ParseInt(f[1], r.start) || !ParseInt(f[2], r.end) || r.start < 0 || r.end <= r.start) {
+            err =
+                Format("%s:%zu: a region must read chrom, start, end (0-based, end above start)", path.c_str(), i + 1);
+            return false;
+        }
+        r.chrom = f[0];
+        regions.push_back(r);
+    }
+    return true;
+}
+
+std::string Chromosome(const std::string& source)
+{
+    std::size_t dot = source.find('.');
+    return dot == std::string::npos ? source : source.substr(dot + 1);
+}
 
 // The assembly part of a source name: "hg17" of "hg17.chr22".
 std::string Assembly(const std::string& source)
@@ -40,12 +74,28 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
     std::size_t columns = 0;
     bool inBlock = false;
 
+    std::vector<std::vector<MafRow>> kept;  // with regions: per block, the row of each species (empty source: none)
     auto take = [&]() {
         ++blocks;
         std::vector<const MafRow*> rows(N, nullptr);
         for (const MafRow& r : block)
             for (std::size_t s = 0; s < N; ++s)
                 if (!rows[s] && Assembly(r.source) == settings.species[s]) rows[s] = &r;
+        if (!settings.regions.empty()) {
+            if (!rows[0]) return;
+            std::vector<MafRow> keep(N);
+            for (std::size_t s = 0; s < N; ++s)
+                if (rows[s]) {
+                    keep[s] = *rows[s];
+                    auto off = settings.offset.find(settings.species[s]);
+                    keep[s].forwardStart =
+                        (rows[s]->strand == '+' ? rows[s]->start
+                                                : rows[s]->sourceSize - rows[s]->start - rows[s]->size) +
+                        (off == settings.offset.end() ? 0 : off->second);
+                }
+            kept.push_back(std::move(keep));
+            return;
+        }
         for (const MafRow* r : rows)
             if (!r) {
                 ++missing;
@@ -119,6 +169,7 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
                 return fail(Format("row of %zu columns in a block of %zu", text.size(), columns));
             for (char c : text)
                 if (c != '-' && c != '.') r.letters += c;
+            if (!settings.regions.empty()) r.text = text;
             if (static_cast<long long>(r.letters.size()) != r.size)
                 return fail(Format("the row holds %zu letters but its size is %lld", r.letters.size(), r.size));
             block.push_back(r);
@@ -131,6 +182,79 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
         err = "cannot read " + path;
         return false;
     }
+    std::string what = "blocks";
+    long long made = static_cast<long long>(bySpecies[0].size());
+    if (!settings.regions.empty()) {
+        std::vector<Region> regions;
+        if (!ReadRegions(settings.regions, regions, err)) return false;
+        what = "regions";
+        blocks = static_cast<long long>(regions.size());
+        for (const Region& region : regions) {
+            std::vector<std::string> rec(N);
+            std::vector<GroupSegment> segs;
+            const int g = static_cast<int>(bySpecies[0].size());
+            for (const std::vector<MafRow>& b : kept) {
+                const MafRow& r0 = b[0];
+                const long long fs = r0.forwardStart, fe = fs + r0.size;
+                if (r0.strand != '+' || Chromosome(r0.source) != region.chrom || fe <= region.start || fs >= region.end)
+                    continue;
+                // The columns of the first species' letters inside the region.
+                const long long from = std::max(region.start, fs) - fs, to = std::min(region.end, fe) - fs;
+                std::size_t colFrom = 0, colTo = 0;
+                long long seen = 0;
+                for (std::size_t c = 0; c < r0.text.size(); ++c)
+                    if (r0.text[c] != '-' && r0.text[c] != '.') {
+                        if (seen == from) colFrom = c;
+                        if (seen == to - 1) colTo = c + 1;
+                        ++seen;
+                    }
+                for (std::size_t s = 0; s < N; ++s) {
+                    const MafRow& r = b[s];
+                    if (r.source.empty()) continue;
+                    long long before = 0;
+                    std::string piece;
+                    for (std::size_t c = 0; c < colTo; ++c)
+                        if (r.text[c] != '-' && r.text[c] != '.') {
+                            if (c < colFrom)
+                                ++before;
+                            else
+                                piece += r.text[c];
+                        }
+                    if (piece.empty()) continue;
+                    GroupSegment seg;
+                    seg.group = g;
+                    seg.species = static_cast<int>(s);
+                    seg.recordOffset = static_cast<long long>(rec[s].size());
+                    seg.length = static_cast<long long>(piece.size());
+                    seg.source = r.source;
+                    seg.strand = r.strand;
+                    // A minus-strand row reads the forward strand from its end backwards.
+                    seg.start =
+                        r.strand == '+' ? r.forwardStart + before : r.forwardStart + r.size - before - seg.length;
+                    seg.end = seg.start + seg.length;
+                    segs.push_back(seg);
+                    rec[s] += piece;
+                }
+            }
+            bool complete = true;
+            for (const std::string& x : rec) complete = complete && !x.empty();
+            if (!complete) {
+                ++missing;
+                continue;
+            }
+            if (static_cast<long long>(rec[0].size()) < settings.minLength) {
+                ++shortBlocks;
+                continue;
+            }
+            for (std::size_t s = 0; s < N; ++s) {
+                bySpecies[s].push_back(rec[s]);
+                names[s].push_back(Format("g%d_%s region %s:%lld-%lld", g, settings.species[s].c_str(),
+                                          region.chrom.c_str(), region.start, region.end));
+            }
+            segments.insert(segments.end(), segs.begin(), segs.end());
+        }
+        made = static_cast<long long>(bySpecies[0].size());
+    }
     MafGroups g;
     g.species = settings.species;
     g.groupCount = static_cast<int>(bySpecies[0].size());
@@ -142,8 +266,8 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
     for (std::size_t s = 0; s < N; ++s)
         for (const GroupSegment& seg : segments)
             if (seg.species == static_cast<int>(s)) g.segments.push_back(seg);
-    g.summary = Format("%d groups from %lld blocks; skipped %lld lacking a listed species, %lld shorter than %lld",
-                       g.groupCount, blocks, missing, shortBlocks, settings.minLength);
+    g.summary = Format("%lld groups from %lld %s; skipped %lld lacking a listed species, %lld shorter than %lld", made,
+                       blocks, what.c_str(), missing, shortBlocks, settings.minLength);
     out = std::move(g);
     return true;
 }

@@ -13,6 +13,7 @@ struct MafSettings {
     std::vector<std::string> species;         // assembly names in record order ("hg17")
     long long minLength = 100;                // shortest first-species record kept
     std::map<std::string, long long> offset;  // added to a species' coordinates
+    std::string regions;                      // BED file of first-species regions; empty: one group per block
 };
 
 // One contiguous stretch of a record in its genome.
@@ -36,7 +37,9 @@ struct MafGroups {
     std::string summary;  // one line: groups made, blocks skipped and why
 };
 
-// Reads the MAF file; false with "file:line: ..." for a malformed line or block.
+// Reads the MAF file; false with "file:line: ..." for a malformed line or block. With
+// regions, one group per region: every block whose first-species row overlaps it gives
+// the columns inside it, so a record may join several segments (one table row each).
 bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGroups& out, std::string& err);
 
 // PREFIX.fa in the program's layout (60 letters a line) and PREFIX.groups.tsv (header line).
