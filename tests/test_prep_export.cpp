@@ -291,6 +291,9 @@ TEST(PrepExport, EveryToolFollowsOneCommandLine)
     ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " -o " + dir.File("a.txt")).status, 0);
     ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " --out=" + dir.File("b.txt")).status, 0);
     EXPECT_EQ(support::ReadFile(dir.File("a.txt")), support::ReadFile(dir.File("b.txt")));
+    support::RunResult full = RunCommand(kPrep + " motifs " + kSample + " -o /nonexistent/m.txt");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.error.find("cannot write /nonexistent/m.txt"), std::string::npos) << full.error;
 }
 
 TEST(PrepExport, FastaGroupsByNamePrefixOrSeparator)
