@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/TextLines.h"
+#include "motif/MotifFormats.h"
 
 namespace {
 
@@ -165,6 +166,39 @@ bool CheckWidths(const LineSource& src, const std::vector<int>& width, std::stri
 
 // ---- the readers ----
 
+// A JASPAR or MEME file, smoothed as the program's own rows. It holds no expected site
+// numbers, so the site-number reading (-F) is refused with the way to add them.
+int ReadStandardFile(const CString& file, bool jaspar, std::vector<std::vector<double>>& pwm, std::vector<int>& width,
+                     std::vector<double>* sitePr, std::vector<CString>* names, std::string& err)
+{
+    const char* kind = jaspar ? "JASPAR" : "MEME";
+    if (sitePr) {
+        err = std::string(file.c_str()) + " is a " + kind +
+              " file without expected site numbers; add them with: serevan-prep motifs " + file.c_str() +
+              " --sites n,... -o MOTIFS.txt";
+        return -1;
+    }
+    std::vector<motifio::Motif> motifs;
+    if (!motifio::ReadMotifs(file.c_str(), jaspar ? motifio::MotifFormat::Jaspar : motifio::MotifFormat::Meme, motifs,
+                             nullptr, err))
+        return -1;
+    std::vector<std::vector<double>> matrices;
+    std::vector<int> w;
+    std::vector<CString> headers;
+    for (const motifio::Motif& m : motifs) {
+        std::vector<double> matrix;
+        // Frequencies sum to 1 per column, so the 3 % pseudocount is 0.03 per base.
+        for (double x : m.p) matrix.push_back(std::log((x + 0.03) / 1.12));
+        matrices.push_back(std::move(matrix));
+        w.push_back(m.Width());
+        headers.push_back((m.name == m.id ? m.id : m.id + " " + m.name).c_str());
+    }
+    pwm = std::move(matrices);
+    width = std::move(w);
+    if (names) *names = std::move(headers);
+    return static_cast<int>(pwm.size());
+}
+
 // Shared body of the three ReadKnownPWM overloads; sitePr and names may be null.
 int ReadMotifFile(const CString& file, std::vector<std::vector<double>>& pwm, std::vector<int>& width,
                   std::vector<double>* sitePr, std::vector<CString>* names, std::string& err)
@@ -174,6 +208,12 @@ int ReadMotifFile(const CString& file, std::vector<std::vector<double>>& pwm, st
         err = std::string("cannot open motif matrix file ") + file.c_str();
         return -1;
     }
+    std::string first;
+    ReadTextLine(f.get(), first);
+    const size_t lead = first.find_first_not_of(" \t");
+    if (lead != std::string::npos && (first[lead] == '>' || first.compare(lead, 12, "MEME version") == 0))
+        return ReadStandardFile(file, first[lead] == '>', pwm, width, sitePr, names, err);
+    std::rewind(f.get());
     LineSource src(f.get(), file);
     std::vector<int> count;
     if (!ReadInts(src, 1, "the number of matrices", count, err)) return -1;

@@ -5,6 +5,9 @@
 //   line 2   the M widths, tab-separated
 //   line 3   (site-number overload only) M reals: expected sites of each motif per module
 //   then per matrix: one header line (its name), then one row line per position.
+// A file whose first line starts with '>' (JASPAR) or "MEME version" (MEME) is read in that
+// format (motif/MotifFormats.h), each column smoothed as a row above; it has no site
+// numbers, so the reader with sitePr refuses it and names serevan-prep motifs --sites.
 // Parameter file for K motifs, in order:
 //   line 1   probability of entering a module
 //   line 2   K site probabilities per module position, tab-separated

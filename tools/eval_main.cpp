@@ -25,7 +25,7 @@ static const char kHelp[] =
     "  --min-overlap F    share of the shorter element two elements must share, (0, 1] [0.5]\n"
     "  --scan-group G     the report is of the aligned scan (-P) of truth group G\n"
     "  --json             one JSON object instead of the table\n"
-    "  --help             this text\n"
+    "  --help             this text (--version: the version)\n"
     "\n"
     "Matching:\n"
     "  A predicted site matches a true site when both lie in the same species and group\n"
@@ -60,10 +60,7 @@ int main(int argc, char** argv)
     OptionSet opt;
     std::string err;
     if (!opt.Parse(argc, argv, specs, err)) return Fail(err);
-    if (opt.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(opt, "serevan-eval", kHelp)) return 0;
     EvalSettings settings;
     long long scanGroup = -1;
     if (!opt.Real("min-overlap", -1e300, 1e300, settings.minOverlap, err) ||

@@ -52,7 +52,7 @@ static const char kHelp[] =
     "  --loss P[,P...]       probability that a species loses a site: one value or N [0]\n"
     "  --align-group G       group written as the true alignment (0-based) [0]\n"
     "  --quiet               no summary line\n"
-    "  --help                this text\n"
+    "  --help                this text (--version: the version)\n"
     "\n"
     "The same seed and options give byte-identical files.\n";
 
@@ -92,10 +92,7 @@ int main(int argc, char** argv)
     OptionSet opt;
     std::string err;
     if (!opt.Parse(argc, argv, specs, err)) return Fail(err);
-    if (opt.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(opt, "serevan-sim", kHelp)) return 0;
     SimOptions o;
     const long long big = 1LL << 40;
     long long seed = 1, species = o.species, groups = o.groups, length = o.length, motifs = o.motifs, minW = o.minWidth,

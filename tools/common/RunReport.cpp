@@ -88,20 +88,12 @@ int MotifCountOf(const std::string& commandLine)
 
 }  // namespace
 
-bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name, RunReport& report,
-                     std::string& err)
+namespace {
+
+// Reads the run whose banner is lines[banner]; lines end where the run ends.
+bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const std::string& name, RunReport& r,
+              std::string& err)
 {
-    RunReport r;
-    std::size_t banner = lines.size();
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (lines[i] == kReportBanner) {
-            banner = i;
-            ++r.reportCount;
-        }
-    if (banner == lines.size()) {
-        err = name + ": no report found (no line '" + kReportBanner + "')";
-        return false;
-    }
     r.firstLine = static_cast<int>(banner) + 1;
     std::size_t i = banner + 1;
     auto where = [&](std::size_t at) { return Format("%s:%zu", name.c_str(), at + 1); };
@@ -208,8 +200,62 @@ bool ParseLastReport(const std::vector<std::string>& lines, const std::string& n
         return fail(
             i < lines.size() ? i : lines.size() - 1,
             Format("the command line asks for %d motifs but the report has %zu (truncated?)", K, r.motifs.size()));
+    return true;
+}
+
+// Indices of the banner lines.
+std::vector<std::size_t> Banners(const std::vector<std::string>& lines)
+{
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i] == kReportBanner) at.push_back(i);
+    return at;
+}
+
+}  // namespace
+
+bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name, RunReport& report,
+                     std::string& err)
+{
+    const std::vector<std::size_t> banners = Banners(lines);
+    if (banners.empty()) {
+        err = name + ": no report found (no line '" + kReportBanner + "')";
+        return false;
+    }
+    RunReport r;
+    r.reportCount = static_cast<int>(banners.size());
+    if (!ParseRun(lines, banners.back(), name, r, err)) return false;
     report = std::move(r);
     return true;
+}
+
+bool ParseAllReports(const std::vector<std::string>& lines, const std::string& name, std::vector<RunReport>& runs,
+                     std::string& err)
+{
+    const std::vector<std::size_t> banners = Banners(lines);
+    if (banners.empty()) {
+        err = name + ": no report found (no line '" + kReportBanner + "')";
+        return false;
+    }
+    std::vector<RunReport> out;
+    for (std::size_t k = 0; k < banners.size(); ++k) {
+        // Each run ends where the next one's banner begins.
+        const std::vector<std::string> upTo(lines.begin(),
+                                            k + 1 < banners.size() ? lines.begin() + banners[k + 1] : lines.end());
+        RunReport r;
+        r.reportCount = static_cast<int>(banners.size());
+        if (!ParseRun(upTo, banners[k], name, r, err)) return false;
+        out.push_back(std::move(r));
+    }
+    runs = std::move(out);
+    return true;
+}
+
+bool ReadAllReports(const std::string& path, std::vector<RunReport>& runs, std::string& err)
+{
+    std::vector<std::string> lines;
+    if (!ReadLines(path, lines, err)) return false;
+    return ParseAllReports(lines, path, runs, err);
 }
 
 bool ReadLastReport(const std::string& path, RunReport& report, std::string& err)

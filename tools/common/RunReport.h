@@ -1,5 +1,6 @@
-// Reader of the program's report file (the -o file): finds the last run's report in a
-// file that runs append to, and reads its modules, motif matrices and called sites.
+// Reader of the program's report file (the -o file): a file that runs append to holds one
+// report per run (-m n, or runs into one name); reads every run's modules, motif matrices
+// and called sites, or only the last run's.
 #pragma once
 
 #include <string>
@@ -42,10 +43,10 @@ struct ReportModule {
     std::vector<std::pair<int, int>> sites;  // (signed motif code, position)
 };
 
-// The last report of a report file.
+// One run's report of a report file.
 struct RunReport {
     int reportCount = 0;      // reports in the file
-    int firstLine = 0;        // 1-based line of the last report's banner
+    int firstLine = 0;        // 1-based line of this report's banner
     std::string commandLine;  // the echoed arguments
     double averageLikelihood = 0;
     int postBurnIn = 0;
@@ -59,5 +60,10 @@ bool ParseLastReport(const std::vector<std::string>& lines, const std::string& n
                      std::string& err);
 // Reads the last report of a file.
 bool ReadLastReport(const std::string& path, RunReport& report, std::string& err);
+
+// Every report of the file in order, each run read up to the next banner.
+bool ParseAllReports(const std::vector<std::string>& lines, const std::string& name, std::vector<RunReport>& runs,
+                     std::string& err);
+bool ReadAllReports(const std::string& path, std::vector<RunReport>& runs, std::string& err);
 
 }  // namespace sertools

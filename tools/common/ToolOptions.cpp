@@ -1,15 +1,40 @@
 // Long-option command lines of the companion tools.
 #include "common/ToolOptions.h"
 
+#include <cstdio>
+
 #include "common/ToolText.h"
 
 namespace sertools {
 
 bool OptionSet::Parse(int argc, char** argv, const std::vector<OptionSpec>& specs, std::string& err)
 {
+    return ParseFrom(argc, argv, 1, specs, nullptr, err);
+}
+
+bool OptionSet::ParseWithFiles(int argc, char** argv, int first, const std::vector<OptionSpec>& specs,
+                               std::vector<std::string>& files, std::string& err)
+{
+    files.clear();
+    return ParseFrom(argc, argv, first, specs, &files, err);
+}
+
+bool OptionSet::ParseFrom(int argc, char** argv, int first, const std::vector<OptionSpec>& specs,
+                          std::vector<std::string>* files, std::string& err)
+{
     m_values.clear();
-    for (int i = 1; i < argc; ++i) {
+    m_all.clear();
+    std::vector<OptionSpec> all = specs;
+    all.push_back({"help", false});
+    all.push_back({"version", false});
+    for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "-o") arg = "--out";
+        if (files != nullptr && (arg.size() < 3 || arg.compare(0, 2, "--") != 0) &&
+            (arg.empty() || arg[0] != '-' || arg == "-")) {
+            files->push_back(arg);
+            continue;
+        }
         if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
             err = "unexpected argument '" + arg + "' (options are written --name value; see --help)";
             return false;
@@ -23,7 +48,7 @@ bool OptionSet::Parse(int argc, char** argv, const std::vector<OptionSpec>& spec
             inlineValue = true;
         }
         const OptionSpec* option = nullptr;
-        for (const OptionSpec& s : specs)
+        for (const OptionSpec& s : all)
             if (s.name == name) option = &s;
         if (option == nullptr) {
             err = "unknown option --" + name + " (see --help)";
@@ -42,8 +67,33 @@ bool OptionSet::Parse(int argc, char** argv, const std::vector<OptionSpec>& spec
             value = argv[++i];
         }
         m_values[name] = value;
+        m_all[name].push_back(value);
     }
     return true;
+}
+
+std::string VersionLine(const std::string& tool)
+{
+    return tool + " 1.0 (companion of Serevan beta 1)";
+}
+
+bool AnswerHelpOrVersion(const OptionSet& options, const std::string& tool, const char* help)
+{
+    if (options.Has("help")) {
+        std::fputs(help, stdout);
+        return true;
+    }
+    if (options.Has("version")) {
+        std::puts(VersionLine(tool).c_str());
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> OptionSet::All(const std::string& name) const
+{
+    auto it = m_all.find(name);
+    return it == m_all.end() ? std::vector<std::string>{} : it->second;
 }
 
 std::string OptionSet::Text(const std::string& name, const std::string& fallback) const

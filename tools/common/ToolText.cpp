@@ -45,6 +45,22 @@ bool WriteFile(const std::string& path, const std::string& text, std::string& er
     return ok;
 }
 
+bool WriteOutput(const std::string& path, const std::string& text, std::string& err)
+{
+    if (path.empty()) {
+        bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+        if (!ok) err = "cannot write to standard output";
+        return ok;
+    }
+    const std::string temp = path + ".partial";
+    if (!WriteFile(temp, text, err) || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        err = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
 static std::vector<std::string> SplitOn(const std::string& line, char sep)
 {
     std::vector<std::string> out;

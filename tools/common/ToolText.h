@@ -14,6 +14,10 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
 // Writes text to a file (truncating it). Returns false with a message on any failure.
 bool WriteFile(const std::string& path, const std::string& text, std::string& err);
 
+// Writes a whole output: to standard output when path is empty, else to a temporary file
+// beside path renamed to path at the end, so a failed write leaves no partial file.
+bool WriteOutput(const std::string& path, const std::string& text, std::string& err);
+
 // Fields separated by single tabs (empty fields kept).
 std::vector<std::string> SplitTabs(const std::string& line);
 // Fields separated by runs of blanks or tabs (no empty fields).

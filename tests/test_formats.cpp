@@ -1,0 +1,121 @@
+// Motif exchange formats: one matrix written in every format reads back the same; format
+// guessing; refusals name the file and line; the program reads JASPAR and MEME for -A.
+#include <cmath>
+
+#include "app/MotifFile.h"
+#include "motif/MotifFormats.h"
+#include "support/Support.h"
+
+using motifio::Motif;
+using motifio::MotifFormat;
+
+namespace {
+
+// Arnt-like counts of 20 sites, columns A C G T.
+const std::vector<double> kCounts = {4, 16, 0, 0, 19, 0, 1, 0, 0, 20, 0, 0, 0, 0, 20, 0, 0, 0, 0, 20, 0, 0, 20, 0};
+
+const char* kJaspar = ">MA0004.1 Arnt\nA  [ 4 19  0  0  0  0 ]\nC  [16  0 20  0  0  0 ]\n"
+                      "G  [ 0  1  0 20  0 20 ]\nT  [ 0  0  0  0 20  0 ]\n";
+const char* kJasparPlain = ">MA0004.1 Arnt\n4 19 0 0 0 0\n16 0 20 0 0 0\n0 1 0 20 0 20\n0 0 0 0 20 0\n";
+const char* kMeme = "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF MA0004.1 Arnt\n"
+                    "letter-probability matrix: alength= 4 w= 6 nsites= 20 E= 0\n"
+                    "0.2 0.8 0 0\n0.95 0 0.05 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n0 0 1 0\n";
+const char* kTransfac = "AC  MA0004.1\nXX\nID  Arnt\nXX\nP0  A C G T\n01 4 16 0 0 C\n02 19 0 1 0 A\n"
+                        "03 0 20 0 0 C\n04 0 0 20 0 G\n05 0 0 0 20 T\n06 0 0 20 0 G\nXX\n//\n";
+const char* kProgram = "1\n6\nMA0004.1 Arnt\n20\t80\t0\t0\n95\t0\t5\t0\n0\t100\t0\t0\n0\t0\t100\t0\n"
+                       "0\t0\t0\t100\n0\t0\t100\t0\n";
+
+void ExpectArnt(const std::vector<Motif>& m, double sites, const std::string& label)
+{
+    ASSERT_EQ(m.size(), 1u) << label;
+    EXPECT_EQ(m[0].id, "MA0004.1") << label;
+    EXPECT_EQ(m[0].name, "Arnt") << label;
+    EXPECT_NEAR(m[0].sites, sites, 1e-9) << label;
+    ASSERT_EQ(m[0].Width(), 6) << label;
+    for (size_t k = 0; k < kCounts.size(); ++k) EXPECT_NEAR(m[0].p[k], kCounts[k] / 20, 1e-4) << label << " " << k;
+}
+
+}  // namespace
+
+TEST(MotifFormats, EveryFormatReadsTheSameMatrixAndWritesItBack)
+{
+    support::TempDir dir("formats");
+    struct Case {
+        const char* text;
+        MotifFormat format;
+        double sites;  // 100: percentages in whole numbers read as counts of 100
+    } cases[] = {{kJaspar, MotifFormat::Jaspar, 20},
+                 {kJasparPlain, MotifFormat::Jaspar, 20},
+                 {kMeme, MotifFormat::Meme, 20},
+                 {kTransfac, MotifFormat::Transfac, 20},
+                 {kProgram, MotifFormat::Program, 100}};
+    for (const Case& c : cases) {
+        const std::string label = motifio::FormatName(c.format);
+        EXPECT_EQ(motifio::GuessFormat(support::Lines(c.text)), c.format) << label;
+        std::vector<Motif> m;
+        std::string err;
+        ASSERT_TRUE(motifio::ParseMotifs(support::Lines(c.text), "m", MotifFormat::Unknown, m, nullptr, err)) << err;
+        ExpectArnt(m, c.sites, label);
+        for (MotifFormat out : {MotifFormat::Program, MotifFormat::Jaspar, MotifFormat::Meme, MotifFormat::Transfac}) {
+            const std::string file = dir.File("out.txt");
+            support::WriteFile(file, motifio::FormatMotifs(m, out));
+            std::vector<Motif> back;
+            ASSERT_TRUE(motifio::ReadMotifs(file, MotifFormat::Unknown, back, nullptr, err)) << err;
+            ExpectArnt(back, std::round(c.sites), label + " -> " + motifio::FormatName(out));
+        }
+    }
+}
+
+TEST(MotifFormats, ProgramFileWithSiteLineIsToldByItsLength)
+{
+    std::string text = kProgram;
+    text.insert(text.find("MA0004"), "2.5\n");
+    std::vector<Motif> m;
+    std::vector<double> sites;
+    std::string err;
+    ASSERT_TRUE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err)) << err;
+    ExpectArnt(m, 100, "unasked site line");
+    ASSERT_TRUE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Program, m, &sites, err)) << err;
+    EXPECT_EQ(sites, std::vector<double>{2.5});
+}
+
+TEST(MotifFormats, RefusalsNameFileAndLine)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"hello\n", "m line 1: unknown motif file format"},
+        {">X a\nA [1 2]\nC [1 2 3]\nG [1 2]\nT [1 2]\n", "m line 3: rows of matrix X have unequal lengths"},
+        {">X a\nA [1 2]\nC [1 2]\nG [1 2]\n", "m line 1: matrix X lacks a row"},
+        {">X a\nA [1 x]\nC [1 2]\nG [1 2]\nT [1 2]\n", "m line 2: 'x' is not a number"},
+        {"MEME version 4\nMOTIF M1\nletter-probability matrix: w= 2\n0.25 0.25 0.25 0.25\nMOTIF", "m line 5:"},
+        {"MEME version 4\nMOTIF M1\n", "m line 2: motif M1 has no letter-probability matrix"},
+        {"AC X\nP0 A C G T\n01 1 0 0 0\n02 0 0 0 0\n//\n", "m line 5: column 2 of matrix X sums to zero"},
+        {"1\n2\nX\n1 0 0 0\n", "m line 4: file ends before row 2 of matrix 1"},
+    };
+    for (const auto& [text, message] : cases) {
+        std::vector<Motif> m;
+        std::string err;
+        EXPECT_FALSE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err)) << text;
+        EXPECT_EQ(err.rfind(message, 0), 0u) << err;
+    }
+}
+
+TEST(MotifFormats, ProgramReadsJasparAndMemeForDashAWithItsOwnSmoothing)
+{
+    support::TempDir dir("formats_app");
+    std::vector<std::vector<double>> own, other;
+    std::vector<int> width;
+    std::vector<CString> names;
+    std::string err;
+    support::WriteFile(dir.File("own.txt"), kProgram);
+    ASSERT_EQ(ReadKnownPWM(dir.File("own.txt").c_str(), own, width, err), 1) << err;
+    for (const char* text : {kJaspar, kMeme}) {
+        support::WriteFile(dir.File("m.txt"), text);
+        ASSERT_EQ(ReadKnownPWM(dir.File("m.txt").c_str(), other, width, names, err), 1) << err;
+        EXPECT_EQ(width, std::vector<int>{6});
+        EXPECT_STREQ(names[0].c_str(), "MA0004.1 Arnt");
+        for (size_t k = 0; k < own[0].size(); ++k) EXPECT_NEAR(other[0][k], own[0][k], 1e-4);
+        std::vector<double> sites;
+        EXPECT_EQ(ReadKnownPWM(dir.File("m.txt").c_str(), other, width, sites, err), -1);
+        EXPECT_NE(err.find("serevan-prep motifs " + dir.File("m.txt") + " --sites"), std::string::npos) << err;
+    }
+}

@@ -1,0 +1,259 @@
+// serevan-export: a run's results for the tools users have.
+//   serevan-export motifs RESULT.txt --format meme|jaspar|transfac [-o FILE]
+//   serevan-export sites RESULT.txt -i INPUT.fa [--groups PREFIX.groups.tsv] [--species NAME]
+//                  [--motifs FILE] --format bed|gff3|tsv [-o FILE]
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/MafGroups.h"
+#include "common/RunReport.h"
+#include "common/ToolOptions.h"
+#include "common/ToolText.h"
+#include "motif/MotifFormats.h"
+
+using namespace sertools;
+
+static const char kHelp[] =
+    "Usage: serevan-export motifs RESULT.txt --format meme|jaspar|transfac [-o FILE]\n"
+    "       serevan-export sites RESULT.txt -i INPUT.fa --format bed|gff3|tsv [-o FILE]\n"
+    "                      [--groups PREFIX.groups.tsv [--species NAME]] [--motifs FILE] [--run N]\n"
+    "\n"
+    "motifs: the found motifs of every run in the report, named serevan_motif_k (with several\n"
+    "  runs serevan_run<r>_motif_k), as counts of their called sites.\n"
+    "sites: every called site and module of one run (--run, 1-based; default the last), one\n"
+    "  line each. BED6: name = motif (or 'module'), score = round(1000 x maxFreq), strand.\n"
+    "  GFF3: types TF_binding_site and regulatory_region with maxFreq and alignFreq.\n"
+    "  tsv: sequence, species, group, start, end, strand, motif, letters, maxFreq, alignFreq.\n"
+    "  Coordinates are those of the input records (0-based, half-open in BED and tsv), named\n"
+    "  by the records' names; with --groups (from serevan-prep maf) they are genome\n"
+    "  coordinates of one species (--species, default the first), chromosome named as in its\n"
+    "  assembly, on the genome's strand. --motifs names motif k by matrix k of that file.\n"
+    "\n"
+    "  -o, --out FILE     output file (standard output without it)\n"
+    "  --help, --version\n"
+    "Exit status 0 on success; 1 with one line on standard error for bad options or input.\n";
+
+static int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "serevan-export: error: %s\n", message.c_str());
+    return 1;
+}
+
+static int ExportMotifs(const OptionSet& opt, const std::vector<std::string>& files)
+{
+    if (files.size() != 1) return Fail("motifs takes one report file (see --help)");
+    const motifio::MotifFormat format = motifio::FormatFromName(opt.Text("format", ""));
+    if (format == motifio::MotifFormat::Unknown || format == motifio::MotifFormat::Program)
+        return Fail("--format must be meme, jaspar or transfac");
+    std::vector<RunReport> runs;
+    std::string err;
+    if (!ReadAllReports(files[0], runs, err)) return Fail(err);
+    std::vector<motifio::Motif> out;
+    for (std::size_t r = 0; r < runs.size(); ++r)
+        for (const ReportMotif& m : runs[r].motifs) {
+            if (!m.found) continue;
+            motifio::Motif x;
+            x.id = runs.size() == 1 ? Format("serevan_motif_%d", m.index)
+                                    : Format("serevan_run%zu_motif_%d", r + 1, m.index);
+            x.name = x.id;
+            x.p = m.matrix.p;
+            x.sites = static_cast<double>(m.sites.size());
+            out.push_back(x);
+        }
+    if (out.empty()) return Fail(files[0] + ": no motif was found in any run");
+    if (!WriteOutput(opt.Text("out", ""), motifio::FormatMotifs(out, format), err)) return Fail(err);
+    return 0;
+}
+
+// Record names (first word of each header) and lengths of a FASTA file.
+static bool ReadRecords(const std::string& path, std::vector<std::string>& names, std::vector<long long>& lengths,
+                        std::string& err)
+{
+    std::vector<std::string> lines;
+    if (!ReadLines(path, lines, err)) return false;
+    for (const std::string& line : lines) {
+        if (!line.empty() && line[0] == '>') {
+            std::vector<std::string> f = SplitBlank(line.substr(1));
+            names.push_back(f.empty() ? "" : f[0]);
+            lengths.push_back(0);
+        } else if (!names.empty()) {
+            for (char c : line) lengths.back() += (c != ' ' && c != '\t') ? 1 : 0;
+        }
+    }
+    if (names.empty()) err = path + ": no FASTA record";
+    return !names.empty();
+}
+
+// The -N value of the echoed command line; 0 when absent.
+static int SpeciesCountOf(const std::string& commandLine)
+{
+    std::vector<std::string> args = SplitBlank(commandLine);
+    long long n = 0;
+    for (std::size_t a = 0; a + 1 < args.size(); ++a)
+        if (args[a].size() >= 2 && args[a][0] == '-' && args[a][1] == 'N' && !ParseInt(args[a + 1], n)) n = 0;
+    return n > 0 && n < 1000 ? static_cast<int>(n) : 0;
+}
+
+namespace {
+
+// One exported feature in record coordinates.
+struct Feature {
+    int species = 0, group = 0;
+    long long start = 0, end = 0;  // half-open
+    int strand = 0;                // +1, -1, 0 (module)
+    std::string motif, letters;
+    double maxFreq = -1, alignFreq = -1;  // -1: none (modules)
+};
+
+}  // namespace
+
+static int ExportSites(const OptionSet& opt, const std::vector<std::string>& files)
+{
+    if (files.size() != 1) return Fail("sites takes one report file (see --help)");
+    const std::string format = opt.Text("format", "");
+    if (format != "bed" && format != "gff3" && format != "tsv") return Fail("--format must be bed, gff3 or tsv");
+    if (!opt.Has("i")) return Fail("give the run's input sequences with -i INPUT.fa");
+    std::string err;
+    std::vector<RunReport> runs;
+    if (!ReadAllReports(files[0], runs, err)) return Fail(err);
+    long long runIndex = static_cast<long long>(runs.size());
+    if (!opt.Int("run", 1, runIndex, runIndex, err)) return Fail(err);
+    const RunReport& run = runs[runIndex - 1];
+    std::vector<std::string> names;
+    std::vector<long long> lengths;
+    if (!ReadRecords(opt.Text("i", ""), names, lengths, err)) return Fail(err);
+    const int N = SpeciesCountOf(run.commandLine);
+    if (N == 0 || names.size() % N != 0)
+        return Fail(Format("%s: %zu records do not fit the run's -N %d", opt.Text("i", "").c_str(), names.size(), N));
+    const int G = static_cast<int>(names.size() / N);
+    std::vector<std::string> motifNames;
+    if (opt.Has("motifs")) {
+        std::vector<motifio::Motif> m;
+        if (!motifio::ReadMotifs(opt.Text("motifs", ""), motifio::MotifFormat::Unknown, m, nullptr, err))
+            return Fail(err);
+        for (const motifio::Motif& x : m) motifNames.push_back(x.name);
+    }
+
+    std::vector<Feature> features;
+    auto check = [&](const Feature& f) {
+        if (f.species >= N || f.group >= G || f.end > lengths[f.species * G + f.group]) {
+            err = Format("%s: a call at species %d group %d, %lld-%lld, lies outside the input %s", files[0].c_str(),
+                         f.species, f.group, f.start, f.end, opt.Text("i", "").c_str());
+            return false;
+        }
+        return true;
+    };
+    for (const ReportModule& m : run.modules) {
+        Feature f{m.species, m.group, m.start, m.end, 0, "module", "", -1, -1};
+        if (!check(f)) return Fail(err);
+        features.push_back(f);
+    }
+    for (const ReportMotif& m : run.motifs)
+        for (const ReportSite& s : m.sites) {
+            const int k = m.index;
+            Feature f{s.species,  s.group,
+                      s.position, s.position + static_cast<long long>(s.letters.size()),
+                      s.strand,   k <= static_cast<int>(motifNames.size()) ? motifNames[k - 1] : Format("motif%d", k),
+                      s.letters,  s.maxFreq,
+                      s.alignFreq};
+            if (!check(f)) return Fail(err);
+            features.push_back(f);
+        }
+
+    // Genome coordinates of one species through the groups table.
+    std::vector<GroupSegment> segments;
+    std::vector<std::string> speciesNames;
+    int chosen = -1;
+    if (opt.Has("groups")) {
+        if (!ReadGroupTable(opt.Text("groups", ""), segments, speciesNames, err)) return Fail(err);
+        const std::string want = opt.Text("species", speciesNames.empty() ? "" : speciesNames[0]);
+        for (std::size_t s = 0; s < speciesNames.size(); ++s)
+            if (speciesNames[s] == want) chosen = static_cast<int>(s);
+        if (chosen < 0) return Fail(opt.Text("groups", "") + " has no species '" + want + "'");
+    } else if (opt.Has("species")) {
+        return Fail("--species needs --groups");
+    }
+
+    std::string text = format == "gff3" ? "##gff-version 3\n" : "";
+    if (format == "tsv") text = "sequence\tspecies\tgroup\tstart\tend\tstrand\tmotif\tletters\tmaxFreq\talignFreq\n";
+    long long skipped = 0, id = 0;
+    for (const Feature& f : features) {
+        std::string chrom = names[f.species * G + f.group];
+        long long start = f.start, end = f.end;
+        int strand = f.strand;
+        if (chosen >= 0) {
+            if (f.species != chosen) continue;
+            const GroupSegment* seg = nullptr;
+            for (const GroupSegment& s : segments)
+                if (s.species == chosen && s.group == f.group && s.recordOffset <= f.start &&
+                    f.end <= s.recordOffset + s.length)
+                    seg = &s;
+            if (!seg) {
+                ++skipped;
+                continue;
+            }
+            chrom = seg->source.substr(seg->source.find('.') == std::string::npos ? 0 : seg->source.find('.') + 1);
+            if (seg->strand == '+') {
+                start = seg->start + (f.start - seg->recordOffset);
+                end = seg->start + (f.end - seg->recordOffset);
+            } else {
+                // A reverse-strand row reads the genome backwards: positions and strand flip.
+                start = seg->end - (f.end - seg->recordOffset);
+                end = seg->end - (f.start - seg->recordOffset);
+                strand = -strand;
+            }
+        }
+        const char* st = strand > 0 ? "+" : strand < 0 ? "-" : ".";
+        const std::string speciesName =
+            chosen >= 0 ? speciesNames[chosen]
+                        : (f.species < static_cast<int>(speciesNames.size()) ? speciesNames[f.species]
+                                                                             : std::to_string(f.species));
+        ++id;
+        if (format == "bed") {
+            const long long score = f.maxFreq < 0 ? 0 : std::llround(1000 * f.maxFreq);
+            text += Format("%s\t%lld\t%lld\t%s\t%lld\t%s\n", chrom.c_str(), start, end, f.motif.c_str(), score, st);
+        } else if (format == "gff3") {
+            const bool site = f.maxFreq >= 0;
+            text += Format("%s\tserevan\t%s\t%lld\t%lld\t%s\t%s\t.\tID=%s%lld;Name=%s", chrom.c_str(),
+                           site ? "TF_binding_site" : "regulatory_region", start + 1, end,
+                           site ? Format("%.3f", f.maxFreq).c_str() : ".", st, site ? "site" : "module", id,
+                           f.motif.c_str());
+            if (site) text += Format(";maxFreq=%g;alignFreq=%g", f.maxFreq, f.alignFreq);
+            text += "\n";
+        } else {
+            text += Format("%s\t%s\t%d\t%lld\t%lld\t%s\t%s\t%s\t", chrom.c_str(), speciesName.c_str(), f.group, start,
+                           end, st, f.motif.c_str(), f.letters.empty() ? "." : f.letters.c_str());
+            text += f.maxFreq < 0 ? ".\t.\n" : Format("%g\t%g\n", f.maxFreq, f.alignFreq);
+        }
+    }
+    if (skipped > 0)
+        std::fprintf(stderr, "serevan-export: %lld calls span more than one genome segment and are left out\n",
+                     skipped);
+    if (!WriteOutput(opt.Text("out", ""), text, err)) return Fail(err);
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    const std::vector<OptionSpec> specs = {{"out", true},     {"format", true}, {"i", true},  {"groups", true},
+                                           {"species", true}, {"motifs", true}, {"run", true}};
+    // "-i FILE" is the program's own spelling of the input; accept it beside --i.
+    std::vector<char*> args(argv, argv + argc);
+    static char longI[] = "--i";
+    for (char*& a : args)
+        if (std::string(a) == "-i") a = longI;
+    OptionSet opt;
+    std::vector<std::string> files;
+    std::string err;
+    const std::string command = argc > 1 ? argv[1] : "";
+    const bool known = command == "motifs" || command == "sites";
+    if (!opt.ParseWithFiles(argc, args.data(), known ? 2 : 1, specs, files, err)) return Fail(err);
+    if (AnswerHelpOrVersion(opt, "serevan-export", kHelp)) return 0;
+    if (command == "motifs") return ExportMotifs(opt, files);
+    if (command == "sites") return ExportSites(opt, files);
+    return Fail(command.empty() ? "give a subcommand: motifs or sites (see --help)"
+                                : "unknown subcommand '" + command + "' (motifs or sites; see --help)");
+}
