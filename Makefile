@@ -2,12 +2,13 @@
 #   make          build the program, the tools and the tests (build/)
 #   make demo     build the program and the evaluator, then run the de novo mode on the example
 #   make test     build and run every test, then again under AddressSanitizer + UBSan
+#   make memcheck one short run of every mode under valgrind memcheck
 #   make mutate   mutation run of tests/mutate/mutants.txt against the tests (build-mutate/mutants.md)
 JOBS ?= 2
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all build demo test test-release test-asan mutate clean
+.PHONY: all build demo test test-release test-asan mutate memcheck clean
 
 all: build
 
@@ -30,6 +31,9 @@ test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEREVAN_SANITIZE=ON -DSEREVAN_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+memcheck:
+	./tests/memcheck.sh
 
 mutate:
 	/usr/bin/python3 tests/mutate/mutate.py
