@@ -98,7 +98,8 @@ void WarnLayout(const std::string& symptom)
 {
     std::fprintf(stderr,
                  "warning: %s: the input looks mis-ordered or -N is wrong (records must be species-major: all groups "
-                 "of species 1 in group order, then all groups of species 2 in the same order, and so on)\n",
+                 "of species 1 in group order, then all groups of species 2 in the same order, and so on; "
+                 "serevan-prep writes this layout from a MAF file or from one FASTA file per group)\n",
                  symptom.c_str());
 }
 
