@@ -103,11 +103,16 @@ TEST(PathMoves, SureMovesDrawNoUniform)
 {
     for (const auto& [shift, kept] : {std::pair{-5.0, 1}, std::pair{300.0, 0}}) {
         auto mm = Moves({kA, kB}), ref = Moves({kA, kB});
+        for (auto* x : {mm.get(), ref.get()}) x->SetTran(0.5, 0.5, 0.3, 0.7);  // modules likely
         mm->scores = {Forward(mm->m, 0), Forward(mm->m, 1) + shift};
         ref->m.m_pCurAlign[0] = kept;
         const int expect = NextAfter(5, [&] { ref->m.SampleSeqGivenPath(0); });
         EXPECT_EQ(NextAfter(5, [&] { mm->m.SampleSeqPathMH(0, 1); }), expect);
         EXPECT_EQ(mm->m.m_pCurAlign[0], kept);
+        // The states are drawn from the forward table of the alignment kept.
+        EXPECT_EQ(mm->m.m_pMotifCount, ref->m.m_pMotifCount);
+        EXPECT_EQ(mm->m.m_pSiteCount, ref->m.m_pSiteCount);
+        EXPECT_EQ(mm->m.m_pModuleFreq, ref->m.m_pModuleFreq);
     }
 }
 

@@ -78,6 +78,10 @@ TEST(Paths, BuiltFromMergedColumns)
         // Column 2 is weak: its single match follows the insertion already pending at column 1.
         {3, 2, {{1, 0, 1}, {2, 0, 3}, {3, 0, 4}, {1, 1, 2}, {3, 1, 3}}, {{1, 0, 2}, {0, 1, 1}},
          "0,0 0|1 6* 0; 0,1 0|1 1* 0123; 1,2 01 0* 03; 2,2 1|0 1 0123; 3,2 1|0 1* 0123; 4,3 01 0* 03"},
+        // A weak column of species 0 after an insertion of species 1: folded, its residue joins
+        // species 0's insertions and so comes before species 1's insertion.
+        {3, 2, {{1, 0, 1}, {1, 1, 1}, {2, 0, 2}, {3, 0, 3}, {3, 1, 3}}, {{1, 1, 2}},
+         "0,0 0|1 5* 0; 1,1 01 0* 03; 2,1 1|0 1* 0123; 2,2 0|1 1* 0123; 3,3 01 0* 03"},
         // Column 0's insertions come first, species by species.
         {1, 2, {{1, 0, 2}, {1, 1, 3}}, {{0, 1, 1}, {0, 1, 2}, {0, 0, 1}},
          "0,0 0|1 5* 0; 1,0 1|0 1* 0123; 1,1 0|1 1 0123; 1,2 0|1 1* 0123; 2,3 01 0* 03"},
