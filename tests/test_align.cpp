@@ -120,8 +120,10 @@ TEST(PairAlignStat, SampledPathFrequenciesMatchExactPosterior)
         int x = 0, y = 0;
         for (int k = 1; k <= path[0]; ++k) {
             states.push_back(static_cast<char>('0' + path[k]));
-            m1[x] += path[k] == 2;
-            m2[y] += path[k] == 2;
+            if (path[k] == 2) {  // a match of residues x and y
+                ++m1[x];
+                ++m2[y];
+            }
             x += path[k] != 1;
             y += path[k] != 0;
         }
