@@ -422,8 +422,11 @@ bool ReadTransfac(const std::vector<std::string>& lines, const Where& at, std::v
                 err = at(i) + "the P0 line must name the four bases";
                 return false;
             }
+            int seen = 0;  // bit per base: each of the four must be named once
             for (int b = 0; b < 4; ++b) {
                 order[b] = BaseIndex(f[b + 1]);
+                if (order[b] >= 0 && !((seen >> order[b]) & 1)) seen |= 1 << order[b];
+                else order[b] = -1;
                 if (order[b] < 0) {
                     err = at(i) + "the P0 line must name the bases A C G T";
                     return false;
