@@ -4,7 +4,7 @@
 #   make test     build and run every test, then again under AddressSanitizer + UBSan
 #   make memcheck one short run of every mode under valgrind memcheck
 #   make fuzz     build the libFuzzer targets with clang (build-fuzz/) and run each for
-#                 FUZZ_SECONDS (default 60); fails when any target finds something
+#                 FUZZ_SECONDS (default 60), two at a time; fails when any target finds something
 #   make mutate   mutation run of tests/mutate/mutants.txt against the tests (build-mutate/mutants.md)
 JOBS ?= 2
 BUILD ?= build

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/MafGroups.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
 
@@ -21,6 +22,11 @@ std::string Refusal(const std::string& path)
     std::vector<motifio::Motif> motifs;
     if (const motifio::MotifFormat f = motifio::FormatFromName(target); f != motifio::MotifFormat::Unknown) {
         if (motifio::ReadMotifs(full, f, motifs, nullptr, err)) return "accepted";
+    } else if (target == "maf") {
+        sertools::MafSettings settings;
+        settings.species = {"hg17", "mm5", "rn3", "galGal2", "fr1"};
+        sertools::MafGroups groups;
+        if (sertools::ReadMafGroups(full, settings, groups, err)) return "accepted";
     } else {
         return "no reader for " + target;
     }
@@ -34,6 +40,8 @@ TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLine)
         {"transfac/p0-base-twice", "line 5: the P0 line must name the bases A C G T"},
         // w= 2.2e77 was cast to a row count (undefined); such a w is now compared as a real.
         {"meme/w-too-large", "line 39: expected a row of four probabilities (motif TIF)"},
+        // A zero byte in a source name cut it short in the groups table.
+        {"maf/zero-byte-in-source", "the source name holds a control character"},
     };
     for (const Finding& f : findings) EXPECT_EQ(Refusal(f.file), f.message) << f.file;
 }

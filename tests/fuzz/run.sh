@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs every fuzz target of BUILD for SECONDS each (default 60) and fails when any target
+# Runs every fuzz target of BUILD for SECONDS each (default 60), two at a time, and fails when any target
 # finds a crash, leak, timeout or failed check:  tests/fuzz/run.sh build-fuzz 20 [target...]
 # Each target's corpus lives in BUILD/corpus/NAME, seeded from examples/, tests/data/ and the
 # inputs kept in tests/fuzz/corpus/NAME (earlier findings, small hand-made seeds).
@@ -46,19 +46,31 @@ for t in $TARGETS; do
   [ -d "$SRC/tests/fuzz/corpus/$t" ] && cp "$SRC/tests/fuzz/corpus/$t"/* "$BUILD/corpus/$t/" 2>/dev/null || true
 done
 
+# Two targets at a time (the machines have two cores).
 mkdir -p "$BUILD/artifacts"
-failed=""
-for t in $TARGETS; do
-  echo "== fuzz_$t for ${SECONDS_EACH}s"
-  if ! "$BUILD/fuzz_$t" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-      -print_final_stats=1 -artifact_prefix="$BUILD/artifacts/$t-" "$BUILD/corpus/$t" > "$BUILD/fuzz_$t.log" 2>&1; then
-    failed="$failed $t"
-    tail -40 "$BUILD/fuzz_$t.log"
+rm -f "$BUILD/fuzz_failed"
+run_one() {
+  "$BUILD/fuzz_$1" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+    -print_final_stats=1 -artifact_prefix="$BUILD/artifacts/$1-" "$BUILD/corpus/$1" > "$BUILD/fuzz_$1.log" 2>&1 ||
+    echo "$1" >> "$BUILD/fuzz_failed"
+}
+set -- $TARGETS
+while [ $# -gt 0 ]; do
+  echo "== fuzz_$1${2:+ and fuzz_$2} for ${SECONDS_EACH}s"
+  run_one "$1" &
+  if [ $# -gt 1 ]; then
+    run_one "$2" &
+    shift
   fi
-  grep -E '^#[0-9]+.*(DONE|pulse|NEW)' "$BUILD/fuzz_$t.log" | tail -1 || true
+  shift
+  wait
 done
-if [ -n "$failed" ]; then
-  echo "fuzz findings in:$failed (inputs in $BUILD/artifacts)"
+for t in $TARGETS; do
+  printf '%-12s %s\n' "$t" "$(grep -E '^#[0-9]+' "$BUILD/fuzz_$t.log" | tail -1 | cut -d' ' -f1-6)"
+done
+if [ -s "$BUILD/fuzz_failed" ]; then
+  for t in $(cat "$BUILD/fuzz_failed"); do tail -40 "$BUILD/fuzz_$t.log"; done
+  echo "fuzz findings in: $(tr '\n' ' ' < "$BUILD/fuzz_failed")(inputs in $BUILD/artifacts)"
   exit 1
 fi
 echo "fuzz: no findings"
