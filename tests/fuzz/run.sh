@@ -66,7 +66,7 @@ while [ $# -gt 0 ]; do
   wait
 done
 for t in $TARGETS; do
-  printf '%-12s %s\n' "$t" "$(grep -E '^#[0-9]+' "$BUILD/fuzz_$t.log" | tail -1 | cut -d' ' -f1-6)"
+  printf '%-12s %s\n' "$t" "$(grep -E '^#[0-9]+' "$BUILD/fuzz_$t.log" | tail -1 | awk '{print $1, $3, $4, $5, $6}')"
 done
 if [ -s "$BUILD/fuzz_failed" ]; then
   for t in $(cat "$BUILD/fuzz_failed"); do tail -40 "$BUILD/fuzz_$t.log"; done
