@@ -2,6 +2,7 @@
 // link to /dev/full, one output at a time. The run must end with status 1 and the one-line
 // message naming that file (as the last line of standard output).
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ struct WriteMode {
     const char* args;                  // after the program, run in the scratch directory
     std::vector<std::string> outputs;  // every file a clean run writes there
 };
+
+// Names the mode in test listings instead of dumping its bytes.
+void PrintTo(const WriteMode& mode, std::ostream* os) { *os << mode.name; }
 
 const std::string kEx = support::kSourceDir + "/examples/";
 
