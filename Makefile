@@ -3,12 +3,16 @@
 #   make demo     build the program and the evaluator, then run the de novo mode on the example
 #   make test     build and run every test, then again under AddressSanitizer + UBSan
 #   make memcheck one short run of every mode under valgrind memcheck
+#   make fuzz     build the libFuzzer targets with clang (build-fuzz/) and run each for
+#                 FUZZ_SECONDS (default 60), two at a time; fails when any target finds something
 #   make mutate   mutation run of tests/mutate/mutants.txt against the tests (build-mutate/mutants.md)
 JOBS ?= 2
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test test-release test-asan mutate memcheck clean
+.PHONY: all build demo test test-release test-asan mutate memcheck fuzz clean
 
 all: build
 
@@ -35,8 +39,13 @@ test-asan:
 memcheck:
 	./tests/memcheck.sh
 
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEREVAN_FUZZ=ON -DSEREVAN_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target serevan_fuzz_targets
+	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 mutate:
 	/usr/bin/python3 tests/mutate/mutate.py
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -19,12 +19,16 @@ namespace {
 std::string Printf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string Printf(const char* fmt, ...)
 {
-    char buf[256];
-    va_list ap;
+    // Sized by a first pass: a count of 1e300 written with %.3f takes over 300 characters.
+    va_list ap, again;
     va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_copy(again, ap);
+    const int n = std::vsnprintf(nullptr, 0, fmt, ap);
     va_end(ap);
-    return buf;
+    std::string out(n > 0 ? n : 0, '\0');
+    std::vsnprintf(out.data(), out.size() + 1, fmt, again);
+    va_end(again);
+    return out;
 }
 
 bool StartsWith(const std::string& s, const char* prefix)
@@ -332,7 +336,13 @@ bool ReadMeme(const std::vector<std::string>& lines, const Where& at, std::vecto
                 err = at(i) + "alength must be 4 (DNA)";
                 return false;
             }
+            if (w >= 0 && (w < 1 || w != std::floor(w))) {
+                err = at(i) + "w= must be a whole number of at least 1";
+                return false;
+            }
+            // Rows read so far, compared with w as reals: w may be far larger than any file.
             std::vector<double> raw;
+            auto rows = [&raw] { return static_cast<double>(raw.size() / 4); };
             size_t j = i + 1;
             for (; j < lines.size(); ++j) {
                 std::vector<std::string> r = Tokens(lines[j]);
@@ -342,17 +352,17 @@ bool ReadMeme(const std::vector<std::string>& lines, const Where& at, std::vecto
                 for (int b = 0; ok && b < 4; ++b) ok = ToReal(r[b], v[b]);
                 if (!ok) {
                     if (w < 0 && !raw.empty()) break;
-                    if (w >= 0 && raw.size() / 4 >= static_cast<size_t>(w)) break;
+                    if (w >= 0 && rows() >= w) break;
                     err = at(j) + "expected a row of four probabilities (motif " + m.id + ")";
                     return false;
                 }
                 raw.insert(raw.end(), v, v + 4);
-                if (w >= 0 && raw.size() / 4 == static_cast<size_t>(w)) {
+                if (w >= 0 && rows() == w) {
                     ++j;
                     break;
                 }
             }
-            if (w >= 0 && raw.size() / 4 != static_cast<size_t>(w)) {
+            if (w >= 0 && rows() != w) {
                 err = at(j == lines.size() ? j - 1 : j) + "motif " + m.id + " has fewer than w rows";
                 return false;
             }
@@ -422,8 +432,11 @@ bool ReadTransfac(const std::vector<std::string>& lines, const Where& at, std::v
                 err = at(i) + "the P0 line must name the four bases";
                 return false;
             }
+            int seen = 0;  // bit per base: each of the four must be named once
             for (int b = 0; b < 4; ++b) {
                 order[b] = BaseIndex(f[b + 1]);
+                if (order[b] >= 0 && !((seen >> order[b]) & 1)) seen |= 1 << order[b];
+                else order[b] = -1;
                 if (order[b] < 0) {
                     err = at(i) + "the P0 line must name the bases A C G T";
                     return false;

@@ -159,8 +159,12 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
                 (f[4] != "+" && f[4] != "-") || r.start < 0 || r.size < 0 || r.sourceSize < 0)
                 return fail("an 's' line must read: s source start size strand sourceSize text");
             r.source = f[1];
+            // The name goes into the table and the record names, which a zero byte would cut.
+            for (char c : r.source)
+                if (static_cast<unsigned char>(c) < 32 || c == 127)
+                    return fail("the source name holds a control character");
             r.strand = f[4][0];
-            if (r.start + r.size > r.sourceSize)
+            if (r.size > r.sourceSize - r.start)  // start + size might overflow
                 return fail(
                     Format("start %lld + size %lld lies beyond the source size %lld", r.start, r.size, r.sourceSize));
             const std::string& text = f[6];

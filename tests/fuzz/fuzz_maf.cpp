@@ -1,0 +1,37 @@
+// The MAF reader for the example's five species; the groups table it writes is read back.
+#include "FuzzSupport.h"
+#include "common/MafGroups.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    sertools::MafSettings settings;
+    settings.species = {"hg17", "mm5", "rn3", "galGal2", "fr1"};
+    settings.minLength = 1;
+    sertools::MafGroups groups;
+    std::string err;
+    if (!sertools::ReadMafGroups(fuzz::ScratchFile(data, size), settings, groups, err)) {
+        fuzz::RequireOneLine(err);
+        return 0;
+    }
+    const size_t records = settings.species.size() * static_cast<size_t>(groups.groupCount);
+    fuzz::Require(groups.groupCount >= 0 && groups.records.size() == records && groups.names.size() == records);
+    for (const sertools::GroupSegment& s : groups.segments) {
+        fuzz::Require(s.group >= 0 && s.group < groups.groupCount && s.species >= 0 && s.species < 5);
+        const std::string& record = groups.records[s.species * groups.groupCount + s.group];
+        fuzz::Require(s.length >= 1 && s.recordOffset >= 0 &&
+                      s.recordOffset + s.length <= static_cast<long long>(record.size()));
+        fuzz::Require(s.end - s.start == s.length && (s.strand == '+' || s.strand == '-'));
+    }
+    if (groups.segments.empty()) return 0;
+    std::vector<sertools::GroupSegment> back;
+    std::vector<std::string> species;
+    err.clear();
+    const std::string table = fuzz::ScratchFile(sertools::FormatGroupTable(groups), ".tsv");
+    fuzz::Require(sertools::ReadGroupTable(table, back, species, err) && species == settings.species);
+    fuzz::Require(back.size() == groups.segments.size());
+    for (size_t i = 0; i < back.size(); ++i)
+        fuzz::Require(back[i].group == groups.segments[i].group && back[i].start == groups.segments[i].start &&
+                      back[i].end == groups.segments[i].end && back[i].source == groups.segments[i].source &&
+                      back[i].recordOffset == groups.segments[i].recordOffset);
+    return 0;
+}
