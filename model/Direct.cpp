@@ -52,13 +52,7 @@ double CSerevan::CalMotifEmission(int k, int n, const int* species, const int* p
     const int w = m_pMotifWidth[k];
     const double* pwm = m_pPWM[k].data();
     const std::vector<std::array<double, 16>>& phi = m_pMotifPhi[k];
-    for (int i = 0; i < n; ++i) {
-        const int start = pos[i] - w + 1;
-        if (start < 0) return kLogZero;
-        const int* x = m_pSeq[species[i]][g];
-        for (int j = 0; j < w; ++j)
-            if (!IsBase(x[start + j])) return kLogZero;
-    }
+    if (!SiteWindowsAreBases(w, n, species, pos, g)) return kLogZero;
     double F = 0.0;
     for (int j = 0; j < w; ++j) {
         double col = kLogZero;

@@ -49,6 +49,20 @@ int CSerevan::MaxMotifWidth() const
     return w;
 }
 
+// True when the w positions ending at pos[i] of every block species lie inside the sequence
+// and hold bases (a site over anything else has probability 0).
+bool CSerevan::SiteWindowsAreBases(int w, int n, const int* species, const int* pos, int g) const
+{
+    for (int i = 0; i < n; ++i) {
+        const int start = pos[i] - w + 1;
+        if (start < 0) return false;
+        const int* x = m_pSeq[species[i]][g];
+        for (int j = 0; j < w; ++j)
+            if (!IsBase(x[start + j])) return false;
+    }
+    return true;
+}
+
 // Number of nodes t-1, t-2, ... before node t that are not change points, at most limit.
 // A site of width w may end at node t when w - 1 <= this run (node 0 is a change point).
 int CSerevan::NonChangeRun(const ALIGNNODE* path, int t, int limit) const
@@ -162,13 +176,7 @@ double CSerevan::FastAlignedBgEmission(int n, const int* species, const int* pos
 double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* pos, int g)
 {
     const int w = m_pMotifWidth[k];
-    for (int i = 0; i < n; ++i) {
-        const int start = pos[i] - w + 1;
-        if (start < 0) return kLogZero;
-        const int* x = m_pSeq[species[i]][g];
-        for (int j = 0; j < w; ++j)
-            if (!IsBase(x[start + j])) return kLogZero;
-    }
+    if (!SiteWindowsAreBases(w, n, species, pos, g)) return kLogZero;
     const size_t off = static_cast<size_t>(m_work.emisOffset[k]);
     const double* theta = m_work.emisTheta.data() + 4 * off;
     const double* phiT = m_work.emisPhiT.data() + 16 * off;

@@ -222,6 +222,7 @@ private:
     double CachedMotifEmission(int k, int t);
     int MaxMotifWidth() const;
     int NonChangeRun(const ALIGNNODE* path, int t, int limit) const;
+    bool SiteWindowsAreBases(int w, int n, const int* species, const int* pos, int g) const;
     void PrepareEmissionTables();
     void NodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
     void DirectNodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
