@@ -8,6 +8,7 @@
 #include <string>
 
 #include "align/MultiAlign.h"
+#include "app/BackgroundFile.h"
 #include "app/MotifFile.h"
 #include "app/Progress.h"
 #include "app/SeqFile.h"
@@ -46,6 +47,7 @@ void AttachGroups(CSerevan& model, const INPUTPARAMETER& param, GroupData& d, co
     model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
                      d.templLen.data());
     model.Initialize(width.data());
+    model.m_bgModel = d.bg;
 }
 
 std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm)
@@ -55,10 +57,25 @@ std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm)
     return views;
 }
 
+bool RunBackground(const INPUTPARAMETER& param, int* const* seqs, const int* lens, int nSeq, CMarkovBackground& bg)
+{
+    bg = CMarkovBackground();
+    if (param.strBgFile.GetLength() > 0) {
+        std::string err;
+        if (!ReadBackgroundFile(param.strBgFile, bg, err)) {
+            Refuse(err);
+            return false;
+        }
+    } else if (param.nBgOrder >= 0) {
+        bg.Estimate(param.nBgOrder, seqs, lens, nSeq);
+    }
+    return true;
+}
+
 bool ReadGroups(const INPUTPARAMETER& p, int nSeq, GroupData& d)
 {
     std::string err;
-    if (!ReadinSeq(p.strSeqFile, nSeq, d.seqLen, d.names, d.seq, err)) {
+    if (!ReadinSeq(p.strSeqFile, nSeq, d.seqLen, d.names, d.seq, err, p.bSoftMask)) {
         Refuse(err);
         return false;
     }
@@ -72,6 +89,7 @@ bool ReadGroups(const INPUTPARAMETER& p, int nSeq, GroupData& d)
     }
     d.seqPtr.clear();
     for (std::vector<int>& s : d.seq) d.seqPtr.push_back(s.data());
+    if (!RunBackground(p, d.seqPtr.data(), d.seqLen.data(), nSeq, d.bg)) return false;
     // Every group's forward tables must fit before any work starts.
     for (int g = 0; g < d.G; ++g) {
         std::vector<const int*> seqs(d.N);
@@ -202,7 +220,7 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq)
         pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
         std::vector<int> siteNum(K, 0);
         KFBSampler(d.templPtr.data(), d.templLen.data(), d.G, pwm, bg, K, width.data(), param->bBothStrands,
-                   param->nMinMotifWidth, param->nMaxMotifWidth, siteNum.data());
+                   param->nMinMotifWidth, param->nMaxMotifWidth, siteNum.data(), &d.bg);
     }
 
     CSerevan model;

@@ -8,6 +8,7 @@
 #include "align/AlignPath.h"
 #include "app/InputParameter.h"
 #include "app/MyString.h"
+#include "numeric/MarkovBackground.h"
 
 int RunModuleSample(INPUTPARAMETER* param, int nSeq);
 int RunModuleScan(INPUTPARAMETER* param);
@@ -28,10 +29,17 @@ struct GroupData {
     std::vector<std::vector<int>> templ;  // conserved template per group
     std::vector<int> templLen;
     std::vector<int*> templPtr;           // views of templ for the model
+    CMarkovBackground bg;                 // -g background (empty without -g)
 };
 
-// Reads the nSeq sequences of the -i file into d (G = nSeq / N) and checks that every
-// group can be aligned within the memory limit. False after printing a one-line message.
+// The -g background of a run over these sequences: read from its file, or estimated from
+// the sequences (pooled over species, both strands); left empty without -g. False after
+// refusing an unreadable or malformed background file.
+bool RunBackground(const INPUTPARAMETER& param, int* const* seqs, const int* lens, int nSeq, CMarkovBackground& bg);
+
+// Reads the nSeq sequences of the -i file into d (G = nSeq / N), builds the -g background
+// and checks that every group can be aligned within the memory limit. False after printing
+// a one-line message.
 bool ReadGroups(const INPUTPARAMETER& param, int nSeq, GroupData& d);
 
 // Aligns every group: conserved template from species 0, five refinement passes, then A

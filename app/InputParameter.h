@@ -37,6 +37,9 @@ struct INPUTPARAMETER {
     double dAlignUpdatePr = 0.1;    // -u
     bool bCollapsed = false;        // -c
     double dPostCutoff = 0.5;       // -p
+    int nBgOrder = -1;              // -g k: background of order k (-1: the default model)
+    CString strBgFile;              // -g FILE: background read from a file instead
+    bool bSoftMask = false;         // -l: lower-case bases are undetermined
     bool bSeedGiven = false;        // -S given
     unsigned nSeed = 0;             // -S: seed of the random stream
 };

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -58,6 +59,8 @@ const std::vector<OptionInfo>& KnownOptions()
         {'r', K::Text, "v", "0: given strand only; any other value: both strands", "both strands"},
         {'M', K::Flag, "", "give low-complexity windows no site probability", "off"},
         {'m', K::Integer, "n", "repeat the de novo run n times, appending to the same files", "1"},
+        {'g', K::Text, "k|file", "background of order k (0-5) for every background term, or read from a file", "default model"},
+        {'l', K::Flag, "", "read lower-case (soft-masked) bases as undetermined", "off"},
         {'S', K::Seed, "n", "seed of the random stream (same seed and input, same files)", "the time"},
         {'A', K::Text, "file", "given motif matrices (kept fixed; -F: with expected site numbers)", "none"},
         {'q', K::Real, "x", "fixed site probability of each motif per module position", "estimated"},
@@ -205,6 +208,17 @@ int ParseInputParam(INPUTPARAMETER* p, int argc, char** argv)
         case 'F': p->bScanUnaligned = true; break;
         case 'P': p->strParamFile = v; p->bScanAligned = true; break;
         case 'x': p->bScanDetail = false; break;
+        case 'l': p->bSoftMask = true; break;
+        case 'g':
+            // A value of digits only is an order; anything else names a file.
+            if (std::strspn(v, "0123456789") == std::strlen(v) && v[0] != '\0') {
+                p->nBgOrder = std::strlen(v) > 2 ? 99 : std::atoi(v);
+                p->strBgFile = "";
+            } else {
+                p->nBgOrder = -1;
+                p->strBgFile = v;
+            }
+            break;
         case 'c': p->bCollapsed = true; break;
         case 'S': p->nSeed = static_cast<unsigned>(whole); p->bSeedGiven = true; break;
         default: break;
@@ -238,6 +252,7 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
         if (p.nMinMotifWidth > p.nMaxMotifWidth) return "-w must not exceed -W";
     }
     if (p.nModuleLen < 2) return "-L must be at least 2";
+    if (p.nBgOrder > kMaxBgOrder) return "-g must be an order from 0 to " + std::to_string(kMaxBgOrder) + " or a file";
     if (mode != RunMode::MotifSelection && !(p.dPostCutoff >= 0.0 && p.dPostCutoff <= 1.0))
         return "-p must be within 0 and 1";
     if (denovo && !(p.dAlignUpdatePr >= 0.0 && p.dAlignUpdatePr <= 1.0)) return "-u must be within 0 and 1";

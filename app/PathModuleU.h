@@ -11,6 +11,7 @@
 inline constexpr int kMaxSpecies = 16;
 // Largest motif width (-W) and motif count (-K): tables are allocated per motif column.
 inline constexpr int kMaxMotifWidth = 100;
+inline constexpr int kMaxBgOrder = 5;  // -g: highest background order
 inline constexpr int kMaxMotifs = 100;
 // Largest number of candidate matrices (-T).
 inline constexpr int kMaxCandidates = 100000;

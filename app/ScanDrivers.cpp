@@ -27,7 +27,7 @@ int RunModuleScan(INPUTPARAMETER* param)
     std::vector<int> rowLen;
     std::vector<CString> names;
     std::vector<std::vector<int>> rows;
-    if (!ReadinAlignment(param->strSeqFile, N, rowLen, names, rows, err)) return Refuse(err);
+    if (!ReadinAlignment(param->strSeqFile, N, rowLen, names, rows, err, param->bSoftMask)) return Refuse(err);
     for (int s = 1; s < N; ++s)
         if (rowLen[s] != rowLen[0])
             return Refuse("error in input alignment file: length not equal! (row " + std::to_string(s + 1) + ", " +
@@ -60,6 +60,8 @@ int RunModuleScan(INPUTPARAMETER* param)
         return Refuse("error in input alignment file: " + FileName(param->strSeqFile) + " holds no residue");
     std::vector<int*> seqPtr;
     for (std::vector<int>& x : seq) seqPtr.push_back(x.data());
+    CMarkovBackground bg;
+    if (!RunBackground(*param, seqPtr.data(), seqLen.data(), N, bg)) return -1;
 
     CSerevan model;
     model.SetProgramParam(param);
@@ -68,6 +70,7 @@ int RunModuleScan(INPUTPARAMETER* param)
     std::vector<double*> pwmViews = MatrixViews(pwm);
     model.InitialParameter(enterPr, motifPr.data(), pwmViews.data(), subRate[0], subRate[1]);
     model.GetAlignPath(&path, nullptr, nullptr, 1);
+    model.m_bgModel = bg;
     const double score = model.Scanning(param->bScanDetail);
     if (!model.m_sOutputError.empty()) return RefuseUnwritten(*param, model.m_sOutputError);
 

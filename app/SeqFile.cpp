@@ -21,8 +21,8 @@ std::string Shown(char c)
 // Reads every record: names and the kept text of each. A sequence line ends at its first
 // character that is not a letter (or a gap, when gaps are read); letters after it would be
 // lost without a word, so such a line is refused.
-bool ReadRecords(const CString& file, bool gaps, std::vector<std::string>& names, std::vector<std::string>& texts,
-                 std::string& err)
+bool ReadRecords(const CString& file, bool gaps, bool softMask, std::vector<std::string>& names,
+                 std::vector<std::string>& texts, std::string& err)
 {
     InputFile f = OpenInput(file.c_str());
     if (!f) {
@@ -43,7 +43,7 @@ bool ReadRecords(const CString& file, bool gaps, std::vector<std::string>& names
         size_t cut = 0;
         for (; cut < line.size(); ++cut) {
             char c = line[cut];
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (c >= 'a' && c <= 'z') c = softMask ? 'N' : static_cast<char>(c - 'a' + 'A');
             if ((c >= 'A' && c <= 'Z') || (gaps && c == '-'))
                 text.push_back(c);
             else
@@ -92,10 +92,10 @@ int CountSequences(const char* file)
 }
 
 bool ReadinSeq(const CString& file, int nSeq, std::vector<int>& lengths, std::vector<CString>& names,
-               std::vector<std::vector<int>>& sequences, std::string& err)
+               std::vector<std::vector<int>>& sequences, std::string& err, bool softMask)
 {
     std::vector<std::string> n, t;
-    if (!ReadRecords(file, false, n, t, err)) return false;
+    if (!ReadRecords(file, false, softMask, n, t, err)) return false;
     if (static_cast<int>(n.size()) < nSeq) {
         err = std::string("sequence file ") + file.c_str() + " holds " + std::to_string(n.size()) +
               " records, expected " + std::to_string(nSeq);
@@ -106,10 +106,10 @@ bool ReadinSeq(const CString& file, int nSeq, std::vector<int>& lengths, std::ve
 }
 
 bool ReadinAlignment(const CString& file, int nSeq, std::vector<int>& lengths, std::vector<CString>& names,
-                     std::vector<std::vector<int>>& sequences, std::string& err)
+                     std::vector<std::vector<int>>& sequences, std::string& err, bool softMask)
 {
     std::vector<std::string> n, t;
-    if (!ReadRecords(file, true, n, t, err)) {
+    if (!ReadRecords(file, true, softMask, n, t, err)) {
         if (err.rfind("cannot open", 0) == 0) err = std::string("cannot open aligned sequence file ") + file.c_str();
         return false;
     }

@@ -17,13 +17,14 @@ int CountSequences(const char* file);
 
 // Reads the first nSeq records. Returns false with a one-line message in err when the file
 // cannot be opened or holds fewer than nSeq records.
+// With softMask, lower-case letters (soft-masked repeats) are read as undetermined bases.
 bool ReadinSeq(const CString& file, int nSeq, std::vector<int>& lengths, std::vector<CString>& names,
-               std::vector<std::vector<int>>& sequences, std::string& err);
+               std::vector<std::vector<int>>& sequences, std::string& err, bool softMask = false);
 
 // Reads exactly nSeq aligned rows; false with a message when the file cannot be opened or
 // holds another number of records.
 bool ReadinAlignment(const CString& file, int nSeq, std::vector<int>& lengths, std::vector<CString>& names,
-                     std::vector<std::vector<int>>& sequences, std::string& err);
+                     std::vector<std::vector<int>>& sequences, std::string& err, bool softMask = false);
 
 // Code of one upper-case letter (or '-' as 4 when gaps are allowed).
 int NucleotideCode(char c);

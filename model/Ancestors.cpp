@@ -22,8 +22,9 @@ void CSerevan::SampleBgAncestor(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF
         if (m_bSampling) ++m_pAlignFreq[s * G + g][p];
     }
     double weight[4];
+    const double* prior = AncestralBgLog(B[0], node.pos[B[0]] - 1, g);
     for (int a = 0; a < 4; ++a) {
-        weight[a] = m_pBg[a];
+        weight[a] = prior[a];
         for (int s : B) {
             const int b = m_pSeq[s][g][node.pos[s] - 1];
             if (IsBase(b)) weight[a] += m_dBgSubst[a][b];  // a residue that is not a base adds the same to every a

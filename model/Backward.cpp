@@ -52,9 +52,7 @@ void CSerevan::DrawBackgroundSegment(const ALIGNNODE* path, int t, int g, ANCSEQ
         SampleBgAncestor(path, t, g, anc);
         return;
     }
-    const int s = B[0];
-    const int b = m_pSeq[s][g][node.pos[s] - 1];
-    m_dLogAncPr += IsBase(b) ? m_pSpeciesBg[s][b] : kNoBaseBgLog;
+    m_dLogAncPr += SpeciesBaseBgLog(B[0], g, node.pos[B[0]] - 1);
 }
 
 int CSerevan::SampleModuleState(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates,

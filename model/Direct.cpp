@@ -36,8 +36,9 @@ const CSerevan::Kernels& CSerevan::PassKernels(const ALIGNNODE* path, int g, int
 double CSerevan::AlignedBgEmission(int n, const int* species, const int* pos, int g)
 {
     double acc = kLogZero;
+    const double* prior = AncestralBgLog(species[0], pos[0], g);
     for (int a = 0; a < 4; ++a) {
-        double v = m_pBg[a];
+        double v = prior[a];
         for (int i = 0; i < n; ++i) {
             const int b = m_pSeq[species[i]][g][pos[i]];
             v += IsBase(b) ? m_dBgSubst[a][b] : kLogQuarter;

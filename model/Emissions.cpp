@@ -81,6 +81,7 @@ void CSerevan::CalLogPrPos(double** table, int g)
         const int* x = m_pSeq[s][g];
         const int L = m_pSeqLen[s][g];
         const double* bg = m_pSpeciesBg[s].data();
+        const int* ctx = m_bgModel.Empty() ? nullptr : m_bgContext[s][g].data();
         for (int p = 0; p < L; ++p) {
             double* cell = table[s] + static_cast<size_t>(stride) * p;
             for (int k = 0; k < K; ++k) {
@@ -103,7 +104,9 @@ void CSerevan::CalLogPrPos(double** table, int g)
                 }
             }
             double b = kNoBaseBgLog;
-            if (p >= 1) {
+            if (ctx) {
+                if (IsBase(x[p])) b = m_bgModel.Log(ctx[p])[x[p]];
+            } else if (p >= 1) {
                 if (IsBase(x[p - 1]) && IsBase(x[p])) b = bg[4 + 4 * x[p - 1] + x[p]];
             } else if (IsBase(x[0])) {
                 b = bg[x[0]];
@@ -159,7 +162,8 @@ void CSerevan::PrepareEmissionTables()
 
 double CSerevan::FastAlignedBgEmission(int n, const int* species, const int* pos, int g)
 {
-    double v[4] = {m_work.emisBg[0], m_work.emisBg[1], m_work.emisBg[2], m_work.emisBg[3]};
+    const double* prior = m_bgModel.Empty() ? m_work.emisBg : m_bgModel.Lin(m_bgContext[species[0]][g][pos[0]]);
+    double v[4] = {prior[0], prior[1], prior[2], prior[3]};
     for (int i = 0; i < n; ++i) {
         const int b = m_pSeq[species[i]][g][pos[i]];
         const double* sub = m_work.emisSubT[IsBase(b) ? b : 4];
@@ -319,6 +323,18 @@ void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path
 
 // ---------------------------------------------------------------- background likelihood
 
+const double* CSerevan::AncestralBgLog(int species, int pos, int g) const
+{
+    return m_bgModel.Empty() ? m_pBg.data() : m_bgModel.Log(m_bgContext[species][g][pos]);
+}
+
+double CSerevan::SpeciesBaseBgLog(int s, int g, int pos) const
+{
+    const int b = m_pSeq[s][g][pos];
+    if (!IsBase(b)) return kNoBaseBgLog;
+    return m_bgModel.Empty() ? m_pSpeciesBg[s][b] : m_bgModel.Log(m_bgContext[s][g][pos])[b];
+}
+
 double CSerevan::CalBgLikelihood(int g, const ALIGNNODE* path)
 {
     const int nNode = PathNodeNum(path);
@@ -332,8 +348,7 @@ double CSerevan::CalBgLikelihood(int g, const ALIGNNODE* path)
         if (n >= 2) {
             total += AlignedBgEmission(n, B.data(), m_work.emisPos.data(), g);
         } else {
-            const int b = m_pSeq[B[0]][g][m_work.emisPos[0]];
-            total += IsBase(b) ? m_pSpeciesBg[B[0]][b] : kNoBaseBgLog;
+            total += SpeciesBaseBgLog(B[0], g, m_work.emisPos[0]);
         }
     }
     return total;

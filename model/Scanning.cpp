@@ -152,7 +152,7 @@ void CSerevan::DefineScanMotifSites(int T)
         offsets.assign(R, 0);
         std::unique_ptr<bool[]> strands = std::make_unique<bool[]>(R);
         SimpleScanner(segPtr.data(), segLen.data(), R, m_pPWM[k].data(), m_pBg.data(), w, m_bBothStrand,
-                      offsets.data(), strands.get());
+                      offsets.data(), strands.get(), &m_bgModel);
         ConstructSiteLink(k, stretches, R, offsets.data(), strands.get(), T);
     }
 }

@@ -212,6 +212,15 @@ void CSerevan::MSBuildBackground()
         for (int s = 0; s < N; ++s) sum += std::exp(m_pSpeciesBg[s][i]);
         m_pBg[i] = std::log(sum / N);
     }
+    m_bgContext.clear();
+    if (m_bgModel.Empty()) return;
+    m_bgContext.assign(N, std::vector<std::vector<int>>(G));
+    for (int s = 0; s < N; ++s)
+        for (int g = 0; g < G; ++g) {
+            std::vector<int>& ctx = m_bgContext[s][g];
+            ctx.resize(m_pSeqLen[s][g]);
+            for (int p = 0; p < m_pSeqLen[s][g]; ++p) ctx[p] = m_bgModel.ContextOffset(m_pSeq[s][g], p);
+        }
 }
 
 void CSerevan::RenewWdParameters(int k, int /*oldWidth*/)

@@ -31,6 +31,7 @@
 #include "app/MyString.h"
 #include "model/Records.h"
 #include "model/Workspace.h"
+#include "numeric/MarkovBackground.h"
 
 class CSerevan {
 public:
@@ -162,6 +163,10 @@ public:
     std::vector<std::vector<std::array<double, 16>>> m_pMotifPhi;  // [k][j] log a -> b at 4a + b
     std::vector<std::array<double, 20>> m_pSpeciesBg;        // [s] background table
     std::array<double, 20> m_pBg{};                          // pooled background table
+    // -g: background of order k for every background term (empty: the tables above, first
+    // order for single species and zero order for ancestral bases). Set by the driver.
+    CMarkovBackground m_bgModel;
+    std::vector<std::vector<std::vector<int>>> m_bgContext;  // [s][g][p] context offset into m_bgModel
 
     // ================= priors =================
     int m_nTranPrior[4] = {1, 1, 1, 1};   // [from][to] flattened
@@ -227,6 +232,11 @@ private:
     void NodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
     void DirectNodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
     double AlignedBgEmission(int n, const int* species, const int* pos, int g);
+    // Log distribution of the ancestral base of an aligned background column whose first
+    // block species sits at pos in group g (design note: model/background.md).
+    const double* AncestralBgLog(int species, int pos, int g) const;
+    // Log background probability of one species' base at pos, zero order by default.
+    double SpeciesBaseBgLog(int s, int g, int pos) const;
     double FastAlignedBgEmission(int n, const int* species, const int* pos, int g);
     double FastMotifEmission(int k, int n, const int* species, const int* pos, int g);
 

@@ -47,7 +47,7 @@ double ReverseWindowScore(const int* seq, int start, const double* m, int w)
 // ---- position scores ----
 
 void CalLogPrPos(double* P, const int* seq, int len, const std::vector<std::vector<double>>& pwm, int /*seqIndex*/,
-                 const int* width, int K, const double* bg, bool bothStrands)
+                 const int* width, int K, const double* bg, bool bothStrands, const CMarkovBackground* order)
 {
     const int stride = 2 * K + 1;
     int lastNoBase = -1;  // latest position before or at i that holds no base
@@ -68,7 +68,9 @@ void CalLogPrPos(double* P, const int* seq, int len, const std::vector<std::vect
             row[2 * k + 1] = bothStrands ? ReverseWindowScore(seq, start, m, w) : kLogZero;
         }
         // First-order background, conditioned on the previous base even inside a site.
-        if (i == 0)
+        if (order && !order->Empty())
+            row[2 * K] = order->PosLog(seq, i, kNoBaseBgLog);
+        else if (i == 0)
             row[2 * K] = IsBase(seq[0]) ? bg[seq[0]] : kNoBaseBgLog;
         else
             row[2 * K] = IsBase(seq[i - 1]) && IsBase(seq[i]) ? bg[4 + 4 * seq[i - 1] + seq[i]] : kNoBaseBgLog;
@@ -164,18 +166,21 @@ void UpdateParameter(double* logPr, std::vector<std::vector<double>>& pwm, const
 
 void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const double* bg, int K,
                         const std::vector<SITELIST>& siteList, std::vector<std::vector<double>>& pwm, int* width,
-                        int minWidth, int maxWidth, bool bothStrands)
+                        int minWidth, int maxWidth, bool bothStrands, const CMarkovBackground* order)
 {
+    if (order && order->Empty()) order = nullptr;
     // Bounds that admit at least one window: widths are at least 1 and W at least w_min.
     const int wMin = std::max(1, minWidth);
     const int W = std::max(maxWidth, wMin);
     if (static_cast<int>(pwm.size()) < K) pwm.resize(K);
 
     std::vector<int> ext(4 * static_cast<size_t>(W));
+    std::vector<double> extBg(order ? W : 0);  // background cost of each column's bases
     std::vector<double> score(W);
     std::vector<int> window(W);
     for (int k = 0; k < K; ++k) {
         std::fill(ext.begin(), ext.end(), 0);
+        std::fill(extBg.begin(), extBg.end(), 0.0);
         for (const SITEPOS& site : siteList[k]) {
             if (site.seq < 0 || site.seq >= nSeq) continue;
             const int L = lens[site.seq];
@@ -195,7 +200,10 @@ void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const doubl
                 offset = std::max(0, -e);
             }
             for (int j = 0; j < n; ++j)
-                if (IsBase(window[j])) ext[4 * (offset + j) + window[j]] += 1;
+                if (IsBase(window[j])) {
+                    ext[4 * (offset + j) + window[j]] += 1;
+                    if (order) extBg[offset + j] += order->PosLog(seqs[site.seq], reverse ? to - j : from + j, 0.0);
+                }
         }
 
         for (int r = 0; r < W; ++r) {
@@ -203,7 +211,10 @@ void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const doubl
             const int n = c[0] + c[1] + c[2] + c[3];
             double s = -logGamma(n + 4);
             for (int b = 0; b < 4; ++b) s += logGamma(c[b] + 1);
-            for (int b = 0; b < 4; ++b) s -= c[b] * bg[b];
+            if (order)
+                s -= extBg[r];
+            else
+                for (int b = 0; b < 4; ++b) s -= c[b] * bg[b];
             score[r] = s;
         }
 
@@ -237,7 +248,8 @@ void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const doubl
 // ---- driver ----
 
 void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
-                const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut)
+                const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
+                const CMarkovBackground* order)
 {
     if (K <= 0) return;
     if (static_cast<int>(pwm.size()) < K) pwm.resize(K);
@@ -281,7 +293,7 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
             for (int s = 0; s < nSeq; ++s) {
                 const int len = lens[s];
                 if (len <= 0) continue;  // nothing to segment
-                CalLogPrPos(P.data(), seqs[s], len, cur, s, width, K, bg, bothStrands);
+                CalLogPrPos(P.data(), seqs[s], len, cur, s, width, K, bg, bothStrands, order);
                 total += ForwardSummation(F.data(), P.data(), logPr.data(), len, width, K, bothStrands);
                 BackwardSampling(F.data(), P.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
             }
@@ -303,5 +315,5 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
         }
     }
 
-    FBAdjustMotifWidth(seqs, lens, nSeq, bg, K, bestSites, pwm, width, minWidth, maxWidth, bothStrands);
+    FBAdjustMotifWidth(seqs, lens, nSeq, bg, K, bestSites, pwm, width, minWidth, maxWidth, bothStrands, order);
 }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "numeric/MarkovBackground.h"
+
 // One sampled site of the initial sampler.
 struct SITEPOS {
     int seq = 0;          // index of the sequence
@@ -30,13 +32,14 @@ using SITELIST = std::deque<SITEPOS>;
 // k in the best round. Sequences of length 0 are skipped; K <= 0 does nothing.
 void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
                 const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth,
-                int* siteNumOut);
+                int* siteNumOut, const CMarkovBackground* order = nullptr);
 
 // Fills P for one sequence from the log matrices pwm. Windows that start before the
 // sequence or hold no base score -1e100; so does every reverse entry when bothStrands is
-// false. The background is first-order, -1.386 next to no base. seqIndex is unused.
+// false. The background is first-order, -1.386 next to no base, or with a non-empty order
+// model its value given the bases before. seqIndex is unused.
 void CalLogPrPos(double* P, const int* seq, int len, const std::vector<std::vector<double>>& pwm, int seqIndex,
-                 const int* width, int K, const double* bg, bool bothStrands);
+                 const int* width, int K, const double* bg, bool bothStrands, const CMarkovBackground* order = nullptr);
 
 // Fills F from P and the motif-type log probabilities logPr (K+1, last = background) and
 // returns the log-likelihood of the sequence (0 for an empty one).
@@ -58,18 +61,21 @@ void UpdateParameter(double* logPr, std::vector<std::vector<double>>& pwm, const
 // Chooses each motif's width within [minWidth, maxWidth] from column scores over an
 // extended window of maxWidth columns around its sites, and rebuilds the matrices from
 // that window's counts. Bounds that admit no width are raised: minWidth to 1, maxWidth
-// to minWidth.
+// to minWidth. A column's background cost is its counts times the zero-order bg, or with
+// an order model the sum of its bases' values given the bases before them.
 void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const double* bg, int K,
                         const std::vector<SITELIST>& siteList, std::vector<std::vector<double>>& pwm, int* width,
-                        int minWidth, int maxWidth, bool bothStrands);
+                        int minWidth, int maxWidth, bool bothStrands, const CMarkovBackground* order = nullptr);
 
 // ---- site sampler and scanner for module members ----
 
 // Refines a motif on nSeq sequences by ten passes of one site per sequence; matrix (4w) is
-// the starting motif and working storage. Returns the best site set met.
+// the starting motif and working storage. Returns the best site set met. With a non-empty
+// order model, every background cost is the bases' values given the bases before them
+// (within the sequence given) instead of the zero-order background.
 void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, const double* background, int w,
-                   bool bothStrands, int* sitePos, bool* siteStrand);
+                   bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order = nullptr);
 
 // The highest-scoring window of every sequence under the fixed matrix.
 void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matrix, const double* background,
-                   int w, bool bothStrands, int* sitePos, bool* siteStrand);
+                   int w, bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order = nullptr);

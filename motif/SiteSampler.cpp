@@ -95,14 +95,46 @@ bool AcceptShift(double delta, CStochasticDistribution& dist)
     return std::exp(delta) > dist.Uniform(0.0, 1.0);
 }
 
+// With an order model: the background of each sequence's positions (a window's cost is the
+// sum over its positions, the same on both strands); the window scores then take the plain
+// matrix and subtract that sum.
+struct OrderCosts {
+    const CMarkovBackground* order = nullptr;
+    std::vector<std::vector<double>> pos;  // [sequence][position]
+    OrderCosts(const CMarkovBackground* m, int* const* seq, const int* len, int nSeq)
+        : order(m && !m->Empty() ? m : nullptr)
+    {
+        if (!order) return;
+        pos.resize(nSeq);
+        for (int i = 0; i < nSeq; ++i) order->PosLogs(seq[i], len[i], 0.0, pos[i]);
+    }
+    explicit operator bool() const { return order != nullptr; }
+    double Window(int i, int start, int w) const
+    {
+        double c = 0.0;
+        for (int k = 0; k < w; ++k) c += pos[i][start + k];
+        return c;
+    }
+    // Subtracts each candidate window's cost from the count candidate scores of sequence i.
+    void Apply(int i, int len, int w, int count, double* scores) const
+    {
+        const int n = len - w + 1;
+        for (int d = 0; d < count; ++d)
+            if (scores[d] > kLogZero) scores[d] -= Window(i, d % n, w);
+    }
+};
+
+const double kZeroBackground[4] = {0.0, 0.0, 0.0, 0.0};
+
 }  // namespace
 
 void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matrix, const double* background,
-                   int w, bool bothStrands, int* sitePos, bool* siteStrand)
+                   int w, bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order)
 {
     if (nSeq <= 0) return;
+    const OrderCosts costs(order, seq, len, nSeq);
     std::vector<double> logOdds;
-    FillLogOdds(matrix, background, std::max(w, 0), logOdds);
+    FillLogOdds(matrix, costs ? kZeroBackground : background, std::max(w, 0), logOdds);
     std::vector<double> scores(2 * static_cast<size_t>(std::max(LongestSequence(len, nSeq), 1)));
     for (int i = 0; i < nSeq; ++i) {
         sitePos[i] = 0;
@@ -110,6 +142,7 @@ void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matr
         if (w <= 0) continue;
         const int count = ScoreCandidates(seq[i], len[i], logOdds.data(), w, bothStrands, scores.data());
         if (count == 0) continue;
+        if (costs) costs.Apply(i, len[i], w, count, scores.data());
         const int n = len[i] - w + 1;
         const int d = Maximum(scores.data(), count);  // ties: earlier start, then given strand
         sitePos[i] = d % n;
@@ -118,7 +151,7 @@ void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matr
 }
 
 void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, const double* background, int w,
-                   bool bothStrands, int* sitePos, bool* siteStrand)
+                   bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order)
 {
     if (nSeq <= 0) return;
     for (int i = 0; i < nSeq; ++i) sitePos[i] = 0, siteStrand[i] = true;
@@ -133,12 +166,17 @@ void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, co
     std::vector<char> curStrand(nSeq, 1);
     int leftCount[4], rightCount[4];
     double bestScore = kLogZero;
+    const OrderCosts costs(order, seq, len, nSeq);
+    // With an order model: background costs of the drawn windows, of their first and last
+    // columns and of the flanks beyond them, each summed over the sequences.
+    double windowCost = 0, firstCost = 0, lastCost = 0, leftCost = 0, rightCost = 0;
 
     for (int pass = 0; pass < kSamplerPasses; ++pass) {
         std::fill(count.begin(), count.end(), 0);
         std::fill(leftCount, leftCount + 4, 0);
         std::fill(rightCount, rightCount + 4, 0);
-        FillLogOdds(matrix, background, w, logOdds);
+        windowCost = firstCost = lastCost = leftCost = rightCost = 0;
+        FillLogOdds(matrix, costs ? kZeroBackground : background, w, logOdds);
 
         // One site per sequence, drawn in proportion to its window likelihood ratio.
         for (int i = 0; i < nSeq; ++i) {
@@ -151,6 +189,7 @@ void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, co
                 curStrand[i] = 1;
                 continue;
             }
+            if (costs) costs.Apply(i, L, w, nCand, scores.data());
             const int d = dist.Discrete(scores.data(), nCand);
             const int p = d % n;
             const bool forward = d < n;
@@ -171,6 +210,18 @@ void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, co
                 if (IsBase(window[k])) ++count[4 * k + window[k]];
             if (IsBase(left)) ++leftCount[left];
             if (IsBase(right)) ++rightCount[right];
+            if (costs) {
+                // Positions in the sequence of the site's first and last column and of the
+                // flanks before its first and after its last column, in site orientation.
+                const int first = forward ? p : p + w - 1, last = forward ? p + w - 1 : p;
+                const int before = forward ? p - 1 : p + w, after = forward ? p + w : p - 1;
+                const std::vector<double>& c = costs.pos[i];
+                windowCost += costs.Window(i, p, w);
+                firstCost += c[first];
+                lastCost += c[last];
+                if (before >= 0 && before < L) leftCost += c[before];
+                if (after >= 0 && after < L) rightCost += c[after];
+            }
         }
 
         // Judge the drawn set before the shift move changes the counts.
@@ -180,7 +231,10 @@ void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, co
             score += ColumnMarginal(&count[4 * k]);
             for (int b = 0; b < 4; ++b) baseTotal[b] += count[4 * k + b];
         }
-        for (int b = 0; b < 4; ++b) score -= baseTotal[b] * background[b];
+        if (costs)
+            score -= windowCost;
+        else
+            for (int b = 0; b < 4; ++b) score -= baseTotal[b] * background[b];
         if (score > bestScore) {
             bestScore = score;
             for (int i = 0; i < nSeq; ++i) sitePos[i] = curPos[i], siteStrand[i] = curStrand[i] != 0;
@@ -191,14 +245,17 @@ void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, co
         const int rightSum = rightCount[0] + rightCount[1] + rightCount[2] + rightCount[3];
         const int leftSum = leftCount[0] + leftCount[1] + leftCount[2] + leftCount[3];
         if (rightSum == nSeq && r % 2 == 0) {
-            const double delta = ShiftColumnScore(rightCount, background) - ShiftColumnScore(&count[0], background);
+            const double delta =
+                costs ? ColumnMarginal(rightCount) - rightCost - (ColumnMarginal(&count[0]) - firstCost)
+                      : ShiftColumnScore(rightCount, background) - ShiftColumnScore(&count[0], background);
             if (AcceptShift(delta, dist)) {
                 std::copy(count.begin() + 4, count.end(), count.begin());
                 std::copy(rightCount, rightCount + 4, count.end() - 4);
             }
         } else if (leftSum == nSeq) {
             const double delta =
-                ShiftColumnScore(leftCount, background) - ShiftColumnScore(&count[4 * (w - 1)], background);
+                costs ? ColumnMarginal(leftCount) - leftCost - (ColumnMarginal(&count[4 * (w - 1)]) - lastCost)
+                      : ShiftColumnScore(leftCount, background) - ShiftColumnScore(&count[4 * (w - 1)], background);
             if (AcceptShift(delta, dist)) {
                 std::copy_backward(count.begin(), count.end() - 4, count.end());
                 std::copy(leftCount, leftCount + 4, count.begin());

@@ -202,11 +202,14 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 2 -B c.txt -T 3 -q 0.01 -b 0", "-b must be within 0 and 1 (exclusive)"},
         {"-N 2 -F -f 1", "-f must be within 0 and 1 (exclusive)"},
         {"-N 2 -F -R 0", "-R must be within 0 and 1 (exclusive)"},
+        {"-N 2 -g 6", "-g must be an order from 0 to 5 or a file"},
         {"-N 2 -o", "Option -o needs a value"},
         {"-i seqs.fa -N 3 -n", "Option -n needs a value"},
         // Input checks of the program.
         {"-i seqs.fa -N 3 -o no/such/dir/out.txt", "cannot open output file no/such/dir/out.txt for appending"},
         {"-i missing.fa -N 2", "cannot open sequence file missing.fa"},
+        {"-i seqs.fa -N 3 -g missing.freq", "cannot open background file missing.freq"},
+        {"-i aln.fa -N 3 -P param.txt -g missing.freq", "cannot open background file missing.freq"},
         {"-i seqs.fa -N 4", "All species must have the same number of sequences! (30 records are not a multiple of -N 4)"},
         // The de novo driver (its log, written before the input is read, is removed again).
         {"-i seqs.fa -N 3 -A missing.txt", "cannot open motif matrix file missing.txt"},

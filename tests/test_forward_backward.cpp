@@ -97,7 +97,8 @@ struct Brute {
     std::vector<std::vector<std::vector<double>>> site;
     std::vector<std::array<int, 3>> segs;  // last node, width, type
 
-    explicit Brute(Model& model) : tm(model), m(model.m), N(model.N), K(model.K), T(model.NodeNum() - 1)
+    explicit Brute(Model& model, const std::vector<std::vector<double>>* orderJoint = nullptr)
+        : tm(model), m(model.m), N(model.N), K(model.K), T(model.NodeNum() - 1), joint(orderJoint)
     {
         module.resize(N);
         site.assign(K, std::vector<std::vector<double>>(N));
@@ -120,11 +121,28 @@ struct Brute {
     }
     int X(int s, int p) const { return tm.seq[s][p]; }
 
+    // With an order-k background (joint = the (o+1)-mer frequencies it was set from): the
+    // distribution of the base at p of species s given up to k determined bases before it.
+    const std::vector<std::vector<double>>* joint = nullptr;
+    std::array<double, 4> OrderBg(int s, int p) const
+    {
+        int o = 0, ctx = 0;
+        while (o + 1 < static_cast<int>(joint->size()) && p - o - 1 >= 0 && Base(X(s, p - o - 1))) ++o;
+        for (int i = p - o; i < p; ++i) ctx = 4 * ctx + X(s, i);
+        const double* f = &(*joint)[o][4 * ctx];
+        const double sum = f[0] + f[1] + f[2] + f[3];
+        return {f[0] / sum, f[1] / sum, f[2] / sum, f[3] / sum};
+    }
+
     // Emission of the moving block of node t: type < K the last column of a site, K background.
     double Emission(int t, int type) const
     {
         const ALIGNNODE& node = tm.Path()[t];
         const std::vector<int>& B = node.block[node.movingBlock];
+        if (type == K && joint && B.size() == 1) {
+            const int s = B[0], p = node.pos[s] - 1;
+            return Base(X(s, p)) ? OrderBg(s, p)[X(s, p)] : std::exp(-1.386);
+        }
         if (type == K && B.size() == 1) {
             const int s = B[0], p = node.pos[s] - 1;
             const auto& bg = m.m_pSpeciesBg[s];
@@ -133,8 +151,9 @@ struct Brute {
         }
         if (type == K) {
             double sum = 0;
+            const std::array<double, 4> prior = joint ? OrderBg(B[0], node.pos[B[0]] - 1) : std::array<double, 4>{};
             for (int a = 0; a < 4; ++a) {
-                double v = std::exp(m.m_pBg[a]);
+                double v = joint ? prior[a] : std::exp(m.m_pBg[a]);
                 for (int s : B) {
                     const int b = X(s, node.pos[s] - 1);
                     v *= Base(b) ? std::exp(m.m_dBgSubst[a][b]) : 0.25;
@@ -222,6 +241,7 @@ struct Case {
     std::vector<int> widths;
     bool both, motifMode;
     unsigned seed;
+    int order = -1;  // background order; -1: the default background
 };
 
 const std::vector<Case> kTiny = {
@@ -229,7 +249,26 @@ const std::vector<Case> kTiny = {
     {3, 1, 6, {2}, false, false, 14},  {3, 2, 7, {2, 3}, true, false, 15}, {3, 2, 8, {1, 3}, false, false, 16},
     {2, 2, 7, {2, 3}, true, true, 17}, {3, 1, 7, {2}, true, true, 18},     {3, 2, 6, {3, 3}, true, false, 19},
     {2, 1, 8, {1}, false, true, 20},
+    {2, 1, 7, {2}, true, false, 21, 0}, {3, 2, 7, {2, 3}, true, false, 22, 1}, {2, 2, 8, {1, 2}, true, false, 23, 2},
+    {3, 1, 8, {2}, false, false, 24, 3}, {3, 2, 7, {1, 3}, true, false, 25, 5},
 };
+
+// Random (o+1)-mer frequencies for orders 0..order; the model takes them as its background.
+std::vector<std::vector<double>> RandomOrderBackground(Model& tm, int order, std::mt19937& rng)
+{
+    std::uniform_real_distribution<double> U(0.05, 1.0);
+    std::vector<std::vector<double>> joint(order + 1);
+    for (int o = 0; o <= order; ++o) {
+        joint[o].resize(size_t{4} << (2 * o));
+        double sum = 0;
+        for (double& x : joint[o]) sum += (x = U(rng));
+        for (double& x : joint[o]) x /= sum;
+    }
+    tm.m.m_bgModel.SetFromJoint(joint);
+    tm.m.MSBuildBackground();
+    tm.Refresh(0);
+    return joint;
+}
 
 // Random rows and parameters; width bounds of 1 so that the look-back must follow the
 // matrices' own widths.
@@ -255,7 +294,9 @@ TEST(ForwardBruteForce, FastAndDirectMatchEnumerationOfAllSegmentations)
     for (const Case& cs : kTiny) {
         std::mt19937 rng(cs.seed);
         auto tm = MakeCase(cs, rng, 0.35, 0.08);
-        const Brute brute(*tm);
+        std::vector<std::vector<double>> joint;
+        if (cs.order >= 0) joint = RandomOrderBackground(*tm, cs.order, rng);
+        const Brute brute(*tm, cs.order >= 0 ? &joint : nullptr);
         EXPECT_NEAR(tm->Forward(), std::log(brute.Z), 1e-9) << "case seed " << cs.seed;
         UseDirectKernels(tm->m, true);
         EXPECT_NEAR(tm->Forward(), std::log(brute.Z), 1e-9) << "direct, case seed " << cs.seed;
