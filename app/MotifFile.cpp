@@ -65,9 +65,11 @@ bool OnlySpaceFrom(const char* p)
     return *p == '\0';
 }
 
-// A finite real filling the whole field (white space around it allowed).
+// A finite real filling the whole field (white space around it allowed). A zero byte would
+// end the text early for the C conversions, so a field holding one is refused.
 bool ParseReal(const std::string& field, double& value)
 {
+    if (field.find('\0') != std::string::npos) return false;
     const char* s = field.c_str();
     char* end = nullptr;
     double v = std::strtod(s, &end);
@@ -79,6 +81,7 @@ bool ParseReal(const std::string& field, double& value)
 // A base-10 integer in int range filling the whole field.
 bool ParseInt(const std::string& field, int& value)
 {
+    if (field.find('\0') != std::string::npos) return false;
     const char* s = field.c_str();
     char* end = nullptr;
     errno = 0;

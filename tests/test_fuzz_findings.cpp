@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/MafGroups.h"
+#include "common/ToolText.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
 
@@ -44,6 +45,24 @@ TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLine)
         {"maf/zero-byte-in-source", "the source name holds a control character"},
     };
     for (const Finding& f : findings) EXPECT_EQ(Refusal(f.file), f.message) << f.file;
+}
+
+// A number followed by a zero byte and more text was read as the number alone.
+TEST(FuzzFindings, NumbersWithAZeroByteAreRefused)
+{
+    support::TempDir dir("zero-number");
+    const std::string seqs = dir.File("s.fa"), motifs = dir.File("m.txt");
+    support::WriteFile(seqs, ">a\nACGTACGTAC\n>b\nACGTACGTAC\n");
+    const char text[] = "1\n2\0x\n>m\n1\t0\t0\t0\n0\t1\t0\t0\n";
+    support::WriteFile(motifs, std::string(text, sizeof text - 1));
+    const support::RunResult r = support::RunCommand(support::kBin + " -i " + seqs + " -N 2 -K 1 -n 2 -A " + motifs +
+                                                     " -o " + dir.File("out.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find(motifs + " line 2:"), std::string::npos) << r.output;
+    long long v = 0;
+    double x = 0;
+    EXPECT_FALSE(sertools::ParseInt(std::string("12\0junk", 7), v));
+    EXPECT_FALSE(sertools::ParseDouble(std::string("0.5\0", 4), x));
 }
 
 }  // namespace

@@ -102,6 +102,7 @@ static bool OnlyBlanksFrom(const char* p)
 
 bool ParseInt(const std::string& text, long long& value)
 {
+    if (text.find('\0') != std::string::npos) return false;  // "12\0junk" is not 12
     const char* s = text.c_str();
     while (*s == ' ' || *s == '\t') ++s;
     if (*s == '\0') return false;
@@ -115,6 +116,7 @@ bool ParseInt(const std::string& text, long long& value)
 
 bool ParseDouble(const std::string& text, double& value)
 {
+    if (text.find('\0') != std::string::npos) return false;
     const char* s = text.c_str();
     while (*s == ' ' || *s == '\t') ++s;
     if (*s == '\0') return false;
