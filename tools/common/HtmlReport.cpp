@@ -474,6 +474,9 @@ std::string RenderMap(const ReportData& d, const HtmlSettings& settings)
     s += "<span><span class=\"sw\" style=\"background:#9ecae1\"></span>module posterior</span>"
          "<span><span class=\"sw\" style=\"background:#fff\"></span>called module (box)</span>";
     if (d.hasTruth) s += "<span><span class=\"sw\" style=\"background:#ddd\"></span>planted module and sites</span>";
+    if (std::any_of(d.runs.begin(), d.runs.end(), [](const RunData& r) { return r.mode == RunMode::AlignedScan; }))
+        s += "<span><span class=\"sw\" style=\"background:#555\"></span>columns where all species agree "
+             "(under the axis)</span>";
     s += "</p>\n<p>Sites point along their strand; the paler a site, the less often it was aligned to another "
          "species (alignFreq). One line per species, drawn to scale (longest sequence " +
          Format("%lld bases).", d.longest);
