@@ -111,9 +111,15 @@ const char* const kBaseColour[4] = {"#109648", "#255c99", "#f7a51c", "#d62839"};
 const char* const kMotifColour[10] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e",
                                       "#8c564b", "#e377c2", "#17becf", "#bcbd22", "#7f7f7f"};
 
-const char* MotifColour(int k) { return kMotifColour[(std::max(k, 1) - 1) % 10]; }
+const char* MotifColour(int k)
+{
+    return kMotifColour[(std::max(k, 1) - 1) % 10];
+}
 
-std::string F1(double v) { return Format("%.1f", v); }
+std::string F1(double v)
+{
+    return Format("%.1f", v);
+}
 
 // Text cut to about n bytes, never inside a UTF-8 sequence.
 std::string Cut(const std::string& s, std::size_t n)
@@ -182,12 +188,13 @@ std::string RenderSummary(const ReportData& d)
             found += m.found ? 1 : 0;
             sites += m.sites.size();
         }
-        s += Format("<tr><td>%zu</td><td>%s</td><td>%d</td><td>%d</td><td>%lld</td><td>%d</td><td>%.4f</td>"
-                    "<td>%d of %zu</td><td>%s</td><td>%zu</td></tr>\n",
-                    r + 1, ModeName(run.mode), run.species, run.groups, run.iterations, run.report.postBurnIn,
-                    run.report.averageLikelihood, found, run.report.motifs.size(),
-                    run.report.hasModules ? std::to_string(run.report.modules.size()).c_str() : "none called",
-                    sites);
+        s += Format(
+            "<tr><td>%zu</td><td>%s</td><td>%d</td><td>%d</td><td>%s</td><td>%d</td><td>%.4f</td>"
+            "<td>%d of %zu</td><td>%s</td><td>%zu</td></tr>\n",
+            r + 1, ModeName(run.mode), run.species, run.groups,
+            run.mode == RunMode::AlignedScan ? "-" : std::to_string(run.iterations).c_str(), run.report.postBurnIn,
+            run.report.averageLikelihood, found, run.report.motifs.size(),
+            run.report.hasModules ? std::to_string(run.report.modules.size()).c_str() : "none called", sites);
     }
     s += "</tbody></table>\n<p>Command line";
     s += d.runs.size() > 1 ? "s:</p><ol>" : ":</p><ol style=\"list-style:none;padding:0\">";
@@ -222,12 +229,13 @@ std::string RenderKnown(const ReportData& d, const MotifMatrix& learned, const H
         hits.emplace_back(CompareMotifs(db, learned), i);
     }
     const std::size_t n = std::min(hits.size(), static_cast<std::size_t>(settings.knownShown));
-    std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(n), hits.end(),
-                      [](const auto& a, const auto& b) {
-                          return a.first.score > b.first.score || (a.first.score == b.first.score && a.second < b.second);
-                      });
-    std::string s = "<table class=\"known\"><thead><tr><th>most similar known</th><th>correlation</th>"
-                    "<th>overlap</th><th>strand</th></tr></thead><tbody>";
+    std::partial_sort(
+        hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(n), hits.end(), [](const auto& a, const auto& b) {
+            return a.first.score > b.first.score || (a.first.score == b.first.score && a.second < b.second);
+        });
+    std::string s =
+        "<table class=\"known\"><thead><tr><th>most similar known</th><th>correlation</th>"
+        "<th>overlap</th><th>strand</th></tr></thead><tbody>";
     for (std::size_t i = 0; i < n; ++i) {
         const motifio::Motif& k = d.known[hits[i].second];
         const MotifMatch& m = hits[i].first;
@@ -249,25 +257,29 @@ std::string RenderMotifs(const ReportData& d, const HtmlSettings& settings)
         for (const ReportMotif& m : run.report.motifs) {
             const std::string id = Format("run%zu-motif%d", r + 1, m.index);
             if (!m.found) {
-                s += Format("<div class=\"card notfound\" id=\"%s\"><h3>%sMotif %d</h3><p>not found: fewer than "
-                            "three stretches of sequence passed the cutoff.</p></div>\n",
-                            id.c_str(), RunLabel(d, r).c_str(), m.index);
+                s += Format(
+                    "<div class=\"card notfound\" id=\"%s\"><h3>%sMotif %d</h3><p>not found: fewer than "
+                    "three stretches of sequence passed the cutoff.</p></div>\n",
+                    id.c_str(), RunLabel(d, r).c_str(), m.index);
                 continue;
             }
-            s += Format("<div class=\"card\" id=\"%s\"><h3><span class=\"sw\" style=\"background:%s\"></span>%s"
-                        "Motif %d</h3>",
-                        id.c_str(), MotifColour(m.index), RunLabel(d, r).c_str(), m.index);
+            s += Format(
+                "<div class=\"card\" id=\"%s\"><h3><span class=\"sw\" style=\"background:%s\"></span>%s"
+                "Motif %d</h3>",
+                id.c_str(), MotifColour(m.index), RunLabel(d, r).c_str(), m.index);
             s += RenderLogo(m.matrix, "logo", false) + RenderLogo(ReverseComplement(m.matrix), "logo-rc", true);
             s += "<button type=\"button\" class=\"flip\">Show the reverse complement</button>";
             std::vector<int> perSpecies(static_cast<std::size_t>(run.species), 0);
             for (const ReportSite& site : m.sites)
-                if (site.species >= 0 && site.species < run.species) ++perSpecies[static_cast<std::size_t>(site.species)];
+                if (site.species >= 0 && site.species < run.species)
+                    ++perSpecies[static_cast<std::size_t>(site.species)];
             std::string counts;
             for (int sp = 0; sp < run.species; ++sp)
                 counts += Format("%ssp%d: %d", sp ? ", " : "", sp, perSpecies[static_cast<std::size_t>(sp)]);
-            s += Format("<dl><dt>width</dt><dd>%d</dd><dt>consensus</dt><dd><code>%s</code></dd><dt>score</dt>"
-                        "<dd>%.4f</dd><dt>sites</dt><dd>%zu (%s)</dd></dl>",
-                        m.matrix.Width(), Consensus(m.matrix).c_str(), m.score, m.sites.size(), counts.c_str());
+            s += Format(
+                "<dl><dt>width</dt><dd>%d</dd><dt>consensus</dt><dd><code>%s</code></dd><dt>score</dt>"
+                "<dd>%.4f</dd><dt>sites</dt><dd>%zu (%s)</dd></dl>",
+                m.matrix.Width(), Consensus(m.matrix).c_str(), m.score, m.sites.size(), counts.c_str());
             motifio::Motif x;
             x.id = d.runs.size() == 1 ? Format("serevan_motif_%d", m.index)
                                       : Format("serevan_run%zu_motif_%d", r + 1, m.index);
@@ -276,12 +288,11 @@ std::string RenderMotifs(const ReportData& d, const HtmlSettings& settings)
             x.sites = static_cast<double>(m.sites.size());
             const std::vector<motifio::Motif> one{x};
             s += "<p>Download: " +
-                 Download(motifio::FormatMotifs(one, motifio::MotifFormat::Program), x.id + ".txt",
-                          "program format") +
+                 Download(motifio::FormatMotifs(one, motifio::MotifFormat::Program), x.id + ".txt", "program format") +
                  " &#183; " +
                  Download(motifio::FormatMotifs(one, motifio::MotifFormat::Jaspar), x.id + ".jaspar", "JASPAR") +
-                 " &#183; " +
-                 Download(motifio::FormatMotifs(one, motifio::MotifFormat::Meme), x.id + ".meme", "MEME") + "</p>";
+                 " &#183; " + Download(motifio::FormatMotifs(one, motifio::MotifFormat::Meme), x.id + ".meme", "MEME") +
+                 "</p>";
             if (!d.known.empty()) s += RenderKnown(d, m.matrix, settings);
             s += "</div>\n";
         }
@@ -322,8 +333,8 @@ std::string PosteriorPath(const std::vector<float>& post, const MapScale& sc, do
 {
     const std::size_t L = post.size();
     if (L == 0) return "";
-    const std::size_t bins = std::max<std::size_t>(1, std::min<std::size_t>(L, static_cast<std::size_t>(
-                                                                                   std::ceil(L * sc.perBase))));
+    const std::size_t bins =
+        std::max<std::size_t>(1, std::min<std::size_t>(L, static_cast<std::size_t>(std::ceil(L * sc.perBase))));
     std::string d = Format("M%.1f %.1f", sc.X(0), yb);
     int last = 0;
     bool any = false;
@@ -357,7 +368,8 @@ std::string ConservedPath(const std::vector<char>& cons, const MapScale& sc, dou
                     yb + 10, sc.X(static_cast<double>(i)));
         i = j;
     }
-    return d.empty() ? "" : "<path class=\"cons\" d=\"" + d + "\"><title>columns where all species agree</title></path>";
+    return d.empty() ? ""
+                     : "<path class=\"cons\" d=\"" + d + "\"><title>columns where all species agree</title></path>";
 }
 
 struct SiteRef {
@@ -395,11 +407,11 @@ std::string RenderPanel(const ReportData& d, const RunData& run, int g,
     std::vector<const Interval*> truthSeqs;
     const double laneStep = kLaneH + (d.hasTruth ? kTruthH : 0);
     const double height = laneStep * run.species + 4;
-    std::string s = Format("<details class=\"panel\" data-group=\"%d\" data-score=\"%.4f\"%s><summary>group %d",
-                           g, strongest, modules + sites > 0 ? " open=\"open\"" : "", g);
+    std::string s = Format("<details class=\"panel\" data-group=\"%d\" data-score=\"%.4f\"%s><summary>group %d", g,
+                           strongest, modules + sites > 0 ? " open=\"open\"" : "", g);
     s += modules + sites == 0 ? " &#183; nothing called"
-                              : Format(" &#183; %d module%s &#183; %d site%s", modules, modules == 1 ? "" : "s",
-                                       sites, sites == 1 ? "" : "s");
+                              : Format(" &#183; %d module%s &#183; %d site%s", modules, modules == 1 ? "" : "s", sites,
+                                       sites == 1 ? "" : "s");
     if (modules > 0) s += Format(" &#183; strongest module %.2f", strongest);
     s += Format("</summary><svg class=\"map\" width=\"%s\" height=\"%s\">", F1(kLabelW + kTrackW + 10).c_str(),
                 F1(height).c_str());
@@ -418,22 +430,23 @@ std::string RenderPanel(const ReportData& d, const RunData& run, int g,
         s += ConservedPath(t.conserved, sc, yb);
         for (const ReportModule& m : run.report.modules)
             if (m.group == g && m.species == sp)
-                s += Format("<rect class=\"mod\" x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" rx=\"3\"><title>module "
-                            "%d-%d</title></rect>",
-                            F1(sc.X(m.start)).c_str(), F1(y0 + 3).c_str(),
-                            F1(std::max(1.0, (m.end - m.start) * sc.perBase)).c_str(), F1(kBaseY + 4).c_str(),
-                            m.start, m.end);
+                s += Format(
+                    "<rect class=\"mod\" x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" rx=\"3\"><title>module "
+                    "%d-%d</title></rect>",
+                    F1(sc.X(m.start)).c_str(), F1(y0 + 3).c_str(),
+                    F1(std::max(1.0, (m.end - m.start) * sc.perBase)).c_str(), F1(kBaseY + 4).c_str(), m.start, m.end);
         auto it = sitesAt.find({sp, g});
         if (it != sitesAt.end())
             for (const SiteRef& r : it->second) {
                 const ReportSite& site = *r.site;
-                const double x1 = sc.X(site.position), x2 = sc.X(site.position + static_cast<double>(site.letters.size()));
-                s += Format("<polygon class=\"sg\" fill=\"%s\" fill-opacity=\"%.2f\" stroke=\"%s\" points=\"%s\">"
-                            "<title>motif %d %s%d %s maxFreq %.3f alignFreq %.3f</title></polygon>",
-                            MotifColour(r.motif), 0.25 + 0.75 * std::clamp(site.alignFreq, 0.0, 1.0),
-                            MotifColour(r.motif), Glyph(x1, x2, yb, 6, site.strand).c_str(), r.motif,
-                            site.strand > 0 ? "+" : "-", site.position, site.letters.c_str(), site.maxFreq,
-                            site.alignFreq);
+                const double x1 = sc.X(site.position),
+                             x2 = sc.X(site.position + static_cast<double>(site.letters.size()));
+                s += Format(
+                    "<polygon class=\"sg\" fill=\"%s\" fill-opacity=\"%.2f\" stroke=\"%s\" points=\"%s\">"
+                    "<title>motif %d %s%d %s maxFreq %.3f alignFreq %.3f</title></polygon>",
+                    MotifColour(r.motif), 0.25 + 0.75 * std::clamp(site.alignFreq, 0.0, 1.0), MotifColour(r.motif),
+                    Glyph(x1, x2, yb, 6, site.strand).c_str(), r.motif, site.strand > 0 ? "+" : "-", site.position,
+                    site.letters.c_str(), site.maxFreq, site.alignFreq);
             }
         s += "</g>";
         if (d.hasTruth) {
@@ -461,8 +474,8 @@ std::string RenderMap(const ReportData& d, const HtmlSettings& settings)
     if (d.runs.size() > 1) {
         s += "<label>Run <select id=\"run-select\">";
         for (std::size_t r = 0; r < d.runs.size(); ++r)
-            s += Format("<option value=\"%zu\"%s>%zu</option>", r + 1, r + 1 == d.runs.size() ? " selected=\"selected\"" : "",
-                        r + 1);
+            s += Format("<option value=\"%zu\"%s>%zu</option>", r + 1,
+                        r + 1 == d.runs.size() ? " selected=\"selected\"" : "", r + 1);
         s += "</select></label> ";
     }
     s += "<label>Groups <select id=\"sort-groups\"><option value=\"group\">in group order</option>"
@@ -487,7 +500,8 @@ std::string RenderMap(const ReportData& d, const HtmlSettings& settings)
         std::map<std::pair<int, int>, std::vector<SiteRef>> sitesAt;
         for (const ReportMotif& m : run.report.motifs)
             for (const ReportSite& site : m.sites) sitesAt[{site.species, site.group}].push_back({m.index, &site});
-        s += Format("<div class=\"run-map\" data-run=\"%zu\"%s>", r + 1, r + 1 == d.runs.size() ? "" : " hidden=\"hidden\"");
+        s += Format("<div class=\"run-map\" data-run=\"%zu\"%s>", r + 1,
+                    r + 1 == d.runs.size() ? "" : " hidden=\"hidden\"");
         if (d.runs.size() > 1) s += Format("<h3>Run %zu</h3>", r + 1);
         if (run.posteriorFile.empty() && run.mode != RunMode::AlignedScan)
             s += "<p>No module posterior for this run.</p>";
@@ -496,9 +510,10 @@ std::string RenderMap(const ReportData& d, const HtmlSettings& settings)
         for (int g = 0; g < drawn; ++g) s += RenderPanel(d, run, g, sitesAt, sc);
         s += "</div>";
         if (drawn < run.groups)
-            s += Format("<p class=\"notes\">Groups %d to %d are not drawn (the first %d are); their sites are in the "
-                        "table below.</p>",
-                        drawn, run.groups - 1, drawn);
+            s += Format(
+                "<p class=\"notes\">Groups %d to %d are not drawn (the first %d are); their sites are in the "
+                "table below.</p>",
+                drawn, run.groups - 1, drawn);
         s += "</div>\n";
     }
     return s + "</section>\n";
@@ -523,23 +538,27 @@ std::string RenderSites(const ReportData& d)
                 rows += "<tr>";
                 if (several) rows += Format("<td>%zu</td>", r + 1);
                 rows += Format("<td>%d</td><td>%d</td><td>", s.species, s.group) + HtmlEscape(name) +
-                        Format("</td><td>%d</td><td>%s</td><td>%d</td><td><code>%s</code></td><td>%.3f</td><td>%.3f"
-                               "</td></tr>\n",
-                               s.position, strand.c_str(), m.index, s.letters.c_str(), s.maxFreq, s.alignFreq);
+                        Format(
+                            "</td><td>%d</td><td>%s</td><td>%d</td><td><code>%s</code></td><td>%.3f</td><td>%.3f"
+                            "</td></tr>\n",
+                            s.position, strand.c_str(), m.index, s.letters.c_str(), s.maxFreq, s.alignFreq);
                 if (several) tsv += Format("%zu\t", r + 1);
                 tsv += Format("%d\t%d\t", s.species, s.group) + name +
                        Format("\t%d\t%s\t%d\t%s\t%.3f\t%.3f\n", s.position, strand.c_str(), m.index, s.letters.c_str(),
                               s.maxFreq, s.alignFreq);
             }
     }
-    std::string s = "<section id=\"sites\"><h2>Called sites</h2>\n<p><label>Filter <input id=\"site-filter\" "
-                    "type=\"search\" placeholder=\"any text, e.g. a sequence name\"/></label> <span id=\"site-shown\">" +
-                    Format("%zu sites</span> &#183; ", count) + Download(tsv, "sites.tsv", "download as TSV") +
-                    " &#183; click a column title to sort</p>\n";
+    std::string s =
+        "<section id=\"sites\"><h2>Called sites</h2>\n<p><label>Filter <input id=\"site-filter\" "
+        "type=\"search\" placeholder=\"any text, e.g. a sequence name\"/></label> <span id=\"site-shown\">" +
+        Format("%zu sites</span> &#183; ", count) + Download(tsv, "sites.tsv", "download as TSV") +
+        " &#183; click a column title to sort</p>\n";
     s += "<table class=\"sites\" id=\"site-table\"><thead><tr>";
     if (several) s += "<th data-num=\"1\">run</th>";
-    s += "<th data-num=\"1\">species</th><th data-num=\"1\">group</th><th>sequence</th><th data-num=\"1\">position</th><th>strand</th>"
-         "<th data-num=\"1\">motif</th><th>letters</th><th data-num=\"1\">maxFreq</th><th data-num=\"1\">alignFreq</th></tr></thead>"
+    s += "<th data-num=\"1\">species</th><th data-num=\"1\">group</th><th>sequence</th><th "
+         "data-num=\"1\">position</th><th>strand</th>"
+         "<th data-num=\"1\">motif</th><th>letters</th><th data-num=\"1\">maxFreq</th><th "
+         "data-num=\"1\">alignFreq</th></tr></thead>"
          "<tbody>\n";
     return s + rows + "</tbody></table></section>\n";
 }
@@ -552,12 +571,12 @@ std::string HtmlEscape(const std::string& text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
         }
     }
     return out;
@@ -578,8 +597,8 @@ std::string TextDataUrl(const std::string& text)
 std::string RenderHtml(const ReportData& d, const HtmlSettings& settings)
 {
     std::string s = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"/>\n<title>Serevan report: " +
-                    HtmlEscape(d.sources.reportPath) + "</title>\n<style>" + kStyle + "</style>\n<script>//<![CDATA[\n" +
-                    kErrorScript + "\n//]]></script>\n</head><body>\n";
+                    HtmlEscape(d.sources.reportPath) + "</title>\n<style>" + kStyle +
+                    "</style>\n<script>//<![CDATA[\n" + kErrorScript + "\n//]]></script>\n</head><body>\n";
     s += kLetterDefs;
     s += "<h1>Serevan report</h1>\n<p><code>" + HtmlEscape(d.sources.reportPath) +
          "</code> &#183; <a href=\"#summary\">summary</a> &#183; <a href=\"#motifs\">motifs</a> &#183; "

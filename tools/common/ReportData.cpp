@@ -11,10 +11,10 @@ namespace sertools {
 const char* ModeName(RunMode mode)
 {
     switch (mode) {
-        case RunMode::DeNovo: return "de novo";
-        case RunMode::MotifMode: return "de novo, motif mode (-s)";
-        case RunMode::Scan: return "scan with given motifs (-F)";
-        case RunMode::AlignedScan: return "aligned scan (-P)";
+    case RunMode::DeNovo: return "de novo";
+    case RunMode::MotifMode: return "de novo, motif mode (-s)";
+    case RunMode::Scan: return "scan with given motifs (-F)";
+    case RunMode::AlignedScan: return "aligned scan (-P)";
     }
     return "";
 }
@@ -61,8 +61,8 @@ bool ReadPosteriors(const std::string& path, const std::vector<RunData*>& runs, 
             const std::vector<std::string> f = SplitBlank(lines[lineNo]);
             const long long length = data.lengths[l];
             if (static_cast<long long>(f.size()) < length) {
-                err = Format("%s line %zu: %zu values for a sequence of %lld bases", path.c_str(), lineNo + 1,
-                             f.size(), length);
+                err = Format("%s line %zu: %zu values for a sequence of %lld bases", path.c_str(), lineNo + 1, f.size(),
+                             length);
                 return false;
             }
             std::vector<float>& post = run.lanes[l].posterior;
@@ -114,8 +114,8 @@ bool ReadConservation(const std::string& path, const std::vector<RunData*>& runs
                 return false;
             }
             if (start != m.start || end != m.end) {
-                data.notes.push_back(Format("%s does not match the report's modules; conservation not drawn",
-                                            path.c_str()));
+                data.notes.push_back(
+                    Format("%s does not match the report's modules; conservation not drawn", path.c_str()));
                 for (LaneTrack& t : r->lanes) t.conserved.clear();
                 return true;
             }
@@ -232,18 +232,16 @@ bool LoadReportData(const ReportSources& sources, ReportData& data, std::string&
             for (const Interval& x : *v)
                 if (x.species >= last.species || x.group >= last.groups ||
                     x.end >= data.lengths[x.species * last.groups + x.group]) {
-                    err = Format("%s: species %d group %d, %d-%d, lies outside the input %s%s",
-                                 sources.truthPath.c_str(), x.species, x.group, x.start, x.end,
-                                 sources.inputPath.c_str(),
-                                 sources.scanGroup < 0 && last.groups == 1 ? " (an aligned scan? see --scan-group)"
-                                                                           : "");
+                    err =
+                        Format("%s: species %d group %d, %d-%d, lies outside the input %s%s", sources.truthPath.c_str(),
+                               x.species, x.group, x.start, x.end, sources.inputPath.c_str(),
+                               sources.scanGroup < 0 && last.groups == 1 ? " (an aligned scan? see --scan-group)" : "");
                     return false;
                 }
         data.hasTruth = true;
     }
     if (!sources.dbPath.empty()) {
-        if (!motifio::ReadMotifs(sources.dbPath, motifio::MotifFormat::Unknown, data.known, nullptr, err))
-            return false;
+        if (!motifio::ReadMotifs(sources.dbPath, motifio::MotifFormat::Unknown, data.known, nullptr, err)) return false;
         if (data.known.empty()) {
             err = sources.dbPath + ": no motif";
             return false;

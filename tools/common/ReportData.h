@@ -31,12 +31,12 @@ struct LaneTrack {
 struct RunData {
     RunReport report;
     RunMode mode = RunMode::DeNovo;
-    int species = 0;                // -N
-    int groups = 0;                 // input records / species
-    long long iterations = 0;       // -n (2000 when not given)
-    int motifsAsked = 0;            // -K (3 when not given)
-    std::string posteriorFile;      // side file the posterior came from; empty when none
-    std::vector<LaneTrack> lanes;   // species-major: species s of group g at s * groups + g
+    int species = 0;               // -N
+    int groups = 0;                // input records / species
+    long long iterations = 0;      // -n (2000 when not given)
+    int motifsAsked = 0;           // -K (3 when not given)
+    std::string posteriorFile;     // side file the posterior came from; empty when none
+    std::vector<LaneTrack> lanes;  // species-major: species s of group g at s * groups + g
 };
 
 // Inputs of the page.
