@@ -31,6 +31,8 @@ th[data-dir=desc]::after{content:" \25BC"}
 .post{fill:#9ecae1}.cons{fill:#555}.mod{fill:none;stroke:#333;stroke-width:1.2}.tmod{fill:#ddd}
 .tsite{fill:#fff;stroke:#333}.axis{stroke:#999}.lab{font-size:11px;fill:#333}.tlab{font-size:10px;fill:#777}
 .legend span{display:inline-block;margin-right:14px}.sw{display:inline-block;width:12px;height:12px;vertical-align:middle;margin-right:4px;border:1px solid #555}
+.panel{content-visibility:auto;contain-intrinsic-size:auto 180px}
+#sites{content-visibility:auto;contain-intrinsic-size:auto 3000px}
 #ready{color:#999;font-size:11px;margin-top:20px}
 )";
 
