@@ -406,7 +406,6 @@ std::string RenderPanel(const ReportData& d, const RunData& run, int g,
         auto it = sitesAt.find({sp, g});
         if (it != sitesAt.end()) sites += static_cast<int>(it->second.size());
     }
-    std::vector<const Interval*> truthSeqs;
     const double laneStep = kLaneH + (d.hasTruth ? kTruthH : 0);
     const double height = laneStep * run.species + 4;
     std::string s = Format("<details class=\"panel\" data-group=\"%d\" data-score=\"%.4f\"%s><summary>group %d", g,
