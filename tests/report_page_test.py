@@ -196,7 +196,7 @@ with open(os.path.join(a.work, "odd.txt_Pm.txt"), "w") as f:
     f.write("".join("\t".join(["5"] * 20) + "\n" for _ in names))
 page, exp = make_page("odd", None, "odd.fa", ["--panels", "2"], panels=2)
 check_page("odd names", page, exp, [names[i] for i in (0, 1, 3, 4)])
-check("Groups 2 to 2 are not drawn" in open(page).read(), "odd: the undrawn groups are listed")
+check("Group 2 is not drawn" in open(page).read(), "odd: the undrawn groups are listed")
 
 # Bad input: one line on standard error, status 1, no page.
 open(os.path.join(a.work, "odd.txt_Pm.txt"), "a").write("0\n")

@@ -510,11 +510,12 @@ std::string RenderMap(const ReportData& d, const HtmlSettings& settings)
         const int drawn = std::min(run.groups, settings.maxPanels);
         for (int g = 0; g < drawn; ++g) s += RenderPanel(d, run, g, sitesAt, sc);
         s += "</div>";
-        if (drawn < run.groups)
-            s += Format(
-                "<p class=\"notes\">Groups %d to %d are not drawn (the first %d are); their sites are in the "
-                "table below.</p>",
-                drawn, run.groups - 1, drawn);
+        if (drawn < run.groups) {
+            const std::string which = drawn + 1 == run.groups ? Format("Group %d is", drawn)
+                                                              : Format("Groups %d to %d are", drawn, run.groups - 1);
+            s += Format("<p class=\"notes\">%s not drawn (the first %d are); their sites are in the table below.</p>",
+                        which.c_str(), drawn);
+        }
         s += "</div>\n";
     }
     return s + "</section>\n";
