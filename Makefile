@@ -1,6 +1,7 @@
 # Convenience wrapper around CMake and CTest.
 #   make          build the program, the tools and the tests (build/)
-#   make demo     build the program and the evaluator, then run the de novo mode on the example
+#   make demo     build the program, the evaluator and the report tool, then run the de novo mode
+#                 on the example (report, scores, demo_out/demo.html)
 #   make test     build and run every test, then again under AddressSanitizer + UBSan
 #   make memcheck one short run of every mode under valgrind memcheck
 #   make fuzz     build the libFuzzer targets with clang (build-fuzz/) and run each for
@@ -20,10 +21,10 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The demo needs only the program and the evaluator, not the tests and benchmarks.
+# The demo needs only the program, the evaluator and the report tool, not the tests and benchmarks.
 demo:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD) -j $(JOBS) --target Serevan serevan-eval
+	cmake --build $(BUILD) -j $(JOBS) --target Serevan serevan-eval serevan-report
 	./examples/run_demo.sh $(BUILD)
 
 test: test-release test-asan

@@ -1,7 +1,7 @@
 #!/bin/sh
 # De novo run on the shipped example: 3 species, 10 orthologous groups, 3 planted motifs.
 # Writes into demo_out/ (emptied first, since every output file is appended to), then
-# scores the calls against the planted truth.
+# scores the calls against the planted truth and draws them as one HTML page.
 set -eu
 BUILD=${1:-build}
 OUT=demo_out
@@ -16,3 +16,8 @@ echo "demo.txtmodule.txt (module list), demo.txtmotif1.txt .. motif3.txt (sites 
 echo
 echo "Scored against the planted truth (examples/demo_truth.tsv):"
 "$BUILD/tools/serevan-eval" --sim examples/demo --report "$OUT/demo.txt"
+echo
+echo "One page with the motif logos, the module map and the site table (planted truth in its own lane,"
+echo "known motifs from tests/data/jaspar_sample.jaspar): open $OUT/demo.html in a browser."
+"$BUILD/tools/serevan-report" "$OUT/demo.txt" -i examples/demo.fa --truth examples/demo_truth.tsv \
+    --db tests/data/jaspar_sample.jaspar -o "$OUT/demo.html"

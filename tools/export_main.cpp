@@ -68,35 +68,6 @@ static int ExportMotifs(const OptionSet& opt, const std::vector<std::string>& fi
     return 0;
 }
 
-// Record names (first word of each header) and lengths of a FASTA file.
-static bool ReadRecords(const std::string& path, std::vector<std::string>& names, std::vector<long long>& lengths,
-                        std::string& err)
-{
-    std::vector<std::string> lines;
-    if (!ReadLines(path, lines, err)) return false;
-    for (const std::string& line : lines) {
-        if (!line.empty() && line[0] == '>') {
-            std::vector<std::string> f = SplitBlank(line.substr(1));
-            names.push_back(f.empty() ? "" : f[0]);
-            lengths.push_back(0);
-        } else if (!names.empty()) {
-            for (char c : line) lengths.back() += (c != ' ' && c != '\t') ? 1 : 0;
-        }
-    }
-    if (names.empty()) err = path + ": no FASTA record";
-    return !names.empty();
-}
-
-// The -N value of the echoed command line; 0 when absent.
-static int SpeciesCountOf(const std::string& commandLine)
-{
-    std::vector<std::string> args = SplitBlank(commandLine);
-    long long n = 0;
-    for (std::size_t a = 0; a + 1 < args.size(); ++a)
-        if (args[a].size() >= 2 && args[a][0] == '-' && args[a][1] == 'N' && !ParseInt(args[a + 1], n)) n = 0;
-    return n > 0 && n < 1000 ? static_cast<int>(n) : 0;
-}
-
 namespace {
 
 // One exported feature in record coordinates.
@@ -124,7 +95,7 @@ static int ExportSites(const OptionSet& opt, const std::vector<std::string>& fil
     const RunReport& run = runs[runIndex - 1];
     std::vector<std::string> names;
     std::vector<long long> lengths;
-    if (!ReadRecords(opt.Text("i", ""), names, lengths, err)) return Fail(err);
+    if (!ReadFastaRecords(opt.Text("i", ""), names, lengths, err)) return Fail(err);
     const int N = SpeciesCountOf(run.commandLine);
     if (N == 0 || names.size() % N != 0)
         return Fail(Format("%s: %zu records do not fit the run's -N %d", opt.Text("i", "").c_str(), names.size(), N));

@@ -167,7 +167,8 @@ MotifMatch CompareMotifs(const MotifMatrix& planted, const MotifMatrix& learned)
                 if (i >= 0 && i < wp) sum += ColumnCorrelation(&planted.p[4 * i], &q.p[4 * j]);
             }
             double score = sum / std::min(wp, wl);
-            if (score > best.score + 1e-12) best = MotifMatch{score, offset, strand};
+            if (score > best.score + 1e-12)
+                best = MotifMatch{score, offset, strand, std::min(wp, offset + wl) - std::max(0, offset)};
         }
     }
     return best;

@@ -42,6 +42,7 @@ struct MotifMatch {
     double score = 0;  // sum of column correlations over the overlap / the smaller width
     int offset = 0;    // planted column aligned with the learned matrix's first column
     int strand = 1;    // +1: learned as given; -1: learned reverse-complemented
+    int overlap = 0;   // columns of the two matrices that face each other at that offset
 };
 
 // Tries every offset with at least one overlapping column, on both strands of the

@@ -265,4 +265,30 @@ bool ReadLastReport(const std::string& path, RunReport& report, std::string& err
     return ParseLastReport(lines, path, report, err);
 }
 
+bool CommandHas(const std::string& commandLine, char letter)
+{
+    for (const std::string& a : SplitBlank(commandLine))
+        if (a.size() >= 2 && a[0] == '-' && a[1] == letter) return true;
+    return false;
+}
+
+bool CommandValue(const std::string& commandLine, char letter, std::string& value)
+{
+    const std::vector<std::string> args = SplitBlank(commandLine);
+    for (std::size_t a = 0; a + 1 < args.size(); ++a)
+        if (args[a].size() >= 2 && args[a][0] == '-' && args[a][1] == letter) {
+            value = args[a + 1];
+            return true;
+        }
+    return false;
+}
+
+int SpeciesCountOf(const std::string& commandLine)
+{
+    std::string text;
+    long long n = 0;
+    if (!CommandValue(commandLine, 'N', text) || !ParseInt(text, n)) return 0;
+    return n > 0 && n < 1000 ? static_cast<int>(n) : 0;
+}
+
 }  // namespace sertools

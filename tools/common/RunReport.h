@@ -66,4 +66,11 @@ bool ParseAllReports(const std::vector<std::string>& lines, const std::string& n
                      std::string& err);
 bool ReadAllReports(const std::string& path, std::vector<RunReport>& runs, std::string& err);
 
+// Options of an echoed command line. The program reads an option by its first letter, so
+// "-Fx" counts as -F. CommandValue gives the word after the option (false when absent).
+bool CommandHas(const std::string& commandLine, char letter);
+bool CommandValue(const std::string& commandLine, char letter, std::string& value);
+// The -N value of the echoed command line; 0 when absent or not a sensible number.
+int SpeciesCountOf(const std::string& commandLine);
+
 }  // namespace sertools

@@ -142,4 +142,22 @@ std::string Format(const char* fmt, ...)
     return out;
 }
 
+bool ReadFastaRecords(const std::string& path, std::vector<std::string>& names, std::vector<long long>& lengths,
+                      std::string& err)
+{
+    std::vector<std::string> lines;
+    if (!ReadLines(path, lines, err)) return false;
+    for (const std::string& line : lines) {
+        if (!line.empty() && line[0] == '>') {
+            std::vector<std::string> f = SplitBlank(line.substr(1));
+            names.push_back(f.empty() ? "" : f[0]);
+            lengths.push_back(0);
+        } else if (!names.empty()) {
+            for (char c : line) lengths.back() += (c != ' ' && c != '\t' && c != '-') ? 1 : 0;
+        }
+    }
+    if (names.empty()) err = path + ": no FASTA record";
+    return !names.empty();
+}
+
 }  // namespace sertools

@@ -18,6 +18,11 @@ bool WriteFile(const std::string& path, const std::string& text, std::string& er
 // beside path renamed to path at the end, so a failed write leaves no partial file.
 bool WriteOutput(const std::string& path, const std::string& text, std::string& err);
 
+// Record names (first word of each header line) and lengths of a FASTA file; gaps ('-'),
+// blanks and tabs do not count, so an alignment row gives its sequence's length.
+bool ReadFastaRecords(const std::string& path, std::vector<std::string>& names, std::vector<long long>& lengths,
+                      std::string& err);
+
 // Fields separated by single tabs (empty fields kept).
 std::vector<std::string> SplitTabs(const std::string& line);
 // Fields separated by runs of blanks or tabs (no empty fields).

@@ -1,0 +1,66 @@
+// serevan-report's own computations: logo geometry against information content worked out
+// by hand, motif-match overlap, escaping. The page itself is checked by report_page_test.py.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/HtmlReport.h"
+#include "common/LogoGeometry.h"
+
+using namespace sertools;
+
+TEST(ReportLogo, HeightsAreFrequencyTimesInformation)
+{
+    // Entropies by hand: (1/2,1/2) is 1 bit, (1/2,1/4,1/4) 1.5 bits, (.1,.2,.3,.4) 1.8464 bits.
+    struct Row {
+        double p[4];
+        double bits;
+        int order[4];  // bases bottom to top
+    };
+    const Row rows[] = {
+        {{0.25, 0.25, 0.25, 0.25}, 0.0, {0, 1, 2, 3}},
+        {{1, 0, 0, 0}, 2.0, {1, 2, 3, 0}},
+        {{0, 0, 0, 7}, 2.0, {0, 1, 2, 3}},  // counts: normalised first
+        {{2, 2, 0, 0}, 1.0, {2, 3, 0, 1}},
+        {{0.5, 0.25, 0.25, 0}, 0.5, {3, 1, 2, 0}},
+        {{0.1, 0.2, 0.3, 0.4}, 2 - 1.846439344671015, {0, 1, 2, 3}},
+    };
+    for (const Row& r : rows) {
+        const LogoColumn c = LayoutColumn(r.p);
+        const double sum = r.p[0] + r.p[1] + r.p[2] + r.p[3];
+        EXPECT_NEAR(c.information, r.bits, 1e-12);
+        ASSERT_EQ(c.letters.size(), 4u);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(c.letters[i].base, r.order[i]) << "row with info " << r.bits << ", slot " << i;
+            EXPECT_NEAR(c.letters[i].height, r.p[r.order[i]] / sum * r.bits, 1e-12);
+        }
+    }
+    MotifMatrix m;
+    m.p = {1, 0, 0, 0, 0.1, 0.2, 0.3, 0.4, 0.25, 0.25, 0.25, 0.25};
+    EXPECT_EQ(LayoutLogo(m).size(), 3u);
+    EXPECT_NEAR(LayoutLogo(m)[1].letters[3].height, 0.4 * (2 - 1.846439344671015), 1e-12);
+    EXPECT_EQ(Consensus(m), "Ata");
+}
+
+TEST(ReportLogo, MatchOverlapCountsFacingColumns)
+{
+    // Planted columns 0..5 near-pure A C G T G A; the learned matrix repeats columns 4 and 5 and
+    // runs two columns past the end, so the best offset is 4 with 2 facing columns.
+    MotifMatrix planted, learned;
+    const int bases[] = {0, 1, 2, 3, 2, 0};
+    for (int b : bases)
+        for (int x = 0; x < 4; ++x) planted.p.push_back(x == b ? 0.9 : 0.1 / 3);
+    learned.p.assign(planted.p.begin() + 16, planted.p.end());
+    learned.p.insert(learned.p.end(), {0.25, 0.25, 0.25, 0.25, 0.25, 0.25, 0.25, 0.25});
+    const MotifMatch m = CompareMotifs(planted, learned);
+    EXPECT_EQ(m.offset, 4);
+    EXPECT_EQ(m.strand, 1);
+    EXPECT_EQ(m.overlap, 2);
+    EXPECT_NEAR(m.score, 2.0 / 4, 1e-12);
+}
+
+TEST(ReportText, EscapingAndDataUrls)
+{
+    EXPECT_EQ(HtmlEscape("a<b & \"c\" 'd'>"), "a&lt;b &amp; &quot;c&quot; &#39;d&#39;&gt;");
+    EXPECT_EQ(TextDataUrl("A b\t<&>\n%"), "data:text/plain;charset=utf-8,A%20b%09%3C%26%3E%0A%25");
+}
