@@ -85,9 +85,8 @@ static void BuildBackground(const SimOptions& o, std::vector<double>& pi, std::v
     }
 }
 
-// Ancestors cut from real DNA: the records of a FASTA file as read (letters, case kept),
-// the number of windows of the ancestral length each record offers, and the source's
-// base composition pooled over both strands.
+// Ancestors cut from real DNA: the records of a FASTA file as read (letters, case kept) and
+// the windows of the ancestral length they offer, one per start position.
 struct BackgroundSource {
     std::string file;
     std::vector<std::string> records;
