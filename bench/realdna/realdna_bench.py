@@ -38,6 +38,8 @@ SETTINGS = {
     # the sparse setting in soft-masked DNA, lower case kept in every species
     "masked": "--background {here}/human_chr22_softmasked.fa --keep-case --groups 30 --length 1500 "
               "--module-fraction 0.5 --sites 1 --loss 0.2",
+    # not in the default family: the last row, long sequences of real DNA
+    "long": "--background {here}/human_chr22_upper.fa --groups 20 --length 3000 --module-fraction 0.4 --sites 2",
     # not in the default family: dense modules in gene-rich yeast DNA
     "yeast": "--background {here}/yeast_chrI_upper.fa --groups 20 --length 800 --module-fraction 0.75 --sites 2",
 }
