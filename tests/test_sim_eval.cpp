@@ -240,12 +240,57 @@ TEST(SimFiles, LayoutAndSameSeedSameBytes)
     for (size_t k = 0; k < 3; ++k) EXPECT_EQ(a[k].p, f[k].p);
 }
 
+// Ancestors cut from real DNA. Without evolution every sequence is a window of the source on one
+// strand, in its case with --keep-case and upper case without; with substitutions every species
+// keeps the ancestor's case pattern position by position, and planted sites are upper case.
+TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
+{
+    TempDir dir("simbg");
+    auto records = [](const std::string& file) {
+        std::vector<std::string> out;
+        for (const std::string& l : support::Lines(ReadFile(file))) l[0] == '>' ? out.emplace_back() : out.back() += l;
+        return out;
+    };
+    const std::string src = support::kSourceDir + "/tests/data/realdna_softmasked.fa", fwd = records(src)[0];
+    std::string rev(fwd.rbegin(), fwd.rend());  // record 1 is shorter than a window
+    for (char& c : rev) c = "TGCAtgca"[std::string("ACGTacgt").find(c)];
+    const std::string run = support::kSim + " --background " + src + " --groups 5 --length 250 --quiet --seed 3 -o a ";
+    for (const bool keep : {false, true}) {
+        std::string text = fwd + "|" + rev;
+        if (!keep) std::transform(text.begin(), text.end(), text.begin(), ::toupper);
+        ASSERT_EQ(RunCommand(run + "--sub-rate 0 --indel-rate 0 --module-fraction 0" + (keep ? " --keep-case" : ""),
+                             dir.Path().string()).status, 0);
+        long lower = 0;
+        for (const std::string& seq : records(dir.File("a.fa"))) {
+            EXPECT_TRUE(seq.size() == 250 && text.find(seq) != std::string::npos) << keep << " " << seq;
+            lower += std::count_if(seq.begin(), seq.end(), ::islower);
+        }
+        EXPECT_EQ(lower > 500, keep) << lower;
+    }
+    ASSERT_EQ(RunCommand(run + "--sub-rate 0.3 --indel-rate 0 --module-fraction 1 --keep-case --allow-overlap",
+                         dir.Path().string()).status, 0);
+    const std::vector<std::string> seqs = records(dir.File("a.fa"));
+    std::vector<std::string> masks(seqs.size());  // 'l' where lower case
+    for (size_t i = 0; i < seqs.size(); ++i)
+        for (char c : seqs[i]) masks[i] += std::islower(c) ? 'l' : 'U';
+    TruthTable t;
+    std::string err;
+    ASSERT_TRUE(ReadTruth(dir.File("a_truth.tsv"), t, err)) << err;
+    for (const Interval& x : t.sites)
+        EXPECT_EQ(masks[x.species * 5 + x.group].substr(x.start, x.Length()), std::string(x.Length(), 'U'));
+    for (size_t i = 0; i < seqs.size(); ++i) EXPECT_EQ(masks[i], masks[i % 5]) << i;
+    EXPECT_NE(masks[0] + masks[1], std::string(500, 'U'));
+}
+
 TEST(SimFiles, BadOptionsGiveOneLineError)
 {
     TempDir dir("simbad");
-    for (const char* args : {"--species 1", "--gc 2", "--bogus", "--seed", "--groups abc", "--motif-file none.txt",
-                             "--sites 1,2", "--module-length 20", "stray", "--loss 0.1,0.2", "--quiet=1",
-                             "--align-group 10", "--max-width 5", "--out no/such/dir/x"}) {
+    const std::string src = " --background " + support::kSourceDir + "/tests/data/realdna_softmasked.fa";
+    for (const std::string& args : std::vector<std::string>{"--species 1", "--gc 2", "--bogus", "--seed", "--groups abc",
+             "--motif-file none.txt", "--sites 1,2", "--module-length 20", "stray", "--loss 0.1,0.2", "--quiet=1",
+             "--align-group 10", "--max-width 5", "--out no/such/dir/x", "--keep-case", "--background none.fa",
+             "--background /dev/null", src + " --length 3000", src + " --groups 9 --length 300",
+             src + " --max-undetermined 2", "--background " + support::kSourceDir + "/tests/data/jaspar_sample.jaspar"}) {
         auto r = RunCommand(support::kSim + " " + args, dir.Path().string());
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_EQ(r.output, "") << args;

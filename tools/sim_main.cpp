@@ -41,6 +41,13 @@ static const char kHelp[] =
     "  --module-length M     ancestral window holding a module's sites [200]\n"
     "  --sites N[,N...]      sites of each motif per module: one value or K values [2]\n"
     "  --reverse F           probability that a site is on the reverse strand [0.5]\n"
+    "  --background FASTA    cut each ancestor from real DNA: a random window of --length\n"
+    "                        bases of a record of FASTA, on a random strand [Markov chain]\n"
+    "  --max-undetermined F  largest share of non-ACGT bases in a cut window; windows with\n"
+    "                        more are redrawn (up to 1000 times per group) [0.1]\n"
+    "  --allow-overlap       windows of different groups may overlap [they do not]\n"
+    "  --keep-case           keep the FASTA's lower case (soft-masked repeats) through\n"
+    "                        evolution; without it lower case reads as upper case\n"
     "  --gc F                G+C share of the background [0.4]\n"
     "  --cpg F               factor on C->G steps of the first-order background [0.25]\n"
     "  --sub-rate P          per-branch substitution probability, background [0.1]\n"
@@ -87,6 +94,10 @@ int main(int argc, char** argv)
                                            {"indel-max", true},
                                            {"loss", true},
                                            {"align-group", true},
+                                           {"background", true},
+                                           {"max-undetermined", true},
+                                           {"keep-case", false},
+                                           {"allow-overlap", false},
                                            {"quiet", false},
                                            {"help", false}};
     OptionSet opt;
@@ -110,6 +121,7 @@ int main(int argc, char** argv)
               opt.Real("site-rate", -1e300, 1e300, o.siteRate, err) &&
               opt.Real("indel-rate", -1e300, 1e300, o.indelRate, err) &&
               opt.Real("indel-mean", -1e300, 1e300, o.indelMean, err) &&
+              opt.Real("max-undetermined", -1e300, 1e300, o.maxUndetermined, err) &&
               opt.IntList("sites", -big, big, o.sites, err) && opt.RealList("loss", -1e300, 1e300, o.loss, err);
     if (!ok) return Fail(err);
     auto clampInt = [](long long v) {
@@ -126,6 +138,10 @@ int main(int argc, char** argv)
     o.indelMax = clampInt(indelMax);
     o.alignGroup = clampInt(alignGroup);
     o.motifFile = opt.Text("motif-file", "");
+    o.backgroundFile = opt.Text("background", "");
+    o.keepCase = opt.Has("keep-case");
+    o.allowOverlap = opt.Has("allow-overlap");
+    if (opt.Has("background") && o.backgroundFile.empty()) return Fail("--background needs a FASTA file name");
     if (opt.Has("motifs") && o.motifs < 1) return Fail("--motifs must be from 1 to 100");
     const std::string prefix = opt.Text("out", "sim");
     if (prefix.empty()) return Fail("--out needs a non-empty prefix");

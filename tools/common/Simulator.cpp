@@ -4,6 +4,7 @@
 #include "common/Simulator.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "common/SimRandom.h"
@@ -13,9 +14,10 @@ namespace sertools {
 
 namespace {
 
-constexpr char kLetters[] = "ACGT";
+constexpr char kLetters[] = "ACGTN";   // base codes 0..4, 4 undetermined
 constexpr int kLineWidth = 60;         // letters per sequence line of the written files
 constexpr int kMaxColumnTries = 1000;  // Dirichlet draws per random column before the fallback
+constexpr int kMaxWindowDraws = 1000;  // window draws per group before a background FASTA is refused
 
 std::string Check(bool ok, const char* message)
 {
@@ -57,6 +59,9 @@ bool CheckSimOptions(const SimOptions& o, std::string& err)
     for (double p : o.loss) need(p >= 0 && p <= 1, "--loss values must be from 0 to 1");
     need(o.reverseFraction >= 0 && o.reverseFraction <= 1, "--reverse must be from 0 to 1");
     need(o.alignGroup >= 0 && o.alignGroup < o.groups, "--align-group must be from 0 to --groups minus 1");
+    need(o.maxUndetermined >= 0 && o.maxUndetermined <= 1, "--max-undetermined must be from 0 to 1");
+    need(!o.keepCase || !o.backgroundFile.empty(), "--keep-case needs --background");
+    need(!o.allowOverlap || !o.backgroundFile.empty(), "--allow-overlap needs --background");
     if (!e.empty()) {
         err = e;
         return false;
@@ -78,6 +83,126 @@ static void BuildBackground(const SimOptions& o, std::vector<double>& pi, std::v
         }
         for (int b = 0; b < 4; ++b) tr[4 * a + b] /= sum;
     }
+}
+
+// Ancestors cut from real DNA: the records of a FASTA file as read (letters, case kept) and
+// the windows of the ancestral length they offer, one per start position.
+struct BackgroundSource {
+    std::string file;
+    std::vector<std::string> records;
+    std::vector<long long> windowsBefore;  // per record: windows of the records before it
+    long long windows = 0;
+};
+
+static int BaseCode(char c)
+{
+    switch (c) {
+    case 'A':
+    case 'a': return 0;
+    case 'C':
+    case 'c': return 1;
+    case 'G':
+    case 'g': return 2;
+    case 'T':
+    case 't': return 3;
+    default: return 4;
+    }
+}
+
+static bool ReadBackgroundSource(const SimOptions& o, BackgroundSource& src, std::vector<double>& composition,
+                                 std::string& err)
+{
+    std::vector<std::string> lines;
+    if (!ReadLines(o.backgroundFile, lines, err)) return false;
+    src.file = o.backgroundFile;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
+        if (!line.empty() && line[0] == '>') {
+            src.records.emplace_back();
+            continue;
+        }
+        for (char c : line) {
+            if (std::isspace(static_cast<unsigned char>(c))) continue;
+            if (!std::isalpha(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '*') {
+                err = Format("%s line %zu: '%c' is not a sequence letter", src.file.c_str(), n + 1, c);
+                return false;
+            }
+            if (src.records.empty()) {
+                err = Format("%s line %zu: sequence before the first '>' header (not FASTA)", src.file.c_str(), n + 1);
+                return false;
+            }
+            src.records.back() += c;
+        }
+    }
+    double count[4] = {0, 0, 0, 0};
+    std::size_t longest = 0;
+    for (const std::string& r : src.records) {
+        longest = std::max(longest, r.size());
+        for (char c : r)
+            if (int b = BaseCode(c); b < 4) count[b] += 1;
+        src.windowsBefore.push_back(src.windows);
+        if (r.size() >= static_cast<std::size_t>(o.length))
+            src.windows += static_cast<long long>(r.size()) - o.length + 1;
+    }
+    const double total = count[0] + count[1] + count[2] + count[3];
+    if (total == 0) {
+        err = src.file + " holds no A, C, G or T (an empty or non-DNA FASTA file)";
+        return false;
+    }
+    if (src.windows == 0) {
+        err = Format("no record of %s holds --length %d bases (the longest has %zu)", src.file.c_str(), o.length,
+                     longest);
+        return false;
+    }
+    // Both strands: a window is read on either with equal probability.
+    const double at = (count[0] + count[3]) / (2 * total), cg = (count[1] + count[2]) / (2 * total);
+    composition = {at, cg, cg, at};
+    return true;
+}
+
+// Cuts a group's ancestor: a uniform window among all windows of the source, on a random
+// strand, redrawn while it holds more than the allowed share of undetermined bases.
+static bool CutAncestor(const BackgroundSource& src, const SimOptions& o, SimGroup& g, SimRandom& rng,
+                        std::vector<std::pair<std::size_t, std::size_t>>& taken, std::string& err)
+{
+    const auto L = static_cast<std::size_t>(o.length);
+    const auto allowed = static_cast<std::size_t>(std::floor(o.maxUndetermined * static_cast<double>(L) + 1e-9));
+    for (int draw = 0; draw < kMaxWindowDraws; ++draw) {
+        const auto w = static_cast<long long>(rng.Below(static_cast<std::uint64_t>(src.windows)));
+        const bool reverse = rng.Uniform() < 0.5;
+        const std::size_t r = static_cast<std::size_t>(
+            std::upper_bound(src.windowsBefore.begin(), src.windowsBefore.end(), w) - src.windowsBefore.begin() - 1);
+        // Records too short for a window offer none; the last record with this offset holds it.
+        const std::string& rec = src.records[r];
+        const auto start = static_cast<std::size_t>(w - src.windowsBefore[r]);
+        // Distinct groups are distinct loci: copies of one stretch in two groups would be
+        // conserved signal that nothing planted.
+        bool overlaps = false;
+        if (!o.allowOverlap)
+            for (const auto& [tr, ts] : taken) overlaps = overlaps || (tr == r && ts < start + L && start < ts + L);
+        if (overlaps) continue;
+        std::size_t undetermined = 0;
+        for (std::size_t i = start; i < start + L; ++i) undetermined += BaseCode(rec[i]) == 4 ? 1 : 0;
+        if (undetermined > allowed) continue;
+        g.ancestor.resize(L);
+        if (o.keepCase) g.ancestorLower.resize(L);
+        for (std::size_t i = 0; i < L; ++i) {
+            const char c = rec[reverse ? start + L - 1 - i : start + i];
+            int b = BaseCode(c);
+            if (reverse && b < 4) b = 3 - b;
+            g.ancestor[i] = static_cast<signed char>(b);
+            if (o.keepCase) g.ancestorLower[i] = std::islower(static_cast<unsigned char>(c)) != 0;
+        }
+        taken.emplace_back(r, start);
+        return true;
+    }
+    err = Format(
+        "no window of %d bases of %s with at most %g%% undetermined (non-ACGT) bases%s in %d draws for "
+        "group %zu (try a smaller --length or --groups, a larger --max-undetermined%s)",
+        o.length, src.file.c_str(), 100 * o.maxUndetermined,
+        o.allowOverlap ? "" : " and apart from the earlier groups' windows", kMaxWindowDraws, taken.size(),
+        o.allowOverlap ? "" : " or --allow-overlap");
+    return false;
 }
 
 // Information content in bits of one column against the uniform background.
@@ -153,6 +278,7 @@ static void PlantModule(const SimData& d, SimGroup& g, SimRandom& rng)
             double q[4];
             for (int b = 0; b < 4; ++b) q[b] = SiteBaseProb(m, s, j, b);
             g.ancestor[static_cast<std::size_t>(s.start + j)] = static_cast<signed char>(rng.Pick(q, 4));
+            if (!g.ancestorLower.empty()) g.ancestorLower[static_cast<std::size_t>(s.start + j)] = false;
         }
         used += m.Width();
         g.sites.push_back(s);
@@ -183,6 +309,7 @@ static Descendant Evolve(const SimData& d, const SimGroup& g, const std::vector<
                 auto b = static_cast<signed char>(rng.Pick(d.background.data(), 4));
                 x.inserts[static_cast<std::size_t>(i)].push_back(b);
                 x.seq.push_back(b);
+                if (!g.ancestorLower.empty()) x.lower.push_back(false);
             }
         }
         if (i == L) break;
@@ -214,14 +341,17 @@ static Descendant Evolve(const SimData& d, const SimGroup& g, const std::vector<
                     q[b] = SiteBaseProb(d.motifs[static_cast<std::size_t>(s.motif)], s, i - s.start, b);
                 base = rng.Pick(q, 4);
             }
-        } else if (rng.Uniform() < o.subRate) {
-            // Transition (A<->G, C<->T) three times as likely as each transversion.
+        } else if (rng.Uniform() < o.subRate && base < 4) {
+            // An undetermined base stays undetermined. Transition (A<->G, C<->T) three times as likely as each
+            // transversion.
             double q[4];
             for (int b = 0; b < 4; ++b) q[b] = b == base ? 0.0 : (b == (base ^ 2) ? 3.0 : 1.0);
             base = rng.Pick(q, 4);
         }
         x.fromAncestor[static_cast<std::size_t>(i)] = static_cast<int>(x.seq.size());
         x.seq.push_back(static_cast<signed char>(base));
+        // A substituted base keeps the case of the base it replaced.
+        if (!g.ancestorLower.empty()) x.lower.push_back(g.ancestorLower[static_cast<std::size_t>(i)]);
     }
     return x;
 }
@@ -265,6 +395,9 @@ bool Simulate(const SimOptions& options, SimData& data, std::string& err)
         return false;
     }
     BuildBackground(o, d.background, d.transition);
+    BackgroundSource source;
+    std::vector<std::pair<std::size_t, std::size_t>> taken;  // (record, start) of the windows cut so far
+    if (!o.backgroundFile.empty() && !ReadBackgroundSource(o, source, d.background, err)) return false;
 
     // Which groups carry a module: an exact count, chosen uniformly.
     const int moduleCount = static_cast<int>(std::llround(o.moduleFraction * o.groups));
@@ -281,12 +414,16 @@ bool Simulate(const SimOptions& options, SimData& data, std::string& err)
     std::vector<int> siteAt;
     for (int gi = 0; gi < o.groups; ++gi) {
         SimGroup& g = d.groups[static_cast<std::size_t>(gi)];
-        g.ancestor.resize(static_cast<std::size_t>(o.length));
-        int prev = rng.Pick(d.background.data(), 4);
-        g.ancestor[0] = static_cast<signed char>(prev);
-        for (int i = 1; i < o.length; ++i) {
-            prev = rng.Pick(&d.transition[4 * static_cast<std::size_t>(prev)], 4);
-            g.ancestor[static_cast<std::size_t>(i)] = static_cast<signed char>(prev);
+        if (!o.backgroundFile.empty()) {
+            if (!CutAncestor(source, o, g, rng, taken, err)) return false;
+        } else {
+            g.ancestor.resize(static_cast<std::size_t>(o.length));
+            int prev = rng.Pick(d.background.data(), 4);
+            g.ancestor[0] = static_cast<signed char>(prev);
+            for (int i = 1; i < o.length; ++i) {
+                prev = rng.Pick(&d.transition[4 * static_cast<std::size_t>(prev)], 4);
+                g.ancestor[static_cast<std::size_t>(i)] = static_cast<signed char>(prev);
+            }
         }
         if (withModule[static_cast<std::size_t>(gi)]) PlantModule(d, g, rng);
         siteAt.assign(static_cast<std::size_t>(o.length), -1);
@@ -333,6 +470,13 @@ static std::string RecordName(int group, int species)
     return Format(">g%d_sp%d", group, species);
 }
 
+// Letter of base i of a descendant, in its case.
+static char LetterAt(const Descendant& x, std::size_t i)
+{
+    const char c = kLetters[x.seq[i]];
+    return !x.lower.empty() && x.lower[i] ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
+}
+
 static void AppendWrapped(std::string& text, const std::string& letters)
 {
     for (std::size_t i = 0; i < letters.size(); i += kLineWidth) text += letters.substr(i, kLineWidth) + "\n";
@@ -345,7 +489,7 @@ std::string FormatSequenceFile(const SimData& d)
         for (int gi = 0; gi < d.options.groups; ++gi) {
             const Descendant& x = d.groups[static_cast<std::size_t>(gi)].species[static_cast<std::size_t>(s)];
             std::string letters(x.seq.size(), 'N');
-            for (std::size_t i = 0; i < x.seq.size(); ++i) letters[i] = kLetters[x.seq[i]];
+            for (std::size_t i = 0; i < x.seq.size(); ++i) letters[i] = LetterAt(x, i);
             text += RecordName(gi, s) + "\n";
             AppendWrapped(text, letters);
         }
@@ -371,7 +515,7 @@ std::vector<std::string> AlignmentRows(const SimData& d, int group)
         if (!anyKept) continue;
         for (std::size_t s = 0; s < N; ++s) {
             int at = g.species[s].fromAncestor[i];
-            rows[s] += at >= 0 ? kLetters[g.species[s].seq[static_cast<std::size_t>(at)]] : '-';
+            rows[s] += at >= 0 ? LetterAt(g.species[s], static_cast<std::size_t>(at)) : '-';
         }
     }
     return rows;

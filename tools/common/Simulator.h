@@ -37,6 +37,10 @@ struct SimOptions {
     std::vector<double> loss{0.0};  // per-species probability of losing a site: one or N values
     double reverseFraction = 0.5;   // probability that a site lies on the reverse strand
     int alignGroup = 0;             // group whose true alignment is written
+    std::string backgroundFile;     // FASTA the ancestors are cut from; empty: the Markov chain
+    bool keepCase = false;          // keep the source's lower case through evolution
+    double maxUndetermined = 0.1;   // largest share of non-ACGT bases in a cut window
+    bool allowOverlap = false;      // windows of different groups may overlap in the source
     std::uint64_t seed = 1;         // seed of the simulator's own stream
 };
 
@@ -49,7 +53,8 @@ struct PlantedSite {
 
 // One species' descendant of an ancestor.
 struct Descendant {
-    std::vector<signed char> seq;                   // bases 0..3 (A C G T)
+    std::vector<signed char> seq;                   // bases 0..3 (A C G T), 4 undetermined (N)
+    std::vector<bool> lower;                        // per base: written lower case (only with keepCase)
     std::vector<int> fromAncestor;                  // per ancestral base: its position here, -1 deleted
     std::vector<std::vector<signed char>> inserts;  // per ancestral position i (0..L): bases inserted before i
     std::vector<bool> lost;                         // per planted site: lost in this species
@@ -57,7 +62,8 @@ struct Descendant {
 
 // One orthologous group.
 struct SimGroup {
-    std::vector<signed char> ancestor;  // ancestral bases
+    std::vector<signed char> ancestor;  // ancestral bases (4: undetermined, only when cut from a FASTA)
+    std::vector<bool> ancestorLower;    // per ancestral base: lower case in the source (only with keepCase)
     bool hasModule = false;             // a module was planted
     int moduleStart = 0;                // ancestral window of the module
     int moduleLength = 0;
@@ -69,7 +75,7 @@ struct SimGroup {
 struct SimData {
     SimOptions options;               // the settings, lists expanded to K and N values
     std::vector<MotifMatrix> motifs;  // the K planted motifs
-    std::vector<double> background;   // 4 stationary base probabilities
+    std::vector<double> background;   // 4 base probabilities of inserted and lost-site bases
     std::vector<double> transition;   // 16 first-order probabilities, base b after a at 4a + b
     std::vector<SimGroup> groups;     // the G groups
 };
@@ -77,8 +83,9 @@ struct SimData {
 // Checks the settings (ranges and list lengths); false with a one-line message.
 bool CheckSimOptions(const SimOptions& options, std::string& err);
 
-// Runs the simulation. Fails with a message for bad settings, an unreadable motif file
-// or a module too short for its sites.
+// Runs the simulation. Fails with a message for bad settings, an unreadable motif file,
+// a module too short for its sites, or a background FASTA that is unreadable, malformed
+// or holds no window of --length bases with few enough undetermined bases.
 bool Simulate(const SimOptions& options, SimData& data, std::string& err);
 
 // The truth of every species: sequences, modules (site spans) and present sites.

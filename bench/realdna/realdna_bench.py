@@ -1,0 +1,292 @@
+#!/usr/bin/env python3
+"""Benchmark family: modules planted in real DNA (and the synthetic reference setting).
+
+For every setting and seed it simulates a data set with serevan-sim, runs the program with
+each option set (--config NAME:OPTIONS), the -F scan with the true matrices (the ceiling) and
+the de novo run with the true matrices fixed (-A), scores every run with serevan-eval --json,
+appends one JSON line per run to OUT/results.jsonl and prints the table. Runs already in
+results.jsonl (same setting, seed, config, options and -n) are not repeated, so an
+interrupted family resumes, and `table` re-prints the table without running anything.
+
+    python3 bench/realdna/realdna_bench.py run [--settings sparse,row1,masked] [--seeds 10]
+        [-n 1000] [--config NAME[@SETTING,...]:OPTIONS]... [--baseline NAME] [--jobs 1] [--out DIR]
+    python3 bench/realdna/realdna_bench.py table [--out DIR] [--baseline NAME]
+
+See bench/realdna/README.md.
+"""
+import argparse
+import concurrent.futures
+import json
+import math
+import os
+import shlex
+import subprocess
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+
+# Simulator options of each setting (3 species, 3 random motifs, module window 200 bases).
+SETTINGS = {
+    # the issue's third row: sparse modules in real upstream/intergenic DNA
+    "sparse": "--background {here}/human_chr22_upper.fa --groups 30 --length 1500 --module-fraction 0.5 "
+              "--sites 1 --loss 0.2",
+    # the issue's first row: synthetic first-order background, dense modules
+    "row1": "--groups 20 --length 800 --module-fraction 0.75 --sites 2",
+    # the sparse setting in soft-masked DNA, lower case kept in every species
+    "masked": "--background {here}/human_chr22_softmasked.fa --keep-case --groups 30 --length 1500 "
+              "--module-fraction 0.5 --sites 1 --loss 0.2",
+    # not in the default family: the issue's last row, long sequences of real DNA
+    "long": "--background {here}/human_chr22_upper.fa --groups 20 --length 3000 --module-fraction 0.4 --sites 2",
+    # not in the default family: dense modules in gene-rich yeast DNA
+    "yeast": "--background {here}/yeast_chrI_upper.fa --groups 20 --length 800 --module-fraction 0.75 --sites 2",
+}
+DEFAULT_SETTINGS = "sparse,row1,masked"
+SPECIES, MOTIFS, MODULE_LENGTH = 3, 3, 200
+CEILING, TRUEFIXED = "ceiling", "truefixed"  # built-in runs with the true matrices
+
+
+def parse_config(text):
+    """NAME[@SETTING,...]:OPTIONS -> (name, settings or None for all, options)."""
+    head, sep, options = text.partition(":")
+    name, at, only = head.partition("@")
+    settings = [x for x in only.split(",") if x] if at else None
+    if (not sep or not name or any(c in name for c in " /") or name in (CEILING, TRUEFIXED)
+            or (at and not settings) or any(x not in SETTINGS for x in settings or [])):
+        sys.exit("realdna_bench: error: --config needs NAME[@SETTING,...]:OPTIONS with a plain name other than "
+                 "%s and %s and known settings (got %r)" % (CEILING, TRUEFIXED, text))
+    return name, settings, options.strip()
+
+
+def with_iterations(options, n):
+    """The option string with -n N appended unless it sets -n itself."""
+    return options if "-n" in shlex.split(options) else (options + " -n %d" % n).strip()
+
+
+def run_timed(argv, cwd, log):
+    """Runs a command with stderr to log; returns (exit status, stderr tail, wall s, CPU s user+sys)."""
+    start = time.monotonic()
+    with open(os.devnull, "w") as devnull, open(log, "w") as errf:
+        proc = subprocess.Popen(argv, cwd=cwd, stdout=devnull, stderr=errf)
+        _, status, usage = os.wait4(proc.pid, 0)
+        proc.returncode = os.waitstatus_to_exitcode(status)
+    wall = time.monotonic() - start
+    with open(log, errors="replace") as errf:
+        err = errf.read().strip()[-300:]
+    return proc.returncode, err, wall, usage.ru_utime + usage.ru_stime
+
+
+class Runner:
+    def __init__(self, args):
+        self.args = args
+        self.build = os.path.abspath(args.build)
+        self.serevan = os.path.join(self.build, "Serevan")
+        self.sim = os.path.join(self.build, "tools", "serevan-sim")
+        self.eval = os.path.join(self.build, "tools", "serevan-eval")
+        for exe in (self.serevan, self.sim, self.eval):
+            if not os.access(exe, os.X_OK):
+                sys.exit("realdna_bench: error: %s is missing (build it first, or give --build)" % exe)
+        self.out = os.path.abspath(args.out)
+        self.results = os.path.join(self.out, "results.jsonl")
+        self.lock = threading.Lock()
+
+    def simulate(self, setting, seed):
+        folder = os.path.join(self.out, setting, "seed%d" % seed)
+        os.makedirs(folder, exist_ok=True)
+        prefix = os.path.join(folder, "data")
+        options = SETTINGS[setting].format(here=HERE)
+        if self.args.groups:
+            options += " --groups %d" % self.args.groups
+        argv = [self.sim, "--seed", str(seed), "--out", prefix, "--quiet"] + shlex.split(options)
+        line = " ".join(shlex.quote(a) for a in argv[1:]) + "\n"
+        if os.path.exists(prefix + ".simargs") and open(prefix + ".simargs").read() != line:
+            sys.exit("realdna_bench: error: %s holds data made with other simulator options; give another --out"
+                     % folder)
+        if not os.path.exists(prefix + "_truth.tsv"):
+            status, err, _, _ = run_timed(argv, folder, prefix + ".log")
+            if status != 0:
+                sys.exit("realdna_bench: error: serevan-sim failed for %s seed %d: %s" % (setting, seed, err))
+            with open(prefix + ".simargs", "w") as f:
+                f.write(line)
+        return folder, prefix
+
+    def one_run(self, setting, seed, folder, prefix, config, options):
+        report = os.path.join(folder, config + ".txt")
+        for name in os.listdir(folder):  # the program appends: start from nothing
+            if name.startswith(config + ".txt") or name == config + ".log":
+                os.remove(os.path.join(folder, name))
+        argv = ([self.serevan, "-i", prefix + ".fa", "-N", str(SPECIES), "-K", str(MOTIFS), "-S", str(seed),
+                 "-o", report] + shlex.split(options))
+        status, err, wall, cpu = run_timed(argv, folder, os.path.join(folder, config + ".log"))
+        row = {"setting": setting, "seed": seed, "config": config, "options": options, "n": self.args.n,
+               "wall_s": round(wall, 3), "cpu_s": round(cpu, 3), "status": status}
+        if status == 0:
+            ev = subprocess.run([self.eval, "--sim", prefix, "--report", report, "--json"], capture_output=True,
+                                text=True)
+            if ev.returncode != 0:
+                row["status"], err = "eval", ev.stderr.strip()
+            else:
+                j = json.loads(ev.stdout)
+                row.update(site_base_f1=j["site_bases"]["f1"], site_f1=j["sites"]["f1"],
+                           module_f1=j["modules"]["f1"], motif_corr=j["mean_motif_correlation"],
+                           predicted_sites=j["sites"]["predicted"])
+        if row["status"] != 0:
+            row["error"] = err
+        row["command"] = " ".join(shlex.quote(a) for a in argv)
+        with self.lock:
+            with open(self.results, "a") as f:
+                f.write(json.dumps(row) + "\n")
+        print("  %-7s seed %-3d %-10s %s  %7.1f s wall %7.1f s CPU  site F1 %s" % (
+            setting, seed, config, "ok " if row["status"] == 0 else "FAILED", wall, cpu,
+            fmt(row.get("site_base_f1"))), flush=True)
+
+    def run(self):
+        os.makedirs(self.out, exist_ok=True)
+        done = set()
+        for r in read_results(self.results):
+            done.add((r["setting"], r["seed"], r["config"], r["options"], r["n"]))
+        tasks = []
+        for setting in self.args.settings:
+            for seed in self.args.seed_list:
+                folder, prefix = self.simulate(setting, seed)
+                runs = [(name, with_iterations(opts, self.args.n)) for name, only, opts in self.args.configs
+                        if only is None or setting in only]
+                if not self.args.no_truth_runs:
+                    runs.append((CEILING, "-F -A data_motifs_sites.txt -L %d -n %d" % (MODULE_LENGTH, self.args.n)))
+                    runs.append((TRUEFIXED, "-c -A data_motifs.txt -n %d" % self.args.n))
+                for name, opts in runs:
+                    if (setting, seed, name, opts, self.args.n) not in done:
+                        tasks.append((setting, seed, folder, prefix, name, opts))
+        print("realdna_bench: %d runs to do (%d jobs) in %s" % (len(tasks), self.args.jobs, self.out), flush=True)
+        with concurrent.futures.ThreadPoolExecutor(max_workers=self.args.jobs) as pool:
+            for f in [pool.submit(self.one_run, *t) for t in tasks]:
+                f.result()
+
+
+def read_results(path):
+    rows = []
+    if os.path.exists(path):
+        with open(path) as f:
+            rows = [json.loads(line) for line in f if line.strip()]
+    return rows
+
+
+def fmt(x, digits=3):
+    return "n/a" if x is None else "%.*f" % (digits, x)
+
+
+def mean_sd_se(xs):
+    n = len(xs)
+    if n == 0:
+        return None, None, None
+    m = sum(xs) / n
+    sd = math.sqrt(sum((x - m) ** 2 for x in xs) / (n - 1)) if n > 1 else 0.0
+    return m, sd, sd / math.sqrt(n)
+
+
+def table(rows, baseline, n_filter=None):
+    """Per setting and config: mean (sd) over seeds; paired difference to the baseline (se)."""
+    # The latest row of each (setting, seed, config) counts; an F1 without predictions is 0.
+    latest = {}
+    for r in rows:
+        if n_filter is None or r["n"] == n_filter:
+            latest[(r["setting"], r["seed"], r["config"])] = r
+    settings = list(dict.fromkeys(k[0] for k in latest))
+    lines = []
+    head = ("%-8s %-10s %3s %-15s %-15s %-15s %-17s %-20s %-12s %s" % (
+        "setting", "config", "n", "siteF1nt (sd)", "siteF1 (sd)", "motif r (sd)", "CPU s (sd)",
+        "dF1nt vs %s (se)" % baseline, "time ratio", "of ceiling"))
+    lines.append(head)
+    lines.append("-" * len(head))
+    for setting in settings:
+        seen = list(dict.fromkeys(k[2] for k in sorted(latest, key=lambda k: k[1]) if k[0] == setting))
+        configs = ([c for c in seen if c == baseline] + [c for c in seen if c not in (baseline, CEILING, TRUEFIXED)]
+                   + [c for c in (CEILING, TRUEFIXED) if c in seen])
+        by = {c: {k[1]: r for k, r in latest.items() if k[0] == setting and k[2] == c and r["status"] == 0}
+              for c in configs}
+        failed = {c: sum(1 for k, r in latest.items() if k[0] == setting and k[2] == c and r["status"] != 0)
+                  for c in configs}
+        ceiling = by.get(CEILING, {})
+        for c in configs:
+            runs = by[c]
+            f1 = [r["site_base_f1"] or 0.0 for r in runs.values()]
+            ef1 = [r["site_f1"] or 0.0 for r in runs.values()]
+            corr = [r["motif_corr"] for r in runs.values() if r["motif_corr"] is not None]
+            t = [r["cpu_s"] for r in runs.values()]
+            cols = []
+            for xs in (f1, ef1, corr):
+                m, sd, _ = mean_sd_se(xs)
+                cols.append("%s (%s)" % (fmt(m), fmt(sd)) if m is not None else "n/a")
+            m, sd, _ = mean_sd_se(t)
+            cols.append("%s (%s)" % (fmt(m, 1), fmt(sd, 1)) if m is not None else "n/a")
+            base = by.get(baseline, {})
+            paired = sorted(set(runs) & set(base))
+            if c != baseline and paired:
+                dm, _, dse = mean_sd_se([(runs[s]["site_base_f1"] or 0.0) - (base[s]["site_base_f1"] or 0.0)
+                                         for s in paired])
+                rm, _, _ = mean_sd_se([runs[s]["cpu_s"] / base[s]["cpu_s"] for s in paired if base[s]["cpu_s"] > 0])
+                cols.append("%+.3f (%s) n=%d" % (dm, fmt(dse), len(paired)))
+                cols.append(fmt(rm, 2))
+            else:
+                cols += ["", ""]
+            cpaired = sorted(set(runs) & set(ceiling))
+            if c != CEILING and cpaired:
+                cm = sum(ceiling[s]["site_base_f1"] or 0.0 for s in cpaired) / len(cpaired)
+                own = sum(runs[s]["site_base_f1"] or 0.0 for s in cpaired) / len(cpaired)
+                cols.append(fmt(own / cm, 2) if cm > 0 else "n/a")
+            else:
+                cols.append("")
+            note = " (%d failed)" % failed[c] if failed[c] else ""
+            lines.append("%-8s %-10s %3d %-15s %-15s %-15s %-17s %-20s %-12s %s%s" % (
+                (setting, c, len(runs)) + tuple(cols) + (note,)))
+        lines.append("")
+    lines.append("siteF1nt: site F1 at the nucleotide level (serevan-eval site_bases), siteF1: site level; a run "
+                 "without predictions counts 0. sd over seeds; dF1nt: paired mean difference to the baseline "
+                 "with its standard error; time: CPU seconds (user+sys) per run, wall time in results.jsonl; time ratio: paired mean of time / "
+                 "baseline time; of ceiling: mean siteF1nt / mean siteF1nt of the -F scan with the true matrices.")
+    return "\n".join(lines)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("mode", choices=["run", "table"])
+    ap.add_argument("--settings", default=DEFAULT_SETTINGS,
+                    help="comma-separated, from %s [%s]" % (",".join(SETTINGS), DEFAULT_SETTINGS))
+    ap.add_argument("--seeds", type=int, default=10, help="number of seeds, from --first-seed on [10]")
+    ap.add_argument("--first-seed", type=int, default=1, help="first seed [1]")
+    ap.add_argument("-n", type=int, default=1000, help="iterations (-n) added to every option set without one [1000]")
+    ap.add_argument("--config", action="append", default=[], metavar="NAME[@SETTING,...]:OPTIONS",
+                    help="option set of the program, passed through unchanged (repeatable); @SETTING,... "
+                         "limits it to those settings [default:-c]")
+    ap.add_argument("--baseline", default="default", help="config the paired differences refer to [default]")
+    ap.add_argument("--no-truth-runs", action="store_true",
+                    help="skip the -F ceiling and the de novo run with the true matrices fixed")
+    ap.add_argument("--groups", type=int, default=0, help="override the number of groups (smoke tests)")
+    ap.add_argument("--jobs", type=int, default=1, help="runs at the same time [1]")
+    ap.add_argument("--out", default="realdna_results", help="output folder [realdna_results]")
+    ap.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder [ROOT/build]")
+    ap.add_argument("--only-n", type=int, default=None, help="table: only runs with this -n")
+    args = ap.parse_args()
+    results = os.path.join(os.path.abspath(args.out), "results.jsonl")
+    if args.mode == "run":
+        args.settings = [s for s in args.settings.split(",") if s]
+        for s in args.settings:
+            if s not in SETTINGS:
+                sys.exit("realdna_bench: error: unknown setting %r (known: %s)" % (s, ", ".join(SETTINGS)))
+        if args.seeds < 1 or args.n < 1 or args.jobs < 1 or args.groups < 0:
+            sys.exit("realdna_bench: error: --seeds, -n and --jobs must be at least 1, --groups at least 0")
+        args.seed_list = list(range(args.first_seed, args.first_seed + args.seeds))
+        args.configs = [parse_config(c) for c in (args.config or ["default:-c"])]
+        if len(set(c[0] for c in args.configs)) != len(args.configs):
+            sys.exit("realdna_bench: error: two --config options share a name")
+        Runner(args).run()
+    rows = read_results(results)
+    if not rows:
+        sys.exit("realdna_bench: error: no results in %s" % results)
+    print(table(rows, args.baseline, args.only_n))
+
+
+if __name__ == "__main__":
+    main()
