@@ -54,9 +54,8 @@ static int Fail(const std::string& message)
 
 int main(int argc, char** argv)
 {
-    const std::vector<OptionSpec> specs = {{"out", true},   {"json", false},     {"consensus", true},
-                                           {"min-corr", true}, {"share", true}, {"agree", true},
-                                           {"min-overlap", true}, {"help", false}};
+    const std::vector<OptionSpec> specs = {{"out", true},   {"json", false}, {"consensus", true},   {"min-corr", true},
+                                           {"share", true}, {"agree", true}, {"min-overlap", true}, {"help", false}};
     OptionSet opt;
     std::vector<std::string> files;
     std::string err;

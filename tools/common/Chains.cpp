@@ -49,9 +49,15 @@ bool Overlaps(const Calls& calls, const Interval& x, double minOverlap)
 }
 
 // A likelihood for ranking chains: a run without one ranks last.
-double RankOf(const RunReport& r) { return std::isnan(r.averageLikelihood) ? -HUGE_VAL : r.averageLikelihood; }
+double RankOf(const RunReport& r)
+{
+    return std::isnan(r.averageLikelihood) ? -HUGE_VAL : r.averageLikelihood;
+}
 
-std::string Percent(double share) { return Format("%g %%", 100.0 * share); }
+std::string Percent(double share)
+{
+    return Format("%g %%", 100.0 * share);
+}
 
 std::string JsonText(const std::string& s)
 {
@@ -66,7 +72,10 @@ std::string JsonText(const std::string& s)
     return out + "\"";
 }
 
-std::string JsonNumber(double v) { return std::isfinite(v) ? Format("%.6g", v) : "null"; }
+std::string JsonNumber(double v)
+{
+    return std::isfinite(v) ? Format("%.6g", v) : "null";
+}
 
 double Mean(const std::vector<double>& xs)
 {
@@ -188,13 +197,13 @@ bool CompareChains(const std::vector<Chain>& chains, const ChainSettings& settin
     }
 
     const int found = static_cast<int>(s.motifs.size());
-    const std::string tail = Format("%d of %d motifs found by >= %s of chains", s.motifsConverged, found,
-                                    Percent(settings.share).c_str());
+    const std::string tail =
+        Format("%d of %d motifs found by >= %s of chains", s.motifsConverged, found, Percent(settings.share).c_str());
     if (s.chainsWithMotifs == 0) {
         s.verdict = Format("nothing found: none of the %d chains found a motif", n);
     } else if (found == 0) {
-        s.verdict = Format("not converged: the best chain found no motif, %d of %d chains found some",
-                           s.chainsWithMotifs, n);
+        s.verdict =
+            Format("not converged: the best chain found no motif, %d of %d chains found some", s.chainsWithMotifs, n);
     } else {
         s.converged = s.motifsConverged == found;
         s.verdict = (s.converged ? "converged: " : "not converged: ") + tail;
@@ -223,18 +232,18 @@ std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& 
         t += "  \"motifs\": [";
         for (std::size_t k = 0; k < s.motifs.size(); ++k) {
             const MotifAgreement& a = s.motifs[k];
-            t += Format("%s\n    {\"motif\": %d, \"width\": %d, \"score\": %s, \"chains_found\": %d, "
-                        "\"found_share\": %s, \"mean_correlation\": %s, \"sites\": %zu, \"site_agreement\": %s, "
-                        "\"sites_kept\": %zu, \"matches\": [",
-                        k ? "," : "", a.motif, a.width, JsonNumber(a.score).c_str(), a.chainsFound,
-                        JsonNumber(static_cast<double>(a.chainsFound) / n).c_str(),
-                        JsonNumber(a.meanCorrelation).c_str(), a.siteShare.size(), JsonNumber(Mean(a.siteShare)).c_str(),
-                        CountAtLeast(a.siteShare, settings.agree));
+            t += Format(
+                "%s\n    {\"motif\": %d, \"width\": %d, \"score\": %s, \"chains_found\": %d, "
+                "\"found_share\": %s, \"mean_correlation\": %s, \"sites\": %zu, \"site_agreement\": %s, "
+                "\"sites_kept\": %zu, \"matches\": [",
+                k ? "," : "", a.motif, a.width, JsonNumber(a.score).c_str(), a.chainsFound,
+                JsonNumber(static_cast<double>(a.chainsFound) / n).c_str(), JsonNumber(a.meanCorrelation).c_str(),
+                a.siteShare.size(), JsonNumber(Mean(a.siteShare)).c_str(), CountAtLeast(a.siteShare, settings.agree));
             for (int c = 0; c < n; ++c) {
                 const ChainMatch& m = a.matches[c];
                 t += Format("%s{\"motif\": %d, \"correlation\": %s, \"strand\": %d, \"offset\": %d, \"found\": %s}",
-                            c ? ", " : "", m.motif, JsonNumber(m.match.score).c_str(), m.match.strand,
-                            m.match.offset, m.found ? "true" : "false");
+                            c ? ", " : "", m.motif, JsonNumber(m.match.score).c_str(), m.match.strand, m.match.offset,
+                            m.found ? "true" : "false");
             }
             t += "]}";
         }
@@ -254,10 +263,11 @@ std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& 
         t += Format("%s\t%.4f\t%d%s\n", chains[c].label.c_str(), chains[c].report.averageLikelihood, found,
                     c == s.best ? "\t(best)" : "");
     }
-    t += Format("\nMotifs of the best chain; a chain finds one when a motif of its own correlates >= %.2f.\n"
-                "Sites: share of chains calling an overlapping site of their matching motif; kept: sites "
-                "called by >= %s of chains.\n",
-                settings.minCorrelation, Percent(settings.agree).c_str());
+    t += Format(
+        "\nMotifs of the best chain; a chain finds one when a motif of its own correlates >= %.2f.\n"
+        "Sites: share of chains calling an overlapping site of their matching motif; kept: sites "
+        "called by >= %s of chains.\n",
+        settings.minCorrelation, Percent(settings.agree).c_str());
     t += "motif\twidth\tscore\tfound_by\tmean_corr\tsites\tsite_agreement\tsites_kept\tmatches (chain:motif strand "
          "correlation)\n";
     for (const MotifAgreement& a : s.motifs) {
@@ -271,7 +281,8 @@ std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& 
         }
         const double meanSite = Mean(a.siteShare);
         t += Format("%d\t%d\t%.4f\t%d/%d\t%.3f\t%zu\t%s\t%zu\t%s\n", a.motif, a.width, a.score, a.chainsFound, n,
-                    a.meanCorrelation, a.siteShare.size(), std::isnan(meanSite) ? "n/a" : Format("%.3f", meanSite).c_str(),
+                    a.meanCorrelation, a.siteShare.size(),
+                    std::isnan(meanSite) ? "n/a" : Format("%.3f", meanSite).c_str(),
                     CountAtLeast(a.siteShare, settings.agree), matches.c_str());
     }
     if (s.motifs.empty()) t += "(none found)\n";
@@ -293,7 +304,8 @@ std::string ConsensusReport(const std::vector<Chain>& chains, const ChainsSummar
     for (const MotifAgreement& a : s.motifs) {
         const ReportMotif& m = best.report.motifs[a.motif - 1];
         for (std::size_t i = 0; i < m.sites.size(); ++i)
-            if (a.siteShare[i] < settings.agree - 1e-12) keep[m.sites[i].line - first] = keep[m.sites[i].line - first + 1] = false;
+            if (a.siteShare[i] < settings.agree - 1e-12)
+                keep[m.sites[i].line - first] = keep[m.sites[i].line - first + 1] = false;
     }
     for (std::size_t i = 0; i < s.moduleShare.size(); ++i)
         if (s.moduleShare[i] < settings.agree - 1e-12) keep[best.report.modules[i].line - first] = false;

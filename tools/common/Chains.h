@@ -57,7 +57,7 @@ struct ChainsSummary {
     int motifsConverged = 0;             // motifs found by at least the share of chains
     int chainsWithMotifs = 0;            // chains that found any motif
     bool converged = false;
-    std::string verdict;                 // "converged: ...", "not converged: ..." or "nothing found: ..."
+    std::string verdict;  // "converged: ...", "not converged: ..." or "nothing found: ..."
 };
 
 // Compares at least two chains of one input (same -N and input file name).
@@ -65,8 +65,8 @@ bool CompareChains(const std::vector<Chain>& chains, const ChainSettings& settin
                    std::string& err);
 
 // The summary as a table ending in the verdict line, or one JSON object.
-std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& summary,
-                         const ChainSettings& settings, bool json);
+std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& summary, const ChainSettings& settings,
+                         bool json);
 
 // The best chain's report with only the sites and modules that at least the agreeing share of
 // chains call; everything else (command line, likelihood, matrices, scores) as it was.
