@@ -159,7 +159,8 @@ bool CompareChains(const std::vector<Chain>& chains, const ChainSettings& settin
         for (int c = 0; c < n; ++c) {
             ChainMatch cm;
             for (const ReportMotif& m : chains[c].report.motifs) {
-                if (!m.found) continue;
+                // The best chain's motif is its own match (not a look-alike of the same chain).
+                if (!m.found || (c == s.best && &m != &bm)) continue;
                 MotifMatch x = CompareMotifs(bm.matrix, m.matrix);
                 if (cm.motif == 0 || x.score > cm.match.score + 1e-12) {
                     cm.motif = m.index;
