@@ -278,7 +278,7 @@ TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
 TEST(PrepExport, EveryToolFollowsOneCommandLine)
 {
     support::TempDir dir("tool_cli");
-    for (const std::string& tool : {kPrep, kExport, support::kSim, support::kEval}) {
+    for (const std::string& tool : {kPrep, kExport, support::kSim, support::kEval, std::string(SEREVAN_CHAINS_BIN)}) {
         const std::string name = std::filesystem::path(tool).filename().string();
         EXPECT_EQ(RunCommand(tool + " --version").output.rfind(name + " ", 0), 0u) << name;
         support::RunResult help = RunCommand(tool + " --help");

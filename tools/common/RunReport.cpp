@@ -71,22 +71,26 @@ std::vector<std::string> Fields(const std::string& line)
     return f;
 }
 
-// The number of motifs a run was asked for: the value after the last argument whose
-// second character is 'K' (the program reads only that character), 3 when there is none;
-// 0 when the value is not a number (no check is then possible).
+// The number of motifs a run was asked for: the -K value, 3 when there is none; 0 when the
+// value is not a number (no check is then possible).
 int MotifCountOf(const std::string& commandLine)
 {
-    std::vector<std::string> args = SplitBlank(commandLine);
-    int K = 3;
-    for (std::size_t a = 0; a + 1 < args.size(); ++a)
-        if (args[a].size() >= 2 && args[a][0] == '-' && args[a][1] == 'K') {
-            long long v = 0;
-            K = ParseInt(args[a + 1], v) && v > 0 && v < 100000 ? static_cast<int>(v) : 0;
-        }
-    return K;
+    const std::string value = CommandLineValue(commandLine, 'K');
+    long long v = 0;
+    if (value.empty()) return 3;
+    return ParseInt(value, v) && v > 0 && v < 100000 ? static_cast<int>(v) : 0;
 }
 
 }  // namespace
+
+std::string CommandLineValue(const std::string& commandLine, char letter)
+{
+    std::vector<std::string> args = SplitBlank(commandLine);
+    std::string value;
+    for (std::size_t a = 0; a + 1 < args.size(); ++a)
+        if (args[a].size() >= 2 && args[a][0] == '-' && args[a][1] == letter) value = args[a + 1];
+    return value;
+}
 
 namespace {
 
@@ -95,6 +99,7 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
               std::string& err)
 {
     r.firstLine = static_cast<int>(banner) + 1;
+    r.endLine = static_cast<int>(lines.size());
     std::size_t i = banner + 1;
     auto where = [&](std::size_t at) { return Format("%s:%zu", name.c_str(), at + 1); };
     auto fail = [&](std::size_t at, const std::string& what) {
@@ -122,6 +127,7 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
         for (++i; i < lines.size() && !lines[i].empty(); ++i) {
             std::vector<std::string> f = Fields(lines[i]);
             ReportModule m;
+            m.line = static_cast<int>(i);
             if (f.size() != 5 || !ParseInt32(f[0], m.species) || !ParseInt32(f[1], m.group) ||
                 !ParseInt32(f[2], m.start) || !ParseInt32(f[3], m.end) || m.species < 0 || m.group < 0 || m.start < 0 ||
                 m.end <= m.start || !ParseModuleCodes(f[4], m.sites))
@@ -188,6 +194,7 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
                 if (i + 1 >= lines.size() || !IsLetters(lines[i + 1]))
                     return fail(i + 1 < lines.size() ? i + 1 : i, "a site line must be followed by the site's letters");
                 s.letters = lines[i + 1];
+                s.line = static_cast<int>(i);
                 m.sites.push_back(s);
             }
         }

@@ -23,6 +23,7 @@ struct ReportSite {
     double maxFreq = 0;  // posterior figures as reported
     double alignFreq = 0;
     std::string letters;  // the site's bases read on its strand
+    int line = 0;         // 0-based line of its '>' line in the file (the letters follow)
 };
 
 // One reported motif.
@@ -41,12 +42,14 @@ struct ReportModule {
     int start = 0;                           // first base
     int end = 0;                             // one past the last base of its rightmost site
     std::vector<std::pair<int, int>> sites;  // (signed motif code, position)
+    int line = 0;                            // 0-based line in the file
 };
 
 // One run's report of a report file.
 struct RunReport {
     int reportCount = 0;      // reports in the file
     int firstLine = 0;        // 1-based line of this report's banner
+    int endLine = 0;          // 0-based line one past its last line (the next banner or the end)
     std::string commandLine;  // the echoed arguments
     double averageLikelihood = 0;
     int postBurnIn = 0;
@@ -54,6 +57,10 @@ struct RunReport {
     std::vector<ReportModule> modules;
     std::vector<ReportMotif> motifs;
 };
+
+// The value after the last argument of an echoed command line whose second character is
+// letter (the program reads an option by that character alone); empty when there is none.
+std::string CommandLineValue(const std::string& commandLine, char letter);
 
 // Reads the last report from lines of text; name is used in messages.
 bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name, RunReport& report,

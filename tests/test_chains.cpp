@@ -1,0 +1,131 @@
+// serevan-chains on hand-made reports: motifs matched across chains on either strand, site
+// and module agreement, a chain that found nothing, several runs in one file, and the
+// consensus report read back by the report reader and by serevan-export.
+#include <array>
+#include <tuple>
+
+#include "common/Chains.h"
+#include "common/ToolText.h"
+#include "motif/MotifFormats.h"
+#include "support/Support.h"
+
+using namespace sertools;
+
+namespace {
+
+const std::string W1 = "ACGTACGGTCAT", W2 = "TTGACCAGGATG", W1rc = "ATGACCGTACGT";
+
+using Site = std::array<int, 4>;  // species, group, position, strand
+struct Motif {
+    std::string word;  // empty: not found
+    std::vector<Site> sites;
+};
+
+// A report as the program writes it: 0.97 on the word's base in every column.
+std::string Report(double likelihood, const std::vector<Motif>& motifs, const std::string& modules)
+{
+    std::string t = Format("%s\nSerevan -i data/in.fa -N 2 -K %zu -o x \nAverage likelihood=%.4f\n", kReportBanner,
+                           motifs.size(), likelihood);
+    t += "Post burn-in iterations=50\n\nPredicted modules:\n" + modules + "\n\n";
+    for (std::size_t k = 0; k < motifs.size(); ++k) {
+        if (motifs[k].word.empty()) {
+            t += Format("\nMotif%zu not found\n", k + 1);
+            continue;
+        }
+        t += Format("\nMotif%zu:%.4f\nA\tC\tG\tT\n", k + 1, 10.0 + k);
+        for (char c : motifs[k].word)
+            for (char b : std::string("ACGT\n")) t += b == '\n' ? "\n" : c == b ? "0.970\t" : "0.010\t";
+        t += "\nSites:\n";
+        for (const Site& s : motifs[k].sites)
+            t += Format(">%d\t%d\t%d\t%d\t1.000\t1.000\n%s\n", s[0], s[1], s[2], s[3], motifs[k].word.c_str());
+    }
+    return t;
+}
+
+// Best chain: W1 at two sites, W2 at one, two modules. The second chain finds W2 and W1 on the
+// other strand, agreeing on one W1 site, the W2 site and one module; the third finds nothing.
+const std::string kBest = Report(-100, {{W1, {{0, 0, 10, 1}, {1, 0, 12, 1}}}, {W2, {{0, 1, 30, -1}}}},
+                                 "0\t0\t10\t22\t+1(10)\n1\t0\t12\t24\t+1(12)\n");
+const std::string kOther = Report(-110, {{W2, {{0, 1, 31, 1}}}, {W1rc, {{0, 0, 11, -1}}}}, "0\t0\t9\t23\t-2(11)\n");
+const std::string kNothing = Report(-120, {{"", {}}, {"", {}}}, "");
+
+}  // namespace
+
+TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
+{
+    support::TempDir dir("chains");
+    support::WriteFile(dir.File("a.txt"), kBest);
+    support::WriteFile(dir.File("b.txt"), kOther);
+    support::WriteFile(dir.File("c.txt"), kNothing);
+    support::WriteFile(dir.File("m.txt"), kOther + kNothing + kBest);  // three -m runs in one file
+    for (const auto& files : {std::vector<std::string>{"a.txt", "b.txt", "c.txt"}, {"m.txt"}}) {
+        std::vector<std::string> paths;
+        for (const std::string& f : files) paths.push_back(dir.File(f));
+        std::vector<Chain> chains;
+        ChainsSummary s;
+        std::string err;
+        ASSERT_TRUE(ReadChains(paths, chains, err) && CompareChains(chains, ChainSettings{}, s, err)) << err;
+        EXPECT_EQ(chains[s.best].report.averageLikelihood, -100);
+        ASSERT_EQ(s.motifs.size(), 2u);
+        const int other = files.size() == 1 ? 0 : 1;        // the second chain's place
+        const ChainMatch& w1 = s.motifs[0].matches[other];  // W1 is its motif 2, reverse complemented
+        EXPECT_EQ(std::make_tuple(w1.motif, w1.match.strand, w1.found), std::make_tuple(2, -1, true));
+        EXPECT_NEAR(w1.match.score, 1.0, 1e-12);
+        EXPECT_EQ(s.motifs[1].matches[other].match.strand, 1);
+        EXPECT_NEAR(s.motifs[0].meanCorrelation, 0.5, 1e-12);  // 1 and 0 (nothing found)
+        EXPECT_EQ(s.motifs[0].chainsFound, 2);
+        EXPECT_EQ(s.motifs[0].siteShare, (std::vector<double>{2.0 / 3, 1.0 / 3}));
+        EXPECT_EQ(s.motifs[1].siteShare, (std::vector<double>{2.0 / 3}));
+        EXPECT_EQ(s.moduleShare, (std::vector<double>{2.0 / 3, 1.0 / 3}));
+        EXPECT_EQ(s.verdict, "not converged: 0 of 2 motifs found by >= 75 % of chains");
+    }
+
+    // The tool at a lower share; the consensus is the best chain's text without the lines of
+    // the site and the module only one chain calls, and reads back as one report.
+    const std::string tool = SEREVAN_CHAINS_BIN, at = dir.Path().string();
+    support::RunResult r =
+        support::RunCommand(tool + " a.txt b.txt c.txt --share 0.6 --agree 0.6 --consensus k.txt", at);
+    ASSERT_EQ(r.status, 0) << r.error;
+    EXPECT_EQ(support::Lines(r.output).back(), "converged: 2 of 2 motifs found by >= 60 % of chains");
+    std::string expected = kBest;
+    for (const std::string& cut : {">1\t0\t12\t1\t1.000\t1.000\n" + W1 + "\n", std::string("1\t0\t12\t24\t+1(12)\n")})
+        expected.erase(expected.find(cut), cut.size());
+    EXPECT_EQ(support::ReadFile(dir.File("k.txt")), expected);
+    std::vector<RunReport> runs;
+    std::string err;
+    ASSERT_TRUE(ReadAllReports(dir.File("k.txt"), runs, err)) << err;
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].motifs[0].sites.size() + runs[0].motifs[1].sites.size() + runs[0].modules.size(), 3u);
+    ASSERT_EQ(support::RunCommand(std::string(SEREVAN_EXPORT_BIN) + " motifs k.txt --format meme -o k.meme", at).status,
+              0);
+    std::vector<motifio::Motif> exported;
+    ASSERT_TRUE(motifio::ReadMotifs(dir.File("k.meme"), motifio::MotifFormat::Unknown, exported, nullptr, err));
+    ASSERT_EQ(exported.size(), 2u);
+    for (std::size_t j = 0; j < exported[0].p.size(); ++j)
+        EXPECT_NEAR(exported[0].p[j], runs[0].motifs[0].matrix.p[j], 0.01);
+}
+
+TEST(Chains, VerdictsAndRefusals)
+{
+    support::TempDir dir("chains_verdicts");
+    support::WriteFile(dir.File("n.txt"), kNothing + kNothing);
+    support::WriteFile(dir.File("a.txt"), kBest);
+    std::string other = kOther;
+    other.replace(other.find("-N 2"), 4, "-N 3");
+    support::WriteFile(dir.File("b.txt"), other);
+    const std::string tool = SEREVAN_CHAINS_BIN;
+    const std::pair<std::string, std::string> cases[] = {
+        {"n.txt", "nothing found: none of the 2 chains found a motif"},
+        {"a.txt a.txt", "converged: 2 of 2 motifs found by >= 75 % of chains"},
+        {"n.txt a.txt", "not converged: 0 of 2 motifs found by >= 75 % of chains"},
+        {"a.txt b.txt", "b.txt was run with -N 3 but a.txt with -N 2: not chains of one input"},
+        {"a.txt", "give the reports of at least two chains"},
+        {"a.txt a.txt --agree 0", "--agree must be above 0 and at most 1"},
+    };
+    for (const auto& [args, message] : cases) {
+        support::RunResult r = support::RunCommand(tool + " " + args + " --consensus k.txt", dir.Path().string());
+        EXPECT_NE((r.status ? r.error : r.output).find(message), std::string::npos) << args << r.output << r.error;
+        EXPECT_EQ(support::Exists(dir.File("k.txt")), r.status == 0) << args;
+        std::filesystem::remove(dir.File("k.txt"));
+    }
+}
