@@ -9,7 +9,7 @@ SECONDS_EACH=${2:-60}
 shift $(( $# >= 2 ? 2 : 1 ))
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
 EX=$SRC/examples
-TARGETS=${*:-"seqfile alignment motiffile paramfile args report maf fastagroups jaspar meme transfac"}
+TARGETS=${*:-"seqfile alignment motiffile paramfile args report maf fastagroups jaspar meme transfac bgfile"}
 
 seed() {  # seed NAME FILE...: copies the files into the corpus
   mkdir -p "$BUILD/corpus/$1"
@@ -24,6 +24,7 @@ seed motiffile "$EX/demo_motifs.txt" "$EX/demo_motifs_sites.txt" "$EX/demo_candi
 seed paramfile "$EX/demo_param.txt"
 seed maf "$EX/chr22_piece.maf"
 seed jaspar "$SRC/tests/data/jaspar_sample.jaspar"
+seed bgfile "$SRC/tests/data/yeast_order2.freq"
 # One group of the example, three species, for the per-group FASTA matcher.
 mkdir -p "$BUILD/corpus/fastagroups"
 awk '/^>/ { keep = ($0 ~ /^>g0_/) } keep' "$EX/demo.fa" > "$BUILD/corpus/fastagroups/seed_g0.fa"
