@@ -111,4 +111,3 @@ bool LowComplexity(const int* seq, int len, double* freq)
     int top = Maximum(freq, 4);
     return freq[top] > 0.8 || freq[1] + freq[2] > 0.8;
 }
-

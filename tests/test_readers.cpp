@@ -131,11 +131,13 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
         {kSeq, 1, nullptr, "cannot open sequence file F"},
         {kSeq, 2, ">a\nACGT\n", "sequence file F holds 1 records, expected 2"},
         // Letters after a gap, blank, '*', '.', digit or '>' would be lost: the line is refused.
-        {kSeq, 1, ">a\nACG-T\n", "sequence file F line 2 (record >a): letters follow '-' at column 4 and would be "
-                                  "lost; sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)"},
-        {kAln, 1, ">a\nAC*GT\n", "sequence file F line 2 (record >a): letters follow '*' at column 3 and would be "
-                                  "lost; sequence lines may hold only letters and '-' (remove '*', '.', digits and "
-                                  "blanks)"},
+        {kSeq, 1, ">a\nACG-T\n",
+         "sequence file F line 2 (record >a): letters follow '-' at column 4 and would be "
+         "lost; sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)"},
+        {kAln, 1, ">a\nAC*GT\n",
+         "sequence file F line 2 (record >a): letters follow '*' at column 3 and would be "
+         "lost; sequence lines may hold only letters and '-' (remove '*', '.', digits and "
+         "blanks)"},
         {kAln, 1, nullptr, "cannot open aligned sequence file F"},
         {kAln, 2, ">a\nAC\n>b\nAC\n>c\nAC\n", "aligned sequence file F holds 3 records, expected one per species (2)"},
         {kPlain, 0, nullptr, "cannot open motif matrix file F"},

@@ -257,15 +257,14 @@ TEST(MotifSelection, ZeroTiesAndProgress)
 {
     TempDir dir("select");
     auto at = KnownModel(SelectionGroups(3, false, "AT", 3), {0.01, 0.01, 0.98}, {}, dir.File("a.txt"));
-    std::vector<std::string> r = Select(at->m, {Consensus("GCGGCC", 0.97), Consensus("CCGG", 0.97)},
-                                        dir.File("a.txt"));
+    std::vector<std::string> r = Select(at->m, {Consensus("GCGGCC", 0.97), Consensus("CCGG", 0.97)}, dir.File("a.txt"));
     ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(r[0], "Max LLR motif = 0 ");
     for (int i : {1, 2}) EXPECT_LT(std::stod(Fields(r[i])[1]), 0.0);
 
     auto tie = KnownModel(SelectionGroups(3, true, "ACGT", 4), {0.01, 0.01, 0.98}, {}, dir.File("t.txt"));
-    r = Select(tie->m, {Consensus("ACGTTGCA", 0.85), Consensus(kPlanted, 0.85),
-                        Consensus(kPlanted, 0.85)}, dir.File("t.txt"));
+    r = Select(tie->m, {Consensus("ACGTTGCA", 0.85), Consensus(kPlanted, 0.85), Consensus(kPlanted, 0.85)},
+               dir.File("t.txt"));
     EXPECT_EQ(r[0], "Max LLR motif = 2 c2");
     EXPECT_EQ(Fields(r[2])[1], Fields(r[3])[1]);
 

@@ -23,6 +23,17 @@ std::unique_ptr<support::Model> Driver(ModelSetup setup)
 
 double Pr(double logValue) { return std::exp(logValue); }
 
+// The starting parameters as plain probabilities: module-state types | transitions | the
+// background substitutions from C | the motif substitution rate.
+std::string Start(const CSerevan& m)
+{
+    std::string s;
+    for (double x : m.m_pMotifPr) s += sertools::Format("%.10g ", Pr(x));
+    for (int i = 0; i < 4; ++i) s += sertools::Format(i ? " %.10g" : "| %.10g", Pr(m.m_dTranPr[i / 2][i % 2]));
+    for (int b = 0; b < 4; ++b) s += sertools::Format(b ? " %.10g" : " | %.10g", Pr(m.m_dBgSubst[1][b]));
+    return s + sertools::Format(" | %g", m.m_dMotifSubRate);
+}
+
 }  // namespace
 
 TEST(ModelLifecycle, WidthsFromTheBoundsAndSlots)
@@ -46,17 +57,6 @@ TEST(ModelLifecycle, WidthsFromTheBoundsAndSlots)
         EXPECT_EQ(d->m.m_pRefAlignFreq[1].size(), 3u);  // species 0 of group 1
         EXPECT_EQ(d->m.m_nWidthPrior, 10);
     }
-}
-
-// The starting parameters as plain probabilities: module-state types | transitions | the
-// background substitutions from C | the motif substitution rate.
-std::string Start(const CSerevan& m)
-{
-    std::string s;
-    for (double x : m.m_pMotifPr) s += sertools::Format("%.10g ", Pr(x));
-    for (int i = 0; i < 4; ++i) s += sertools::Format(i ? " %.10g" : "| %.10g", Pr(m.m_dTranPr[i / 2][i % 2]));
-    for (int b = 0; b < 4; ++b) s += sertools::Format(b ? " %.10g" : " | %.10g", Pr(m.m_dBgSubst[1][b]));
-    return s + sertools::Format(" | %g", m.m_dMotifSubRate);
 }
 
 TEST(ModelLifecycle, InitialParametersByHand)
