@@ -1,9 +1,9 @@
 // CString: the program's small value-type text class (file names, sequence and matrix
 // names, the command-line echo, line tokenising).
 //
-// m_nLength is the stored count. After SetAt has written a zero byte inside the text the
-// length stays; copies made by assignment and operator+ then copy only up to that zero
-// byte while keeping the stored lengths (the rest of their buffer is zero-filled).
+// m_nLength is the stored count. When the text holds a zero byte, copies made by
+// assignment and operator+ copy only up to that zero byte while keeping the stored lengths
+// (the rest of their buffer is zero-filled).
 #pragma once
 
 #include <memory>
@@ -30,16 +30,6 @@ public:
     // Unchecked; index m_nLength yields the terminating zero.
     char operator[](int i) const { return m_pString[i]; }
     int GetLength() const { return m_nLength; }
-    // Writes c at 0 <= i < length; any other index is ignored.
-    void SetAt(int i, char c);
-
-    CString Left(int n) const;
-    CString Right(int n) const;
-    // s = max(start, 0), lowered to length-1 when past the end; the count characters from
-    // s when they fit, otherwise a copy of the whole string.
-    CString Mid(int start, int count) const;
-    // First occurrence of sub at or after start, or -1; an empty sub is found at start.
-    int Find(const CString& sub, int start) const;
 
     // The text for C library calls: never null ("" for a string without a buffer).
     const char* c_str() const { return m_pString ? m_pString.get() : ""; }

@@ -111,10 +111,3 @@ bool LowComplexity(const int* seq, int len, double* freq)
     int top = Maximum(freq, 4);
     return freq[top] > 0.8 || freq[1] + freq[2] > 0.8;
 }
-
-int intpow(int base, int exponent)
-{
-    int r = 1;
-    for (int i = 0; i < exponent; ++i) r *= base;
-    return r;
-}

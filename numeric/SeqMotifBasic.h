@@ -63,6 +63,3 @@ int Maximum(const double* values, int n);
 // freq receives the four base frequencies over len positions (all positions count);
 // true when the most frequent base, or C+G together, exceeds 0.8.
 bool LowComplexity(const int* seq, int len, double* freq);
-
-// base^exponent in int arithmetic; 1 for exponent <= 0.
-int intpow(int base, int exponent);

@@ -260,16 +260,10 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         std::string wide;
         for (int sp = 0; sp < 16; ++sp) wide += ">s\n" + std::string(8000, 'A') + "\n";
         WriteFile(dir.File("wide.fa"), wide);
-        std::vector<std::string> before;
-        for (const auto& e : std::filesystem::directory_iterator(dir.Path())) before.push_back(e.path().filename());
-        std::sort(before.begin(), before.end());
-
+        const std::vector<std::string> before = support::Listing(dir.Path());
         RunResult r = RunCommand(kBin + " -o out.txt " + c.args, dir.Path().string());
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.output, c.message + "\n");
-        std::vector<std::string> after;
-        for (const auto& e : std::filesystem::directory_iterator(dir.Path())) after.push_back(e.path().filename());
-        std::sort(after.begin(), after.end());
-        EXPECT_EQ(after, before);
+        EXPECT_EQ(support::Listing(dir.Path()), before);
     }
 }

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/OutputFile.h"
 #include "support/Support.h"
 
 namespace {
@@ -92,21 +91,4 @@ TEST(Layers, TheCheckCatchesUpwardAndToolIncludes)
     EXPECT_EQ(Violations("app/X.cpp", " # include \"common/Evaluator.h\"\n", root),
               std::vector<std::string>{"app/X.cpp -> common/Evaluator.h"});
     EXPECT_TRUE(Violations("tools/X.cpp", "#include \"common/Evaluator.h\"\n#include \"model/Serevan.h\"\n", root).empty());
-}
-
-// The one output writer: a write that fails (here on a full device) makes the close report
-// failure and names the file once, for the driver's message.
-TEST(OutputFile, FailedWritesAreReportedWithTheFirstFileName)
-{
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    std::string failed;
-    COutputFile full("/dev/full");
-    full.Print("%d\n", 1);
-    EXPECT_FALSE(full.Close(failed));
-    EXPECT_FALSE(AppendToFile("/nonexistent/dir/x.txt", "x", failed));
-    EXPECT_EQ(failed, "/dev/full");
-    support::TempDir dir("writer");
-    EXPECT_TRUE(AppendToFile(dir.File("a.txt"), "one\n", failed));
-    EXPECT_TRUE(AppendToFile(dir.File("a.txt"), "two\n", failed));
-    EXPECT_EQ(support::ReadFile(dir.File("a.txt")), "one\ntwo\n");
 }

@@ -128,18 +128,6 @@ TEST(Paths, BuiltFromAlignedRows)
     EXPECT_FALSE(AlignmentToPath(rows, 3, path, len, seq)) << "fewer rows than species";
 }
 
-TEST(Paths, NodeWithoutAdvancingSpeciesIsRefused)
-{
-    ALIGNPATH path(2);
-    InitStartNode(path[0], 2, 2);
-    bool advance[2] = {false, false};
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(SetPathBlock(path.data(), 1, advance, 0, 2));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "error in set path block!\n");
-    DeletePath(path);
-    EXPECT_EQ(PathNodeNum(path), 0);
-}
-
 TEST(Paths, InvariantsHoldOnRandomMerges)
 {
     std::srand(kSeed + 1);

@@ -1,6 +1,6 @@
 // The known-motif modes end to end through the program on a small simulated set: aligned
 // scanning (-P), unaligned scanning (-F) and motif selection (-B). Their refusals are in
-// the command-line table.
+// the command-line table, the files each mode writes in the write-failure table.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,14 +23,6 @@ using support::ReadFile;
 using support::RunCommand;
 using support::RunResult;
 using support::TempDir;
-
-std::vector<std::string> Listing(const std::filesystem::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Simulated set shared by the suite: 3 species, 4 groups of 300 bases, modules of 2 sites
 // of each of 3 motifs in half of the groups, written once with the true alignment of a
@@ -92,8 +84,6 @@ TEST_F(ScanModes, AlignedScoreOnlyRanksTheModuleGroupClearlyHigher)
     ASSERT_EQ(Run(module + " -o m.txt").status, 0);
     ASSERT_EQ(Run(module + " -o m.txt").status, 0);  // a second run appends a second line
     ASSERT_EQ(Run(background + " -o b.txt").status, 0);
-    // -x: the score line is all that is written.
-    EXPECT_EQ(Listing(run.Path()), (std::vector<std::string>{"b.txt", "m.txt"}));
 
     const std::vector<std::string> m = Lines(ReadFile(run.File("m.txt")));
     const std::vector<std::string> b = Lines(ReadFile(run.File("b.txt")));
@@ -109,30 +99,14 @@ TEST_F(ScanModesStat, AlignedDetailedRunReportsSitesModulesAndDetails)
     support::TestSeed seed(5);
     RunResult r = Run("-N 3 -K 3 -S " + std::to_string(seed.value()) + " -i " + Data("m_aln.fa") + " -P " + Data("m_param.txt") + " -o d.txt");
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(Listing(run.Path()), (std::vector<std::string>{"d.txt", "d.txtdmd.txt", "d.txtmodule.txt",
-                                                             "d.txtmotif1.txt", "d.txtmotif2.txt",
-                                                             "d.txtmotif3.txt", "debuginfo.txt"}));
     const std::string report = ReadFile(run.File("d.txt"));
     std::smatch m;
     const std::regex average("\nAverage likelihood=(-?[0-9.]+)\nPost burn-in iterations=1\n");
     ASSERT_TRUE(std::regex_search(report, m, average));
     const double score = ScoreOf(Lines(report).back(), ">g" + std::to_string(moduleGroup_) + "_sp0");
     EXPECT_NEAR(std::stod(m[1].str()), score, 0.00051);  // the same value with four and three decimals
-
-    // Every species keeps its module: three modules, four detail lines each, headed by the
-    // species' name and the module's span.
-    const std::vector<std::string> modules = Lines(ReadFile(run.File("d.txtmodule.txt")));
-    ASSERT_EQ(modules.size(), 3u);
-    const std::vector<std::string> dmd = Lines(ReadFile(run.File("d.txtdmd.txt")));
-    ASSERT_EQ(dmd.size(), 12u);
-    for (int s = 0; s < 3; ++s) {
-        const std::vector<std::string> f = Fields(modules[s]);
-        const std::string head = ">g" + std::to_string(moduleGroup_) + "_sp" + std::to_string(s) + "\t" + f[2] + "\t" +
-                                 f[3] + "\t";
-        EXPECT_EQ(dmd[4 * s].rfind(head, 0), 0u) << dmd[4 * s];
-        const size_t span = static_cast<size_t>(std::stoi(f[3]) - std::stoi(f[2]) + 1);
-        for (int l = 1; l < 4; ++l) EXPECT_EQ(dmd[4 * s + l].size(), span);
-    }
+    // Every species keeps its module (the detail file's layout is fixed by its own test).
+    EXPECT_EQ(Lines(ReadFile(run.File("d.txtmodule.txt"))).size(), 3u);
     // The evaluator reads the report as one of the truth's groups: the planted sites are found.
     r = RunCommand(support::kEval + " --sim " + Data("m") + " --report d.txt --scan-group " +
                        std::to_string(moduleGroup_), run.Path().string());
@@ -151,13 +125,6 @@ TEST_F(ScanModesStat, UnalignedScanMarginalsAreHighInsidePlantedModules)
     RunResult r = Run("-N 3 -K 3 -F -S " + std::to_string(seed.value()) + " -L 150 -n " + std::to_string(n) + " -i " + Data("m.fa") + " -A " +
                       Data("m_motifs_sites.txt") + " -o u.txt");
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(Listing(run.Path()), (std::vector<std::string>{"u.txt", "u.txtmargAlign.txt", "u.txtmargcons.txt",
-                                                             "u.txtmargmodule.txt", "u.txtmargmotif1.txt",
-                                                             "u.txtmargmotif2.txt", "u.txtmargmotif3.txt",
-                                                             "u.txtmodule.txt", "u.txtmotif1.txt", "u.txtmotif2.txt",
-                                                             "u.txtmotif3.txt"}));
-    EXPECT_NE(ReadFile(run.File("u.txt")).find("\nAverage likelihood=0.0000\nPost burn-in iterations=50\n"),
-              std::string::npos);
 
     std::map<std::pair<int, int>, std::pair<int, int>> module;  // (species, group) -> [start, end]
     std::map<std::pair<int, int>, int> length;
@@ -184,13 +151,6 @@ TEST_F(ScanModesStat, UnalignedScanMarginalsAreHighInsidePlantedModules)
     ASSERT_GT(nInside, 0);
     EXPECT_GT(inside / nInside, 0.9 * n);
     EXPECT_LT(outside / nOutside, 0.15 * n);
-
-    // margcons: one line, a field for every position of species 0 in every group.
-    const std::vector<std::string> cons = Lines(ReadFile(run.File("u.txtmargcons.txt")));
-    ASSERT_EQ(cons.size(), 1u);
-    int positions = 0;
-    for (int g = 0; g < 4; ++g) positions += length[{0, g}];
-    EXPECT_EQ(Fields(cons[0]).size(), static_cast<size_t>(positions) + 1);  // each field ends with a tab
 }
 
 // The model knows planted motifs 1 and 2; the candidates are two decoys, planted motif 3 and

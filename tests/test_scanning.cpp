@@ -14,6 +14,7 @@
 
 namespace {
 
+using support::Consensus;
 using support::Fields;
 using support::Lines;
 using support::ReadFile;
@@ -31,15 +32,6 @@ public:
 private:
     std::filesystem::path old_;
 };
-
-// Log matrix with probability hit on the consensus base of every column, the rest shared.
-std::vector<double> ConsensusMatrix(const std::string& consensus, double hit)
-{
-    std::vector<double> m;
-    for (int c : support::Codes(consensus))
-        for (int b = 0; b < 4; ++b) m.push_back(std::log(b == c ? hit : (1.0 - hit) / 3.0));
-    return m;
-}
 
 // A model as the scanning and selection drivers build theirs: groups of aligned rows, module
 // entry 0.0005, plain motif probabilities (K + 1) and the given log matrices (uniform of
@@ -139,7 +131,7 @@ TEST(DefineScanMotifSites, HalfCutoffFixedMatrixAndStrand)
     TempDir dir("scansites");
     InDirectory here(dir.Path());
     for (const char* text : {"GGGGGAAGTGGGGG", "GGGGGACTTGGGGG"}) {  // ACTT: AAGT reverse-complemented
-        auto t = KnownModel({{{text, text}}}, {0.01, 0.01, 0.98}, {ConsensusMatrix("AAGT", 0.91), {}});
+        auto t = KnownModel({{{text, text}}}, {0.01, 0.01, 0.98}, {Consensus("AAGT", 0.91), {}});
         const std::vector<double> before = t->m.m_pPWM[0];
         t->m.m_dPostCutoff = 0.9;
         for (int j = 5; j <= 8; ++j) t->m.m_pSiteFreq[0][0][j] = 600, t->m.m_pSiteFreq[0][1][j] = 501;
@@ -265,20 +257,19 @@ TEST(MotifSelection, ZeroTiesAndProgress)
 {
     TempDir dir("select");
     auto at = KnownModel(SelectionGroups(3, false, "AT", 3), {0.01, 0.01, 0.98}, {}, dir.File("a.txt"));
-    std::vector<std::string> r = Select(at->m, {ConsensusMatrix("GCGGCC", 0.97), ConsensusMatrix("CCGG", 0.97)},
-                                        dir.File("a.txt"));
+    std::vector<std::string> r = Select(at->m, {Consensus("GCGGCC", 0.97), Consensus("CCGG", 0.97)}, dir.File("a.txt"));
     ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(r[0], "Max LLR motif = 0 ");
     for (int i : {1, 2}) EXPECT_LT(std::stod(Fields(r[i])[1]), 0.0);
 
     auto tie = KnownModel(SelectionGroups(3, true, "ACGT", 4), {0.01, 0.01, 0.98}, {}, dir.File("t.txt"));
-    r = Select(tie->m, {ConsensusMatrix("ACGTTGCA", 0.85), ConsensusMatrix(kPlanted, 0.85),
-                        ConsensusMatrix(kPlanted, 0.85)}, dir.File("t.txt"));
+    r = Select(tie->m, {Consensus("ACGTTGCA", 0.85), Consensus(kPlanted, 0.85), Consensus(kPlanted, 0.85)},
+               dir.File("t.txt"));
     EXPECT_EQ(r[0], "Max LLR motif = 2 c2");
     EXPECT_EQ(Fields(r[2])[1], Fields(r[3])[1]);
 
     std::vector<std::vector<double>> many;
-    for (int i = 0; i < 25; ++i) many.push_back(ConsensusMatrix(std::string("ACGTTGCA").substr(0, 5 + i % 4), 0.4));
+    for (int i = 0; i < 25; ++i) many.push_back(Consensus(std::string("ACGTTGCA").substr(0, 5 + i % 4), 0.4));
     auto p = KnownModel(SelectionGroups(2, false, "ACGT", 6), {0.01, 0.01, 0.98}, {}, dir.File("p.txt"));
     EXPECT_EQ(Select(p->m, many, dir.File("p.txt")).size(), 26u);
     EXPECT_EQ(ReadFile(dir.File("p.txt.info")), "Iteration 11\nIteration 21\n");
@@ -295,7 +286,7 @@ TEST(MotifSelection, ZeroTiesAndProgress)
 TEST(MotifSelection, RatioMatchesModelsBuiltDirectly)
 {
     TempDir dir("select");
-    const std::vector<double> uniform(32, std::log(0.25)), planted = ConsensusMatrix(kPlanted, 0.85);
+    const std::vector<double> uniform(32, std::log(0.25)), planted = Consensus(kPlanted, 0.85);
     struct Case {
         std::vector<double> pr, withPr, withoutPr;
         std::vector<std::vector<double>> with, without;

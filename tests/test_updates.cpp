@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "common/ToolText.h"
 #include "support/Model.h"
 
 using support::ModelSetup;
@@ -21,6 +22,17 @@ std::unique_ptr<support::Model> Driver(ModelSetup setup)
 }
 
 double Pr(double logValue) { return std::exp(logValue); }
+
+// The starting parameters as plain probabilities: module-state types | transitions | the
+// background substitutions from C | the motif substitution rate.
+std::string Start(const CSerevan& m)
+{
+    std::string s;
+    for (double x : m.m_pMotifPr) s += sertools::Format("%.10g ", Pr(x));
+    for (int i = 0; i < 4; ++i) s += sertools::Format(i ? " %.10g" : "| %.10g", Pr(m.m_dTranPr[i / 2][i % 2]));
+    for (int b = 0; b < 4; ++b) s += sertools::Format(b ? " %.10g" : " | %.10g", Pr(m.m_dBgSubst[1][b]));
+    return s + sertools::Format(" | %g", m.m_dMotifSubRate);
+}
 
 }  // namespace
 
@@ -49,63 +61,30 @@ TEST(ModelLifecycle, WidthsFromTheBoundsAndSlots)
 
 TEST(ModelLifecycle, InitialParametersByHand)
 {
-    ModelSetup setup;  // -L 200, K = 3
-    setup.K = 3;
-    auto d = Driver(setup);
-    const CSerevan& m = d->m;
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pr(m.m_pMotifPr[k]), 0.00625, 1e-15);
-    EXPECT_NEAR(Pr(m.m_pMotifPr[3]), 0.98125, 1e-15);
-    const double tran[4] = {0.9995, 0.0005, 0.00625, 1 - 0.00625};
-    for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(m.m_dTranPr[i / 2][i % 2], std::log(tran[i]));
-    EXPECT_DOUBLE_EQ(m.m_pPWM[0][17], std::log(0.25));
-    EXPECT_DOUBLE_EQ(m.m_dBgSubst[0][2], std::log(0.06));  // A -> G, a transition
-    EXPECT_DOUBLE_EQ(m.m_dBgSubst[1][2], std::log(0.02));  // C -> G, a transversion
-    EXPECT_DOUBLE_EQ(m.m_dBgSubst[3][3], std::log(0.9));
-    EXPECT_EQ(m.m_dMotifSubRate, 0.01);
-    EXPECT_NEAR(m.m_pMotifPhi[0][3][4 * 2 + 2], std::log(0.9925), 1e-14);
-    EXPECT_NEAR(m.m_pMotifPhi[0][3][4 * 2 + 1], std::log(0.0025), 1e-14);
-    // Pooled background: the mean of the species tables. Species 1 holds G G G G T T T T C A
-    // A C G and T: 16 zero-order counts with pseudocounts 4.
-    for (int i = 0; i < 20; ++i)
-        EXPECT_NEAR(m.m_pBg[i], std::log(0.5 * (Pr(m.m_pSpeciesBg[0][i]) + Pr(m.m_pSpeciesBg[1][i]))), 1e-14);
-    EXPECT_NEAR(Pr(m.m_pSpeciesBg[1][2]), (4.0 + 5) / 30, 1e-14);
-
-    // -q with given matrices: the given site probability, the matrices copied.
-    std::vector<std::vector<double>> pwm(3, std::vector<double>(48));
-    for (int i = 0; i < 3 * 48; ++i) pwm[i / 48][i % 48] = -0.1 * (i % 48 + i / 48);
-    double* pp[3] = {pwm[0].data(), pwm[1].data(), pwm[2].data()};
-    const double q = 0.01;
-    setup.parameters = [&](CSerevan& x) { x.InitialParameter(pp, &q); };
-    auto given = Driver(setup);
-    EXPECT_NEAR(Pr(given->m.m_pMotifPr[1]), 0.01, 1e-15);
-    EXPECT_NEAR(Pr(given->m.m_pMotifPr[3]), 0.97, 1e-15);
-    EXPECT_EQ(given->m.m_pPWM[2], pwm[2]);
-
-    // Motif mode: lengths 10, 3, 13, 1 sum to 27 over 4 sequences, M = 6; all-module table.
-    ModelSetup motif;
+    ModelSetup plain, fixed, motif, over;  // -L 200, K = 3 (motif mode K = 2)
+    plain.K = fixed.K = 3;
+    fixed.param.bMotifPr = true;  // -q 0.01
+    fixed.param.dMotifPr = 0.01;
     motif.K = 2;
     motif.param.bMotifMode = true;
-    auto dm = Driver(motif);
-    const CSerevan& mm = dm->m;
-    EXPECT_NEAR(Pr(mm.m_pMotifPr[0]), 1.0 / 6, 1e-15);
-    EXPECT_NEAR(Pr(mm.m_pMotifPr[2]), 1.0 - 2.0 / 6, 1e-15);
-    EXPECT_EQ((std::vector<double>{mm.m_dTranPr[0][0], mm.m_dTranPr[0][1], mm.m_dTranPr[1][0], mm.m_dTranPr[1][1]}),
-              (std::vector<double>{-1e100, 0, -1e100, 0}));
-
-    // The overload with given values, -L 100.
-    ModelSetup over;
-    over.param.nModuleLen = 100;
+    over.param.nModuleLen = 100;  // the overload with given values, -L 100
     const double pr[2] = {0.2, 0.8};
     over.parameters = [&](CSerevan& x) { x.InitialParameter(0.001, pr, nullptr, 0.1, 0.05); };
-    auto dover = Driver(over);
-    const CSerevan& o = dover->m;
-    EXPECT_DOUBLE_EQ(o.m_dTranPr[0][0], std::log(0.999));
-    EXPECT_DOUBLE_EQ(o.m_dTranPr[0][1], std::log(0.001));
-    EXPECT_DOUBLE_EQ(o.m_dTranPr[1][0], std::log(1.0 / 80));
-    EXPECT_DOUBLE_EQ(o.m_pMotifPr[0], std::log(0.2));
-    EXPECT_DOUBLE_EQ(o.m_dBgSubst[1][3], std::log(0.6 * 0.1));
-    EXPECT_DOUBLE_EQ(o.m_dBgSubst[1][0], std::log(0.2 * 0.1));
-    EXPECT_EQ(o.m_dMotifSubRate, 0.05);
+    const std::pair<ModelSetup*, const char*> cases[] = {
+        // Site probability 1 / (0.8 L) / (K + 1) each; module exit 1 / (0.8 L).
+        {&plain, "0.00625 0.00625 0.00625 0.98125 | 0.9995 0.0005 0.00625 0.99375 | 0.02 0.9 0.02 0.06 | 0.01"},
+        {&fixed, "0.01 0.01 0.01 0.97 | 0.9995 0.0005 0.00625 0.99375 | 0.02 0.9 0.02 0.06 | 0.01"},
+        // Motif mode: lengths 10, 3, 13, 1 sum to 27 over 4 sequences, M = 6; all-module table.
+        {&motif, "0.1666666667 0.1666666667 0.6666666667 | 0 1 0 1 | 0.02 0.9 0.02 0.06 | 0.01"},
+        {&over, "0.2 0.8 | 0.999 0.001 0.0125 0.9875 | 0.02 0.9 0.02 0.06 | 0.05"},
+    };
+    for (const auto& [setup, start] : cases) EXPECT_EQ(Start(Driver(*setup)->m), start);
+    // Pooled background: the mean of the species tables. Species 1 holds G G G G T T T T C A
+    // A C G and T: 16 zero-order counts with pseudocounts 4.
+    auto d = Driver(plain);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_NEAR(d->m.m_pBg[i], std::log(0.5 * (Pr(d->m.m_pSpeciesBg[0][i]) + Pr(d->m.m_pSpeciesBg[1][i]))), 1e-14);
+    EXPECT_NEAR(Pr(d->m.m_pSpeciesBg[1][2]), (4.0 + 5) / 30, 1e-14);
 }
 
 TEST(ModelLifecycle, Maintenance)

@@ -4,7 +4,6 @@
 #include "model/Serevan.h"
 
 struct CSerevanProbe {
-    static SerevanWorkspace& Work(CSerevan& m) { return m.m_work; }
     // Passes use the direct reference kernels (on) or the fast ones (off).
     static void UseDirectKernels(CSerevan& m, bool on) { m.m_work.directKernels = on; }
 

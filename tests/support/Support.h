@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -80,6 +82,15 @@ inline std::vector<std::string> Fields(const std::string& line)
     return out;
 }
 
+// The names of the files in dir, sorted.
+inline std::vector<std::string> Listing(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // The built executables and the repository root.
 inline const std::string kBin = SEREVAN_BIN;
 inline const std::string kSim = SEREVAN_SIM_BIN;
@@ -120,6 +131,20 @@ inline std::vector<int> Codes(const std::string& text)
     out.reserve(text.size());
     for (char c : text) out.push_back(NucleotideCode(c));
     return out;
+}
+
+// A matrix of the consensus, column by column: hit for its base and (1 - hit) / 3 for each
+// other (1/4 each in an undetermined column), as logs or as plain probabilities.
+inline std::vector<double> Consensus(const std::string& consensus, double hit, bool logs = true)
+{
+    std::vector<double> m;
+    for (char c : consensus)
+        for (int b = 0; b < 4; ++b) {
+            const int x = NucleotideCode(c);
+            const double p = x < 0 || x > 3 ? 0.25 : x == b ? hit : (1 - hit) / 3;
+            m.push_back(logs ? std::log(p) : p);
+        }
+    return m;
 }
 
 // Random bases drawn from rng.
