@@ -13,14 +13,15 @@ namespace {
 
 constexpr double kSumTolerance = 1e-3;
 
-// Index of a k-mer as a base-4 number (first base most significant); -1 if not ACGT.
+// Index of a k-mer as a base-4 number (first base most significant); -1 if not ACGT. Only
+// k-mers of the orders used get an index (longer ones would overflow it); others give 0.
 long KmerIndex(const std::string& kmer)
 {
     long index = 0;
     for (char c : kmer) {
         const int b = serevan::BaseCode(static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
         if (b < 0) return -1;
-        index = 4 * index + b;
+        if (kmer.size() <= static_cast<size_t>(CMarkovBackground::kMaxOrder + 1)) index = 4 * index + b;
     }
     return index;
 }
