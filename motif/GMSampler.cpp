@@ -6,7 +6,9 @@
 #include "motif/GMSampler.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "app/Progress.h"
 #include "numeric/SeqMotifBasic.h"
@@ -42,6 +44,22 @@ double ReverseWindowScore(const int* seq, int start, const double* m, int w)
     return r;
 }
 
+// Background value of position i: first-order, conditioned on the previous base even inside a
+// site (zero-order at the first position), or the order model's value given the bases before.
+double PositionBgLog(const int* seq, int i, const double* bg, const CMarkovBackground* order)
+{
+    if (order && !order->Empty()) return order->PosLog(seq, i, kNoBaseBgLog);
+    if (i == 0) return IsBase(seq[0]) ? bg[seq[0]] : kNoBaseBgLog;
+    return IsBase(seq[i - 1]) && IsBase(seq[i]) ? bg[4 + 4 * seq[i - 1] + seq[i]] : kNoBaseBgLog;
+}
+
+// 2^n for the exponents the scaled tables use, exact; ldexp outside the normal range.
+inline double Pow2(int n)
+{
+    if (n < -1022 || n > 1023) return std::ldexp(1.0, n);
+    return std::bit_cast<double>(static_cast<std::uint64_t>(n + 1023) << 52);
+}
+
 }  // namespace
 
 // ---- position scores ----
@@ -67,13 +85,7 @@ void CalLogPrPos(double* P, const int* seq, int len, const std::vector<std::vect
             row[2 * k] = ForwardWindowScore(seq, start, m, w);
             row[2 * k + 1] = bothStrands ? ReverseWindowScore(seq, start, m, w) : kLogZero;
         }
-        // First-order background, conditioned on the previous base even inside a site.
-        if (order && !order->Empty())
-            row[2 * K] = order->PosLog(seq, i, kNoBaseBgLog);
-        else if (i == 0)
-            row[2 * K] = IsBase(seq[0]) ? bg[seq[0]] : kNoBaseBgLog;
-        else
-            row[2 * K] = IsBase(seq[i - 1]) && IsBase(seq[i]) ? bg[4 + 4 * seq[i - 1] + seq[i]] : kNoBaseBgLog;
+        row[2 * K] = PositionBgLog(seq, i, bg, order);
     }
 }
 
@@ -135,6 +147,107 @@ void BackwardSampling(double* F, const double* P, const int* seq, int len, int s
         int* c = count[t].data();
         for (int j = 0; j < w; ++j) {
             // Column j of the site as read on its strand.
+            const int b = forward ? seq[start + j] : (IsBase(seq[i - j]) ? 3 - seq[i - j] : -1);
+            if (IsBase(b)) c[4 * j + b] += 1;
+        }
+        i -= w;
+    }
+}
+
+// ---- the same passes in scaled linear space ----
+
+void KfbLinearBackground(double* bgLin, const int* seq, int len, const double* bg, const CMarkovBackground* order)
+{
+    for (int i = 0; i < len; ++i) bgLin[i] = std::exp(PositionBgLog(seq, i, bg, order));
+}
+
+void KfbLinearScores(double* PL, const int* seq, int len, const std::vector<std::vector<double>>& linPwm,
+                     const int* width, int K, bool bothStrands)
+{
+    const int stride = 2 * K;
+    int lastNoBase = -1;
+    for (int i = 0; i < len; ++i) {
+        double* row = PL + static_cast<size_t>(i) * stride;
+        if (!IsBase(seq[i])) lastNoBase = i;
+        for (int k = 0; k < K; ++k) {
+            const int w = width[k];
+            const int start = i - w + 1;
+            if (w < 1 || start < 0 || lastNoBase >= start) {
+                row[2 * k] = row[2 * k + 1] = 0.0;
+                continue;
+            }
+            const double* m = linPwm[k].data();
+            const int* first = seq + start;
+            double f = 1.0;
+            for (int j = 0; j < w; ++j) f *= m[4 * j + first[j]];
+            row[2 * k] = f;
+            double r = 0.0;
+            if (bothStrands) {
+                r = 1.0;
+                const int* last = seq + i;
+                for (int j = 0; j < w; ++j) r *= m[4 * j + 3 - last[-j]];
+            }
+            row[2 * k + 1] = r;
+        }
+    }
+}
+
+double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin, const double* pr, int len,
+                        const int* width, int K, bool bothStrands)
+{
+    if (len <= 0) return 0.0;
+    const int fs = K + 2;
+    const double strandMean = std::exp(kStrandMeanLog);
+    for (int i = 0; i < len; ++i) {
+        double* f = F + static_cast<size_t>(i) * fs;
+        const double* p = PL + static_cast<size_t>(i) * 2 * K;
+        // Row i is kept relative to 2^E[i-1], the scale of the total up to i-1.
+        const int base = i > 0 ? E[i - 1] : 0;
+        double total = 0.0;
+        for (int k = 0; k < K; ++k) {
+            const int w = width[k];
+            if (w < 1 || w - 1 > i) {
+                f[k] = 0.0;
+                continue;
+            }
+            const double site = bothStrands ? pr[k] * strandMean * (p[2 * k] + p[2 * k + 1]) : pr[k] * p[2 * k];
+            // Total up to i-w, (F, E) there, or 1 for the empty prefix.
+            const double before = i > w - 1 ? F[static_cast<size_t>(i - w) * fs + K + 1] * Pow2(E[i - w] - base)
+                                            : Pow2(-base);
+            f[k] = site * before;
+            total += f[k];
+        }
+        f[K] = pr[K] * bgLin[i] * (i > 0 ? F[static_cast<size_t>(i - 1) * fs + K + 1] : 1.0);
+        total += f[K];
+        int e = 0;
+        f[K + 1] = std::frexp(total, &e);
+        E[i] = base + e;
+    }
+    return std::log(F[static_cast<size_t>(len - 1) * fs + K + 1]) + E[len - 1] * std::log(2.0);
+}
+
+void KfbLinearBackward(double* F, const double* PL, const int* seq, int len, int seqIndex, const int* width, int K,
+                       std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList)
+{
+    CStochasticDistribution draw;
+    const int fs = K + 2;
+    int i = len - 1;
+    while (i >= 0) {
+        const int t = draw.DiscreteLinear(F + static_cast<size_t>(i) * fs, K + 1);
+        const int w = t < K ? width[t] : 0;
+        if (t == K || w < 1 || w - 1 > i) {
+            siteNum[K] += 1;
+            i -= 1;
+            continue;
+        }
+        const int start = i - w + 1;
+        const double* p = PL + static_cast<size_t>(i) * 2 * K;
+        double strand[2] = {p[2 * t], p[2 * t + 1]};
+        const bool forward = draw.DiscreteLinear(strand, 2) != 1;
+        siteList[t].push_front(SITEPOS{seqIndex, start, forward});
+        siteNum[t] += 1;
+        int* c = count[t].data();
+        for (int j = 0; j < w; ++j) {
             const int b = forward ? seq[start + j] : (IsBase(seq[i - j]) ? 3 - seq[i - j] : -1);
             if (IsBase(b)) c[4 * j + b] += 1;
         }
@@ -262,10 +375,19 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
     int maxLen = 0;
     for (int s = 0; s < nSeq; ++s) maxLen = std::max(maxLen, lens[s]);
     // Position tables of one sequence, sized once for the longest and reused.
-    std::vector<double> P(static_cast<size_t>(maxLen) * (2 * K + 1));
+    // Scaled linear tables of one sequence, sized once for the longest and reused; the
+    // background of every sequence once, since it does not change.
+    std::vector<double> PL(static_cast<size_t>(maxLen) * 2 * K);
     std::vector<double> F(static_cast<size_t>(maxLen) * (K + 2));
+    std::vector<int> E(static_cast<size_t>(maxLen));
+    std::vector<std::vector<double>> bgLin(nSeq);
+    for (int s = 0; s < nSeq; ++s) {
+        bgLin[s].resize(std::max(lens[s], 0));
+        KfbLinearBackground(bgLin[s].data(), seqs[s], lens[s], bg, order);
+    }
 
-    std::vector<double> logPr(K + 1);
+    std::vector<double> logPr(K + 1), pr(K + 1);
+    std::vector<std::vector<double>> lin(K);
     std::vector<int> siteNum(K + 1);
     std::vector<std::vector<int>> count(K);
     std::vector<std::vector<double>> cur(K);
@@ -289,13 +411,19 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
         siteNum[K] = 0;
 
         for (int iter = 0; iter < kIterations; ++iter) {
+            for (int k = 0; k <= K; ++k) pr[k] = std::exp(logPr[k]);
+            for (int k = 0; k < K; ++k) {
+                lin[k].resize(cur[k].size());
+                for (size_t j = 0; j < cur[k].size(); ++j) lin[k][j] = std::exp(cur[k][j]);
+            }
             double total = 0.0;
             for (int s = 0; s < nSeq; ++s) {
                 const int len = lens[s];
                 if (len <= 0) continue;  // nothing to segment
-                CalLogPrPos(P.data(), seqs[s], len, cur, s, width, K, bg, bothStrands, order);
-                total += ForwardSummation(F.data(), P.data(), logPr.data(), len, width, K, bothStrands);
-                BackwardSampling(F.data(), P.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
+                KfbLinearScores(PL.data(), seqs[s], len, lin, width, K, bothStrands);
+                total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), len, width, K,
+                                          bothStrands);
+                KfbLinearBackward(F.data(), PL.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
             }
             if (total > best) {
                 best = total;

@@ -53,6 +53,23 @@ double ForwardSummation(double* F, const double* P, const double* logPr, int len
 void BackwardSampling(double* F, const double* P, const int* seq, int len, int seqIndex, const int* width, int K,
                       std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList);
 
+// The same three passes in scaled linear space, which KFBSampler runs: no logarithm or
+// exponential per position. bgLin[i] is exp of P[i][2K] (it does not depend on the matrices,
+// so it is filled once per sequence); PL holds 2K linear window probabilities per position
+// from linPwm = exp(pwm); pr = exp(logPr). The forward row i holds the weights of its K+1
+// segment types relative to 2^E[i-1] and at K+1 the total up to i, a mantissa in [0.5, 1)
+// times 2^E[i]: scaling by powers of two is exact. The forward pass returns the same
+// log-likelihood as ForwardSummation, and the backward pass makes the same draws from the
+// stream as BackwardSampling, up to rounding.
+void KfbLinearBackground(double* bgLin, const int* seq, int len, const double* bg,
+                         const CMarkovBackground* order = nullptr);
+void KfbLinearScores(double* PL, const int* seq, int len, const std::vector<std::vector<double>>& linPwm,
+                     const int* width, int K, bool bothStrands);
+double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin, const double* pr, int len,
+                        const int* width, int K, bool bothStrands);
+void KfbLinearBackward(double* F, const double* PL, const int* seq, int len, int seqIndex, const int* width, int K,
+                       std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList);
+
 // Sets logPr[k] = ln(siteNum[k] + 0.5) - ln(T + 2), T the sum of siteNum[0..K], and every
 // matrix row to ln(count + 0.5) - ln(row total + 2).
 void UpdateParameter(double* logPr, std::vector<std::vector<double>>& pwm, const int* siteNum,

@@ -15,6 +15,8 @@ double LogSum(double a, double b)
         o = a;
     }
     double d = o - m;
+    // Below e^-50 the correction is under half an ulp of any |m| >= 1e-5: m is the exact result.
+    if (d < -50.0 && std::fabs(m) >= 1e-5) return m;
     if (d > -300.0) return m + std::log1p(std::exp(d));
     return m;  // the smaller term is negligible (or d is NaN)
 }

@@ -57,6 +57,43 @@ void CStochasticDistribution::Dirichlet(const int* alpha, int K, double* out)
 
 int CStochasticDistribution::Discrete(double* w, int K)
 {
+    double m = w[0];
+    for (int k = 1; k < K; ++k)
+        if (w[k] > m) m = w[k];
+    if (!(m > -1e99)) return DiscreteLogSpace(w, K);  // every weight log zero, or the first NaN
+    // Relative to the largest weight the exponentials cannot overflow; NaN weights add nothing.
+    for (int k = 0; k < K; ++k) {
+        const double x = w[k] - m;
+        w[k] = x > -745.0 ? std::exp(x) : 0.0;
+    }
+    return DiscreteLinear(w, K);
+}
+
+int CStochasticDistribution::DiscreteLinear(double* w, int K)
+{
+    double total = 0.0;
+    for (int k = 0; k < K; ++k) {
+        total += w[k];
+        w[k] = total;
+    }
+    if (!(total > 0.0)) {  // nothing to choose from: the first, as Discrete gives for all log zero
+        for (int k = 0; k < K; ++k) w[k] = 1.01;
+        OpenUnit();
+        return 0;
+    }
+    for (int k = 0; k < K; ++k) {
+        w[k] /= total;
+        if (w[k] > 0.9999999999) w[k] = 1.01;
+    }
+    w[K - 1] = 1.01;
+    double u = OpenUnit();
+    for (int k = 0; k < K; ++k)
+        if (w[k] > u) return k;
+    return K - 1;  // not reached: the last entry is 1.01
+}
+
+int CStochasticDistribution::DiscreteLogSpace(double* w, int K)
+{
     for (int k = 1; k < K; ++k) w[k] = LogSum(w[k - 1], w[k]);
     double total = w[K - 1];
     for (int k = 0; k < K; ++k) {

@@ -23,7 +23,13 @@ public:
     void Dirichlet(const int* alpha, int K, double* out);
     // Index drawn in proportion to exp(logWeights). The array is overwritten with the
     // cumulative distribution (entries above 0.9999999999 and the last set to 1.01).
+    // Computed from exp(w - max w); the log-space definition (cumulative LogSum) below is
+    // the reference, used as such when every weight is log zero.
     int Discrete(double* logWeights, int K);
+    // The same draw from non-negative linear weights; all zero gives index 0.
+    int DiscreteLinear(double* weights, int K);
+    // Cumulative LogSum, normalised by the last entry: the reference for Discrete.
+    int DiscreteLogSpace(double* logWeights, int K);
     // Number of n trials with p > r * 2^-31.
     int Bin(int n, double p);
     // Gamma draw of integer shape k (mean k): sum of k unit exponentials for k <= 999,

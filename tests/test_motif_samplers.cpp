@@ -116,6 +116,53 @@ TEST(KfbForward, TotalEqualsBruteForceEnumeration)
             }
 }
 
+// The scaled linear passes that KFBSampler runs against the log-space ones: the same
+// log-likelihood to 1e-12 (relative) and the same segmentation drawn from the same stream,
+// on random sequences with undetermined bases, up to 6,000 bases (totals far below 2^-1074).
+TEST(KfbLinear, SameTotalsAndDrawsAsTheLogSpacePasses)
+{
+    std::mt19937 rng(23);
+    for (int c = 0; c < 60; ++c) {
+        std::vector<int> w(1 + c % 3);
+        for (int& x : w) x = 1 + static_cast<int>(rng() % 14);
+        Kfb m(rng, w, c % 2 == 0);
+        const int len = c == 0 ? 0 : c == 1 ? 6000 : static_cast<int>(rng() % 400);
+        std::vector<int> seq(len);
+        for (int& b : seq) b = rng() % 50 == 0 ? 4 : static_cast<int>(rng() % 4);
+        std::vector<double> P(len * (2 * m.K + 1) + 1), F(len * (m.K + 2) + 1), PL(len * 2 * m.K + 1),
+            G(len * (m.K + 2) + 1), bgLin(len + 1), pr(m.K + 1);
+        std::vector<int> E(len + 1);
+        Matrix lin = m.pwm;
+        for (auto& row : lin)
+            for (double& x : row) x = std::exp(x);
+        for (int k = 0; k <= m.K; ++k) pr[k] = std::exp(m.logPr[k]);
+        CalLogPrPos(P.data(), seq.data(), len, m.pwm, 0, m.width.data(), m.K, m.bg, m.both);
+        const double ref = ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, m.both);
+        KfbLinearBackground(bgLin.data(), seq.data(), len, m.bg);
+        KfbLinearScores(PL.data(), seq.data(), len, lin, m.width.data(), m.K, m.both);
+        const double got = KfbLinearForward(G.data(), E.data(), PL.data(), bgLin.data(), pr.data(), len,
+                                            m.width.data(), m.K, m.both);
+        ASSERT_NEAR(got, ref, 1e-12 * std::max(1.0, std::abs(ref))) << "case " << c;
+        std::vector<std::vector<int>> count[2] = {std::vector<std::vector<int>>(m.K), std::vector<std::vector<int>>(m.K)};
+        std::vector<int> siteNum[2] = {std::vector<int>(m.K + 1), std::vector<int>(m.K + 1)};
+        std::vector<SITELIST> sites[2] = {std::vector<SITELIST>(m.K), std::vector<SITELIST>(m.K)};
+        for (int k = 0; k < m.K; ++k) count[0][k].assign(4 * m.width[k], 0), count[1][k].assign(4 * m.width[k], 0);
+        SeedRandom(c + 1);
+        BackwardSampling(F.data(), P.data(), seq.data(), len, 3, m.width.data(), m.K, count[0], siteNum[0].data(), sites[0]);
+        SeedRandom(c + 1);
+        KfbLinearBackward(G.data(), PL.data(), seq.data(), len, 3, m.width.data(), m.K, count[1], siteNum[1].data(),
+                          sites[1]);
+        EXPECT_EQ(count[0], count[1]) << "case " << c;
+        EXPECT_EQ(siteNum[0], siteNum[1]) << "case " << c;
+        auto text = [](const SITELIST& l) {
+            std::string t;
+            for (const SITEPOS& p : l) t += std::to_string(p.seq) + ":" + std::to_string(p.pos) + "+-"[!p.forward];
+            return t;
+        };
+        for (int k = 0; k < m.K; ++k) EXPECT_EQ(text(sites[0][k]), text(sites[1][k])) << "case " << c;
+    }
+}
+
 // Sampled segmentations of tiny sequences against exact posteriors from the enumeration.
 // With n draws each frequency may stray 5 binomial sd, 5 sqrt(p(1-p)/n), from its p
 // (n = 20000, p = 0.5: 5 sd = 0.018).

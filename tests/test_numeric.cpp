@@ -147,6 +147,32 @@ TEST(Random, ExactArithmeticOfEachDraw)
     EXPECT_EQ(d.Discrete(zeros, 3), 0);
 }
 
+// Discrete works from exp(w - max w); the cumulative-LogSum definition must draw the same
+// index from the same stream state, with the same cumulative distribution left behind.
+TEST(Discrete, LinearComputationDrawsAsTheLogSpaceDefinition)
+{
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> u(-60.0, 60.0);
+    std::vector<std::vector<double>> cases = {{-1e100, -1e100, -1e100}, {-2e100, -1e100, -2e100}, {5.0},
+                                              {-800.0, 0.0, -800.0},   {1.0, NAN, 2.0},           {-1e100, 3.0}};
+    for (int c = 0; c < 300; ++c) {
+        std::vector<double>& w = cases.emplace_back(1 + c % 8);
+        for (double& x : w) x = c % 5 == 0 && rng() % 3 == 0 ? -1e100 : u(rng) * (c % 2 ? 1.0 : 10.0);
+    }
+    CStochasticDistribution d;
+    for (size_t c = 0; c < cases.size(); ++c) {
+        std::vector<double> a = cases[c], b = cases[c];
+        for (unsigned seed = 1; seed <= 20; ++seed) {
+            a = b = cases[c];
+            SeedRandom(seed);
+            const int got = d.Discrete(a.data(), static_cast<int>(a.size()));
+            SeedRandom(seed);
+            ASSERT_EQ(got, d.DiscreteLogSpace(b.data(), static_cast<int>(b.size()))) << "case " << c;
+        }
+        for (size_t k = 0; k < a.size(); ++k) EXPECT_NEAR(a[k], b[k], 1e-12) << "case " << c << " entry " << k;
+    }
+}
+
 TEST(RandomStat, EveryDrawFitsItsExactDistribution)
 {
     support::TestSeed seed(20261206);
