@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <new>
@@ -184,26 +185,44 @@ void PackCells(const double* __restrict m0, const double* __restrict m1, const d
     bad |= b;
 }
 
-// Read access to a log-space table, for the shared traceback.
+// Step weights of the traceback in log space: F(i, j, k) + Q[k][next].
 struct LogTable {
     const double* F;
     int cols;
-    double LogF(int i, int j, int k) const { return F[CellIndex(i, j, cols, k)]; }
+    const double* Q;
+    void Weights(int i, int j, int next, double* w) const
+    {
+        for (int k = 0; k < 3; ++k) w[k] = F[CellIndex(i, j, cols, k)] + Q[3 * k + next];
+    }
+    static int Draw(CStochasticDistribution& rnd, double* w) { return rnd.Discrete(w, 3); }
+    static bool Impossible(double w) { return w <= -1e99; }
+};
+
+// The same weights from a fast table, linear: the draw needs no logarithm or exponential.
+struct LinearTable {
+    const CPairForward& F;
+    double q[9];  // exp(Q)
+    void Weights(int i, int j, int next, double* w) const
+    {
+        F.LinearWeights(i, j, q[next], q[3 + next], q[6 + next], w);
+    }
+    static int Draw(CStochasticDistribution& rnd, double* w) { return rnd.DiscreteLinear(w, 3); }
+    static bool Impossible(double w) { return !(w > 0.0); }
 };
 
 // One stochastic traceback (the model's definition); see QPhiSampling.
 template <class Table>
-bool TraceBack(const Table& F, int len1, int len2, const double* Q, int* count1, int* count2,
-               int* buffer, std::string* err)
+bool TraceBack(const Table& F, int len1, int len2, int* count1, int* count2, int* buffer, std::string* err)
 {
     CStochasticDistribution rnd;
     const int end = len1 + len2;
     int i = len1, j = len2, next = 1, c = 0;
     double w[3], keep[3];
     while (i > 0 || j > 0) {
-        for (int k = 0; k < 3; ++k) keep[k] = w[k] = F.LogF(i, j, k) + Q[3 * k + next];
-        const int k = rnd.Discrete(w, 3);
-        if (keep[k] <= -1e99 || (i == 0 && k != 1) || (j == 0 && k != 0)) {
+        F.Weights(i, j, next, w);
+        std::copy(w, w + 3, keep);
+        const int k = Table::Draw(rnd, w);
+        if (Table::Impossible(keep[k]) || (i == 0 && k != 1) || (j == 0 && k != 0)) {
             char text[160];
             std::snprintf(text, sizeof text,
                           "internal error: pair traceback stepped into impossible state %d at i=%d, j=%d", k, i,
@@ -274,7 +293,7 @@ void QPhiSummation(const int* seq1, const int* seq2, int rows, int cols, const d
 bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* count1, int* count2,
                   int* buffer, std::string* err)
 {
-    return TraceBack(LogTable{F, cols}, rows - 1, cols - 1, Q, count1, count2, buffer, err);
+    return TraceBack(LogTable{F, cols, Q}, rows - 1, cols - 1, count1, count2, buffer, err);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -368,6 +387,29 @@ double CPairForward::LogF(int i, int j, int k) const
     return UnpackLog(m_pCell[3 * at + static_cast<std::size_t>(k)]);
 }
 
+void CPairForward::LinearWeights(int i, int j, double q0, double q1, double q2, double* w) const
+{
+    const int d = i + j;
+    const std::size_t at = m_pDiagStart[static_cast<std::size_t>(d)] +
+                           static_cast<std::size_t>(i - std::max(0, d - (m_nCols - 1)));
+    const std::uint64_t* p = &m_pCell[3 * at];
+    const double q[3] = {q0, q1, q2};
+    int e[3];
+    int top = INT_MIN;
+    for (int k = 0; k < 3; ++k) {
+        e[k] = p[k] == 0 ? INT_MIN : static_cast<int>(p[k] >> 44) - static_cast<int>(kPackBias);
+        top = std::max(top, e[k]);
+    }
+    for (int k = 0; k < 3; ++k) {
+        if (p[k] == 0 || e[k] - top < -1000) {  // zero, or negligible beside the largest
+            w[k] = 0.0;
+            continue;
+        }
+        const double m = std::bit_cast<double>(kOneBits | ((p[k] & kPackFrac) << 8));
+        w[k] = m * std::ldexp(q[k], e[k] - top);
+    }
+}
+
 // Fills the packed table anti-diagonal by anti-diagonal: the cells of one diagonal depend
 // only on the two diagonals before it, so all three states of a diagonal are computed with
 // vector operations. Three work diagonals keep full precision; the packed cells are only
@@ -455,9 +497,14 @@ bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const doubl
 
     const int end = len1 + len2;
     std::vector<int> buffer(static_cast<std::size_t>(end) + 1);
+    LinearTable linear{F, {}};
+    for (int t = 0; t < 9; ++t) linear.q[t] = Q[t] <= -1e99 ? 0.0 : std::exp(Q[t]);
     for (int r = 0; r < nSample; ++r) {
         std::fill(buffer.begin(), buffer.end(), -1);
-        if (!TraceBack(F, len1, len2, Q, count1, count2, buffer.data(), err)) return false;
+        const bool ok = F.Fast() ? TraceBack(linear, len1, len2, count1, count2, buffer.data(), err)
+                                 : TraceBack(LogTable{F.LogCells(), len2 + 1, Q}, len1, len2, count1, count2,
+                                             buffer.data(), err);
+        if (!ok) return false;
         if (r < nKeep && paths) {
             std::vector<int>& out = paths[r];
             out.assign(buffer.size(), -1);

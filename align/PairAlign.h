@@ -63,6 +63,13 @@ public:
     // True when the last Fill used the fast number format (false: log-space fallback).
     bool Fast() const { return m_bFast; }
 
+    // Fast format only: the weights F(i, j, k) * q_k of the three states, linear and scaled
+    // together by a power of two (states more than 2^1000 below the largest give 0).
+    void LinearWeights(int i, int j, double q0, double q1, double q2, double* w) const;
+
+    // Log-space format only: the cells, row-major (i * cols + j) * 3 + k.
+    const double* LogCells() const { return reinterpret_cast<const double*>(m_pCell.get()); }
+
     // Bytes currently held by the workspace.
     std::size_t HeldBytes() const;
 

@@ -76,44 +76,73 @@ int CSerevan::NonChangeRun(const ALIGNNODE* path, int t, int limit) const
 
 void CSerevan::CalLogPrPos(double** table, int g)
 {
-    const int K = m_nMotifNum, stride = 2 * K + 1;
-    for (int s = 0; s < m_nSpeciesNum; ++s) {
-        const int* x = m_pSeq[s][g];
-        const int L = m_pSeqLen[s][g];
-        const double* bg = m_pSpeciesBg[s].data();
-        const int* ctx = m_bgModel.Empty() ? nullptr : m_bgContext[s][g].data();
-        for (int p = 0; p < L; ++p) {
-            double* cell = table[s] + static_cast<size_t>(stride) * p;
-            for (int k = 0; k < K; ++k) {
-                const int w = m_pMotifWidth[k];
-                const double* pwm = m_pPWM[k].data();
-                cell[2 * k] = cell[2 * k + 1] = kLogZero;
-                if (p < w - 1) continue;  // the site would start before the sequence
-                const int* win = x + p - w + 1;
-                bool bases = true;
-                for (int j = 0; j < w && bases; ++j) bases = IsBase(win[j]);
-                if (!bases) continue;
-                double freq[4];
-                if (m_bMaskLowComplex && LowComplexity(win, w, freq)) continue;
-                cell[2 * k] = CalLogMotifPr(win, pwm, w);
-                if (m_bBothStrand) {
-                    // Reverse complement of the window, column j reads 3 - x[p - j].
-                    double r = 0.0;
-                    for (int j = 0; j < w; ++j) r += pwm[4 * j + 3 - x[p - j]];
-                    cell[2 * k + 1] = r;
-                }
-            }
-            double b = kNoBaseBgLog;
-            if (ctx) {
-                if (IsBase(x[p])) b = m_bgModel.Log(ctx[p])[x[p]];
-            } else if (p >= 1) {
-                if (IsBase(x[p - 1]) && IsBase(x[p])) b = bg[4 + 4 * x[p - 1] + x[p]];
-            } else if (IsBase(x[0])) {
-                b = bg[x[0]];
-            }
-            cell[2 * K] = b;
+    const int stride = 2 * m_nMotifNum + 1;
+    for (int s = 0; s < m_nSpeciesNum; ++s)
+        for (int p = 0; p < m_pSeqLen[s][g]; ++p) ScorePosition(table[s] + static_cast<size_t>(stride) * p, s, g, p);
+}
+
+// Only the positions that single-species nodes of the given paths read (the aligned nodes
+// never read the table): the cells of these positions equal CalLogPrPos's, the rest are left.
+void CSerevan::CalLogPrPosOnPaths(double** table, int g, const ALIGNNODE* const* paths, int nPath)
+{
+    const int stride = 2 * m_nMotifNum + 1;
+    if (static_cast<int>(m_work.posMark.size()) < m_nSpeciesNum) m_work.posMark.resize(m_nSpeciesNum);
+    if (++m_work.posGen == 0) {  // wrapped: clear the marks so none looks current
+        for (std::vector<unsigned>& m : m_work.posMark) std::fill(m.begin(), m.end(), 0u);
+        m_work.posGen = 1;
+    }
+    for (int s = 0; s < m_nSpeciesNum; ++s)
+        if (m_work.posMark[s].size() < static_cast<size_t>(m_pSeqLen[s][g])) m_work.posMark[s].resize(m_pSeqLen[s][g], 0u);
+    for (int i = 0; i < nPath; ++i) {
+        const ALIGNNODE* path = paths[i];
+        const int nNode = PathNodeNum(path);
+        for (int t = 1; t < nNode; ++t) {
+            const ALIGNNODE& node = path[t];
+            const std::vector<int>& B = node.block[node.movingBlock];
+            if (B.size() != 1) continue;
+            const int s = B[0], p = node.pos[s] - 1;
+            unsigned& mark = m_work.posMark[s][p];
+            if (mark == m_work.posGen) continue;
+            mark = m_work.posGen;
+            ScorePosition(table[s] + static_cast<size_t>(stride) * p, s, g, p);
         }
     }
+}
+
+// The 2K+1 cells of position p of species s: window scores of the sites of every motif
+// ending at p (both strands), then the background value.
+void CSerevan::ScorePosition(double* cell, int s, int g, int p)
+{
+    const int K = m_nMotifNum;
+    const int* x = m_pSeq[s][g];
+    for (int k = 0; k < K; ++k) {
+        const int w = m_pMotifWidth[k];
+        const double* pwm = m_pPWM[k].data();
+        cell[2 * k] = cell[2 * k + 1] = kLogZero;
+        if (p < w - 1) continue;  // the site would start before the sequence
+        const int* win = x + p - w + 1;
+        bool bases = true;
+        for (int j = 0; j < w && bases; ++j) bases = IsBase(win[j]);
+        if (!bases) continue;
+        double freq[4];
+        if (m_bMaskLowComplex && LowComplexity(win, w, freq)) continue;
+        cell[2 * k] = CalLogMotifPr(win, pwm, w);
+        if (m_bBothStrand) {
+            // Reverse complement of the window, column j reads 3 - x[p - j].
+            double r = 0.0;
+            for (int j = 0; j < w; ++j) r += pwm[4 * j + 3 - x[p - j]];
+            cell[2 * k + 1] = r;
+        }
+    }
+    double b = kNoBaseBgLog;
+    if (!m_bgModel.Empty()) {
+        if (IsBase(x[p])) b = m_bgModel.Log(m_bgContext[s][g][p])[x[p]];
+    } else if (p >= 1) {
+        if (IsBase(x[p - 1]) && IsBase(x[p])) b = m_pSpeciesBg[s][4 + 4 * x[p - 1] + x[p]];
+    } else if (IsBase(x[0])) {
+        b = m_pSpeciesBg[s][x[0]];
+    }
+    cell[2 * K] = b;
 }
 
 // ---------------------------------------------------------------- linear-space kernels
@@ -230,8 +259,10 @@ void CSerevan::PrepareNodeCodes(const ALIGNNODE* path, int g)
                 rev = 4 * rev + (3 - (b & 3));
             }
         }
-        m_work.nodeCode[t] = code;
-        m_work.nodeRevCode[t] = rev;
+        // As slots of a column of the cache: tuples of n bases follow those of 2 .. n-1.
+        const int before = n >= 2 && n <= kColCacheMaxBlock ? ((1 << (2 * n)) - 16) / 3 : 0;
+        m_work.nodeCode[t] = before + code;
+        m_work.nodeRevCode[t] = before + rev;
         m_work.nodeBaseRun[t] = bases ? m_work.nodeBaseRun[t - 1] + 1 : 0;
     }
 }
@@ -244,13 +275,18 @@ double CSerevan::CachedMotifEmission(int k, int t)
 {
     const int w = m_pMotifWidth[k];
     if (m_work.nodeBaseRun[t] < w) return kLogZero;
-    const size_t off = static_cast<size_t>(m_work.emisOffset[k]);
+    const size_t stride = m_work.colCacheStride;
+    const size_t first = static_cast<size_t>(m_work.emisOffset[k]) * stride;
+    const double* cache = m_work.colCache.data();
+    const unsigned* stamp = m_work.colStamp.data();
+    const unsigned gen = m_work.emisGen;
     double strand[2];
     for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
         ColumnProduct product;
         for (int j = 0; j < w; ++j) {
-            const double col = r == 0 ? ColumnSum(off + j, m_work.emisBlock, m_work.nodeCode[t - w + 1 + j])
-                                      : ColumnSum(off + j, m_work.emisBlock, m_work.nodeRevCode[t - j]);
+            const size_t at = first + j * stride +
+                              static_cast<size_t>(r == 0 ? m_work.nodeCode[t - w + 1 + j] : m_work.nodeRevCode[t - j]);
+            const double col = stamp[at] == gen ? cache[at] : ColumnSum(at, m_work.emisBlock);
             if (!(col > kLinTiny)) return kNotCached;
             product.Times(col);
         }
@@ -259,14 +295,13 @@ double CSerevan::CachedMotifEmission(int k, int t)
     return m_bBothStrand ? LogSum(strand[0], strand[1]) + kStrandMeanLog : strand[0];
 }
 
-// One column sum of an aligned site, from the cache or computed and stored; the arithmetic
-// (products in block order, then the four terms added) is that of FastMotifEmission.
-double CSerevan::ColumnSum(size_t column, int n, int code)
+// One column sum of an aligned site of n species, computed and stored at slot `at` of the
+// cache; the arithmetic (products in block order, then the four terms added) is that of
+// FastMotifEmission.
+double CSerevan::ColumnSum(size_t at, int n)
 {
-    size_t slot = 0;
-    for (int m = 2; m < n; ++m) slot += size_t{1} << (2 * m);
-    slot += column * m_work.colCacheStride + static_cast<size_t>(code);
-    if (m_work.colStamp[slot] == m_work.emisGen) return m_work.colCache[slot];
+    const size_t column = at / m_work.colCacheStride;
+    const int code = static_cast<int>(at % m_work.colCacheStride) - ((1 << (2 * n)) - 16) / 3;
     const double* theta = m_work.emisTheta.data() + 4 * column;
     const double* phiT = m_work.emisPhiT.data() + 16 * column;
     double v0 = theta[0], v1 = theta[1], v2 = theta[2], v3 = theta[3];
@@ -278,8 +313,8 @@ double CSerevan::ColumnSum(size_t column, int n, int code)
         v3 *= P[3];
     }
     const double col = v0 + v1 + v2 + v3;
-    m_work.colCache[slot] = col;
-    m_work.colStamp[slot] = m_work.emisGen;
+    m_work.colCache[at] = col;
+    m_work.colStamp[at] = m_work.emisGen;
     return col;
 }
 

@@ -10,7 +10,7 @@
 #include "model/Serevan.h"
 #include "numeric/StochasticDistribution.h"
 
-void CSerevan::ScoreGroup(int g)
+void CSerevan::ScoreGroup(int g, const int* aligns, int nAlign)
 {
     const int N = m_nSpeciesNum, width = 2 * m_nMotifNum + 1;
     if (static_cast<int>(m_work.posTable.size()) < N) m_work.posTable.resize(N);
@@ -20,7 +20,10 @@ void CSerevan::ScoreGroup(int g)
         if (m_work.posTable[s].size() < need) m_work.posTable[s].resize(need);
         m_work.posTablePtr[s] = m_work.posTable[s].data();
     }
-    CalLogPrPos(m_work.posTablePtr.data(), g);
+    std::vector<const ALIGNNODE*>& paths = m_work.scorePaths;
+    paths.clear();
+    for (int i = 0; i < nAlign; ++i) paths.push_back(m_pAlignPath[g * m_nAlignNum + aligns[i]].data());
+    CalLogPrPosOnPaths(m_work.posTablePtr.data(), g, paths.data(), nAlign);
 }
 
 double CSerevan::ForwardOnPath(int g, int j, std::vector<double>& fwd)
@@ -42,7 +45,7 @@ double CSerevan::SampleSeqGivenPath(int group) { return SampleSeqGivenPath(group
 double CSerevan::SampleSeqGivenPath(int group, int repeats)
 {
     const int j = m_pCurAlign[group];
-    ScoreGroup(group);
+    ScoreGroup(group, &j, 1);
     const double F = ForwardOnPath(group, j, m_work.fwdTable[0]);
     const ALIGNNODE* path = m_pAlignPath[group * m_nAlignNum + j].data();
     for (int r = 0; r < repeats; ++r)
@@ -54,8 +57,9 @@ double CSerevan::CalFSGivenPath(int group, int repeats) { return SampleSeqGivenP
 
 double CSerevan::SampleSeqPathMH(int group, int proposal)
 {
-    ScoreGroup(group);
     const int current = m_pCurAlign[group];
+    const int both[2] = {current, proposal};
+    ScoreGroup(group, both, 2);
     const double Fc = ForwardOnPath(group, current, m_work.fwdTable[0]);
     const double Fp = ForwardOnPath(group, proposal, m_work.fwdTable[1]);
     // Each likelihood is corrected by the proposal score of its own alignment.
@@ -74,7 +78,10 @@ double CSerevan::SampleSeqPathMH(int group, int proposal)
 
 int CSerevan::FindOptPath(int group)
 {
-    ScoreGroup(group);
+    std::vector<int>& all = m_work.scoreAligns;
+    all.resize(m_nAlignNum);
+    for (int j = 0; j < m_nAlignNum; ++j) all[j] = j;
+    ScoreGroup(group, all.data(), m_nAlignNum);
     int best = 0;
     double bestR = 0.0;
     for (int j = 0; j < m_nAlignNum; ++j) {

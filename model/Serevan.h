@@ -222,7 +222,7 @@ private:
     SerevanWorkspace m_work;
 
     // -- emissions (Emissions.cpp; direct versions in Direct.cpp)
-    double ColumnSum(size_t column, int n, int code);
+    double ColumnSum(size_t at, int n);
     void PrepareNodeCodes(const ALIGNNODE* path, int g);
     double CachedMotifEmission(int k, int t);
     int MaxMotifWidth() const;
@@ -274,7 +274,9 @@ private:
     void ShiftSiteCount(int k, int move, const int* column);
 
     // -- path moves (PathMoves.cpp)
-    void ScoreGroup(int g);                                        // position tables of group g
+    void ScoreGroup(int g, const int* aligns, int nAlign);          // position tables of group g for these stored alignments
+    void CalLogPrPosOnPaths(double** table, int g, const ALIGNNODE* const* paths, int nPath);
+    void ScorePosition(double* cell, int s, int g, int p);
     double ForwardOnPath(int g, int j, std::vector<double>& fwd);  // forward over stored alignment j
     double AlignScore(int g, int j) const;                         // proposal score (0 without scores)
 

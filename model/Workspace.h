@@ -32,7 +32,9 @@ struct SerevanWorkspace {
     unsigned emisGen = 0;
     size_t colCacheStride = 0;      // tuple slots per column: sum of 4^n for n = 2..max
     // Per node of the path being summed or sampled: the moving block's bases as a tuple code
-    // (base of the i-th block species at 4^i), the same for the complemented bases, and the
+    // (base of the i-th block species at 4^i) plus the slots of the shorter tuples before
+    // them, (4^n - 16) / 3, so that it is the tuple's slot in a column of the cache; the same
+    // for the complemented bases; and the
     // number of consecutive nodes up to this one whose residues are all bases.
     std::vector<int> nodeCode, nodeRevCode, nodeBaseRun;
     const ALIGNNODE* codePath = nullptr;  // path and group the node codes belong to
@@ -63,6 +65,10 @@ struct SerevanWorkspace {
     // -- path moves
     std::vector<std::vector<double>> posTable;  // [s] (2K+1) per position, reused
     std::vector<double*> posTablePtr;           // views of posTable
+    std::vector<std::vector<unsigned>> posMark; // [s][p] == posGen: position scored in this round
+    unsigned posGen = 0;
+    std::vector<const ALIGNNODE*> scorePaths;   // the paths a ScoreGroup call scores for
+    std::vector<int> scoreAligns;               // every stored alignment, for FindOptPath
     std::vector<double> fwdTable[2];            // forward tables, reused
     CMultiAlignment realign;                    // re-aligner, its tables reused
 };

@@ -183,10 +183,21 @@ TEST(PairAlign, FastTableEqualsLogSpaceDefinitionOnEveryCell)
         const LogTable T(s1, s2, Q, phi.data());
         ASSERT_TRUE(F.Fill(s1.data(), s2.data(), c.len1, c.len2, Q, phi.data()));
         EXPECT_EQ(F.Fast(), c.fast) << c.len1 << "x" << c.len2;
-        double worst = 0.0, spread = 0.0;
+        double worst = 0.0, spread = 0.0, worstLinear = 0.0;
         for (int i = 0; i <= c.len1; ++i) {
             double low = 1e300, high = -1e300;
-            for (int j = 0; j <= c.len2; ++j)
+            for (int j = 0; j <= c.len2; ++j) {
+                // The traceback's linear weights: the cell's three log values, normalised.
+                if (c.fast) {
+                    double w[3], sum = 0, top = std::max({F.LogF(i, j, 0), F.LogF(i, j, 1), F.LogF(i, j, 2)});
+                    F.LinearWeights(i, j, 0.5, 1.0, 2.0, w);
+                    const double expect[3] = {0.5 * std::exp(F.LogF(i, j, 0) - top), std::exp(F.LogF(i, j, 1) - top),
+                                              2.0 * std::exp(F.LogF(i, j, 2) - top)};
+                    for (double x : w) sum += x;
+                    const double expectSum = expect[0] + expect[1] + expect[2];
+                    for (int k = 0; k < 3; ++k)
+                        worstLinear = std::max(worstLinear, std::abs(w[k] / sum - expect[k] / expectSum));
+                }
                 for (int k = 0; k < 3; ++k) {
                     const double r = T(i, j, k), f = F.LogF(i, j, k);
                     ASSERT_TRUE(r > -1e99 || f <= -1e99) << "log zero at " << i << "," << j << "," << k;
@@ -195,11 +206,13 @@ TEST(PairAlign, FastTableEqualsLogSpaceDefinitionOnEveryCell)
                     low = std::min(low, r);
                     high = std::max(high, r);
                 }
+            }
             spread = std::max(spread, high - low);
         }
         // Observed: up to 2e-11 at 900 x 900 (values near 1,200), mostly rounding of the
         // log-space recurrence itself; the log-space fallback gives the same bits.
         EXPECT_LE(worst, c.fast ? 1e-9 : 0.0) << c.len1 << "x" << c.len2;
+        EXPECT_LE(worstLinear, 1e-12) << c.len1 << "x" << c.len2;
         EXPECT_TRUE(!c.related || spread > 800.0) << "a row spans " << spread << " nats";
     }
 }

@@ -23,6 +23,10 @@ struct CSerevanProbe {
     {
         return m.FastTransition(path, fwd, t, u, c, curBit, nStates);
     }
+    static void CalLogPrPosOnPaths(CSerevan& m, double** table, int g, const ALIGNNODE* const* paths, int nPath)
+    {
+        m.CalLogPrPosOnPaths(table, g, paths, nPath);
+    }
     static int FastCondStatePr(CSerevan& m, const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit,
                                double* out, int nStates)
     {
