@@ -21,23 +21,59 @@ void CSerevan::SampleBgAncestor(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF
         if (s == 0) ++m_pRefAlignFreq[g][p];
         if (m_bSampling) ++m_pAlignFreq[s * G + g][p];
     }
-    double weight[4];
-    const double* prior = AncestralBgLog(B[0], node.pos[B[0]] - 1, g);
-    for (int a = 0; a < 4; ++a) {
-        weight[a] = prior[a];
-        for (int s : B) {
-            const int b = m_pSeq[s][g][node.pos[s] - 1];
-            if (IsBase(b)) weight[a] += m_dBgSubst[a][b];  // a residue that is not a base adds the same to every a
-        }
+    // Linear weights prior(a) prod_s subst(a, b_s); the log-space sum only when every one
+    // is zero, where the log-zero arithmetic decides.
+    RefreshAncestorTables();
+    const int p0 = node.pos[B[0]] - 1;
+    const double* priorLin = m_bgModel.Empty() ? m_work.ancBgLin : m_bgModel.Lin(m_bgContext[B[0]][g][p0]);
+    double weight[4] = {priorLin[0], priorLin[1], priorLin[2], priorLin[3]};
+    for (int s : B) {
+        const int b = m_pSeq[s][g][node.pos[s] - 1];
+        if (!IsBase(b)) continue;  // a residue that is not a base adds the same to every a
+        for (int a = 0; a < 4; ++a) weight[a] *= m_work.ancSubLin[a][b];
     }
     CStochasticDistribution draw;
-    const int a = draw.Discrete(weight, 4);
+    int a;
+    if (weight[0] + weight[1] + weight[2] + weight[3] > 0.0) {
+        a = draw.DiscreteLinear(weight, 4);
+    } else {
+        const double* prior = AncestralBgLog(B[0], p0, g);
+        for (int x = 0; x < 4; ++x) {
+            weight[x] = prior[x];
+            for (int s : B) {
+                const int b = m_pSeq[s][g][node.pos[s] - 1];
+                if (IsBase(b)) weight[x] += m_dBgSubst[x][b];
+            }
+        }
+        a = draw.Discrete(weight, 4);
+    }
     anc[t].ancBase = a;
     ++m_nBgAncCount[a];
     for (int s : B) {
         const int b = m_pSeq[s][g][node.pos[s] - 1];
         if (IsBase(b)) ++m_nBgSubCount[a][b];
     }
+}
+
+// exp of the ancestral base distribution and of the background substitution matrix,
+// recomputed only when either changed since the last call.
+void CSerevan::RefreshAncestorTables()
+{
+    bool same = m_work.ancKeyValid;
+    for (int a = 0; a < 4 && same; ++a) {
+        same = m_work.ancBgKey[a] == m_pBg[a];
+        for (int b = 0; b < 4 && same; ++b) same = m_work.ancSubKey[a][b] == m_dBgSubst[a][b];
+    }
+    if (same) return;
+    for (int a = 0; a < 4; ++a) {
+        m_work.ancBgKey[a] = m_pBg[a];
+        m_work.ancBgLin[a] = std::exp(m_pBg[a]);
+        for (int b = 0; b < 4; ++b) {
+            m_work.ancSubKey[a][b] = m_dBgSubst[a][b];
+            m_work.ancSubLin[a][b] = std::exp(m_dBgSubst[a][b]);
+        }
+    }
+    m_work.ancKeyValid = true;
 }
 
 void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int g, int k, ANCSEQMOTIF* anc)

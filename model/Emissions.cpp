@@ -280,19 +280,21 @@ double CSerevan::CachedMotifEmission(int k, int t)
     const double* cache = m_work.colCache.data();
     const unsigned* stamp = m_work.colStamp.data();
     const unsigned gen = m_work.emisGen;
-    double strand[2];
+    ColumnProduct product[2];
     for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
-        ColumnProduct product;
         for (int j = 0; j < w; ++j) {
             const size_t at = first + j * stride +
                               static_cast<size_t>(r == 0 ? m_work.nodeCode[t - w + 1 + j] : m_work.nodeRevCode[t - j]);
             const double col = stamp[at] == gen ? cache[at] : ColumnSum(at, m_work.emisBlock);
             if (!(col > kLinTiny)) return kNotCached;
-            product.Times(col);
+            product[r].Times(col);
         }
-        strand[r] = product.Log();
     }
-    return m_bBothStrand ? LogSum(strand[0], strand[1]) + kStrandMeanLog : strand[0];
+    if (!m_bBothStrand) return product[0].Log();
+    // Both strands still linear: one logarithm of their sum.
+    if (product[0].logAcc == 0.0 && product[1].logAcc == 0.0)
+        return std::log(product[0].prod + product[1].prod) + kStrandMeanLog;
+    return LogSum(product[0].Log(), product[1].Log()) + kStrandMeanLog;
 }
 
 // One column sum of an aligned site of n species, computed and stored at slot `at` of the

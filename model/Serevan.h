@@ -260,6 +260,7 @@ private:
     int DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int t, int c, const double* fwd, double** table,
                           int nStates, int g, ANCSEQMOTIF* anc);
     void DrawBackgroundSegment(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF* anc);
+    void RefreshAncestorTables();
 
     // -- parameter updates (Updates.cpp): one function per step; `collapse` sets posterior
     // means where the plain update draws. Each step returns its term of the log-posterior.

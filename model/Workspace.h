@@ -55,6 +55,9 @@ struct SerevanWorkspace {
     std::vector<double> fwdTermCoef;  // scaled weight summed per earlier node
 
     // -- backward
+    bool ancKeyValid = false;          // the two tables below match the keys
+    double ancBgKey[4] = {}, ancSubKey[4][4] = {};  // m_pBg and m_dBgSubst they were made from
+    double ancBgLin[4] = {}, ancSubLin[4][4] = {};  // their exponentials
     std::vector<ANCSEQMOTIF> ancWork;  // per node records of the current pass
     std::vector<double> backWeight;    // weights of the predecessor codes
     std::vector<double> backEmis;      // emission vector of a module segment

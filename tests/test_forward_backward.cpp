@@ -607,4 +607,20 @@ TEST(AncestralDrawsStat, MotifSiteAndBackgroundAncestorsFollowTheirPosterior)
         EXPECT_EQ(m.m_nBgSubCount[a][0] + m.m_nBgSubCount[a][2], 2 * m.m_nBgAncCount[a]);
         EXPECT_EQ(m.m_nBgSubCount[a][1] + m.m_nBgSubCount[a][3], 0);
     }
+    // The draw is made from linear weights: the same index as the log-space definition from
+    // the same stream state, after the parameters change, and with every weight log zero.
+    CStochasticDistribution d;
+    for (int trial = 0; trial < 3; ++trial) {
+        if (trial == 1) bg->m.m_dBgSubst[1][0] = -50.0;
+        if (trial == 2) std::fill(bg->m.m_pBg.begin(), bg->m.m_pBg.end(), -1e100);
+        for (unsigned v = 1; v <= 200; ++v) {
+            double w[4];
+            for (int a = 0; a < 4; ++a) w[a] = m.m_pBg[a] + m.m_dBgSubst[a][0] + m.m_dBgSubst[a][2];
+            SeedRandom(v);
+            const int expect = d.DiscreteLogSpace(w, 4);
+            SeedRandom(v);
+            bg->m.SampleBgAncestor(bg->Path().data(), 1, 0, anc.data());
+            ASSERT_EQ(anc[1].ancBase, expect) << "trial " << trial << " seed " << v;
+        }
+    }
 }
