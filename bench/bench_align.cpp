@@ -31,7 +31,7 @@ namespace {
 std::vector<int> Ancestor(int len)
 {
     std::vector<int> s(static_cast<size_t>(len));
-    for (int& c : s) c = std::rand() % 4;
+    for (int& c : s) c = RandomInt() % 4;
     return s;
 }
 
@@ -40,11 +40,11 @@ std::vector<int> Mutate(const std::vector<int>& seq)
 {
     std::vector<int> out;
     for (int c : seq) {
-        int r = std::rand() % 1000;
-        if (r < 60) out.push_back(std::rand() % 4);
+        int r = RandomInt() % 1000;
+        if (r < 60) out.push_back(RandomInt() % 4);
         else if (r < 80) continue;
         else out.push_back(c);
-        if (std::rand() % 1000 < 20) out.push_back(std::rand() % 4);
+        if (RandomInt() % 1000 < 20) out.push_back(RandomInt() % 4);
     }
     return out;
 }

@@ -280,18 +280,33 @@ double CSerevan::CachedMotifEmission(int k, int t)
     const double* cache = m_work.colCache.data();
     const unsigned* stamp = m_work.colStamp.data();
     const unsigned gen = m_work.emisGen;
-    ColumnProduct product[2];
-    for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
+    const int* code = m_work.nodeCode.data() + (t - w + 1);
+    const int* rev = m_work.nodeRevCode.data() + t;
+    auto column = [&](size_t at) { return stamp[at] == gen ? cache[at] : ColumnSum(at, m_work.emisBlock); };
+    if (m_bBothStrand) {
+        // The two strands' products side by side (independent chains of multiplications).
+        double p0 = 1.0, p1 = 1.0;
+        bool small = false;
         for (int j = 0; j < w; ++j) {
-            const size_t at = first + j * stride +
-                              static_cast<size_t>(r == 0 ? m_work.nodeCode[t - w + 1 + j] : m_work.nodeRevCode[t - j]);
-            const double col = stamp[at] == gen ? cache[at] : ColumnSum(at, m_work.emisBlock);
+            const size_t at = first + j * stride;
+            const double c0 = column(at + static_cast<size_t>(code[j]));
+            const double c1 = column(at + static_cast<size_t>(rev[-j]));
+            if (!(c0 > kLinTiny) || !(c1 > kLinTiny)) return kNotCached;
+            p0 *= c0;
+            p1 *= c1;
+            small = small || p0 < kLinRescale || p1 < kLinRescale;
+        }
+        // Both strands still linear: one logarithm of their sum.
+        if (!small) return std::log(p0 + p1) + kStrandMeanLog;
+    }
+    ColumnProduct product[2];
+    for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r)
+        for (int j = 0; j < w; ++j) {
+            const double col = column(first + j * stride + static_cast<size_t>(r == 0 ? code[j] : rev[-j]));
             if (!(col > kLinTiny)) return kNotCached;
             product[r].Times(col);
         }
-    }
     if (!m_bBothStrand) return product[0].Log();
-    // Both strands still linear: one logarithm of their sum.
     if (product[0].logAcc == 0.0 && product[1].logAcc == 0.0)
         return std::log(product[0].prod + product[1].prod) + kStrandMeanLog;
     return LogSum(product[0].Log(), product[1].Log()) + kStrandMeanLog;

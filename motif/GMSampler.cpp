@@ -178,15 +178,18 @@ void KfbLinearScores(double* PL, const int* seq, int len, const std::vector<std:
             }
             const double* m = linPwm[k].data();
             const int* first = seq + start;
-            double f = 1.0;
-            for (int j = 0; j < w; ++j) f *= m[4 * j + first[j]];
-            row[2 * k] = f;
-            double r = 0.0;
+            const int* last = seq + i;
+            double f = 1.0, r = 1.0;
             if (bothStrands) {
-                r = 1.0;
-                const int* last = seq + i;
-                for (int j = 0; j < w; ++j) r *= m[4 * j + 3 - last[-j]];
+                for (int j = 0; j < w; ++j) {  // two independent chains of multiplications
+                    f *= m[4 * j + first[j]];
+                    r *= m[4 * j + 3 - last[-j]];
+                }
+            } else {
+                for (int j = 0; j < w; ++j) f *= m[4 * j + first[j]];
+                r = 0.0;
             }
+            row[2 * k] = f;
             row[2 * k + 1] = r;
         }
     }

@@ -1,5 +1,6 @@
 // Random draws. Every random number of the program comes from one process-wide stream,
-// the C library generator: SeedRandom sets it, RandomInt reads one value (0 .. 2^31-1).
+// the GNU C library's rand() generator (kept in the program, so no library call and no lock):
+// SeedRandom sets it, RandomInt reads one value (0 .. 2^31-1).
 //
 // Two ways turn one value r into a number between 0 and 1, each in fixed places:
 //   closed-open  r * 4.656612873077393e-10      in [0, 1)  (Uniform, Bin)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -145,6 +146,17 @@ TEST(Random, ExactArithmeticOfEachDraw)
     double one[1] = {-123.0}, zeros[3] = {-1e100, -1e100, -1e100};
     EXPECT_EQ(d.Discrete(one, 1), 0);
     EXPECT_EQ(d.Discrete(zeros, 3), 0);
+}
+
+// The stream is the C library's rand(): the same values for the same seed, so runs and
+// their golden files stay as they were (0 seeds as 1; seeds above 2^31 wrap as in the library).
+TEST(RandomStream, SameValuesAsTheCLibraryGenerator)
+{
+    for (unsigned seed : {0u, 1u, 7u, 12345u, 2147483647u, 2147483648u, 4294967295u, 1765000000u}) {
+        std::srand(seed);
+        SeedRandom(seed);
+        for (int i = 0; i < 2000; ++i) ASSERT_EQ(RandomInt(), std::rand()) << "seed " << seed << " value " << i;
+    }
 }
 
 // Discrete works from exp(w - max w); the cumulative-LogSum definition must draw the same

@@ -159,7 +159,7 @@ inline std::string RandomDna(std::mt19937& rng, int len)
 inline std::vector<int> RandomSeq(int len, double undetermined = 0.0)
 {
     std::vector<int> s(static_cast<size_t>(len));
-    for (int& c : s) c = (std::rand() % 1000) < undetermined * 1000 ? -1 : std::rand() % 4;
+    for (int& c : s) c = (RandomInt() % 1000) < undetermined * 1000 ? -1 : RandomInt() % 4;
     return s;
 }
 
@@ -168,11 +168,11 @@ inline std::vector<int> Mutate(const std::vector<int>& seq, double rate)
 {
     std::vector<int> out;
     for (int c : seq) {
-        const int r = std::rand() % 1000;
-        if (r < rate * 600) out.push_back(std::rand() % 4);
+        const int r = RandomInt() % 1000;
+        if (r < rate * 600) out.push_back(RandomInt() % 4);
         else if (r < rate * 800) continue;
         else out.push_back(c);
-        if (std::rand() % 1000 < rate * 200) out.push_back(std::rand() % 4);
+        if (RandomInt() % 1000 < rate * 200) out.push_back(RandomInt() % 4);
     }
     return out;
 }
