@@ -6,6 +6,8 @@
 #   make memcheck one short run of every mode under valgrind memcheck
 #   make fuzz     build the libFuzzer targets with clang (build-fuzz/) and run each for
 #                 FUZZ_SECONDS (default 60), two at a time; fails when any target finds something
+#   make fuzz-plateau  run each fuzz target until its coverage stops growing (10 quiet minutes,
+#                 at least 1M executions; build-fuzz/plateau.txt)
 #   make mutate   mutation run of tests/mutate/mutants.txt against the tests (build-mutate/mutants.md)
 JOBS ?= 2
 BUILD ?= build
@@ -13,7 +15,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test test-release test-asan mutate memcheck fuzz clean
+.PHONY: all build demo test test-release test-asan mutate memcheck fuzz fuzz-plateau clean
 
 all: build
 
@@ -44,6 +46,12 @@ fuzz:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEREVAN_FUZZ=ON -DSEREVAN_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target serevan_fuzz_targets
 	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-plateau:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEREVAN_FUZZ=ON -DSEREVAN_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target serevan_fuzz_targets
+	./tests/fuzz/run.sh $(FUZZ_BUILD) 5
+	./tests/fuzz/plateau.py $(FUZZ_BUILD)
 
 mutate:
 	/usr/bin/python3 tests/mutate/mutate.py
