@@ -11,6 +11,7 @@
 
 #include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
+#include "numeric/VectorKernel.h"
 
 using serevan::IsBase;
 using serevan::kLogZero;
@@ -117,15 +118,8 @@ struct FastParams {
     double o[9];
 };
 
-// The kernels are plain loops over exact operations (products, sums, bit manipulations).
-// They are built for AVX-512, AVX2 and the baseline, chosen when the program loads; with
-// no contraction into fused multiply-adds every build gives the same bits.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define SEREVAN_VECTOR_KERNEL \
-    __attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
-#else
-#define SEREVAN_VECTOR_KERNEL
-#endif
+// The kernels are plain loops over exact operations, built per vector width
+// (numeric/VectorKernel.h).
 
 // Sum of two terms m_t * f_t * 2^e_t, normalised into (m, e).
 inline void Sum2(double m0, double e0, double f0, double m1, double e1, double f1, double& m, double& e)

@@ -13,6 +13,7 @@
 #include "app/Progress.h"
 #include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
+#include "numeric/VectorKernel.h"
 
 using serevan::IsBase;
 using serevan::kLogZero;
@@ -161,36 +162,54 @@ void KfbLinearBackground(double* bgLin, const int* seq, int len, const double* b
     for (int i = 0; i < len; ++i) bgLin[i] = std::exp(PositionBgLog(seq, i, bg, order));
 }
 
-void KfbLinearScores(double* PL, const int* seq, int len, const std::vector<std::vector<double>>& linPwm,
-                     const int* width, int K, bool bothStrands)
+namespace {
+
+// out[t] = product over columns j of the window starting at t, read forward (column j holds
+// code[t + j]) or as the reverse complement (column j holds 3 - code[t + w - 1 - j]); the
+// factors are multiplied in column order from 1, as a scalar loop would. code holds bases
+// only (0..3). Vectorised over t: a column's factor is chosen by comparisons, not loads.
+SEREVAN_VECTOR_KERNEL
+void WindowProducts(const int* __restrict code, int n, const double* __restrict m, int w, bool reverse,
+                    double* __restrict out)
 {
-    const int stride = 2 * K;
-    int lastNoBase = -1;
-    for (int i = 0; i < len; ++i) {
-        double* row = PL + static_cast<size_t>(i) * stride;
-        if (!IsBase(seq[i])) lastNoBase = i;
-        for (int k = 0; k < K; ++k) {
-            const int w = width[k];
-            const int start = i - w + 1;
-            if (w < 1 || start < 0 || lastNoBase >= start) {
-                row[2 * k] = row[2 * k + 1] = 0.0;
-                continue;
-            }
-            const double* m = linPwm[k].data();
-            const int* first = seq + start;
-            const int* last = seq + i;
-            double f = 1.0, r = 1.0;
-            if (bothStrands) {
-                for (int j = 0; j < w; ++j) {  // two independent chains of multiplications
-                    f *= m[4 * j + first[j]];
-                    r *= m[4 * j + 3 - last[-j]];
-                }
-            } else {
-                for (int j = 0; j < w; ++j) f *= m[4 * j + first[j]];
-                r = 0.0;
-            }
-            row[2 * k] = f;
-            row[2 * k + 1] = r;
+    for (int t = 0; t < n; ++t) out[t] = 1.0;
+    for (int j = 0; j < w; ++j) {
+        const double* c = m + 4 * j;
+        const double d0 = reverse ? c[3] : c[0], d1 = reverse ? c[2] : c[1], d2 = reverse ? c[1] : c[2],
+                     d3 = reverse ? c[0] : c[3];
+        const int* x = code + (reverse ? w - 1 - j : j);
+        for (int t = 0; t < n; ++t) {
+            const int b = x[t];
+            out[t] *= b == 0 ? d0 : b == 1 ? d1 : b == 2 ? d2 : d3;
+        }
+    }
+}
+
+}  // namespace
+
+void KfbLinearCodes(int* code, const int* seq, int len)
+{
+    for (int i = 0; i < len; ++i) code[i] = IsBase(seq[i]) ? seq[i] : 0;
+}
+
+void KfbLinearScores(double* PL, const int* seq, const int* code, int len,
+                     const std::vector<std::vector<double>>& linPwm, const int* width, int K, bool bothStrands)
+{
+    for (int k = 0; k < K; ++k) {
+        double* f = PL + static_cast<size_t>(2 * k) * len;
+        double* r = f + len;
+        const int w = width[k];
+        std::fill(f, f + len, 0.0);
+        std::fill(r, r + len, 0.0);
+        if (w < 1 || w > len) continue;
+        // Window starting at t ends at i = t + w - 1.
+        WindowProducts(code, len - w + 1, linPwm[k].data(), w, false, f + w - 1);
+        if (bothStrands) WindowProducts(code, len - w + 1, linPwm[k].data(), w, true, r + w - 1);
+        // Windows holding a residue that is not a base have probability 0.
+        int lastNoBase = -1;
+        for (int i = 0; i < len; ++i) {
+            if (!IsBase(seq[i])) lastNoBase = i;
+            if (i >= w - 1 && lastNoBase >= i - w + 1) f[i] = r[i] = 0.0;
         }
     }
 }
@@ -203,7 +222,6 @@ double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin
     const double strandMean = std::exp(kStrandMeanLog);
     for (int i = 0; i < len; ++i) {
         double* f = F + static_cast<size_t>(i) * fs;
-        const double* p = PL + static_cast<size_t>(i) * 2 * K;
         // Row i is kept relative to 2^E[i-1], the scale of the total up to i-1.
         const int base = i > 0 ? E[i - 1] : 0;
         double total = 0.0;
@@ -213,7 +231,8 @@ double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin
                 f[k] = 0.0;
                 continue;
             }
-            const double site = bothStrands ? pr[k] * strandMean * (p[2 * k] + p[2 * k + 1]) : pr[k] * p[2 * k];
+            const double fw = PL[static_cast<size_t>(2 * k) * len + i], rv = PL[static_cast<size_t>(2 * k + 1) * len + i];
+            const double site = bothStrands ? pr[k] * strandMean * (fw + rv) : pr[k] * fw;
             // Total up to i-w, (F, E) there, or 1 for the empty prefix.
             const double before = i > w - 1 ? F[static_cast<size_t>(i - w) * fs + K + 1] * Pow2(E[i - w] - base)
                                             : Pow2(-base);
@@ -244,8 +263,7 @@ void KfbLinearBackward(double* F, const double* PL, const int* seq, int len, int
             continue;
         }
         const int start = i - w + 1;
-        const double* p = PL + static_cast<size_t>(i) * 2 * K;
-        double strand[2] = {p[2 * t], p[2 * t + 1]};
+        double strand[2] = {PL[static_cast<size_t>(2 * t) * len + i], PL[static_cast<size_t>(2 * t + 1) * len + i]};
         const bool forward = draw.DiscreteLinear(strand, 2) != 1;
         siteList[t].push_front(SITEPOS{seqIndex, start, forward});
         siteNum[t] += 1;
@@ -384,9 +402,12 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
     std::vector<double> F(static_cast<size_t>(maxLen) * (K + 2));
     std::vector<int> E(static_cast<size_t>(maxLen));
     std::vector<std::vector<double>> bgLin(nSeq);
+    std::vector<std::vector<int>> codes(nSeq);
     for (int s = 0; s < nSeq; ++s) {
         bgLin[s].resize(std::max(lens[s], 0));
         KfbLinearBackground(bgLin[s].data(), seqs[s], lens[s], bg, order);
+        codes[s].resize(std::max(lens[s], 0));
+        KfbLinearCodes(codes[s].data(), seqs[s], lens[s]);
     }
 
     std::vector<double> logPr(K + 1), pr(K + 1);
@@ -423,7 +444,7 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
             for (int s = 0; s < nSeq; ++s) {
                 const int len = lens[s];
                 if (len <= 0) continue;  // nothing to segment
-                KfbLinearScores(PL.data(), seqs[s], len, lin, width, K, bothStrands);
+                KfbLinearScores(PL.data(), seqs[s], codes[s].data(), len, lin, width, K, bothStrands);
                 total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), len, width, K,
                                           bothStrands);
                 KfbLinearBackward(F.data(), PL.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);

@@ -1,6 +1,7 @@
 // Random draws from the one process-wide stream.
 #include "numeric/StochasticDistribution.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -113,27 +114,21 @@ int CStochasticDistribution::Discrete(double* w, int K)
     return DiscreteLinear(w, K);
 }
 
-int CStochasticDistribution::DiscreteLinear(double* w, int K)
+int CStochasticDistribution::DiscreteLinear(const double* w, int K)
 {
     double total = 0.0;
-    for (int k = 0; k < K; ++k) {
-        total += w[k];
-        w[k] = total;
+    for (int k = 0; k < K; ++k) total += w[k];
+    const double u = OpenUnit();
+    if (!(total > 0.0)) return 0;  // nothing to choose from: the first, as Discrete gives for all log zero
+    // The first k whose cumulative share exceeds u, a share above 0.9999999999 counting as
+    // certain: compared as cumulative weights against the threshold times the total.
+    const double threshold = std::min(u, 0.9999999999) * total;
+    double cum = 0.0;
+    for (int k = 0; k + 1 < K; ++k) {
+        cum += w[k];
+        if (cum > threshold) return k;
     }
-    if (!(total > 0.0)) {  // nothing to choose from: the first, as Discrete gives for all log zero
-        for (int k = 0; k < K; ++k) w[k] = 1.01;
-        OpenUnit();
-        return 0;
-    }
-    for (int k = 0; k < K; ++k) {
-        w[k] /= total;
-        if (w[k] > 0.9999999999) w[k] = 1.01;
-    }
-    w[K - 1] = 1.01;
-    double u = OpenUnit();
-    for (int k = 0; k < K; ++k)
-        if (w[k] > u) return k;
-    return K - 1;  // not reached: the last entry is 1.01
+    return K - 1;
 }
 
 int CStochasticDistribution::DiscreteLogSpace(double* w, int K)

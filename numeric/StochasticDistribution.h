@@ -22,14 +22,16 @@ public:
     double Beta(int a, int b);
     // out[k] = G(alpha[k]) for k in order, then normalised; nothing for K <= 0.
     void Dirichlet(const int* alpha, int K, double* out);
-    // Index drawn in proportion to exp(logWeights). The array is overwritten with the
-    // cumulative distribution (entries above 0.9999999999 and the last set to 1.01).
-    // Computed from exp(w - max w); the log-space definition (cumulative LogSum) below is
-    // the reference, used as such when every weight is log zero.
+    // Index drawn in proportion to exp(logWeights): the first k whose cumulative share
+    // exceeds one open value u (a share above 0.9999999999 counting as 1). The array is
+    // used as scratch. Computed from exp(w - max w); the log-space definition (cumulative
+    // LogSum) below is the reference, used as such when every weight is log zero.
     int Discrete(double* logWeights, int K);
-    // The same draw from non-negative linear weights; all zero gives index 0.
-    int DiscreteLinear(double* weights, int K);
-    // Cumulative LogSum, normalised by the last entry: the reference for Discrete.
+    // The same draw from non-negative linear weights, left as they are; all zero gives index 0.
+    int DiscreteLinear(const double* weights, int K);
+    // Cumulative LogSum, normalised by the last entry: the reference for Discrete. The array
+    // is overwritten with the cumulative distribution (entries above 0.9999999999 and the
+    // last set to 1.01).
     int DiscreteLogSpace(double* logWeights, int K);
     // Number of n trials with p > r * 2^-31.
     int Bin(int n, double p);

@@ -139,7 +139,9 @@ TEST(KfbLinear, SameTotalsAndDrawsAsTheLogSpacePasses)
         CalLogPrPos(P.data(), seq.data(), len, m.pwm, 0, m.width.data(), m.K, m.bg, m.both);
         const double ref = ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, m.both);
         KfbLinearBackground(bgLin.data(), seq.data(), len, m.bg);
-        KfbLinearScores(PL.data(), seq.data(), len, lin, m.width.data(), m.K, m.both);
+        std::vector<int> code(len + 1);
+        KfbLinearCodes(code.data(), seq.data(), len);
+        KfbLinearScores(PL.data(), seq.data(), code.data(), len, lin, m.width.data(), m.K, m.both);
         const double got = KfbLinearForward(G.data(), E.data(), PL.data(), bgLin.data(), pr.data(), len,
                                             m.width.data(), m.K, m.both);
         ASSERT_NEAR(got, ref, 1e-12 * std::max(1.0, std::abs(ref))) << "case " << c;
