@@ -204,6 +204,18 @@ struct LinearTable {
     static bool Impossible(double w) { return !(w > 0.0); }
 };
 
+// The same weights from the checkpoints of a fast fill, the cells recomputed band by band.
+struct CheckpointTable {
+    CPairForward& F;
+    double q[9];  // exp(Q)
+    void Weights(int i, int j, int next, double* w) const
+    {
+        F.CheckpointWeights(i, j, q[next], q[3 + next], q[6 + next], w);
+    }
+    static int Draw(CStochasticDistribution& rnd, double* w) { return rnd.DiscreteLinear(w, 3); }
+    static bool Impossible(double w) { return !(w > 0.0); }
+};
+
 // One stochastic traceback (the model's definition); see QPhiSampling.
 template <class Table>
 bool TraceBack(const Table& F, int len1, int len2, int* count1, int* count2, int* buffer, std::string* err)
@@ -295,7 +307,7 @@ bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* cou
 
 std::size_t CPairForward::HeldBytes() const
 {
-    return m_nCellCap * sizeof(std::uint64_t) + m_pWork.capacity() * sizeof(double) +
+    return m_nCellCap * sizeof(std::uint64_t) + (m_pWork.capacity() + m_pCheck.capacity() + m_pBand.capacity()) * sizeof(double) +
            m_pCode.capacity() * sizeof(int) + m_pDiagStart.capacity() * sizeof(std::size_t);
 }
 
@@ -304,6 +316,8 @@ void CPairForward::Release()
     m_pCell.reset();
     m_nCellCap = 0;
     std::vector<double>().swap(m_pWork);
+    std::vector<double>().swap(m_pCheck);
+    std::vector<double>().swap(m_pBand);
     std::vector<int>().swap(m_pCode);
     std::vector<std::size_t>().swap(m_pDiagStart);
     m_nRows = m_nCols = 0;
@@ -352,6 +366,8 @@ bool CPairForward::Fill(const int* seq1, const int* seq2, int len1, int len2, co
         return false;
     }
     const int rows = len1 + 1, cols = len2 + 1;
+    std::vector<double>().swap(m_pCheck);  // checkpoints are not needed beside the whole table
+    std::vector<double>().swap(m_pBand);
     if (!Reserve(rows, cols, err)) return false;
     m_nRows = rows;
     m_nCols = cols;
@@ -404,6 +420,58 @@ void CPairForward::LinearWeights(int i, int j, double q0, double q1, double q2, 
     }
 }
 
+void CPairForward::PrepareFast(const int* seq1, const int* seq2, const double* Q, const double* phi)
+{
+    const int rows = m_nRows, len2 = m_nCols - 1;
+    for (int t = 0; t < 9; ++t) {
+        const bool zero = Q[t] <= -1e99;
+        m_q[t] = zero ? 0.0 : std::exp(Q[t]);
+        m_o[t] = zero ? kAbsentD : 0.0;
+    }
+    // Match factors by residue class (0..3 bases, 4 anything else) of both sequences.
+    for (int a = 0; a < 5; ++a)
+        for (int b = 0; b < 5; ++b) m_em25[5 * a + b] = std::exp(a < 4 && b < 4 ? phi[4 * a + b] : phi[3]);
+    // code1[i] = class of seq1[i-1]; code2[t] = class of seq2[len2-1-t], so that column
+    // j = d - i reads code2[len2 - d + i], ascending in i.
+    int* code1 = m_pCode.data();
+    int* code2 = code1 + rows;
+    code1[0] = 4;
+    for (int i = 1; i < rows; ++i) code1[i] = IsBase(seq1[i - 1]) ? seq1[i - 1] : 4;
+    for (int t = 0; t < len2; ++t) code2[t] = IsBase(seq2[len2 - 1 - t]) ? seq2[len2 - 1 - t] : 4;
+}
+
+void CPairForward::Step(int d, int from, int to, double* const* a, double* const* b, double* const* c) const
+{
+    const int rows = m_nRows, len2 = m_nCols - 1;
+    const int lo = std::max({0, d - len2, from}), hi = std::min({d, rows - 1, to});
+    FastParams P;
+    std::copy(m_q, m_q + 9, P.q);
+    std::copy(m_o, m_o + 9, P.o);
+    // Column 0, cell (d, 0): only state 0; (0, 0) starts in state 0 with weight 1.
+    if (d < rows && d >= lo && d <= hi) {
+        if (d == 0) {
+            c[0][0] = 1.0;
+            c[3][0] = 0.0;
+        } else {
+            Normalise(a[0][d - 1] * P.q[0], a[3][d - 1] + P.o[0], c[0][d], c[3][d]);
+        }
+        c[1][d] = c[2][d] = 0.0;
+        c[4][d] = c[5][d] = kAbsentD;
+    }
+    // Row 0, cell (0, d): only state 1; F(0,1,1) = Q[0][1], then Q[1][1] per step.
+    if (d >= 1 && d <= len2 && lo == 0) {
+        const int f = d == 1 ? 0 : 1;
+        Normalise(a[f][0] * P.q[3 * f + 1], a[3 + f][0] + P.o[3 * f + 1], c[1][0], c[4][0]);
+        c[0][0] = c[2][0] = 0.0;
+        c[3][0] = c[5][0] = kAbsentD;
+    }
+    const int ilo = std::max(1, lo), ihi = std::min(d - 1, hi);
+    const int* code1 = m_pCode.data();
+    if (ilo <= ihi)
+        DiagonalCells(ilo, ihi, a[0], a[1], a[2], a[3], a[4], a[5], b[0], b[1], b[2], b[3], b[4], b[5], c[0], c[1],
+                      c[2], c[3], c[4], c[5], code1, code1 + rows, len2 - d, m_em25, P);
+}
+
 // Fills the packed table anti-diagonal by anti-diagonal: the cells of one diagonal depend
 // only on the two diagonals before it, so all three states of a diagonal are computed with
 // vector operations. Three work diagonals keep full precision; the packed cells are only
@@ -413,24 +481,7 @@ bool CPairForward::FillFast(const int* seq1, const int* seq2, const double* Q, c
 {
     const int rows = m_nRows, cols = m_nCols, len2 = cols - 1;
     const std::size_t n = static_cast<std::size_t>(rows);
-    FastParams P;
-    for (int t = 0; t < 9; ++t) {
-        const bool zero = Q[t] <= -1e99;
-        P.q[t] = zero ? 0.0 : std::exp(Q[t]);
-        P.o[t] = zero ? kAbsentD : 0.0;
-    }
-    // Match factors by residue class (0..3 bases, 4 anything else) of both sequences.
-    double em25[25];
-    for (int a = 0; a < 5; ++a)
-        for (int b = 0; b < 5; ++b) em25[5 * a + b] = std::exp(a < 4 && b < 4 ? phi[4 * a + b] : phi[3]);
-    // code1[i] = class of seq1[i-1]; code2[t] = class of seq2[len2-1-t], so that column
-    // j = d - i reads code2[len2 - d + i], ascending in i.
-    int* code1 = m_pCode.data();
-    int* code2 = code1 + rows;
-    code1[0] = 4;
-    for (int i = 1; i < rows; ++i) code1[i] = IsBase(seq1[i - 1]) ? seq1[i - 1] : 4;
-    for (int t = 0; t < len2; ++t) code2[t] = IsBase(seq2[len2 - 1 - t]) ? seq2[len2 - 1 - t] : 4;
-
+    PrepareFast(seq1, seq2, Q, phi);
     // Three work diagonals of (m0, m1, m2, e0, e1, e2), indexed by i.
     double* diag[3][6];
     for (int w = 0; w < 3; ++w)
@@ -443,37 +494,91 @@ bool CPairForward::FillFast(const int* seq1, const int* seq2, const double* Q, c
     const int nDiag = rows + cols - 1;
     for (int d = 0; d < nDiag; ++d) {
         double* const* c = diag[d % 3];
-        double* const* a = diag[(d + 2) % 3];  // d - 1
-        double* const* b = diag[(d + 1) % 3];  // d - 2
+        Step(d, 0, rows - 1, diag[(d + 2) % 3], diag[(d + 1) % 3], c);
         const int lo = std::max(0, d - len2), hi = std::min(d, rows - 1);
-        // Column 0, cell (d, 0): only state 0; (0, 0) starts in state 0 with weight 1.
-        if (d < rows) {
-            if (d == 0) {
-                c[0][0] = 1.0;
-                c[3][0] = 0.0;
-            } else {
-                Normalise(a[0][d - 1] * P.q[0], a[3][d - 1] + P.o[0], c[0][d], c[3][d]);
-            }
-            c[1][d] = c[2][d] = 0.0;
-            c[4][d] = c[5][d] = kAbsentD;
-        }
-        // Row 0, cell (0, d): only state 1; F(0,1,1) = Q[0][1], then Q[1][1] per step.
-        if (d >= 1 && d <= len2) {
-            const int from = d == 1 ? 0 : 1;
-            Normalise(a[from][0] * P.q[3 * from + 1], a[3 + from][0] + P.o[3 * from + 1], c[1][0], c[4][0]);
-            c[0][0] = c[2][0] = 0.0;
-            c[3][0] = c[5][0] = kAbsentD;
-        }
-        const int ilo = std::max(1, lo), ihi = std::min(d - 1, rows - 1);
-        if (ilo <= ihi)
-            DiagonalCells(ilo, ihi, a[0], a[1], a[2], a[3], a[4], a[5], b[0], b[1], b[2], b[3], b[4], b[5], c[0],
-                          c[1], c[2], c[3], c[4], c[5], code1, code2, len2 - d, em25, P);
         start[d] = next;
         PackCells(c[0] + lo, c[1] + lo, c[2] + lo, c[3] + lo, c[4] + lo, c[5] + lo, hi - lo + 1, cell + 3 * next,
                   bad);
         next += static_cast<std::size_t>(hi - lo + 1);
     }
     return bad == 0;
+}
+
+bool CPairForward::FillCheckpoints(const int* seq1, const int* seq2, int len1, int len2, const double* Q,
+                                   const double* phi)
+{
+    if (len1 < 0 || len2 < 0) return false;
+    bool fast = true;
+    for (int t : {0, 1, 2, 4, 5, 6, 7, 8}) fast = fast && FastParam(Q[t]);
+    for (int t = 0; t < 16; ++t) fast = fast && phi[t] >= -300.0 && phi[t] <= 300.0;
+    if (!fast) return false;
+    const int rows = len1 + 1, cols = len2 + 1, nDiag = rows + cols - 1;
+    const std::size_t n = static_cast<std::size_t>(rows);
+    const int nCheck = (nDiag - 1) / kCheckpointStride + 1;
+    try {
+        if (m_pWork.size() < 18 * n) m_pWork.resize(18 * n);
+        if (m_pCode.size() < n + cols) m_pCode.resize(n + cols);
+        m_pCheck.resize(static_cast<std::size_t>(nCheck) * 12 * n);
+        m_pBand.resize(static_cast<std::size_t>(kCheckpointStride) * 6 * n);
+    } catch (const std::bad_alloc&) {
+        return false;  // the caller's full fill reports the failure
+    }
+    m_nRows = rows;
+    m_nCols = cols;
+    m_bFast = true;
+    m_nBandBase = -1;
+    PrepareFast(seq1, seq2, Q, phi);
+    double* diag[3][6];
+    for (int w = 0; w < 3; ++w)
+        for (int a = 0; a < 6; ++a) diag[w][a] = m_pWork.data() + (6 * w + a) * n;
+    for (int d = 0; d < nDiag; ++d) {
+        double* const* c = diag[d % 3];
+        Step(d, 0, rows - 1, diag[(d + 2) % 3], diag[(d + 1) % 3], c);
+        const int r = d % kCheckpointStride;
+        if (r > 1) continue;
+        const int lo = std::max(0, d - len2), hi = std::min(d, rows - 1);
+        double* keep = m_pCheck.data() + (static_cast<std::size_t>(d / kCheckpointStride) * 12 + 6 * r) * n;
+        for (int a = 0; a < 6; ++a) std::copy(c[a] + lo, c[a] + hi + 1, keep + a * n + lo);
+    }
+    return true;
+}
+
+void CPairForward::BandDiagonal(int x, double** out)
+{
+    const std::size_t n = static_cast<std::size_t>(m_nRows);
+    const int r = x - m_nBandBase;
+    double* base = r <= 1 ? m_pCheck.data() + (static_cast<std::size_t>(x / kCheckpointStride) * 12 + 6 * r) * n
+                          : m_pBand.data() + static_cast<std::size_t>(r - 2) * 6 * n;
+    for (int a = 0; a < 6; ++a) out[a] = base + a * n;
+}
+
+void CPairForward::CheckpointWeights(int i, int j, double q0, double q1, double q2, double* w)
+{
+    const int d = i + j;
+    if (m_nBandBase < 0 || d < m_nBandBase) {
+        // Entering a band: from here the traceback can reach, on anti-diagonal x, only rows
+        // i - (d - x) .. i; those cells need no others (the recurrence reads rows i-1 and i).
+        m_nBandBase = d - d % kCheckpointStride;
+        double* a[6];
+        double* b[6];
+        double* c[6];
+        for (int x = m_nBandBase + 2; x <= d; ++x) {
+            BandDiagonal(x - 1, a);
+            BandDiagonal(x - 2, b);
+            BandDiagonal(x, c);
+            Step(x, i - (d - x), i, a, b, c);
+        }
+    }
+    double* c[6];
+    BandDiagonal(d, c);
+    const double q[3] = {q0, q1, q2};
+    double top = kAbsentD;
+    for (int k = 0; k < 3; ++k)
+        if (c[k][i] != 0.0) top = std::max(top, c[3 + k][i]);
+    for (int k = 0; k < 3; ++k) {
+        const double m = c[k][i], e = c[3 + k][i] - top;
+        w[k] = m == 0.0 || e < -1000.0 ? 0.0 : m * std::ldexp(q[k], static_cast<int>(e));
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -487,17 +592,27 @@ bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const doubl
     if (count2) std::fill(count2, count2 + std::max(len2, 0), 0);
     CPairForward local;
     CPairForward& F = table ? *table : local;
-    if (!F.Fill(seq1, seq2, len1, len2, Q, phi, err)) return false;
+    // One or two tracebacks recompute the few cells they reach more cheaply than the whole
+    // table can be stored; more read a stored table.
+    if (len1 >= 0 && len2 >= 0 && PairTableBytes(len1, len2) > kPairTableLimitBytes) {
+        if (!F.Fill(seq1, seq2, len1, len2, Q, phi, err)) return false;  // refused with its message
+    }
+    const bool checkpoints = nSample <= kCheckpointDraws && F.FillCheckpoints(seq1, seq2, len1, len2, Q, phi);
+    if (!checkpoints && !F.Fill(seq1, seq2, len1, len2, Q, phi, err)) return false;
 
     const int end = len1 + len2;
     std::vector<int> buffer(static_cast<std::size_t>(end) + 1);
     LinearTable linear{F, {}};
     for (int t = 0; t < 9; ++t) linear.q[t] = Q[t] <= -1e99 ? 0.0 : std::exp(Q[t]);
+    CheckpointTable banded{F, {}};
+    std::copy(linear.q, linear.q + 9, banded.q);
     for (int r = 0; r < nSample; ++r) {
         std::fill(buffer.begin(), buffer.end(), -1);
-        const bool ok = F.Fast() ? TraceBack(linear, len1, len2, count1, count2, buffer.data(), err)
-                                 : TraceBack(LogTable{F.LogCells(), len2 + 1, Q}, len1, len2, count1, count2,
-                                             buffer.data(), err);
+        F.ResetBand();
+        const bool ok = checkpoints ? TraceBack(banded, len1, len2, count1, count2, buffer.data(), err)
+                        : F.Fast()  ? TraceBack(linear, len1, len2, count1, count2, buffer.data(), err)
+                                    : TraceBack(LogTable{F.LogCells(), len2 + 1, Q}, len1, len2, count1, count2,
+                                                buffer.data(), err);
         if (!ok) return false;
         if (r < nKeep && paths) {
             std::vector<int>& out = paths[r];

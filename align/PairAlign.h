@@ -27,6 +27,9 @@ extern const double QMATRIX[9];
 // one table may take. It admits two sequences of about 18,900 residues.
 inline constexpr double kPairTableLimitBytes = 8.0 * 1024.0 * 1024.0 * 1024.0;
 
+// Up to this many tracebacks QPhiAlign keeps checkpoints instead of the whole table.
+inline constexpr int kCheckpointDraws = 2;
+
 // Bytes the forward table of a len1 x len2 alignment takes (24 per cell plus work arrays).
 double PairTableBytes(int len1, int len2);
 
@@ -70,6 +73,18 @@ public:
     // Log-space format only: the cells, row-major (i * cols + j) * 3 + k.
     const double* LogCells() const { return reinterpret_cast<const double*>(m_pCell.get()); }
 
+    // A fill for a few tracebacks: the fast recurrence, but only every kCheckpointStride-th
+    // pair of anti-diagonals is kept, at full precision, instead of the whole table. Returns
+    // false (nothing filled) when the parameters need the log-space fill; then use Fill.
+    bool FillCheckpoints(const int* seq1, const int* seq2, int len1, int len2, const double* Q, const double* phi);
+    // After FillCheckpoints: the weights of LinearWeights for a traceback, which visits cells
+    // of ever lower anti-diagonals and never a higher row i. On entering a band of
+    // anti-diagonals it recomputes, from the band's checkpoint, the cells it can still reach.
+    void CheckpointWeights(int i, int j, double q0, double q1, double q2, double* w);
+    // Starts a new traceback (the band must be recomputed).
+    void ResetBand() { m_nBandBase = -1; }
+    static constexpr int kCheckpointStride = 32;
+
     // Bytes currently held by the workspace.
     std::size_t HeldBytes() const;
 
@@ -79,6 +94,12 @@ public:
 private:
     bool Reserve(int rows, int cols, std::string* err);
     bool FillFast(const int* seq1, const int* seq2, const double* Q, const double* phi);
+    // Parameters and residue classes of a fast fill.
+    void PrepareFast(const int* seq1, const int* seq2, const double* Q, const double* phi);
+    // Cells i in [from, to] of anti-diagonal d into c (6 arrays indexed by i) from d-1 (a) and d-2 (b).
+    void Step(int d, int from, int to, double* const* a, double* const* b, double* const* c) const;
+    // The 6 arrays of anti-diagonal x of the current band (or of its checkpoint).
+    void BandDiagonal(int x, double** out);
 
     std::unique_ptr<std::uint64_t[]> m_pCell;  // rows*cols*3 cells: packed by anti-diagonal, or log doubles row-major
     std::size_t m_nCellCap = 0;                // cells allocated in m_pCell
@@ -88,6 +109,11 @@ private:
     int m_nRows = 0;                           // len1 + 1 of the last Fill
     int m_nCols = 0;                           // len2 + 1 of the last Fill
     bool m_bFast = true;                       // format of the cells of the last Fill
+    double m_q[9] = {}, m_o[9] = {};           // fast transitions: factor and exponent offset
+    double m_em25[25] = {};                    // match factors by residue classes
+    std::vector<double> m_pCheck;  // checkpoint c: anti-diagonals c*S and c*S+1, 6 arrays of rows doubles each
+    std::vector<double> m_pBand;   // anti-diagonals base+2 .. base+S+1 of the band, 6 arrays of rows each
+    int m_nBandBase = -1;          // first anti-diagonal of the band (a multiple of S), -1: none
 };
 
 // Aligns seq1 (len1, the reference or template) with seq2 (len2): one forward table, then

@@ -26,7 +26,8 @@ const CSerevan::Kernels& CSerevan::PassKernels(const ALIGNNODE* path, int g, int
 {
     if (m_work.directKernels) return kDirectKernels;
     PrepareEmissionTables();
-    PrepareNodeCodes(path, g);
+    // The forward pass that precedes every backward pass made the codes of its path.
+    if (path != m_work.codePath || g != m_work.codeGroup) PrepareNodeCodes(path, g);
     PrepareTransitionTables(nStates);
     return kFastKernels;
 }

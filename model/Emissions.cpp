@@ -7,6 +7,7 @@
 // Layouts and the admissibility rule are described in model/module_states.md.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "model/Serevan.h"
 #include "numeric/SeqMotifBasic.h"
@@ -150,6 +151,23 @@ void CSerevan::ScorePosition(double* cell, int s, int g, int p)
 void CSerevan::PrepareEmissionTables()
 {
     const int K = m_nMotifNum;
+    // Nothing to do while the parameters are those of the last call: the tables and the
+    // cached column sums stay valid across groups and from the forward to the backward pass.
+    std::vector<double>& key = m_work.emisKeyNext;
+    key.clear();
+    key.push_back(m_nSpeciesNum);
+    for (int k = 0; k < K; ++k) {
+        key.push_back(m_pMotifWidth[k]);
+        key.insert(key.end(), m_pPWM[k].begin(), m_pPWM[k].begin() + 4 * m_pMotifWidth[k]);
+        for (int j = 0; j < m_pMotifWidth[k]; ++j) key.insert(key.end(), m_pMotifPhi[k][j].begin(), m_pMotifPhi[k][j].end());
+    }
+    key.insert(key.end(), m_pBg.begin(), m_pBg.begin() + 4);
+    key.insert(key.end(), &m_dBgSubst[0][0], &m_dBgSubst[0][0] + 16);
+    // Compared bit for bit (a NaN parameter never matches itself, and -0.0 differs from 0.0).
+    if (m_work.emisGen != 0 && key.size() == m_work.emisKey.size() &&
+        std::memcmp(key.data(), m_work.emisKey.data(), key.size() * sizeof(double)) == 0)
+        return;
+    m_work.emisKey.swap(key);
     m_work.emisOffset.resize(K);
     int cols = 0;
     for (int k = 0; k < K; ++k) {

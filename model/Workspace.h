@@ -17,7 +17,9 @@ inline constexpr int kColCacheMaxBlock = 6;
 struct SerevanWorkspace {
     bool directKernels = false;  // passes use the direct reference kernels (tests compare both)
 
-    // -- emissions: refreshed by PrepareEmissionTables at the start of every pass
+    // -- emissions: refreshed by PrepareEmissionTables at the start of every pass whose
+    // parameters differ from those of the last refresh (emisKey)
+    std::vector<double> emisKey, emisKeyNext;  // parameters of the last refresh, the ones being checked
     std::vector<int> emisOffset;    // [k] first column of motif k in the two tables below
     std::vector<double> emisTheta;  // column c: exp(matrix entry), base a at 4c + a
     std::vector<double> emisPhiT;   // column c: exp(phi), descendant b and ancestor a at 16c + 4b + a

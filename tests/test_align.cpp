@@ -217,28 +217,55 @@ TEST(PairAlign, FastTableEqualsLogSpaceDefinitionOnEveryCell)
     }
 }
 
-TEST(PairAlign, FastTableDrawsTheSamePathsAsTheLogSpaceTraceback)
+// Tracebacks from the stored fast table (many draws a fill) and from checkpoints (one or two
+// draws a fill, the cells recomputed band by band) against the log-space traceback: the same
+// paths and counts from the same stream. Cases: related sequences, a 300-residue insertion
+// (the path leaves the main diagonal for many bands), a gap-to-match transition of log zero.
+TEST(PairAlign, FastAndCheckpointedTablesDrawTheSamePathsAsTheLogSpaceTraceback)
 {
     SeedRandom(kSeed);
-    const std::vector<int> s1 = RandomSeq(120, 0.03), s2 = Mutate(s1, 0.15);
-    const int len1 = 120, len2 = static_cast<int>(s2.size()), n = 50;
-    SeedRandom(kSeed);
-    std::vector<std::vector<int>> fast(n);
-    std::vector<int> f1(len1), f2(len2), r1(len1, 0), r2(len2, 0), buffer(len1 + len2 + 1);
-    ASSERT_TRUE(QPhiAlign(s1.data(), s2.data(), len1, len2, QMATRIX, kPhi10, n, f1.data(), f2.data(), n,
-                          fast.data()));
-    SeedRandom(kSeed);
-    const LogTable T(s1, s2, QMATRIX, kPhi10);
-    for (int r = 0; r < n; ++r) {
-        std::fill(buffer.begin(), buffer.end(), -1);
-        ASSERT_TRUE(QPhiSampling(len1 + 1, len2 + 1, QMATRIX, T.F.data(), r1.data(), r2.data(), buffer.data()));
-        std::vector<int> expect(buffer.size(), -1);  // the path moved to the front
-        const auto first = std::find_if(buffer.begin(), buffer.end(), [](int v) { return v >= 0; });
-        std::copy(first, buffer.end(), expect.begin());
-        ASSERT_EQ(fast[r], expect) << "draw " << r;
+    std::vector<int> related = RandomSeq(120, 0.03), inserted = RandomSeq(500);
+    std::vector<int> longer = Mutate(inserted, 0.1);
+    const std::vector<int> extra = RandomSeq(300);
+    longer.insert(longer.begin() + 200, extra.begin(), extra.end());
+    double noGapToMatch[9];
+    std::copy(QMATRIX, QMATRIX + 9, noGapToMatch);
+    noGapToMatch[5] = -1e100;
+    const struct {
+        std::vector<int> s1, s2;
+        const double* Q;
+        int perFill;  // tracebacks per QPhiAlign call
+    } cases[] = {
+        {related, Mutate(related, 0.15), QMATRIX, 50}, {related, Mutate(related, 0.15), QMATRIX, 1},
+        {inserted, longer, QMATRIX, 2},                {longer, inserted, QMATRIX, 1},
+        {related, Mutate(related, 0.3), noGapToMatch, 1},
+    };
+    for (const auto& c : cases) {
+        const int len1 = static_cast<int>(c.s1.size()), len2 = static_cast<int>(c.s2.size()), n = 50;
+        std::vector<std::vector<int>> fast(n);
+        std::vector<int> f1(len1, 0), f2(len2, 0), r1(len1, 0), r2(len2, 0), buffer(len1 + len2 + 1);
+        std::vector<int> c1(len1), c2(len2);
+        CPairForward table;
+        SeedRandom(kSeed);
+        for (int r = 0; r < n; r += c.perFill) {
+            ASSERT_TRUE(QPhiAlign(c.s1.data(), c.s2.data(), len1, len2, c.Q, kPhi10, c.perFill, c1.data(), c2.data(),
+                                  c.perFill, &fast[r], nullptr, &table));
+            for (int i = 0; i < len1; ++i) f1[i] += c1[i];
+            for (int j = 0; j < len2; ++j) f2[j] += c2[j];
+        }
+        SeedRandom(kSeed);
+        const LogTable T(c.s1, c.s2, c.Q, kPhi10);
+        for (int r = 0; r < n; ++r) {
+            std::fill(buffer.begin(), buffer.end(), -1);
+            ASSERT_TRUE(QPhiSampling(len1 + 1, len2 + 1, c.Q, T.F.data(), r1.data(), r2.data(), buffer.data()));
+            std::vector<int> expect(buffer.size(), -1);  // the path moved to the front
+            const auto first = std::find_if(buffer.begin(), buffer.end(), [](int v) { return v >= 0; });
+            std::copy(first, buffer.end(), expect.begin());
+            ASSERT_EQ(fast[r], expect) << len1 << "x" << len2 << " per fill " << c.perFill << " draw " << r;
+        }
+        EXPECT_EQ(f1, r1);
+        EXPECT_EQ(f2, r2);
     }
-    EXPECT_EQ(f1, r1);
-    EXPECT_EQ(f2, r2);
 }
 
 TEST(MultiAlign, RefusesWorkBeyondTheMemoryLimit)
