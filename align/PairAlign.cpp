@@ -519,7 +519,6 @@ bool CPairForward::FillCheckpoints(const int* seq1, const int* seq2, int len1, i
         if (m_pWork.size() < 18 * n) m_pWork.resize(18 * n);
         if (m_pCode.size() < n + cols) m_pCode.resize(n + cols);
         m_pCheck.resize(static_cast<std::size_t>(nCheck) * 12 * n);
-        m_pBand.resize(static_cast<std::size_t>(kCheckpointStride) * 6 * n);
     } catch (const std::bad_alloc&) {
         return false;  // the caller's full fill reports the failure
     }
@@ -527,6 +526,9 @@ bool CPairForward::FillCheckpoints(const int* seq1, const int* seq2, int len1, i
     m_nCols = cols;
     m_bFast = true;
     m_nBandBase = -1;
+    // The whole table is not needed beside the checkpoints; a later Fill takes it again.
+    m_pCell.reset();
+    m_nCellCap = 0;
     PrepareFast(seq1, seq2, Q, phi);
     double* diag[3][6];
     for (int w = 0; w < 3; ++w)
@@ -543,40 +545,53 @@ bool CPairForward::FillCheckpoints(const int* seq1, const int* seq2, int len1, i
     return true;
 }
 
-void CPairForward::BandDiagonal(int x, double** out)
+void CPairForward::CheckpointDiagonal(int x, double** out)
 {
     const std::size_t n = static_cast<std::size_t>(m_nRows);
-    const int r = x - m_nBandBase;
-    double* base = r <= 1 ? m_pCheck.data() + (static_cast<std::size_t>(x / kCheckpointStride) * 12 + 6 * r) * n
-                          : m_pBand.data() + static_cast<std::size_t>(r - 2) * 6 * n;
+    double* base = m_pCheck.data() + (static_cast<std::size_t>(x / kCheckpointStride) * 12 + 6 * (x % kCheckpointStride)) * n;
     for (int a = 0; a < 6; ++a) out[a] = base + a * n;
 }
 
 void CPairForward::CheckpointWeights(int i, int j, double q0, double q1, double q2, double* w)
 {
     const int d = i + j;
+    const std::size_t n = static_cast<std::size_t>(m_nRows);
+    const int len2 = m_nCols - 1;
+    constexpr int kWidth = kCheckpointStride + 1;  // rows a band diagonal can need
     if (m_nBandBase < 0 || d < m_nBandBase) {
-        // Entering a band: from here the traceback can reach, on anti-diagonal x, only rows
-        // i - (d - x) .. i; those cells need no others (the recurrence reads rows i-1 and i).
+        // Entering a band at (i, d): from here the traceback can reach, on anti-diagonal x,
+        // only rows i - (d - x) .. i, and those cells need no others (the recurrence reads
+        // rows i-1 and i). They are computed from the band's two checkpoint diagonals through
+        // the three work diagonals and kept in the band, row r at r - (i - (d - x)).
         m_nBandBase = d - d % kCheckpointStride;
-        double* a[6];
-        double* b[6];
-        double* c[6];
-        for (int x = m_nBandBase + 2; x <= d; ++x) {
-            BandDiagonal(x - 1, a);
-            BandDiagonal(x - 2, b);
-            BandDiagonal(x, c);
-            Step(x, i - (d - x), i, a, b, c);
+        m_nBandTop = i;
+        m_nBandEnter = d;
+        m_pBand.resize(static_cast<std::size_t>(kCheckpointStride) * 6 * kWidth);
+        double* work[3][6];
+        for (int v = 0; v < 3; ++v)
+            for (int a = 0; a < 6; ++a) work[v][a] = m_pWork.data() + (6 * v + a) * n;
+        double* check[2][6];
+        CheckpointDiagonal(m_nBandBase, check[0]);
+        if (m_nBandBase + 1 < m_nRows + m_nCols - 1) CheckpointDiagonal(m_nBandBase + 1, check[1]);
+        for (int x = m_nBandBase; x <= d; ++x) {
+            const int r = x - m_nBandBase;
+            double* const* c = r < 2 ? check[r] : work[x % 3];
+            if (r >= 2) Step(x, i - (d - x), i, r == 2 ? check[1] : work[(x - 1) % 3], r <= 3 ? check[r - 2] : work[(x - 2) % 3], c);
+            const int from = std::max({0, x - len2, i - (d - x)}), to = std::min(x, i);
+            double* keep = m_pBand.data() + static_cast<std::size_t>(r) * 6 * kWidth;
+            for (int a = 0; a < 6; ++a)
+                for (int row = from; row <= to; ++row) keep[a * kWidth + (row - (i - (d - x)))] = c[a][row];
         }
     }
-    double* c[6];
-    BandDiagonal(d, c);
+    const int r = d - m_nBandBase;
+    const double* keep = m_pBand.data() + static_cast<std::size_t>(r) * 6 * kWidth;
+    const int at = i - (m_nBandTop - (m_nBandEnter - d));
     const double q[3] = {q0, q1, q2};
     double top = kAbsentD;
     for (int k = 0; k < 3; ++k)
-        if (c[k][i] != 0.0) top = std::max(top, c[3 + k][i]);
+        if (keep[k * kWidth + at] != 0.0) top = std::max(top, keep[(3 + k) * kWidth + at]);
     for (int k = 0; k < 3; ++k) {
-        const double m = c[k][i], e = c[3 + k][i] - top;
+        const double m = keep[k * kWidth + at], e = keep[(3 + k) * kWidth + at] - top;
         w[k] = m == 0.0 || e < -1000.0 ? 0.0 : m * std::ldexp(q[k], static_cast<int>(e));
     }
 }

@@ -83,7 +83,7 @@ public:
     void CheckpointWeights(int i, int j, double q0, double q1, double q2, double* w);
     // Starts a new traceback (the band must be recomputed).
     void ResetBand() { m_nBandBase = -1; }
-    static constexpr int kCheckpointStride = 32;
+    static constexpr int kCheckpointStride = 64;
 
     // Bytes currently held by the workspace.
     std::size_t HeldBytes() const;
@@ -98,8 +98,8 @@ private:
     void PrepareFast(const int* seq1, const int* seq2, const double* Q, const double* phi);
     // Cells i in [from, to] of anti-diagonal d into c (6 arrays indexed by i) from d-1 (a) and d-2 (b).
     void Step(int d, int from, int to, double* const* a, double* const* b, double* const* c) const;
-    // The 6 arrays of anti-diagonal x of the current band (or of its checkpoint).
-    void BandDiagonal(int x, double** out);
+    // The 6 arrays of checkpoint anti-diagonal x (x mod kCheckpointStride is 0 or 1).
+    void CheckpointDiagonal(int x, double** out);
 
     std::unique_ptr<std::uint64_t[]> m_pCell;  // rows*cols*3 cells: packed by anti-diagonal, or log doubles row-major
     std::size_t m_nCellCap = 0;                // cells allocated in m_pCell
@@ -112,8 +112,10 @@ private:
     double m_q[9] = {}, m_o[9] = {};           // fast transitions: factor and exponent offset
     double m_em25[25] = {};                    // match factors by residue classes
     std::vector<double> m_pCheck;  // checkpoint c: anti-diagonals c*S and c*S+1, 6 arrays of rows doubles each
-    std::vector<double> m_pBand;   // anti-diagonals base+2 .. base+S+1 of the band, 6 arrays of rows each
+    std::vector<double> m_pBand;   // the reachable cells of the band's anti-diagonals: per diagonal 6 arrays of S+1 rows
     int m_nBandBase = -1;          // first anti-diagonal of the band (a multiple of S), -1: none
+    int m_nBandTop = 0;            // row and anti-diagonal where the traceback entered the band
+    int m_nBandEnter = 0;
 };
 
 // Aligns seq1 (len1, the reference or template) with seq2 (len2): one forward table, then
