@@ -19,7 +19,7 @@ using serevan::kStrandMeanLog;
 
 const CSerevan::Kernels CSerevan::kDirectKernels = {&CSerevan::DirectNodeEmissions, &CSerevan::CalTransition,
                                                     &CSerevan::CalCondStatePr};
-const CSerevan::Kernels CSerevan::kFastKernels = {&CSerevan::NodeEmissions, &CSerevan::FastTransition,
+const CSerevan::Kernels CSerevan::kFastKernels = {&CSerevan::StoredNodeEmissions, &CSerevan::FastTransition,
                                                   &CSerevan::FastCondStatePr};
 
 const CSerevan::Kernels& CSerevan::PassKernels(const ALIGNNODE* path, int g, int nStates)

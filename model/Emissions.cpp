@@ -391,6 +391,21 @@ void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path
     }
 }
 
+// NodeEmissions of the backward pass: the values the forward pass over the same path and
+// group just computed, or computed afresh.
+void CSerevan::StoredNodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode,
+                                   int run)
+{
+    const int K = m_nMotifNum;
+    if (path != m_work.storedEmisPath || g != m_work.storedEmisGroup) {
+        NodeEmissions(emis, table, path, t, g, mode, run);
+        return;
+    }
+    const double* e = m_work.storedEmis.data() + static_cast<size_t>(t) * (K + 1);
+    if (mode != 1) emis[K] = e[K];
+    if (mode != 0) std::copy(e, e + K, emis);
+}
+
 // ---------------------------------------------------------------- background likelihood
 
 const double* CSerevan::AncestralBgLog(int species, int pos, int g) const

@@ -119,17 +119,19 @@ double CSerevan::PathForwardFast(double* fwd, double** table, const ALIGNNODE* p
     m_work.fwdLin.resize(static_cast<size_t>(ring) * nStates);
     m_work.fwdScale.resize(ring);
     m_work.fwdSum.resize(nStates);
-    m_work.fwdEmis.resize(K + 1);
     m_work.fwdTermNode.resize(K + 1);
     m_work.fwdTermLog.resize(K + 1);
     m_work.fwdTermCoef.resize(K + 1);
-    double* e = m_work.fwdEmis.data();
     StartForwardRows(fwd, nStates);
+    // Every node's emissions are kept for the backward pass over the same path.
+    m_work.storedEmisPath = nullptr;
+    m_work.storedEmis.resize(static_cast<size_t>(nNode) * (K + 1));
 
     int run = 0;
     for (int t = 1; t < nNode; ++t) {
         const ALIGNNODE& node = path[t];
         run = path[t - 1].CP ? 0 : run + 1;
+        double* e = m_work.storedEmis.data() + static_cast<size_t>(t) * (K + 1);
         NodeEmissions(e, table, path, t, g, 2, run);
         double aMax;
         const int nU = GatherModuleTerms(t, e, ring, aMax);
@@ -140,6 +142,8 @@ double CSerevan::PathForwardFast(double* fwd, double** table, const ALIGNNODE* p
         FillForwardRow(row, node, nStates, t, ring, nU, aMax, a0, bgOpen);
         ScaleForwardRow(row, node, nStates, t, ring, nU, aMax, a0, bgOpen);
     }
+    m_work.storedEmisPath = path;
+    m_work.storedEmisGroup = g;
     return ForwardEndRow(fwd, path, nNode, nStates);
 }
 

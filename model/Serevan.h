@@ -223,6 +223,7 @@ private:
 
     // -- emissions (Emissions.cpp; direct versions in Direct.cpp)
     double ColumnSum(size_t at, int n);
+    void StoredNodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
     void PrepareNodeCodes(const ALIGNNODE* path, int g);
     double CachedMotifEmission(int k, int t);
     int MaxMotifWidth() const;

@@ -51,10 +51,14 @@ struct SerevanWorkspace {
     std::vector<double> fwdLin;    // ring of the last rows, exp(fwd - scale), row u at u mod ring size
     std::vector<double> fwdScale;  // log scale of each ring row
     std::vector<double> fwdSum;    // per code linear sum of the current row
-    std::vector<double> fwdEmis;   // emission vector of the current node
     std::vector<int> fwdTermNode;  // distinct earlier nodes t - w of the module terms
     std::vector<double> fwdTermLog;   // log weight of each module term k
     std::vector<double> fwdTermCoef;  // scaled weight summed per earlier node
+
+    // -- emissions of every node of the last fast forward pass, (K + 1) per node, for its backward pass
+    std::vector<double> storedEmis;
+    const ALIGNNODE* storedEmisPath = nullptr;  // path and group they belong to (null: none)
+    int storedEmisGroup = -1;
 
     // -- backward
     bool ancKeyValid = false;          // the two tables below match the keys
