@@ -105,6 +105,10 @@ public:
     double m_dQ[9];                             // copy of QMATRIX passed to every pair alignment
     double m_dPhi[5][16];                       // log-odds by level: PHI[k][a][b] - ln 0.25
 
+    // Exchanges the forward-table workspace with another, so that a caller aligning group
+    // after group keeps one table instead of allocating one per group.
+    void SwapTable(CPairForward& other) { std::swap(m_table, other); }
+
 private:
     bool Fail(const std::string& text);
     bool CheckTableBytes(double bytes, int len1, int len2);

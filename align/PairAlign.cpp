@@ -526,9 +526,6 @@ bool CPairForward::FillCheckpoints(const int* seq1, const int* seq2, int len1, i
     m_nCols = cols;
     m_bFast = true;
     m_nBandBase = -1;
-    // The whole table is not needed beside the checkpoints; a later Fill takes it again.
-    m_pCell.reset();
-    m_nCellCap = 0;
     PrepareFast(seq1, seq2, Q, phi);
     double* diag[3][6];
     for (int w = 0; w < 3; ++w)

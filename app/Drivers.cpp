@@ -149,6 +149,7 @@ bool AlignGroups(GroupData& d, int A)
     std::vector<const int*> seqs(N);
     std::vector<int> lens(N);
     CProgress progress("aligning group", G);
+    CPairForward table;  // one forward-table workspace for every group
     for (int g = 0; g < G; ++g) {
         for (int s = 0; s < N; ++s) {
             seqs[s] = d.seq[s * G + g].data();
@@ -156,6 +157,7 @@ bool AlignGroups(GroupData& d, int A)
         }
         progress.Show(g);
         CMultiAlignment align;
+        align.SwapTable(table);
         align.InputSequences(seqs.data(), lens.data(), N);
         const size_t slot = static_cast<size_t>(g) * A;
         if (!align.GenerateTemplates(0) || !align.ProduceAlignments(0, 2, 0, nullptr) ||
@@ -174,6 +176,7 @@ bool AlignGroups(GroupData& d, int A)
             d.templ[g] = align.m_pTemplate[0];
         }
         d.templLen[g] = static_cast<int>(d.templ[g].size());
+        align.SwapTable(table);
     }
     if (4 * noTemplate > G)
         WarnLayout(std::to_string(noTemplate) + " of " + std::to_string(G) + " groups have no conserved template");
