@@ -7,15 +7,17 @@
 // deletions, insertions). Counters: cells/s of the forward table and the peak resident set
 // (process-wide, so run one benchmark per process to read a peak of its own).
 //
-// Results, 2-core Xeon (Sapphire Rapids, KVM, 2.3 GHz), GCC 12 -O3, 2026-12-06, medians of 9:
-//   QPhiAlign 1000 x 1000, 100 draws    21.5 ms   peak RSS 27 MiB  (table 24 MB)
-//   QPhiAlign 2000 x 2000, 100 draws    63.9 ms   peak RSS 96 MiB  (table 96 MB)
-//   ForwardFill 1000 / 2000              6.3 / 31.3 ms   (159 / 128 M cells/s, AVX-512 clone)
-//   LogSpaceFill 1000 (the definition)  91.8 ms   (11 M cells/s)
-//   GroupAlignment 3 x 1000 residues     178 ms   peak RSS 34 MiB  (20 fills, 275 tracebacks)
-// At 1000 x 1000 the 100 tracebacks take about 70% of QPhiAlign, most of it inside
-// CStochasticDistribution::Discrete (exp and log1p per step) and the C library generator;
-// the group alignment is bound by its 20 forward fills.
+// Results, 2-core VM (AMD EPYC, fuzzers on the other core), GCC 12 -O3, 2026-12-07, one run each:
+//   QPhiAlign 1000 x 1000, 100 draws    10.5 ms   (21.5 ms recorded before the linear traceback,
+//                                                  on a 2-core Xeon host)
+//   QPhiAlign 2000 x 2000, 100 draws    37.6 ms   (63.9 ms recorded before)
+//   ForwardFill 1000 / 2000              6.7 / 28.5 ms   (149 / 140 M cells/s, AVX-512 clone)
+//   LogSpaceFill 1000 (the definition)  81.6 ms   (12 M cells/s)
+//   GroupAlignment 3 x 1000 residues     116 ms   (178 ms recorded before; 20 fills, 275 tracebacks)
+// The traceback draws from the cell weights in linear form (no log or exp per step), and
+// the five refinement passes, one traceback a fill, keep checkpoints instead of packing the
+// table; the group alignment is now bound by the forward fills. (Peak RSS here is
+// process-wide: run one benchmark per process to read a peak of its own.)
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 

@@ -1,16 +1,21 @@
 // Throughput of the forward-backward initial motif sampler.
 //
-// BM_KfbRound: one sampling round (position scores, forward summation, backward sampling)
-// over G random templates of length L with K motifs of width 12 on both strands; reports
-// template positions per second. BM_KfbSampler: the whole sampler (1000 rounds and the
-// width choice). Arguments: G, L, K. The seed of the data and the stream is fixed (1).
+// BM_KfbRound: one sampling round of the log-space passes (position scores, forward
+// summation, backward sampling), the reference, over G random templates of length L with K
+// motifs of width 12 on both strands; BM_KfbRoundLinear: the same round with the scaled
+// linear passes KFBSampler runs; both report template positions per second. BM_KfbSampler:
+// the whole sampler (1000 rounds and the width choice). Arguments: G, L, K. The seed of the
+// data and the stream is fixed (1).
 //
-// Release build, 2-core shared development machine (other builds running):
-//   BM_KfbRound/20/300/3    1.69 ms CPU   3.5 M positions/s
-//   BM_KfbRound/100/500/3   16.8 ms CPU   3.0 M positions/s
-//   BM_KfbRound/20/300/6    3.10 ms CPU   1.9 M positions/s
-//   BM_KfbSampler/20/300/3  1.66 s CPU for the 1000 rounds
-// Most of the time is LogSum and exp in the forward sums and the per-position draw.
+// Release build, 2-core shared VM (AMD EPYC, fuzzers running on the other core), 2026-12-07:
+//   BM_KfbRound/20/300/3          1.12 ms CPU    5.4 M positions/s   (log space)
+//   BM_KfbRoundLinear/20/300/3    0.23 ms CPU   25.9 M positions/s
+//   BM_KfbRound/100/500/3         10.7 ms CPU    4.7 M positions/s
+//   BM_KfbRoundLinear/100/500/3   1.82 ms CPU   27.5 M positions/s
+//   BM_KfbRound/20/300/6          2.38 ms CPU    2.5 M positions/s
+//   BM_KfbRoundLinear/20/300/6    0.37 ms CPU   16.2 M positions/s
+// The log-space round spends its time in LogSum and exp; the linear one in the window
+// products (vectorised over positions) and the per-position draw.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -75,6 +80,53 @@ void BM_KfbRound(benchmark::State& state)
         benchmark::Counter(static_cast<double>(G) * L, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_KfbRound)->Args({20, 300, 3})->Args({100, 500, 3})->Args({20, 300, 6});
+
+// The same round with the scaled linear passes the sampler runs.
+void BM_KfbRoundLinear(benchmark::State& state)
+{
+    const int G = static_cast<int>(state.range(0)), L = static_cast<int>(state.range(1));
+    const int K = static_cast<int>(state.range(2));
+    Templates t = MakeTemplates(G, L);
+    SeedRandom(1);
+    std::vector<int> width(K, 12);
+    std::vector<std::vector<double>> cur(K, std::vector<double>(48, std::log(0.25))), lin(K);
+    std::vector<std::vector<int>> count(K, std::vector<int>(48));
+    std::vector<double> logPr(K, std::log(0.02 / K)), pr(K + 1);
+    logPr.push_back(std::log(0.98));
+    std::vector<int> siteNum(K + 1), E(L);
+    std::vector<SITELIST> sites(K);
+    std::vector<double> PL(static_cast<size_t>(L) * 2 * K), F(static_cast<size_t>(L) * (K + 2));
+    std::vector<std::vector<double>> bgLin(G, std::vector<double>(L));
+    std::vector<std::vector<int>> codes(G, std::vector<int>(L));
+    for (int s = 0; s < G; ++s) {
+        KfbLinearBackground(bgLin[s].data(), t.ptrs[s], L, t.bg);
+        KfbLinearCodes(codes[s].data(), t.ptrs[s], L);
+    }
+    for (auto _ : state) {
+        for (int k = 0; k <= K; ++k) pr[k] = std::exp(logPr[k]);
+        for (int k = 0; k < K; ++k) {
+            lin[k].resize(cur[k].size());
+            for (size_t j = 0; j < cur[k].size(); ++j) lin[k][j] = std::exp(cur[k][j]);
+        }
+        double total = 0;
+        for (int s = 0; s < G; ++s) {
+            KfbLinearScores(PL.data(), t.ptrs[s], codes[s].data(), L, lin, width.data(), K, true);
+            total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), L, width.data(), K,
+                                      true);
+            KfbLinearBackward(F.data(), PL.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(), sites);
+        }
+        benchmark::DoNotOptimize(total);
+        UpdateParameter(logPr.data(), cur, siteNum.data(), count, K, width.data());
+        std::fill(siteNum.begin(), siteNum.end(), 0);
+        for (int k = 0; k < K; ++k) {
+            std::fill(count[k].begin(), count[k].end(), 0);
+            sites[k].clear();
+        }
+    }
+    state.counters["positions/s"] =
+        benchmark::Counter(static_cast<double>(G) * L, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_KfbRoundLinear)->Args({20, 300, 3})->Args({100, 500, 3})->Args({20, 300, 6});
 
 void BM_KfbSampler(benchmark::State& state)
 {
