@@ -47,6 +47,19 @@ Templates MakeTemplates(int G, int L)
     return t;
 }
 
+// The parameter update closing a round, and the counts cleared for the next.
+void EndRound(std::vector<double>& logPr, std::vector<std::vector<double>>& cur, std::vector<int>& siteNum,
+              std::vector<std::vector<int>>& count, std::vector<SITELIST>& sites, const std::vector<int>& width)
+{
+    const int K = static_cast<int>(cur.size());
+    UpdateParameter(logPr.data(), cur, siteNum.data(), count, K, width.data());
+    std::fill(siteNum.begin(), siteNum.end(), 0);
+    for (int k = 0; k < K; ++k) {
+        std::fill(count[k].begin(), count[k].end(), 0);
+        sites[k].clear();
+    }
+}
+
 void BM_KfbRound(benchmark::State& state)
 {
     const int G = static_cast<int>(state.range(0)), L = static_cast<int>(state.range(1));
@@ -69,12 +82,7 @@ void BM_KfbRound(benchmark::State& state)
             BackwardSampling(F.data(), P.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(), sites);
         }
         benchmark::DoNotOptimize(total);
-        UpdateParameter(logPr.data(), cur, siteNum.data(), count, K, width.data());
-        std::fill(siteNum.begin(), siteNum.end(), 0);
-        for (int k = 0; k < K; ++k) {
-            std::fill(count[k].begin(), count[k].end(), 0);
-            sites[k].clear();
-        }
+        EndRound(logPr, cur, siteNum, count, sites, width);
     }
     state.counters["positions/s"] =
         benchmark::Counter(static_cast<double>(G) * L, benchmark::Counter::kIsIterationInvariantRate);
@@ -116,12 +124,7 @@ void BM_KfbRoundLinear(benchmark::State& state)
             KfbLinearBackward(F.data(), PL.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(), sites);
         }
         benchmark::DoNotOptimize(total);
-        UpdateParameter(logPr.data(), cur, siteNum.data(), count, K, width.data());
-        std::fill(siteNum.begin(), siteNum.end(), 0);
-        for (int k = 0; k < K; ++k) {
-            std::fill(count[k].begin(), count[k].end(), 0);
-            sites[k].clear();
-        }
+        EndRound(logPr, cur, siteNum, count, sites, width);
     }
     state.counters["positions/s"] =
         benchmark::Counter(static_cast<double>(G) * L, benchmark::Counter::kIsIterationInvariantRate);

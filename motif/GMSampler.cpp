@@ -54,6 +54,38 @@ double PositionBgLog(const int* seq, int i, const double* bg, const CMarkovBackg
     return IsBase(seq[i - 1]) && IsBase(seq[i]) ? bg[4 + 4 * seq[i - 1] + seq[i]] : kNoBaseBgLog;
 }
 
+// The backward walk of both samplers: pick(i) draws the segment type ending at i (K for
+// background), isForward(i, t) the strand of a site of motif t ending there. Each site is
+// pushed at the front of its list and its bases counted in its own orientation.
+template <class Pick, class Strand>
+void WalkBack(const int* seq, int len, int seqIndex, const int* width, int K, std::vector<std::vector<int>>& count,
+              int* siteNum, std::vector<SITELIST>& siteList, Pick pick, Strand isForward)
+{
+    int i = len - 1;
+    while (i >= 0) {
+        const int t = pick(i);
+        const int w = t < K ? width[t] : 0;
+        // A site that cannot end here has weight zero and is only returned when every weight
+        // is zero, which a finite background never allows; take it as background.
+        if (t == K || w < 1 || w - 1 > i) {
+            siteNum[K] += 1;
+            i -= 1;
+            continue;
+        }
+        const int start = i - w + 1;
+        const bool forward = isForward(i, t);
+        siteList[t].push_front(SITEPOS{seqIndex, start, forward});
+        siteNum[t] += 1;
+        int* c = count[t].data();
+        for (int j = 0; j < w; ++j) {
+            // Column j of the site as read on its strand.
+            const int b = forward ? seq[start + j] : (IsBase(seq[i - j]) ? 3 - seq[i - j] : -1);
+            if (IsBase(b)) c[4 * j + b] += 1;
+        }
+        i -= w;
+    }
+}
+
 // 2^n for the exponents the scaled tables use, exact; ldexp outside the normal range.
 inline double Pow2(int n)
 {
@@ -128,31 +160,14 @@ void BackwardSampling(double* F, const double* P, const int* seq, int len, int s
     CStochasticDistribution draw;
     const int fs = K + 2;
     const int ps = 2 * K + 1;
-    int i = len - 1;
-    while (i >= 0) {
-        const int t = draw.Discrete(F + static_cast<size_t>(i) * fs, K + 1);
-        const int w = t < K ? width[t] : 0;
-        // A site that cannot end here has weight log zero and is only returned when every
-        // weight is log zero, which a finite background never allows; take it as background.
-        if (t == K || w < 1 || w - 1 > i) {
-            siteNum[K] += 1;
-            i -= 1;
-            continue;
-        }
-        const int start = i - w + 1;
-        const double* p = P + static_cast<size_t>(i) * ps;
-        double strand[2] = {p[2 * t], p[2 * t + 1]};
-        const bool forward = draw.Discrete(strand, 2) != 1;
-        siteList[t].push_front(SITEPOS{seqIndex, start, forward});
-        siteNum[t] += 1;
-        int* c = count[t].data();
-        for (int j = 0; j < w; ++j) {
-            // Column j of the site as read on its strand.
-            const int b = forward ? seq[start + j] : (IsBase(seq[i - j]) ? 3 - seq[i - j] : -1);
-            if (IsBase(b)) c[4 * j + b] += 1;
-        }
-        i -= w;
-    }
+    WalkBack(
+        seq, len, seqIndex, width, K, count, siteNum, siteList,
+        [&](int i) { return draw.Discrete(F + static_cast<size_t>(i) * fs, K + 1); },
+        [&](int i, int t) {
+            const double* p = P + static_cast<size_t>(i) * ps;
+            double strand[2] = {p[2 * t], p[2 * t + 1]};
+            return draw.Discrete(strand, 2) != 1;
+        });
 }
 
 // ---- the same passes in scaled linear space ----
@@ -253,27 +268,14 @@ void KfbLinearBackward(double* F, const double* PL, const int* seq, int len, int
 {
     CStochasticDistribution draw;
     const int fs = K + 2;
-    int i = len - 1;
-    while (i >= 0) {
-        const int t = draw.DiscreteLinear(F + static_cast<size_t>(i) * fs, K + 1);
-        const int w = t < K ? width[t] : 0;
-        if (t == K || w < 1 || w - 1 > i) {
-            siteNum[K] += 1;
-            i -= 1;
-            continue;
-        }
-        const int start = i - w + 1;
-        double strand[2] = {PL[static_cast<size_t>(2 * t) * len + i], PL[static_cast<size_t>(2 * t + 1) * len + i]};
-        const bool forward = draw.DiscreteLinear(strand, 2) != 1;
-        siteList[t].push_front(SITEPOS{seqIndex, start, forward});
-        siteNum[t] += 1;
-        int* c = count[t].data();
-        for (int j = 0; j < w; ++j) {
-            const int b = forward ? seq[start + j] : (IsBase(seq[i - j]) ? 3 - seq[i - j] : -1);
-            if (IsBase(b)) c[4 * j + b] += 1;
-        }
-        i -= w;
-    }
+    WalkBack(
+        seq, len, seqIndex, width, K, count, siteNum, siteList,
+        [&](int i) { return draw.DiscreteLinear(F + static_cast<size_t>(i) * fs, K + 1); },
+        [&](int i, int t) {
+            const double strand[2] = {PL[static_cast<size_t>(2 * t) * len + i],
+                                      PL[static_cast<size_t>(2 * t + 1) * len + i]};
+            return draw.DiscreteLinear(strand, 2) != 1;
+        });
 }
 
 // ---- parameter update ----
