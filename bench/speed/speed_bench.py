@@ -8,6 +8,14 @@ Rows: set-up (-n 2) at 500, 1,000 and 2,000 bp; -n 500 at 1,000 bp, with the def
 and with -g 3. Each cell is the median of --reps runs; the runs of the builds alternate, so a
 change in the machine's load falls on all of them alike. The last columns are ratios to the
 first build.
+
+Last result (2-core VM, AMD EPYC, GCC 12, 2026-12-07; [0] main before the speed work, [1] after;
+median of 3, seconds and peak MB; bench/speed/README.md has the details):
+    set-up (-n 2), 500 bp         1.80   0.60   39  39   0.33
+    set-up (-n 2), 1,000 bp       5.06   2.02  104  87   0.40
+    set-up (-n 2), 2,000 bp      13.99   5.96  212 213   0.43
+    -n 500, 1,000 bp             10.74   4.68  110  88   0.44
+    -n 500, 1,000 bp, -g 3       10.86   4.65   98  88   0.43
 """
 import argparse
 import os
