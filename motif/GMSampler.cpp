@@ -207,9 +207,10 @@ void KfbLinearCodes(int* code, const int* seq, int len)
     for (int i = 0; i < len; ++i) code[i] = IsBase(seq[i]) ? seq[i] : 0;
 }
 
-void KfbLinearScores(double* PL, const int* seq, const int* code, int len,
+bool KfbLinearScores(double* PL, const int* seq, const int* code, int len,
                      const std::vector<std::vector<double>>& linPwm, const int* width, int K, bool bothStrands)
 {
+    bool exact = true;
     for (int k = 0; k < K; ++k) {
         double* f = PL + static_cast<size_t>(2 * k) * len;
         double* r = f + len;
@@ -220,13 +221,19 @@ void KfbLinearScores(double* PL, const int* seq, const int* code, int len,
         // Window starting at t ends at i = t + w - 1.
         WindowProducts(code, len - w + 1, linPwm[k].data(), w, false, f + w - 1);
         if (bothStrands) WindowProducts(code, len - w + 1, linPwm[k].data(), w, true, r + w - 1);
-        // Windows holding a residue that is not a base have probability 0.
+        // Windows holding a residue that is not a base have probability 0; a window of bases
+        // whose product came out 0 has underflowed (or meets a zero matrix entry).
         int lastNoBase = -1;
         for (int i = 0; i < len; ++i) {
             if (!IsBase(seq[i])) lastNoBase = i;
-            if (i >= w - 1 && lastNoBase >= i - w + 1) f[i] = r[i] = 0.0;
+            if (i < w - 1) continue;
+            if (lastNoBase >= i - w + 1)
+                f[i] = r[i] = 0.0;
+            else
+                exact = exact && f[i] > 0.0 && (!bothStrands || r[i] > 0.0);
         }
     }
+    return exact;
 }
 
 double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin, const double* pr, int len,
@@ -237,28 +244,33 @@ double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin
     const double strandMean = std::exp(kStrandMeanLog);
     for (int i = 0; i < len; ++i) {
         double* f = F + static_cast<size_t>(i) * fs;
-        // Row i is kept relative to 2^E[i-1], the scale of the total up to i-1.
+        // The total up to i-w is a mantissa times 2^E[i-w] (1 for the empty prefix). Row i
+        // is kept relative to 2^(E[i-1] + top), top the largest exponent step among its
+        // terms, so that no term exceeds the range of a double however small the totals
+        // between i-w and i-1 became.
         const int base = i > 0 ? E[i - 1] : 0;
+        auto step = [&](int w) { return i > w - 1 ? E[i - w] - base : -base; };
+        // Site weights first (held in f), then the largest step among the possible sites.
+        int top = 0;
+        for (int k = 0; k < K; ++k) {
+            const int w = width[k];
+            f[k] = 0.0;
+            if (w < 1 || w - 1 > i) continue;
+            const double fw = PL[static_cast<size_t>(2 * k) * len + i], rv = PL[static_cast<size_t>(2 * k + 1) * len + i];
+            f[k] = bothStrands ? pr[k] * strandMean * (fw + rv) : pr[k] * fw;
+            if (f[k] > 0.0) top = std::max(top, step(w));
+        }
         double total = 0.0;
         for (int k = 0; k < K; ++k) {
             const int w = width[k];
-            if (w < 1 || w - 1 > i) {
-                f[k] = 0.0;
-                continue;
-            }
-            const double fw = PL[static_cast<size_t>(2 * k) * len + i], rv = PL[static_cast<size_t>(2 * k + 1) * len + i];
-            const double site = bothStrands ? pr[k] * strandMean * (fw + rv) : pr[k] * fw;
-            // Total up to i-w, (F, E) there, or 1 for the empty prefix.
-            const double before = i > w - 1 ? F[static_cast<size_t>(i - w) * fs + K + 1] * Pow2(E[i - w] - base)
-                                            : Pow2(-base);
-            f[k] = site * before;
+            if (f[k] > 0.0) f[k] *= (i > w - 1 ? F[static_cast<size_t>(i - w) * fs + K + 1] : 1.0) * Pow2(step(w) - top);
             total += f[k];
         }
-        f[K] = pr[K] * bgLin[i] * (i > 0 ? F[static_cast<size_t>(i - 1) * fs + K + 1] : 1.0);
+        f[K] = pr[K] * bgLin[i] * (i > 0 ? F[static_cast<size_t>(i - 1) * fs + K + 1] : 1.0) * Pow2(-top);
         total += f[K];
         int e = 0;
         f[K + 1] = std::frexp(total, &e);
-        E[i] = base + e;
+        E[i] = base + top + e;
     }
     return std::log(F[static_cast<size_t>(len - 1) * fs + K + 1]) + E[len - 1] * std::log(2.0);
 }
@@ -400,7 +412,7 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
     // Position tables of one sequence, sized once for the longest and reused.
     // Scaled linear tables of one sequence, sized once for the longest and reused; the
     // background of every sequence once, since it does not change.
-    std::vector<double> PL(static_cast<size_t>(maxLen) * 2 * K);
+    std::vector<double> PL(static_cast<size_t>(maxLen) * 2 * K), P;  // P: log-space scores, when needed
     std::vector<double> F(static_cast<size_t>(maxLen) * (K + 2));
     std::vector<int> E(static_cast<size_t>(maxLen));
     std::vector<std::vector<double>> bgLin(nSeq);
@@ -446,10 +458,17 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
             for (int s = 0; s < nSeq; ++s) {
                 const int len = lens[s];
                 if (len <= 0) continue;  // nothing to segment
-                KfbLinearScores(PL.data(), seqs[s], codes[s].data(), len, lin, width, K, bothStrands);
-                total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), len, width, K,
-                                          bothStrands);
-                KfbLinearBackward(F.data(), PL.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
+                if (KfbLinearScores(PL.data(), seqs[s], codes[s].data(), len, lin, width, K, bothStrands)) {
+                    total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), len, width,
+                                              K, bothStrands);
+                    KfbLinearBackward(F.data(), PL.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
+                } else {
+                    // A window probability below the range of a double: the log-space passes.
+                    P.resize(static_cast<size_t>(maxLen) * (2 * K + 1));
+                    CalLogPrPos(P.data(), seqs[s], len, cur, s, width, K, bg, bothStrands, order);
+                    total += ForwardSummation(F.data(), P.data(), logPr.data(), len, width, K, bothStrands);
+                    BackwardSampling(F.data(), P.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
+                }
             }
             if (total > best) {
                 best = total;

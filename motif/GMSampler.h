@@ -59,14 +59,16 @@ void BackwardSampling(double* F, const double* P, const int* seq, int len, int s
 // from linPwm = exp(pwm), row 2k forward and 2k+1 reverse of the windows ending at each
 // position, and code the sequence with every residue that is not a base read as 0
 // (KfbLinearCodes, once per sequence); pr = exp(logPr). The forward row i holds the weights of its K+1
-// segment types relative to 2^E[i-1] and at K+1 the total up to i, a mantissa in [0.5, 1)
-// times 2^E[i]: scaling by powers of two is exact. The forward pass returns the same
+// segment types, all relative to one power of two, and at K+1 the total up to i, a mantissa
+// in [0.5, 1) times 2^E[i]: scaling by powers of two is exact. The forward pass returns the same
 // log-likelihood as ForwardSummation, and the backward pass makes the same draws from the
 // stream as BackwardSampling, up to rounding.
 void KfbLinearBackground(double* bgLin, const int* seq, int len, const double* bg,
                          const CMarkovBackground* order = nullptr);
 void KfbLinearCodes(int* code, const int* seq, int len);
-void KfbLinearScores(double* PL, const int* seq, const int* code, int len,
+// Returns false when some window of bases has probability 0 (underflow below 1e-308, or a
+// zero matrix entry): then the log-space passes must serve for this sequence.
+bool KfbLinearScores(double* PL, const int* seq, const int* code, int len,
                      const std::vector<std::vector<double>>& linPwm, const int* width, int K, bool bothStrands);
 double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin, const double* pr, int len,
                         const int* width, int K, bool bothStrands);
