@@ -468,9 +468,11 @@ bool ReadTransfac(const std::vector<std::string>& lines, const Where& at, std::v
 
 // ---- writers ----
 
-// A count as a whole number when it is one, else with up to three decimals.
+// A count as a whole number when it is one, else with up to three decimals; a count below
+// 0.1 with three significant digits, so a matrix of tiny counts is not written as zeros.
 std::string Count(double x)
 {
+    if (x > 0 && x < 0.1) return Printf("%.3g", x);
     if (std::fabs(x - std::round(x)) < 5e-4) return Printf("%.0f", std::round(x));
     std::string s = Printf("%.3f", x);
     while (s.back() == '0') s.pop_back();
