@@ -1,29 +1,8 @@
 // The aligned file: ReadinAlignment with the number of records the file holds.
-#include "FuzzSupport.h"
-#include "app/SeqFile.h"
+#include "SeqFileTarget.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string path = fuzz::ScratchFile(data, size);
-    const int n = CountSequences(path.c_str());
-    fuzz::Require(n >= 0);
-    std::vector<int> lengths;
-    std::vector<CString> names;
-    std::vector<std::vector<int>> seqs;
-    std::string err;
-    if (!ReadinAlignment(path.c_str(), n + 1, lengths, names, seqs, err)) fuzz::RequireOneLine(err);
-    else fuzz::Require(false);  // the count must match
-    if (n < 1) return 0;
-    err.clear();
-    if (!ReadinAlignment(path.c_str(), n, lengths, names, seqs, err)) {
-        fuzz::RequireOneLine(err);
-        return 0;
-    }
-    const size_t count = static_cast<size_t>(n);
-    fuzz::Require(lengths.size() == count && names.size() == count && seqs.size() == count);
-    for (size_t i = 0; i < count; ++i) {
-        fuzz::Require(lengths[i] >= 0 && seqs[i].size() == static_cast<size_t>(lengths[i]));
-        for (int c : seqs[i]) fuzz::Require(c >= -1 && c <= 4);
-    }
+    fuzz::RunSeqReader(ReadinAlignment, 4, data, size);
     return 0;
 }
