@@ -1,6 +1,6 @@
 // Emission model worked by hand: single-species position scores, the low-complexity mask,
-// node emissions next to change points, aligned motif sites and background columns, and the
-// background likelihood of a path.
+// node emissions next to change points and the background likelihood of a path. Aligned motif
+// sites and both-strand means are checked against the enumeration in test_forward_backward.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -58,26 +58,6 @@ TEST(EmissionTable, LowComplexityMaskOnlyTouchesSingleSpeciesWindows)
     EXPECT_DOUBLE_EQ(gc->table[0][3 * 8], 4 * std::log(0.25));  // AACG: C+G = 0.5
 }
 
-// Palindromic window AT: both strands score x, and the emission is x + ln 2 - 0.6931 (not x).
-TEST(NodeEmission, SingleSpeciesStrandMeanUsesTheWrittenConstant)
-{
-    auto tm = Aligned({"AT-", "--C"}, {2}, true);
-    tm->SetColumn(0, 0, 0.4, 0.3, 0.2, 0.1);
-    tm->SetColumn(0, 1, 0.1, 0.2, 0.3, 0.4);
-    tm->Refresh();
-    const double x = 2 * std::log(0.4);
-    EXPECT_DOUBLE_EQ(tm->table[0][3], x);
-    EXPECT_DOUBLE_EQ(tm->table[0][4], x);
-    double e[2];
-    tm->m.CalculateEmissions(e, tm->table.data(), tm->Path().data(), 2, 0, 2);
-    EXPECT_NEAR(e[0], x + std::log(2.0) - 0.6931, 1e-14);
-    EXPECT_DOUBLE_EQ(e[1], tm->table[0][3 + 2]);
-    tm->m.m_bBothStrand = false;
-    tm->Refresh();
-    tm->m.CalculateEmissions(e, tm->table.data(), tm->Path().data(), 2, 0, 2);
-    EXPECT_EQ(e[0], x);
-}
-
 // Node 1 aligns both species (a change point); nodes 2..5 advance species 0 alone. Modes: 0
 // writes only the background element, 1 only the motifs.
 TEST(NodeEmission, SiteNotAdmissibleRightAfterChangePoint)
@@ -95,24 +75,6 @@ TEST(NodeEmission, SiteNotAdmissibleRightAfterChangePoint)
     double f[3] = {7, 7, 7};
     tm->m.CalculateEmissions(f, tm->table.data(), tm->Path().data(), 5, 0, 0);
     EXPECT_EQ(std::vector<double>(f, f + 3), (std::vector<double>{7, 7, P[5 * 4 + 4]}));
-}
-
-// Width 1, column (.4 .3 .2 .1), lambda 0.1, bases A and G. Given strand:
-// sum_a theta(a) phi(a,A) phi(a,G) = .00752 + .00024 + .00736 + .00008 = .0152.
-// Reverse strand (T and C): .00012 + .00279 + .00006 + .00273 = .0057. An N makes it impossible.
-TEST(AlignedEmission, MotifSiteByHand)
-{
-    auto tm = Aligned({"A", "G"}, {1}, false);
-    tm->SetColumn(0, 0, 0.4, 0.3, 0.2, 0.1);
-    tm->m.m_dMotifSubRate = 0.1;
-    tm->Refresh();
-    const int species[2] = {0, 1}, pos[2] = {0, 0};
-    EXPECT_NEAR(tm->m.CalMotifEmission(0, 2, species, pos, 0), std::log(0.0152), 1e-12);
-    tm->m.m_bBothStrand = true;
-    EXPECT_NEAR(tm->m.CalMotifEmission(0, 2, species, pos, 0), std::log(0.0152 + 0.0057) - 0.6931, 1e-12);
-    auto withN = Aligned({"N", "G"}, {1}, false);
-    withN->Refresh();
-    EXPECT_EQ(withN->m.CalMotifEmission(0, 2, species, pos, 0), kZ);
 }
 
 // Nodes (A,A) aligned, C and N of species 0, T of species 1; an aligned column with an N

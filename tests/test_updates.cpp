@@ -1,7 +1,7 @@
-// Model lifecycle and parameter updates: widths, slots and initial parameters worked by hand,
-// the pooled background and the maintenance calls; collapsed means and the log-posterior
-// value from fixed counts, moments of the plain draws against their Dirichlet and Beta
-// posteriors, and the switches (-q, motif mode, given motifs, the iteration switch).
+// Model lifecycle and parameter updates: widths, slots, initial parameters and the pooled
+// background worked by hand; collapsed means and the log-posterior value from fixed counts,
+// moments of the plain draws against their Dirichlet and Beta posteriors, and the switches
+// (-q, motif mode, given motifs, the iteration switch).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -85,25 +85,6 @@ TEST(ModelLifecycle, InitialParametersByHand)
     for (int i = 0; i < 20; ++i)
         EXPECT_NEAR(d->m.m_pBg[i], std::log(0.5 * (Pr(d->m.m_pSpeciesBg[0][i]) + Pr(d->m.m_pSpeciesBg[1][i]))), 1e-14);
     EXPECT_NEAR(Pr(d->m.m_pSpeciesBg[1][2]), (4.0 + 5) / 30, 1e-14);
-}
-
-TEST(ModelLifecycle, Maintenance)
-{
-    auto d = Driver({});
-    CSerevan& m = d->m;
-    // ClearSuffStat empties the sweep statistics only.
-    m.m_dTranCount[1][0] = m.m_pMotifCount[1] = m.m_pSiteCount[0][5] = m.m_nMotifSubCount[1] = 3;
-    m.m_pEdgeStat[3].speciesCount[7] = m.m_pEdgeStat[3].transitionNum = m.m_nBgSubCount[2][1] = 3;
-    m.m_pModuleFreq[0][0] = m.m_pRefAlignFreq[0][1] = 9;
-    m.ClearSuffStat();
-    EXPECT_EQ(m.m_dTranCount[1][0] + m.m_pMotifCount[1] + m.m_pSiteCount[0][5] + m.m_nMotifSubCount[1], 0);
-    EXPECT_EQ(m.m_pEdgeStat[3].speciesCount[7] + m.m_pEdgeStat[3].transitionNum + m.m_nBgSubCount[2][1], 0);
-    EXPECT_EQ(m.m_pModuleFreq[0][0] + m.m_pRefAlignFreq[0][1], 18);
-    // New alignments reset the current ones.
-    ALIGNPATH paths[4];
-    m.m_pCurAlign[1] = 1;
-    m.GetAlignPath(paths, nullptr, nullptr, 2);
-    EXPECT_EQ(m.m_pCurAlign, (std::vector<int>{0, 0}));
 }
 
 // ------------------------------------------------------------------ updates
