@@ -19,24 +19,7 @@ using support::ModelSetup;
 
 namespace {
 
-// The kernel switch and the fast kernels, reached through the model's test probe.
 using P = CSerevanProbe;
-void UseDirectKernels(CSerevan& m, bool on) { P::UseDirectKernels(m, on); }
-void FastEmissions(Model& tm, int t, double* e)
-{
-    P::PrepareEmissionTables(tm.m);
-    const int run = P::NonChangeRun(tm.m, tm.Path().data(), t, 20);
-    P::NodeEmissions(tm.m, e, tm.table.data(), tm.Path().data(), t, 0, 2, run);
-}
-void PrepareTransitions(Model& tm) { P::PrepareTransitionTables(tm.m, tm.nStates); }
-double FastTransition(Model& tm, int t, int u, int c, int cur)
-{
-    return P::FastTransition(tm.m, tm.Path().data(), tm.fwd.data(), t, u, c, cur, tm.nStates);
-}
-int FastCondStatePr(Model& tm, int t, int u, int c, int cur, double* out)
-{
-    return P::FastCondStatePr(tm.m, tm.Path().data(), tm.fwd.data(), t, u, c, cur, out, tm.nStates);
-}
 
 // The sufficient statistics of the passes so far: the counts, then the edge records and the
 // background counts (non-zero entries only), then the position counters per slot.
@@ -87,7 +70,7 @@ bool Base(int b) { return b >= 0 && b <= 3; }
 // Every way of cutting nodes 1 .. T of the path into background positions, module-background
 // positions and motif sites, each with the subset code of its last node, weighted by the
 // model written out in linear space from the parameters alone. Z is the total weight,
-// module[s][p] and site[k][s][p] the posterior probabilities of each position's state.
+// module[s][p] / Z and site[k][s][p] / Z the posterior probabilities of each position's state.
 struct Brute {
     Model& tm;
     const CSerevan& m;
@@ -96,34 +79,22 @@ struct Brute {
     std::vector<std::vector<double>> module;
     std::vector<std::vector<std::vector<double>>> site;
     std::vector<std::array<int, 3>> segs;  // last node, width, type
+    // With an order-k background: the (o+1)-mer frequencies it was set from.
+    const std::vector<std::vector<double>>* joint = nullptr;
 
     explicit Brute(Model& model, const std::vector<std::vector<double>>* orderJoint = nullptr)
         : tm(model), m(model.m), N(model.N), K(model.K), T(model.NodeNum() - 1), joint(orderJoint)
     {
-        module.resize(N);
-        site.assign(K, std::vector<std::vector<double>>(N));
-        for (int s = 0; s < N; ++s) {
-            module[s].assign(tm.len[s], 0.0);
-            for (int k = 0; k < K; ++k) site[k][s].assign(tm.len[s], 0.0);
-        }
+        for (int s = 0; s < N; ++s) module.emplace_back(tm.len[s], 0.0);
+        site.assign(K, module);
         Dfs(0, 0, 1.0);
-        for (auto& v : module)
-            for (double& x : v) x /= Z;
-        for (auto& vs : site)
-            for (auto& v : vs)
-                for (double& x : v) x /= Z;
     }
     double P(int a, int b) const { return std::exp(m.m_dTranPr[a][b]); }
     double Theta(int k, int j, int b) const { return std::exp(m.m_pPWM[k][4 * j + b]); }
-    double Phi(int k, int j, int a, int b) const
-    {
-        return m.m_dMotifSubRate * Theta(k, j, b) + (1 - m.m_dMotifSubRate) * (a == b);
-    }
     int X(int s, int p) const { return tm.seq[s][p]; }
 
-    // With an order-k background (joint = the (o+1)-mer frequencies it was set from): the
-    // distribution of the base at p of species s given up to k determined bases before it.
-    const std::vector<std::vector<double>>* joint = nullptr;
+    // The order-k background's distribution of the base at p of species s given up to k
+    // determined bases before it.
     std::array<double, 4> OrderBg(int s, int p) const
     {
         int o = 0, ctx = 0;
@@ -139,15 +110,12 @@ struct Brute {
     {
         const ALIGNNODE& node = tm.Path()[t];
         const std::vector<int>& B = node.block[node.movingBlock];
-        if (type == K && joint && B.size() == 1) {
-            const int s = B[0], p = node.pos[s] - 1;
-            return Base(X(s, p)) ? OrderBg(s, p)[X(s, p)] : std::exp(-1.386);
-        }
-        if (type == K && B.size() == 1) {
-            const int s = B[0], p = node.pos[s] - 1;
+        if (type == K && B.size() == 1) {  // one species: its own background, -1.386 for an N
+            const int s = B[0], p = node.pos[s] - 1, x = X(s, p);
             const auto& bg = m.m_pSpeciesBg[s];
-            if (p == 0) return Base(X(s, 0)) ? std::exp(bg[X(s, 0)]) : std::exp(-1.386);
-            return Base(X(s, p - 1)) && Base(X(s, p)) ? std::exp(bg[4 + 4 * X(s, p - 1) + X(s, p)]) : std::exp(-1.386);
+            if (!Base(x)) return std::exp(-1.386);
+            if (joint) return OrderBg(s, p)[x];
+            return std::exp(p == 0 ? bg[x] : Base(X(s, p - 1)) ? bg[4 + 4 * X(s, p - 1) + x] : -1.386);
         }
         if (type == K) {
             double sum = 0;
@@ -168,20 +136,19 @@ struct Brute {
                 if (node.pos[s] - w + j < 0 || !Base(X(s, node.pos[s] - w + j))) return 0;
         double F = 1, R = 1;
         for (int j = 0; j < w; ++j) {
+            // Descendant b of ancestral a; one species alone is the column itself (lambda 0).
+            const double lambda = B.size() == 1 ? 0.0 : m.m_dMotifSubRate;
+            auto phi = [&](int a, int b) { return lambda * Theta(type, j, b) + (1 - lambda) * (a == b); };
             double f = 0, r = 0;
             for (int a = 0; a < 4; ++a) {
                 double vf = Theta(type, j, a), vr = vf;
                 for (int s : B) {
                     const int p = node.pos[s] - 1;
-                    vf *= Phi(type, j, a, X(s, p - w + 1 + j));
-                    vr *= Phi(type, j, a, 3 - X(s, p - j));
+                    vf *= phi(a, X(s, p - w + 1 + j));
+                    vr *= phi(a, 3 - X(s, p - j));
                 }
                 f += vf;
                 r += vr;
-            }
-            if (B.size() == 1) {  // one species: the column itself, no ancestor
-                f = Theta(type, j, X(B[0], node.pos[B[0]] - w + j));
-                r = Theta(type, j, 3 - X(B[0], node.pos[B[0]] - 1 - j));
             }
             F *= f;
             R *= r;
@@ -298,7 +265,7 @@ TEST(ForwardBruteForce, FastAndDirectMatchEnumerationOfAllSegmentations)
         if (cs.order >= 0) joint = RandomOrderBackground(*tm, cs.order, rng);
         const Brute brute(*tm, cs.order >= 0 ? &joint : nullptr);
         EXPECT_NEAR(tm->Forward(), std::log(brute.Z), 1e-9) << "case seed " << cs.seed;
-        UseDirectKernels(tm->m, true);
+        P::UseDirectKernels(tm->m, true);
         EXPECT_NEAR(tm->Forward(), std::log(brute.Z), 1e-9) << "direct, case seed " << cs.seed;
     }
 }
@@ -320,72 +287,70 @@ TEST(BackwardSamplingStat, CoverageMatchesExactPosteriors)
         for (int s = 0; s < tm->N; ++s)
             for (int p = 0; p < tm->len[s]; ++p) {
                 SCOPED_TRACE(::testing::Message() << "case " << ci << " species " << s << " pos " << p);
-                EXPECT_NEAR(tm->m.m_pModuleFreq[s][p] / double(nSample), brute.module[s][p], tol);
+                EXPECT_NEAR(tm->m.m_pModuleFreq[s][p] / double(nSample), brute.module[s][p] / brute.Z, tol);
                 for (int k = 0; k < tm->K; ++k)
-                    EXPECT_NEAR(tm->m.m_pSiteFreq[k][s][p] / double(nSample), brute.site[k][s][p], tol) << "k " << k;
+                    EXPECT_NEAR(tm->m.m_pSiteFreq[k][s][p] / double(nSample), brute.site[k][s][p] / brute.Z, tol)
+                        << "k " << k;
             }
     }
 }
 
 // Two models with the same rows and parameters, one on the direct kernels: node emissions,
 // forward rows, transition terms, and 40 backward passes from the same seed (same draws,
-// same statistics, the stream left at the same place).
+// same statistics, the stream left at the same place). Reps 16 to 19: 5 to 8 species on short
+// paths, so blocks of more than six species (summed without the column cache) are compared too.
 TEST(FastKernels, EqualTheDirectFormulasAndDrawTheSame)
 {
     std::mt19937 rng(2024);
-    // Reps 16 to 19: 5 to 8 species on short paths, so blocks of more than six species (summed
-    // without the column cache) are compared too.
+    auto close = [](double a, double b) { return RelErr(std::max(a, -1e20), std::max(b, -1e20)) <= 1e-12; };
     for (int rep = 0; rep < 20; ++rep) {
         SCOPED_TRACE(::testing::Message() << "rep " << rep);
-        const int N = rep < 16 ? 2 + rep % 4 : rep - 11, K = 1 + rep % 3;
-        Case cs{N, K, rep < 16 ? 70 : 24, {}, rep % 2 == 0, rep % 5 == 4, 0};
-        for (int k = 0; k < K; ++k) cs.widths.push_back(1 + static_cast<int>(rng() % (rep < 16 ? 12 : 4)));
+        const bool many = rep >= 16;
+        const int N = many ? rep - 11 : 2 + rep % 4, K = 1 + rep % 3;
+        Case cs{N, K, many ? 24 : 70, {}, rep % 2 == 0, rep % 5 == 4, 0};
+        for (int k = 0; k < K; ++k) cs.widths.push_back(1 + static_cast<int>(rng() % (many ? 4 : 12)));
         const unsigned caseSeed = static_cast<unsigned>(rng());
         std::unique_ptr<Model> tm[2];
         for (int d = 0; d < 2; ++d) {
             std::mt19937 r(caseSeed);
-            tm[d] = MakeCase(cs, r, rep < 16 ? 0.15 : 0.02, rep < 16 ? 0.03 : 0.0);
+            tm[d] = MakeCase(cs, r, many ? 0.02 : 0.15, many ? 0.0 : 0.03);
             if (rep % 4 == 1) tm[d]->SetColumn(0, 0, 0.0, 0.5, 0.5, 0.0);  // log-zero entries
             if (rep % 4 == 3) tm[d]->m.m_dMotifSubRate = 0.0;               // phi with ln 0 off the diagonal
             tm[d]->Refresh();
-            UseDirectKernels(tm[d]->m, d == 1);
+            P::UseDirectKernels(tm[d]->m, d == 1);
         }
         Model &fast = *tm[0], &direct = *tm[1];
+        const ALIGNNODE* path = fast.Path().data();
         std::vector<double> e(K + 1), f(K + 1);
+        P::PrepareEmissionTables(fast.m);
         for (int t = 1; t < fast.NodeNum(); ++t) {
             direct.m.CalculateEmissions(e.data(), direct.table.data(), direct.Path().data(), t, 0, 2);
-            FastEmissions(fast, t, f.data());
-            for (int k = 0; k <= K; ++k)
-                ASSERT_LE(RelErr(std::max(f[k], -1e20), std::max(e[k], -1e20)), 1e-12) << "node " << t << " k " << k;
+            P::NodeEmissions(fast.m, f.data(), fast.table.data(), path, t, 0, 2, P::NonChangeRun(fast.m, path, t, 20));
+            for (int k = 0; k <= K; ++k) ASSERT_TRUE(close(f[k], e[k])) << "node " << t << " k " << k;
         }
         const double fastValue = fast.Forward();
-        EXPECT_LE(RelErr(fastValue, direct.Forward()), 1e-12);
-        for (size_t i = 0; i < fast.fwd.size(); ++i)
-            ASSERT_LE(RelErr(std::max(fast.fwd[i], -1e20), std::max(direct.fwd[i], -1e20)), 1e-12) << "entry " << i;
-        {
-            // Scores of only the positions single-species nodes read, NaN elsewhere: the same
-            // forward table bit for bit, so no other cell is read.
-            std::vector<std::vector<double>> part(N);
-            std::vector<double*> view(N);
-            for (int s = 0; s < N; ++s) view[s] = (part[s] = std::vector<double>(fast.tableStore[s].size(), NAN)).data();
-            const ALIGNNODE* p = fast.Path().data();
-            CSerevanProbe::CalLogPrPosOnPaths(fast.m, view.data(), 0, &p, 1);
-            std::vector<double> fwd(fast.fwd.size());
-            EXPECT_EQ(fast.m.PathForwardSummation(fwd.data(), view.data(), p, 0, fast.NodeNum() + 1, fast.nStates),
-                      fastValue);
-            EXPECT_EQ(fwd, fast.fwd);
-        }
-        PrepareTransitions(fast);
-        const ALIGNNODE* path = fast.Path().data();
+        EXPECT_TRUE(close(fastValue, direct.Forward()));
+        for (size_t i = 0; i < fast.fwd.size(); ++i) ASSERT_TRUE(close(fast.fwd[i], direct.fwd[i])) << "entry " << i;
+        // Scores of only the positions single-species nodes read, NaN elsewhere: the same
+        // forward table bit for bit, so no other cell is read.
+        std::vector<std::vector<double>> part(N);
+        std::vector<double*> view(N);
+        for (int s = 0; s < N; ++s) view[s] = (part[s] = std::vector<double>(fast.tableStore[s].size(), NAN)).data();
+        P::CalLogPrPosOnPaths(fast.m, view.data(), 0, &path, 1);
+        std::vector<double> fwd(fast.fwd.size());
+        EXPECT_EQ(fast.m.PathForwardSummation(fwd.data(), view.data(), path, 0, fast.NodeNum() + 1, fast.nStates), fastValue);
+        EXPECT_EQ(fwd, fast.fwd);
+        P::PrepareTransitionTables(fast.m, fast.nStates);
         std::vector<double> a(fast.nStates), b(fast.nStates);
         for (int t = 1; t < fast.NodeNum(); ++t)
             for (int u = std::max(0, t - 3); u < t; ++u)
                 for (int c = 0; c < fast.nStates; ++c)
                     for (int cur = 0; cur < 2 && path[t].legitimate[c]; ++cur) {
-                        ASSERT_EQ(FastTransition(fast, t, u, c, cur),
-                                  fast.m.CalTransition(path, fast.fwd.data(), t, u, c, cur, fast.nStates));
-                        ASSERT_EQ(FastCondStatePr(fast, t, u, c, cur, a.data()),
-                                  fast.m.CalCondStatePr(path, fast.fwd.data(), t, u, c, cur, b.data(), fast.nStates));
+                        const double* F = fast.fwd.data();
+                        ASSERT_EQ(P::FastTransition(fast.m, path, F, t, u, c, cur, fast.nStates),
+                                  fast.m.CalTransition(path, F, t, u, c, cur, fast.nStates));
+                        ASSERT_EQ(P::FastCondStatePr(fast.m, path, F, t, u, c, cur, a.data(), fast.nStates),
+                                  fast.m.CalCondStatePr(path, F, t, u, c, cur, b.data(), fast.nStates));
                         ASSERT_EQ(a, b) << "t " << t << " u " << u << " c " << c;
                     }
         int next[2];
@@ -539,8 +504,7 @@ TEST(ForcedPaths, ForwardValueAndStatisticsOfTwoPasses)
 
 // One aligned site of width 2 in two species on both strands: the drawn (strand, ancestral
 // site) pairs and the share of descendant bases counted as redrawn, against their exact
-// posteriors enumerated over the 2 x 16 outcomes; then the ancestor of an aligned background
-// column A, G, N against bg(a) S(a, A) S(a, G) (the N adds nothing).
+// posteriors enumerated over the 2 x 16 outcomes; then the ancestor of a background column.
 TEST(AncestralDrawsStat, MotifSiteAndBackgroundAncestorsFollowTheirPosterior)
 {
     support::TestSeed seed(3131);
@@ -595,32 +559,30 @@ TEST(AncestralDrawsStat, MotifSiteAndBackgroundAncestorsFollowTheirPosterior)
     EXPECT_EQ(tm->m.m_nMotifSubCount[0] + tm->m.m_nMotifSubCount[1], 4 * n);
     EXPECT_EQ(tm->m.m_pRefAlignFreq[0], (std::vector<int>{0, n, n}));
 
+    // The ancestor of an aligned background column A, G, N: drawn from linear weights, the
+    // same index as the log-space definition bg(a) S(a, A) S(a, G) (the N adds nothing) from
+    // the same stream state, also after the parameters change and with every weight log zero.
+    // Each draw counts its two determined descendants against the drawn base.
     auto bg = support::AlignedModel({"A", "G", "N"});
     bg->Refresh();
-    const CSerevan& m = bg->m;
-    double post[4], sum = 0;
-    for (int a = 0; a < 4; ++a) sum += (post[a] = std::exp(m.m_pBg[a] + m.m_dBgSubst[a][0] + m.m_dBgSubst[a][2]));
-    bg->m.ClearSuffStat();
-    for (int i = 0; i < n; ++i) bg->m.SampleBgAncestor(bg->Path().data(), 1, 0, anc.data());
-    for (int a = 0; a < 4; ++a) {
-        EXPECT_NEAR(m.m_nBgAncCount[a] / double(n), post[a] / sum, tol);
-        EXPECT_EQ(m.m_nBgSubCount[a][0] + m.m_nBgSubCount[a][2], 2 * m.m_nBgAncCount[a]);
-        EXPECT_EQ(m.m_nBgSubCount[a][1] + m.m_nBgSubCount[a][3], 0);
-    }
-    // The draw is made from linear weights: the same index as the log-space definition from
-    // the same stream state, after the parameters change, and with every weight log zero.
+    CSerevan& m = bg->m;
     CStochasticDistribution d;
     for (int trial = 0; trial < 3; ++trial) {
-        if (trial == 1) bg->m.m_dBgSubst[1][0] = -50.0;
-        if (trial == 2) std::fill(bg->m.m_pBg.begin(), bg->m.m_pBg.end(), -1e100);
+        if (trial == 1) m.m_dBgSubst[1][0] = -50.0;
+        if (trial == 2) std::fill(m.m_pBg.begin(), m.m_pBg.end(), -1e100);
+        m.ClearSuffStat();
         for (unsigned v = 1; v <= 200; ++v) {
             double w[4];
             for (int a = 0; a < 4; ++a) w[a] = m.m_pBg[a] + m.m_dBgSubst[a][0] + m.m_dBgSubst[a][2];
             SeedRandom(v);
             const int expect = d.DiscreteLogSpace(w, 4);
             SeedRandom(v);
-            bg->m.SampleBgAncestor(bg->Path().data(), 1, 0, anc.data());
+            m.SampleBgAncestor(bg->Path().data(), 1, 0, anc.data());
             ASSERT_EQ(anc[1].ancBase, expect) << "trial " << trial << " seed " << v;
+        }
+        for (int a = 0; a < 4; ++a) {
+            EXPECT_EQ(m.m_nBgSubCount[a][0] + m.m_nBgSubCount[a][2], 2 * m.m_nBgAncCount[a]);
+            EXPECT_EQ(m.m_nBgSubCount[a][1] + m.m_nBgSubCount[a][3], 0);
         }
     }
 }

@@ -1,7 +1,7 @@
-// Model lifecycle and parameter updates: widths, slots and initial parameters worked by hand,
-// the pooled background and the maintenance calls; collapsed means and the log-posterior
-// value from fixed counts, moments of the plain draws against their Dirichlet and Beta
-// posteriors, and the switches (-q, motif mode, given motifs, the iteration switch).
+// Model lifecycle and parameter updates: widths, slots, initial parameters and the pooled
+// background worked by hand; collapsed means and the log-posterior value from fixed counts,
+// moments of the plain draws against their Dirichlet and Beta posteriors, and the switches
+// (-q, motif mode, given motifs, the iteration switch).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -87,25 +87,6 @@ TEST(ModelLifecycle, InitialParametersByHand)
     EXPECT_NEAR(Pr(d->m.m_pSpeciesBg[1][2]), (4.0 + 5) / 30, 1e-14);
 }
 
-TEST(ModelLifecycle, Maintenance)
-{
-    auto d = Driver({});
-    CSerevan& m = d->m;
-    // ClearSuffStat empties the sweep statistics only.
-    m.m_dTranCount[1][0] = m.m_pMotifCount[1] = m.m_pSiteCount[0][5] = m.m_nMotifSubCount[1] = 3;
-    m.m_pEdgeStat[3].speciesCount[7] = m.m_pEdgeStat[3].transitionNum = m.m_nBgSubCount[2][1] = 3;
-    m.m_pModuleFreq[0][0] = m.m_pRefAlignFreq[0][1] = 9;
-    m.ClearSuffStat();
-    EXPECT_EQ(m.m_dTranCount[1][0] + m.m_pMotifCount[1] + m.m_pSiteCount[0][5] + m.m_nMotifSubCount[1], 0);
-    EXPECT_EQ(m.m_pEdgeStat[3].speciesCount[7] + m.m_pEdgeStat[3].transitionNum + m.m_nBgSubCount[2][1], 0);
-    EXPECT_EQ(m.m_pModuleFreq[0][0] + m.m_pRefAlignFreq[0][1], 18);
-    // New alignments reset the current ones.
-    ALIGNPATH paths[4];
-    m.m_pCurAlign[1] = 1;
-    m.GetAlignPath(paths, nullptr, nullptr, 2);
-    EXPECT_EQ(m.m_pCurAlign, (std::vector<int>{0, 0}));
-}
-
 // ------------------------------------------------------------------ updates
 
 namespace {
@@ -166,77 +147,71 @@ const double kRCommon = kRMotif1 + kRBgBase + kRSubst + kRRate;
 
 }  // namespace
 
-TEST(ParameterUpdate, CollapsedMeansAndLogPosteriorByHand)
-{
-    SeedRandom(11);
-    auto t = Tiny(1, false, false);
-    CSerevan& m = t->m;
-    const std::vector<double> given = m.m_pPWM[0];
-    const double exitRow[2] = {m.m_dTranPr[1][0], m.m_dTranPr[1][1]};
-    const std::array<double, 20> bg = m.m_pBg;
-    Fill(m);
-    EXPECT_NEAR(m.CollapseParameter(0), kRTran + kRType + kRCommon, 1e-9);
-    // Entry row from counts (15, 4); the exit row, the given motif and the first-order
-    // background are left alone.
-    EXPECT_NEAR(Pr(m.m_dTranPr[0][1]), 4.0 / 19, 1e-14);
-    EXPECT_NEAR(Pr(m.m_dTranPr[0][0]), 15.0 / 19, 1e-14);
-    EXPECT_EQ(m.m_dTranPr[1][0], exitRow[0]);
-    EXPECT_EQ(m.m_dTranPr[1][1], exitRow[1]);
-    EXPECT_EQ(m.m_pPWM[0], given);
-    EXPECT_TRUE(std::equal(bg.begin() + 4, bg.end(), m.m_pBg.begin() + 4));
-    const double types[3] = {4.0 / 27, 2.0 / 27, 21.0 / 27};
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pr(m.m_pMotifPr[k]), types[k], 1e-14);
-    // Motif 1: column 0 from (6, 1, 3, 2) / 12, column 1 uniform; T is the remainder.
-    const double col[8] = {0.5, 1.0 / 12, 0.25, 1.0 / 6, 0.25, 0.25, 0.25, 0.25};
-    for (int i = 0; i < 8; ++i) EXPECT_NEAR(Pr(m.m_pPWM[1][i]), col[i], i % 4 == 3 ? 1e-15 : 1e-14);
-    // The motif substitution matrices follow the new matrix and rate.
-    const double lambda = m.m_dMotifSubRate;
-    EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 0], std::log(lambda * 0.5), 1e-12);
-    EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 2], std::log(lambda * 0.25 + 1 - lambda), 1e-12);
-
-    // The plain update returns the same value, which depends on the counts only; a negative
-    // iteration leaves the matrices alone, and given motifs have no term.
-    for (int rep = 0; rep < 3; ++rep) {
-        Fill(m);
-        EXPECT_NEAR(m.UpdateParameter(0), kRTran + kRType + kRCommon, 1e-9);
-    }
-    auto all = Tiny(0, false, false);
-    Fill(all->m);
-    EXPECT_NEAR(all->m.UpdateParameter(0), kRTran + kRType + kRMotif0 + kRCommon, 1e-9);
-    Fill(all->m);
-    EXPECT_NEAR(all->m.UpdateParameter(-1), kRTran + kRType + kRCommon - kRMotif1, 1e-9);
-}
-
-TEST(ParameterUpdate, FixedMotifProbabilitiesMotifModeAndEmptyStatistics)
+// r from the counts of Fill() under each switch, each update made twice (r depends on the
+// counts only): -q keeps the entry row and the segment types and drops their terms, motif
+// mode forces the all-module table, given motifs keep their matrix and have no term, and a
+// negative iteration leaves every matrix alone (no matrix term). The exit row and the
+// first-order background never move. Then the collapsed means worked by hand.
+TEST(ParameterUpdate, LogPosteriorUnderEverySwitchAndCollapsedMeansByHand)
 {
     SeedRandom(13);
-    // -q: neither the entry row nor the segment types move, and r has no term for them.
-    // Motif mode forces the all-module table at every update, with or without -q.
-    for (int mode = 0; mode < 6; ++mode) {
-        const bool motifMode = mode >= 2, fix = mode < 2 || mode >= 4, collapse = mode % 2;
-        SCOPED_TRACE(::testing::Message() << "motif mode " << motifMode << " -q " << fix << " collapse " << collapse);
-        auto t = Tiny(1, fix, motifMode);
+    struct Row {
+        int known;
+        bool fix, motifMode, collapse;
+        int iteration;
+        double r;
+    };
+    const double all = kRTran + kRType + kRCommon;
+    const Row rows[] = {
+        {1, false, false, true, 0, all},        {1, false, false, false, 0, all},
+        {0, false, false, false, 0, all + kRMotif0}, {0, false, false, false, -1, all - kRMotif1},
+        {1, true, false, true, 0, kRCommon},    {1, true, false, false, 0, kRCommon},
+        {1, false, true, true, 0, kRCommon + kRType}, {1, false, true, false, 0, kRCommon + kRType},
+        {1, true, true, true, 0, kRCommon},     {1, true, true, false, 0, kRCommon},
+    };
+    for (const Row& w : rows) {
+        SCOPED_TRACE(::testing::Message() << "known " << w.known << " -q " << w.fix << " motif mode " << w.motifMode
+                                          << " collapse " << w.collapse << " iteration " << w.iteration);
+        auto t = Tiny(w.known, w.fix, w.motifMode);
         CSerevan& m = t->m;
-        if (motifMode)
+        if (w.motifMode)
             for (int i = 0; i < 4; ++i) m.m_dTranPr[i / 2][i % 2] = std::log(0.1 + 0.2 * i);
-        const double row0[2] = {m.m_dTranPr[0][0], m.m_dTranPr[0][1]};
-        const std::vector<double> types = m.m_pMotifPr;
-        Fill(m);
-        const double r = collapse ? m.CollapseParameter(0) : m.UpdateParameter(0);
-        EXPECT_NEAR(r, fix ? kRCommon : kRCommon + kRType, 1e-9);
-        if (fix) {
+        auto tran = [&m] { return std::vector<double>(&m.m_dTranPr[0][0], &m.m_dTranPr[0][0] + 4); };
+        const std::vector<double> tran0 = tran(), types = m.m_pMotifPr, pwm0 = m.m_pPWM[0];
+        const std::array<double, 20> bg = m.m_pBg;
+        for (int twice = 0; twice < 2; ++twice) {
+            Fill(m);
+            EXPECT_NEAR(w.collapse ? m.CollapseParameter(w.iteration) : m.UpdateParameter(w.iteration), w.r, 1e-9);
+        }
+        EXPECT_TRUE(std::equal(bg.begin() + 4, bg.end(), m.m_pBg.begin() + 4));
+        if (w.known || w.iteration < 0) {
+            EXPECT_EQ(m.m_pPWM[0], pwm0);
+        }
+        if (w.fix) {
             EXPECT_EQ(m.m_pMotifPr, types);
         }
-        if (motifMode)
-            EXPECT_EQ((std::vector<double>{m.m_dTranPr[0][0], m.m_dTranPr[0][1], m.m_dTranPr[1][0], m.m_dTranPr[1][1]}),
-                      (std::vector<double>{-1e100, 0, -1e100, 0}));
-        else
-            EXPECT_EQ((std::vector<double>{m.m_dTranPr[0][0], m.m_dTranPr[0][1]}),
-                      (std::vector<double>{row0[0], row0[1]}));
-        if (!fix && collapse) {
-            EXPECT_NEAR(Pr(m.m_pMotifPr[1]), 2.0 / 27, 1e-14);
-        }
+        const std::vector<double> now = tran();
+        if (w.motifMode) EXPECT_EQ(now, (std::vector<double>{-1e100, 0, -1e100, 0}));
+        else EXPECT_TRUE(std::equal(now.begin() + (w.fix ? 0 : 2), now.end(), tran0.begin() + (w.fix ? 0 : 2)));
+        if (!w.collapse || w.fix) continue;
+        const double type[3] = {4.0 / 27, 2.0 / 27, 21.0 / 27};
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pr(m.m_pMotifPr[k]), type[k], 1e-14);
+        if (w.motifMode) continue;
+        // Entry row from counts (15, 4). Motif 1: column 0 from (6, 1, 3, 2) / 12, column 1
+        // uniform; T is the remainder. The motif substitution matrices follow the new matrix
+        // and rate.
+        EXPECT_NEAR(Pr(m.m_dTranPr[0][1]), 4.0 / 19, 1e-14);
+        EXPECT_NEAR(Pr(m.m_dTranPr[0][0]), 15.0 / 19, 1e-14);
+        const double col[8] = {0.5, 1.0 / 12, 0.25, 1.0 / 6, 0.25, 0.25, 0.25, 0.25};
+        for (int i = 0; i < 8; ++i) EXPECT_NEAR(Pr(m.m_pPWM[1][i]), col[i], i % 4 == 3 ? 1e-15 : 1e-14);
+        const double lambda = m.m_dMotifSubRate;
+        EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 0], std::log(lambda * 0.5), 1e-12);
+        EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 2], std::log(lambda * 0.25 + 1 - lambda), 1e-12);
     }
+}
+
+TEST(ParameterUpdate, EmptyStatistics)
+{
     // Nothing sampled: transition counts (1, 1, 1, 1), types (1, 1, 1), the ancestral bases
     // (1, 1, 1, 1), classes (1, 1, 1), rate counts (1, 1); a negative index leaves the
     // matrices alone. Both transversions of a base share their class probability.

@@ -146,23 +146,51 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
     }
 }
 
-// Refused moves at the bounds draw only the move code (a motif keeps one column even when -w
-// allows none); inside them with a ratio below 1 a uniform follows. Given motifs never move
-// and draw nothing.
-TEST(WidthMove, BoundsAndGivenMotifsConsumeTheirDraws)
+// Each move code: refused at the bounds with only the move code drawn (a motif keeps one
+// column even when -w allows none), inside them with a ratio below 1 a uniform follows, and
+// from width 3 with an edge column far above background odds (species 1 saw G 30 times and
+// C twice at records 0 and 3) accepted outright: the column added in front or behind, or one
+// dropped. Column j base b of the old counts holds 100 + 4j + b. Given motifs never move.
+TEST(WidthMove, MoveCodesShiftTheColumnsAndConsumeTheirDraws)
 {
+    std::vector<int> old(12);
+    for (int i = 0; i < 12; ++i) old[i] = 100 + i;
+    const std::vector<int> added{0, 2, 30, 0};
+    std::vector<int> front = added, back = old;
+    front.insert(front.end(), old.begin(), old.end());
+    back.insert(back.end(), added.begin(), added.end());
+    const std::vector<int> shifted[4] = {front, {old.begin() + 4, old.end()}, {old.begin(), old.end() - 4}, back};
     struct Row {
-        int width, minWidth, maxWidth, move, after, draws;
+        int width, minWidth, maxWidth, move;
+        bool edge;
+        int after, draws;  // after -1: either, depending on the uniform
     };
-    const Row rows[] = {{6, 3, 6, 0, 6, 1}, {3, 3, 6, 2, 3, 1}, {1, 0, 6, 1, 1, 1}, {5, 3, 14, 3, -1, 2}};
+    const Row rows[] = {{6, 3, 6, 0, false, 6, 1},  {3, 3, 6, 2, false, 3, 1}, {1, 0, 6, 1, false, 1, 1},
+                        {5, 3, 14, 3, false, -1, 2}, {3, 1, 14, 0, true, 4, 1}, {3, 1, 14, 1, true, 2, 1},
+                        {3, 1, 14, 2, true, 2, 1},  {3, 1, 14, 3, true, 4, 1}};
     for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << "width " << r.width << " move " << r.move << " edge " << r.edge);
         auto t = Tiny(1, 0, r.width, r.minWidth, r.maxWidth);
-        const unsigned seed = SeedForMove(r.move);
-        t->m.UpdateWidth();
-        if (r.after >= 0) {  // -1: either, depending on the uniform
-            EXPECT_EQ(t->m.m_pMotifWidth[0], r.after) << "move " << r.move;
+        CSerevan& m = t->m;
+        if (r.edge) {
+            m.m_pSiteCount[0] = old;
+            for (int b = 0; b < 4; ++b) m.m_pSpeciesBg[1][b] = std::log(0.25);
+            for (int e : {0, 3}) {
+                m.m_pEdgeStat[e].speciesCount[4 + 2] = 30;
+                m.m_pEdgeStat[e].speciesCount[4 + 1] = 2;
+            }
         }
-        EXPECT_TRUE(Consumed(seed, r.draws)) << "move " << r.move;
+        const unsigned seed = SeedForMove(r.move);
+        m.UpdateWidth();
+        EXPECT_TRUE(Consumed(seed, r.draws));
+        if (r.after >= 0) {
+            EXPECT_EQ(m.m_pMotifWidth[0], r.after);
+        }
+        if (!r.edge) continue;
+        const size_t w2 = static_cast<size_t>(r.after);
+        EXPECT_EQ(m.m_pSiteCount[0], shifted[r.move]);
+        EXPECT_EQ((std::vector<size_t>{m.m_pPWM[0].size(), m.m_pSiteMatrix[0].size(), m.m_pMotifPhi[0].size()}),
+                  (std::vector<size_t>{4 * w2, 4 * w2, w2}));
     }
     // Motif 0 given, motif 1 free: motif 0 keeps its width even with an edge column that would
     // always be accepted, and the stream advances exactly as for motif 1 alone.
@@ -176,34 +204,4 @@ TEST(WidthMove, BoundsAndGivenMotifsConsumeTheirDraws)
     EXPECT_EQ(next, RandomInt());
     EXPECT_EQ(t->m.m_pMotifWidth[0], 5);
     EXPECT_EQ(t->m.m_pMotifWidth[1], alone->m.m_pMotifWidth[0]);
-}
-
-// Each accepted move code from width 3: the added column (species 1 saw G 30 times and C
-// twice at that edge, far above background odds) in front or behind, or a column dropped.
-TEST(WidthMove, AcceptedMovesShiftTheColumns)
-{
-    std::vector<int> old(12);
-    for (int i = 0; i < 12; ++i) old[i] = 100 + i;  // column j base b = 100 + 4j + b
-    const std::vector<int> added{0, 2, 30, 0};
-    std::vector<int> front = added, back = old;
-    front.insert(front.end(), old.begin(), old.end());
-    back.insert(back.end(), added.begin(), added.end());
-    const std::vector<int> expect[4] = {front, {old.begin() + 4, old.end()}, {old.begin(), old.end() - 4}, back};
-    for (int move = 0; move < 4; ++move) {
-        auto t = Tiny(1, 0, 3, 1, 14);
-        CSerevan& m = t->m;
-        m.m_pSiteCount[0] = old;
-        for (int b = 0; b < 4; ++b) m.m_pSpeciesBg[1][b] = std::log(0.25);
-        for (int e : {0, 3}) {
-            m.m_pEdgeStat[e].speciesCount[4 + 2] = 30;
-            m.m_pEdgeStat[e].speciesCount[4 + 1] = 2;
-        }
-        const unsigned seed = SeedForMove(move);
-        m.UpdateWidth();
-        EXPECT_TRUE(Consumed(seed, 1)) << "accepted outright: no uniform";
-        const size_t w2 = expect[move].size() / 4;
-        EXPECT_EQ(m.m_pSiteCount[0], expect[move]) << "move " << move;
-        EXPECT_EQ((std::vector<size_t>{m.m_pPWM[0].size(), m.m_pSiteMatrix[0].size(), m.m_pMotifPhi[0].size()}),
-                  (std::vector<size_t>{4 * w2, 4 * w2, w2}));
-    }
 }
