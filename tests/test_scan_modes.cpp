@@ -175,7 +175,8 @@ TEST_F(ScanModes, SelectionReportsThePlantedMotif)
         const std::vector<std::string> f = Fields(lines[i]);
         ASSERT_EQ(f.size(), 4u);
         llr.push_back(std::stod(f[1]));
-        EXPECT_EQ(f[0] + " " + f[2] + " " + f[3], std::to_string(i) + " " + std::to_string(widths[i - 1]) + " " + names[i - 1]);
+        EXPECT_EQ(f[0] + " " + f[2] + " " + f[3],
+                  std::to_string(i) + " " + std::to_string(widths[i - 1]) + " " + names[i - 1]);
     }
     for (int i : {0, 1, 3}) EXPECT_LT(llr[i], llr[2] - 10.0) << i;
 }

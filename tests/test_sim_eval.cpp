@@ -55,9 +55,11 @@ RunReport ReportOf(const TruthTable& t, const std::vector<MotifMatrix>& learned)
 {
     RunReport r;
     r.hasModules = true;
-    for (size_t k = 0; k < learned.size(); ++k) r.motifs.push_back({static_cast<int>(k + 1), true, 1.0, learned[k], {}});
-    for (const Interval& s : t.sites)
-        r.motifs.at(s.motif - 1).sites.push_back({s.species, s.group, s.start, s.strand, 1, 1, std::string(s.Length(), 'A')});
+    for (size_t k = 0; k < learned.size(); ++k) r.motifs.push_back({static_cast<int>(k + 1), true, 1, learned[k], {}});
+    for (const Interval& s : t.sites) {
+        const std::string letters(s.Length(), 'A');  // they give the site's width
+        r.motifs.at(s.motif - 1).sites.push_back({s.species, s.group, s.start, s.strand, 1, 1, letters});
+    }
     for (const Interval& m : t.modules) r.modules.push_back({m.species, m.group, m.start, m.end + 1, {}});
     return r;
 }
