@@ -1,6 +1,6 @@
-// The order-k background: an estimate worked by hand, the k-mer file reader (accepted and
-// refused files), and soft-masked input. The forward oracle with k > 0 is in
-// test_forward_backward.cpp, the refusals of -g in the command-line table.
+// The order-k background: an estimate worked by hand and the k-mer file reader (accepted and
+// refused files). The forward oracle with k > 0 is in test_forward_backward.cpp, the refusals
+// of -g in the command-line table, soft-masked input in the readers' table.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/BackgroundFile.h"
-#include "app/SeqFile.h"
 #include "numeric/MarkovBackground.h"
 #include "support/Support.h"
 
@@ -111,21 +110,5 @@ TEST(OrderBackground, MalformedFilesAreRefused)
         EXPECT_FALSE(ReadBackgroundFile(F.c_str(), bg, err));
         EXPECT_EQ(err, want);
         EXPECT_TRUE(bg.Empty());
-    }
-}
-
-TEST(OrderBackground, SoftMaskReadsLowerCaseAsUndetermined)
-{
-    TempDir dir("softmask");
-    WriteFile(dir.File("s.fa"), ">a\nACgtN\n>b\nacGT\n");
-    for (const bool mask : {false, true}) {
-        std::vector<int> len;
-        std::vector<CString> names;
-        std::vector<std::vector<int>> seq;
-        std::string err;
-        ASSERT_TRUE(ReadinSeq(dir.File("s.fa").c_str(), 2, len, names, seq, err, mask));
-        const std::vector<int> a = mask ? std::vector<int>{0, 1, -1, -1, -1} : std::vector<int>{0, 1, 2, 3, -1};
-        EXPECT_EQ(seq[0], a);
-        EXPECT_EQ(seq[1], mask ? (std::vector<int>{-1, -1, 2, 3}) : (std::vector<int>{0, 1, 2, 3}));
     }
 }

@@ -1,12 +1,11 @@
 // serevan-chains on hand-made reports: motifs matched across chains on either strand, site
 // and module agreement, a chain that found nothing, several runs in one file, and the
-// consensus report read back by the report reader and by serevan-export.
+// consensus report (read back as one report and exported by workflow_test.sh).
 #include <array>
 #include <tuple>
 
 #include "common/Chains.h"
 #include "common/ToolText.h"
-#include "motif/MotifFormats.h"
 #include "support/Support.h"
 
 using namespace sertools;
@@ -81,7 +80,7 @@ TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
     }
 
     // The tool at a lower share; the consensus is the best chain's text without the lines of
-    // the site and the module only one chain calls, and reads back as one report.
+    // the site and the module only one chain calls.
     const std::string tool = SEREVAN_CHAINS_BIN, at = dir.Path().string();
     support::RunResult r =
         support::RunCommand(tool + " a.txt b.txt c.txt --share 0.6 --agree 0.6 --consensus k.txt", at);
@@ -91,18 +90,6 @@ TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
     for (const std::string& cut : {">1\t0\t12\t1\t1.000\t1.000\n" + W1 + "\n", std::string("1\t0\t12\t24\t+1(12)\n")})
         expected.erase(expected.find(cut), cut.size());
     EXPECT_EQ(support::ReadFile(dir.File("k.txt")), expected);
-    std::vector<RunReport> runs;
-    std::string err;
-    ASSERT_TRUE(ReadAllReports(dir.File("k.txt"), runs, err)) << err;
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].motifs[0].sites.size() + runs[0].motifs[1].sites.size() + runs[0].modules.size(), 3u);
-    ASSERT_EQ(support::RunCommand(std::string(SEREVAN_EXPORT_BIN) + " motifs k.txt --format meme -o k.meme", at).status,
-              0);
-    std::vector<motifio::Motif> exported;
-    ASSERT_TRUE(motifio::ReadMotifs(dir.File("k.meme"), motifio::MotifFormat::Unknown, exported, nullptr, err));
-    ASSERT_EQ(exported.size(), 2u);
-    for (std::size_t j = 0; j < exported[0].p.size(); ++j)
-        EXPECT_NEAR(exported[0].p[j], runs[0].motifs[0].matrix.p[j], 0.01);
 }
 
 TEST(Chains, VerdictsAndRefusals)

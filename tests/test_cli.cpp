@@ -142,10 +142,9 @@ TEST(CommandLine, DefaultsQuirksAndParamLine)
     EXPECT_STREQ(Parse({"Serevan", "-i", "in.fa", "-N", "3", "-"}).p.strParamLine.c_str(),
                  "Serevan (beta 1, Nov 2007)\nSerevan -i in.fa -N 3 - ");
     // -r: off only when the value begins with '0'.
-    EXPECT_FALSE(Parse({"S", "-N", "2", "-r", "0"}).p.bBothStrands);
-    EXPECT_FALSE(Parse({"S", "-N", "2", "-r", "00"}).p.bBothStrands);
-    EXPECT_TRUE(Parse({"S", "-N", "2", "-r", "no"}).p.bBothStrands);
-    EXPECT_TRUE(Parse({"S", "-N", "2", "-r", "1"}).p.bBothStrands);
+    for (const auto& [value, both] :
+         std::vector<std::pair<std::string, bool>>{{"0", false}, {"00", false}, {"no", true}, {"1", true}})
+        EXPECT_EQ(Parse({"S", "-N", "2", "-r", value}).p.bBothStrands, both) << value;
 }
 
 TEST(CommandLine, ModePrecedence)

@@ -64,10 +64,8 @@ TEST(MotifFormats, EveryFormatReadsTheSameMatrixAndWritesItBack)
             ExpectArnt(back, std::round(c.sites), label + " -> " + motifio::FormatName(out));
         }
     }
-}
-
-TEST(MotifFormats, ProgramFileWithSiteLineIsToldByItsLength)
-{
+    // A program file with a site-number line is told by its length; its numbers are read
+    // only when asked for.
     std::string text = kProgram;
     text.insert(text.find("MA0004"), "2.5\n");
     std::vector<Motif> m;

@@ -1,6 +1,7 @@
-// serevan-prep and serevan-export against real clients: Biopython parses every motif export
-// and writes files our importer reads; bedtools reads the tracks and returns each site's
-// letters from the genome; the MAF reader is checked on real data against a short script.
+// The companion tools' command line and every refusal of theirs in one table; serevan-prep and
+// serevan-export against real clients: Biopython parses every motif export and writes files
+// our importer reads; bedtools reads the tracks and returns each site's letters from the
+// genome; the MAF reader is checked on real data against a short script.
 #include <cmath>
 #include <filesystem>
 
@@ -9,6 +10,7 @@
 #include "support/Support.h"
 
 using support::RunCommand;
+using namespace std::string_literals;
 
 namespace {
 
@@ -21,6 +23,16 @@ const std::string kShared = support::kSourceDir + "/../shared/data";
 bool HaveBiopython() { return RunCommand("/usr/bin/python3 -c 'import Bio.motifs' 2>/dev/null").status == 0; }
 bool HaveBedtools() { return RunCommand("bedtools --version >/dev/null 2>&1").status == 0; }
 
+// The sequences of a FASTA file, one text per record.
+std::vector<std::string> Records(const std::string& file)
+{
+    std::vector<std::string> out;
+    for (const std::string& line : support::Lines(support::ReadFile(file)))
+        if (line[0] == '>') out.emplace_back();
+        else out.back() += line;
+    return out;
+}
+
 // Biopython's reading of a motif file: one line per matrix, its frequencies 4j + b.
 std::vector<std::vector<double>> BiopythonMatrices(const std::string& file, const std::string& format)
 {
@@ -32,11 +44,20 @@ std::vector<std::vector<double>> BiopythonMatrices(const std::string& file, cons
     EXPECT_EQ(r.status, 0) << r.error;
     std::vector<std::vector<double>> out;
     for (const std::string& line : support::Lines(r.output)) {
-        std::vector<double> row;
         std::istringstream in(line);
-        for (double x; in >> x;) row.push_back(x);
-        out.push_back(row);
+        out.emplace_back();
+        for (double x; in >> x;) out.back().push_back(x);
     }
+    return out;
+}
+
+std::vector<std::vector<double>> OurMatrices(const std::string& file)
+{
+    std::vector<motifio::Motif> motifs;
+    std::string err;
+    EXPECT_TRUE(motifio::ReadMotifs(file, motifio::MotifFormat::Unknown, motifs, nullptr, err)) << err;
+    std::vector<std::vector<double>> out;
+    for (const motifio::Motif& m : motifs) out.push_back(m.p);
     return out;
 }
 
@@ -50,40 +71,150 @@ void ExpectSameMatrices(const std::vector<std::vector<double>>& a, const std::ve
     }
 }
 
-std::vector<std::vector<double>> OurMatrices(const std::string& file)
+}  // namespace
+
+TEST(Tools, EveryToolFollowsOneCommandLine)
 {
-    std::vector<motifio::Motif> motifs;
-    std::string err;
-    EXPECT_TRUE(motifio::ReadMotifs(file, motifio::MotifFormat::Unknown, motifs, nullptr, err)) << err;
-    std::vector<std::vector<double>> out;
-    for (const motifio::Motif& m : motifs) out.push_back(m.p);
-    return out;
+    support::TempDir dir("tool_cli");
+    for (const std::string& tool : {kPrep, kExport, support::kSim, support::kEval, std::string(SEREVAN_CHAINS_BIN)}) {
+        const std::string name = std::filesystem::path(tool).filename().string();
+        EXPECT_EQ(RunCommand(tool + " --version").output.rfind(name + " ", 0), 0u) << name;
+        support::RunResult help = RunCommand(tool + " --help");
+        EXPECT_EQ(help.status, 0);
+        EXPECT_NE(help.output.find("Usage: " + name), std::string::npos) << name;
+    }
+    ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " -o " + dir.File("a.txt")).status, 0);
+    ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " --out=" + dir.File("b.txt")).status, 0);
+    EXPECT_EQ(support::ReadFile(dir.File("a.txt")), support::ReadFile(dir.File("b.txt")));
 }
 
-}  // namespace
+// Every refusal of the tools: status 1, nothing on standard output, one line naming the fault
+// on standard error after "serevan-TOOL: error: ", and no file left behind. The rows run in
+// one directory holding a simulated set t, a two-report file r.txt (the evaluator reads the
+// last report, which ends at an aligned scan's score line; a row may first replace every
+// occurrence of a text in it), broken MAF and motif files, and FASTA files to group.
+TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
+{
+    const std::string report =
+        "Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 \nAverage likelihood=-10.0000\n"
+        "Post burn-in iterations=5\n\nMotif1 not found\n"
+        "Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 -P p.txt -K 2 \nAverage likelihood=-3.2500\n"
+        "Post burn-in iterations=1\n\nPredicted modules:\n0\t0\t120\t152\t+2(120)-1(140)\n\n\n"
+        "\nMotif1:4.5000\nA\tC\tG\tT\n0.500\t0.500\t0.000\t0.000\t\n1.000\t0.000\t0.000\t0.000\t\n"
+        "\nSites:\n>0\t0\t140\t-1\t0.900\t0.800\nAC\n"
+        "\nMotif2 not found\n>g0_sp0\t-3.250\n";
+    support::TempDir dir("toolbad");
+    const std::string at = dir.Path().string(), bin = std::filesystem::path(support::kSim).parent_path().string();
+    ASSERT_EQ(RunCommand(support::kSim + " --out t --quiet", at).status, 0);
+    support::WriteFile(dir.File("x.maf"), "##maf version=1\na\ns hg17.chr1 0 4 + 10 ACGT\ns mm5.chr1 0 4 + 10 ACG-T\n");
+    support::WriteFile(dir.File("y.maf"), "a\ns hg17.chr1 8 4 + 10 ACGT\n");
+    support::WriteFile(dir.File("z.maf"), "a\nz what\n");
+    support::WriteFile(dir.File("m.txt"), ">X a\nA [1 2]\nC [1]\nG [1 2]\nT [1 2]\n");
+    support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
+    support::WriteFile(dir.File("3.fa"), ">hg17_c\nA\n>hg17_d\nC\n>mm5_c\nG\n");
+    support::WriteFile(dir.File("4.fa"), ">c|mm5\nG\n");
+    const std::string E = "eval --truth t_truth.tsv --report r.txt", P = "prep maf --species hg17,mm5 -o out ",
+                      G = "prep groups --species hg17,mm5 -o g ",
+                      B = "sim --background " + support::kSourceDir + "/tests/data/realdna_softmasked.fa";
+    const struct Row {
+        std::string args, message, from = "", to = "";
+    } rows[] = {
+        {"sim --species 1", "--species must be from 2 to 16"},
+        {"sim --gc 2", "--gc must be from 0.01 to 0.99"},
+        {"sim --bogus", "unknown option --bogus (see --help)"},
+        {"sim --seed", "option --seed needs a value"},
+        {"sim --groups abc", "--groups must be an integer from"},
+        {"sim --motif-file none.txt", "cannot open none.txt"},
+        {"sim --sites 1,2", "--sites needs one value or one value per motif (3)"},
+        {"sim --module-length 20", "--module-length 20 cannot hold the sites of a module"},
+        {"sim stray", "unexpected argument 'stray'"},
+        {"sim --loss 0.1,0.2", "--loss needs one value or one value per species"},
+        {"sim --quiet=1", "option --quiet takes no value"},
+        {"sim --align-group 10", "--align-group must be from 0 to --groups minus 1"},
+        {"sim --max-width 5", "--max-width must be from --min-width to 100"},
+        {"sim --out no/such/dir/x", "cannot write no/such/dir/x.fa"},
+        {"sim --keep-case", "--keep-case needs --background"},
+        {"sim --background none.fa", "cannot open none.fa"},
+        {"sim --background /dev/null", "/dev/null holds no A, C, G or T"},
+        {B + " --length 3000", "holds --length 3000 bases (the longest has 2400)"},
+        {B + " --groups 9 --length 300", "no window of 300 bases of"},
+        {B + " --max-undetermined 2", "--max-undetermined must be from 0 to 1"},
+        {"sim --background " + kSample, "jaspar_sample.jaspar line 2: '[' is not a sequence letter"},
+        {E, "no report found", "Serevan (beta 1, Nov 2007)", "Serevan beta"},
+        {E, "r.txt:9: malformed report: 'Average", "Average likelihood=-3.2500", "Average likelihood=abc"},
+        {E, "r.txt:13:", "+2(120)-1(140)", "+2(120)-1("},
+        {E, "r.txt:20: malformed report: a matrix row", "1.000\t0.000\t0.000\t0.000\t\n", "1.000\t0.000\t0.000\n"},
+        {E, "expected 'Sites:'", "\nSites:\n", "\nSite:\n"},
+        {E, "strand (1 or -1)", "140\t-1\t0.900", "140\t0\t0.900"},
+        {E, "followed by the site's letters", "0.800\nAC\n", "0.800\n\n"},
+        {E, "expected motif 2 here", "Motif2 not found", "Motif3 not found"},
+        {E, "expected 'Motif<number>:<score>'", "\nMotif1:4.5000", "\nMotif1=4.5000"},
+        {E, "asks for 2 motifs but the report has 1", "Motif2 not found\n", "\n"},
+        {E, "does not fit the truth", ">0\t0\t140", ">0\t0\t9990"},
+        {"eval --sim t --report missing.txt", "missing.txt"},
+        {"eval --sim t", "--report"},
+        {"eval --sim t --report r.txt --min-overlap 0", "--min-overlap"},
+        {"eval --sim nothing --report r.txt", "nothing_truth.tsv"},
+        {"eval --frobnicate", "--frobnicate"},
+        {P + "x.maf", "x.maf:4: row of 5 columns in a block of 4"},
+        {P + "y.maf", "y.maf:2: start 8 + size 4 lies beyond"},
+        {P + "z.maf", "z.maf:2: not a MAF line"},
+        {"prep motifs m.txt -o out.txt", "m.txt line 3: rows of matrix X have unequal lengths"},
+        {"prep motifs " + kSample + " -o /nonexistent/m.txt", "cannot write /nonexistent/m.txt"},
+        {"prep shuffle x", "unknown subcommand 'shuffle'"},
+        {G + "1.fa 3.fa", "3.fa:3: a second record of species hg17 (hg17_d; the first is hg17_c)"},
+        {G + "1.fa 4.fa --separator '|'", "1.fa: no record of species hg17"},
+        {"export motifs r.txt -o e.txt", "--format must be meme, jaspar or transfac"},
+        {"export sites r.txt --format bed -o e.bed", "give the run's input sequences with -i INPUT.fa"},
+    };
+    for (const Row& c : rows) {
+        SCOPED_TRACE(c.args + (c.from.empty() ? "" : " (" + c.to + ")"));
+        std::string text = report;
+        for (size_t p = 0; !c.from.empty() && (p = text.find(c.from, p)) != std::string::npos; p += c.to.size())
+            text.replace(p, c.from.size(), c.to);
+        support::WriteFile(dir.File("r.txt"), text);
+        const std::vector<std::string> before = support::Listing(dir.Path());
+        const std::string tool = "serevan-" + c.args.substr(0, c.args.find(' '));
+        const support::RunResult r = RunCommand(bin + "/" + tool + c.args.substr(c.args.find(' ')), at);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.output, "");
+        EXPECT_EQ(r.error.rfind(tool + ": error: ", 0), 0u) << r.error;
+        EXPECT_NE(r.error.find(c.message), std::string::npos) << r.error;
+        EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1) << r.error;
+        EXPECT_EQ(support::Listing(dir.Path()), before);
+    }
+    // The report as it is scores, read as the last of its two reports.
+    support::WriteFile(dir.File("r.txt"), report);
+    EXPECT_EQ(support::Lines(RunCommand(bin + "/serevan-" + E, at).output)[0],
+              "Report: r.txt, the last of 2 report(s) (line 7), 1 post burn-in iterations, average likelihood -3.2500");
+}
+
+TEST(PrepExport, FastaGroupsByNamePrefixOrSeparator)
+{
+    support::TempDir dir("prep_groups");
+    support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
+    support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
+    for (const char* args : {"1.fa 2.fa --separator _", "1.fa 2.fa"}) {
+        ASSERT_EQ(RunCommand(kPrep + " groups " + args + " --species hg17,mm5 -o g", dir.Path().string()).status, 0);
+        EXPECT_EQ(support::ReadFile(dir.File("g.fa")), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
+    }
+}
 
 TEST(PrepExport, BiopythonReadsOurMotifsAndWeReadBiopythons)
 {
     if (!HaveBiopython()) GTEST_SKIP() << "Debian's python3-biopython is not installed (.ci/run installs it)";
     support::TempDir dir("prep_motifs");
-    // JASPAR -> program -> JASPAR keeps every matrix.
-    ASSERT_EQ(RunCommand(kPrep + " motifs '" + kSample + "' -o " + dir.File("m.txt")).status, 0);
-    std::vector<motifio::Motif> program;
-    std::string err;
-    ASSERT_TRUE(motifio::ReadMotifs(dir.File("m.txt"), motifio::MotifFormat::Program, program, nullptr, err)) << err;
-    support::WriteFile(dir.File("back.jaspar"), motifio::FormatMotifs(program, motifio::MotifFormat::Jaspar));
     const auto original = BiopythonMatrices(kSample, "jaspar");
     ASSERT_EQ(original.size(), 5u);
-    ExpectSameMatrices(BiopythonMatrices(dir.File("back.jaspar"), "jaspar"), original, 1e-4, "round trip");
+    // JASPAR -> program format keeps every matrix.
+    ASSERT_EQ(RunCommand(kPrep + " motifs '" + kSample + "' -o " + dir.File("m.txt")).status, 0);
+    ExpectSameMatrices(OurMatrices(dir.File("m.txt")), original, 1e-4, "prep motifs");
     // What Biopython writes, we read.
     for (const char* format : {"jaspar", "transfac"}) {
         const std::string out = dir.File(std::string("bio.") + format);
         ASSERT_EQ(RunCommand("/usr/bin/python3 -c \"import sys; from Bio import motifs; "
                              "open(sys.argv[2], 'w').write(motifs.write(motifs.parse(open(sys.argv[1]), 'jaspar'), "
-                             "sys.argv[3]))\" '" +
-                             kSample + "' " + out + " " + format)
-                      .status,
-                  0);
+                             "sys.argv[3]))\" '" + kSample + "' " + out + " " + format).status, 0);
         ExpectSameMatrices(OurMatrices(out), original, 1e-4, format);
     }
     // Every export of a run's motifs parses in Biopython to the report's matrices.
@@ -91,17 +222,16 @@ TEST(PrepExport, BiopythonReadsOurMotifsAndWeReadBiopythons)
                                         "/examples/demo.fa -N 3 -K 2 -n 60 -S 4 -o " + dir.File("run.txt"));
     ASSERT_EQ(run.status, 0) << run.output;
     sertools::RunReport report;
+    std::string err;
     ASSERT_TRUE(sertools::ReadLastReport(dir.File("run.txt"), report, err)) << err;
     std::vector<std::vector<double>> found;
     for (const auto& m : report.motifs)
         if (m.found) found.push_back(m.matrix.p);
     ASSERT_FALSE(found.empty());
-    for (const char* format : {"meme", "jaspar", "transfac"}) {
-        const std::string out = dir.File(std::string("found.") + format);
-        ASSERT_EQ(RunCommand(kExport + " motifs " + dir.File("run.txt") + " --format " + format + " -o " + out).status,
-                  0);
-        ExpectSameMatrices(BiopythonMatrices(out, std::string(format) == "meme" ? "minimal" : format), found, 2e-3,
-                           format);
+    for (const std::string format : {"meme", "jaspar", "transfac"}) {
+        const std::string out = dir.File("found." + format);
+        ASSERT_EQ(RunCommand(kExport + " motifs run.txt --format " + format + " -o " + out, dir.Path().string()).status, 0);
+        ExpectSameMatrices(BiopythonMatrices(out, format == "meme" ? "minimal" : format), found, 2e-3, format);
         EXPECT_NE(support::ReadFile(out).find("serevan_motif_1"), std::string::npos);
     }
 }
@@ -111,7 +241,7 @@ TEST(PrepExport, MafGroupsMatchTheAlignmentAndTheGenome)
     const std::string maf = kShared + "/hg17_chr22_5way.maf", genome = kShared + "/hg17_chr22_region.fa";
     if (!support::Exists(maf) || !support::Exists(genome)) GTEST_SKIP() << "no ../shared/data";
     support::TempDir dir("prep_maf");
-    support::RunResult r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 -o " + dir.File("g"));
+    support::RunResult r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 -o g", dir.Path().string());
     ASSERT_EQ(r.status, 0) << r.error;
     // A short independent reader: blocks holding all three, human row at least 100 letters,
     // ungapped rows species by species.
@@ -128,42 +258,29 @@ TEST(PrepExport, MafGroupsMatchTheAlignmentAndTheGenome)
         "for s in rec: print('\\n'.join(rec[s]))\n";
     support::RunResult oracle = RunCommand("/usr/bin/python3 -c \"" + script + "\" " + maf);
     ASSERT_EQ(oracle.status, 0) << oracle.error;
-    std::vector<std::string> expected = support::Lines(oracle.output), records;
-    for (const std::string& line : support::Lines(support::ReadFile(dir.File("g.fa"))))
-        if (line[0] == '>') records.emplace_back();
-        else records.back() += line;
+    const std::vector<std::string> records = Records(dir.File("g.fa"));
     ASSERT_EQ(records.size(), 3u * 395);
-    EXPECT_EQ(records, expected);
-    // Positions mapped back through the table land on the same base of the genome.
-    std::string bases;
-    for (const std::string& line : support::Lines(support::ReadFile(genome)))
-        if (line[0] != '>') bases += line;
-    std::vector<std::string> table = support::Lines(support::ReadFile(dir.File("g.groups.tsv")));
-    ASSERT_EQ(table.size(), 1 + records.size());
-    for (size_t g = 0; g < 395; g += 37)
-        for (long p : {0L, 17L, 99L}) {
-            std::vector<std::string> f = support::Fields(table[1 + g]);
-            ASSERT_EQ(f[1], "hg17");
-            EXPECT_EQ(std::toupper(records[g][p]), bases[std::stol(f[5]) + p]) << "group " << g << " position " << p;
-        }
-    // With regions a record joins the blocks that cover it; each human segment is the genome's.
+    EXPECT_EQ(records, support::Lines(oracle.output));
+    // Every human row mapped back through the table is the genome's; with regions a record
+    // joins the blocks that cover it, each human segment again the genome's.
+    const std::string bases = Records(genome)[0];
     support::WriteFile(dir.File("r.bed"), "track name=r\nchr22\t1229\t3000\nchr22\t5000\t9000\nchr9\t0\t100\n");
     r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 --regions r.bed -o r", dir.Path().string());
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_NE(r.error.find("2 groups from 3 regions; skipped 1 lacking"), std::string::npos) << r.error;
-    records.clear();
-    for (const std::string& line : support::Lines(support::ReadFile(dir.File("r.fa"))))
-        if (line[0] == '>') records.emplace_back();
-        else for (char c : line) records.back() += static_cast<char>(std::toupper(c));
-    int segments = 0;
-    for (const std::string& line : support::Lines(support::ReadFile(dir.File("r.groups.tsv")))) {
-        std::vector<std::string> f = support::Fields(line);
-        if (f[1] != "hg17") continue;
-        ++segments;
-        EXPECT_EQ(records[std::stoi(f[0])].substr(std::stol(f[2]), std::stol(f[3])),
-                  bases.substr(std::stol(f[5]), std::stol(f[3])));
+    for (const auto& [prefix, segments] : {std::pair{"g", 395}, std::pair{"r", 15}}) {
+        const std::vector<std::string> seqs = Records(dir.File(prefix + ".fa"s));
+        int n = 0;
+        for (const std::string& line : support::Lines(support::ReadFile(dir.File(prefix + ".groups.tsv"s)))) {
+            const std::vector<std::string> f = support::Fields(line);
+            if (f[1] != "hg17") continue;
+            ++n;
+            std::string row = seqs[std::stoi(f[0])].substr(std::stol(f[2]), std::stol(f[3]));
+            for (char& c : row) c = static_cast<char>(std::toupper(c));
+            EXPECT_EQ(row, bases.substr(std::stol(f[5]), std::stol(f[3]))) << prefix << " " << line;
+        }
+        EXPECT_EQ(n, segments) << prefix;
     }
-    EXPECT_EQ(segments, 15);
 }
 
 TEST(PrepExport, BedtoolsReadsTheTracksAndFindsEverySiteInTheGenome)
@@ -171,79 +288,39 @@ TEST(PrepExport, BedtoolsReadsTheTracksAndFindsEverySiteInTheGenome)
     const std::string genome = kShared + "/hg17_chr22_region.fa";
     if (!HaveBedtools() || !support::Exists(genome)) GTEST_SKIP() << "needs bedtools and ../shared/data";
     support::TempDir dir("export_sites");
-    const std::string piece = support::kSourceDir + "/examples/chr22_piece.maf";
-    for (const char* extra : {"", " --offset hg17=14499999"})
-        ASSERT_EQ(RunCommand(kPrep + " maf " + piece + " --species hg17,mm5,rn3 -o " + dir.File(*extra ? "o" : "g") +
-                             extra)
-                      .status,
-                  0);
-    support::RunResult run = RunCommand(support::kBin + " -i " + dir.File("g.fa") +
-                                        " -N 3 -K 2 -n 30 -w 8 -W 10 -S 1 -o " + dir.File("run.txt"));
-    ASSERT_EQ(run.status, 0) << run.output;
-    const std::string base = kExport + " sites " + dir.File("run.txt") + " -i " + dir.File("g.fa");
-    auto exportAs = [&](const std::string& prefix, const std::string& format) {
-        const std::string out = dir.File(prefix + "." + format);
-        EXPECT_EQ(RunCommand(base + " --groups " + dir.File(prefix + ".groups.tsv") + " --format " + format + " -o " +
-                             out)
-                      .status,
-                  0);
-        return out;
-    };
-    const std::string bed = exportAs("g", "bed"), tsv = exportAs("g", "tsv"), gff = exportAs("g", "gff3");
-    std::vector<std::string> bedLines = support::Lines(support::ReadFile(bed));
-    ASSERT_GT(bedLines.size(), 3u);
-    for (const std::string& file : {bed, gff})
-        EXPECT_EQ(support::Lines(RunCommand("bedtools sort -i " + file).output).size(),
-                  support::Lines(support::ReadFile(file)).size() - (file == gff ? 1 : 0));
-    // A scratch genome whose record is named as the chromosome.
-    std::string fasta = support::ReadFile(genome);
-    support::WriteFile(dir.File("chr22.fa"), ">chr22\n" + fasta.substr(fasta.find('\n') + 1));
-    std::vector<std::string> got =
-        support::Lines(RunCommand("bedtools getfasta -s -tab -fi " + dir.File("chr22.fa") + " -bed " + bed).output);
-    std::vector<std::string> rows = support::Lines(support::ReadFile(tsv));
-    ASSERT_EQ(got.size(), bedLines.size());
-    ASSERT_EQ(rows.size(), bedLines.size() + 1);
+    const std::string at = dir.Path().string(), piece = support::kSourceDir + "/examples/chr22_piece.maf";
+    for (const char* out : {"g", "o --offset hg17=14499999"})
+        ASSERT_EQ(RunCommand(kPrep + " maf " + piece + " --species hg17,mm5,rn3 -o " + out, at).status, 0);
+    ASSERT_EQ(RunCommand(support::kBin + " -i g.fa -N 3 -K 2 -n 30 -w 8 -W 10 -S 1 -o run.txt", at).status, 0);
+    for (const char* out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})  // the format is the name's extension
+        ASSERT_EQ(RunCommand(kExport + " sites run.txt -i g.fa --groups " + std::string(1, out[0]) +
+                             ".groups.tsv --format " + (out + 2) + " -o " + out, at).status, 0);
+    const std::vector<std::string> bed = support::Lines(support::ReadFile(dir.File("g.bed")));
+    ASSERT_GT(bed.size(), 3u);
+    for (const std::string file : {"g.bed", "g.gff3"})  // every line a feature (the GFF3 header aside)
+        EXPECT_EQ(support::Lines(RunCommand("bedtools sort -i " + file, at).output).size(),
+                  support::Lines(support::ReadFile(dir.File(file))).size() - (file == "g.gff3"));
+    // A scratch genome whose record is named as the chromosome gives each site's letters.
+    support::WriteFile(dir.File("chr22.fa"), ">chr22\n" + Records(genome)[0] + "\n");
+    const std::vector<std::string> got =
+        support::Lines(RunCommand("bedtools getfasta -s -tab -fi chr22.fa -bed g.bed", at).output);
+    const std::vector<std::string> rows = support::Lines(support::ReadFile(dir.File("g.tsv")));
+    ASSERT_EQ(got.size(), bed.size());
+    ASSERT_EQ(rows.size(), bed.size() + 1);
     int sites = 0;
     for (size_t i = 0; i < got.size(); ++i) {
         const std::string letters = support::Fields(rows[i + 1])[7];
         if (letters == ".") continue;
         ++sites;
-        EXPECT_EQ(support::Fields(got[i])[1], letters) << bedLines[i];
+        EXPECT_EQ(support::Fields(got[i])[1], letters) << bed[i];
     }
     EXPECT_GT(sites, 0);
     // --offset moves every coordinate by exactly the offset.
-    std::vector<std::string> moved = support::Lines(support::ReadFile(exportAs("o", "bed")));
-    ASSERT_EQ(moved.size(), bedLines.size());
-    for (size_t i = 0; i < moved.size(); ++i) {
-        std::vector<std::string> a = support::Fields(bedLines[i]), b = support::Fields(moved[i]);
-        EXPECT_EQ(std::stoll(b[1]) - std::stoll(a[1]), 14499999);
-        EXPECT_EQ(std::stoll(b[2]) - std::stoll(a[2]), 14499999);
-    }
-}
-
-TEST(PrepExport, BadInputIsNamedAndLeavesNoFile)
-{
-    support::TempDir dir("prep_bad");
-    const std::string maf = "##maf version=1\na score=1\ns hg17.chr1 0 4 + 10 ACGT\ns mm5.chr1 0 4 + 10 ACG-T\n";
-    const std::pair<std::string, std::string> cases[] = {
-        {"x.maf", maf},
-        {"y.maf", "a\ns hg17.chr1 8 4 + 10 ACGT\n"},
-        {"z.maf", "a\nz what\n"},
-        {"m.txt", ">X a\nA [1 2]\nC [1]\nG [1 2]\nT [1 2]\n"},
-    };
-    const char* messages[] = {"x.maf:4: row of 5 columns in a block of 4", "y.maf:2: start 8 + size 4 lies beyond",
-                              "z.maf:2: not a MAF line", "m.txt line 3: rows of matrix X have unequal lengths"};
-    for (size_t c = 0; c < 4; ++c) {
-        const auto& [name, text] = cases[c];
-        support::WriteFile(dir.File(name), text);
-        const bool motif = name == "m.txt";
-        support::RunResult r = RunCommand(kPrep + (motif ? " motifs " : " maf ") + name +
-                                              " --species hg17,mm5 -o out" + (motif ? ".txt" : ""),
-                                          dir.Path().string());
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.error.find(messages[c]), std::string::npos) << r.error;
-        EXPECT_FALSE(std::filesystem::exists(dir.File(motif ? "out.txt" : "out.fa")));
-    }
+    const std::vector<std::string> moved = support::Lines(support::ReadFile(dir.File("o.bed")));
+    ASSERT_EQ(moved.size(), bed.size());
+    for (size_t i = 0; i < moved.size(); ++i)
+        for (int k : {1, 2})
+            EXPECT_EQ(std::stoll(support::Fields(moved[i])[k]) - std::stoll(support::Fields(bed[i])[k]), 14499999);
 }
 
 TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
@@ -273,48 +350,4 @@ TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
                                       dir.Path().string());
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_EQ(r.output, "chr1:29-33(-)\t" + row.substr(2, 4) + "\nchr1:26-30(+)\t" + revcomp(row.substr(5, 4)) + "\n");
-}
-
-TEST(PrepExport, EveryToolFollowsOneCommandLine)
-{
-    support::TempDir dir("tool_cli");
-    for (const std::string& tool : {kPrep, kExport, support::kSim, support::kEval, std::string(SEREVAN_CHAINS_BIN)}) {
-        const std::string name = std::filesystem::path(tool).filename().string();
-        EXPECT_EQ(RunCommand(tool + " --version").output.rfind(name + " ", 0), 0u) << name;
-        support::RunResult help = RunCommand(tool + " --help");
-        EXPECT_EQ(help.status, 0);
-        EXPECT_NE(help.output.find("Usage: " + name), std::string::npos) << name;
-    }
-    support::RunResult bad = RunCommand(kPrep + " shuffle x");
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.error.find("unknown subcommand 'shuffle'"), std::string::npos);
-    ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " -o " + dir.File("a.txt")).status, 0);
-    ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " --out=" + dir.File("b.txt")).status, 0);
-    EXPECT_EQ(support::ReadFile(dir.File("a.txt")), support::ReadFile(dir.File("b.txt")));
-    support::RunResult full = RunCommand(kPrep + " motifs " + kSample + " -o /nonexistent/m.txt");
-    EXPECT_EQ(full.status, 1);
-    EXPECT_NE(full.error.find("cannot write /nonexistent/m.txt"), std::string::npos) << full.error;
-}
-
-TEST(PrepExport, FastaGroupsByNamePrefixOrSeparator)
-{
-    support::TempDir dir("prep_groups");
-    support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
-    support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
-    support::WriteFile(dir.File("3.fa"), ">hg17_c\nA\n>hg17_d\nC\n>mm5_c\nG\n");
-    support::WriteFile(dir.File("4.fa"), ">c|mm5\nG\n");
-    const std::pair<std::string, std::string> cases[] = {
-        {"1.fa 3.fa", "3.fa:3: a second record of species hg17 (hg17_d; the first is hg17_c)"},
-        {"1.fa 4.fa --separator '|'", "1.fa: no record of species hg17"},
-        {"1.fa 2.fa --separator _", ""},
-        {"1.fa 2.fa", ""},
-    };
-    for (const auto& [args, message] : cases) {
-        std::filesystem::remove(dir.File("g.fa"));
-        support::RunResult r = RunCommand(kPrep + " groups " + args + " --species hg17,mm5 -o g", dir.Path().string());
-        EXPECT_EQ(r.status, message.empty() ? 0 : 1) << args;
-        EXPECT_NE(r.error.find(message), std::string::npos) << r.error;
-        EXPECT_EQ(support::Exists(dir.File("g.fa")), message.empty());
-    }
-    EXPECT_EQ(support::ReadFile(dir.File("g.fa")), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
 }

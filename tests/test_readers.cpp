@@ -1,9 +1,10 @@
-// The text class and the readers of sequence, aligned, motif matrix and parameter files:
-// one table of malformed files with their exact messages, one of accepted files with the
-// values read.
+// The text class and the readers of sequence (plain and soft-masked), aligned, motif matrix
+// and parameter files: one table of malformed files with their exact messages, one of
+// accepted files with the values read.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,7 +16,9 @@
 
 namespace {
 
-enum Reader { kSeq, kAln, kPlain, kSites, kNames, kParam };
+using namespace std::string_literals;
+
+enum Reader { kSeq, kMasked, kAln, kPlain, kSites, kNames, kParam };
 
 // Everything a reader can fill, preset so that a failed read can be seen to leave it alone.
 struct Out {
@@ -48,7 +51,7 @@ std::string Dump(Reader reader, const Out& o)
         for (size_t p; (p = t.find('\r')) != std::string::npos;) t.replace(p, 1, "\\r");
         names.push_back(t);
     }
-    if (reader == kSeq || reader == kAln) {
+    if (reader < kPlain) {
         s << "records " << o.count << "; len " << Join(o.len) << ";";
         for (size_t i = 0; i < o.seq.size(); ++i) {
             s << " " << names[i] << "=";
@@ -73,18 +76,18 @@ struct Read {
     std::string dump;  // Dump of the outputs
 };
 
-// Writes text to a scratch file (none for a null text) and reads it; n is the number of
+// Writes text to a scratch file (none without a text) and reads it; n is the number of
 // records for the sequence readers and K for the parameter reader.
-Read ReadText(Reader reader, int n, const char* text, size_t size = std::string::npos)
+Read ReadText(Reader reader, int n, const std::optional<std::string>& text)
 {
     support::TempDir dir("readers");
     const std::string path = dir.File("in.txt");
-    if (text) support::WriteFile(path, size == std::string::npos ? std::string(text) : std::string(text, size));
+    if (text) support::WriteFile(path, *text);
     const CString file(path.c_str());
     Out o;
     Read r;
-    if (reader == kSeq || reader == kAln) o.count = CountSequences(path.c_str());
-    if (reader == kSeq) r.ok = ReadinSeq(file, n, o.len, o.names, o.seq, r.err);
+    if (reader < kPlain) o.count = CountSequences(path.c_str());
+    if (reader == kSeq || reader == kMasked) r.ok = ReadinSeq(file, n, o.len, o.names, o.seq, r.err, reader == kMasked);
     if (reader == kAln) r.ok = ReadinAlignment(file, n, o.len, o.names, o.seq, r.err);
     if (reader == kPlain) r.ok = ReadKnownPWM(file, o.pwm, o.width, r.err) > 0;
     if (reader == kSites) r.ok = ReadKnownPWM(file, o.pwm, o.width, o.sitePr, r.err) > 0;
@@ -125,10 +128,10 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
     const struct {
         Reader reader;
         int n;
-        const char* text;  // null: no file
-        std::string err;   // F stands for the path
+        std::optional<std::string> text;  // none: no file
+        std::string err;                  // F stands for the path
     } cases[] = {
-        {kSeq, 1, nullptr, "cannot open sequence file F"},
+        {kSeq, 1, std::nullopt, "cannot open sequence file F"},
         {kSeq, 2, ">a\nACGT\n", "sequence file F holds 1 records, expected 2"},
         // Letters after a gap, blank, '*', '.', digit or '>' would be lost: the line is refused.
         {kSeq, 1, ">a\nACG-T\n",
@@ -138,14 +141,19 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
          "sequence file F line 2 (record >a): letters follow '*' at column 3 and would be "
          "lost; sequence lines may hold only letters and '-' (remove '*', '.', digits and "
          "blanks)"},
-        {kAln, 1, nullptr, "cannot open aligned sequence file F"},
+        // A zero byte inside a line neither ends the line nor joins the next one to it.
+        {kSeq, 2, ">a\nACGT\0GG\n>b\nTTTT\n"s,
+         "sequence file F line 2 (record >a): letters follow byte 0 at column 5 and would be lost; "
+         "sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)"},
+        {kAln, 1, std::nullopt, "cannot open aligned sequence file F"},
         {kAln, 2, ">a\nAC\n>b\nAC\n>c\nAC\n", "aligned sequence file F holds 3 records, expected one per species (2)"},
-        {kPlain, 0, nullptr, "cannot open motif matrix file F"},
+        {kPlain, 0, std::nullopt, "cannot open motif matrix file F"},
         {kPlain, 0, "", "F line 1: file ends before the number of matrices"},
         {kPlain, 0, "two\n1\t1\n", "F line 1: expected one integer (the number of matrices)"},
         {kPlain, 0, "0\n\n", "F line 1: the number of matrices must be at least 1"},
         {kPlain, 0, "3\n4\t5\n", "F line 2: expected 3 tab-separated integers (the matrix widths)"},
         {kPlain, 0, "1\n4.5\n", "F line 2: expected one integer (the matrix widths)"},
+        {kPlain, 0, "1\n2\0x\n>m\n1\t0\t0\t0\n0\t1\t0\t0\n"s, "F line 2: expected one integer (the matrix widths)"},
         {kPlain, 0, "2\n3\t0\n", "F line 2: width of matrix 2 must be at least 1"},
         // Refused from the line itself, without reserving room for the announced count.
         {kPlain, 0, "2000000000\n4\t4\n", "F line 2: expected 2000000000 tab-separated integers (the matrix widths)"},
@@ -162,7 +170,7 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
          "F line 3: expected 2 tab-separated numbers (the expected site numbers)"},
         {kSites, 0, "2\n1\t1\n3\t-1\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
          "F line 3: site number of matrix 2 must not be negative"},
-        {kParam, 3, nullptr, "cannot open parameter file F"},
+        {kParam, 3, std::nullopt, "cannot open parameter file F"},
         {kParam, 0, "", "parameter file F: the number of motifs must be at least 1"},
         {kParam, 1, "often\n", "F line 1: expected one number (the probability of entering a module)"},
         {kParam, 1, "1\n", "F line 1: the probability of entering a module must lie between 0 and 1"},
@@ -188,17 +196,6 @@ TEST(Readers, MalformedFilesAreRefusedWithTheirLine)
     }
 }
 
-// A zero byte inside a line neither ends the line nor joins the next one to it: the header
-// after it still counts, and the letters after it are not lost silently.
-TEST(Readers, ZeroByteInsideALine)
-{
-    const Read r = ReadText(kSeq, 2, ">a\nACGT\0GG\n>b\nTTTT\n", 18);
-    EXPECT_EQ(r.err, "sequence file F line 2 (record >a): letters follow byte 0 at column 5 and would be lost; "
-                     "sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)");
-    const Read ok = ReadText(kSeq, 2, ">a\nACGT\0\n>b\nTTTT\n", 16);
-    EXPECT_EQ(ok.dump, "records 2; len 4 4; >a=ACGT >b=TTTT");
-}
-
 TEST(Readers, AcceptedFilesGiveTheirValues)
 {
     const struct {
@@ -209,6 +206,9 @@ TEST(Readers, AcceptedFilesGiveTheirValues)
         // Sequences: upper-cased, cut at the first non-letter, text before any header ignored;
         // a header keeps a carriage return, and a last line without line feed is read whole.
         // Trailing blanks, carriage returns and non-letters without letters after them are fine.
+        // Soft-masked: lower-case letters read as undetermined.
+        {kMasked, 2, ">a\nACgtN\n>b\nacGT\n", "records 2; len 5 4; >a=ACNNN >b=NNGT"},
+        {kSeq, 2, ">a\nACGT\0\n>b\nTTTT\n"s, "records 2; len 4 4; >a=ACGT >b=TTTT"},
         {kSeq, 3, "stray\n>first record\nacgtn\nGGTT\n>second\r\nACGT  \r\n\nACG*\n12\n>third",
          "records 3; len 9 7 0; >first record=ACGTNGGTT >second\\r=ACGTACG >third="},
         // Long lines are read whole.
@@ -231,7 +231,7 @@ TEST(Readers, AcceptedFilesGiveTheirValues)
          "pwm 83 3 23 3 | 28 28 28 28 / 3 3 103 3 | 83 3 23 3"},
     };
     for (const auto& c : cases) {
-        const Read r = ReadText(c.reader, c.n, c.text.c_str());
+        const Read r = ReadText(c.reader, c.n, c.text);
         EXPECT_TRUE(r.ok) << r.err;
         EXPECT_EQ(r.dump, c.dump);
     }

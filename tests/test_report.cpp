@@ -1,5 +1,6 @@
 // serevan-report's own computations: logo geometry against information content worked out
-// by hand, motif-match overlap, escaping. The page itself is checked by report_page_test.py.
+// by hand, escaping. The page itself is checked by report_page_test.py, the motif match it
+// shows by Eval.MotifComparisonFindsOffsetStrandAndOverlap.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,23 +41,6 @@ TEST(ReportLogo, HeightsAreFrequencyTimesInformation)
     EXPECT_EQ(LayoutLogo(m).size(), 3u);
     EXPECT_NEAR(LayoutLogo(m)[1].letters[3].height, 0.4 * (2 - 1.846439344671015), 1e-12);
     EXPECT_EQ(Consensus(m), "Ata");
-}
-
-TEST(ReportLogo, MatchOverlapCountsFacingColumns)
-{
-    // Planted columns 0..5 near-pure A C G T G A; the learned matrix repeats columns 4 and 5 and
-    // runs two columns past the end, so the best offset is 4 with 2 facing columns.
-    MotifMatrix planted, learned;
-    const int bases[] = {0, 1, 2, 3, 2, 0};
-    for (int b : bases)
-        for (int x = 0; x < 4; ++x) planted.p.push_back(x == b ? 0.9 : 0.1 / 3);
-    learned.p.assign(planted.p.begin() + 16, planted.p.end());
-    learned.p.insert(learned.p.end(), {0.25, 0.25, 0.25, 0.25, 0.25, 0.25, 0.25, 0.25});
-    const MotifMatch m = CompareMotifs(planted, learned);
-    EXPECT_EQ(m.offset, 4);
-    EXPECT_EQ(m.strand, 1);
-    EXPECT_EQ(m.overlap, 2);
-    EXPECT_NEAR(m.score, 2.0 / 4, 1e-12);
 }
 
 TEST(ReportText, EscapingAndDataUrls)
