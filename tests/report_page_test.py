@@ -81,7 +81,11 @@ def check_page(name, path, exp, names=None):
     r = subprocess.run(["xmllint", "--noout", path], capture_output=True, text=True)
     check(r.returncode == 0, f"{name}: not well-formed XML: {r.stderr[:300]}")
     r = subprocess.run(["xmllint", "--html", "--noout", path], capture_output=True, text=True)
-    errors = [l for l in r.stderr.splitlines() if "error" in l and not re.search(r"Tag \w+ invalid", l)]
+    # The HTML4 parser knows no SVG tags, and libxml2 2.9 reports "error parsing attribute name"
+    # where a long SVG path attribute meets one of its buffer boundaries (it comes and goes with
+    # the length of the binary's path in the page); the XML parse above checks the attributes.
+    errors = [l for l in r.stderr.splitlines()
+              if "error" in l and not re.search(r"Tag \w+ invalid|error parsing attribute name", l)]
     check(not errors, f"{name}: HTML parser errors: {errors[:3]}")
     Page.seq_col = 3 if exp["runs"] > 1 else 2
     p = Page(text)
