@@ -107,8 +107,9 @@ TEST(FindStretches, RunsGiveStartAndOnePastTheirLastPositionOrTheLastPosition)
         std::vector<SEQREGION> out;
         CSerevan::FindStretches(c.counts, c.t, 1, 4, out);
         std::string got;  // "species/group:start-end" per stretch
-        for (const SEQREGION& r : out) got += std::to_string(r.species) + "/" + std::to_string(r.group) + ":" +
-                                              std::to_string(r.start) + "-" + std::to_string(r.end) + " ";
+        for (const SEQREGION& r : out)
+            got += std::to_string(r.species) + "/" + std::to_string(r.group) + ":" + std::to_string(r.start) + "-" +
+                   std::to_string(r.end) + " ";
         EXPECT_EQ(got, c.stretches) << c.counts.size();
     }
 }

@@ -221,8 +221,8 @@ TEST(KfbBackwardStat, FrequenciesMatchExactPosteriors)
         for (int d = 0; d < n; ++d) {
             ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, c.both);
             Draws got(m), expect(m);
-            BackwardSampling(F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, got.count,
-                             got.siteNum.data(), got.sites);
+            BackwardSampling(F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, got.count, got.siteNum.data(),
+                             got.sites);
             // Every position once, as background or inside one site; each site counted on its strand.
             int covered = got.siteNum[m.K];
             for (int k = 0; k < m.K; ++k) {
