@@ -3,7 +3,6 @@
 // result report (site summaries, the motif score, the golden report, site and side files).
 #include <gtest/gtest.h>
 
-#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -48,18 +47,8 @@ std::string Num(double x)
     return buf;
 }
 
-// One line per object: "species/group:start-end" per stretch; "species/group@position strand
-// text maxFreq alignFreq" per site; "group:start-end[codes and positions]" per module;
-// matrix rows of four values ending in '|'.
-std::string Dump(const std::vector<SEQREGION>& rs)
-{
-    std::string s;
-    for (const SEQREGION& r : rs)
-        s += std::to_string(r.species) + "/" + std::to_string(r.group) + ":" + std::to_string(r.start) + "-" +
-             std::to_string(r.end) + " ";
-    return s;
-}
-
+// One line per object: "species/group@position strand text maxFreq alignFreq" per site;
+// "group:start-end[codes and positions]" per module; matrix rows of four values ending in '|'.
 std::string Dump(const std::vector<OUTPUTSITE>& sites)
 {
     std::string s;
@@ -117,7 +106,11 @@ TEST(FindStretches, RunsGiveStartAndOnePastTheirLastPositionOrTheLastPosition)
     for (const Case& c : cases) {
         std::vector<SEQREGION> out;
         CSerevan::FindStretches(c.counts, c.t, 1, 4, out);
-        EXPECT_EQ(Dump(out), c.stretches) << c.counts.size();
+        std::string got;  // "species/group:start-end" per stretch
+        for (const SEQREGION& r : out)
+            got += std::to_string(r.species) + "/" + std::to_string(r.group) + ":" + std::to_string(r.start) + "-" +
+                   std::to_string(r.end) + " ";
+        EXPECT_EQ(got, c.stretches) << c.counts.size();
     }
 }
 
@@ -268,47 +261,26 @@ TEST(DetermineModule, ModulesFromHandMadeMarks)
     EXPECT_EQ(Dump(m.m_pModuleList[1]), "");
 }
 
-// ---------------------------------------------------------------- summaries and scores
+// ---------------------------------------------------------------- the motif score
 
-namespace {
-
-// n log 0.002 - 1.5 w log(n + 3) + n H for one species, H over the given column counts.
-double SpeciesTerm(int n, int w, const std::vector<std::vector<int>>& columns, const std::array<double, 20>& bg)
-{
-    double H = 0.0;
-    for (const std::vector<int>& col : columns)
-        for (int b = 0; b < 4; ++b)
-            if (col[b] > 0) H += static_cast<double>(col[b]) / n * (std::log(static_cast<double>(col[b]) / n) - bg[b]);
-    return n * std::log(0.002) - 1.5 * w * std::log(n + 3.0) + n * H;
-}
-
-}  // namespace
-
+// Per species n ln 0.002 - 1.5 w ln(n + 3) + n H, H the relative entropy of the site columns
+// against the species background (an N counts no letter); summed over species in log space,
+// plus 12 ln(G + 3). Motif 0 (width 4) has three sites in species 0, columns A2 T1 | C3 | G2 |
+// A1 T2, so that 3 H = 6 ln(2/3) + 2 ln(1/3) - 3 (bgA + bgC + bgT) - 2 bgG; motif 1 (width 5)
+// has none.
 TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
 {
-    // K = 1, N = 1, G = 2: n = 3 sites of width 4, columns A2 T1 | C3 | G2 | A1 T2 (the
-    // summary counts no letter for an N).
-    auto one = Build(1, 2, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 1, {4});
-    one->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 1, 2, true, "ACGA"), Site(0, 1, 5, false, "TCNT")}};
-    one->m.m_bSitesDefined = true;
-    one->m.Summary();
-    double score = 0.0;
-    one->m.CalMotifBayesScore(&score);
-    const std::vector<std::vector<int>> cols{{2, 0, 0, 1}, {0, 3, 0, 0}, {0, 0, 2, 0}, {1, 0, 0, 2}};
-    EXPECT_NEAR(score, SpeciesTerm(3, 4, cols, one->m.m_pSpeciesBg[0]) + 12 * std::log(5.0), 1e-12);
-
-    // N = 2, G = 1, K = 2: motif 0 has sites only in species 0, motif 1 none at all.
-    auto two = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 2, {4, 5});
-    two->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 0, 8, true, "ACGG")}, {}};
-    two->m.m_bSitesDefined = true;
-    two->m.Summary();
+    auto b = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 2, {4, 5});
+    b->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 0, 2, true, "ACGA"), Site(0, 0, 5, false, "TCNT")}, {}};
+    b->m.m_bSitesDefined = true;
+    b->m.Summary();
     double scores[2];
-    two->m.CalMotifBayesScore(scores);
-    const std::vector<std::vector<int>> cols0{{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 1, 1}};
-    const double s0 = SpeciesTerm(2, 4, cols0, two->m.m_pSpeciesBg[0]);
-    const double empty4 = -1.5 * 4 * std::log(3.0), empty5 = -1.5 * 5 * std::log(3.0);
-    EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(empty4)) + 12 * std::log(4.0), 1e-12);
-    EXPECT_NEAR(scores[1], empty5 + std::log(2.0) + 12 * std::log(4.0), 1e-12);
+    b->m.CalMotifBayesScore(scores);
+    const auto& bg = b->m.m_pSpeciesBg[0];
+    const double s0 = 3 * std::log(0.002) - 6 * std::log(6.0) + 6 * std::log(2.0 / 3) + 2 * std::log(1.0 / 3) -
+                      3 * (bg[0] + bg[1] + bg[3]) - 2 * bg[2];
+    EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(-6 * std::log(3.0))) + 12 * std::log(4.0), 1e-12);
+    EXPECT_NEAR(scores[1], -7.5 * std::log(3.0) + std::log(2.0) + 12 * std::log(4.0), 1e-12);
 }
 
 // ---------------------------------------------------------------- report
@@ -390,14 +362,7 @@ TEST(Report, GoldenReportSiteFilesAndConsoleLine)
         EXPECT_TRUE(support::Exists(out + "motif2.txt"));
         EXPECT_EQ(ReadFile(out + "motif2.txt"), "");
     }
-}
-
-// ---------------------------------------------------------------- side files
-
-// The count tables' layout is fixed by the unaligned scan test, every side file's failure by
-// the write-failure table.
-TEST(SideFiles, ModuleListHasOneLinePerModule)
-{
+    // The module list: one line per module.
     support::TempDir dir("side");
     auto r = ReportModel("");
     r->m.m_pModuleList[1].push_back(Module(0, 30, 52, {3, 30}));

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/MotifMatrix.h"
@@ -90,6 +92,28 @@ double Sum(const std::map<std::string, double>& m)
     return s;
 }
 
+// What a backward pass drew: base and segment counts, the site lists of every motif, and
+// the sites as one key in the form of Enumerate, by position.
+struct Draws {
+    std::vector<std::vector<int>> count;
+    std::vector<int> siteNum;
+    std::vector<SITELIST> sites;
+    explicit Draws(const Kfb& m) : count(m.K), siteNum(m.K + 1), sites(m.K)
+    {
+        for (int k = 0; k < m.K; ++k) count[k].assign(4 * m.width[k], 0);
+    }
+    std::string Key() const
+    {
+        std::map<int, std::string> byPos;
+        for (size_t k = 0; k < sites.size(); ++k)
+            for (const SITEPOS& s : sites[k])
+                byPos[s.pos] = std::to_string(k) + "@" + std::to_string(s.pos) + (s.forward ? "+ " : "- ");
+        std::string key;
+        for (const auto& [pos, text] : byPos) key += text;
+        return key;
+    }
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------- forward-backward sampler
@@ -155,23 +179,16 @@ TEST(KfbLinear, SameTotalsAndDrawsAsTheLogSpacePasses)
         const double got = KfbLinearForward(G.data(), E.data(), PL.data(), bgLin.data(), pr.data(), len,
                                             m.width.data(), m.K, m.both);
         ASSERT_NEAR(got, ref, 1e-12 * std::max(1.0, std::abs(ref))) << "case " << c;
-        std::vector<std::vector<int>> count[2] = {std::vector<std::vector<int>>(m.K), std::vector<std::vector<int>>(m.K)};
-        std::vector<int> siteNum[2] = {std::vector<int>(m.K + 1), std::vector<int>(m.K + 1)};
-        std::vector<SITELIST> sites[2] = {std::vector<SITELIST>(m.K), std::vector<SITELIST>(m.K)};
-        for (int k = 0; k < m.K; ++k) count[0][k].assign(4 * m.width[k], 0), count[1][k].assign(4 * m.width[k], 0);
+        Draws d[2] = {Draws(m), Draws(m)};
         SeedRandom(c + 1);
-        BackwardSampling(F.data(), P.data(), seq.data(), len, 3, m.width.data(), m.K, count[0], siteNum[0].data(), sites[0]);
+        BackwardSampling(F.data(), P.data(), seq.data(), len, 3, m.width.data(), m.K, d[0].count, d[0].siteNum.data(),
+                         d[0].sites);
         SeedRandom(c + 1);
-        KfbLinearBackward(G.data(), PL.data(), seq.data(), len, 3, m.width.data(), m.K, count[1], siteNum[1].data(),
-                          sites[1]);
-        EXPECT_EQ(count[0], count[1]) << "case " << c;
-        EXPECT_EQ(siteNum[0], siteNum[1]) << "case " << c;
-        auto text = [](const SITELIST& l) {
-            std::string t;
-            for (const SITEPOS& p : l) t += std::to_string(p.seq) + ":" + std::to_string(p.pos) + "+-"[!p.forward];
-            return t;
-        };
-        for (int k = 0; k < m.K; ++k) EXPECT_EQ(text(sites[0][k]), text(sites[1][k])) << "case " << c;
+        KfbLinearBackward(G.data(), PL.data(), seq.data(), len, 3, m.width.data(), m.K, d[1].count, d[1].siteNum.data(),
+                          d[1].sites);
+        EXPECT_EQ(d[0].count, d[1].count) << "case " << c;
+        EXPECT_EQ(d[0].siteNum, d[1].siteNum) << "case " << c;
+        EXPECT_EQ(d[0].Key(), d[1].Key()) << "case " << c;
     }
 }
 
@@ -200,38 +217,31 @@ TEST(KfbBackwardStat, FrequenciesMatchExactPosteriors)
         CalLogPrPos(P.data(), seq.data(), len, m.pwm, 0, m.width.data(), m.K, m.bg, c.both);
         std::map<std::string, double> exact;
         Enumerate(seq, m, 0, 0.0, "", exact);
-        std::vector<std::vector<int>> count(m.K), expectCount(m.K);
-        for (int k = 0; k < m.K; ++k) count[k].assign(4 * m.width[k], 0), expectCount[k].assign(4 * m.width[k], 0);
-        std::vector<int> siteNum(m.K + 1, 0);
         std::map<std::string, int> seen;
         for (int d = 0; d < n; ++d) {
             ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, c.both);
-            std::vector<SITELIST> sites(m.K);
-            const std::vector<int> before = siteNum;
-            BackwardSampling(F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, count, siteNum.data(), sites);
-            // Every position once, as background or inside one site; the key lists sites by position.
-            int covered = siteNum[m.K] - before[m.K];
-            std::map<int, std::string> byPos;
+            Draws got(m), expect(m);
+            BackwardSampling(F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, got.count, got.siteNum.data(),
+                             got.sites);
+            // Every position once, as background or inside one site; each site counted on its strand.
+            int covered = got.siteNum[m.K];
             for (int k = 0; k < m.K; ++k) {
-                EXPECT_EQ(siteNum[k] - before[k], static_cast<int>(sites[k].size()));
+                EXPECT_EQ(got.siteNum[k], static_cast<int>(got.sites[k].size()));
                 // The sequence is walked backward and sites pushed at the front: positions rise.
-                EXPECT_TRUE(std::is_sorted(sites[k].begin(), sites[k].end(),
+                EXPECT_TRUE(std::is_sorted(got.sites[k].begin(), got.sites[k].end(),
                                            [](const SITEPOS& a, const SITEPOS& b) { return a.pos < b.pos; }));
-                covered += m.width[k] * static_cast<int>(sites[k].size());
-                for (const SITEPOS& s : sites[k]) {
+                covered += m.width[k] * got.siteNum[k];
+                for (const SITEPOS& s : got.sites[k]) {
                     EXPECT_EQ(s.seq, 4);
-                    byPos[s.pos] = std::to_string(k) + "@" + std::to_string(s.pos) + (s.forward ? "+ " : "- ");
                     std::vector<int> win(seq.begin() + s.pos, seq.begin() + s.pos + m.width[k]);
                     if (!s.forward) Reverse(win.data(), m.width[k]);
-                    for (int j = 0; j < m.width[k]; ++j) ++expectCount[k][4 * j + win[j]];
+                    for (int j = 0; j < m.width[k]; ++j) ++expect.count[k][4 * j + win[j]];
                 }
             }
             ASSERT_EQ(covered, len);
-            std::string key;
-            for (const auto& [pos, text] : byPos) key += text;
-            ++seen[key];
+            ASSERT_EQ(got.count, expect.count);
+            ++seen[got.Key()];
         }
-        EXPECT_EQ(count, expectCount);
         for (const auto& [key, cnt] : seen) EXPECT_TRUE(exact.count(key)) << "impossible segmentation " << key;
         for (const auto& [key, w] : exact) {
             const double p = w / Sum(exact);
@@ -257,31 +267,29 @@ TEST(KfbUpdate, ValuesByHand)
     EXPECT_DOUBLE_EQ(cur[1][5], std::log(0.25));  // empty row: ln(0.5 / 2)
 }
 
-// 40 sequences each holding one extended pattern of 12 columns (in site orientation) whose
-// columns 4..8 are a core (column r holds base r % 4) and whose flanks are balanced; the
-// site list points at the middle 8 columns, every other site on the reverse strand.
-TEST(KfbWidth, PicksThePlantedCoreOnBothStrandsAndReadsEverySiteForwardOnOne)
+// Width choice. 40 sequences each hold one extended pattern of 12 columns (in site
+// orientation) whose columns 4..8 are a core (column r holds base r % 4) and whose flanks are
+// balanced; the site list points at the middle 8 columns, every other site on the reverse strand.
+TEST(KfbWidth, PicksThePlantedCoreAndCutsWindowsAtTheSequenceEnds)
 {
     const int W = 12;
-    std::vector<std::vector<int>> seqs;
+    std::vector<std::vector<int>> seqs(40, std::vector<int>(W + 6));
+    std::vector<int*> ptrs;
     std::vector<SITELIST> sites(1);
     for (int s = 0; s < 40; ++s) {
-        std::vector<int> seq(W + 6);
-        for (int i = 0; i < W + 6; ++i) seq[i] = (i * 7 + s) % 4;
+        for (int i = 0; i < W + 6; ++i) seqs[s][i] = (i * 7 + s) % 4;
         for (int r = 0; r < W; ++r) {  // extended window at 3 .. 3 + W - 1
             const int base = (r >= 4 && r < 9) ? r % 4 : (s + r) % 4;
-            if (s % 2 == 0) seq[3 + r] = base;
-            else seq[3 + W - 1 - r] = 3 - base;
+            if (s % 2 == 0) seqs[s][3 + r] = base;
+            else seqs[s][3 + W - 1 - r] = 3 - base;
         }
-        seqs.push_back(seq);
+        ptrs.push_back(seqs[s].data());
         sites[0].push_front(SITEPOS{s, 5, s % 2 == 0});
     }
-    std::vector<int*> ptrs;
-    for (auto& s : seqs) ptrs.push_back(s.data());
     const std::vector<int> lens(40, W + 6);
     double bg[20];
     std::fill(bg, bg + 20, std::log(0.25));
-    Matrix pwm = {std::vector<double>(32)};
+    Matrix pwm(1);
     int width[1] = {8};
     FBAdjustMotifWidth(ptrs.data(), lens.data(), 40, bg, 1, sites, pwm, width, 3, W, true);
     ASSERT_EQ(width[0], 5);
@@ -290,67 +298,22 @@ TEST(KfbWidth, PicksThePlantedCoreOnBothStrandsAndReadsEverySiteForwardOnOne)
         for (int b = 0; b < 4; ++b)
             EXPECT_DOUBLE_EQ(pwm[0][4 * j + b], std::log(b == (4 + j) % 4 ? 40.5 : 0.5) - std::log(42.0));
 
-    // Both strands off, width fixed at 12: reverse sites put 3 - pattern[11 - r] in column
-    // r, which equals the core base in columns 4 and 5 (40 A, 40 C) but not in column 8 (20 A).
-    width[0] = 8;
-    FBAdjustMotifWidth(ptrs.data(), lens.data(), 40, bg, 1, sites, pwm, width, W, W, false);
-    ASSERT_EQ(width[0], 12);
-    EXPECT_DOUBLE_EQ(pwm[0][4 * 4 + 0], std::log(40.5) - std::log(42.0));
-    EXPECT_DOUBLE_EQ(pwm[0][4 * 5 + 1], std::log(40.5) - std::log(42.0));
-    EXPECT_DOUBLE_EQ(pwm[0][4 * 8 + 0], std::log(20.5) - std::log(42.0));
-}
-
-TEST(KfbWidth, WindowsCutAtTheSequenceEnds)
-{
-    // W = 5, width 3 (pad 1). A forward site at 0 leaves extended row 0 unfilled; a reverse
-    // site ending at the last base leaves row 0 of its own orientation unfilled.
-    std::vector<int> seq = Codes("ACGTTG");
-    int* seqs[1] = {seq.data()};
-    const int lens[1] = {6};
-    double bg[20];
-    std::fill(bg, bg + 20, std::log(0.25));
-    auto rows = [&](bool forward, int pos, bool both) {
-        std::vector<SITELIST> sites(1, SITELIST{SITEPOS{0, pos, forward}});
-        Matrix pwm = {std::vector<double>(12)};
-        int width[1] = {3};
-        FBAdjustMotifWidth(seqs, lens, 1, bg, 1, sites, pwm, width, 5, 5, both);
-        std::string text;  // the counted base of each row, '.' for an empty (uniform) row
-        for (int r = 0; r < 5; ++r)
-            text += pwm[0][4 * r] == std::log(0.25) && pwm[0][4 * r + 1] == std::log(0.25) ? '.'
-                    : "ACGT"[std::max_element(&pwm[0][4 * r], &pwm[0][4 * r + 4]) - &pwm[0][4 * r]];
-        return std::to_string(width[0]) + text;
-    };
-    EXPECT_EQ(rows(true, 0, true), "5.ACGT");
-    EXPECT_EQ(rows(false, 3, true), "5.CAAC");   // reverse complement of GTTG
-    EXPECT_EQ(rows(false, 3, false), "5GTTG.");  // read forward
-}
-
-TEST(KfbWidth, TiesGoToTheSmallestStartAndDegenerateBoundsStayInRange)
-{
-    // Eight forward sites of width 7 = W: column 1 all A and column 5 all C score the same
-    // (ln 8! - ln 11! + 8 ln 4); the balanced columns between them keep any window over both
-    // below a single column. The earlier start wins the tie.
-    std::vector<std::vector<int>> seqs;
-    std::vector<int*> ptrs;
-    std::vector<SITELIST> sites(2);
-    for (int s = 0; s < 8; ++s) seqs.push_back({s % 4, 0, (s + 1) % 4, (s + 2) % 4, (s + 3) % 4, 1, s % 4});
-    for (int s = 0; s < 8; ++s) ptrs.push_back(seqs[s].data()), sites[0].push_front(SITEPOS{s, 0, true});
-    const std::vector<int> lens(8, 7);
-    double bg[20];
-    std::fill(bg, bg + 20, std::log(0.25));
-    Matrix pwm(2);
-    int width[2] = {7, 7};
-    FBAdjustMotifWidth(ptrs.data(), lens.data(), 8, bg, 1, sites, pwm, width, 1, 7, true);
-    ASSERT_EQ(width[0], 1);
-    EXPECT_DOUBLE_EQ(pwm[0][0], std::log(8.5) - std::log(10.0));  // the A column, not the C one
-    // No sites: every column scores -ln 6, so the narrowest window wins. A minimum above the
-    // maximum or below 1 still leaves one admissible width.
-    sites[0].clear();
-    const int bounds[][3] = {{6, 10, 6}, {9, 4, 9}, {-3, 2, 1}};
-    for (const auto& b : bounds) {
-        FBAdjustMotifWidth(nullptr, nullptr, 0, bg, 2, sites, pwm, width, b[0], b[1], true);
-        EXPECT_EQ(std::to_string(width[0]) + " " + std::to_string(width[1]) + " " + std::to_string(pwm[1].size()),
-                  std::to_string(b[2]) + " " + std::to_string(b[2]) + " " + std::to_string(4 * b[2]));
+    // One site in ACGTTG, W = 5, width 3 (pad 1): the rows of the extended window, as the
+    // counted base of each row or '.' for an empty (uniform) row. A forward site at 0 leaves
+    // row 0 unfilled; a reverse site ending at the last base leaves row 0 of its own
+    // orientation unfilled, or row 4 when both strands are off and it is read forward.
+    std::vector<int> acgttg = Codes("ACGTTG");
+    ptrs[0] = acgttg.data();
+    for (const auto& [forward, pos, both, rows] :
+         {std::tuple{true, 0, true, "5.ACGT"}, {false, 3, true, "5.CAAC"}, {false, 3, false, "5GTTG."}}) {
+        sites[0] = {SITEPOS{0, pos, forward}};
+        width[0] = 3;
+        FBAdjustMotifWidth(ptrs.data(), std::vector<int>{6}.data(), 1, bg, 1, sites, pwm, width, 5, 5, both);
+        std::string text = std::to_string(width[0]);
+        for (const double* row = pwm[0].data(); row < pwm[0].data() + 20; row += 4)
+            text += row[0] == std::log(0.25) && row[1] == std::log(0.25) ? '.'
+                                                                         : "ACGT"[std::max_element(row, row + 4) - row];
+        EXPECT_EQ(text, rows);
     }
 }
 
@@ -402,7 +365,7 @@ std::string Place(bool sample, const std::vector<std::string>& texts, std::vecto
     std::vector<int> len, pos(texts.size());
     for (const std::string& t : texts) codes.push_back(Codes(t)), len.push_back(static_cast<int>(t.size()));
     for (auto& c : codes) ptr.push_back(c.data());
-    std::unique_ptr<bool[]> strand(new bool[texts.size()]);
+    auto strand = std::make_unique<bool[]>(texts.size());
     const std::vector<double> bg(20, std::log(0.25));
     const int n = static_cast<int>(texts.size()), w = static_cast<int>(mat.size() / 4);
     if (sample) SimpleSampler(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "numeric/SeqMotifBasic.h"
@@ -112,40 +113,30 @@ TEST(SequenceHelpers, MotifWindowsReverseAndLowComplexity)
     EXPECT_TRUE(LowComplexity(a8.data(), 10, f));
 }
 
-TEST(Random, ExactArithmeticOfEachDraw)
+// Degenerate parameters, and the number of stream values each draw consumes (so that a run
+// replays from its seed): one for a uniform value, two for the normal approximation of shape
+// 1000 and above, one per exponential below.
+TEST(Random, DegenerateDrawsAndValuesConsumed)
 {
     CStochasticDistribution d;
-    SeedRandom(7);
-    const int r1 = RandomInt(), r2 = RandomInt();
-    SeedRandom(7);
-    EXPECT_DOUBLE_EQ(d.Uniform(2.0, 5.0), 3.0 * r1 * 4.656612873077393e-10 + 2.0);  // closed-open form
-    EXPECT_EQ(RandomInt(), r2) << "Uniform uses exactly one value";
-    // Shape 1000 and above: the normal approximation from two open values.
-    SeedRandom(7);
-    const double u1 = (r1 + 1.0) / 2147483649.0, u2 = (r2 + 1.0) / 2147483649.0;
-    const double z = std::cos(6.2831853 * u1) * std::sqrt(-2 * std::log(u2));
-    EXPECT_DOUBLE_EQ(d.Gamma(1000), 1000 * (1 + z * std::sqrt(1.0 / 1000)));
-    SeedRandom(7);  // shape 999: a sum of 999 exponentials, one value each
-    d.Gamma(999);
-    const int after = RandomInt();
-    SeedRandom(7);
-    for (int i = 0; i < 999; ++i) RandomInt();
-    EXPECT_EQ(RandomInt(), after);
-    EXPECT_EQ(d.Gamma(0), 0.0);
-    EXPECT_EQ(d.Gamma(-2), 0.0);
-    EXPECT_EQ(d.Beta(5, 0), 1.0);
-    EXPECT_EQ(d.Beta(0, 5), 0.0);
-    EXPECT_EQ(d.Bin(17, 1.0), 17);
-    EXPECT_EQ(d.Bin(-3, 0.5), 0);
+    const std::pair<std::function<void()>, int> uses[] = {
+        {[&] { d.Uniform(2.0, 5.0); }, 1}, {[&] { d.Gamma(1000); }, 2}, {[&] { d.Gamma(999); }, 999}};
+    for (const auto& [draw, values] : uses) {
+        SeedRandom(7);
+        draw();
+        const int after = RandomInt();
+        SeedRandom(7);
+        for (int i = 0; i < values; ++i) RandomInt();
+        EXPECT_EQ(RandomInt(), after) << values;
+    }
     int alpha[3] = {0, 0, 3};
-    double out[3], untouched[1] = {42.0};
-    d.Dirichlet(alpha, 3, out);
-    EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{0.0, 0.0, 1.0}));
+    double x[3], untouched[1] = {42.0}, one[1] = {-123.0}, zeros[3] = {-1e100, -1e100, -1e100};
+    d.Dirichlet(alpha, 3, x);
     d.Dirichlet(alpha, 0, untouched);
-    EXPECT_EQ(untouched[0], 42.0);
-    double one[1] = {-123.0}, zeros[3] = {-1e100, -1e100, -1e100};
-    EXPECT_EQ(d.Discrete(one, 1), 0);
-    EXPECT_EQ(d.Discrete(zeros, 3), 0);
+    const std::vector<double> got = {d.Gamma(0), d.Gamma(-2), d.Beta(5, 0), d.Beta(0, 5), 1.0 * d.Bin(17, 1.0),
+                                     1.0 * d.Bin(-3, 0.5), 1.0 * d.Discrete(one, 1), 1.0 * d.Discrete(zeros, 3),
+                                     x[0], x[1], x[2], untouched[0]};
+    EXPECT_EQ(got, (std::vector<double>{0, 0, 1, 0, 17, 0, 0, 0, 0, 0, 1, 42}));
 }
 
 // The stream is the C library's rand(): the same values for the same seed, so runs and
@@ -201,6 +192,8 @@ TEST(RandomStat, EveryDrawFitsItsExactDistribution)
         {"Bin(5, 0.3)", binomial, [](auto& d) { return d.Bin(5, 0.3); }},
         {"Beta(2, 5)", deciles, [](auto& d) { return Decile(BetaCdf(d.Beta(2, 5), 2, 5)); }},
         {"Gamma(3)", deciles, [](auto& d) { return Decile(GammaCdf(d.Gamma(3), 3)); }},
+        // Shape 1000 and above: the normal approximation, of mean and variance 1000.
+        {"Gamma(1000)", deciles, [](auto& d) { return Decile(0.5 * std::erfc((1000 - d.Gamma(1000)) / std::sqrt(2000.0))); }},
         // Coordinate k of Dirichlet(1, 2, 3) is Beta(alpha_k, 6 - alpha_k); the draws bin each in turn.
         {"Dirichlet(1, 2, 3)", deciles, [k = 0](auto& d) mutable {
              int alpha[3] = {1, 2, 3};

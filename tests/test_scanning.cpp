@@ -164,16 +164,10 @@ TEST(OutputDetailMod, FourLinesPerModule)
     std::vector<std::vector<char>> marks;
     t->m.ConservePos(0, 0, marks);  // every column but 8
 
-    OUTPUTSITE a;
-    a.species = 0, a.position = 4, a.strand = true, a.maxFreq = 0.973, a.width = 10;
-    OUTPUTSITE b;
-    b.species = 1, b.position = 8, b.strand = false, b.maxFreq = 0.5, b.width = 10;
-    t->m.m_pOutputSite = {{a, b}};
-    MODULEREGION one;  // a single site of width 10: the module ends one past it
-    one.start = 4, one.end = 14, one.site = {1, 4}, one.siteNum = 1;
-    MODULEREGION last;  // a site ending at the sequence's last base: the end lies past it
-    last.start = 8, last.end = 18, last.site = {-1, 8}, last.siteNum = 1;
-    t->m.m_pModuleList = {{one}, {last}};
+    t->m.m_pOutputSite = {{OUTPUTSITE{0, 0, true, 4, 0.973, 0, "", 10}, OUTPUTSITE{1, 0, false, 8, 0.5, 0, "", 10}}};
+    // A single site of width 10: the module ends one past it; in species 1 it ends at the
+    // sequence's last base, and the end lies past it.
+    t->m.m_pModuleList = {{MODULEREGION{0, 4, 14, {1, 4}, 1}}, {MODULEREGION{0, 8, 18, {-1, 8}, 1}}};
 
     t->m.OutputDetailMod(marks);
     EXPECT_EQ(ReadFile(dir.File("d.txtdmd.txt")),
