@@ -106,10 +106,12 @@ TEST(SimModelStat, EvolutionMatchesTheModel)
             }
         }
     }
+    // Two counts of slack: for a frequency near 0 the normal bound is narrower than one count,
+    // while three counts at an expectation of 0.005 have a chance of about 2e-8.
     for (int i = 0; i < 32; ++i) {
-        const double sd = std::sqrt(q[i] * (1 - q[i]) / 3000.0);
-        EXPECT_NEAR(ancestral[i], q[i], 5 * sd + 1e-9) << "ancestral " << i;
-        EXPECT_NEAR(species0[i], q[i], 5 * sd + 1e-9) << "species 0 " << i;
+        const double tol = 5 * std::sqrt(q[i] * (1 - q[i]) / 3000.0) + 2.0 / 3000;
+        EXPECT_NEAR(ancestral[i], q[i], tol) << "ancestral " << i;
+        EXPECT_NEAR(species0[i], q[i], tol) << "species 0 " << i;
     }
     EXPECT_NEAR(changed / trials, expected / trials, 0.0093);
 
