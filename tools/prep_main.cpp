@@ -2,11 +2,13 @@
 //   serevan-prep motifs FILE [--format F] [--select ID,...] [--sites n,...] -o MOTIFS.txt
 //   serevan-prep maf ALIGNMENT.maf --species a,b,c -o PREFIX [--min-length N] [--offset S=N]
 //   serevan-prep groups FILE... --species a,b,c -o PREFIX [--separator SEP]
+//   serevan-prep mask FILE.fa -o OUT.fa [--threshold X] [--window N] [--min-length N]
 #include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/LowComplexity.h"
 #include "common/MafGroups.h"
 #include "common/ToolOptions.h"
 #include "common/ToolText.h"
@@ -20,6 +22,7 @@ static const char kHelp[] =
     "       serevan-prep maf ALIGNMENT.maf --species a,b,c -o PREFIX [--min-length N]\n"
     "                        [--offset SPECIES=N] [--regions REGIONS.bed]\n"
     "       serevan-prep groups FILE... --species a,b,c -o PREFIX [--separator SEP]\n"
+    "       serevan-prep mask FILE.fa -o OUT.fa [--threshold X] [--window N] [--min-length N]\n"
     "\n"
     "motifs: matrices in JASPAR, MEME (minimal text) or TRANSFAC (guessed from the content\n"
     "  when --format is not given) into the program's matrix file for -A and -B. Counts,\n"
@@ -44,6 +47,15 @@ static const char kHelp[] =
     "  name starts with the species name or, with --separator, when one of the name's fields\n"
     "  between separators equals it. Each file needs exactly one record per species. Writes\n"
     "  the same two files as maf (the table's source is the record name, from 0).\n"
+    "\n"
+    "mask: soft-masks low-complexity stretches (runs of one or two bases, simple repeats\n"
+    "  such as (CTTT)n) by writing them in lower case, for the program's -l. In every window\n"
+    "  of --window (64) bases the stretch of overlapping triplets with the highest score\n"
+    "  sum c(c-1)/2 / (l-1) (c: a triplet's count, l: the number of triplets) is masked\n"
+    "  when the score exceeds --threshold (1.5) and the stretch spans at least\n"
+    "  --min-length (20) bases. Random sequence scores about 0.5, a run of one base l/2,\n"
+    "  a tetranucleotide repeat l/8. Lower case already in the file stays lower case;\n"
+    "  headers and line breaks are kept. Prints the number of bases masked.\n"
     "\n"
     "  -o, --out FILE     output file (motifs) or prefix (maf, groups)\n"
     "  --help, --version\n"
@@ -163,21 +175,55 @@ static int PrepGroups(const OptionSet& opt, const std::vector<std::string>& file
     return WriteGroups(opt, groups);
 }
 
+static int PrepMask(const OptionSet& opt, const std::vector<std::string>& files)
+{
+    if (files.size() != 1) return Fail("mask takes one FASTA file (see --help)");
+    if (!opt.Has("out")) return Fail("give the output file with -o OUT.fa");
+    LowComplexitySettings settings;
+    std::string err;
+    long long window = settings.window, minLength = settings.minLength;
+    if (!opt.Int("window", 4, 100000, window, err) || !opt.Int("min-length", 3, 100000, minLength, err) ||
+        !opt.Real("threshold", 0.0, 1e9, settings.threshold, err))
+        return Fail(err);
+    settings.window = static_cast<int>(window);
+    settings.minLength = static_cast<int>(minLength);
+    std::vector<std::string> lines;
+    if (!ReadLines(files[0], lines, err)) return Fail(err);
+    std::string text;
+    long long bases = 0;
+    for (const std::string& line : lines) {
+        if (text.empty() && line.empty()) continue;
+        if (text.empty() && line[0] != '>') return Fail(files[0] + ": not a FASTA file (line 1 does not start with '>')");
+        if (line[0] != '>') bases += static_cast<long long>(line.size());
+        text += line;
+        text += '\n';
+    }
+    if (text.empty()) return Fail(files[0] + ": no FASTA record");
+    long long masked = 0;
+    const std::string out = MaskFastaText(text, settings, masked);
+    if (!WriteOutput(opt.Text("out", ""), out, err)) return Fail(err);
+    std::fprintf(stderr, "serevan-prep: masked %lld of %lld bases (%.1f %%)\n", masked, bases,
+                 bases ? 100.0 * static_cast<double>(masked) / static_cast<double>(bases) : 0.0);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     const std::vector<OptionSpec> specs = {{"out", true},    {"format", true},    {"select", true},
                                            {"sites", true},  {"species", true},   {"min-length", true},
-                                           {"offset", true}, {"separator", true}, {"regions", true}};
+                                           {"offset", true}, {"separator", true}, {"regions", true},
+                                           {"window", true}, {"threshold", true}};
     OptionSet opt;
     std::vector<std::string> files;
     std::string err;
     const std::string command = argc > 1 ? argv[1] : "";
-    const bool known = command == "motifs" || command == "maf" || command == "groups";
+    const bool known = command == "motifs" || command == "maf" || command == "groups" || command == "mask";
     if (!opt.ParseWithFiles(argc, argv, known ? 2 : 1, specs, files, err)) return Fail(err);
     if (AnswerHelpOrVersion(opt, "serevan-prep", kHelp)) return 0;
     if (command == "motifs") return PrepMotifs(opt, files);
     if (command == "maf") return PrepMaf(opt, files);
     if (command == "groups") return PrepGroups(opt, files);
-    return Fail(command.empty() ? "give a subcommand: motifs, maf or groups (see --help)"
-                                : "unknown subcommand '" + command + "' (motifs, maf or groups; see --help)");
+    if (command == "mask") return PrepMask(opt, files);
+    return Fail(command.empty() ? "give a subcommand: motifs, maf, groups or mask (see --help)"
+                                : "unknown subcommand '" + command + "' (motifs, maf, groups or mask; see --help)");
 }

@@ -44,6 +44,8 @@ SETTINGS = {
     "yeast": "--background {here}/yeast_chrI_upper.fa --groups 20 --length 800 --module-fraction 0.75 --sites 2",
 }
 DEFAULT_SETTINGS = "sparse,row1,masked"
+# In a config's options: run on the data with low-complexity stretches soft-masked.
+MASK_DIRECTIVE = "--masked-input"
 SPECIES, MOTIFS, MODULE_LENGTH = 3, 3, 200
 CEILING, TRUEFIXED = "ceiling", "truefixed"  # built-in runs with the true matrices
 
@@ -85,6 +87,7 @@ class Runner:
         self.serevan = os.path.join(self.build, "Serevan")
         self.sim = os.path.join(self.build, "tools", "serevan-sim")
         self.eval = os.path.join(self.build, "tools", "serevan-eval")
+        self.prep = os.path.join(self.build, "tools", "serevan-prep")
         for exe in (self.serevan, self.sim, self.eval):
             if not os.access(exe, os.X_OK):
                 sys.exit("realdna_bench: error: %s is missing (build it first, or give --build)" % exe)
@@ -112,13 +115,29 @@ class Runner:
                 f.write(line)
         return folder, prefix
 
+    def masked(self, prefix):
+        """The data set with its low-complexity stretches in lower case (made once)."""
+        path = prefix + "_masked.fa"
+        with self.lock:
+            if not os.path.exists(path):
+                proc = subprocess.run([self.prep, "mask", prefix + ".fa", "-o", path], capture_output=True,
+                                      text=True)
+                if proc.returncode != 0:
+                    sys.exit("realdna_bench: error: serevan-prep mask failed: " + proc.stderr.strip())
+        return path
+
     def one_run(self, setting, seed, folder, prefix, config, options):
         report = os.path.join(folder, config + ".txt")
         for name in os.listdir(folder):  # the program appends: start from nothing
             if name.startswith(config + ".txt") or name == config + ".log":
                 os.remove(os.path.join(folder, name))
-        argv = ([self.serevan, "-i", prefix + ".fa", "-N", str(SPECIES), "-K", str(MOTIFS), "-S", str(seed),
-                 "-o", report] + shlex.split(options))
+        words = shlex.split(options)
+        data = prefix + ".fa"
+        if MASK_DIRECTIVE in words:  # low-complexity stretches soft-masked by serevan-prep mask
+            words.remove(MASK_DIRECTIVE)
+            data = self.masked(prefix)
+        argv = ([self.serevan, "-i", data, "-N", str(SPECIES), "-K", str(MOTIFS), "-S", str(seed),
+                 "-o", report] + words)
         status, err, wall, cpu = run_timed(argv, folder, os.path.join(folder, config + ".log"))
         row = {"setting": setting, "seed": seed, "config": config, "options": options, "n": self.args.n,
                "wall_s": round(wall, 3), "cpu_s": round(cpu, 3), "status": status}
@@ -259,7 +278,8 @@ def main():
     ap.add_argument("-n", type=int, default=1000, help="iterations (-n) added to every option set without one [1000]")
     ap.add_argument("--config", action="append", default=[], metavar="NAME[@SETTING,...]:OPTIONS",
                     help="option set of the program, passed through unchanged (repeatable); @SETTING,... "
-                         "limits it to those settings [default:-c]")
+                         "limits it to those settings; the word --masked-input runs it on the data soft-masked by "
+                         "serevan-prep mask (add -l to read the mask) [default:-c]")
     ap.add_argument("--baseline", default="default", help="config the paired differences refer to [default]")
     ap.add_argument("--no-truth-runs", action="store_true",
                     help="skip the -F ceiling and the de novo run with the true matrices fixed")
