@@ -51,19 +51,14 @@ protected:
     // Runs the program in the test's own directory.
     RunResult Run(const std::string& args) { return RunCommand(support::kBin + " " + args, run.Path().string()); }
 
-    static std::unique_ptr<TempDir> data_;
-    static sertools::TruthTable truth_;
-    static int moduleGroup_, backgroundGroup_;
+    static inline std::unique_ptr<TempDir> data_;
+    static inline sertools::TruthTable truth_;
+    static inline int moduleGroup_ = -1, backgroundGroup_ = -1;
     TempDir run{"scanrun"};
 };
 
 // The runs whose verdict depends on the sampler's draws.
 class ScanModesStat : public ScanModes {};
-
-std::unique_ptr<TempDir> ScanModes::data_;
-sertools::TruthTable ScanModes::truth_;
-int ScanModes::moduleGroup_ = -1;
-int ScanModes::backgroundGroup_ = -1;
 
 // Score of a score line ">name\tS" with three decimals.
 double ScoreOf(const std::string& line, const std::string& name)
@@ -78,19 +73,15 @@ double ScoreOf(const std::string& line, const std::string& name)
 
 TEST_F(ScanModes, AlignedScoreOnlyRanksTheModuleGroupClearlyHigher)
 {
-    const std::string module = " -N 3 -K 3 -x -i " + Data("m_aln.fa") + " -P " + Data("m_param.txt");
-    const std::string background = " -N 3 -K 3 -x -i " + Data("b_aln.fa") + " -P " + Data("b_param.txt");
-    ASSERT_EQ(Run(module + " -o m.txt").status, 0);
-    ASSERT_EQ(Run(module + " -o m.txt").status, 0);  // a second run appends a second line
-    ASSERT_EQ(Run(background + " -o b.txt").status, 0);
-
-    const std::vector<std::string> m = Lines(ReadFile(run.File("m.txt")));
-    const std::vector<std::string> b = Lines(ReadFile(run.File("b.txt")));
-    ASSERT_EQ(m.size(), 2u);
-    ASSERT_EQ(b.size(), 1u);
-    EXPECT_EQ(m[0], m[1]);  // the score needs no sampling
-    EXPECT_GT(ScoreOf(m[0], ">g" + std::to_string(moduleGroup_) + "_sp0"), 20.0);
-    EXPECT_LT(ScoreOf(b[0], ">g" + std::to_string(backgroundGroup_) + "_sp0"), 5.0);
+    // The module group twice, then the background group: each run appends its line.
+    for (const std::string p : {"m", "m", "b"})
+        ASSERT_EQ(Run("-N 3 -K 3 -x -i " + Data(p + "_aln.fa") + " -P " + Data(p + "_param.txt") + " -o s.txt").status,
+                  0);
+    const std::vector<std::string> s = Lines(ReadFile(run.File("s.txt")));
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[0], s[1]);  // the score needs no sampling
+    EXPECT_GT(ScoreOf(s[0], ">g" + std::to_string(moduleGroup_) + "_sp0"), 20.0);
+    EXPECT_LT(ScoreOf(s[2], ">g" + std::to_string(backgroundGroup_) + "_sp0"), 5.0);
 }
 
 TEST_F(ScanModesStat, AlignedDetailedRunReportsSitesModulesAndDetails)
@@ -131,12 +122,11 @@ TEST_F(ScanModesStat, UnalignedScanMarginalsAreHighInsidePlantedModules)
     for (const sertools::Interval& q : truth_.sequences) {
         const std::vector<std::string> f = Fields(rows[q.species * 4 + q.group]);
         ASSERT_GT(static_cast<int>(f.size()), q.end);
-        for (int j = 0; j <= q.end; ++j) {
-            bool in = false;
-            for (const sertools::Interval& m : truth_.modules)
-                in = in || (m.species == q.species && m.group == q.group && j >= m.start && j <= m.end);
-            sum[in] += std::stoi(f[j]), count[in] += 1;
-        }
+        std::vector<int> in(q.end + 1, 0);
+        for (const sertools::Interval& m : truth_.modules)
+            if (m.species == q.species && m.group == q.group)
+                std::fill(in.begin() + m.start, in.begin() + m.end + 1, 1);
+        for (int j = 0; j <= q.end; ++j) sum[in[j]] += std::stoi(f[j]), count[in[j]] += 1;
     }
     ASSERT_GT(count[1], 0);
     EXPECT_GT(sum[1] / count[1], 0.9 * n);
