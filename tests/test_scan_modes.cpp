@@ -51,19 +51,14 @@ protected:
     // Runs the program in the test's own directory.
     RunResult Run(const std::string& args) { return RunCommand(support::kBin + " " + args, run.Path().string()); }
 
-    static std::unique_ptr<TempDir> data_;
-    static sertools::TruthTable truth_;
-    static int moduleGroup_, backgroundGroup_;
+    static inline std::unique_ptr<TempDir> data_;
+    static inline sertools::TruthTable truth_;
+    static inline int moduleGroup_ = -1, backgroundGroup_ = -1;
     TempDir run{"scanrun"};
 };
 
 // The runs whose verdict depends on the sampler's draws.
 class ScanModesStat : public ScanModes {};
-
-std::unique_ptr<TempDir> ScanModes::data_;
-sertools::TruthTable ScanModes::truth_;
-int ScanModes::moduleGroup_ = -1;
-int ScanModes::backgroundGroup_ = -1;
 
 // Score of a score line ">name\tS" with three decimals.
 double ScoreOf(const std::string& line, const std::string& name)
@@ -78,25 +73,21 @@ double ScoreOf(const std::string& line, const std::string& name)
 
 TEST_F(ScanModes, AlignedScoreOnlyRanksTheModuleGroupClearlyHigher)
 {
-    const std::string module = " -N 3 -K 3 -x -i " + Data("m_aln.fa") + " -P " + Data("m_param.txt");
-    const std::string background = " -N 3 -K 3 -x -i " + Data("b_aln.fa") + " -P " + Data("b_param.txt");
-    ASSERT_EQ(Run(module + " -o m.txt").status, 0);
-    ASSERT_EQ(Run(module + " -o m.txt").status, 0);  // a second run appends a second line
-    ASSERT_EQ(Run(background + " -o b.txt").status, 0);
-
-    const std::vector<std::string> m = Lines(ReadFile(run.File("m.txt")));
-    const std::vector<std::string> b = Lines(ReadFile(run.File("b.txt")));
-    ASSERT_EQ(m.size(), 2u);
-    ASSERT_EQ(b.size(), 1u);
-    EXPECT_EQ(m[0], m[1]);  // the score needs no sampling
-    EXPECT_GT(ScoreOf(m[0], ">g" + std::to_string(moduleGroup_) + "_sp0"), 20.0);
-    EXPECT_LT(ScoreOf(b[0], ">g" + std::to_string(backgroundGroup_) + "_sp0"), 5.0);
+    // The module group twice, then the background group: each run appends its line.
+    for (const std::string p : {"m", "m", "b"})
+        ASSERT_EQ(Run("-N 3 -K 3 -x -i " + Data(p + "_aln.fa") + " -P " + Data(p + "_param.txt") + " -o s.txt").status,
+                  0);
+    const std::vector<std::string> s = Lines(ReadFile(run.File("s.txt")));
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[0], s[1]);  // the score needs no sampling
+    EXPECT_GT(ScoreOf(s[0], ">g" + std::to_string(moduleGroup_) + "_sp0"), 20.0);
+    EXPECT_LT(ScoreOf(s[2], ">g" + std::to_string(backgroundGroup_) + "_sp0"), 5.0);
 }
 
 TEST_F(ScanModesStat, AlignedDetailedRunReportsSitesModulesAndDetails)
 {
     support::TestSeed seed(5);
-    RunResult r = Run("-N 3 -K 3 -S " + std::to_string(seed.value()) + " -i " + Data("m_aln.fa") + " -P " + Data("m_param.txt") + " -o d.txt");
+    RunResult r = Run("-N 3 -K 3 -S " + std::to_string(seed) + " -i " + Data("m_aln.fa") + " -P " + Data("m_param.txt") + " -o d.txt");
     ASSERT_EQ(r.status, 0) << r.output;
     const std::string report = ReadFile(run.File("d.txt"));
     std::smatch m;
@@ -121,7 +112,7 @@ TEST_F(ScanModesStat, UnalignedScanMarginalsAreHighInsidePlantedModules)
 {
     support::TestSeed seed(3);
     const int n = 50;
-    RunResult r = Run("-N 3 -K 3 -F -S " + std::to_string(seed.value()) + " -L 150 -n " + std::to_string(n) + " -i " + Data("m.fa") + " -A " +
+    RunResult r = Run("-N 3 -K 3 -F -S " + std::to_string(seed) + " -L 150 -n " + std::to_string(n) + " -i " + Data("m.fa") + " -A " +
                       Data("m_motifs_sites.txt") + " -o u.txt");
     ASSERT_EQ(r.status, 0) << r.output;
 
@@ -131,12 +122,11 @@ TEST_F(ScanModesStat, UnalignedScanMarginalsAreHighInsidePlantedModules)
     for (const sertools::Interval& q : truth_.sequences) {
         const std::vector<std::string> f = Fields(rows[q.species * 4 + q.group]);
         ASSERT_GT(static_cast<int>(f.size()), q.end);
-        for (int j = 0; j <= q.end; ++j) {
-            bool in = false;
-            for (const sertools::Interval& m : truth_.modules)
-                in = in || (m.species == q.species && m.group == q.group && j >= m.start && j <= m.end);
-            sum[in] += std::stoi(f[j]), count[in] += 1;
-        }
+        std::vector<int> in(q.end + 1, 0);
+        for (const sertools::Interval& m : truth_.modules)
+            if (m.species == q.species && m.group == q.group)
+                std::fill(in.begin() + m.start, in.begin() + m.end + 1, 1);
+        for (int j = 0; j <= q.end; ++j) sum[in[j]] += std::stoi(f[j]), count[in[j]] += 1;
     }
     ASSERT_GT(count[1], 0);
     EXPECT_GT(sum[1] / count[1], 0.9 * n);
@@ -163,36 +153,30 @@ TEST_F(ScanModes, SelectionReportsThePlantedMotif)
 
     RunResult r = Run("-N 3 -K 3 -S 1 -q 0.01 -T 4 -i " + Data("m.fa") + " -A known.txt -B cand.txt -o s.txt");
     ASSERT_EQ(r.status, 0) << r.output;
+    // The report with its LLRs taken out (number, LLR, width, name; no line feed at the end).
     const std::string text = ReadFile(run.File("s.txt"));
-    ASSERT_EQ(text.rfind("\n\nMax LLR motif = 3 planted 3\n", 0), 0u) << text;
-    EXPECT_NE(text.back(), '\n');  // no line feed after the last name
-    const std::vector<std::string> lines = Lines(text.substr(2));
-    ASSERT_EQ(lines.size(), 5u);
-    const int widths[] = {planted[2].Width(), 9, planted[2].Width(), planted[0].Width()};
-    const char* names[] = {"shuffled 3", "random", "planted 3", "planted 1 again"};
+    const std::regex llrField("\n([1-4])\t(-?[0-9.]+)\t");
+    const std::string w3 = "\t" + std::to_string(planted[2].Width()) + "\t";
+    EXPECT_EQ(std::regex_replace(text, llrField, "\n$1\tLLR\t"),
+              "\n\nMax LLR motif = 3 planted 3\n1\tLLR" + w3 + "shuffled 3\n2\tLLR\t9\trandom\n3\tLLR" + w3 +
+                  "planted 3\n4\tLLR\t" + std::to_string(planted[0].Width()) + "\tplanted 1 again");
     std::vector<double> llr;
-    for (int i = 1; i <= 4; ++i) {  // number, LLR, width, name
-        const std::vector<std::string> f = Fields(lines[i]);
-        ASSERT_EQ(f.size(), 4u);
-        llr.push_back(std::stod(f[1]));
-        EXPECT_EQ(f[0] + " " + f[2] + " " + f[3],
-                  std::to_string(i) + " " + std::to_string(widths[i - 1]) + " " + names[i - 1]);
-    }
+    for (std::sregex_iterator i(text.begin(), text.end(), llrField), end; i != end; ++i)
+        llr.push_back(std::stod((*i)[2]));
+    ASSERT_EQ(llr.size(), 4u);
     for (int i : {0, 1, 3}) EXPECT_LT(llr[i], llr[2] - 10.0) << i;
 }
 
 // A site probability of 0 switches a motif off: it gets no site, the others are still called.
-TEST(ScanModesOff, SwitchedOffMotifGetsNoSite)
+TEST_F(ScanModes, SwitchedOffMotifGetsNoSite)
 {
-    TempDir dir("off");
     const std::string ex = support::kSourceDir + "/examples/demo";
     std::string param = ReadFile(ex + "_param.txt");
     param.replace(param.find("0.01\t0.01\t0.01"), 14, "0.01\t0\t0.01");
-    support::WriteFile(dir.File("param.txt"), param);
-    const RunResult r = RunCommand(support::kBin + " -i " + ex + "_aln.fa -N 3 -K 3 -P param.txt -S 1 -o a.txt",
-                                   dir.Path().string());
+    support::WriteFile(run.File("param.txt"), param);
+    const RunResult r = Run("-i " + ex + "_aln.fa -N 3 -K 3 -P param.txt -S 1 -o a.txt");
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(ReadFile(dir.File("a.txt")).find("Motif2 not found"), std::string::npos);
-    EXPECT_EQ(ReadFile(dir.File("a.txtmotif2.txt")), "");
-    EXPECT_NE(ReadFile(dir.File("a.txtmotif1.txt")), "");
+    EXPECT_NE(ReadFile(run.File("a.txt")).find("Motif2 not found"), std::string::npos);
+    EXPECT_EQ(ReadFile(run.File("a.txtmotif2.txt")), "");
+    EXPECT_NE(ReadFile(run.File("a.txtmotif1.txt")), "");
 }

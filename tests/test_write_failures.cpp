@@ -3,7 +3,6 @@
 // message naming that file (as the last line of standard output).
 #include <filesystem>
 #include <ostream>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -14,7 +13,7 @@ namespace {
 struct WriteMode {
     const char* name;
     const char* args;                  // after the program, run in the scratch directory
-    std::vector<std::string> outputs;  // every file a clean run writes there
+    std::vector<std::string> outputs;  // every file a clean run writes there, sorted
 };
 
 // Names the mode in test listings instead of dumping its bytes.
@@ -30,7 +29,7 @@ std::vector<WriteMode> Modes()
         {"DeNovo", "-i EX/demo.fa -N 3 -K 2 -n 10 -S 1", denovo},
         {"Repeat", "-i EX/demo.fa -N 3 -K 2 -n 10 -m 2 -S 1", denovo},
         {"AlignedScan", "-i EX/demo_aln.fa -N 3 -K 3 -P EX/demo_param.txt -S 1",
-         {"out.txt", "debuginfo.txt", "out.txtdmd.txt", "out.txtmodule.txt", "out.txtmotif1.txt",
+         {"debuginfo.txt", "out.txt", "out.txtdmd.txt", "out.txtmodule.txt", "out.txtmotif1.txt",
           "out.txtmotif2.txt", "out.txtmotif3.txt"}},
         {"AlignedScore", "-i EX/demo_aln.fa -N 3 -K 3 -P EX/demo_param.txt -x -S 1", {"out.txt"}},
         {"UnalignedScan", "-i EX/demo.fa -N 3 -K 3 -F -A EX/demo_motifs_sites.txt -L 200 -n 10 -S 1",
@@ -54,19 +53,15 @@ TEST_P(WriteFailures, EveryOutputOnAFullDiskEndsTheRunWithItsName)
     // The clean run writes exactly the listed files.
     support::TempDir clean("writes_" + std::string(mode.name));
     ASSERT_EQ(support::RunCommand(command, clean.Path().string()).status, 0);
-    std::set<std::string> written;
-    for (const auto& e : std::filesystem::directory_iterator(clean.Path())) written.insert(e.path().filename());
-    EXPECT_EQ(written, std::set<std::string>(mode.outputs.begin(), mode.outputs.end()));
+    EXPECT_EQ(support::Listing(clean.Path()), mode.outputs);
 
     for (const std::string& out : mode.outputs) {
         support::TempDir dir("full_" + std::string(mode.name));
         std::filesystem::create_symlink("/dev/full", dir.File(out));
         const support::RunResult r = support::RunCommand(command, dir.Path().string());
         const std::string message = out == "out.txt" ? "cannot write the report to out.txt" : "cannot write " + out;
-        EXPECT_EQ(r.status, 1) << out;
-        const std::vector<std::string> lines = support::Lines(r.output);  // a result line may come first
-        ASSERT_FALSE(lines.empty()) << out;
-        EXPECT_EQ(lines.back(), message) << out;
+        // Status and last line of standard output (a result line may come first).
+        EXPECT_EQ(std::to_string(r.status) + " " + support::Lines("\n" + r.output).back(), "1 " + message) << out;
     }
 }
 

@@ -1,13 +1,13 @@
-// Shared pieces of the fuzz targets: the input as a scratch file or as lines, and the
-// invariant checks. A failed check traps, so libFuzzer reports the input that caused it.
+// Shared pieces of the fuzz targets: the input as a scratch file and the invariant checks.
+// A failed check traps, so libFuzzer reports the input that caused it.
 #pragma once
 
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,39 +19,14 @@ inline void Require(bool ok)
 }
 
 // Writes the bytes to a file of this process (one name per suffix, rewritten every input).
-inline std::string ScratchFile(const uint8_t* data, size_t size, const std::string& suffix = "")
+inline std::string ScratchFile(const void* data, size_t size, const std::string& suffix = "")
 {
     const char* dir = std::getenv("TMPDIR");
     const std::string path = std::string(dir && *dir ? dir : "/tmp") + "/serevan_fuzz_" +
                              std::to_string(getpid()) + suffix;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size && std::fwrite(data, 1, size, f) != size) std::abort();
-    if (std::fclose(f) != 0) std::abort();
+    std::ofstream out(path, std::ios::binary);
+    Require(out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size)).flush().good());
     return path;
-}
-
-inline std::string ScratchFile(const std::string& text, const std::string& suffix)
-{
-    return ScratchFile(reinterpret_cast<const uint8_t*>(text.data()), text.size(), suffix);
-}
-
-// The bytes cut at line feeds, a carriage return before one dropped.
-inline std::vector<std::string> Lines(const uint8_t* data, size_t size)
-{
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] != '\n') {
-            line.push_back(static_cast<char>(data[i]));
-            continue;
-        }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        line.clear();
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
 }
 
 // A refusal is one line of text.

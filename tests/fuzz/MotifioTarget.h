@@ -1,5 +1,6 @@
-// One interchange format read from the bytes; what it accepts is written in the same format
-// and read again, and must give the same matrices within the written precision.
+// The entry point of the interchange-format targets: the format kFormat (defined by the
+// including target) read from the bytes; what it accepts is written in the same format and
+// read again, and must give the same matrices within the written precision.
 #pragma once
 
 #include <algorithm>
@@ -7,33 +8,27 @@
 #include "FuzzSupport.h"
 #include "motif/MotifFormats.h"
 
-namespace fuzz {
-
-inline void RunMotifFormat(motifio::MotifFormat format, const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::vector<std::string> lines = Lines(data, size);
-    std::vector<motifio::Motif> motifs;
+    std::vector<motifio::Motif> motifs, back;
     std::string err;
-    if (!motifio::ParseMotifs(lines, "m.txt", format, motifs, nullptr, err)) {
-        RequireOneLine(err);
-        return;
+    if (!motifio::ReadMotifs(fuzz::ScratchFile(data, size), kFormat, motifs, nullptr, err)) {
+        fuzz::RequireOneLine(err);
+        return 0;
     }
-    Require(!motifs.empty());
+    fuzz::Require(!motifs.empty());
     for (const motifio::Motif& m : motifs) {
-        RequireRowsSumToOne(m.p, m.Width(), false);
-        Require(m.sites >= 0 && std::isfinite(m.sites));
+        fuzz::RequireRowsSumToOne(m.p, m.Width(), false);
+        fuzz::Require(m.sites >= 0 && std::isfinite(m.sites));
     }
-    const std::string text = motifio::FormatMotifs(motifs, format);
-    const std::vector<std::string> again = Lines(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    std::vector<motifio::Motif> back;
-    err.clear();
-    Require(motifio::ParseMotifs(again, "m.txt", format, back, nullptr, err) && back.size() == motifs.size());
+    const std::string text = motifio::FormatMotifs(motifs, kFormat);
+    fuzz::Require(motifio::ReadMotifs(fuzz::ScratchFile(text.data(), text.size(), ".rt"), kFormat, back, nullptr, err));
+    fuzz::Require(back.size() == motifs.size());
     for (size_t i = 0; i < motifs.size(); ++i) {
-        Require(back[i].p.size() == motifs[i].p.size());
+        fuzz::Require(back[i].p.size() == motifs[i].p.size());
         // Counts are written with three decimals, frequencies with four (MEME six).
         const double tol = motifs[i].sites > 0 ? 2e-3 / std::min(1.0, motifs[i].sites) : 2e-3;
-        for (size_t k = 0; k < back[i].p.size(); ++k) Require(std::fabs(back[i].p[k] - motifs[i].p[k]) <= tol);
+        for (size_t k = 0; k < back[i].p.size(); ++k) fuzz::Require(std::fabs(back[i].p[k] - motifs[i].p[k]) <= tol);
     }
+    return 0;
 }
-
-}  // namespace fuzz

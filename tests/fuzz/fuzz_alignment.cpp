@@ -1,8 +1,5 @@
 // The aligned file: ReadinAlignment with the number of records the file holds.
+#include "app/SeqFile.h"
+constexpr auto kRead = ReadinAlignment;
+constexpr int kLargestCode = 4;
 #include "SeqFileTarget.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    fuzz::RunSeqReader(ReadinAlignment, 4, data, size);
-    return 0;
-}

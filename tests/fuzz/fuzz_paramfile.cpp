@@ -3,18 +3,20 @@
 
 #include "FuzzSupport.h"
 #include "app/MotifFile.h"
+#include "common/ToolText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::vector<std::string> lines = fuzz::Lines(data, size);
+    const std::string path = fuzz::ScratchFile(data, size);
+    std::vector<std::string> lines;
+    std::string err;
+    fuzz::Require(sertools::ReadLines(path, lines, err));
     const int tabs = lines.size() > 1 ? static_cast<int>(std::count(lines[1].begin(), lines[1].end(), '\t')) : 0;
     const int K = std::min(tabs + 1, 100);
-    const std::string path = fuzz::ScratchFile(data, size);
     double enter = -1, sub[2] = {-1, -1};
     std::vector<double> motifPr;
     std::vector<int> width;
     std::vector<std::vector<double>> pwm;
-    std::string err;
     if (!ReadParamFile(path.c_str(), &enter, motifPr, width, pwm, sub, K, err)) {
         fuzz::RequireOneLine(err);
         return 0;

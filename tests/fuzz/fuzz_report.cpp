@@ -4,10 +4,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::vector<std::string> lines = fuzz::Lines(data, size);
+    const std::string path = fuzz::ScratchFile(data, size);
     std::vector<sertools::RunReport> runs;
     std::string err;
-    if (!sertools::ParseAllReports(lines, "r.txt", runs, err)) {
+    if (!sertools::ReadAllReports(path, runs, err)) {
         fuzz::RequireOneLine(err);
         return 0;
     }
@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (!m.matrix.p.empty()) fuzz::RequireRowsSumToOne(m.matrix.p, m.matrix.Width(), false);
     }
     sertools::RunReport last;
-    err.clear();
-    fuzz::Require(sertools::ParseLastReport(lines, "r.txt", last, err));
+    fuzz::Require(sertools::ReadLastReport(path, last, err));
     fuzz::Require(last.firstLine == runs.back().firstLine && last.motifs.size() == runs.back().motifs.size() &&
                   last.modules.size() == runs.back().modules.size());
     return 0;

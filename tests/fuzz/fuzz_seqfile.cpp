@@ -1,8 +1,5 @@
 // The multi-species sequence file: CountSequences, then ReadinSeq on every record.
+#include "app/SeqFile.h"
+constexpr auto kRead = ReadinSeq;
+constexpr int kLargestCode = 3;
 #include "SeqFileTarget.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    fuzz::RunSeqReader(ReadinSeq, 3, data, size);
-    return 0;
-}

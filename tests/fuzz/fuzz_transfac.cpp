@@ -1,8 +1,4 @@
 // The TRANSFAC reader of the interchange formats, with the round trip through its writer.
+#include "motif/MotifFormats.h"
+constexpr motifio::MotifFormat kFormat = motifio::MotifFormat::Transfac;
 #include "MotifioTarget.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    fuzz::RunMotifFormat(motifio::MotifFormat::Transfac, data, size);
-    return 0;
-}

@@ -38,8 +38,6 @@ public:
     std::vector<ALIGNPATH> paths;  // alignment j of group g at g*A + j
     std::vector<double> scores;
     std::vector<int> info;
-    std::vector<int*> templPtr;
-    std::vector<int> templLen;
     std::vector<std::vector<double>> tableStore;  // position scores of group `group`
     std::vector<double*> table;
     std::vector<double> fwd;
@@ -136,13 +134,9 @@ public:
         s.param.nSpeciesNum = N;
         s.param.nMotifNum = K;
         m.SetProgramParam(&s.param);
-        if (s.templates)
-            for (int g = 0; g < G; ++g) {
-                templPtr.push_back(ptr[g]);
-                templLen.push_back(len[g]);
-            }
-        m.InitialSeq(N, G, ptr.data(), len.data(), names.data(), s.templates ? templPtr.data() : nullptr,
-                     s.templates ? templLen.data() : nullptr);
+        // Species 0 fills the first G slots, so its rows are the templates.
+        m.InitialSeq(N, G, ptr.data(), len.data(), names.data(), s.templates ? ptr.data() : nullptr,
+                     s.templates ? len.data() : nullptr);
         m.Initialize(s.widths.empty() ? nullptr : s.widths.data());
         if (s.parameters) s.parameters(m);
         else m.InitialParameter(nullptr, s.param.bMotifPr ? &s.param.dMotifPr : nullptr);

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "app/SeqFile.h"
+#include "common/ToolText.h"
 #include "numeric/StochasticDistribution.h"
 
 namespace support {
@@ -70,17 +71,7 @@ inline std::vector<std::string> Lines(const std::string& text)
 }
 
 // The tab-separated fields of one line (a trailing tab gives an empty last field).
-inline std::vector<std::string> Fields(const std::string& line)
-{
-    std::vector<std::string> out;
-    size_t pos = 0, tab;
-    while ((tab = line.find('\t', pos)) != std::string::npos) {
-        out.push_back(line.substr(pos, tab - pos));
-        pos = tab + 1;
-    }
-    out.push_back(line.substr(pos));
-    return out;
-}
+inline std::vector<std::string> Fields(const std::string& line) { return sertools::SplitTabs(line); }
 
 // The names of the files in dir, sorted.
 inline std::vector<std::string> Listing(const std::filesystem::path& dir)
