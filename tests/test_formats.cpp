@@ -1,8 +1,8 @@
 // Motif exchange formats: one matrix written in every format reads back the same; format
-// guessing; refusals name the file and line; the program reads JASPAR and MEME for -A.
+// guessing; refusals name the file and line. (The program's reading of JASPAR and MEME for
+// -A is in the readers' table.)
 #include <cmath>
 
-#include "app/MotifFile.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
 
@@ -94,26 +94,5 @@ TEST(MotifFormats, RefusalsNameFileAndLine)
         std::string err;
         EXPECT_FALSE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err)) << text;
         EXPECT_EQ(err.rfind(message, 0), 0u) << err;
-    }
-}
-
-TEST(MotifFormats, ProgramReadsJasparAndMemeForDashAWithItsOwnSmoothing)
-{
-    support::TempDir dir("formats_app");
-    std::vector<std::vector<double>> own, other;
-    std::vector<int> width;
-    std::vector<CString> names;
-    std::string err;
-    support::WriteFile(dir.File("own.txt"), kProgram);
-    ASSERT_EQ(ReadKnownPWM(dir.File("own.txt").c_str(), own, width, err), 1) << err;
-    for (const char* text : {kJaspar, kMeme}) {
-        support::WriteFile(dir.File("m.txt"), text);
-        ASSERT_EQ(ReadKnownPWM(dir.File("m.txt").c_str(), other, width, names, err), 1) << err;
-        EXPECT_EQ(width, std::vector<int>{6});
-        EXPECT_STREQ(names[0].c_str(), "MA0004.1 Arnt");
-        for (size_t k = 0; k < own[0].size(); ++k) EXPECT_NEAR(other[0][k], own[0][k], 1e-4);
-        std::vector<double> sites;
-        EXPECT_EQ(ReadKnownPWM(dir.File("m.txt").c_str(), other, width, sites, err), -1);
-        EXPECT_NE(err.find("serevan-prep motifs " + dir.File("m.txt") + " --sites"), std::string::npos) << err;
     }
 }
