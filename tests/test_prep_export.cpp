@@ -72,6 +72,14 @@ std::vector<std::string> FastaRecords(const std::string& file)
     return out;
 }
 
+// The reverse complement of a text of bases, keeping their case (the simulator's tests use it too).
+std::string ReverseComplement(const std::string& bases)
+{
+    std::string r(bases.rbegin(), bases.rend());
+    for (char& c : r) c = "TGCAtgca"[std::string("ACGTacgt").find(c)];
+    return r;
+}
+
 // Every refusal of the tools: status 1, nothing on standard output, one line naming the fault
 // on standard error after "serevan-TOOL: error: ", and no file left behind. The rows run in
 // one directory holding a simulated set t, a two-report file r.txt (the evaluator reads the
@@ -99,6 +107,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
     support::WriteFile(dir.File("3.fa"), ">hg17_c\nA\n>hg17_d\nC\n>mm5_c\nG\n");
     support::WriteFile(dir.File("4.fa"), ">c|mm5\nG\n");
     support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
+    support::WriteFile(dir.File("n.fa"), ">n\nNNNN\n");
     const std::string E = "eval --truth t_truth.tsv --report r.txt", P = "prep maf --species hg17,mm5 -o out ",
                       G = "prep groups --species hg17,mm5 -o g ",
                       B = "sim --background " + support::kSourceDir + "/tests/data/realdna_softmasked.fa";
@@ -121,7 +130,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {"sim --out no/such/dir/x", "cannot write no/such/dir/x.fa"},
         {"sim --keep-case", "--keep-case needs --background"},
         {"sim --background none.fa", "cannot open none.fa"},
-        {"sim --background /dev/null", "/dev/null holds no A, C, G or T"},
+        {"sim --background n.fa", "n.fa holds no A, C, G or T"},
         {B + " --length 3000", "holds --length 3000 bases (the longest has 2400)"},
         {B + " --groups 9 --length 300", "no window of 300 bases of"},
         {B + " --max-undetermined 2", "--max-undetermined must be from 0 to 1"},
@@ -315,13 +324,8 @@ TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
 {
     if (!HaveBedtools()) GTEST_SKIP() << "needs bedtools";
     support::TempDir dir("export_minus");
-    auto revcomp = [](std::string s) {
-        std::string r(s.rbegin(), s.rend());
-        for (char& c : r) c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : 'A';
-        return r;
-    };
     const std::string genome = "ACGTTGCAAGGCTTACCGATCGGATCCAATGCATGCTAGC";  // mm5 chr1, 40 bases
-    const std::string row = revcomp(genome).substr(5, 10);                    // a minus-strand row from 5
+    const std::string row = ReverseComplement(genome).substr(5, 10);                    // a minus-strand row from 5
     support::WriteFile(dir.File("a.maf"), "a score=0\ns hg17.chr1 0 10 + 50 AAAAACCCCC\ns mm5.chr1 5 10 - 40 " +
                                               row + "\n");
     support::WriteFile(dir.File("chr1.fa"), ">chr1\n" + genome + "\n");
@@ -332,10 +336,10 @@ TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
                                                 "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
                                                 "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
                                                 row.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
-                                                revcomp(row.substr(5, 4)) + "\n");
+                                                ReverseComplement(row.substr(5, 4)) + "\n");
     support::RunResult r = RunCommand(kExport + " sites run.txt -i g.fa --groups g.groups.tsv --species mm5 " +
                                           "--format bed -o s.bed && bedtools getfasta -s -tab -fi chr1.fa -bed s.bed",
                                       dir.Path().string());
     ASSERT_EQ(r.status, 0) << r.error;
-    EXPECT_EQ(r.output, "chr1:29-33(-)\t" + row.substr(2, 4) + "\nchr1:26-30(+)\t" + revcomp(row.substr(5, 4)) + "\n");
+    EXPECT_EQ(r.output, "chr1:29-33(-)\t" + row.substr(2, 4) + "\nchr1:26-30(+)\t" + ReverseComplement(row.substr(5, 4)) + "\n");
 }

@@ -18,6 +18,10 @@
 
 using namespace sertools;
 
+// In test_prep_export.cpp.
+std::vector<std::string> FastaRecords(const std::string& file);
+std::string ReverseComplement(const std::string& bases);
+
 namespace {
 
 using support::ReadFile;
@@ -36,10 +40,7 @@ std::string Letters(const std::vector<signed char>& seq, int start, int length, 
 {
     std::string s;
     for (int i = start; i < start + length; ++i) s += "ACGT"[seq[static_cast<size_t>(i)]];
-    if (strand > 0) return s;
-    std::reverse(s.begin(), s.end());
-    for (char& c : s) c = "TGCA"[support::Codes(std::string(1, c))[0]];
-    return s;
+    return strand > 0 ? s : ::ReverseComplement(s);
 }
 
 // Column j certain of consensus[j] with probability hit, the rest shared.
@@ -72,7 +73,6 @@ TruthTable OneSite(int start, int strand)
 
 }  // namespace
 
-std::vector<std::string> FastaRecords(const std::string& file);  // in test_prep_export.cpp
 
 // ---- the evolution model ------------------------------------------------------------------
 
@@ -204,8 +204,7 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 {
     TempDir dir("simbg");
     const std::string src = support::kSourceDir + "/tests/data/realdna_softmasked.fa", fwd = FastaRecords(src)[0];
-    std::string rev(fwd.rbegin(), fwd.rend());  // record 1 is shorter than a window
-    for (char& c : rev) c = "TGCAtgca"[std::string("ACGTacgt").find(c)];
+    const std::string rev = ::ReverseComplement(fwd);  // record 1 is shorter than a window
     const std::string run = support::kSim + " --background " + src + " --groups 5 --length 250 --quiet --seed 3 -o a ";
     for (const bool keep : {false, true}) {
         std::string text = fwd + "|" + rev;
