@@ -50,23 +50,28 @@ const std::string kNothing = Report(-120, {{"", {}}, {"", {}}}, "");
 
 }  // namespace
 
+// Agreement in process, for three files and for the same three runs in one file; then the tool:
+// its consensus, each verdict and each refusal (no consensus file then).
 TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
 {
     support::TempDir dir("chains");
-    support::WriteFile(dir.File("a.txt"), kBest);
-    support::WriteFile(dir.File("b.txt"), kOther);
-    support::WriteFile(dir.File("c.txt"), kNothing);
-    support::WriteFile(dir.File("m.txt"), kOther + kNothing + kBest);  // three -m runs in one file
-    for (const auto& files : {std::vector<std::string>{"a.txt", "b.txt", "c.txt"}, {"m.txt"}}) {
+    std::string otherN = kOther;
+    otherN.replace(otherN.find("-N 2"), 4, "-N 3");
+    // m.txt: three -m runs in one file; d.txt: a chain of another input.
+    const std::pair<std::string, std::string> files[] = {
+        {"a.txt", kBest}, {"b.txt", kOther}, {"c.txt", kNothing}, {"m.txt", kOther + kNothing + kBest},
+        {"n.txt", kNothing + kNothing}, {"d.txt", otherN}};
+    for (const auto& [name, text] : files) support::WriteFile(dir.File(name), text);
+    for (const auto& names : {std::vector<std::string>{"a.txt", "b.txt", "c.txt"}, {"m.txt"}}) {
         std::vector<std::string> paths;
-        for (const std::string& f : files) paths.push_back(dir.File(f));
+        for (const std::string& f : names) paths.push_back(dir.File(f));
         std::vector<Chain> chains;
         ChainsSummary s;
         std::string err;
         ASSERT_TRUE(ReadChains(paths, chains, err) && CompareChains(chains, ChainSettings{}, s, err)) << err;
         EXPECT_EQ(chains[s.best].report.averageLikelihood, -100);
         ASSERT_EQ(s.motifs.size(), 2u);
-        const int other = files.size() == 1 ? 0 : 1;        // the second chain's place
+        const int other = names.size() == 1 ? 0 : 1;        // the second chain's place
         const ChainMatch& w1 = s.motifs[0].matches[other];  // W1 is its motif 2, reverse complemented
         EXPECT_EQ(std::make_tuple(w1.motif, w1.match.strand, w1.found), std::make_tuple(2, -1, true));
         EXPECT_NEAR(w1.match.score, 1.0, 1e-12);
@@ -90,27 +95,16 @@ TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
     for (const std::string& cut : {">1\t0\t12\t1\t1.000\t1.000\n" + W1 + "\n", std::string("1\t0\t12\t24\t+1(12)\n")})
         expected.erase(expected.find(cut), cut.size());
     EXPECT_EQ(support::ReadFile(dir.File("k.txt")), expected);
-}
-
-TEST(Chains, VerdictsAndRefusals)
-{
-    support::TempDir dir("chains_verdicts");
-    support::WriteFile(dir.File("n.txt"), kNothing + kNothing);
-    support::WriteFile(dir.File("a.txt"), kBest);
-    std::string other = kOther;
-    other.replace(other.find("-N 2"), 4, "-N 3");
-    support::WriteFile(dir.File("b.txt"), other);
-    const std::string tool = SEREVAN_CHAINS_BIN;
+    std::filesystem::remove(dir.File("k.txt"));
     const std::pair<std::string, std::string> cases[] = {
         {"n.txt", "nothing found: none of the 2 chains found a motif"},
         {"a.txt a.txt", "converged: 2 of 2 motifs found by >= 75 % of chains"},
-        {"n.txt a.txt", "not converged: 0 of 2 motifs found by >= 75 % of chains"},
-        {"a.txt b.txt", "b.txt was run with -N 3 but a.txt with -N 2: not chains of one input"},
+        {"a.txt d.txt", "d.txt was run with -N 3 but a.txt with -N 2: not chains of one input"},
         {"a.txt", "give the reports of at least two chains"},
         {"a.txt a.txt --agree 0", "--agree must be above 0 and at most 1"},
     };
     for (const auto& [args, message] : cases) {
-        support::RunResult r = support::RunCommand(tool + " " + args + " --consensus k.txt", dir.Path().string());
+        r = support::RunCommand(tool + " " + args + " --consensus k.txt", at);
         EXPECT_NE((r.status ? r.error : r.output).find(message), std::string::npos) << args << r.output << r.error;
         EXPECT_EQ(support::Exists(dir.File("k.txt")), r.status == 0) << args;
         std::filesystem::remove(dir.File("k.txt"));

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,13 +21,16 @@ using support::RunResult;
 using support::TempDir;
 using support::WriteFile;
 
-// Parses args (argv[0] included) into a fresh record.
+// Parses a command line (argv[0] included, words split at blanks) into a fresh record.
 struct Parsed {
     INPUTPARAMETER p;
     int status = 0;
 };
-Parsed Parse(std::vector<std::string> args)
+Parsed Parse(const std::string& line)
 {
+    std::vector<std::string> args;
+    std::istringstream words(line);
+    for (std::string w; words >> w;) args.push_back(w);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     Parsed r;
@@ -69,26 +73,21 @@ const char* kUsage =
 
 }  // namespace
 
-TEST(CommandLine, UsageTextByteForByte)
-{
-    RunResult r = RunCommand(kBin);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, std::string(kUsage) + "Run Serevan --help for every option, its default, each mode's files "
-                                              "and an example of each mode.\n");
-}
-
-// The help lists exactly the options the scan knows: every other letter draws a note.
+// The usage text byte for byte; the help lists exactly the options the scan knows: every
+// other letter draws a note.
 TEST(CommandLine, HelpAndScanKnowTheSameOptions)
 {
-    const RunResult help = RunCommand(kBin + " --help");
-    EXPECT_EQ(help.status, 0);
+    const RunResult usage = RunCommand(kBin), help = RunCommand(kBin + " --help");
+    EXPECT_EQ(usage.output, std::string(kUsage) + "Run Serevan --help for every option, its default, each mode's "
+                                                  "files and an example of each mode.\n");
+    EXPECT_EQ(std::make_pair(usage.status, help.status), std::make_pair(0, 0));
     EXPECT_NE(help.output.find("  -h, --help"), std::string::npos);
     EXPECT_EQ(RunCommand(kBin + " -N 3 -h").output, help.output);
     EXPECT_EQ(RunCommand(kBin + " --version").output, std::string("Serevan ") + kSerevanVersion + "\n");
     for (char c = 'A'; c <= 'z'; ++c) {
         if (!std::isalpha(static_cast<unsigned char>(c)) || c == 'h') continue;
         testing::internal::CaptureStderr();
-        Parse({"S", "-N", "2", std::string("-") + c, "1"});
+        Parse(std::string("S -N 2 -") + c + " 1");
         const bool unknown = testing::internal::GetCapturedStderr().find("ignoring unknown") != std::string::npos;
         const bool listed = help.output.find(std::string("\n  -") + c + " ") != std::string::npos;
         EXPECT_EQ(unknown, !listed) << "-" << c;
@@ -113,52 +112,41 @@ TEST(CommandLine, NotesAndProgressLines)
         EXPECT_NE(r.output.find(stage), std::string::npos) << stage;
 }
 
-TEST(CommandLine, DefaultsQuirksAndParamLine)
+TEST(CommandLine, DefaultsQuirksModesAndParamLine)
 {
-    struct Case {
-        std::vector<std::string> args;
-        const char* settings;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         // The defaults differ from the usage text (Output.txt, 2000 iterations, widths 10 to 14).
-        {{"S", "-N", "3", "-", "-Z", "-S", "42"}, "i= o=Output.txt N=3 K=3 n=2000 w=10 W=14 L=200 m=1 u=0.1 p=0.5 "
-                                                  "R=0.001 b=0.1 f=0.02 q=0:0 r=1 c=0 s=0 M=0 x=1 S=1:42"},
+        {"S -N 3 - -Z -S 42", "i= o=Output.txt N=3 K=3 n=2000 w=10 W=14 L=200 m=1 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 "
+                              "q=0:0 r=1 c=0 s=0 M=0 x=1 S=1:42"},
         // Only the second character counts: -input acts as -i, -Kx as -K.
-        {{"S", "-input", "f.fa", "-N", "2", "-Kx", "5", "-c", "-M", "-s", "-x"},
-         "i=f.fa o=Output.txt N=2 K=5 n=2000 w=10 W=14 L=200 m=1 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 q=0:0 r=1 c=1 "
-         "s=1 M=1 x=0 S=0:0"},
+        {"S -input f.fa -N 2 -Kx 5 -c -M -s -x", "i=f.fa o=Output.txt N=2 K=5 n=2000 w=10 W=14 L=200 m=1 u=0.1 p=0.5 "
+                                                 "R=0.001 b=0.1 f=0.02 q=0:0 r=1 c=1 s=1 M=1 x=0 S=0:0"},
         // A value is examined again as an argument: "-c" as the value of -o also sets -c.
-        {{"S", "-N", "2", "-o", "-c", "-q", "0.25", "-m", "2"},
-         "i= o=-c N=2 K=3 n=2000 w=10 W=14 L=200 m=2 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 q=1:0.25 r=1 c=1 s=0 M=0 "
-         "x=1 S=0:0"},
+        {"S -N 2 -o -c -q 0.25 -m 2", "i= o=-c N=2 K=3 n=2000 w=10 W=14 L=200 m=2 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 "
+                                      "q=1:0.25 r=1 c=1 s=0 M=0 x=1 S=0:0"},
     };
-    // Options a mode never reads are not checked in it.
-    EXPECT_EQ(Parse({"S", "-N", "3", "-P", "p", "-x", "-w", "15", "-u", "2", "-n", "0"}).status, 0);
-    EXPECT_EQ(Parse({"S", "-N", "3", "-B", "c", "-T", "2", "-q", "0.01", "-W", "1000", "-p", "7"}).status, 0);
-    for (const Case& c : cases) {
-        Parsed r = Parse(c.args);
+    for (const auto& [args, settings] : cases) {
+        Parsed r = Parse(args);
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(Dump(r.p), c.settings);
+        EXPECT_EQ(Dump(r.p), settings);
     }
-    EXPECT_STREQ(Parse({"Serevan", "-i", "in.fa", "-N", "3", "-"}).p.strParamLine.c_str(),
+    // -P before -F before -B before de novo; options a mode never reads are not checked in it.
+    const std::string b = "S -N 2 -B c -T 2 -q 0.01 ";
+    for (const auto& [args, mode] : std::vector<std::pair<std::string, RunMode>>{
+             {b + "-F -P p -x -w 15 -u 2 -n 0", RunMode::ScanAligned},
+             {b + "-F", RunMode::ScanUnaligned},
+             {b + "-W 1000 -p 7", RunMode::MotifSelection},
+             {"S -N 2", RunMode::DeNovo}}) {
+        const Parsed r = Parse(args);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_EQ(ChooseMode(r.p), mode) << args;
+    }
+    EXPECT_STREQ(Parse("Serevan -i in.fa -N 3 -").p.strParamLine.c_str(),
                  "Serevan (beta 1, Nov 2007)\nSerevan -i in.fa -N 3 - ");
     // -r: off only when the value begins with '0'.
     for (const auto& [value, both] :
          std::vector<std::pair<std::string, bool>>{{"0", false}, {"00", false}, {"no", true}, {"1", true}})
-        EXPECT_EQ(Parse({"S", "-N", "2", "-r", value}).p.bBothStrands, both) << value;
-}
-
-TEST(CommandLine, ModePrecedence)
-{
-    const std::vector<std::string> base = {"S", "-N", "2", "-B", "c", "-T", "2", "-q", "0.01"};
-    auto with = [&](std::vector<std::string> more) {
-        std::vector<std::string> args = base;
-        args.insert(args.end(), more.begin(), more.end());
-        return ChooseMode(Parse(args).p);
-    };
-    EXPECT_EQ(with({"-F", "-P", "p"}), RunMode::ScanAligned);
-    EXPECT_EQ(with({"-F"}), RunMode::ScanUnaligned);
-    EXPECT_EQ(with({}), RunMode::MotifSelection);
-    EXPECT_EQ(ChooseMode(Parse({"S", "-N", "2"}).p), RunMode::DeNovo);
+        EXPECT_EQ(Parse("S -N 2 -r " + value).p.bBothStrands, both) << value;
 }
 
 // Every refusal: exit status 1, exactly the one line on standard output, and no file left
@@ -177,7 +165,6 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 1", "Input number of species < 2!"},
         {"-N two", "-N: 'two' is not a whole number"},
         {"-N 3x", "-N: '3x' is not a whole number"},
-        {"-N 3 -n abc", "-n: 'abc' is not a whole number"},
         {"-N 3 -n 99999999999999", "-n: '99999999999999' is too large (at most 2147483647)"},
         {"-N 3 -S -1", "-S: '-1' is too small (at least 0)"},
         {"-N 3 -p 0.5x", "-p: '0.5x' is not a number"},
@@ -203,7 +190,6 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 2 -F -R 0", "-R must be within 0 and 1 (exclusive)"},
         {"-N 2 -g 6", "-g must be an order from 0 to 5 or a file"},
         {"-N 2 -o", "Option -o needs a value"},
-        {"-i seqs.fa -N 3 -n", "Option -n needs a value"},
         // Input checks of the program.
         {"-i seqs.fa -N 3 -o no/such/dir/out.txt", "cannot open output file no/such/dir/out.txt for appending"},
         {"-i missing.fa -N 2", "cannot open sequence file missing.fa"},
@@ -244,21 +230,19 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-i seqs.fa -N 3 -q 0.01 -T 8 -B missing.txt", "cannot open motif matrix file missing.txt"},
     };
     const std::string ex = support::kSourceDir + "/examples/demo";
-    const std::vector<std::pair<std::string, std::string>> copies = {
-        {"seqs.fa", ".fa"}, {"aln.fa", "_aln.fa"}, {"param.txt", "_param.txt"}, {"motifs.txt", "_motifs.txt"},
-        {"sites.txt", "_motifs_sites.txt"}, {"cand.txt", "_candidates.txt"}};
+    std::string wide;
+    for (int sp = 0; sp < 16; ++sp) wide += ">s\n" + std::string(8000, 'A') + "\n";
+    const std::pair<std::string, std::string> files[] = {
+        {"seqs.fa", support::ReadFile(ex + ".fa")}, {"aln.fa", support::ReadFile(ex + "_aln.fa")},
+        {"param.txt", support::ReadFile(ex + "_param.txt")}, {"motifs.txt", support::ReadFile(ex + "_motifs.txt")},
+        {"sites.txt", support::ReadFile(ex + "_motifs_sites.txt")}, {"empty.fa", ">a\n\n>b\n>c\n"},
+        {"cand.txt", support::ReadFile(ex + "_candidates.txt")}, {"short.fa", ">a\nACG\n>b\nACG\n>c\nACG\n"},
+        {"ragged.fa", ">a\nACGTA\n>b\nACGTA\n>c\nACGT\n"}, {"gaps.fa", ">a\n--\n>b\n--\n>c\n--\n"},
+        {"gapped.fa", ">a\nAC-GT\n>b\nACGT\n>c\nACGT\n"}, {"wide.fa", wide}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         TempDir dir("refused");
-        for (const auto& [name, suffix] : copies) WriteFile(dir.File(name), support::ReadFile(ex + suffix));
-        WriteFile(dir.File("empty.fa"), ">a\n\n>b\n>c\n");
-        WriteFile(dir.File("short.fa"), ">a\nACG\n>b\nACG\n>c\nACG\n");
-        WriteFile(dir.File("ragged.fa"), ">a\nACGTA\n>b\nACGTA\n>c\nACGT\n");
-        WriteFile(dir.File("gaps.fa"), ">a\n--\n>b\n--\n>c\n--\n");
-        WriteFile(dir.File("gapped.fa"), ">a\nAC-GT\n>b\nACGT\n>c\nACGT\n");
-        std::string wide;
-        for (int sp = 0; sp < 16; ++sp) wide += ">s\n" + std::string(8000, 'A') + "\n";
-        WriteFile(dir.File("wide.fa"), wide);
+        for (const auto& [name, text] : files) WriteFile(dir.File(name), text);
         const std::vector<std::string> before = support::Listing(dir.Path());
         RunResult r = RunCommand(kBin + " -o out.txt " + c.args, dir.Path().string());
         EXPECT_EQ(r.status, 1);

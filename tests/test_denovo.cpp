@@ -75,43 +75,31 @@ TEST(DeNovoRunStat, NegativeControlCallsFewSites)
     EXPECT_LE(Count(report, "\n>"), 3) << report;
 }
 
-// -m 2 with two given matrices and K = 3: two complete reports with three motifs each,
-// one console line per run, the log header once.
-TEST(DeNovoRun, RepeatedRunsAppend)
-{
-    TempDir dir("repeat");
-    Simulate(dir, "m", 5);
-    auto twice =
-        RunCommand(kBin + " -i m.fa -N 3 -K 3 -A m_motifs.txt -n 20 -m 2 -S 3 -o two.txt", dir.Path().string());
-    ASSERT_EQ(twice.status, 0) << twice.output;
-    EXPECT_EQ(Count(twice.output, "two.txt\t"), 2);
-    const std::string report = ReadFile(dir.File("two.txt"));
-    EXPECT_EQ(Count(report, "Serevan (beta 1, Nov 2007)\n"), 2);
-    EXPECT_EQ(Count(report, "Post burn-in iterations=10\n"), 2);
-    EXPECT_EQ(Count(report, "\nMotif3"), 2);
-    const std::string info = ReadFile(dir.File("two.txt.info"));
-    EXPECT_EQ(Count(info, "Initial alignment"), 1);
-    EXPECT_EQ(Count(info, "Iteration 1\n"), 2);
-}
-
 // The same seed and input in two directories give byte-identical files, the simulator's and
-// the run's, the report included. The run's log holds the command line, "Initial alignment",
-// then iterations 1, 11, 21, 31; its position file one line per sequence. (The run's files are
-// listed by the write-failure table, the report layout and the console line fixed by the
-// golden report test, its quiet standard error by the notes test.)
+// the run's. -m 2 with two given matrices and K = 3 appends two complete reports with three
+// motifs each, one console line and one position line per sequence per run; the log holds the
+// command line and "Initial alignment" once, then iterations 1, 11, 21, 31 of each run. (The
+// run's files are listed by the write-failure table, the report layout and the console line
+// fixed by the golden report test, its quiet standard error by the notes test.)
 TEST(DeNovoRun, SeedReproducesEveryFileAndTheLog)
 {
     TempDir a("seed_a"), b("seed_b");
+    const std::string args = " -i r.fa -N 3 -K 3 -A r_motifs.txt -n 40 -m 2 -S 11 -o run.txt";
     for (const TempDir* dir : {&a, &b}) {
         Simulate(*dir, "r", 6);
-        ASSERT_EQ(RunCommand(kBin + " -i r.fa -N 3 -K 2 -n 40 -S 11 -o run.txt", dir->Path().string()).status, 0);
+        const auto run = RunCommand(kBin + args, dir->Path().string());
+        ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(Count(run.output, "run.txt\t"), 2);
     }
     const std::vector<std::string> files = Listing(a.Path());
     ASSERT_EQ(files, Listing(b.Path()));
-    ASSERT_EQ(files.size(), 12u);
+    ASSERT_EQ(files.size(), 13u);
     for (const std::string& f : files) EXPECT_EQ(ReadFile(a.File(f)), ReadFile(b.File(f))) << f;
-    EXPECT_EQ(support::Lines(ReadFile(a.File("run.txt_Pm.txt"))).size(), 18u);  // 3 species x 6 groups
-    EXPECT_EQ(ReadFile(a.File("run.txt.info")), "Serevan (beta 1, Nov 2007)\n" + kBin +
-                                                    " -i r.fa -N 3 -K 2 -n 40 -S 11 -o run.txt \n\nInitial alignment\n"
-                                                    "Iteration 1\nIteration 11\nIteration 21\nIteration 31\n");
+    EXPECT_EQ(support::Lines(ReadFile(a.File("run.txt_Pm.txt"))).size(), 36u);  // 3 species x 6 groups, per run
+    const std::string report = ReadFile(a.File("run.txt"));
+    for (const char* once : {"Serevan (beta 1, Nov 2007)\n", "Post burn-in iterations=20\n", "\nMotif3"})
+        EXPECT_EQ(Count(report, once), 2) << once;
+    const std::string iterations = "Iteration 1\nIteration 11\nIteration 21\nIteration 31\n";
+    EXPECT_EQ(ReadFile(a.File("run.txt.info")),
+              "Serevan (beta 1, Nov 2007)\n" + kBin + args + " \n\nInitial alignment\n" + iterations + iterations);
 }

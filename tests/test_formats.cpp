@@ -1,8 +1,8 @@
 // Motif exchange formats: one matrix written in every format reads back the same; format
-// guessing; refusals name the file and line; the program reads JASPAR and MEME for -A.
+// guessing; refusals name the file and line. (The program's reading of JASPAR and MEME for
+// -A is in the readers' table.)
 #include <cmath>
 
-#include "app/MotifFile.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
 
@@ -40,15 +40,19 @@ void ExpectArnt(const std::vector<Motif>& m, double sites, const std::string& la
 TEST(MotifFormats, EveryFormatReadsTheSameMatrixAndWritesItBack)
 {
     support::TempDir dir("formats");
+    // A program file with a site-number line is told by its length; its numbers are read only
+    // when asked for.
+    const std::string withSites = "1\n6\n2.5\n" + std::string(kProgram + 4);
     struct Case {
-        const char* text;
+        std::string text;
         MotifFormat format;
         double sites;  // 100: percentages in whole numbers read as counts of 100
     } cases[] = {{kJaspar, MotifFormat::Jaspar, 20},
                  {kJasparPlain, MotifFormat::Jaspar, 20},
                  {kMeme, MotifFormat::Meme, 20},
                  {kTransfac, MotifFormat::Transfac, 20},
-                 {kProgram, MotifFormat::Program, 100}};
+                 {kProgram, MotifFormat::Program, 100},
+                 {withSites, MotifFormat::Program, 100}};
     for (const Case& c : cases) {
         const std::string label = motifio::FormatName(c.format);
         EXPECT_EQ(motifio::GuessFormat(support::Lines(c.text)), c.format) << label;
@@ -64,16 +68,10 @@ TEST(MotifFormats, EveryFormatReadsTheSameMatrixAndWritesItBack)
             ExpectArnt(back, std::round(c.sites), label + " -> " + motifio::FormatName(out));
         }
     }
-    // A program file with a site-number line is told by its length; its numbers are read
-    // only when asked for.
-    std::string text = kProgram;
-    text.insert(text.find("MA0004"), "2.5\n");
     std::vector<Motif> m;
     std::vector<double> sites;
     std::string err;
-    ASSERT_TRUE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err)) << err;
-    ExpectArnt(m, 100, "unasked site line");
-    ASSERT_TRUE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Program, m, &sites, err)) << err;
+    ASSERT_TRUE(motifio::ParseMotifs(support::Lines(withSites), "m", MotifFormat::Program, m, &sites, err)) << err;
     EXPECT_EQ(sites, std::vector<double>{2.5});
 }
 
@@ -94,26 +92,5 @@ TEST(MotifFormats, RefusalsNameFileAndLine)
         std::string err;
         EXPECT_FALSE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err)) << text;
         EXPECT_EQ(err.rfind(message, 0), 0u) << err;
-    }
-}
-
-TEST(MotifFormats, ProgramReadsJasparAndMemeForDashAWithItsOwnSmoothing)
-{
-    support::TempDir dir("formats_app");
-    std::vector<std::vector<double>> own, other;
-    std::vector<int> width;
-    std::vector<CString> names;
-    std::string err;
-    support::WriteFile(dir.File("own.txt"), kProgram);
-    ASSERT_EQ(ReadKnownPWM(dir.File("own.txt").c_str(), own, width, err), 1) << err;
-    for (const char* text : {kJaspar, kMeme}) {
-        support::WriteFile(dir.File("m.txt"), text);
-        ASSERT_EQ(ReadKnownPWM(dir.File("m.txt").c_str(), other, width, names, err), 1) << err;
-        EXPECT_EQ(width, std::vector<int>{6});
-        EXPECT_STREQ(names[0].c_str(), "MA0004.1 Arnt");
-        for (size_t k = 0; k < own[0].size(); ++k) EXPECT_NEAR(other[0][k], own[0][k], 1e-4);
-        std::vector<double> sites;
-        EXPECT_EQ(ReadKnownPWM(dir.File("m.txt").c_str(), other, width, sites, err), -1);
-        EXPECT_NE(err.find("serevan-prep motifs " + dir.File("m.txt") + " --sites"), std::string::npos) << err;
     }
 }

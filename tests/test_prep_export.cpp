@@ -23,8 +23,47 @@ const std::string kShared = support::kSourceDir + "/../shared/data";
 bool HaveBiopython() { return RunCommand("/usr/bin/python3 -c 'import Bio.motifs' 2>/dev/null").status == 0; }
 bool HaveBedtools() { return RunCommand("bedtools --version >/dev/null 2>&1").status == 0; }
 
-// The sequences of a FASTA file, one text per record.
-std::vector<std::string> Records(const std::string& file)
+// Matrices as one list: each matrix's frequencies 4j + b, then -1.
+using Matrices = std::vector<double>;
+
+// Biopython's reading of a motif file.
+Matrices BiopythonMatrices(const std::string& file, const std::string& format)
+{
+    const std::string script =
+        "import sys\nfrom Bio import motifs\nfor m in motifs.parse(open(sys.argv[1]), sys.argv[2]):\n"
+        "    c = m.counts\n    n = [sum(c[b][j] for b in 'ACGT') for j in range(m.length)]\n"
+        "    print(' '.join('%.6f' % (c[b][j] / n[j]) for j in range(m.length) for b in 'ACGT'), -1)\n";
+    support::RunResult r = RunCommand("/usr/bin/python3 -c \"" + script + "\" '" + file + "' " + format);
+    EXPECT_EQ(r.status, 0) << r.error;
+    Matrices out;
+    std::istringstream in(r.output);
+    for (double x; in >> x;) out.push_back(x);
+    return out;
+}
+
+Matrices OurMatrices(const std::string& file)
+{
+    std::vector<motifio::Motif> motifs;
+    std::string err;
+    EXPECT_TRUE(motifio::ReadMotifs(file, motifio::MotifFormat::Unknown, motifs, nullptr, err)) << err;
+    Matrices out;
+    for (const motifio::Motif& m : motifs) {
+        out.insert(out.end(), m.p.begin(), m.p.end());
+        out.push_back(-1);
+    }
+    return out;
+}
+
+void ExpectSameMatrices(const Matrices& a, const Matrices& b, double tolerance, const std::string& label)
+{
+    ASSERT_EQ(a.size(), b.size()) << label;
+    for (size_t k = 0; k < a.size(); ++k) EXPECT_NEAR(a[k], b[k], tolerance) << label << " " << k;
+}
+
+}  // namespace
+
+// The sequences of a FASTA file, one text per record (the simulator's tests use it too).
+std::vector<std::string> FastaRecords(const std::string& file)
 {
     std::vector<std::string> out;
     for (const std::string& line : support::Lines(support::ReadFile(file)))
@@ -33,66 +72,20 @@ std::vector<std::string> Records(const std::string& file)
     return out;
 }
 
-// Biopython's reading of a motif file: one line per matrix, its frequencies 4j + b.
-std::vector<std::vector<double>> BiopythonMatrices(const std::string& file, const std::string& format)
+// The reverse complement of a text of bases, keeping their case (the simulator's tests use it too).
+std::string ReverseComplement(const std::string& bases)
 {
-    const std::string script =
-        "import sys\nfrom Bio import motifs\nfor m in motifs.parse(open(sys.argv[1]), sys.argv[2]):\n"
-        "    c = m.counts\n    n = [sum(c[b][j] for b in 'ACGT') for j in range(m.length)]\n"
-        "    print(' '.join('%.6f' % (c[b][j] / n[j]) for j in range(m.length) for b in 'ACGT'))\n";
-    support::RunResult r = RunCommand("/usr/bin/python3 -c \"" + script + "\" '" + file + "' " + format);
-    EXPECT_EQ(r.status, 0) << r.error;
-    std::vector<std::vector<double>> out;
-    for (const std::string& line : support::Lines(r.output)) {
-        std::istringstream in(line);
-        out.emplace_back();
-        for (double x; in >> x;) out.back().push_back(x);
-    }
-    return out;
-}
-
-std::vector<std::vector<double>> OurMatrices(const std::string& file)
-{
-    std::vector<motifio::Motif> motifs;
-    std::string err;
-    EXPECT_TRUE(motifio::ReadMotifs(file, motifio::MotifFormat::Unknown, motifs, nullptr, err)) << err;
-    std::vector<std::vector<double>> out;
-    for (const motifio::Motif& m : motifs) out.push_back(m.p);
-    return out;
-}
-
-void ExpectSameMatrices(const std::vector<std::vector<double>>& a, const std::vector<std::vector<double>>& b,
-                        double tolerance, const std::string& label)
-{
-    ASSERT_EQ(a.size(), b.size()) << label;
-    for (size_t m = 0; m < a.size(); ++m) {
-        ASSERT_EQ(a[m].size(), b[m].size()) << label << " matrix " << m;
-        for (size_t k = 0; k < a[m].size(); ++k) EXPECT_NEAR(a[m][k], b[m][k], tolerance) << label << " " << m;
-    }
-}
-
-}  // namespace
-
-TEST(Tools, EveryToolFollowsOneCommandLine)
-{
-    support::TempDir dir("tool_cli");
-    for (const std::string& tool : {kPrep, kExport, support::kSim, support::kEval, std::string(SEREVAN_CHAINS_BIN)}) {
-        const std::string name = std::filesystem::path(tool).filename().string();
-        EXPECT_EQ(RunCommand(tool + " --version").output.rfind(name + " ", 0), 0u) << name;
-        support::RunResult help = RunCommand(tool + " --help");
-        EXPECT_EQ(help.status, 0);
-        EXPECT_NE(help.output.find("Usage: " + name), std::string::npos) << name;
-    }
-    ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " -o " + dir.File("a.txt")).status, 0);
-    ASSERT_EQ(RunCommand(kPrep + " motifs " + kSample + " --out=" + dir.File("b.txt")).status, 0);
-    EXPECT_EQ(support::ReadFile(dir.File("a.txt")), support::ReadFile(dir.File("b.txt")));
+    std::string r(bases.rbegin(), bases.rend());
+    for (char& c : r) c = "TGCAtgca"[std::string("ACGTacgt").find(c)];
+    return r;
 }
 
 // Every refusal of the tools: status 1, nothing on standard output, one line naming the fault
 // on standard error after "serevan-TOOL: error: ", and no file left behind. The rows run in
 // one directory holding a simulated set t, a two-report file r.txt (the evaluator reads the
 // last report, which ends at an aligned scan's score line; a row may first replace every
-// occurrence of a text in it), broken MAF and motif files, and FASTA files to group.
+// occurrence of a text in it), broken MAF and motif files, and FASTA files to group. Then the
+// same files accepted, and every tool's --help, --version and both spellings of a value.
 TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
 {
     const std::string report =
@@ -113,6 +106,8 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
     support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
     support::WriteFile(dir.File("3.fa"), ">hg17_c\nA\n>hg17_d\nC\n>mm5_c\nG\n");
     support::WriteFile(dir.File("4.fa"), ">c|mm5\nG\n");
+    support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
+    support::WriteFile(dir.File("n.fa"), ">n\nNNNN\n");
     const std::string E = "eval --truth t_truth.tsv --report r.txt", P = "prep maf --species hg17,mm5 -o out ",
                       G = "prep groups --species hg17,mm5 -o g ",
                       B = "sim --background " + support::kSourceDir + "/tests/data/realdna_softmasked.fa";
@@ -135,7 +130,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {"sim --out no/such/dir/x", "cannot write no/such/dir/x.fa"},
         {"sim --keep-case", "--keep-case needs --background"},
         {"sim --background none.fa", "cannot open none.fa"},
-        {"sim --background /dev/null", "/dev/null holds no A, C, G or T"},
+        {"sim --background n.fa", "n.fa holds no A, C, G or T"},
         {B + " --length 3000", "holds --length 3000 bases (the longest has 2400)"},
         {B + " --groups 9 --length 300", "no window of 300 bases of"},
         {B + " --max-undetermined 2", "--max-undetermined must be from 0 to 1"},
@@ -155,7 +150,6 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {"eval --sim t", "--report"},
         {"eval --sim t --report r.txt --min-overlap 0", "--min-overlap"},
         {"eval --sim nothing --report r.txt", "nothing_truth.tsv"},
-        {"eval --frobnicate", "--frobnicate"},
         {P + "x.maf", "x.maf:4: row of 5 columns in a block of 4"},
         {P + "y.maf", "y.maf:2: start 8 + size 4 lies beyond"},
         {P + "z.maf", "z.maf:2: not a MAF line"},
@@ -187,16 +181,16 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
     support::WriteFile(dir.File("r.txt"), report);
     EXPECT_EQ(support::Lines(RunCommand(bin + "/serevan-" + E, at).output)[0],
               "Report: r.txt, the last of 2 report(s) (line 7), 1 post burn-in iterations, average likelihood -3.2500");
-}
-
-TEST(PrepExport, FastaGroupsByNamePrefixOrSeparator)
-{
-    support::TempDir dir("prep_groups");
-    support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
-    support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
-    for (const char* args : {"1.fa 2.fa --separator _", "1.fa 2.fa"}) {
-        ASSERT_EQ(RunCommand(kPrep + " groups " + args + " --species hg17,mm5 -o g", dir.Path().string()).status, 0);
-        EXPECT_EQ(support::ReadFile(dir.File("g.fa")), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
+    // Records group by the name's prefix up to '_' or up to the separator, species by species.
+    for (const auto& [args, out] : {std::pair{"--separator _ -o g", "g.fa"}, {"--out=h", "h.fa"}}) {
+        ASSERT_EQ(RunCommand(bin + "/serevan-prep groups 1.fa 2.fa --species hg17,mm5 " + args, at).status, 0);
+        EXPECT_EQ(support::ReadFile(dir.File(out)), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
+    }
+    for (const std::string tool : {"prep", "export", "sim", "eval", "chains"}) {
+        EXPECT_EQ(RunCommand(bin + "/serevan-" + tool + " --version").output.rfind("serevan-" + tool + " ", 0), 0u);
+        const support::RunResult help = RunCommand(bin + "/serevan-" + tool + " --help");
+        EXPECT_EQ(help.status, 0);
+        EXPECT_NE(help.output.find("Usage: serevan-" + tool), std::string::npos) << tool;
     }
 }
 
@@ -204,8 +198,8 @@ TEST(PrepExport, BiopythonReadsOurMotifsAndWeReadBiopythons)
 {
     if (!HaveBiopython()) GTEST_SKIP() << "Debian's python3-biopython is not installed (.ci/run installs it)";
     support::TempDir dir("prep_motifs");
-    const auto original = BiopythonMatrices(kSample, "jaspar");
-    ASSERT_EQ(original.size(), 5u);
+    const Matrices original = BiopythonMatrices(kSample, "jaspar");
+    ASSERT_EQ(std::count(original.begin(), original.end(), -1), 5);
     // JASPAR -> program format keeps every matrix.
     ASSERT_EQ(RunCommand(kPrep + " motifs '" + kSample + "' -o " + dir.File("m.txt")).status, 0);
     ExpectSameMatrices(OurMatrices(dir.File("m.txt")), original, 1e-4, "prep motifs");
@@ -224,9 +218,12 @@ TEST(PrepExport, BiopythonReadsOurMotifsAndWeReadBiopythons)
     sertools::RunReport report;
     std::string err;
     ASSERT_TRUE(sertools::ReadLastReport(dir.File("run.txt"), report, err)) << err;
-    std::vector<std::vector<double>> found;
-    for (const auto& m : report.motifs)
-        if (m.found) found.push_back(m.matrix.p);
+    Matrices found;
+    for (const auto& m : report.motifs) {
+        if (!m.found) continue;
+        found.insert(found.end(), m.matrix.p.begin(), m.matrix.p.end());
+        found.push_back(-1);
+    }
     ASSERT_FALSE(found.empty());
     for (const std::string format : {"meme", "jaspar", "transfac"}) {
         const std::string out = dir.File("found." + format);
@@ -258,18 +255,18 @@ TEST(PrepExport, MafGroupsMatchTheAlignmentAndTheGenome)
         "for s in rec: print('\\n'.join(rec[s]))\n";
     support::RunResult oracle = RunCommand("/usr/bin/python3 -c \"" + script + "\" " + maf);
     ASSERT_EQ(oracle.status, 0) << oracle.error;
-    const std::vector<std::string> records = Records(dir.File("g.fa"));
+    const std::vector<std::string> records = FastaRecords(dir.File("g.fa"));
     ASSERT_EQ(records.size(), 3u * 395);
     EXPECT_EQ(records, support::Lines(oracle.output));
     // Every human row mapped back through the table is the genome's; with regions a record
     // joins the blocks that cover it, each human segment again the genome's.
-    const std::string bases = Records(genome)[0];
+    const std::string bases = FastaRecords(genome)[0];
     support::WriteFile(dir.File("r.bed"), "track name=r\nchr22\t1229\t3000\nchr22\t5000\t9000\nchr9\t0\t100\n");
     r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 --regions r.bed -o r", dir.Path().string());
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_NE(r.error.find("2 groups from 3 regions; skipped 1 lacking"), std::string::npos) << r.error;
     for (const auto& [prefix, segments] : {std::pair{"g", 395}, std::pair{"r", 15}}) {
-        const std::vector<std::string> seqs = Records(dir.File(prefix + ".fa"s));
+        const std::vector<std::string> seqs = FastaRecords(dir.File(prefix + ".fa"s));
         int n = 0;
         for (const std::string& line : support::Lines(support::ReadFile(dir.File(prefix + ".groups.tsv"s)))) {
             const std::vector<std::string> f = support::Fields(line);
@@ -301,7 +298,7 @@ TEST(PrepExport, BedtoolsReadsTheTracksAndFindsEverySiteInTheGenome)
         EXPECT_EQ(support::Lines(RunCommand("bedtools sort -i " + file, at).output).size(),
                   support::Lines(support::ReadFile(dir.File(file))).size() - (file == "g.gff3"));
     // A scratch genome whose record is named as the chromosome gives each site's letters.
-    support::WriteFile(dir.File("chr22.fa"), ">chr22\n" + Records(genome)[0] + "\n");
+    support::WriteFile(dir.File("chr22.fa"), ">chr22\n" + FastaRecords(genome)[0] + "\n");
     const std::vector<std::string> got =
         support::Lines(RunCommand("bedtools getfasta -s -tab -fi chr22.fa -bed g.bed", at).output);
     const std::vector<std::string> rows = support::Lines(support::ReadFile(dir.File("g.tsv")));
@@ -327,13 +324,8 @@ TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
 {
     if (!HaveBedtools()) GTEST_SKIP() << "needs bedtools";
     support::TempDir dir("export_minus");
-    auto revcomp = [](std::string s) {
-        std::string r(s.rbegin(), s.rend());
-        for (char& c : r) c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : 'A';
-        return r;
-    };
     const std::string genome = "ACGTTGCAAGGCTTACCGATCGGATCCAATGCATGCTAGC";  // mm5 chr1, 40 bases
-    const std::string row = revcomp(genome).substr(5, 10);                    // a minus-strand row from 5
+    const std::string row = ReverseComplement(genome).substr(5, 10);                    // a minus-strand row from 5
     support::WriteFile(dir.File("a.maf"), "a score=0\ns hg17.chr1 0 10 + 50 AAAAACCCCC\ns mm5.chr1 5 10 - 40 " +
                                               row + "\n");
     support::WriteFile(dir.File("chr1.fa"), ">chr1\n" + genome + "\n");
@@ -344,10 +336,10 @@ TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
                                                 "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
                                                 "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
                                                 row.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
-                                                revcomp(row.substr(5, 4)) + "\n");
+                                                ReverseComplement(row.substr(5, 4)) + "\n");
     support::RunResult r = RunCommand(kExport + " sites run.txt -i g.fa --groups g.groups.tsv --species mm5 " +
                                           "--format bed -o s.bed && bedtools getfasta -s -tab -fi chr1.fa -bed s.bed",
                                       dir.Path().string());
     ASSERT_EQ(r.status, 0) << r.error;
-    EXPECT_EQ(r.output, "chr1:29-33(-)\t" + row.substr(2, 4) + "\nchr1:26-30(+)\t" + revcomp(row.substr(5, 4)) + "\n");
+    EXPECT_EQ(r.output, "chr1:29-33(-)\t" + row.substr(2, 4) + "\nchr1:26-30(+)\t" + ReverseComplement(row.substr(5, 4)) + "\n");
 }

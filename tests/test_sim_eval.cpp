@@ -18,6 +18,10 @@
 
 using namespace sertools;
 
+// In test_prep_export.cpp.
+std::vector<std::string> FastaRecords(const std::string& file);
+std::string ReverseComplement(const std::string& bases);
+
 namespace {
 
 using support::ReadFile;
@@ -36,10 +40,7 @@ std::string Letters(const std::vector<signed char>& seq, int start, int length, 
 {
     std::string s;
     for (int i = start; i < start + length; ++i) s += "ACGT"[seq[static_cast<size_t>(i)]];
-    if (strand > 0) return s;
-    std::reverse(s.begin(), s.end());
-    for (char& c : s) c = "TGCA"[support::Codes(std::string(1, c))[0]];
-    return s;
+    return strand > 0 ? s : ::ReverseComplement(s);
 }
 
 // Column j certain of consensus[j] with probability hit, the rest shared.
@@ -71,6 +72,7 @@ TruthTable OneSite(int start, int strand)
 }
 
 }  // namespace
+
 
 // ---- the evolution model ------------------------------------------------------------------
 
@@ -148,7 +150,7 @@ TEST(SimModelStat, EvolutionMatchesTheModel)
 // With one-hot motifs and no site substitutions every truth site reads its motif's consensus
 // on its strand in every species, after indels; module rows span their sites; modules go to
 // an exact share of the groups, and species 2, which loses every site, has none; the rows
-// of the true alignment spell the sequences.
+// of the true alignment spell the sequences; the parameter file states the set's values.
 TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
 {
     TempDir dir("simtruth");
@@ -169,6 +171,10 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
     }
     EXPECT_EQ(t.sites.size(), 2u * 15u * 3u * 2u);  // 2 species x 15 groups x 3 motifs x 2 sites
     EXPECT_EQ(t.modules.size(), 2u * 15u);
+    // The parameter file: 15 modules over 30 x 500 ancestral bases, 2 sites in a module window
+    // of 200, the widths, the substitution and site rates.
+    const std::string param = FormatParamFile(d);
+    EXPECT_EQ(param.substr(0, param.find("Motif1")), "0.001\n0.01\t0.01\t0.01\n10\t10\t10\n0.3\t0\n");
     EXPECT_GT(std::min(strands[0], strands[1]), 50);
     for (const Interval& q : t.sequences)
         EXPECT_EQ(static_cast<size_t>(q.Length()), d.groups[q.group].species[q.species].seq.size());
@@ -191,40 +197,14 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
     }
 }
 
-// The parameter file's values. (The binary's files and the same seed's same bytes are checked
-// with the program's files in DeNovoRun.SeedReproducesEveryFileAndTheLog; records, matrices
-// and layouts are read by the program in the scan-mode runs.)
-TEST(SimFiles, ParameterFile)
-{
-    TempDir dir("simfiles");
-    ASSERT_EQ(RunCommand(support::kSim + " --species 2 --groups 3 --loss 0.2 --quiet --seed 42 --out a",
-                         dir.Path().string()).status, 0);
-    std::vector<MotifMatrix> a;
-    std::string err;
-    ASSERT_TRUE(ReadMotifFile(dir.File("a_motifs.txt"), false, a, nullptr, err)) << err;
-    ASSERT_EQ(a.size(), 3u);
-    const std::vector<std::string> param = support::Lines(ReadFile(dir.File("a_param.txt")));
-    ASSERT_GE(param.size(), 4u);
-    EXPECT_EQ(param[0], Format("%.6g", 2 / 1500.0));  // 2 modules (0.8 x 3 groups) over 3 x 500 ancestral bases
-    EXPECT_EQ(param[1], "0.01\t0.01\t0.01");          // 2 sites in a module window of 200
-    EXPECT_EQ(param[2], Format("%d\t%d\t%d", a[0].Width(), a[1].Width(), a[2].Width()));
-    EXPECT_EQ(param[3], "0.1\t0.02");
-}
-
 // Ancestors cut from real DNA. Without evolution every sequence is a window of the source on one
 // strand, in its case with --keep-case and upper case without; with substitutions every species
 // keeps the ancestor's case pattern position by position, and planted sites are upper case.
 TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 {
     TempDir dir("simbg");
-    auto records = [](const std::string& file) {
-        std::vector<std::string> out;
-        for (const std::string& l : support::Lines(ReadFile(file))) l[0] == '>' ? out.emplace_back() : out.back() += l;
-        return out;
-    };
-    const std::string src = support::kSourceDir + "/tests/data/realdna_softmasked.fa", fwd = records(src)[0];
-    std::string rev(fwd.rbegin(), fwd.rend());  // record 1 is shorter than a window
-    for (char& c : rev) c = "TGCAtgca"[std::string("ACGTacgt").find(c)];
+    const std::string src = support::kSourceDir + "/tests/data/realdna_softmasked.fa", fwd = FastaRecords(src)[0];
+    const std::string rev = ::ReverseComplement(fwd);  // record 1 is shorter than a window
     const std::string run = support::kSim + " --background " + src + " --groups 5 --length 250 --quiet --seed 3 -o a ";
     for (const bool keep : {false, true}) {
         std::string text = fwd + "|" + rev;
@@ -232,7 +212,7 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
         ASSERT_EQ(RunCommand(run + "--sub-rate 0 --indel-rate 0 --module-fraction 0" + (keep ? " --keep-case" : ""),
                              dir.Path().string()).status, 0);
         long lower = 0;
-        for (const std::string& seq : records(dir.File("a.fa"))) {
+        for (const std::string& seq : FastaRecords(dir.File("a.fa"))) {
             EXPECT_TRUE(seq.size() == 250 && text.find(seq) != std::string::npos) << keep << " " << seq;
             lower += std::count_if(seq.begin(), seq.end(), ::islower);
         }
@@ -240,7 +220,7 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
     }
     ASSERT_EQ(RunCommand(run + "--sub-rate 0.3 --indel-rate 0 --module-fraction 1 --keep-case --allow-overlap",
                          dir.Path().string()).status, 0);
-    std::vector<std::string> masks = records(dir.File("a.fa"));  // 'l' where lower case
+    std::vector<std::string> masks = FastaRecords(dir.File("a.fa"));  // 'l' where lower case
     for (std::string& m : masks)
         for (char& c : m) c = std::islower(c) ? 'l' : 'U';
     TruthTable t;
@@ -259,11 +239,9 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 // bases correlate at -1/3, a flat column with anything at 0.
 TEST(Eval, MotifComparisonFindsOffsetStrandAndOverlap)
 {
-    const MotifMatrix planted = Consensus("ACGGTCATTG", 0.85), near = Consensus("ACGTGA", 0.9);
-    MotifMatrix inner, past;  // planted columns 3..8; near's columns 4, 5 and two flat ones
-    inner.p.assign(planted.p.begin() + 12, planted.p.begin() + 36);
-    past.p.assign(near.p.begin() + 16, near.p.end());
-    past.p.insert(past.p.end(), 8, 0.25);
+    // inner: planted's columns 3..8; past: near's columns 4, 5 and two flat ones.
+    const MotifMatrix planted = Consensus("ACGGTCATTG", 0.85), inner = Consensus("GTCATT", 0.85);
+    const MotifMatrix near = Consensus("ACGTGA", 0.9), past = Consensus("GANN", 0.9);
     const struct {
         MotifMatrix planted, learned;
         double score;
@@ -277,15 +255,12 @@ TEST(Eval, MotifComparisonFindsOffsetStrandAndOverlap)
     for (const auto& c : cases) {
         const MotifMatch m = CompareMotifs(c.planted, c.learned);
         EXPECT_NEAR(m.score, c.score, 1e-12);
-        EXPECT_EQ(m.offset, c.offset);
-        EXPECT_EQ(m.strand, c.strand);
-        EXPECT_EQ(m.overlap, c.overlap);
+        EXPECT_EQ(Format("%d %d %d", m.offset, m.strand, m.overlap), Format("%d %d %d", c.offset, c.strand, c.overlap));
     }
-    const MotifMatrix a = Consensus("AAAA", 1), c = Consensus("CCCC", 1);
+    const MotifMatrix a = Consensus("AAAA", 1), c = Consensus("CCCC", 1), flat = Consensus("NNNN", 1);
     EXPECT_NEAR(ColumnCorrelation(&a.p[0], &c.p[0]), -1.0 / 3.0, 1e-12);
     EXPECT_LT(CompareMotifs(a, c).score, 0.0);  // AAAA against CCCC and its complement GGGG
-    const double flat[4] = {0.25, 0.25, 0.25, 0.25};
-    EXPECT_EQ(ColumnCorrelation(flat, &a.p[0]), 0.0);
+    EXPECT_EQ(ColumnCorrelation(&flat.p[0], &a.p[0]), 0.0);
 }
 
 // A width-10 site shifted by 5 keeps half of it: it still matches (5 >= 0.5 x 10) and shares
