@@ -52,6 +52,11 @@ TEST(LowComplexity, ToolWritesTheMaskedFileOrRefuses)
     EXPECT_EQ(ok.status, 0) << ok.error;
     EXPECT_EQ(ReadFile(dir.File("out.fa")), ">s\nCG" + std::string(40, 't') + "CG\n");
     EXPECT_EQ(ok.error, "serevan-prep: masked 40 of 44 bases (90.9 %)\n");
+    // A pipe is written into, not replaced by a renamed file (as /dev/null would be).
+    RunResult fifo = RunCommand("mkfifo p && { timeout 20 cat p > got & } && " + prep + "in.fa -o p; wait; test -p p",
+                                dir.Path());
+    EXPECT_EQ(fifo.status, 0) << fifo.error;
+    EXPECT_EQ(ReadFile(dir.File("got")), ReadFile(dir.File("out.fa")));
     WriteFile(dir.File("bad.fa"), "ACGT\n>s\nACGT\n");
     RunResult bad = RunCommand(prep + "bad.fa -o bad_out.fa", dir.Path());
     EXPECT_EQ(bad.status, 1);

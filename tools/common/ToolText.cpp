@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -51,6 +52,17 @@ bool WriteOutput(const std::string& path, const std::string& text, std::string& 
         bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
         if (!ok) err = "cannot write to standard output";
         return ok;
+    }
+    // A device or pipe (/dev/null, /dev/stdout, a FIFO) is written in place: renaming a
+    // temporary file onto it would replace it.
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (!ec && std::filesystem::exists(st) && !std::filesystem::is_regular_file(st)) {
+        if (std::filesystem::is_directory(st)) {
+            err = "cannot write " + path + ": it is a directory";
+            return false;
+        }
+        return WriteFile(path, text, err);
     }
     const std::string temp = path + ".partial";
     if (!WriteFile(temp, text, err) || std::rename(temp.c_str(), path.c_str()) != 0) {

@@ -15,7 +15,8 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
 bool WriteFile(const std::string& path, const std::string& text, std::string& err);
 
 // Writes a whole output: to standard output when path is empty, else to a temporary file
-// beside path renamed to path at the end, so a failed write leaves no partial file.
+// beside path renamed to path at the end, so a failed write leaves no partial file. A
+// device or pipe (/dev/null, /dev/stdout, a FIFO) is written directly.
 bool WriteOutput(const std::string& path, const std::string& text, std::string& err);
 
 // Record names (first word of each header line) and lengths of a FASTA file; gaps ('-'),
