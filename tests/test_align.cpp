@@ -294,11 +294,10 @@ TEST(MultiAlign, EmptyTemplateGivesInsertionsInSpeciesOrder)
     std::vector<double> score(3, 9.0);
     std::vector<int> subst(9, 9);
     ASSERT_TRUE(ma.ProduceIndAlign(0, ma.m_dPhi[2], 3, paths.data(), score.data(), subst.data()));
-    for (int r = 0; r < 3; ++r) {
-        std::string pos;
-        for (const ALIGNNODE& node : paths[r]) pos += std::to_string(node.pos[0]) + std::to_string(node.pos[2]) + " ";
-        EXPECT_EQ(pos, "00 10 20 30 40 41 42 43 ");
-    }
+    std::string pos;  // positions of species 0 and 2, node by node, path by path
+    for (const ALIGNPATH& path : paths)
+        for (const ALIGNNODE& node : path) pos += std::to_string(node.pos[0]) + std::to_string(node.pos[2]) + " ";
+    EXPECT_EQ(pos, "00 10 20 30 40 41 42 43 00 10 20 30 40 41 42 43 00 10 20 30 40 41 42 43 ");
     EXPECT_EQ(score, std::vector<double>(3, 0.0));
     EXPECT_EQ(subst, std::vector<int>(9, 0));
 }

@@ -3,7 +3,6 @@
 // result report (site summaries, the motif score, the golden report, site and side files).
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -17,13 +16,12 @@ namespace {
 using support::Consensus;
 using support::ReadFile;
 
-// texts in slot order s*G + g; widths empty for the model's starting width.
-std::unique_ptr<support::Model> Build(int N, int G, const std::vector<std::string>& texts, int K,
-                                      const std::vector<int>& widths, const std::string& out = "",
-                                      const std::string& commandLine = "")
+// texts in slot order s*G + g; one width per motif.
+auto Build(int N, int G, const std::vector<std::string>& texts, const std::vector<int>& widths,
+           const std::string& out = "", const std::string& commandLine = "")
 {
     support::ModelSetup setup;
-    setup.K = K;
+    setup.K = static_cast<int>(widths.size());
     setup.widths = widths;
     setup.param.strOutputFile = out.c_str();
     setup.param.strParamLine = commandLine.c_str();
@@ -81,37 +79,35 @@ std::string Dump(const std::vector<double>& mat)
 
 // ---------------------------------------------------------------- thresholds and stretches
 
-TEST(CallThreshold, IntegerPartOfTimesCutoffPlusOne)
-{
-    EXPECT_EQ(CSerevan::CallThreshold(1, 0.5), 1);  // T = 1: a position counted once qualifies
-    EXPECT_EQ(CSerevan::CallThreshold(1000, 0.5), 501);
-    EXPECT_EQ(CSerevan::CallThreshold(7, 0.9), 7);  // int(6.3) + 1
-    EXPECT_EQ(CSerevan::CallThreshold(5, 0.0), 1);
-    EXPECT_EQ(CSerevan::CallThreshold(0, 0.5), INT_MAX);  // no samples: nothing qualifies
-}
-
-TEST(FindStretches, RunsGiveStartAndOnePastTheirLastPositionOrTheLastPosition)
+// Runs of counts at or above int(T * cutoff) + 1; a run begun at the last position gives
+// none, one reaching the end closes at L - 1.
+TEST(FindStretches, RunsAtTheCallThresholdGiveStartAndOnePastTheirLastPositionOrTheLastPosition)
 {
     struct Case {
         std::vector<int> counts;
-        int t;
+        int T;
+        double cutoff;
         std::string stretches;
     };
     const Case cases[] = {
-        {{0, 2, 2, 0, 0, 3, 1, 0, 0, 5}, 2, "1/4:1-3 1/4:5-6 "},  // a run begun at the last position gives none
-        {{0, 0, 0, 4, 4}, 4, "1/4:3-4 "},                         // reaching the end: closes at L - 1
-        {{9, 9, 9}, 1, "1/4:0-2 "},
-        {{9}, 1, ""},
-        {{}, 1, ""},
+        {{0, 2, 2, 0, 0, 3, 1, 0, 0, 5}, 2, 0.5, "1/4:1-3 1/4:5-6 "},
+        {{0, 0, 0, 4, 4}, 7, 0.5, "1/4:3-4 "},
+        {{500, 501, 501, 0}, 1000, 0.5, "1/4:1-3 "},
+        {{6, 7, 7, 0}, 7, 0.9, "1/4:1-3 "},  // int(6.3) + 1
+        {{9, 9, 9}, 1, 0.5, "1/4:0-2 "},      // T = 1: a position counted once qualifies
+        {{0, 1, 1, 0}, 5, 0.0, "1/4:1-3 "},
+        {{9, 9, 9}, 0, 0.5, ""},  // no samples: nothing qualifies
+        {{9}, 1, 0.5, ""},
+        {{}, 1, 0.5, ""},
     };
     for (const Case& c : cases) {
         std::vector<SEQREGION> out;
-        CSerevan::FindStretches(c.counts, c.t, 1, 4, out);
+        CSerevan::FindStretches(c.counts, CSerevan::CallThreshold(c.T, c.cutoff), 1, 4, out);
         std::string got;  // "species/group:start-end" per stretch
         for (const SEQREGION& r : out)
             got += std::to_string(r.species) + "/" + std::to_string(r.group) + ":" + std::to_string(r.start) + "-" +
                    std::to_string(r.end) + " ";
-        EXPECT_EQ(got, c.stretches) << c.counts.size();
+        EXPECT_EQ(got, c.stretches) << c.counts.size() << " counts, T = " << c.T;
     }
 }
 
@@ -161,7 +157,7 @@ TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
     };
     for (const Case& c : cases) {
         // N = 2, G = 2, K = 1 of width 4; slots s*G + g.
-        auto b = Build(2, 2, {"ACGTACGTAA", "TTGCANNACG", "GGGGACGTCC", "CATGCATGCA"}, 1, {4});
+        auto b = Build(2, 2, {"ACGTACGTAA", "TTGCANNACG", "GGGGACGTCC", "CATGCATGCA"}, {4});
         CSerevan& m = b->m;
         m.m_pSiteFreq[0][0] = {0, 0, 0, 1, 4, 2, 0, 0, 0, 0};
         m.m_pAlignFreq[0] = {0, 0, 0, 4, 4, 2, 2, 0, 0, 0};
@@ -195,7 +191,7 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
                                          std::string(20, 'C') + motif + std::string(30, 'C'),
                                          motif + std::string(50, 'T'), tg + motif + tg + tg.substr(10)};
     for (int T : {10, 0}) {
-        auto b = Build(2, 2, texts, 2, {12, 12});
+        auto b = Build(2, 2, texts, {12, 12});
         CSerevan& m = b->m;
         m.m_pWidthSum = {104.0, 110.0};  // mean widths 10.4 (W = 10) and 11
         m.m_pPWM[0] = Consensus(motif + "NN", 0.97);  // the motif in the first 10 of its 12 columns
@@ -224,7 +220,7 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
 TEST(DetermineModule, ModulesFromHandMadeMarks)
 {
     // N = 2, G = 1, K = 2 of widths 4 and 6; T = 2, p = 0.5: threshold 2.
-    auto b = Build(2, 1, {std::string(80, 'A'), std::string(80, 'C')}, 2, {4, 6});
+    auto b = Build(2, 1, {std::string(80, 'A'), std::string(80, 'C')}, {4, 6});
     CSerevan& m = b->m;
     m.m_pOutputSite = {{Site(0, 0, 12, true), Site(0, 0, 28, true), Site(0, 0, 40, true), Site(1, 0, 60, true)},
                        {Site(0, 0, 20, false), Site(0, 0, 40, true)}};
@@ -250,7 +246,7 @@ TEST(DetermineModule, ModulesFromHandMadeMarks)
 // has none.
 TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
 {
-    auto b = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, 2, {4, 5});
+    auto b = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, {4, 5});
     b->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 0, 2, true, "ACGA"), Site(0, 0, 5, false, "TCNT")}, {}};
     b->m.m_bSitesDefined = true;
     b->m.Summary();
@@ -272,7 +268,7 @@ const char* const kCommandLine = "Serevan version 1 -i in%s.txt -o 100%d -p 0.5 
 // Two species, one group, motif 1 of width 4 with two sites, motif 2 (width 3) without any.
 std::unique_ptr<support::Model> ReportModel(const std::string& outFile)
 {
-    auto b = Build(2, 1, {std::string(200, 'A'), std::string(200, 'C')}, 2, {4, 3}, outFile, kCommandLine);
+    auto b = Build(2, 1, {std::string(200, 'A'), std::string(200, 'C')}, {4, 3}, outFile, kCommandLine);
     CSerevan& m = b->m;
     m.m_nIterNum = 10;
     m.m_nBurnIn = 5;
