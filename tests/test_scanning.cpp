@@ -21,16 +21,10 @@ using support::ReadFile;
 using support::TempDir;
 
 // Runs the enclosed code in another working directory ("debuginfo.txt" is written there).
-class InDirectory {
-public:
-    explicit InDirectory(const std::filesystem::path& dir) : old_(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(dir);
-    }
-    ~InDirectory() { std::filesystem::current_path(old_); }
-
-private:
-    std::filesystem::path old_;
+struct InDirectory {
+    const std::filesystem::path old = std::filesystem::current_path();
+    explicit InDirectory(const std::filesystem::path& dir) { std::filesystem::current_path(dir); }
+    ~InDirectory() { std::filesystem::current_path(old); }
 };
 
 // A model as the scanning and selection drivers build theirs: groups of aligned rows, module
@@ -100,28 +94,19 @@ double LogLik(CSerevan& m)
 
 }  // namespace
 
+// Columns of one determined base in every species; not a mismatch, a C that every species
+// carries but never all at one node, nor an N. Stale marks of the wrong shape are replaced.
 TEST(ConservePos, ColumnsOfOneDeterminedBaseInEverySpecies)
 {
-    struct Case {
-        std::vector<std::string> rows;
-        const char* marks;  // per species
-    } cases[] = {
-        {{"ACGTA", "ACGTA", "ACGAA"}, "11101 11101 11101"},
-        // Every species carries the C, but never all at one node.
-        {{"AC-", "AC-", "A-C"}, "10 10 10"},
-        {{"NAN", "NAN"}, "010 010"},
-    };
-    for (const Case& c : cases) {
-        auto t = support::AlignedModel(c.rows);
-        std::vector<std::vector<char>> marks(1, std::vector<char>(99, 1));  // stale content, wrong shape
-        t->m.ConservePos(0, 0, marks);
-        std::string dump;
-        for (const std::vector<char>& s : marks) {
-            dump += dump.empty() ? "" : " ";
-            for (char x : s) dump += static_cast<char>('0' + x);
-        }
-        EXPECT_EQ(dump, c.marks);
+    auto t = support::AlignedModel({"ACGTAC-AN", "ACGTA-CAN", "ACGAAC-AN"});
+    std::vector<std::vector<char>> marks(1, std::vector<char>(99, 1));
+    t->m.ConservePos(0, 0, marks);
+    std::string dump;
+    for (const std::vector<char>& s : marks) {
+        dump += dump.empty() ? "" : " ";
+        for (char x : s) dump += static_cast<char>('0' + x);
     }
+    EXPECT_EQ(dump, "11101010 11101010 11101010");
 }
 
 // The known-motif calls: a cutoff of one half whatever -p says (501 of 1000 is enough, 500
@@ -144,7 +129,6 @@ TEST(DefineScanMotifSites, HalfCutoffFixedMatrixAndStrand)
                         std::to_string(s.width) + " " + std::to_string(s.maxFreq).substr(0, 5) + "|";
         EXPECT_EQ(dump, text[5] == 'A' && text[6] == 'A' ? "0+5AAGT 4 0.600|1+5AAGT 4 0.501|"
                                                          : "0-5AAGT 4 0.600|1-5AAGT 4 0.501|");
-        EXPECT_EQ(t->m.m_pOutputSite.size(), 2u);
         EXPECT_EQ(t->m.m_pMotifWidth[0], 4);
         EXPECT_EQ(t->m.m_pPWM[0], before);
     }
@@ -245,35 +229,25 @@ TEST(UnalignedScan, BestAlignmentSideFilesAndProgress)
     EXPECT_EQ(ReadFile(dir.File("ten.txt.info")), "Iteration 11\n");
 }
 
-// Sequences of A and T only against candidates of C and G: no ratio is positive; ties go to
-// the earlier candidate; a progress line every tenth candidate.
-TEST(MotifSelection, ZeroTiesAndProgress)
+// Sequences of A and T only against 25 candidates of C and G (widths 4 to 8): no ratio is
+// positive, a progress line every tenth candidate, the slot keeps the last candidate.
+TEST(MotifSelection, NoPositiveRatioAndProgress)
 {
     TempDir dir("select");
+    std::vector<std::vector<double>> cand;
+    for (int i = 0; i < 25; ++i) cand.push_back(Consensus(std::string("GCGGCCGC").substr(0, 4 + i % 5), 0.97));
     auto at = KnownModel(SelectionGroups(3, false, "AT", 3), {0.01, 0.01, 0.98}, {}, dir.File("a.txt"));
-    std::vector<std::string> r = Select(at->m, {Consensus("GCGGCC", 0.97), Consensus("CCGG", 0.97)}, dir.File("a.txt"));
-    ASSERT_EQ(r.size(), 3u);
+    const std::vector<std::string> r = Select(at->m, cand, dir.File("a.txt"));
+    ASSERT_EQ(r.size(), 26u);
     EXPECT_EQ(r[0], "Max LLR motif = 0 ");
-    for (int i : {1, 2}) EXPECT_LT(std::stod(Fields(r[i])[1]), 0.0);
-
-    auto tie = KnownModel(SelectionGroups(3, true, "ACGT", 4), {0.01, 0.01, 0.98}, {}, dir.File("t.txt"));
-    r = Select(tie->m, {Consensus("ACGTTGCA", 0.85), Consensus(kPlanted, 0.85), Consensus(kPlanted, 0.85)},
-               dir.File("t.txt"));
-    EXPECT_EQ(r[0], "Max LLR motif = 2 c2");
-    EXPECT_EQ(Fields(r[2])[1], Fields(r[3])[1]);
-
-    std::vector<std::vector<double>> many;
-    for (int i = 0; i < 25; ++i) many.push_back(Consensus(std::string("ACGTTGCA").substr(0, 5 + i % 4), 0.4));
-    auto p = KnownModel(SelectionGroups(2, false, "ACGT", 6), {0.01, 0.01, 0.98}, {}, dir.File("p.txt"));
-    EXPECT_EQ(Select(p->m, many, dir.File("p.txt")).size(), 26u);
-    EXPECT_EQ(ReadFile(dir.File("p.txt.info")), "Iteration 11\nIteration 21\n");
-    EXPECT_EQ(p->m.m_pMotifWidth[1], 5);  // the slot keeps the last candidate
-    EXPECT_EQ(p->m.m_pPWM[1], many.back());
-    EXPECT_EQ(p->m.m_pSiteCount[1].size(), 20u);
-    EXPECT_EQ(p->m.m_pMotifPhi[1].size(), 5u);
+    for (int i = 1; i <= 25; ++i) EXPECT_LT(std::stod(Fields(r[i])[1]), 0.0) << i;
+    EXPECT_EQ(ReadFile(dir.File("a.txt.info")), "Iteration 11\nIteration 21\n");
+    EXPECT_EQ(at->m.m_pMotifWidth[1], 8);
+    EXPECT_EQ(at->m.m_pPWM[1], cand.back());
 }
 
-// The ratio against two models built directly, the candidate in the slot and no motif there.
+// The ratio against two models built directly, the candidate in the slot and no motif there;
+// the candidate follows a decoy and precedes its own copy (ties go to the earlier candidate).
 // With K = 1 the slot is motif 0, which the base model has just set to log zero: it must
 // get the probability motif 0 had before. With K = 2 it takes motif 0's probability (0.02),
 // not its own (0.01).
@@ -291,14 +265,16 @@ TEST(MotifSelection, RatioMatchesModelsBuiltDirectly)
     for (const Case& c : cases) {
         const auto groups = SelectionGroups(3, true, "ACGT", 8);
         auto m = KnownModel(groups, c.pr, {}, dir.File("s.txt"));
-        const std::vector<std::string> r = Select(m->m, {planted}, dir.File("s.txt"));
+        const std::vector<std::string> r =
+            Select(m->m, {Consensus("ACGTTGCA", 0.85), planted, planted}, dir.File("s.txt"));
         std::remove(dir.File("s.txt").c_str());
         auto with = KnownModel(groups, c.withPr, c.with);
         auto without = KnownModel(groups, c.pr, c.without);
         without->SetMotifPr(c.withoutPr);
         const double expected = LogLik(with->m) - LogLik(without->m);
         EXPECT_GT(expected, 10.0);  // six planted sites
-        EXPECT_NEAR(std::stod(Fields(r[1])[1]), expected, 1e-6 + 1e-9 * std::fabs(expected));  // "%f": six decimals
-        EXPECT_EQ(r[0], "Max LLR motif = 1 c1");
+        EXPECT_NEAR(std::stod(Fields(r[2])[1]), expected, 1e-6 + 1e-9 * std::fabs(expected));  // "%f": six decimals
+        EXPECT_EQ(Fields(r[3])[1], Fields(r[2])[1]);
+        EXPECT_EQ(r[0], "Max LLR motif = 2 c2");
     }
 }
