@@ -381,9 +381,9 @@ TEST(FastKernels, EqualTheDirectFormulasAndDrawTheSame)
 namespace {
 
 // Parameters that leave a single segmentation with non-zero weight (and, with lambda 0,
-// forced ancestors): the forward value against the enumeration and the statistics of a burn-in pass (only
-// the reference alignment counter among the position counters) followed by a sampling pass,
-// so every sweep count is twice that of one pass.
+// forced ancestors): the forward value against the enumeration, and the statistics of a
+// burn-in pass (only the reference alignment counter among the position counters) followed
+// by a sampling pass, so every sweep count is twice that of one pass.
 struct Forced {
     std::vector<std::string> rows;
     int width;

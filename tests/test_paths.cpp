@@ -78,6 +78,7 @@ TEST(Paths, BuiltFromMergedColumns)
         // species 0's insertions and so comes before species 1's insertion.
         {3, 2, {{1, 0, 1}, {1, 1, 1}, {2, 0, 2}, {3, 0, 3}, {3, 1, 3}}, {{1, 1, 2}},
          "0,0 0|1 5* 0; 1,1 01 0* 03; 2,1 1|0 1* 0123; 2,2 0|1 1* 0123; 3,3 01 0* 03", {"AC-T", "A-GT"}},
+        // A gap-only column is dropped; the undetermined base advances.
         {2, 2, {{1, 0, 1}, {1, 1, 1}, {2, 0, 2}}, {{2, 1, 2}},
          "0,0 0|1 4* 0; 1,1 01 0* 03; 2,1 1|0 1* 0123; 2,2 0|1 1* 0123", {"A-N-", "G--C"}},
         // Column 0's insertions come first, species by species.
