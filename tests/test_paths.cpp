@@ -2,6 +2,7 @@
 // merges (which also catch weak columns folded out of order or into the wrong column).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <sstream>
@@ -35,14 +36,6 @@ std::string Dump(const ALIGNPATH& path)
     return s.str();
 }
 
-// Columns for N species over a template of length L.
-std::vector<HMMALIGNSTATE> Columns(int L, int N)
-{
-    std::vector<HMMALIGNSTATE> c;
-    ClearHMMState(c, L, N);
-    return c;
-}
-
 // A random pairwise path consuming L template and len species residues.
 std::vector<int> RandomPairPath(int L, int len)
 {
@@ -62,32 +55,39 @@ std::vector<int> RandomPairPath(int L, int len)
 
 }  // namespace
 
+// Worked examples; cases with rows also build the same path from the gapped alignment, which
+// spells each species' residues (gap-only columns dropped, an undetermined base kept).
 TEST(Paths, BuiltFromMergedColumns)
 {
     const struct {
         int L, N;
         std::vector<std::array<int, 3>> match, insert;  // (column, species, residue)
         const char* dump;
+        std::vector<std::string> rows;
     } cases[] = {
         // Two species matched over three columns.
         {3, 2, {{1, 0, 1}, {2, 0, 2}, {3, 0, 3}, {1, 1, 1}, {2, 1, 2}, {3, 1, 3}}, {},
-         "0,0 0|1 4* 0; 1,1 01 0 03; 2,2 01 0 03; 3,3 01 0* 03"},
+         "0,0 0|1 4* 0; 1,1 01 0 03; 2,2 01 0 03; 3,3 01 0* 03", {"ACG", "TTA"}},
         // Three species over a template of two, one insertion of species 1 (align/paths.md).
         {2, 3, {{1, 0, 1}, {2, 0, 2}, {1, 1, 1}, {2, 2, 1}}, {{1, 1, 2}},
-         "0,0,0 0|1|2 4* 0; 1,1,0 2|01 1* 0347; 1,2,0 2|0|1 2* 01234567; 2,2,1 1|02 1* 0257"},
+         "0,0,0 0|1|2 4* 0; 1,1,0 2|01 1* 0347; 1,2,0 2|0|1 2* 01234567; 2,2,1 1|02 1* 0257", {}},
         // Column 2 is weak: its single match follows the insertion already pending at column 1.
         {3, 2, {{1, 0, 1}, {2, 0, 3}, {3, 0, 4}, {1, 1, 2}, {3, 1, 3}}, {{1, 0, 2}, {0, 1, 1}},
-         "0,0 0|1 6* 0; 0,1 0|1 1* 0123; 1,2 01 0* 03; 2,2 1|0 1 0123; 3,2 1|0 1* 0123; 4,3 01 0* 03"},
+         "0,0 0|1 6* 0; 0,1 0|1 1* 0123; 1,2 01 0* 03; 2,2 1|0 1 0123; 3,2 1|0 1* 0123; 4,3 01 0* 03", {}},
         // A weak column of species 0 after an insertion of species 1: folded, its residue joins
         // species 0's insertions and so comes before species 1's insertion.
         {3, 2, {{1, 0, 1}, {1, 1, 1}, {2, 0, 2}, {3, 0, 3}, {3, 1, 3}}, {{1, 1, 2}},
-         "0,0 0|1 5* 0; 1,1 01 0* 03; 2,1 1|0 1* 0123; 2,2 0|1 1* 0123; 3,3 01 0* 03"},
+         "0,0 0|1 5* 0; 1,1 01 0* 03; 2,1 1|0 1* 0123; 2,2 0|1 1* 0123; 3,3 01 0* 03", {"AC-T", "A-GT"}},
+        // A gap-only column is dropped; the undetermined base advances.
+        {2, 2, {{1, 0, 1}, {1, 1, 1}, {2, 0, 2}}, {{2, 1, 2}},
+         "0,0 0|1 4* 0; 1,1 01 0* 03; 2,1 1|0 1* 0123; 2,2 0|1 1* 0123", {"A-N-", "G--C"}},
         // Column 0's insertions come first, species by species.
         {1, 2, {{1, 0, 2}, {1, 1, 3}}, {{0, 1, 1}, {0, 1, 2}, {0, 0, 1}},
-         "0,0 0|1 5* 0; 1,0 1|0 1* 0123; 1,1 0|1 1 0123; 1,2 0|1 1* 0123; 2,3 01 0* 03"},
+         "0,0 0|1 5* 0; 1,0 1|0 1* 0123; 1,1 0|1 1 0123; 1,2 0|1 1* 0123; 2,3 01 0* 03", {}},
     };
     for (const auto& c : cases) {
-        std::vector<HMMALIGNSTATE> col = Columns(c.L, c.N);
+        std::vector<HMMALIGNSTATE> col;
+        ClearHMMState(col, c.L, c.N);
         for (const auto& [x, s, y] : c.match) {
             col[x].pos[s] = y;
             ++col[x].matchNum;
@@ -96,36 +96,22 @@ TEST(Paths, BuiltFromMergedColumns)
         ALIGNPATH path;
         ASSERT_TRUE(BuildPathFromColumns(col.data(), c.L, c.N, path));
         EXPECT_EQ(Dump(path), c.dump);
-    }
-}
-
-TEST(Paths, BuiltFromAlignedRows)
-{
-    const struct {
-        std::vector<std::string> rows, seq;
-        const char* dump;
-    } cases[] = {
-        {{"AC-T", "A-GT"}, {"ACT", "AGT"},
-         "0,0 0|1 5* 0; 1,1 01 0* 03; 2,1 1|0 1* 0123; 2,2 0|1 1* 0123; 3,3 01 0* 03"},
-        // Columns that are gaps everywhere are dropped; an undetermined base advances.
-        {{"A-N-", "G--C"}, {"AN", "GC"}, "0,0 0|1 4* 0; 1,1 01 0* 03; 2,1 1|0 1* 0123; 2,2 0|1 1* 0123"},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::vector<int>> rows, seq;
-        for (const std::string& r : c.rows) rows.push_back(support::Codes(r));
-        ALIGNPATH path;
+        if (c.rows.empty()) continue;
+        std::vector<std::vector<int>> rows, seq, spelled;
         std::vector<int> len;
+        for (std::string r : c.rows) {
+            rows.push_back(support::Codes(r));
+            r.erase(std::remove(r.begin(), r.end(), '-'), r.end());
+            spelled.push_back(support::Codes(r));
+        }
         ASSERT_TRUE(AlignmentToPath(rows, 2, path, len, seq));
         EXPECT_EQ(Dump(path), c.dump);
-        EXPECT_EQ(seq, (std::vector<std::vector<int>>{support::Codes(c.seq[0]), support::Codes(c.seq[1])}));
-        EXPECT_EQ(len, (std::vector<int>{static_cast<int>(c.seq[0].size()), static_cast<int>(c.seq[1].size())}));
+        EXPECT_EQ(seq, spelled);
+        EXPECT_EQ(len, (std::vector<int>{static_cast<int>(spelled[0].size()), static_cast<int>(spelled[1].size())}));
+        EXPECT_FALSE(AlignmentToPath(rows, 3, path, len, seq)) << "fewer rows than species";
+        rows[1].pop_back();
+        EXPECT_FALSE(AlignmentToPath(rows, 2, path, len, seq)) << "rows of unequal length";
     }
-    ALIGNPATH path;
-    std::vector<int> len;
-    std::vector<std::vector<int>> seq, rows = {support::Codes("AC"), support::Codes("G")};
-    EXPECT_FALSE(AlignmentToPath(rows, 2, path, len, seq)) << "rows of unequal length";
-    rows[1] = support::Codes("GT");
-    EXPECT_FALSE(AlignmentToPath(rows, 3, path, len, seq)) << "fewer rows than species";
 }
 
 // Random merges: the node count, unit steps, the blocks (species that never advanced each
@@ -137,7 +123,8 @@ TEST(Paths, InvariantsHoldOnRandomMerges)
     for (int rep = 0; rep < 300; ++rep) {
         const int N = 2 + std::rand() % 4, L = std::rand() % 25;
         std::vector<int> len(N);
-        std::vector<HMMALIGNSTATE> c = Columns(L, N);
+        std::vector<HMMALIGNSTATE> c;
+        ClearHMMState(c, L, N);
         for (int s = 0; s < N; ++s) {
             len[s] = std::rand() % 30;
             ASSERT_TRUE(AddPairPath(RandomPairPath(L, len[s]), s, c.data(), L));
@@ -162,17 +149,14 @@ TEST(Paths, InvariantsHoldOnRandomMerges)
                 if (step) lastAdvance[s] = i;
             }
             std::vector<std::vector<int>> blocks;
-            std::vector<int> sizes;
             for (int at = 0; at <= i; ++at)
                 for (int s = 0; s < N; ++s) {
                     if (lastAdvance[s] != at) continue;
                     if (at == 0 || blocks.empty() || lastAdvance[blocks.back()[0]] != at) blocks.emplace_back();
                     blocks.back().push_back(s);
                 }
-            for (const auto& b : blocks) sizes.push_back(static_cast<int>(b.size()));
             ASSERT_EQ(lastAdvance[blocks.back()[0]], i) << "node " << i << " advances no species";
             ASSERT_EQ(node.block, blocks) << "node " << i;
-            ASSERT_EQ(node.blockSize, sizes);
             ASSERT_EQ(node.blockNum, static_cast<int>(blocks.size()));
             ASSERT_EQ(node.movingBlock, node.blockNum - 1);
             for (int code = 0; code < (1 << N); ++code) {
