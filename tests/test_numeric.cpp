@@ -101,13 +101,10 @@ TEST(SequenceHelpers, MotifWindowsReverseAndLowComplexity)
     std::vector<int> x = {0, 1, -1, 3, 4};  // A C N T gap
     EXPECT_EQ(Reverse(x.data(), 5), x.data());
     EXPECT_EQ(x, (std::vector<int>{-1, 0, -1, 2, 3}));  // reversed, complemented, non-bases -1
+    // C+G = 0.9 is low complexity; A = 0.8 is not above 0.8; A = 0.9 is.
     double f[4];
-    std::vector<int> gc = {1, 2, 1, 2, 1, 2, 1, 2, 1, 0};  // C+G = 0.9
-    EXPECT_TRUE(LowComplexity(gc.data(), 10, f));
-    std::vector<int> a8 = {0, 0, 0, 0, 0, 0, 0, 0, -1, -1};  // A = 0.8 is not above 0.8
-    EXPECT_FALSE(LowComplexity(a8.data(), 10, f));
-    a8[8] = 0;
-    EXPECT_TRUE(LowComplexity(a8.data(), 10, f));
+    for (const auto& [text, low] : {std::pair{"CGCGCGCGCA", true}, {"AAAAAAAANN", false}, {"AAAAAAAAAN", true}})
+        EXPECT_EQ(LowComplexity(support::Codes(text).data(), 10, f), low) << text;
 }
 
 // Degenerate parameters, and the number of stream values each draw consumes (so that a run
