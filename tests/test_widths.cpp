@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
+#include <tuple>
 #include <vector>
 
 #include "support/Model.h"
@@ -85,21 +87,18 @@ TEST(WidthMove, BayesFactorOfHandMadeEdgeRecords)
 
     // Record 3 (base after the site), lambda = 1 so every equal descendant counts as redrawn:
     // ancestors A, A, G, G; descendants equal to them A x3, G x1; one C from an A (transversion).
+    // Empty records 0 and 2 (only the Dirichlet term -ln 3!) are the rates test's case.
     m.m_dMotifSubRate = 1.0;
     SITECOL& e3 = m.m_pEdgeStat[3];
     e3.ancCount[0] = e3.ancCount[2] = 2;
     e3.sameCount[0] = 3;
     e3.sameCount[2] = e3.subCount[1] = e3.transversionNum = 1;
     SeedRandom(6);
-    int column3[4] = {0, 0, 0, 0};
     // Column (5, 1, 3, 0): ln 5! + ln 3!, minus ln((9 + 3)!).
     expect = -4 * std::log(0.9) - std::log(0.02) - 2 * std::log(0.1 * 0.3) + std::log(120.0 * 6 / 479001600.0);
-    EXPECT_NEAR(m.BayesFactorWidth(0, 3, column3), expect, 1e-10);
-    EXPECT_EQ(std::vector<int>(column3, column3 + 4), (std::vector<int>{5, 1, 3, 0}));
+    EXPECT_NEAR(m.BayesFactorWidth(0, 3, column), expect, 1e-10);
+    EXPECT_EQ(std::vector<int>(column, column + 4), (std::vector<int>{5, 1, 3, 0}));
     EXPECT_TRUE(Consumed(6, 4));  // one binomial trial per equal descendant
-    // Empty records: only the uniform Dirichlet term of an empty column, -ln 3!.
-    EXPECT_NEAR(m.BayesFactorWidth(0, 0, column), -std::log(6.0), 1e-15);
-    EXPECT_NEAR(m.BayesFactorWidth(0, 2, column), -std::log(6.0), 1e-15);
 }
 
 // Half of the proposals grow and half shrink, so each outcome has probability acceptance / 2.
@@ -114,15 +113,11 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
     // min(1, 6 w / 10), refused at w = 1 = -w. Last row: a first/last column holding one A seen
     // in species 0, where the background gives A 1/48: B = ln 48 + ln 1! - ln 4! = ln 2, so
     // shrinking from 12 is accepted with (12 / 10) / 2 = 0.6, growth (records 0, 3) 10 / 78.
-    struct Row {
-        int w;
-        double grow, shrink;
-        bool fullColumn;
-    };
-    for (const Row& r : {Row{1, 10.0 / 12, 0, false}, Row{2, 10.0 / 18, 1.0, false}, Row{5, 10.0 / 36, 1.0, false},
-                         Row{12, 10.0 / 78, 1.0, false}, Row{12, 10.0 / 78, 0.6, true}}) {
-        SCOPED_TRACE(::testing::Message() << "width " << r.w << (r.fullColumn ? " full column" : ""));
-        if (r.fullColumn) {
+    for (const auto& [w, growRatio, shrinkRatio, fullColumn] :
+         {std::tuple{1, 10.0 / 12, 0.0, false}, {2, 10.0 / 18, 1.0, false}, {5, 10.0 / 36, 1.0, false},
+          {12, 10.0 / 78, 1.0, false}, {12, 10.0 / 78, 0.6, true}}) {
+        SCOPED_TRACE(::testing::Message() << "width " << w << (fullColumn ? " full column" : ""));
+        if (fullColumn) {
             for (int k = 0; k < 4; ++k) {
                 m.m_pEdgeStat[4 * k + 1].speciesCount[0] = 1;
                 m.m_pEdgeStat[4 * k + 2].speciesCount[0] = 1;
@@ -132,14 +127,14 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
         const int n = 40000;
         double grow = 0, shrink = 0;
         for (int c = 0; c < n / 4; ++c) {
-            for (int k = 0; k < 4; ++k) Reset(m, k, r.w);
+            for (int k = 0; k < 4; ++k) Reset(m, k, w);
             m.UpdateWidth();
             for (int k = 0; k < 4; ++k) {
-                grow += m.m_pMotifWidth[k] == r.w + 1;
-                shrink += m.m_pMotifWidth[k] == r.w - 1;
+                grow += m.m_pMotifWidth[k] == w + 1;
+                shrink += m.m_pMotifWidth[k] == w - 1;
             }
         }
-        for (const auto& [observed, acceptance] : {std::pair{grow / n, r.grow}, std::pair{shrink / n, r.shrink}}) {
+        for (const auto& [observed, acceptance] : {std::pair{grow / n, growRatio}, std::pair{shrink / n, shrinkRatio}}) {
             const double p = acceptance / 2;
             EXPECT_NEAR(observed, p, 5 * std::sqrt(p * (1 - p) / n) + 1e-12);
         }
@@ -154,25 +149,22 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
 TEST(WidthMove, MoveCodesShiftTheColumnsAndConsumeTheirDraws)
 {
     std::vector<int> old(12);
-    for (int i = 0; i < 12; ++i) old[i] = 100 + i;
+    std::iota(old.begin(), old.end(), 100);
     const std::vector<int> added{0, 2, 30, 0};
     std::vector<int> front = added, back = old;
     front.insert(front.end(), old.begin(), old.end());
     back.insert(back.end(), added.begin(), added.end());
     const std::vector<int> shifted[4] = {front, {old.begin() + 4, old.end()}, {old.begin(), old.end() - 4}, back};
-    struct Row {
-        int width, minWidth, maxWidth, move;
-        bool edge;
-        int after, draws;  // after -1: either, depending on the uniform
-    };
-    const Row rows[] = {{6, 3, 6, 0, false, 6, 1},  {3, 3, 6, 2, false, 3, 1}, {1, 0, 6, 1, false, 1, 1},
+    // Width, -w, -W, move code, edge column, width after (-1: either, depending on the
+    // uniform), values drawn.
+    const std::tuple<int, int, int, int, bool, int, int> rows[] = {{6, 3, 6, 0, false, 6, 1},  {3, 3, 6, 2, false, 3, 1}, {1, 0, 6, 1, false, 1, 1},
                         {5, 3, 14, 3, false, -1, 2}, {3, 1, 14, 0, true, 4, 1}, {3, 1, 14, 1, true, 2, 1},
                         {3, 1, 14, 2, true, 2, 1},  {3, 1, 14, 3, true, 4, 1}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(::testing::Message() << "width " << r.width << " move " << r.move << " edge " << r.edge);
-        auto t = Tiny(1, 0, r.width, r.minWidth, r.maxWidth);
+    for (const auto& [width, minWidth, maxWidth, move, edge, after, draws] : rows) {
+        SCOPED_TRACE(::testing::Message() << "width " << width << " move " << move << " edge " << edge);
+        auto t = Tiny(1, 0, width, minWidth, maxWidth);
         CSerevan& m = t->m;
-        if (r.edge) {
+        if (edge) {
             m.m_pSiteCount[0] = old;
             for (int b = 0; b < 4; ++b) m.m_pSpeciesBg[1][b] = std::log(0.25);
             for (int e : {0, 3}) {
@@ -180,15 +172,15 @@ TEST(WidthMove, MoveCodesShiftTheColumnsAndConsumeTheirDraws)
                 m.m_pEdgeStat[e].speciesCount[4 + 1] = 2;
             }
         }
-        const unsigned seed = SeedForMove(r.move);
+        const unsigned seed = SeedForMove(move);
         m.UpdateWidth();
-        EXPECT_TRUE(Consumed(seed, r.draws));
-        if (r.after >= 0) {
-            EXPECT_EQ(m.m_pMotifWidth[0], r.after);
+        EXPECT_TRUE(Consumed(seed, draws));
+        if (after >= 0) {
+            EXPECT_EQ(m.m_pMotifWidth[0], after);
         }
-        if (!r.edge) continue;
-        const size_t w2 = static_cast<size_t>(r.after);
-        EXPECT_EQ(m.m_pSiteCount[0], shifted[r.move]);
+        if (!edge) continue;
+        const size_t w2 = static_cast<size_t>(after);
+        EXPECT_EQ(m.m_pSiteCount[0], shifted[move]);
         EXPECT_EQ((std::vector<size_t>{m.m_pPWM[0].size(), m.m_pSiteMatrix[0].size(), m.m_pMotifPhi[0].size()}),
                   (std::vector<size_t>{4 * w2, 4 * w2, w2}));
     }
