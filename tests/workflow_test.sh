@@ -1,7 +1,8 @@
 #!/bin/sh
-# The Snakemake workflow end to end on the example: four short chains, their agreement and
-# consensus, and aligned scans of four alignments whose ranked table must equal the scores of
-# running each alignment by hand.  Usage: workflow_test.sh SEREVAN TOOLS_DIR SOURCE_DIR
+# The Snakemake workflow end to end on the example: four short chains on the soft-masked input
+# (the example has no low-complexity stretch), their agreement and consensus, and aligned
+# scans of four alignments whose ranked table must equal the scores of running each alignment
+# by hand.  Usage: workflow_test.sh SEREVAN TOOLS_DIR SOURCE_DIR
 set -eu
 SEREVAN=$1 TOOLS=$2 SRC=$3
 command -v snakemake >/dev/null 2>&1 || { echo "snakemake is not installed: skipped"; exit 77; }
@@ -19,6 +20,7 @@ outdir: out
 input: $SRC/examples/demo.fa
 iterations: 100
 chains: 4
+mask: true
 scan_alignments: ["$T/a*_aln.fa"]
 scan_param: $SRC/examples/demo_param.txt
 EOF
@@ -26,6 +28,7 @@ snakemake -q -s "$SRC/workflow/Snakefile" -d "$T" --configfile "$T/config.yaml" 
   >"$T/snakemake.log" 2>&1 || { cat "$T/snakemake.log"; fail "snakemake failed"; }
 
 O=$T/out
+grep -q "input_masked.fa.* -l" "$O"/chain1/report.txt || fail "the chains did not read the masked input with -l"
 verdict=$(tail -n 1 "$O/chains_summary.txt")
 case $verdict in converged:*) ;; *) fail "the planted motifs did not converge: $verdict" ;; esac
 [ "$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["verdict"])' "$O/chains_summary.json")" = "$verdict" ] ||
