@@ -50,14 +50,15 @@ static const char kHelp[] =
     "\n"
     "mask: soft-masks low-complexity stretches (runs of one or two bases, simple repeats\n"
     "  such as (CTTT)n) by writing them in lower case, for the program's -l. In every window\n"
-    "  of --window (64) bases the stretch of overlapping triplets with the highest score\n"
-    "  sum c(c-1)/2 / (l-1) (c: a triplet's count, l: the number of triplets) is masked\n"
-    "  when the score exceeds --threshold (1.5) and the stretch spans at least\n"
+    "  of --window (64, at most 1000) bases the stretch of overlapping triplets with the\n"
+    "  highest score sum c(c-1)/2 / (l-1) (c: a triplet's count, l: the number of triplets)\n"
+    "  is masked"
+    " when the score exceeds --threshold (1.5) and the stretch spans at least\n"
     "  --min-length (20) bases. Random sequence scores about 0.5, a run of one base l/2,\n"
     "  a tetranucleotide repeat l/8. Lower case already in the file stays lower case;\n"
     "  headers and line breaks are kept. Prints the number of bases masked.\n"
     "\n"
-    "  -o, --out FILE     output file (motifs) or prefix (maf, groups)\n"
+    "  -o, --out FILE     output file (motifs, mask) or prefix (maf, groups)\n"
     "  --help, --version\n"
     "Exit status 0 on success; 1 with one line on standard error for bad options or input\n"
     "(naming the file and line), and then no output file is written.\n";
@@ -182,7 +183,7 @@ static int PrepMask(const OptionSet& opt, const std::vector<std::string>& files)
     LowComplexitySettings settings;
     std::string err;
     long long window = settings.window, minLength = settings.minLength;
-    if (!opt.Int("window", 4, 100000, window, err) || !opt.Int("min-length", 3, 100000, minLength, err) ||
+    if (!opt.Int("window", 4, 1000, window, err) || !opt.Int("min-length", 3, 100000, minLength, err) ||
         !opt.Real("threshold", 0.0, 1e9, settings.threshold, err))
         return Fail(err);
     settings.window = static_cast<int>(window);
