@@ -194,7 +194,8 @@ static int PrepMask(const OptionSet& opt, const std::vector<std::string>& files)
     long long bases = 0;
     for (const std::string& line : lines) {
         if (text.empty() && line.empty()) continue;
-        if (text.empty() && line[0] != '>') return Fail(files[0] + ": not a FASTA file (line 1 does not start with '>')");
+        if (text.empty() && line[0] != '>')
+            return Fail(files[0] + ": not a FASTA file (line 1 does not start with '>')");
         if (line[0] != '>') bases += static_cast<long long>(line.size());
         text += line;
         text += '\n';

@@ -11,17 +11,20 @@ namespace {
 int BaseCode(char c)
 {
     switch (c) {
-    case 'A': case 'a': return 0;
-    case 'C': case 'c': return 1;
-    case 'G': case 'g': return 2;
-    case 'T': case 't': return 3;
+    case 'A':
+    case 'a': return 0;
+    case 'C':
+    case 'c': return 1;
+    case 'G':
+    case 'g': return 2;
+    case 'T':
+    case 't': return 3;
     default: return -1;
     }
 }
 
 // Masks the best stretch of each window of the run seq[b, e) of bases.
-void MaskRun(const std::vector<int>& triplet, int b, int e, const LowComplexitySettings& s,
-             std::vector<bool>& mask)
+void MaskRun(const std::vector<int>& triplet, int b, int e, const LowComplexitySettings& s, std::vector<bool>& mask)
 {
     const int step = std::max(1, s.window / 2);
     std::array<int, 64> count{};
@@ -79,8 +82,8 @@ std::string MaskFastaText(const std::string& text, const LowComplexitySettings& 
 {
     std::string out = text;
     masked = 0;
-    std::string seq;                // the record's sequence characters
-    std::vector<std::size_t> where; // their offsets in text
+    std::string seq;                 // the record's sequence characters
+    std::vector<std::size_t> where;  // their offsets in text
     std::vector<bool> mask;
     auto flush = [&]() {
         mask.assign(seq.size(), false);

@@ -6,7 +6,8 @@
 // of one base, l / 4 for a dinucleotide repeat, l / 8 for a tetranucleotide repeat. In every
 // window of `window` bases (windows start every window / 2 bases) the stretch of highest
 // score is masked when its score exceeds `threshold` and it spans at least `minLength`
-// bases (so short runs of one base, common in any DNA, are kept). Only A, C, G and T (either case) count; any other character ends a stretch.
+// bases (so short runs of one base, common in any DNA, are kept). Only A, C, G and T
+// (either case) count; any other character ends a stretch.
 #pragma once
 
 #include <string>
