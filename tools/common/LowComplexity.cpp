@@ -1,5 +1,7 @@
 #include "common/LowComplexity.h"
 
+#include "common/ToolText.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -7,21 +9,6 @@
 namespace sertools {
 
 namespace {
-
-int BaseCode(char c)
-{
-    switch (c) {
-    case 'A':
-    case 'a': return 0;
-    case 'C':
-    case 'c': return 1;
-    case 'G':
-    case 'g': return 2;
-    case 'T':
-    case 't': return 3;
-    default: return -1;
-    }
-}
 
 // Masks the best stretch of each window of the run seq[b, e) of bases.
 void MaskRun(const std::vector<int>& triplet, int b, int e, const LowComplexitySettings& s, std::vector<bool>& mask)
@@ -64,15 +51,15 @@ void FindLowComplexity(const std::string& seq, const LowComplexitySettings& sett
     std::vector<int> triplet(n, 0);
     for (int i = 0; i + 2 < n; ++i) {
         const int x = BaseCode(seq[i]), y = BaseCode(seq[i + 1]), z = BaseCode(seq[i + 2]);
-        if (x >= 0 && y >= 0 && z >= 0) triplet[i] = 16 * x + 4 * y + z;
+        if (x < 4 && y < 4 && z < 4) triplet[i] = 16 * x + 4 * y + z;
     }
     for (int b = 0; b < n;) {
-        if (BaseCode(seq[b]) < 0) {
+        if (BaseCode(seq[b]) == 4) {
             ++b;
             continue;
         }
         int e = b;
-        while (e < n && BaseCode(seq[e]) >= 0) ++e;
+        while (e < n && BaseCode(seq[e]) < 4) ++e;
         MaskRun(triplet, b, e, settings, mask);
         b = e;
     }

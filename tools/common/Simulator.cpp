@@ -94,21 +94,6 @@ struct BackgroundSource {
     long long windows = 0;
 };
 
-static int BaseCode(char c)
-{
-    switch (c) {
-    case 'A':
-    case 'a': return 0;
-    case 'C':
-    case 'c': return 1;
-    case 'G':
-    case 'g': return 2;
-    case 'T':
-    case 't': return 3;
-    default: return 4;
-    }
-}
-
 static bool ReadBackgroundSource(const SimOptions& o, BackgroundSource& src, std::vector<double>& composition,
                                  std::string& err)
 {

@@ -33,6 +33,21 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
     return true;
 }
 
+int BaseCode(char c)
+{
+    switch (c) {
+    case 'A':
+    case 'a': return 0;
+    case 'C':
+    case 'c': return 1;
+    case 'G':
+    case 'g': return 2;
+    case 'T':
+    case 't': return 3;
+    default: return 4;
+    }
+}
+
 bool WriteFile(const std::string& path, const std::string& text, std::string& err)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");

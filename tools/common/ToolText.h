@@ -35,6 +35,9 @@ std::vector<std::string> SplitCommas(const std::string& text);
 bool ParseInt(const std::string& text, long long& value);
 bool ParseDouble(const std::string& text, double& value);
 
+// A, C, G, T in either case as 0..3; any other character 4.
+int BaseCode(char c);
+
 // printf into a std::string.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
