@@ -1,7 +1,6 @@
-// Model lifecycle and parameter updates: widths, slots, initial parameters and the pooled
-// background worked by hand; collapsed means and the log-posterior value from fixed counts,
-// moments of the plain draws against their Dirichlet and Beta posteriors, and the switches
-// (-q, motif mode, given motifs, the iteration switch).
+// Parameter updates: collapsed means and the log-posterior value from fixed counts, moments
+// of the plain draws against their Dirichlet and Beta posteriors, and the switches (-q,
+// motif mode, given motifs, the iteration switch).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,81 +8,16 @@
 #include <tuple>
 #include <vector>
 
-#include "common/ToolText.h"
 #include "support/Model.h"
 
 using support::ModelSetup;
 
 namespace {
 
-// Two species, two groups (slot s * G + g).
-std::unique_ptr<support::Model> Driver(ModelSetup setup)
+double Pr(double logValue)
 {
-    return support::TextModel(2, 2, {"ACGTACGTAC", "AAC", "GGGGTTTTCAACG", "T"}, setup);
+    return std::exp(logValue);
 }
-
-double Pr(double logValue) { return std::exp(logValue); }
-
-// The starting state: widths | module-state types | transitions | the background
-// substitutions from C | the motif substitution rate (probabilities plain).
-std::string Start(const CSerevan& m)
-{
-    std::string s;
-    for (int w : m.m_pMotifWidth) s += sertools::Format("%d ", w);
-    s += "|";
-    for (double x : m.m_pMotifPr) s += sertools::Format(" %.10g", Pr(x));
-    for (int i = 0; i < 4; ++i) s += sertools::Format(i ? " %.10g" : " | %.10g", Pr(m.m_dTranPr[i / 2][i % 2]));
-    for (int b = 0; b < 4; ++b) s += sertools::Format(b ? " %.10g" : " | %.10g", Pr(m.m_dBgSubst[1][b]));
-    return s + sertools::Format(" | %g", m.m_dMotifSubRate);
-}
-
-}  // namespace
-
-// Widths from -w/-W or given, the slots, and the starting parameters worked by hand.
-TEST(ModelLifecycle, InitialParametersByHand)
-{
-    ModelSetup plain, bounds, given, fixed, motif, over;  // -L 200, K = 3 (motif mode K = 2)
-    plain.K = bounds.K = given.K = fixed.K = 3;
-    bounds.param.nMinMotifWidth = 8;  // -w 8 -W 15
-    bounds.param.nMaxMotifWidth = 15;
-    given.widths = {6, 9, 20};
-    fixed.param.bMotifPr = true;  // -q 0.01
-    fixed.param.dMotifPr = 0.01;
-    motif.K = 2;
-    motif.param.bMotifMode = true;
-    over.param.nModuleLen = 100;  // the overload with given values, -L 100
-    const double pr[2] = {0.2, 0.8};
-    over.parameters = [&](CSerevan& x) { x.InitialParameter(0.001, pr, nullptr, 0.1, 0.05); };
-    const std::string rest = " | 0.9995 0.0005 0.00625 0.99375 | 0.02 0.9 0.02 0.06 | 0.01";
-    const std::pair<ModelSetup*, std::string> cases[] = {
-        // Width the middle of -w/-W. Site probability 1 / (0.8 L) / (K + 1) each; module exit 1 / (0.8 L).
-        {&plain, "12 12 12 1 | 0.00625 0.00625 0.00625 0.98125" + rest},
-        {&bounds, "11 11 11 1 | 0.00625 0.00625 0.00625 0.98125" + rest},
-        {&given, "6 9 20 1 | 0.00625 0.00625 0.00625 0.98125" + rest},
-        {&fixed, "12 12 12 1 | 0.01 0.01 0.01 0.97" + rest},
-        // Motif mode: lengths 10, 3, 13, 1 sum to 27 over 4 sequences, M = 6; all-module table.
-        {&motif, "12 12 1 | 0.1666666667 0.1666666667 0.6666666667 | 0 1 0 1 | 0.02 0.9 0.02 0.06 | 0.01"},
-        {&over, "12 1 | 0.2 0.8 | 0.999 0.001 0.0125 0.9875 | 0.02 0.9 0.02 0.06 | 0.05"},
-    };
-    for (const auto& [setup, start] : cases) {
-        auto d = Driver(*setup);
-        EXPECT_EQ(Start(d->m), start);
-        for (int k = 0; k < setup->K; ++k) EXPECT_EQ(d->m.m_pSiteCount[k].size(), 4u * d->m.m_pMotifWidth[k]);
-    }
-    // Pooled background: the mean of the species tables. Species 1 holds G G G G T T T T C A
-    // A C G and T: 16 zero-order counts with pseudocounts 4.
-    auto d = Driver(plain);
-    for (int i = 0; i < 20; ++i)
-        EXPECT_NEAR(d->m.m_pBg[i], std::log(0.5 * (Pr(d->m.m_pSpeciesBg[0][i]) + Pr(d->m.m_pSpeciesBg[1][i]))), 1e-14);
-    EXPECT_NEAR(Pr(d->m.m_pSpeciesBg[1][2]), (4.0 + 5) / 30, 1e-14);
-    EXPECT_EQ(d->m.m_pSeq[1][0], d->ptr[2]);  // species 1 of group 0: the third slot
-    EXPECT_EQ(d->m.m_pSeqLen[1][0], 13);
-    EXPECT_EQ(d->m.m_pRefAlignFreq[1].size(), 3u);  // species 0 of group 1
-}
-
-// ------------------------------------------------------------------ updates
-
-namespace {
 
 // Two species, one group, K = 2 motifs of widths 3 and 2, the first `known` given.
 std::unique_ptr<support::Model> Tiny(int known, bool fixMotifPr, bool motifMode)
@@ -118,7 +52,10 @@ void Fill(CSerevan& m)
 }
 
 // ln Γ(n) from the C library: an oracle independent of the program's own table.
-double LnG(int n) { return std::lgamma(static_cast<double>(n)); }
+double LnG(int n)
+{
+    return std::lgamma(static_cast<double>(n));
+}
 
 // Terms of the log-posterior value for the counts of Fill(), worked by hand (priors added).
 // Transition counts, rounded after adding 0.5: (15.1, 4.0, 2.9, 33.5) -> (15, 4, 2, 33).
@@ -133,71 +70,6 @@ const double kRBgBase = LnG(6) + LnG(1) + LnG(4) + LnG(2) - LnG(13);  // ancestr
 const double kRSubst = LnG(4) + LnG(5) + LnG(11) - LnG(20) - 5 * std::log(2.0);
 const double kRRate = LnG(7) + LnG(31) - LnG(38);  // motif substitution counts (7, 31)
 const double kRCommon = kRMotif1 + kRBgBase + kRSubst + kRRate;
-
-}  // namespace
-
-// r from the counts of Fill() under each switch, each update made twice (r depends on the
-// counts only): -q keeps the entry row and the segment types and drops their terms, motif
-// mode forces the all-module table, given motifs keep their matrix and have no term, and a
-// negative iteration leaves every matrix alone (no matrix term). The exit row and the
-// first-order background never move. Then the collapsed means worked by hand.
-TEST(ParameterUpdate, LogPosteriorUnderEverySwitchAndCollapsedMeansByHand)
-{
-    SeedRandom(13);
-    const double all = kRTran + kRType + kRCommon;
-    // Given motifs, -q, motif mode, collapsed update, iteration, r.
-    const std::tuple<int, bool, bool, bool, int, double> rows[] = {
-        {1, false, false, true, 0, all},        {1, false, false, false, 0, all},
-        {0, false, false, false, 0, all + kRMotif0}, {0, false, false, false, -1, all - kRMotif1},
-        {1, true, false, true, 0, kRCommon},    {1, true, false, false, 0, kRCommon},
-        {1, false, true, true, 0, kRCommon + kRType}, {1, false, true, false, 0, kRCommon + kRType},
-        {1, true, true, true, 0, kRCommon},     {1, true, true, false, 0, kRCommon},
-        {0, false, false, true, -1, all - kRMotif1},
-    };
-    for (const auto& [known, fix, motifMode, collapse, iteration, r] : rows) {
-        SCOPED_TRACE(::testing::Message() << "known " << known << " -q " << fix << " motif mode " << motifMode
-                                          << " collapse " << collapse << " iteration " << iteration);
-        auto t = Tiny(known, fix, motifMode);
-        CSerevan& m = t->m;
-        if (motifMode)
-            for (int i = 0; i < 4; ++i) m.m_dTranPr[i / 2][i % 2] = std::log(0.1 + 0.2 * i);
-        auto tran = [&m] { return std::vector<double>(&m.m_dTranPr[0][0], &m.m_dTranPr[0][0] + 4); };
-        const std::vector<double> tran0 = tran(), types = m.m_pMotifPr, pwm0 = m.m_pPWM[0];
-        const std::array<double, 20> bg = m.m_pBg;
-        for (int twice = 0; twice < 2; ++twice) {
-            Fill(m);
-            EXPECT_NEAR(collapse ? m.CollapseParameter(iteration) : m.UpdateParameter(iteration), r, 1e-9);
-        }
-        EXPECT_TRUE(std::equal(bg.begin() + 4, bg.end(), m.m_pBg.begin() + 4));
-        if (known || iteration < 0) {
-            EXPECT_EQ(m.m_pPWM[0], pwm0);
-        }
-        if (fix) {
-            EXPECT_EQ(m.m_pMotifPr, types);
-        }
-        const std::vector<double> now = tran();
-        if (motifMode) EXPECT_EQ(now, (std::vector<double>{-1e100, 0, -1e100, 0}));
-        else EXPECT_TRUE(std::equal(now.begin() + (fix ? 0 : 2), now.end(), tran0.begin() + (fix ? 0 : 2)));
-        // Both transversions of a base share their class probability.
-        for (int a = 0; a < 4; ++a) EXPECT_NEAR(m.m_dBgSubst[a][(a + 1) % 4], m.m_dBgSubst[a][(a + 3) % 4], 1e-15);
-        if (!collapse || fix) continue;
-        const double type[3] = {4.0 / 27, 2.0 / 27, 21.0 / 27};
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pr(m.m_pMotifPr[k]), type[k], 1e-14);
-        if (motifMode || iteration < 0) continue;
-        // Entry row from counts (15, 4). Motif 1: column 0 from (6, 1, 3, 2) / 12, column 1
-        // uniform; T is the remainder. The motif substitution matrices follow the new matrix
-        // and rate.
-        EXPECT_NEAR(Pr(m.m_dTranPr[0][1]), 4.0 / 19, 1e-14);
-        EXPECT_NEAR(Pr(m.m_dTranPr[0][0]), 15.0 / 19, 1e-14);
-        const double col[8] = {0.5, 1.0 / 12, 0.25, 1.0 / 6, 0.25, 0.25, 0.25, 0.25};
-        for (int i = 0; i < 8; ++i) EXPECT_NEAR(Pr(m.m_pPWM[1][i]), col[i], i % 4 == 3 ? 1e-15 : 1e-14);
-        const double lambda = m.m_dMotifSubRate;
-        EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 0], std::log(lambda * 0.5), 1e-12);
-        EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 2], std::log(lambda * 0.25 + 1 - lambda), 1e-12);
-    }
-}
-
-namespace {
 
 // Mean and variance of a sample against a Beta(a, b) marginal. Tolerances, for n draws:
 // the mean within 5 sd of the sample mean, sqrt(var / n); the variance within 5 sd of the
@@ -216,6 +88,59 @@ void ExpectBetaMoments(const std::vector<double>& x, double a, double b, const c
 }
 
 }  // namespace
+
+// r from the counts of Fill() under each switch, from a plain and then a collapsed update (r
+// depends on the counts only): -q keeps the entry row and the segment types and drops their
+// terms, motif mode forces the all-module table, given motifs keep their matrix and have no
+// term, and a negative iteration leaves every matrix alone (no matrix term). The exit row and
+// the first-order background never move. Then the collapsed means worked by hand.
+TEST(ParameterUpdate, LogPosteriorUnderEverySwitchAndCollapsedMeansByHand)
+{
+    SeedRandom(13);
+    const double all = kRTran + kRType + kRCommon;
+    // Given motifs, -q, motif mode, iteration, r.
+    const std::tuple<int, bool, bool, int, double> rows[] = {
+        {1, false, false, 0, all},     {0, false, false, 0, all + kRMotif0},   {0, false, false, -1, all - kRMotif1},
+        {1, true, false, 0, kRCommon}, {1, false, true, 0, kRCommon + kRType}, {1, true, true, 0, kRCommon},
+    };
+    for (const auto& [known, fix, motifMode, iteration, r] : rows) {
+        SCOPED_TRACE(::testing::Message() << "known " << known << " -q " << fix << " motif mode " << motifMode
+                                          << " iteration " << iteration);
+        auto t = Tiny(known, fix, motifMode);
+        CSerevan& m = t->m;
+        if (motifMode)
+            for (int i = 0; i < 4; ++i) m.m_dTranPr[i / 2][i % 2] = std::log(0.1 + 0.2 * i);
+        auto tran = [&m] { return std::vector<double>(&m.m_dTranPr[0][0], &m.m_dTranPr[0][0] + 4); };
+        const std::vector<double> tran0 = tran(), types = m.m_pMotifPr, pwm0 = m.m_pPWM[0];
+        const std::array<double, 20> bg = m.m_pBg;
+        for (bool collapse : {false, true}) {
+            Fill(m);
+            EXPECT_NEAR(collapse ? m.CollapseParameter(iteration) : m.UpdateParameter(iteration), r, 1e-9);
+        }
+        EXPECT_TRUE(std::equal(bg.begin() + 4, bg.end(), m.m_pBg.begin() + 4));
+        EXPECT_TRUE((!known && iteration >= 0) || m.m_pPWM[0] == pwm0);  // matrix 0 kept
+        EXPECT_TRUE(!fix || m.m_pMotifPr == types);                      // types kept
+        const std::vector<double> now = tran();
+        if (motifMode)
+            EXPECT_EQ(now, (std::vector<double>{-1e100, 0, -1e100, 0}));
+        else
+            EXPECT_TRUE(std::equal(now.begin() + (fix ? 0 : 2), now.end(), tran0.begin() + (fix ? 0 : 2)));
+        // Both transversions of a base share their class probability.
+        for (int a = 0; a < 4; ++a) EXPECT_NEAR(m.m_dBgSubst[a][(a + 1) % 4], m.m_dBgSubst[a][(a + 3) % 4], 1e-15);
+        if (fix) continue;
+        const double type[3] = {4.0 / 27, 2.0 / 27, 21.0 / 27};
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pr(m.m_pMotifPr[k]), type[k], 1e-14);
+        if (motifMode || iteration < 0) continue;
+        // Entry row from counts (4, 15); motif 1: column 0 from (6, 1, 3, 2) / 12, column 1
+        // uniform. The motif substitution matrices follow the new matrix and rate.
+        const double mean[10] = {4.0 / 19, 15.0 / 19, 0.5, 1.0 / 12, 0.25, 1.0 / 6, 0.25, 0.25, 0.25, 0.25};
+        for (int i = 0; i < 10; ++i)
+            EXPECT_NEAR(Pr(i < 2 ? m.m_dTranPr[0][1 - i] : m.m_pPWM[1][i - 2]), mean[i], 1e-14) << i;
+        const double lambda = m.m_dMotifSubRate;
+        EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 0], std::log(lambda * 0.5), 1e-12);
+        EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 2], std::log(lambda * 0.25 + 1 - lambda), 1e-12);
+    }
+}
 
 TEST(ParameterUpdateStat, PlainDrawsMatchPosteriorMoments)
 {
@@ -247,8 +172,9 @@ TEST(ParameterUpdateStat, PlainDrawsMatchPosteriorMoments)
         m.UpdateParameter(rep);
         for (Draw& d : draws) d.x.push_back(d.value());
         for (int a = 0; a < 4; ++a)
-            ASSERT_NEAR(Pr(m.m_dBgSubst[a][0]) + Pr(m.m_dBgSubst[a][1]) + Pr(m.m_dBgSubst[a][2]) +
-                            Pr(m.m_dBgSubst[a][3]), 1.0, 1e-12);
+            ASSERT_NEAR(
+                Pr(m.m_dBgSubst[a][0]) + Pr(m.m_dBgSubst[a][1]) + Pr(m.m_dBgSubst[a][2]) + Pr(m.m_dBgSubst[a][3]), 1.0,
+                1e-12);
         ASSERT_NEAR(Pr(m.m_pMotifPr[0]) + Pr(m.m_pMotifPr[1]) + Pr(m.m_pMotifPr[2]), 1.0, 1e-12);
     }
     for (const Draw& d : draws) ExpectBetaMoments(d.x, d.a, d.b, d.what);
