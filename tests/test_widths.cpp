@@ -1,6 +1,5 @@
-// Motif width moves: the Bayes factor of hand-made edge records, acceptance rates against the
-// Metropolis-Hastings ratio, the width bounds, the column shifts of each move code and the
-// random numbers each move consumes.
+// Motif width moves: acceptance rates against the Metropolis-Hastings ratio, the width
+// bounds, the column shifts of each move code and the random numbers each move consumes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -59,48 +58,6 @@ unsigned SeedForMove(int move)
 
 }  // namespace
 
-TEST(WidthMove, BayesFactorOfHandMadeEdgeRecords)
-{
-    auto t = Tiny(1, 0, 5, 1, 14);
-    CSerevan& m = t->m;
-    const double bg[4] = {0.1, 0.2, 0.3, 0.4}, sp0[4] = {0.4, 0.1, 0.1, 0.4}, sp1[4] = {0.3, 0.2, 0.2, 0.3};
-    for (int b = 0; b < 4; ++b) {
-        m.m_pBg[b] = std::log(bg[b]);
-        m.m_pSpeciesBg[0][b] = std::log(sp0[b]);
-        m.m_pSpeciesBg[1][b] = std::log(sp1[b]);
-    }
-    // m_dBgSubst keeps its initial values: identity 0.9, transition 0.06, transversion 0.02.
-    // Record 1 (first column): species 0 saw A twice, species 1 saw G once; one aligned site
-    // with ancestral C whose descendant became T (a transition). lambda = 0.5.
-    m.m_dMotifSubRate = 0.5;
-    SITECOL& e1 = m.m_pEdgeStat[1];
-    e1.speciesCount[0] = 2;
-    e1.speciesCount[4 + 2] = 1;
-    e1.ancCount[1] = e1.subCount[3] = e1.transitionNum = 1;
-    SeedRandom(5);
-    int column[4] = {0, 0, 0, 0};
-    // Column (2, 1, 1, 1): sum ln(c!) = ln 2, minus ln((5 + 3)!).
-    double expect = std::log(0.5 / 0.06 / 0.2 / 0.4 / 0.4 / 0.2 * 2 / 40320.0);
-    EXPECT_NEAR(m.BayesFactorWidth(0, 1, column), expect, 1e-10);
-    EXPECT_EQ(std::vector<int>(column, column + 4), (std::vector<int>{2, 1, 1, 1}));
-    EXPECT_TRUE(Consumed(5, 0));  // no equal descendants: no binomial draw
-
-    // Record 3 (base after the site), lambda = 1 so every equal descendant counts as redrawn:
-    // ancestors A, A, G, G; descendants equal to them A x3, G x1; one C from an A (transversion).
-    // Empty records 0 and 2 (only the Dirichlet term -ln 3!) are the rates test's case.
-    m.m_dMotifSubRate = 1.0;
-    SITECOL& e3 = m.m_pEdgeStat[3];
-    e3.ancCount[0] = e3.ancCount[2] = 2;
-    e3.sameCount[0] = 3;
-    e3.sameCount[2] = e3.subCount[1] = e3.transversionNum = 1;
-    SeedRandom(6);
-    // Column (5, 1, 3, 0): ln 5! + ln 3!, minus ln((9 + 3)!).
-    expect = -4 * std::log(0.9) - std::log(0.02) - 2 * std::log(0.1 * 0.3) + std::log(120.0 * 6 / 479001600.0);
-    EXPECT_NEAR(m.BayesFactorWidth(0, 3, column), expect, 1e-10);
-    EXPECT_EQ(std::vector<int>(column, column + 4), (std::vector<int>{5, 1, 3, 0}));
-    EXPECT_TRUE(Consumed(6, 4));  // one binomial trial per equal descendant
-}
-
 // Half of the proposals grow and half shrink, so each outcome has probability acceptance / 2.
 // Each row runs 10000 updates of 4 motifs from width w: 40000 proposals; tolerance 5 sd of a
 // binomial proportion over them.
@@ -113,9 +70,11 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
     // min(1, 6 w / 10), refused at w = 1 = -w. Last row: a first/last column holding one A seen
     // in species 0, where the background gives A 1/48: B = ln 48 + ln 1! - ln 4! = ln 2, so
     // shrinking from 12 is accepted with (12 / 10) / 2 = 0.6, growth (records 0, 3) 10 / 78.
-    for (const auto& [w, growRatio, shrinkRatio, fullColumn] :
-         {std::tuple{1, 10.0 / 12, 0.0, false}, {2, 10.0 / 18, 1.0, false}, {5, 10.0 / 36, 1.0, false},
-          {12, 10.0 / 78, 1.0, false}, {12, 10.0 / 78, 0.6, true}}) {
+    for (const auto& [w, growRatio, shrinkRatio, fullColumn] : {std::tuple{1, 10.0 / 12, 0.0, false},
+                                                                {2, 10.0 / 18, 1.0, false},
+                                                                {5, 10.0 / 36, 1.0, false},
+                                                                {12, 10.0 / 78, 1.0, false},
+                                                                {12, 10.0 / 78, 0.6, true}}) {
         SCOPED_TRACE(::testing::Message() << "width " << w << (fullColumn ? " full column" : ""));
         if (fullColumn) {
             for (int k = 0; k < 4; ++k) {
@@ -134,7 +93,8 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
                 shrink += m.m_pMotifWidth[k] == w - 1;
             }
         }
-        for (const auto& [observed, acceptance] : {std::pair{grow / n, growRatio}, std::pair{shrink / n, shrinkRatio}}) {
+        for (const auto& [observed, acceptance] :
+             {std::pair{grow / n, growRatio}, std::pair{shrink / n, shrinkRatio}}) {
             const double p = acceptance / 2;
             EXPECT_NEAR(observed, p, 5 * std::sqrt(p * (1 - p) / n) + 1e-12);
         }
@@ -157,9 +117,9 @@ TEST(WidthMove, MoveCodesShiftTheColumnsAndConsumeTheirDraws)
     const std::vector<int> shifted[4] = {front, {old.begin() + 4, old.end()}, {old.begin(), old.end() - 4}, back};
     // Width, -w, -W, move code, edge column, width after (-1: either, depending on the
     // uniform), values drawn.
-    const std::tuple<int, int, int, int, bool, int, int> rows[] = {{6, 3, 6, 0, false, 6, 1},  {3, 3, 6, 2, false, 3, 1}, {1, 0, 6, 1, false, 1, 1},
-                        {5, 3, 14, 3, false, -1, 2}, {3, 1, 14, 0, true, 4, 1}, {3, 1, 14, 1, true, 2, 1},
-                        {3, 1, 14, 2, true, 2, 1},  {3, 1, 14, 3, true, 4, 1}};
+    const std::tuple<int, int, int, int, bool, int, int> rows[] = {
+        {6, 3, 6, 0, false, 6, 1}, {3, 3, 6, 2, false, 3, 1}, {1, 0, 6, 1, false, 1, 1}, {5, 3, 14, 3, false, -1, 2},
+        {3, 1, 14, 0, true, 4, 1}, {3, 1, 14, 1, true, 2, 1}, {3, 1, 14, 2, true, 2, 1}, {3, 1, 14, 3, true, 4, 1}};
     for (const auto& [width, minWidth, maxWidth, move, edge, after, draws] : rows) {
         SCOPED_TRACE(::testing::Message() << "width " << width << " move " << move << " edge " << edge);
         auto t = Tiny(1, 0, width, minWidth, maxWidth);
@@ -175,9 +135,7 @@ TEST(WidthMove, MoveCodesShiftTheColumnsAndConsumeTheirDraws)
         const unsigned seed = SeedForMove(move);
         m.UpdateWidth();
         EXPECT_TRUE(Consumed(seed, draws));
-        if (after >= 0) {
-            EXPECT_EQ(m.m_pMotifWidth[0], after);
-        }
+        EXPECT_TRUE(after < 0 || m.m_pMotifWidth[0] == after) << m.m_pMotifWidth[0];
         if (!edge) continue;
         const size_t w2 = static_cast<size_t>(after);
         EXPECT_EQ(m.m_pSiteCount[0], shifted[move]);
