@@ -1,7 +1,6 @@
 // Single-species motif samplers: the forward-backward starting-motif sampler (forward totals
 // against brute-force enumeration, sampled segmentations against exact posteriors, updates
-// by hand, the width choice on planted cores, a planted motif) and the site sampler and
-// scanner for module members.
+// by hand, a planted motif) and the site sampler and scanner for module members.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -174,8 +173,8 @@ TEST(KfbForward, TotalEqualsBruteForceEnumerationAndTheLinearPassesDrawAlike)
         const bool exact = KfbLinearScores(PL.data(), seq.data(), code.data(), len, lin, m.width.data(), m.K, m.both);
         ASSERT_EQ(exact, c != nShort + 2) << "case " << c;
         if (!exact) continue;
-        const double got = KfbLinearForward(G.data(), E.data(), PL.data(), bgLin.data(), pr.data(), len,
-                                            m.width.data(), m.K, m.both);
+        const double got =
+            KfbLinearForward(G.data(), E.data(), PL.data(), bgLin.data(), pr.data(), len, m.width.data(), m.K, m.both);
         ASSERT_NEAR(got, ref, 1e-12 * std::max(1.0, std::abs(ref))) << "case " << c;
         Draws d[2] = {Draws(m), Draws(m)};
         SeedRandom(c + 1);
@@ -198,8 +197,10 @@ TEST(KfbBackwardStat, FrequenciesMatchExactPosteriors)
     support::TestSeed seed(20240607);
     std::mt19937 rng(17);
     const int n = 20000;
-    for (const auto& [width, both, text] : {std::tuple{std::vector{2}, true, "ACGTTG"}, {{1, 3}, false, "GANCTT"},
-                                            {{2, 3}, true, "TGCAT"}, {{1, 2}, true, "NNN"}}) {
+    for (const auto& [width, both, text] : {std::tuple{std::vector{2}, true, "ACGTTG"},
+                                            {{1, 3}, false, "GANCTT"},
+                                            {{2, 3}, true, "TGCAT"},
+                                            {{1, 2}, true, "NNN"}}) {
         Kfb m(rng, width, both);
         m.logPr.assign(m.K, std::log(0.3 / m.K));  // sites likely enough that many segmentations carry weight
         m.logPr.push_back(std::log(0.7));
@@ -218,7 +219,6 @@ TEST(KfbBackwardStat, FrequenciesMatchExactPosteriors)
             // Every position once, as background or inside one site; each site counted on its strand.
             int covered = got.siteNum[m.K];
             for (int k = 0; k < m.K; ++k) {
-                EXPECT_EQ(got.siteNum[k], static_cast<int>(got.sites[k].size()));
                 // The sequence is walked backward and sites pushed at the front: positions rise.
                 EXPECT_TRUE(std::is_sorted(got.sites[k].begin(), got.sites[k].end(),
                                            [](const SITEPOS& a, const SITEPOS& b) { return a.pos < b.pos; }));
@@ -251,61 +251,9 @@ TEST(KfbUpdate, ValuesByHand)
     Matrix cur = {std::vector<double>(4), std::vector<double>(8)};
     double logPr[3];
     UpdateParameter(logPr, cur, siteNum, count, 2, width.data());
-    EXPECT_DOUBLE_EQ(logPr[0], std::log(3.5) - std::log(26.0));
-    EXPECT_DOUBLE_EQ(logPr[2], std::log(20.5) - std::log(26.0));
-    EXPECT_DOUBLE_EQ(cur[0][0], std::log(3.5 / 5));
-    EXPECT_DOUBLE_EQ(cur[0][1], std::log(0.5 / 5));
-    EXPECT_DOUBLE_EQ(cur[1][0], std::log(1.5 / 3));
-    EXPECT_DOUBLE_EQ(cur[1][5], std::log(0.25));  // empty row: ln(0.5 / 2)
-}
-
-// Width choice. 40 sequences each hold one extended pattern of 12 columns (in site
-// orientation) whose columns 4..8 are a core (column r holds base r % 4) and whose flanks are
-// balanced; the site list points at the middle 8 columns, every other site on the reverse strand.
-TEST(KfbWidth, PicksThePlantedCoreAndCutsWindowsAtTheSequenceEnds)
-{
-    const int W = 12;
-    std::vector<std::vector<int>> seqs(40, std::vector<int>(W + 6));
-    std::vector<int*> ptrs;
-    std::vector<SITELIST> sites(1);
-    for (int s = 0; s < 40; ++s) {
-        for (int i = 0; i < W + 6; ++i) seqs[s][i] = (i * 7 + s) % 4;
-        for (int r = 0; r < W; ++r) {  // extended window at 3 .. 3 + W - 1
-            const int base = (r >= 4 && r < 9) ? r % 4 : (s + r) % 4;
-            if (s % 2 == 0) seqs[s][3 + r] = base;
-            else seqs[s][3 + W - 1 - r] = 3 - base;
-        }
-        ptrs.push_back(seqs[s].data());
-        sites[0].push_front(SITEPOS{s, 5, s % 2 == 0});
-    }
-    const std::vector<int> lens(40, W + 6);
-    const std::vector<double> bg(20, std::log(0.25));
-    Matrix pwm(1);
-    int width[1] = {8};
-    FBAdjustMotifWidth(ptrs.data(), lens.data(), 40, bg.data(), 1, sites, pwm, width, 3, W, true);
-    ASSERT_EQ(width[0], 5);
-    ASSERT_EQ(pwm[0].size(), 20u);
-    for (int j = 0; j < 5; ++j)
-        for (int b = 0; b < 4; ++b)
-            EXPECT_DOUBLE_EQ(pwm[0][4 * j + b], std::log(b == (4 + j) % 4 ? 40.5 : 0.5) - std::log(42.0));
-
-    // One site in ACGTTG, W = 5, width 3 (pad 1): the rows of the extended window, as the
-    // counted base of each row or '.' for an empty (uniform) row. A forward site at 0 leaves
-    // row 0 unfilled; a reverse site ending at the last base leaves row 0 of its own
-    // orientation unfilled, or row 4 when both strands are off and it is read forward.
-    std::vector<int> acgttg = Codes("ACGTTG");
-    ptrs[0] = acgttg.data();
-    for (const auto& [forward, pos, both, rows] :
-         {std::tuple{true, 0, true, "5.ACGT"}, {false, 3, true, "5.CAAC"}, {false, 3, false, "5GTTG."}}) {
-        sites[0] = {SITEPOS{0, pos, forward}};
-        width[0] = 3;
-        FBAdjustMotifWidth(ptrs.data(), std::vector<int>{6}.data(), 1, bg.data(), 1, sites, pwm, width, 5, 5, both);
-        std::string text = std::to_string(width[0]);
-        for (const double* row = pwm[0].data(); row < pwm[0].data() + 20; row += 4)
-            text += row[0] == std::log(0.25) && row[1] == std::log(0.25) ? '.'
-                                                                         : "ACGT"[std::max_element(row, row + 4) - row];
-        EXPECT_EQ(text, rows);
-    }
+    const double got[] = {logPr[0], logPr[2], cur[0][0], cur[0][1], cur[1][0], cur[1][5]};
+    const double expect[] = {3.5 / 26, 20.5 / 26, 3.5 / 5, 0.5 / 5, 1.5 / 3, 0.5 / 2};  // pseudocounts 0.5
+    for (int i = 0; i < 6; ++i) EXPECT_DOUBLE_EQ(got[i], std::log(expect[i])) << i;
 }
 
 TEST(KfbSamplerStat, RecoversAPlantedMotif)
@@ -357,8 +305,10 @@ std::string Place(bool sample, const std::vector<std::string>& texts, std::vecto
     auto strand = std::make_unique<bool[]>(texts.size());
     const std::vector<double> bg(20, std::log(0.25));
     const int n = static_cast<int>(texts.size()), w = static_cast<int>(mat.size() / 4);
-    if (sample) SimpleSampler(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
-    else SimpleScanner(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
+    if (sample)
+        SimpleSampler(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
+    else
+        SimpleScanner(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
     std::string s;
     for (size_t i = 0; i < texts.size(); ++i) s += std::to_string(pos[i]) + (strand[i] ? "+ " : "- ");
     return s;
@@ -387,44 +337,30 @@ TEST(SiteScannerAndSampler, BestWindowEarliestOnTiesGivenStrandFirstAndSmoothedM
         {false, {"TTGCAGT"}, "NNN", true, "0+ "},  // every window scores 0
         {true, {"ACGT", "ACGT", "ACGT"}, "NNNN", false, "0+ 0+ 0+ ", 1.01 / 1.04, 0.01 / 1.04},
         {true, {"ACGT", "NNNNNN"}, "ACGT", false, "0+ 0+ ", 1.02 / 2.08, 0.02 / 2.08},
+        {true, {"TGTAATC", "GATTACA"}, "GATTACA", true, "0- 0+ "},
     };
     for (const Case& c : cases) {
         SeedRandom(7);
         std::vector<double> mat = Consensus(c.motif, 0.97);
         EXPECT_EQ(Place(c.sample, c.texts, mat, c.both), c.sites) << c.motif << " " << c.both;
-        for (int k = 0; c.sample && k < 4; ++k)
+        for (int k = 0; c.hi > 0 && k < 4; ++k)
             for (int b = 0; b < 4; ++b) EXPECT_NEAR(mat[4 * k + b], std::log(b == k ? c.hi : c.lo), 1e-14) << k << b;
     }
 }
 
-TEST(SimpleSamplerStat, StrandsFollowTheSearchedStrandsAndTheShiftMoveFindsAMotifOneColumnOff)
+// The starting matrix matches columns 1..7 of the planted 8-mer and is uniform in column 7,
+// so the first pass draws every site one base to the right; the left shift onto the conserved
+// flank is then accepted and the planted windows, scoring strictly higher, are returned (a
+// sampler judging the set after its shift would keep the first positions).
+TEST(SimpleSamplerStat, ShiftMoveFindsAPlantedMotifOneColumnOff)
 {
     support::TestSeed seed(4242);
     std::mt19937 rng(seed);
-    // Eight reverse sites of GGATTACAG (reverse complement CTGTAATCC) at 6 + i.
-    std::vector<std::string> texts;
-    std::string sites;
-    for (int i = 0; i < 8; ++i) {
-        texts.push_back(support::RandomDna(rng, 6 + i) + "CTGTAATCC" + support::RandomDna(rng, 12 - i));
-        sites += std::to_string(6 + i) + "- ";
-    }
-    std::vector<double> mat = Consensus("GGATTACAG", 0.97);
-    EXPECT_EQ(Place(true, texts, mat, false).find('-'), std::string::npos);
-    mat = Consensus("GGATTACAG", 0.97);
-    EXPECT_EQ(Place(true, texts, mat, true), sites);
-
-    // The starting matrix matches columns 1..7 of the planted 8-mer in its columns 0..6 and
-    // is uniform in column 7, so the first pass draws every site one base to the right. The
-    // left flank of those sites is the planted column 0, fully conserved, against a random
-    // last column: the left shift is accepted in the first pass whose parity draw is odd, and
-    // later passes draw the planted windows. Those score strictly above the first pass's set
-    // (eight conserved columns instead of seven), so they are returned; a sampler that judged
-    // the set after its shift would keep the first pass's positions (equal score, no update).
     for (int rep = 0; rep < 5; ++rep) {
-        texts.clear();
+        std::vector<std::string> texts;
         for (int i = 0; i < 20; ++i)
             texts.push_back(support::RandomDna(rng, 6 + i % 5) + "CAGGTCTA" + support::RandomDna(rng, 24 - i % 5));
-        mat = Consensus("AGGTCTAN", 0.97);
+        std::vector<double> mat = Consensus("AGGTCTAN", 0.97);
         std::istringstream placed(Place(true, texts, mat, false));
         for (const std::string& t : texts) {  // the planted window, or a chance copy of the motif
             int pos;
