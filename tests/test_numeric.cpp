@@ -1,6 +1,6 @@
 // Log-space arithmetic, gamma terms, the zero-order and order-k backgrounds (with the k-mer
-// file reader), sequence helpers, and the random draws: exact arithmetic of each method and
-// goodness of fit against exact distributions.
+// file reader), and the random draws: exact arithmetic of each method and goodness of fit
+// against exact distributions.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,11 +39,8 @@ double BetaCdf(double x, int a, int b)
     return sum;
 }
 
-struct Fit {
-    const char* name;
-    std::vector<double> p;                              // exact probability of each bin
-    std::function<int(CStochasticDistribution&)> draw;  // one draw, as its bin
-};
+// A distribution's name, the exact probability of each bin, and one draw as its bin.
+using Fit = std::tuple<const char*, std::vector<double>, std::function<int(CStochasticDistribution&)>>;
 
 // Every k-mer of length len at frequency 4^-len, one a line.
 std::string Kmers(int len)
@@ -66,7 +64,6 @@ TEST(LogSpace, SumsAndGammaTerms)
     EXPECT_EQ(LogSum(0.0, -300.0), 0.0);                         // exactly at the cut-off: dropped
     EXPECT_NEAR(LogSum(0.0, -299.0), std::exp(-299.0), 1e-140);  // just inside: log1p keeps it
     EXPECT_NEAR(LogSum(std::log(2.0), std::log(3.0)), std::log(5.0), 1e-15);
-    EXPECT_EQ(LogSum(1.0, 2.0), LogSum(2.0, 1.0));
     EXPECT_EQ(LogSum(-INFINITY, -INFINITY), -INFINITY);  // NaN difference: the larger comes back
     EXPECT_EQ(logGamma(-4), 0.0);
     EXPECT_EQ(logGamma(0), 0.0);
@@ -84,15 +81,12 @@ TEST(LogSpace, SumsAndGammaTerms)
 TEST(Backgrounds, ZeroOrderPairsAndOrderKEstimate)
 {
     double bg[20];
-    BuildBackground(nullptr, nullptr, 0, bg);
-    for (double v : bg) EXPECT_NEAR(v, std::log(0.25), 1e-15);
     // A C A, an undetermined base, A: A counted 3 times, C once, each base with pseudocount 4;
     // pairs AC and CA only (A-N-A is no pair), each pair with pseudocount 1, over the count of
     // its first base.
-    std::vector<int> x = {0, 1, 0, -1, 0};
-    int* seqs[1] = {x.data()};
-    int lens[1] = {5};
-    BuildBackground(seqs, lens, 1, bg);
+    int x[5] = {0, 1, 0, -1, 0}, *xs = x;
+    const int xLen = 5;
+    BuildBackground(&xs, &xLen, 1, bg);
     const double base[4] = {4 + 3, 4 + 1, 4, 4}, pair[16] = {1, 2, 1, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     for (int i = 0; i < 20; ++i)
         EXPECT_NEAR(bg[i], std::log(i < 4 ? base[i] / 20 : pair[i - 4] / base[(i - 4) / 4]), 1e-14) << i;
@@ -155,21 +149,6 @@ TEST(OrderBackground, FilesGiveConditionalsOfTheirHighestOrderOrAreRefused)
         for (int b = 0; b < 4 && !bg.Empty(); ++b) got << ' ' << std::exp(bg.Log(bg.ContextOffset(aa, 1))[b]);
         EXPECT_EQ(got.str() + err, want);
     }
-}
-
-// The ties of Maximum and the window copy of Middle are fixed by the site scanner and the
-// width choice tests, LowComplexity by the mask of the position scores (test_forward_backward).
-TEST(SequenceHelpers, MotifWindowsAndReverse)
-{
-    std::vector<double> m(12);
-    for (int i = 0; i < 12; ++i) m[i] = -0.1 * (i + 1);
-    int site[3] = {2, 0, 3}, withN[3] = {2, -1, 3}, withGap[3] = {4, 0, 0};
-    EXPECT_NEAR(CalLogMotifPr(site, m.data(), 3), m[2] + m[4] + m[11], 1e-15);
-    EXPECT_EQ(CalLogMotifPr(withN, m.data(), 3), kLogZero);
-    EXPECT_EQ(CalLogMotifPr(withGap, m.data(), 3), kLogZero);
-    std::vector<int> x = {0, 1, -1, 3, 4};  // A C N T gap
-    EXPECT_EQ(Reverse(x.data(), 5), x.data());
-    EXPECT_EQ(x, (std::vector<int>{-1, 0, -1, 2, 3}));  // reversed, complemented, non-bases -1
 }
 
 // The stream is the C library's rand(): the same values for the same seed, so runs and their
@@ -261,24 +240,24 @@ TEST(RandomStat, EveryDrawFitsItsExactDistribution)
          }},
     };
     const int n = 20000;
-    for (const Fit& fit : fits) {
-        std::vector<int> count(fit.p.size(), 0);
+    for (const auto& [name, p, draw] : fits) {
+        std::vector<int> count(p.size(), 0);
         CStochasticDistribution d;
         for (int i = 0; i < n; ++i) {
-            const int bin = fit.draw(d);
-            ASSERT_TRUE(bin >= 0 && bin < static_cast<int>(count.size())) << fit.name << " drew outside its range";
+            const int bin = draw(d);
+            ASSERT_TRUE(bin >= 0 && bin < static_cast<int>(count.size())) << name << " drew outside its range";
             ++count[bin];
         }
         // Pearson's chi-square against its 0.999 quantile (Wilson-Hilferty approximation,
         // z = 3.09); a bin of probability 0 must stay empty.
         double x2 = 0, df = -1;
         for (size_t b = 0; b < count.size(); ++b) {
-            EXPECT_TRUE(fit.p[b] > 0 || count[b] == 0) << fit.name << " drew an impossible value";
-            if (fit.p[b] == 0) continue;
-            x2 += (count[b] - n * fit.p[b]) * (count[b] - n * fit.p[b]) / (n * fit.p[b]);
+            EXPECT_TRUE(p[b] > 0 || count[b] == 0) << name << " drew an impossible value";
+            if (p[b] == 0) continue;
+            x2 += (count[b] - n * p[b]) * (count[b] - n * p[b]) / (n * p[b]);
             ++df;
         }
         const double h = 2 / (9 * df);
-        EXPECT_LT(x2, df * std::pow(1 - h + 3.09 * std::sqrt(h), 3)) << fit.name;
+        EXPECT_LT(x2, df * std::pow(1 - h + 3.09 * std::sqrt(h), 3)) << name;
     }
 }
