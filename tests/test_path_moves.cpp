@@ -25,20 +25,20 @@ std::unique_ptr<support::Model> Moves(const std::vector<Rows>& alignments)
 }
 
 // The next value of the stream after f() from seed.
-template <class F>
-int NextAfter(unsigned seed, F f)
-{
+const auto NextAfter = [](unsigned seed, auto f) {
     SeedRandom(seed);
     f();
     return RandomInt();
-}
+};
 
 }  // namespace
 
 // A forward-only call draws nothing; five backward passes close five times at least.
 // Corrected likelihoods F_j - score_j: equal alignments (and equal values) give the first; a
-// hair above wins; the current alignment is left alone.
-TEST(PathMoves, ForwardOnlyAndFindOptPathTakesTheBestCorrectedLikelihoodAndTheFirstOfTies)
+// hair above wins; the current alignment is left alone. Fresh proposals keep the current
+// alignment in slot 0, re-scored with one value per class (identities L[0][0], transversions
+// L[0][1], transitions L[0][2], L = m_dBgSubst - ln 0.25), and realign the same sequences.
+TEST(PathMoves, ForwardOnlyBestAlignmentFreshProposalsAndSureSwitches)
 {
     auto mm = Moves({kA, kB, kA});
     mm->Refresh();
@@ -56,6 +56,34 @@ TEST(PathMoves, ForwardOnlyAndFindOptPathTakesTheBestCorrectedLikelihoodAndTheFi
     mm->m.m_pCurAlign[0] = 1;
     EXPECT_EQ(mm->m.FindOptPath(0), 2);
     EXPECT_EQ(mm->m.m_pCurAlign[0], 1);
+
+    mm->info = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    const int nodes1 = PathNodeNum(mm->paths[1]);
+    SeedRandom(77);
+    mm->m.GenAlignGivenPhi(0);
+    EXPECT_EQ(mm->m.m_pCurAlign[0], 0);
+    EXPECT_EQ(PathNodeNum(mm->paths[0]), nodes1) << "the current path moved to slot 0";
+    const auto& S = mm->m.m_dBgSubst;
+    const double l = std::log(0.25);
+    EXPECT_NEAR(mm->scores[0], 6 * (S[0][0] - l) + 5 * (S[0][1] - l) + 4 * (S[0][2] - l), 1e-12);
+    for (const ALIGNPATH& path : mm->paths) EXPECT_EQ(path.back().pos, (std::vector<int>{mm->len[0], mm->len[1]}));
+
+    // delta = 5 > 0 is taken without a uniform, delta <= -300 refused without one: the stream
+    // moves as for the backward pass on the alignment kept.
+    for (const auto& [shift, kept] : {std::pair{-5.0, 1}, std::pair{300.0, 0}}) {
+        auto sw = Moves({kA, kB}), ref = Moves({kA, kB});
+        for (auto* x : {sw.get(), ref.get()}) x->SetTran(0.5, 0.5, 0.3, 0.7);  // modules likely
+        sw->Refresh();
+        sw->scores = {sw->Forward(0), sw->Forward(1) + shift};
+        ref->m.m_pCurAlign[0] = kept;
+        const int expect = NextAfter(5, [&] { ref->m.SampleSeqGivenPath(0); });
+        EXPECT_EQ(NextAfter(5, [&] { sw->m.SampleSeqPathMH(0, 1); }), expect);
+        EXPECT_EQ(sw->m.m_pCurAlign[0], kept);
+        // The states are drawn from the forward table of the alignment kept.
+        EXPECT_EQ(sw->m.m_pMotifCount, ref->m.m_pMotifCount);
+        EXPECT_EQ(sw->m.m_pSiteCount, ref->m.m_pSiteCount);
+        EXPECT_EQ(sw->m.m_pModuleFreq, ref->m.m_pModuleFreq);
+    }
 }
 
 // Corrected likelihoods that differ by delta = 1: the chain that always proposes the other
@@ -79,44 +107,4 @@ TEST(PathMovesStat, MetropolisHastingsStationaryRatio)
         ASSERT_DOUBLE_EQ(Fk, mm->m.m_pCurAlign[0] == 0 ? F0 : F1) << "the kept alignment's own likelihood";
     }
     EXPECT_NEAR(static_cast<double>(onOne) / n, std::exp(1.0) / (1 + std::exp(1.0)), 0.011);
-}
-
-// delta = 5 > 0 is taken without a uniform, delta <= -300 refused without one: the stream
-// moves as for the backward pass on the alignment kept.
-TEST(PathMoves, SureMovesDrawNoUniform)
-{
-    for (const auto& [shift, kept] : {std::pair{-5.0, 1}, std::pair{300.0, 0}}) {
-        auto mm = Moves({kA, kB}), ref = Moves({kA, kB});
-        for (auto* x : {mm.get(), ref.get()}) x->SetTran(0.5, 0.5, 0.3, 0.7);  // modules likely
-        mm->Refresh();
-        mm->scores = {mm->Forward(0), mm->Forward(1) + shift};
-        ref->m.m_pCurAlign[0] = kept;
-        const int expect = NextAfter(5, [&] { ref->m.SampleSeqGivenPath(0); });
-        EXPECT_EQ(NextAfter(5, [&] { mm->m.SampleSeqPathMH(0, 1); }), expect);
-        EXPECT_EQ(mm->m.m_pCurAlign[0], kept);
-        // The states are drawn from the forward table of the alignment kept.
-        EXPECT_EQ(mm->m.m_pMotifCount, ref->m.m_pMotifCount);
-        EXPECT_EQ(mm->m.m_pSiteCount, ref->m.m_pSiteCount);
-        EXPECT_EQ(mm->m.m_pModuleFreq, ref->m.m_pModuleFreq);
-    }
-}
-
-TEST(PathMoves, GenAlignGivenPhiKeepsTheCurrentInSlotZeroAndRedrawsTheRest)
-{
-    auto mm = Moves({kA, kB, kA, kB});
-    mm->info = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    mm->m.m_pCurAlign[0] = 3;
-    const int nodes3 = PathNodeNum(mm->paths[3]);
-    SeedRandom(77);
-    mm->m.GenAlignGivenPhi(0);
-    EXPECT_EQ(mm->m.m_pCurAlign[0], 0);
-    EXPECT_EQ(PathNodeNum(mm->paths[0]), nodes3) << "the current path moved to slot 0";
-    EXPECT_EQ(std::vector<int>(mm->info.begin(), mm->info.begin() + 3), (std::vector<int>{10, 11, 12}));
-    // Re-scored with one value per class: identities L[0][0], transversions L[0][1],
-    // transitions L[0][2], L = m_dBgSubst - ln 0.25.
-    const double l = std::log(0.25);
-    const auto& S = mm->m.m_dBgSubst;
-    EXPECT_NEAR(mm->scores[0], 12 * (S[0][0] - l) + 11 * (S[0][1] - l) + 10 * (S[0][2] - l), 1e-12);
-    for (int j = 0; j < 4; ++j)  // the kept path and fresh alignments, all of the same sequences
-        EXPECT_EQ(mm->paths[j].back().pos, (std::vector<int>{mm->len[0], mm->len[1]}));
 }
