@@ -94,7 +94,7 @@ TEST(FindStretches, RunsAtTheCallThresholdGiveStartAndOnePastTheirLastPositionOr
         {{0, 0, 0, 4, 4}, 7, 0.5, "1/4:3-4 "},
         {{500, 501, 501, 0}, 1000, 0.5, "1/4:1-3 "},
         {{6, 7, 7, 0}, 7, 0.9, "1/4:1-3 "},  // int(6.3) + 1
-        {{9, 9, 9}, 1, 0.5, "1/4:0-2 "},      // T = 1: a position counted once qualifies
+        {{9, 9, 9}, 1, 0.5, "1/4:0-2 "},     // T = 1: a position counted once qualifies
         {{0, 1, 1, 0}, 5, 0.0, "1/4:1-3 "},
         {{9, 9, 9}, 0, 0.5, ""},  // no samples: nothing qualifies
         {{9}, 1, 0.5, ""},
@@ -147,11 +147,17 @@ TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
     };
     // Sites over ANNA of TTGCANNACG (slot 1) or past a sequence's end are dropped with a warning.
     const Case cases[] = {
-        {{{0, 0, 1, 8}, {1, 0, 2, 8}, {1, 1, 0, 6}}, {2, 1, 0}, "+-+",
+        {{{0, 0, 1, 8}, {1, 0, 2, 8}, {1, 1, 0, 6}},
+         {2, 1, 0},
+         "+-+",
          "0/0@3+ TACG 1 0.75; 1/0@3- CGTC 0.75 0.0625; 1/1@0+ CATG 1 1; ",  // CGTC: GACG on the reverse strand
-         "0 0.6667 0 0.3333|0.6667 0 0.3333 0|0 0.3333 0 0.6667|0 0.3333 0.6667 0|", {}},
-        {{{0, 0, 1, 8}, {0, 1, 3, 9}, {1, 1, 5, 9}, {1, 1, 0, 6}}, {2, 1, 3, 0}, "++++",
-         "0/0@3+ TACG 1 0.75; 1/1@0+ CATG 1 1; ", "0 0.5 0 0.5|1 0 0 0|0 0.5 0 0.5|0 0 1 0|",
+         "0 0.6667 0 0.3333|0.6667 0 0.3333 0|0 0.3333 0 0.6667|0 0.3333 0.6667 0|",
+         {}},
+        {{{0, 0, 1, 8}, {0, 1, 3, 9}, {1, 1, 5, 9}, {1, 1, 0, 6}},
+         {2, 1, 3, 0},
+         "++++",
+         "0/0@3+ TACG 1 0.75; 1/1@0+ CATG 1 1; ",
+         "0 0.5 0 0.5|1 0 0 0|0 0.5 0 0.5|0 0 1 0|",
          {"motif sites contains N!", "Motif1, species 0, group 1, position 4", "species 1, group 1, position 8"}},
         {{{0, 1, 3, 9}}, {1}, "-", "", "0 0 0 0|0 0 0 0|0 0 0 0|0 0 0 0|", {"motif sites contains N!"}},
     };
@@ -193,7 +199,7 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
     for (int T : {10, 0}) {
         auto b = Build(2, 2, texts, {12, 12});
         CSerevan& m = b->m;
-        m.m_pWidthSum = {104.0, 110.0};  // mean widths 10.4 (W = 10) and 11
+        m.m_pWidthSum = {104.0, 110.0};               // mean widths 10.4 (W = 10) and 11
         m.m_pPWM[0] = Consensus(motif + "NN", 0.97);  // the motif in the first 10 of its 12 columns
         const int plantedAt[] = {20, 20, 0, 20};
         for (int slot = 0; slot < 4; ++slot)
@@ -209,8 +215,9 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
         EXPECT_EQ(m.m_pPWM[0].size(), T > 0 ? 40u : 48u);
         EXPECT_EQ(m.m_pMotifPhi[0].size(), T > 0 ? 10u : 12u);
         EXPECT_EQ(Dump(m.m_pOutputSite[0]) + Dump(m.m_pOutputSite[1]),
-                  T == 0 ? "" : "0/0@20+ " + motif + " 0.8 0; 0/1@20+ " + motif + " 0.8 0; 1/0@0+ " + motif +
-                                    " 0.8 0; 1/1@20+ " + motif + " 0.8 0; ");
+                  T == 0 ? ""
+                         : "0/0@20+ " + motif + " 0.8 0; 0/1@20+ " + motif + " 0.8 0; 1/0@0+ " + motif +
+                               " 0.8 0; 1/1@20+ " + motif + " 0.8 0; ");
         EXPECT_EQ(Dump(m.m_pSiteMatrix[0]), Dump(T == 0 ? std::vector<double>(48) : Consensus(motif, 1.0, false)));
     }
 }

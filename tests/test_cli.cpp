@@ -78,8 +78,9 @@ const char* kUsage =
 TEST(CommandLine, HelpAndScanKnowTheSameOptions)
 {
     const RunResult usage = RunCommand(kBin), help = RunCommand(kBin + " --help");
-    EXPECT_EQ(usage.output, std::string(kUsage) + "Run Serevan --help for every option, its default, each mode's "
-                                                  "files and an example of each mode.\n");
+    EXPECT_EQ(usage.output, std::string(kUsage) +
+                                "Run Serevan --help for every option, its default, each mode's "
+                                "files and an example of each mode.\n");
     EXPECT_EQ(std::make_pair(usage.status, help.status), std::make_pair(0, 0));
     EXPECT_NE(help.output.find("  -h, --help"), std::string::npos);
     EXPECT_EQ(RunCommand(kBin + " -N 3 -h").output, help.output);
@@ -102,8 +103,9 @@ TEST(CommandLine, NotesAndProgressLines)
     const std::string run = kBin + " -i seqs.fa -N 3 -K 1 -n 20 -w 4 -W 5 -S 1 -o out.txt";
     RunResult r = RunCommand(run + " --seed 5 -seed", dir.Path().string());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.error, "ignoring unknown option --seed (options are single letters, e.g. -S)\n"
-                       "reading -seed as -s (motif mode: every position is a module position)\n");
+    EXPECT_EQ(r.error,
+              "ignoring unknown option --seed (options are single letters, e.g. -S)\n"
+              "reading -seed as -s (motif mode: every position is a module position)\n");
     r = RunCommand(run, dir.Path().string());
     EXPECT_EQ(r.error, "appending to the existing report out.txt (and to its side files)\n");
     if (RunCommand("command -v script").status != 0) GTEST_SKIP() << "no script(1) for a pseudo-terminal";
@@ -116,14 +118,17 @@ TEST(CommandLine, DefaultsQuirksModesAndParamLine)
 {
     const std::pair<const char*, const char*> cases[] = {
         // The defaults differ from the usage text (Output.txt, 2000 iterations, widths 10 to 14).
-        {"S -N 3 - -Z -S 42", "i= o=Output.txt N=3 K=3 n=2000 w=10 W=14 L=200 m=1 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 "
-                              "q=0:0 r=1 c=0 s=0 M=0 x=1 S=1:42"},
+        {"S -N 3 - -Z -S 42",
+         "i= o=Output.txt N=3 K=3 n=2000 w=10 W=14 L=200 m=1 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 "
+         "q=0:0 r=1 c=0 s=0 M=0 x=1 S=1:42"},
         // Only the second character counts: -input acts as -i, -Kx as -K.
-        {"S -input f.fa -N 2 -Kx 5 -c -M -s -x", "i=f.fa o=Output.txt N=2 K=5 n=2000 w=10 W=14 L=200 m=1 u=0.1 p=0.5 "
-                                                 "R=0.001 b=0.1 f=0.02 q=0:0 r=1 c=1 s=1 M=1 x=0 S=0:0"},
+        {"S -input f.fa -N 2 -Kx 5 -c -M -s -x",
+         "i=f.fa o=Output.txt N=2 K=5 n=2000 w=10 W=14 L=200 m=1 u=0.1 p=0.5 "
+         "R=0.001 b=0.1 f=0.02 q=0:0 r=1 c=1 s=1 M=1 x=0 S=0:0"},
         // A value is examined again as an argument: "-c" as the value of -o also sets -c.
-        {"S -N 2 -o -c -q 0.25 -m 2", "i= o=-c N=2 K=3 n=2000 w=10 W=14 L=200 m=2 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 "
-                                      "q=1:0.25 r=1 c=1 s=0 M=0 x=1 S=0:0"},
+        {"S -N 2 -o -c -q 0.25 -m 2",
+         "i= o=-c N=2 K=3 n=2000 w=10 W=14 L=200 m=2 u=0.1 p=0.5 R=0.001 b=0.1 f=0.02 "
+         "q=1:0.25 r=1 c=1 s=0 M=0 x=1 S=0:0"},
     };
     for (const auto& [args, settings] : cases) {
         Parsed r = Parse(args);
@@ -132,11 +137,11 @@ TEST(CommandLine, DefaultsQuirksModesAndParamLine)
     }
     // -P before -F before -B before de novo; options a mode never reads are not checked in it.
     const std::string b = "S -N 2 -B c -T 2 -q 0.01 ";
-    for (const auto& [args, mode] : std::vector<std::pair<std::string, RunMode>>{
-             {b + "-F -P p -x -w 15 -u 2 -n 0", RunMode::ScanAligned},
-             {b + "-F", RunMode::ScanUnaligned},
-             {b + "-W 1000 -p 7", RunMode::MotifSelection},
-             {"S -N 2", RunMode::DeNovo}}) {
+    for (const auto& [args, mode] :
+         std::vector<std::pair<std::string, RunMode>>{{b + "-F -P p -x -w 15 -u 2 -n 0", RunMode::ScanAligned},
+                                                      {b + "-F", RunMode::ScanUnaligned},
+                                                      {b + "-W 1000 -p 7", RunMode::MotifSelection},
+                                                      {"S -N 2", RunMode::DeNovo}}) {
         const Parsed r = Parse(args);
         EXPECT_EQ(r.status, 0) << args;
         EXPECT_EQ(ChooseMode(r.p), mode) << args;
@@ -195,7 +200,8 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-i missing.fa -N 2", "cannot open sequence file missing.fa"},
         {"-i seqs.fa -N 3 -g missing.freq", "cannot open background file missing.freq"},
         {"-i aln.fa -N 3 -P param.txt -g missing.freq", "cannot open background file missing.freq"},
-        {"-i seqs.fa -N 4", "All species must have the same number of sequences! (30 records are not a multiple of -N 4)"},
+        {"-i seqs.fa -N 4",
+         "All species must have the same number of sequences! (30 records are not a multiple of -N 4)"},
         // The de novo driver (its log, written before the input is read, is removed again).
         {"-i seqs.fa -N 3 -A missing.txt", "cannot open motif matrix file missing.txt"},
         {"-i seqs.fa -N 3 -K 2 -A motifs.txt", "motif file motifs.txt holds 3 matrices, more than the 2 motifs of -K"},
@@ -203,22 +209,25 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-i short.fa -N 3 -s -K 3",
          "-K must be below the mean sequence length (3) in motif mode (the module background needs a positive "
          "probability)"},
-        {"-i gapped.fa -N 3", "sequence file gapped.fa line 2 (record >a): letters follow '-' at column 3 and would "
-                              "be lost; sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)"},
+        {"-i gapped.fa -N 3",
+         "sequence file gapped.fa line 2 (record >a): letters follow '-' at column 3 and would "
+         "be lost; sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)"},
         // The aligned scan (-P).
         {"-i missing.fa -N 3 -P param.txt", "cannot open aligned sequence file missing.fa"},
         {"-i ragged.fa -N 3 -P param.txt",
          "error in input alignment file: length not equal! (row 3, >c, has 4 columns; row 1 has 5)"},
         {"-i gaps.fa -N 3 -P param.txt", "error in input alignment file: gaps.fa holds no residue"},
-        {"-i wide.fa -N 16 -P param.txt", "error in input alignment file: 16 species x 8000 columns need about 8.30 "
-                                           "GiB (2^N states per column), more than the limit of 8 GiB"},
+        {"-i wide.fa -N 16 -P param.txt",
+         "error in input alignment file: 16 species x 8000 columns need about 8.30 "
+         "GiB (2^N states per column), more than the limit of 8 GiB"},
         {"-i aln.fa -N 3 -P missing.txt", "cannot open parameter file missing.txt"},
         // The unaligned scan (-F).
         {"-i seqs.fa -N 3 -F", "-F needs -A, the file of known motif matrices with their expected site numbers"},
         {"-i seqs.fa -N 3 -F -K 2 -A sites.txt",
          "motif file sites.txt holds 3 matrices; -F needs exactly the 2 motifs of -K"},
-        {"-i seqs.fa -N 3 -F -A motifs.txt", "motifs.txt line 3: expected 3 tab-separated numbers (the expected site "
-                                             "numbers)"},
+        {"-i seqs.fa -N 3 -F -A motifs.txt",
+         "motifs.txt line 3: expected 3 tab-separated numbers (the expected site "
+         "numbers)"},
         // 2 + 2 + 2 sites in a module of 6 positions leave no module background.
         {"-i seqs.fa -N 3 -F -L 6 -A sites.txt",
          "the expected site numbers of sites.txt must sum to less than -L (6) so that the module background keeps a "
@@ -232,13 +241,18 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
     const std::string ex = support::kSourceDir + "/examples/demo";
     std::string wide;
     for (int sp = 0; sp < 16; ++sp) wide += ">s\n" + std::string(8000, 'A') + "\n";
-    const std::pair<std::string, std::string> files[] = {
-        {"seqs.fa", support::ReadFile(ex + ".fa")}, {"aln.fa", support::ReadFile(ex + "_aln.fa")},
-        {"param.txt", support::ReadFile(ex + "_param.txt")}, {"motifs.txt", support::ReadFile(ex + "_motifs.txt")},
-        {"sites.txt", support::ReadFile(ex + "_motifs_sites.txt")}, {"empty.fa", ">a\n\n>b\n>c\n"},
-        {"cand.txt", support::ReadFile(ex + "_candidates.txt")}, {"short.fa", ">a\nACG\n>b\nACG\n>c\nACG\n"},
-        {"ragged.fa", ">a\nACGTA\n>b\nACGTA\n>c\nACGT\n"}, {"gaps.fa", ">a\n--\n>b\n--\n>c\n--\n"},
-        {"gapped.fa", ">a\nAC-GT\n>b\nACGT\n>c\nACGT\n"}, {"wide.fa", wide}};
+    const std::pair<std::string, std::string> files[] = {{"seqs.fa", support::ReadFile(ex + ".fa")},
+                                                         {"aln.fa", support::ReadFile(ex + "_aln.fa")},
+                                                         {"param.txt", support::ReadFile(ex + "_param.txt")},
+                                                         {"motifs.txt", support::ReadFile(ex + "_motifs.txt")},
+                                                         {"sites.txt", support::ReadFile(ex + "_motifs_sites.txt")},
+                                                         {"empty.fa", ">a\n\n>b\n>c\n"},
+                                                         {"cand.txt", support::ReadFile(ex + "_candidates.txt")},
+                                                         {"short.fa", ">a\nACG\n>b\nACG\n>c\nACG\n"},
+                                                         {"ragged.fa", ">a\nACGTA\n>b\nACGTA\n>c\nACGT\n"},
+                                                         {"gaps.fa", ">a\n--\n>b\n--\n>c\n--\n"},
+                                                         {"gapped.fa", ">a\nAC-GT\n>b\nACGT\n>c\nACGT\n"},
+                                                         {"wide.fa", wide}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         TempDir dir("refused");

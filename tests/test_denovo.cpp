@@ -55,8 +55,8 @@ TEST(DeNovoRunStat, RecoversPlantedMotifsAndSites)
         EXPECT_GE(std::stod(m[1]), 0.8) << "seed " << s << "\n" << eval.output;
         const std::regex corr("\"correlation\": ([0-9.]+)");
         int motifs = 0;
-        for (auto it = std::sregex_iterator(eval.output.begin(), eval.output.end(), corr);
-             it != std::sregex_iterator(); ++it, ++motifs)
+        for (auto it = std::sregex_iterator(eval.output.begin(), eval.output.end(), corr); it != std::sregex_iterator();
+             ++it, ++motifs)
             EXPECT_GE(std::stod((*it)[1]), 0.9) << "seed " << s << "\n" << eval.output;
         EXPECT_EQ(motifs, 2);
     }

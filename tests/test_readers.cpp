@@ -99,18 +99,24 @@ Read ReadText(Reader reader, int n, const std::optional<std::string>& text)
     return r;
 }
 
-const char* const kParamText = "0.001\n0.01\t0.02\t0.03\n1\t2\t1\n0.1\t0.02\n"
-                               ">m1\n8\t0\t2\t0\n>m2\n1\t1\t1\t1\n0\t0\t5\t0\n>m3\n0.8\t0\t0.2\t0\n";
+const char* const kParamText =
+    "0.001\n0.01\t0.02\t0.03\n1\t2\t1\n0.1\t0.02\n"
+    ">m1\n8\t0\t2\t0\n>m2\n1\t1\t1\t1\n0\t0\t5\t0\n>m3\n0.8\t0\t0.2\t0\n";
 
 // Arnt in JASPAR and MEME: 20 sites, frequencies 0.2 0.8 0 0 / 0.95 0 0.05 0 / C / G / T / G.
-const char* const kJaspar = ">MA0004.1 Arnt\nA  [ 4 19  0  0  0  0 ]\nC  [16  0 20  0  0  0 ]\n"
-                            "G  [ 0  1  0 20  0 20 ]\nT  [ 0  0  0  0 20  0 ]\n";
-const char* const kMeme = "MEME version 4\n\nMOTIF MA0004.1 Arnt\nletter-probability matrix: w= 6\n"
-                          "0.2 0.8 0 0\n0.95 0 0.05 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n0 0 1 0\n";
+const char* const kJaspar =
+    ">MA0004.1 Arnt\nA  [ 4 19  0  0  0  0 ]\nC  [16  0 20  0  0  0 ]\n"
+    "G  [ 0  1  0 20  0 20 ]\nT  [ 0  0  0  0 20  0 ]\n";
+const char* const kMeme =
+    "MEME version 4\n\nMOTIF MA0004.1 Arnt\nletter-probability matrix: w= 6\n"
+    "0.2 0.8 0 0\n0.95 0 0.05 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n0 0 1 0\n";
 const std::string kArnt =
     "names [MA0004.1 Arnt]; width 6; pwm 23 83 3 3 / 98 3 8 3 / 3 103 3 3 / 3 3 103 3 / 3 3 3 103 / 3 3 103 3";
 
-std::string Text(const CString& s) { return std::string(s.c_str()) + "#" + std::to_string(s.GetLength()); }
+std::string Text(const CString& s)
+{
+    return std::string(s.c_str()) + "#" + std::to_string(s.GetLength());
+}
 
 }  // namespace
 
@@ -197,10 +203,12 @@ TEST(Readers, FilesGiveTheirValuesOrTheirLine)
          "F line 9: file ends before row 2 of matrix 2"},
         {kParam, 1, "0.001\n0.01\n1\n0.1\t0.02\nm\n0\t0\t0\t0\n", "F line 6: row 1 of matrix 1 sums to zero"},
         // JASPAR and MEME hold no site numbers: refused where they are read, with the way to add them.
-        {kSites, 0, kJaspar, "F is a JASPAR file without expected site numbers; add them with: serevan-prep motifs F "
-                             "--sites n,... -o MOTIFS.txt"},
-        {kSites, 0, kMeme, "F is a MEME file without expected site numbers; add them with: serevan-prep motifs F "
-                           "--sites n,... -o MOTIFS.txt"},
+        {kSites, 0, kJaspar,
+         "F is a JASPAR file without expected site numbers; add them with: serevan-prep motifs F "
+         "--sites n,... -o MOTIFS.txt"},
+        {kSites, 0, kMeme,
+         "F is a MEME file without expected site numbers; add them with: serevan-prep motifs F "
+         "--sites n,... -o MOTIFS.txt"},
         // Accepted. Sequences: upper-cased, cut at the first non-letter, text before any header ignored;
         // a header keeps a carriage return, and a last line without line feed is read whole.
         // Trailing blanks, carriage returns and non-letters without letters after them are fine.
@@ -214,8 +222,8 @@ TEST(Readers, FilesGiveTheirValuesOrTheirLine)
          "records 2; len 10001 1; >" + std::string(12000, 'x') + "ACGT=CC" + std::string(9999, 'A') + " >b=G", true},
         {kAln, 3, ">s0\nacg-t\n>s1\nAC--T\n>s2\nACG.\n", "records 3; len 5 5 3; >s0=ACG-T >s1=AC--T >s2=ACG", true},
         // Counts and frequencies smooth alike.
-        {kPlain, 0, "2\n1\t1\nfirst\n8\t0\t2\t0\nsecond\n0.8\t0\t0.2\t0\n",
-         "width 1 1; pwm 83 3 23 3 | 83 3 23 3", true},
+        {kPlain, 0, "2\n1\t1\nfirst\n8\t0\t2\t0\nsecond\n0.8\t0\t0.2\t0\n", "width 1 1; pwm 83 3 23 3 | 83 3 23 3",
+         true},
         // Windows line ends and a last row without a line feed read the same.
         {kPlain, 0, "1\r\n3\r\nname\r\n1\t0\t0\t0\r\n0\t1\t0\t0\n0\t0\t0\t2",
          "width 3; pwm 103 3 3 3 / 3 103 3 3 / 3 3 3 103", true},
@@ -230,7 +238,8 @@ TEST(Readers, FilesGiveTheirValuesOrTheirLine)
         {kSites, 0, "1\n1\n0\na\n1\t0\t0\t0\n", "sites 0; width 1; pwm 103 3 3 3", true},
         {kParam, 3, kParamText,
          "enter 0.001; pr 0.01 0.02 0.03 0.94; sub 0.1 0.02; width 1 2 1; "
-         "pwm 83 3 23 3 | 28 28 28 28 / 3 3 103 3 | 83 3 23 3", true},
+         "pwm 83 3 23 3 | 28 28 28 28 / 3 3 103 3 | 83 3 23 3",
+         true},
     };
     for (const auto& c : cases) {
         const Read r = ReadText(c.reader, c.n, c.text);

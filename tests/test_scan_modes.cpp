@@ -40,10 +40,10 @@ protected:
         for (const sertools::Interval& m : truth_.modules) hasModule[m.group] = true;
         for (int g = 0; g < 4; ++g) (hasModule[g] ? moduleGroup_ : backgroundGroup_) = g;
         for (const auto& [prefix, g] : {std::pair{"m", moduleGroup_}, std::pair{"b", backgroundGroup_}})
-            ASSERT_EQ(RunCommand(support::kSim + " --out " + Data(prefix) + common + " --align-group " +
-                                 std::to_string(g))
-                          .status,
-                      0);
+            ASSERT_EQ(
+                RunCommand(support::kSim + " --out " + Data(prefix) + common + " --align-group " + std::to_string(g))
+                    .status,
+                0);
     }
     static void TearDownTestSuite() { data_.reset(); }
     static std::string Data(const std::string& name) { return data_->File(name); }
@@ -87,7 +87,8 @@ TEST_F(ScanModes, AlignedScoreOnlyRanksTheModuleGroupClearlyHigher)
 TEST_F(ScanModesStat, AlignedDetailedRunReportsSitesModulesAndDetails)
 {
     support::TestSeed seed(5);
-    RunResult r = Run("-N 3 -K 3 -S " + std::to_string(seed) + " -i " + Data("m_aln.fa") + " -P " + Data("m_param.txt") + " -o d.txt");
+    RunResult r = Run("-N 3 -K 3 -S " + std::to_string(seed) + " -i " + Data("m_aln.fa") + " -P " +
+                      Data("m_param.txt") + " -o d.txt");
     ASSERT_EQ(r.status, 0) << r.output;
     const std::string report = ReadFile(run.File("d.txt"));
     std::smatch m;
@@ -98,22 +99,24 @@ TEST_F(ScanModesStat, AlignedDetailedRunReportsSitesModulesAndDetails)
     // Every species keeps its module (the detail file's layout is fixed by its own test).
     EXPECT_EQ(Lines(ReadFile(run.File("d.txtmodule.txt"))).size(), 3u);
     // The evaluator reads the report as one of the truth's groups: the planted sites are found.
-    r = RunCommand(support::kEval + " --sim " + Data("m") + " --report d.txt --scan-group " +
-                       std::to_string(moduleGroup_), run.Path().string());
+    r = RunCommand(
+        support::kEval + " --sim " + Data("m") + " --report d.txt --scan-group " + std::to_string(moduleGroup_),
+        run.Path().string());
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_NE(r.output.find("Summary: sites F1 1.000 (bases 1.000), modules F1 1.000"), std::string::npos) << r.output;
     // One counting pass per motif, each followed by the linking step.
-    EXPECT_EQ(ReadFile(run.File("debuginfo.txt")), "finish counting\nfinish modifying link\n"
-                                                   "finish counting\nfinish modifying link\n"
-                                                   "finish counting\nfinish modifying link\n");
+    EXPECT_EQ(ReadFile(run.File("debuginfo.txt")),
+              "finish counting\nfinish modifying link\n"
+              "finish counting\nfinish modifying link\n"
+              "finish counting\nfinish modifying link\n");
 }
 
 TEST_F(ScanModesStat, UnalignedScanMarginalsAreHighInsidePlantedModules)
 {
     support::TestSeed seed(3);
     const int n = 50;
-    RunResult r = Run("-N 3 -K 3 -F -S " + std::to_string(seed) + " -L 150 -n " + std::to_string(n) + " -i " + Data("m.fa") + " -A " +
-                      Data("m_motifs_sites.txt") + " -o u.txt");
+    RunResult r = Run("-N 3 -K 3 -F -S " + std::to_string(seed) + " -L 150 -n " + std::to_string(n) + " -i " +
+                      Data("m.fa") + " -A " + Data("m_motifs_sites.txt") + " -o u.txt");
     ASSERT_EQ(r.status, 0) << r.output;
 
     const std::vector<std::string> rows = Lines(ReadFile(run.File("u.txtmargmodule.txt")));
@@ -143,8 +146,8 @@ TEST_F(ScanModes, SelectionReportsThePlantedMotif)
     ASSERT_EQ(planted.size(), 3u);
     sertools::MotifMatrix shuffled = planted[2], random;
     std::rotate(shuffled.p.begin(), shuffled.p.begin() + 20, shuffled.p.end());
-    random.p = {0.1, 0.4, 0.3, 0.2, 0.7, 0.1, 0.1, 0.1, 0.2, 0.2, 0.5, 0.1, 0.1, 0.1, 0.1, 0.7, 0.3, 0.3, 0.2, 0.2,
-                0.05, 0.05, 0.8, 0.1, 0.6, 0.2, 0.1, 0.1, 0.1, 0.6, 0.2, 0.1, 0.2, 0.1, 0.1, 0.6};
+    random.p = {0.1, 0.4, 0.3,  0.2,  0.7, 0.1, 0.1, 0.1, 0.2, 0.2, 0.5, 0.1, 0.1, 0.1, 0.1, 0.7, 0.3, 0.3,
+                0.2, 0.2, 0.05, 0.05, 0.8, 0.1, 0.6, 0.2, 0.1, 0.1, 0.1, 0.6, 0.2, 0.1, 0.2, 0.1, 0.1, 0.6};
     shuffled.name = "shuffled 3", random.name = "random";
     planted[0].name = "planted 1 again", planted[2].name = "planted 3";
     support::WriteFile(run.File("known.txt"), sertools::FormatMotifFile({planted[0], planted[1]}, nullptr));

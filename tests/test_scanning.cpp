@@ -197,12 +197,12 @@ TEST(UnalignedScan, BestAlignmentSideFilesAndProgress)
         return out;
     };
     const std::vector<double> scores = {0.0, -5.0, 0.0, 0.0, -5.0, 0.0, 0.0, -5.0, 0.0};  // alignment 1 is 5 above
-    auto t = KnownModel(groups(3), {0.01, 0.01, 0.98}, {std::vector<double>(16, std::log(0.25)), {}},
-                        dir.File("u.txt"), scores);
+    auto t = KnownModel(groups(3), {0.01, 0.01, 0.98}, {std::vector<double>(16, std::log(0.25)), {}}, dir.File("u.txt"),
+                        scores);
     SeedRandom(12);
     ASSERT_TRUE(t->m.GibbsScanUnalign());
     EXPECT_EQ(t->m.m_pCurAlign, (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(t->m.m_pMotifWidth[0], 4);  // the widths never move
+    EXPECT_EQ(t->m.m_pMotifWidth[0], 4);                    // the widths never move
     EXPECT_FALSE(support::Exists(dir.File("u.txt.info")));  // fewer than ten groups
 
     // margcons: one field per species-0 position of every group (20 + 21 + 22), each a
@@ -272,7 +272,7 @@ TEST(MotifSelection, RatioMatchesModelsBuiltDirectly)
         auto without = KnownModel(groups, c.pr, c.without);
         without->SetMotifPr(c.withoutPr);
         const double expected = LogLik(with->m) - LogLik(without->m);
-        EXPECT_GT(expected, 10.0);  // six planted sites
+        EXPECT_GT(expected, 10.0);                                                             // six planted sites
         EXPECT_NEAR(std::stod(Fields(r[2])[1]), expected, 1e-6 + 1e-9 * std::fabs(expected));  // "%f": six decimals
         EXPECT_EQ(Fields(r[3])[1], Fields(r[2])[1]);
         EXPECT_EQ(r[0], "Max LLR motif = 2 c2");

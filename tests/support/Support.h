@@ -59,7 +59,10 @@ inline std::string ReadFile(const std::string& name)
     return ss.str();
 }
 
-inline bool Exists(const std::string& name) { return std::filesystem::exists(name); }
+inline bool Exists(const std::string& name)
+{
+    return std::filesystem::exists(name);
+}
 
 // The lines of a text, without their line feeds.
 inline std::vector<std::string> Lines(const std::string& text)
@@ -71,7 +74,10 @@ inline std::vector<std::string> Lines(const std::string& text)
 }
 
 // The tab-separated fields of one line (a trailing tab gives an empty last field).
-inline std::vector<std::string> Fields(const std::string& line) { return sertools::SplitTabs(line); }
+inline std::vector<std::string> Fields(const std::string& line)
+{
+    return sertools::SplitTabs(line);
+}
 
 // The names of the files in dir, sorted.
 inline std::vector<std::string> Listing(const std::filesystem::path& dir)
@@ -160,9 +166,12 @@ inline std::vector<int> Mutate(const std::vector<int>& seq, double rate)
     std::vector<int> out;
     for (int c : seq) {
         const int r = RandomInt() % 1000;
-        if (r < rate * 600) out.push_back(RandomInt() % 4);
-        else if (r < rate * 800) continue;
-        else out.push_back(c);
+        if (r < rate * 600)
+            out.push_back(RandomInt() % 4);
+        else if (r < rate * 800)
+            continue;
+        else
+            out.push_back(c);
         if (RandomInt() % 1000 < rate * 200) out.push_back(RandomInt() % 4);
     }
     return out;
@@ -173,8 +182,9 @@ inline std::vector<int> Mutate(const std::vector<int>& seq, double rate)
 class TestSeed {
 public:
     explicit TestSeed(unsigned fallback)
-        : seed_(std::getenv("SEREVAN_TEST_SEED") ? static_cast<unsigned>(std::strtoul(std::getenv("SEREVAN_TEST_SEED"), nullptr, 10))
-                                                 : fallback),
+        : seed_(std::getenv("SEREVAN_TEST_SEED")
+                    ? static_cast<unsigned>(std::strtoul(std::getenv("SEREVAN_TEST_SEED"), nullptr, 10))
+                    : fallback),
           trace_(__FILE__, __LINE__, "seed " + std::to_string(seed_) + " (set SEREVAN_TEST_SEED to change it)")
     {
         SeedRandom(seed_);
