@@ -172,10 +172,8 @@ inline std::unique_ptr<Model> GroupsModel(const std::vector<std::vector<std::vec
             EXPECT_TRUE(AlignmentToPath(rows, N, path, l, s)) << "group " << g << " alignment " << j;
             for (int sp = 0; sp < N; ++sp) {
                 std::vector<int>& slot = b->seq[static_cast<size_t>(sp) * G + g];
-                if (j == 0)
-                    slot = s[sp];
-                else
-                    EXPECT_EQ(slot, s[sp]) << "alignment " << j << " of group " << g << " spells other sequences";
+                if (j == 0) slot = s[sp];
+                EXPECT_EQ(slot, s[sp]) << "alignment " << j << " of group " << g << " spells other sequences";
             }
             b->paths.push_back(std::move(path));
         }
@@ -209,12 +207,8 @@ inline std::vector<std::string> RandomRows(std::mt19937& rng, int N, int nCol, d
     std::vector<std::string> rows(N);
     while (static_cast<int>(rows[0].size()) < nCol) {
         std::vector<bool> adv(N);
-        bool any = false;
-        for (int s = 0; s < N; ++s) {
-            adv[s] = U(rng) >= pGap;
-            any = any || adv[s];
-        }
-        if (!any) adv[rng() % N] = true;
+        for (int s = 0; s < N; ++s) adv[s] = U(rng) >= pGap;
+        if (std::count(adv.begin(), adv.end(), true) == 0) adv[rng() % N] = true;
         const int runLen = 1 + static_cast<int>(rng() % 3);
         for (int r = 0; r < runLen && static_cast<int>(rows[0].size()) < nCol; ++r)
             for (int s = 0; s < N; ++s) rows[s] += adv[s] ? (U(rng) < pN ? 'N' : bases[rng() % 4]) : '-';

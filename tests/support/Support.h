@@ -54,9 +54,7 @@ inline void WriteFile(const std::string& name, const std::string& text)
 inline std::string ReadFile(const std::string& name)
 {
     std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline bool Exists(const std::string& name)
@@ -103,29 +101,17 @@ struct RunResult {
 // Runs a shell command in directory dir (if given), capturing both streams.
 inline RunResult RunCommand(const std::string& command, const std::string& dir = "")
 {
-    char errName[] = "/tmp/serevan_stderr_XXXXXX";
-    const int fd = ::mkstemp(errName);
-    if (fd >= 0) ::close(fd);
-    std::string full = dir.empty() ? command : "cd '" + dir + "' && " + command;
-    full = "{ " + full + " ; } 2>'" + errName + "'";
-    RunResult r;
-    if (FILE* p = ::popen(full.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-        const int raw = ::pclose(p);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    r.error = ReadFile(errName);
-    std::remove(errName);
-    return r;
+    const TempDir streams("streams");
+    const std::string full = (dir.empty() ? "" : "cd '" + dir + "' && ") + command;
+    const int raw =
+        std::system(("{ " + full + " ; } >'" + streams.File("out") + "' 2>'" + streams.File("err") + "'").c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(streams.File("out")), ReadFile(streams.File("err"))};
 }
 
 // Letter codes of a text: A C G T 0..3, '-' 4, anything else -1 (undetermined).
 inline std::vector<int> Codes(const std::string& text)
 {
     std::vector<int> out;
-    out.reserve(text.size());
     for (char c : text) out.push_back(NucleotideCode(c));
     return out;
 }
