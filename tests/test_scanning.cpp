@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "numeric/SeqMotifBasic.h"
@@ -94,21 +95,6 @@ double LogLik(CSerevan& m)
 
 }  // namespace
 
-// Columns of one determined base in every species; not a mismatch, a C that every species
-// carries but never all at one node, nor an N. Stale marks of the wrong shape are replaced.
-TEST(ConservePos, ColumnsOfOneDeterminedBaseInEverySpecies)
-{
-    auto t = support::AlignedModel({"ACGTAC-AN", "ACGTA-CAN", "ACGAAC-AN"});
-    std::vector<std::vector<char>> marks(1, std::vector<char>(99, 1));
-    t->m.ConservePos(0, 0, marks);
-    std::string dump;
-    for (const std::vector<char>& s : marks) {
-        dump += dump.empty() ? "" : " ";
-        for (char x : s) dump += static_cast<char>('0' + x);
-    }
-    EXPECT_EQ(dump, "11101010 11101010 11101010");
-}
-
 // The known-motif calls: a cutoff of one half whatever -p says (501 of 1000 is enough, 500
 // is not), the matrix never refined, a site on the reverse strand read on its strand.
 TEST(DefineScanMotifSites, HalfCutoffFixedMatrixAndStrand)
@@ -134,8 +120,21 @@ TEST(DefineScanMotifSites, HalfCutoffFixedMatrixAndStrand)
     }
 }
 
-TEST(OutputDetailMod, FourLinesPerModule)
+// Conserved columns: one determined base in every species; not a mismatch, a C that every
+// species carries but never all at one node, nor an N; stale marks of the wrong shape are
+// replaced. The detail file: four lines per module, conserved columns starred.
+TEST(OutputDetailMod, ConservedColumnsAndFourLinesPerModule)
 {
+    auto c = support::AlignedModel({"ACGTAC-AN", "ACGTA-CAN", "ACGAAC-AN"});
+    std::vector<std::vector<char>> marks(1, std::vector<char>(99, 1));
+    c->m.ConservePos(0, 0, marks);
+    std::string dump;  // one word of 0 and 1 per species
+    for (const std::vector<char>& s : marks) {
+        for (char x : s) dump += static_cast<char>('0' + x);
+        dump += ' ';
+    }
+    EXPECT_EQ(dump, "11101010 11101010 11101010 ");
+
     TempDir dir("dmd");
     support::ModelSetup setup;
     setup.widths = {10};
@@ -145,14 +144,11 @@ TEST(OutputDetailMod, FourLinesPerModule)
     auto t = support::AlignedModel({"GGGGACGTACGTAAGGGG", "GGGGACGTTCGTAAGGGG"}, setup);
     t->names[0] = ">first species";
     t->names[1] = ">second";
-    std::vector<std::vector<char>> marks;
     t->m.ConservePos(0, 0, marks);  // every column but 8
-
     t->m.m_pOutputSite = {{OUTPUTSITE{0, 0, true, 4, 0.973, 0, "", 10}, OUTPUTSITE{1, 0, false, 8, 0.5, 0, "", 10}}};
     // A single site of width 10: the module ends one past it; in species 1 it ends at the
     // sequence's last base, and the end lies past it.
     t->m.m_pModuleList = {{MODULEREGION{0, 4, 14, {1, 4}, 1}}, {MODULEREGION{0, 8, 18, {-1, 8}, 1}}};
-
     t->m.OutputDetailMod(marks);
     EXPECT_EQ(ReadFile(dir.File("d.txtdmd.txt")),
               ">first species\t4\t14\t+1(4,0.97,0.90)\n"
@@ -167,16 +163,12 @@ TEST(OutputDetailMod, FourLinesPerModule)
 
 TEST(ScanSitePr, ExpectedSitesPerModuleBecomePerPositionProbabilities)
 {
-    std::vector<double> pr{2, 2, 2};
+    std::vector<double> pr{2, 2, 2}, full{100, 100}, over{150, 100};  // full: the module background would be 0
     ASSERT_TRUE(CSerevan::ScanSitePr(pr, 200));
     ASSERT_EQ(pr.size(), 4u);
-    for (int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(pr[k], 0.01);
-    EXPECT_NEAR(pr[3], 0.97, 1e-15);
-    std::vector<double> full{100, 100};  // the module background would be 0
-    EXPECT_FALSE(CSerevan::ScanSitePr(full, 200));
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(pr[k], k < 3 ? 0.01 : 0.97, 1e-15);
+    EXPECT_FALSE(CSerevan::ScanSitePr(full, 200) || CSerevan::ScanSitePr(over, 200));
     EXPECT_EQ(full, (std::vector<double>{100, 100}));
-    std::vector<double> over{150, 100};
-    EXPECT_FALSE(CSerevan::ScanSitePr(over, 200));
 }
 
 // G groups of two species, species 1 shorter by one base (its last column a gap), each
@@ -190,15 +182,14 @@ TEST(UnalignedScan, BestAlignmentSideFilesAndProgress)
     auto groups = [&](int G) {
         std::vector<std::vector<std::vector<std::string>>> out;
         for (int g = 0; g < G; ++g) {
-            std::string x = support::RandomDna(rng, 20 + g), y = x;
-            y.back() = '-';
+            const std::string x = support::RandomDna(rng, 20 + g), y = x.substr(0, 19 + g) + "-";
             out.push_back({{x, y}, {x, y}, {x, y}});
         }
         return out;
     };
-    const std::vector<double> scores = {0.0, -5.0, 0.0, 0.0, -5.0, 0.0, 0.0, -5.0, 0.0};  // alignment 1 is 5 above
+    // Alignment 1 of each group scores 5 above the others.
     auto t = KnownModel(groups(3), {0.01, 0.01, 0.98}, {std::vector<double>(16, std::log(0.25)), {}}, dir.File("u.txt"),
-                        scores);
+                        {0, -5, 0, 0, -5, 0, 0, -5, 0});
     SeedRandom(12);
     ASSERT_TRUE(t->m.GibbsScanUnalign());
     EXPECT_EQ(t->m.m_pCurAlign, (std::vector<int>{1, 1, 1}));
@@ -229,11 +220,39 @@ TEST(UnalignedScan, BestAlignmentSideFilesAndProgress)
     EXPECT_EQ(ReadFile(dir.File("ten.txt.info")), "Iteration 11\n");
 }
 
-// Sequences of A and T only against 25 candidates of C and G (widths 4 to 8): no ratio is
-// positive, a progress line every tenth candidate, the slot keeps the last candidate.
-TEST(MotifSelection, NoPositiveRatioAndProgress)
+// The ratio against two models built directly, the candidate in the slot and no motif there;
+// the candidate follows a decoy and precedes its own copy (ties go to the earlier candidate).
+// With K = 1 the slot is motif 0, which the base model has just set to log zero: it must
+// get the probability motif 0 had before. With K = 2 it takes motif 0's probability (0.02),
+// not its own (0.01).
+TEST(MotifSelection, RatioMatchesModelsBuiltDirectly)
 {
     TempDir dir("select");
+    const std::vector<double> uniform(32, std::log(0.25)), planted = Consensus(kPlanted, 0.85);
+    // Probabilities of the model, of the model with the candidate and of the one without;
+    // the matrices of the two.
+    using Matrices = std::vector<std::vector<double>>;
+    const std::tuple<std::vector<double>, std::vector<double>, std::vector<double>, Matrices, Matrices> cases[] = {
+        {{0.01, 0.99}, {0.01, 0.99}, {0.0, 1.0}, {planted}, {planted}},
+        {{0.02, 0.01, 0.97}, {0.02, 0.02, 0.96}, {0.02, 0.0, 0.98}, {uniform, planted}, {uniform, uniform}},
+    };
+    for (const auto& [pr, withPr, withoutPr, withPwm, withoutPwm] : cases) {
+        const auto groups = SelectionGroups(3, true, "ACGT", 8);
+        auto m = KnownModel(groups, pr, {}, dir.File("s.txt"));
+        const std::vector<std::string> r =
+            Select(m->m, {Consensus("ACGTTGCA", 0.85), planted, planted}, dir.File("s.txt"));
+        std::remove(dir.File("s.txt").c_str());
+        auto with = KnownModel(groups, withPr, withPwm);
+        auto without = KnownModel(groups, pr, withoutPwm);
+        without->SetMotifPr(withoutPr);
+        const double expected = LogLik(with->m) - LogLik(without->m);
+        EXPECT_GT(expected, 10.0);                                                             // six planted sites
+        EXPECT_NEAR(std::stod(Fields(r[2])[1]), expected, 1e-6 + 1e-9 * std::fabs(expected));  // "%f": six decimals
+        EXPECT_EQ(Fields(r[3])[1], Fields(r[2])[1]);
+        EXPECT_EQ(r[0], "Max LLR motif = 2 c2");
+    }
+    // Sequences of A and T only against 25 candidates of C and G (widths 4 to 8): no ratio is
+    // positive, a progress line every tenth candidate, the slot keeps the last candidate.
     std::vector<std::vector<double>> cand;
     for (int i = 0; i < 25; ++i) cand.push_back(Consensus(std::string("GCGGCCGC").substr(0, 4 + i % 5), 0.97));
     auto at = KnownModel(SelectionGroups(3, false, "AT", 3), {0.01, 0.01, 0.98}, {}, dir.File("a.txt"));
@@ -244,37 +263,4 @@ TEST(MotifSelection, NoPositiveRatioAndProgress)
     EXPECT_EQ(ReadFile(dir.File("a.txt.info")), "Iteration 11\nIteration 21\n");
     EXPECT_EQ(at->m.m_pMotifWidth[1], 8);
     EXPECT_EQ(at->m.m_pPWM[1], cand.back());
-}
-
-// The ratio against two models built directly, the candidate in the slot and no motif there;
-// the candidate follows a decoy and precedes its own copy (ties go to the earlier candidate).
-// With K = 1 the slot is motif 0, which the base model has just set to log zero: it must
-// get the probability motif 0 had before. With K = 2 it takes motif 0's probability (0.02),
-// not its own (0.01).
-TEST(MotifSelection, RatioMatchesModelsBuiltDirectly)
-{
-    TempDir dir("select");
-    const std::vector<double> uniform(32, std::log(0.25)), planted = Consensus(kPlanted, 0.85);
-    struct Case {
-        std::vector<double> pr, withPr, withoutPr;
-        std::vector<std::vector<double>> with, without;
-    } cases[] = {
-        {{0.01, 0.99}, {0.01, 0.99}, {0.0, 1.0}, {planted}, {planted}},
-        {{0.02, 0.01, 0.97}, {0.02, 0.02, 0.96}, {0.02, 0.0, 0.98}, {uniform, planted}, {uniform, uniform}},
-    };
-    for (const Case& c : cases) {
-        const auto groups = SelectionGroups(3, true, "ACGT", 8);
-        auto m = KnownModel(groups, c.pr, {}, dir.File("s.txt"));
-        const std::vector<std::string> r =
-            Select(m->m, {Consensus("ACGTTGCA", 0.85), planted, planted}, dir.File("s.txt"));
-        std::remove(dir.File("s.txt").c_str());
-        auto with = KnownModel(groups, c.withPr, c.with);
-        auto without = KnownModel(groups, c.pr, c.without);
-        without->SetMotifPr(c.withoutPr);
-        const double expected = LogLik(with->m) - LogLik(without->m);
-        EXPECT_GT(expected, 10.0);                                                             // six planted sites
-        EXPECT_NEAR(std::stod(Fields(r[2])[1]), expected, 1e-6 + 1e-9 * std::fabs(expected));  // "%f": six decimals
-        EXPECT_EQ(Fields(r[3])[1], Fields(r[2])[1]);
-        EXPECT_EQ(r[0], "Max LLR motif = 2 c2");
-    }
 }
