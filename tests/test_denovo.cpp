@@ -80,7 +80,7 @@ TEST(DeNovoRunStat, NegativeControlCallsFewSites)
 // motifs each, one console line and one position line per sequence per run; the log holds the
 // command line and "Initial alignment" once, then iterations 1, 11, 21, 31 of each run. (The
 // run's files are listed by the write-failure table, the report layout and the console line
-// fixed by the golden report test, its quiet standard error by the notes test.)
+// fixed by the golden report test.)
 TEST(DeNovoRun, SeedReproducesEveryFileAndTheLog)
 {
     TempDir a("seed_a"), b("seed_b");
@@ -89,6 +89,7 @@ TEST(DeNovoRun, SeedReproducesEveryFileAndTheLog)
         Simulate(*dir, "r", 6);
         const auto run = RunCommand(kBin + args, dir->Path().string());
         ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(run.error, "");  // no note, no progress line off a terminal
         EXPECT_EQ(Count(run.output, "run.txt\t"), 2);
     }
     const std::vector<std::string> files = Listing(a.Path());
