@@ -1,6 +1,6 @@
-// Site and module calls (thresholds, stretches and their widening, the site list built from
-// given placements, the end-to-end site definition, module calls on hand-made marks) and the
-// result report (the motif score, the golden report, site and side files).
+// Site calls (thresholds, stretches and their widening, the site list built from given
+// placements, the end-to-end site definition) and the result report (the motif score, the
+// golden report, site and side files).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -51,8 +51,6 @@ std::string Dump(const std::vector<double>& mat)
 
 }  // namespace
 
-// ---------------------------------------------------------------- thresholds and stretches
-
 // Runs of counts at or above int(T * cutoff) + 1; a run begun at the last position gives
 // none, one reaching the end closes at L - 1. A stretch then widens symmetrically to the
 // motif width W, clamped to the sequence and extended on the other side; never past L.
@@ -78,14 +76,9 @@ TEST(FindStretches, RunsAtTheCallThresholdAndTheirWidening)
     }
     const std::tuple<int, int, int, int, std::string> widen[] = {
         {100, 102, 12, 500, "95-107"},  // 97..105 has 9 < 12: h = 1
-        {50, 70, 12, 500, "47-73"},     // long enough after +-3
-        {100, 104, 12, 500, "96-108"},  // 97..107 has 11 < 12: h = 0, one more each side
-        {1, 10, 12, 100, "0-13"},       // -2..13 clamped, still W long
-        {90, 99, 12, 100, "87-99"},     // 87..102 clamped
         {0, 2, 12, 100, "0-11"},        // clamps to 0..7 (8 < 12): extended to the right
         {97, 99, 12, 100, "88-99"},     // clamps to 92..99: extended to the left
         {2, 4, 12, 8, "2-4 refused"},   // sequence shorter than the motif: unchanged
-        {2, 4, 8, 8, "0-7"},
     };
     for (const auto& [start, end, W, L, widened] : widen) {
         SEQREGION r{0, 0, start, end};
@@ -93,8 +86,6 @@ TEST(FindStretches, RunsAtTheCallThresholdAndTheirWidening)
         EXPECT_EQ(std::to_string(r.start) + "-" + std::to_string(r.end) + (ok ? "" : " refused"), widened);
     }
 }
-
-// ---------------------------------------------------------------- site list from placements
 
 // Sites over ANNA of TTGCANNACG (slot 1) or past a sequence's end are dropped with a warning.
 TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
@@ -138,8 +129,6 @@ TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
     }
 }
 
-// ---------------------------------------------------------------- site definition end to end
-
 // N = 2, G = 2, K = 2. Motif 0 sits at 20 in slots 0, 1, 3 and at 0 in slot 2 (clamped
 // stretch); flanks differ so that the planted window is the only conserved site set. Motif 1
 // has two stretches (a run below int(10 * 0.5) + 1 follows the second): too few to place a
@@ -176,38 +165,6 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
     }
 }
 
-// ---------------------------------------------------------------- modules
-
-// N = 2, G = 1, K = 2 of widths 4 and 6; T = 2, p = 0.5: threshold 2. The first module ends
-// with the site at 28 of width 4; in the second, motif 2 (width 6) overwrote motif 1 at 40; a
-// stretch without a site start, or after the site's start, gives none.
-TEST(DetermineModule, ModulesFromHandMadeMarks)
-{
-    auto b = Build(2, 1, {std::string(80, 'A'), std::string(80, 'C')}, {4, 6});
-    CSerevan& m = b->m;
-    auto at = [](int s, int pos, bool strand) { return OUTPUTSITE{s, 0, strand, pos, 0, 0, "", 0}; };
-    m.m_pOutputSite = {{at(0, 12, true), at(0, 28, true), at(0, 40, true), at(1, 60, true)},
-                       {at(0, 20, false), at(0, 40, true)}};
-    m.m_bSitesDefined = true;
-    for (int j = 10; j < 30; ++j) m.m_pModuleFreq[0][j] = 2;  // stretch 10..30
-    for (int j = 38; j < 44; ++j) m.m_pModuleFreq[0][j] = 3;  // stretch 38..44
-    for (int j = 50; j < 56; ++j) m.m_pModuleFreq[0][j] = 2;  // stretch 50..56, no site start inside
-    for (int j = 61; j < 70; ++j) m.m_pModuleFreq[1][j] = 2;  // the site at 60 starts before the stretch
-    m.DetermineModule(2);
-    std::ostringstream got;  // "group:start-end[codes and positions siteNum]" per module, '|' per species
-    for (const std::vector<MODULEREGION>& species : m.m_pModuleList) {
-        for (const MODULEREGION& x : species) {
-            got << x.group << ":" << x.start << "-" << x.end << "[";
-            for (int v : x.site) got << v << " ";
-            got << x.siteNum << "] ";
-        }
-        got << "| ";
-    }
-    EXPECT_EQ(got.str(), "0:12-32[1 12 -2 20 1 28 3] 0:40-46[2 40 1] | | ");
-}
-
-// ---------------------------------------------------------------- the motif score
-
 // Per species n ln 0.002 - 1.5 w ln(n + 3) + n H, H the relative entropy of the site columns
 // against the species background (an N counts no letter); summed over species in log space,
 // plus 12 ln(G + 3). Motif 0 (width 4) has three sites in species 0, columns A2 T1 | C3 | G2 |
@@ -228,8 +185,6 @@ TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
     EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(-6 * std::log(3.0))) + 12 * std::log(4.0), 1e-12);
     EXPECT_NEAR(scores[1], -7.5 * std::log(3.0) + std::log(2.0) + 12 * std::log(4.0), 1e-12);
 }
-
-// ---------------------------------------------------------------- report
 
 namespace {
 

@@ -1,6 +1,6 @@
-// Known-motif scanning and motif selection on the model: conserved columns, the site calls of
-// known motifs, the module detail file, the unaligned scan's alignment choice, side files and
-// progress lines, and the selection's ratios against models built directly.
+// Known-motif scanning and motif selection on the model: the site calls of known motifs, the
+// module detail file, the unaligned scan's alignment choice, side files and progress lines,
+// and the selection's ratios against models built directly.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,13 +20,6 @@ using support::Fields;
 using support::Lines;
 using support::ReadFile;
 using support::TempDir;
-
-// Runs the enclosed code in another working directory ("debuginfo.txt" is written there).
-struct InDirectory {
-    const std::filesystem::path old = std::filesystem::current_path();
-    explicit InDirectory(const std::filesystem::path& dir) { std::filesystem::current_path(dir); }
-    ~InDirectory() { std::filesystem::current_path(old); }
-};
 
 // A model as the scanning and selection drivers build theirs: groups of aligned rows, module
 // entry 0.0005, plain motif probabilities (K + 1) and the given log matrices (uniform of
@@ -100,7 +93,8 @@ double LogLik(CSerevan& m)
 TEST(DefineScanMotifSites, HalfCutoffFixedMatrixAndStrand)
 {
     TempDir dir("scansites");
-    InDirectory here(dir.Path());
+    const std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());                       // "debuginfo.txt" is written there
     for (const char* text : {"GGGGGAAGTGGGGG", "GGGGGACTTGGGGG"}) {  // ACTT: AAGT reverse-complemented
         auto t = KnownModel({{{text, text}}}, {0.01, 0.01, 0.98}, {Consensus("AAGT", 0.91), {}});
         const std::vector<double> before = t->m.m_pPWM[0];
@@ -118,43 +112,34 @@ TEST(DefineScanMotifSites, HalfCutoffFixedMatrixAndStrand)
         EXPECT_EQ(t->m.m_pMotifWidth[0], 4);
         EXPECT_EQ(t->m.m_pPWM[0], before);
     }
+    std::filesystem::current_path(old);
 }
 
-// Conserved columns: one determined base in every species; not a mismatch, a C that every
-// species carries but never all at one node, nor an N; stale marks of the wrong shape are
-// replaced. The detail file: four lines per module, conserved columns starred.
-TEST(OutputDetailMod, ConservedColumnsAndFourLinesPerModule)
+// The detail file: four lines per module, the conserved columns (one determined base in
+// every species; not an N, not a mismatch) starred.
+TEST(OutputDetailMod, FourLinesPerModuleConservedColumnsStarred)
 {
-    auto c = support::AlignedModel({"ACGTAC-AN", "ACGTA-CAN", "ACGAAC-AN"});
-    std::vector<std::vector<char>> marks(1, std::vector<char>(99, 1));
-    c->m.ConservePos(0, 0, marks);
-    std::string dump;  // one word of 0 and 1 per species
-    for (const std::vector<char>& s : marks) {
-        for (char x : s) dump += static_cast<char>('0' + x);
-        dump += ' ';
-    }
-    EXPECT_EQ(dump, "11101010 11101010 11101010 ");
-
     TempDir dir("dmd");
     support::ModelSetup setup;
     setup.widths = {10};
     setup.param.bBothStrands = false;
     setup.param.strOutputFile = dir.File("d.txt").c_str();
     //                                0123456789012345678
-    auto t = support::AlignedModel({"GGGGACGTACGTAAGGGG", "GGGGACGTTCGTAAGGGG"}, setup);
+    auto t = support::AlignedModel({"GGGGACNTACGTAAGGGG", "GGGGACGTTCGTAAGGGG"}, setup);
     t->names[0] = ">first species";
     t->names[1] = ">second";
-    t->m.ConservePos(0, 0, marks);  // every column but 8
+    std::vector<std::vector<char>> marks;
+    t->m.ConservePos(0, 0, marks);  // every column but 6 and 8
     t->m.m_pOutputSite = {{OUTPUTSITE{0, 0, true, 4, 0.973, 0, "", 10}, OUTPUTSITE{1, 0, false, 8, 0.5, 0, "", 10}}};
     // A single site of width 10: the module ends one past it; in species 1 it ends at the
     // sequence's last base, and the end lies past it.
     t->m.m_pModuleList = {{MODULEREGION{0, 4, 14, {1, 4}, 1}}, {MODULEREGION{0, 8, 18, {-1, 8}, 1}}};
     t->m.OutputDetailMod(marks);
     EXPECT_EQ(ReadFile(dir.File("d.txtdmd.txt")),
-              ">first species\t4\t14\t+1(4,0.97,0.90)\n"
-              "ACGTACGTAAG\n"
+              ">first species\t4\t14\t+1(4,0.97,0.80)\n"
+              "ACNTACGTAAG\n"
               "---------- \n"
-              "**** ******\n"
+              "** * ******\n"
               ">second\t8\t18\t-1(8,0.50,0.90)\n"
               "TCGTAAGGGG\n"
               "----------\n"
@@ -251,16 +236,4 @@ TEST(MotifSelection, RatioMatchesModelsBuiltDirectly)
         EXPECT_EQ(Fields(r[3])[1], Fields(r[2])[1]);
         EXPECT_EQ(r[0], "Max LLR motif = 2 c2");
     }
-    // Sequences of A and T only against 25 candidates of C and G (widths 4 to 8): no ratio is
-    // positive, a progress line every tenth candidate, the slot keeps the last candidate.
-    std::vector<std::vector<double>> cand;
-    for (int i = 0; i < 25; ++i) cand.push_back(Consensus(std::string("GCGGCCGC").substr(0, 4 + i % 5), 0.97));
-    auto at = KnownModel(SelectionGroups(3, false, "AT", 3), {0.01, 0.01, 0.98}, {}, dir.File("a.txt"));
-    const std::vector<std::string> r = Select(at->m, cand, dir.File("a.txt"));
-    ASSERT_EQ(r.size(), 26u);
-    EXPECT_EQ(r[0], "Max LLR motif = 0 ");
-    for (int i = 1; i <= 25; ++i) EXPECT_LT(std::stod(Fields(r[i])[1]), 0.0) << i;
-    EXPECT_EQ(ReadFile(dir.File("a.txt.info")), "Iteration 11\nIteration 21\n");
-    EXPECT_EQ(at->m.m_pMotifWidth[1], 8);
-    EXPECT_EQ(at->m.m_pPWM[1], cand.back());
 }
