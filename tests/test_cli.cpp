@@ -77,8 +77,9 @@ const char* kUsage =
 }  // namespace
 
 // The usage text byte for byte; the help lists exactly the options the scan knows: every
-// other letter draws a note.
-TEST(CommandLine, HelpAndScanKnowTheSameOptions)
+// other letter draws a note. Then the defaults, the scan's quirks, the mode choice, notes and
+// the parameter line of the report.
+TEST(CommandLine, UsageHelpDefaultsQuirksModesAndParamLine)
 {
     const RunResult usage = RunCommand(kBin), help = RunCommand(kBin + " --help");
     EXPECT_EQ(usage.output, std::string(kUsage) +
@@ -94,11 +95,7 @@ TEST(CommandLine, HelpAndScanKnowTheSameOptions)
             Parse(std::string("S -N 2 -") + c + " 1").notes.find("ignoring unknown") != std::string::npos;
         EXPECT_EQ(unknown, help.output.find(std::string("\n  -") + c + " ") == std::string::npos) << "-" << c;
     }
-}
-
-// Each row: a command line and the words its settings line holds (the first row all of them).
-TEST(CommandLine, DefaultsQuirksModesAndParamLine)
-{
+    // Each row: a command line and the words its settings line holds (the first row all of them).
     const std::string b = "S -N 2 -B c -T 2 -q 0.01 ";
     const std::pair<std::string, std::string> cases[] = {
         // The defaults differ from the usage text (Output.txt, 2000 iterations, widths 10 to 14).
@@ -114,6 +111,8 @@ TEST(CommandLine, DefaultsQuirksModesAndParamLine)
         {b + "-F -P p -x -w 15 -u 2 -n 0 -r 0", "mode=P r=0"},
         {b + "-F -r 1", "mode=F r=1"},
         {b + "-W 1000 -p 7", "mode=B"},
+        // Notes on standard error (below) never stop a run.
+        {"S -N 2 --seed 5 -seed", "s=1"},
     };
     for (const auto& [args, settings] : cases) {
         const Parsed r = Parse(args);
@@ -122,21 +121,16 @@ TEST(CommandLine, DefaultsQuirksModesAndParamLine)
         for (std::string w; words >> w;)
             EXPECT_NE((" " + r.settings + " ").find(" " + w + " "), std::string::npos) << args << ": " << r.settings;
     }
-    // Notes on standard error never stop a run.
-    const Parsed noted = Parse("S -N 2 --seed 5 -seed");
-    EXPECT_EQ(
-        std::make_pair(noted.status, noted.notes),
-        std::make_pair(0, std::string("ignoring unknown option --seed (options are single letters, e.g. -S)\n"
-                                      "reading -seed as -s (motif mode: every position is a module position)\n")));
+    EXPECT_EQ(Parse("S -N 2 --seed 5 -seed").notes,
+              "ignoring unknown option --seed (options are single letters, e.g. -S)\n"
+              "reading -seed as -s (motif mode: every position is a module position)\n");
     EXPECT_STREQ(Parse("Serevan -i in.fa -N 3 -").p.strParamLine.c_str(),
                  "Serevan (beta 1, Nov 2007)\nSerevan -i in.fa -N 3 - ");
 }
 
 // Every refusal: exit status 1, exactly the one line on standard output, and no file left
-// behind. The rows run in one directory holding the example set (demo.fa 3 species x 10
-// groups, demo_aln.fa and demo_param.txt with 3 motifs, the motif files, 8 candidates) and a
-// few broken files. Reader messages themselves are fixed by the reader tests;
-// here one row per driver shows that it passes them on.
+// behind, in a directory of the example set (demo.fa: 3 species x 10 groups; 3 motifs, 8
+// candidates) and a few broken files. One row per driver shows it passes a reader's message on.
 TEST(CommandLine, RefusalsLeaveNothingBehind)
 {
     const std::pair<std::string, std::string> cases[] = {

@@ -152,12 +152,8 @@ inline std::vector<int> Mutate(const std::vector<int>& seq, double rate)
     std::vector<int> out;
     for (int c : seq) {
         const int r = RandomInt() % 1000;
-        if (r < rate * 600)
-            out.push_back(RandomInt() % 4);
-        else if (r < rate * 800)
-            continue;
-        else
-            out.push_back(c);
+        if (r >= rate * 600 && r < rate * 800) continue;  // deleted
+        out.push_back(r < rate * 600 ? RandomInt() % 4 : c);
         if (RandomInt() % 1000 < rate * 200) out.push_back(RandomInt() % 4);
     }
     return out;
