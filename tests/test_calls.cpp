@@ -1,6 +1,5 @@
 // Site calls (thresholds, stretches and their widening, the site list built from given
-// placements, the end-to-end site definition) and the result report (the motif score, the
-// golden report, site and side files).
+// placements, the end-to-end site definition) and the golden result report and site files.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -165,27 +164,6 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
     }
 }
 
-// Per species n ln 0.002 - 1.5 w ln(n + 3) + n H, H the relative entropy of the site columns
-// against the species background (an N counts no letter); summed over species in log space,
-// plus 12 ln(G + 3). Motif 0 (width 4) has three sites in species 0, columns A2 T1 | C3 | G2 |
-// A1 T2, so that 3 H = 6 ln(2/3) + 2 ln(1/3) - 3 (bgA + bgC + bgT) - 2 bgG; motif 1 (width 5)
-// has none.
-TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
-{
-    auto b = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, {4, 5});
-    b->m.m_pOutputSite = {
-        {{0, 0, true, 0, 0, 0, "ACGT", 4}, {0, 0, true, 2, 0, 0, "ACGA", 4}, {0, 0, false, 5, 0, 0, "TCNT", 4}}, {}};
-    b->m.m_bSitesDefined = true;
-    b->m.Summary();
-    double scores[2];
-    b->m.CalMotifBayesScore(scores);
-    const auto& bg = b->m.m_pSpeciesBg[0];
-    const double s0 = 3 * std::log(0.002) - 6 * std::log(6.0) + 6 * std::log(2.0 / 3) + 2 * std::log(1.0 / 3) -
-                      3 * (bg[0] + bg[1] + bg[3]) - 2 * bg[2];
-    EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(-6 * std::log(3.0))) + 12 * std::log(4.0), 1e-12);
-    EXPECT_NEAR(scores[1], -7.5 * std::log(3.0) + std::log(2.0) + 12 * std::log(4.0), 1e-12);
-}
-
 namespace {
 
 const char* const kCommandLine = "Serevan version 1 -i in%s.txt -o 100%d -p 0.5 ";
@@ -253,10 +231,4 @@ TEST(Report, GoldenReportSiteFilesAndConsoleLine)
         EXPECT_TRUE(support::Exists(out + "motif2.txt"));
         EXPECT_EQ(ReadFile(out + "motif2.txt"), "");
     }
-    // The module list: one line per module.
-    support::TempDir dir("side");
-    auto r = ReportModel("");
-    r->m.m_pModuleList[1].push_back({0, 30, 52, {3, 30}, 1});
-    EXPECT_TRUE(r->m.WriteModuleList(dir.File("outmodule.txt").c_str()));
-    EXPECT_EQ(ReadFile(dir.File("outmodule.txt")), "0\t0\t118\t146\n1\t0\t5\t11\n1\t0\t30\t52\n");
 }

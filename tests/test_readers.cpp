@@ -114,15 +114,11 @@ const std::string kNoSites =
 const std::string kArnt =
     "names [MA0004.1 Arnt]; width 6; pwm 23 83 3 3 / 98 3 8 3 / 3 103 3 3 / 3 3 103 3 / 3 3 3 103 / 3 3 103 3";
 
-std::string Text(const CString& s)
-{
-    return std::string(s.c_str()) + "#" + std::to_string(s.GetLength());
-}
-
 }  // namespace
 
 TEST(CString, ValueSemanticsAndEmbeddedZero)
 {
+    auto Text = [](const CString& s) { return std::string(s.c_str()) + "#" + std::to_string(s.GetLength()); };
     CString empty, a("ACGT");
     EXPECT_EQ(empty.m_pString, nullptr);
     EXPECT_EQ(Text(empty) + Text(CString(empty)), "#0#0");
