@@ -71,9 +71,7 @@ TEST(DeNovoRunStat, RecoversPlantedMotifsAndSitesAndFewInANegativeControl)
 // The same seed and input in two directories give byte-identical files, the simulator's and
 // the run's. -m 2 with two given matrices and K = 3 appends two complete reports with three
 // motifs each, one console line and one position line per sequence per run; the log holds the
-// command line and "Initial alignment" once, then iterations 1, 11, 21, 31 of each run. (The
-// run's files are listed by the write-failure table, the report layout and the console line
-// fixed by the golden report test.)
+// command line and "Initial alignment" once, then iterations 1, 11, 21, 31 of each run.
 TEST(DeNovoRun, SeedReproducesEveryFileAndTheLog)
 {
     TempDir a("seed_a"), b("seed_b");

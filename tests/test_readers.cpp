@@ -1,6 +1,5 @@
-// The text class and the readers of sequence (plain and soft-masked), aligned, motif matrix
-// and parameter files: one table of malformed files with their exact messages and of
-// accepted files with the values read.
+// The text class, and the readers of sequence (plain, soft-masked), aligned, motif matrix and
+// parameter files: one table of malformed files with their messages and accepted ones.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,5 @@
 // The known-motif modes end to end through the program on a small simulated set: aligned
-// scanning (-P), unaligned scanning (-F) and motif selection (-B). Their refusals are in
-// the command-line table, the files each mode writes in the write-failure table.
+// scanning (-P), unaligned scanning (-F) and motif selection (-B).
 #include <gtest/gtest.h>
 
 #include <algorithm>
