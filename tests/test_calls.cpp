@@ -133,8 +133,7 @@ TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
 TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
 {
     support::TestSeed seed(20240611);
-    const std::string motif = "GATCCTGAAC";
-    const std::string tg = "TGTGTGTGTGTGTGTGTGTG";
+    const std::string motif = "GATCCTGAAC", tg = "TGTGTGTGTGTGTGTGTGTG";
     const std::vector<std::string> texts{std::string(20, 'A') + motif + std::string(30, 'A'),
                                          std::string(20, 'C') + motif + std::string(30, 'C'),
                                          motif + std::string(50, 'T'), tg + motif + tg + tg.substr(10)};
@@ -148,7 +147,6 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
             for (int j = 0; j < 10; ++j) m.m_pSiteFreq[0][slot][plantedAt[slot] + j] = 6 + (j % 3);
         for (int j = 5; j < 12; ++j) m.m_pSiteFreq[1][0][j] = 6;
         for (int j = 20; j < 40; ++j) m.m_pSiteFreq[1][3][j] = j < 30 ? 7 : 5;
-
         m.DefineMotifSites(T);
         EXPECT_TRUE(m.m_bSitesDefined);
         std::ostringstream shape;  // widths, sizes of motif 0's matrix and substitutions, width sums

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,9 +33,8 @@ struct Parsed {
 };
 Parsed Parse(const std::string& line)
 {
-    std::vector<std::string> args;
     std::istringstream words(line);
-    for (std::string w; words >> w;) args.push_back(w);
+    std::vector<std::string> args(std::istream_iterator<std::string>(words), {});
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     Parsed r;

@@ -119,7 +119,6 @@ TEST_F(ScanModesStat, UnalignedScanMarginalsAreHighInsidePlantedModules)
     RunResult r = Run("-N 3 -K 3 -F -S " + std::to_string(seed) + " -L 150 -n " + std::to_string(n) + " -i " +
                       Data("m.fa") + " -A " + Data("m_motifs_sites.txt") + " -o u.txt");
     ASSERT_EQ(r.status, 0) << r.output;
-
     const std::vector<std::string> rows = Lines(ReadFile(run.File("u.txtmargmodule.txt")));
     ASSERT_EQ(rows.size(), 12u);
     double sum[2] = {0, 0}, count[2] = {0, 0};  // outside, inside a planted module
@@ -152,7 +151,6 @@ TEST_F(ScanModes, SelectionReportsThePlantedMotif)
     planted[0].name = "planted 1 again", planted[2].name = "planted 3";
     support::WriteFile(run.File("known.txt"), sertools::FormatMotifFile({planted[0], planted[1]}, nullptr));
     support::WriteFile(run.File("cand.txt"), sertools::FormatMotifFile({shuffled, planted[2], planted[0]}, nullptr));
-
     RunResult r = Run("-N 3 -K 3 -S 1 -q 0.01 -T 3 -i " + Data("m.fa") + " -A known.txt -B cand.txt -o s.txt");
     ASSERT_EQ(r.status, 0) << r.output;
     // The report with its LLRs taken out (number, LLR, width, name; no line feed at the end).

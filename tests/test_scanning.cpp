@@ -166,7 +166,6 @@ TEST(UnalignedScan, BestAlignmentSideFilesAndProgress)
     EXPECT_EQ(t->m.m_pCurAlign, (std::vector<int>{1, 1, 1}));
     EXPECT_EQ(t->m.m_pMotifWidth[0], 4);                    // the widths never move
     EXPECT_FALSE(support::Exists(dir.File("u.txt.info")));  // fewer than ten groups
-
     // margcons: one field per species-0 position of every group (20 + 21 + 22), each a
     // count of samples in which it was aligned: all 6, but the last base of each group.
     std::string cons;
@@ -185,7 +184,6 @@ TEST(UnalignedScan, BestAlignmentSideFilesAndProgress)
     EXPECT_EQ(Fields(Lines(ReadFile(dir.File("u.txtmargAlign.txt")))[3])[0], "6");
     EXPECT_NE(ReadFile(dir.File("u.txt")).find("\nAverage likelihood=0.0000\nPost burn-in iterations=6\n"),
               std::string::npos);
-
     auto ten = KnownModel(groups(10), {0.01, 0.99}, {}, dir.File("ten.txt"));
     ASSERT_TRUE(ten->m.GibbsScanUnalign());
     EXPECT_EQ(ReadFile(dir.File("ten.txt.info")), "Iteration 11\n");
