@@ -1,12 +1,12 @@
-// Site and module calls (thresholds, stretches and their widening, the site list built from
-// given placements, the end-to-end site definition, module calls on hand-made marks) and the
-// result report (site summaries, the motif score, the golden report, site and side files).
+// Site calls (thresholds, stretches and their widening, the site list built from given
+// placements, the end-to-end site definition) and the golden result report and site files.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/Model.h"
@@ -28,134 +28,84 @@ auto Build(int N, int G, const std::vector<std::string>& texts, const std::vecto
     return support::TextModel(N, G, texts, setup);
 }
 
-OUTPUTSITE Site(int s, int g, int pos, bool strand, const std::string& text = "", double maxFreq = 0,
-                double alignFreq = 0)
-{
-    return OUTPUTSITE{s, g, strand, pos, maxFreq, alignFreq, text, static_cast<int>(text.size())};
-}
-
-MODULEREGION Module(int g, int start, int end, const std::vector<int>& sites)
-{
-    return MODULEREGION{g, start, end, sites, static_cast<int>(sites.size() / 2)};
-}
-
-std::string Num(double x)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4g", x);
-    return buf;
-}
-
-// One line per object: "species/group@position strand text maxFreq alignFreq" per site;
-// "group:start-end[codes and positions]" per module; matrix rows of four values ending in '|'.
+// "species/group@position strand text maxFreq alignFreq; " per site; matrix rows of four
+// values, each row ending in '|'.
 std::string Dump(const std::vector<OUTPUTSITE>& sites)
 {
-    std::string s;
+    std::ostringstream s;
+    s.precision(4);
     for (const OUTPUTSITE& x : sites)
-        s += std::to_string(x.species) + "/" + std::to_string(x.group) + "@" + std::to_string(x.position) +
-             (x.strand ? "+ " : "- ") + x.text + " " + Num(x.maxFreq) + " " + Num(x.alignFreq) + "; ";
-    return s;
-}
-
-std::string Dump(const std::vector<MODULEREGION>& ms)
-{
-    std::string s;
-    for (const MODULEREGION& m : ms) {
-        s += std::to_string(m.group) + ":" + std::to_string(m.start) + "-" + std::to_string(m.end) + "[";
-        for (int v : m.site) s += std::to_string(v) + " ";
-        s += std::to_string(m.siteNum) + "] ";
-    }
-    return s;
+        s << x.species << "/" << x.group << "@" << x.position << (x.strand ? "+ " : "- ") << x.text << " " << x.maxFreq
+          << " " << x.alignFreq << "; ";
+    return s.str();
 }
 
 std::string Dump(const std::vector<double>& mat)
 {
-    std::string s;
-    for (size_t i = 0; i < mat.size(); ++i) s += Num(mat[i]) + (i % 4 == 3 ? "|" : " ");
-    return s;
+    std::ostringstream s;
+    s.precision(4);
+    for (size_t i = 0; i < mat.size(); ++i) s << mat[i] << (i % 4 == 3 ? "|" : " ");
+    return s.str();
 }
 
 }  // namespace
 
-// ---------------------------------------------------------------- thresholds and stretches
-
 // Runs of counts at or above int(T * cutoff) + 1; a run begun at the last position gives
-// none, one reaching the end closes at L - 1.
-TEST(FindStretches, RunsAtTheCallThresholdGiveStartAndOnePastTheirLastPositionOrTheLastPosition)
+// none, one reaching the end closes at L - 1. A stretch then widens symmetrically to the
+// motif width W, clamped to the sequence and extended on the other side; never past L.
+TEST(FindStretches, RunsAtTheCallThresholdAndTheirWidening)
 {
-    struct Case {
-        std::vector<int> counts;
-        int T;
-        double cutoff;
-        std::string stretches;
-    };
-    const Case cases[] = {
+    const std::tuple<std::vector<int>, int, double, std::string> cases[] = {
         {{0, 2, 2, 0, 0, 3, 1, 0, 0, 5}, 2, 0.5, "1/4:1-3 1/4:5-6 "},
         {{0, 0, 0, 4, 4}, 7, 0.5, "1/4:3-4 "},
         {{500, 501, 501, 0}, 1000, 0.5, "1/4:1-3 "},
         {{6, 7, 7, 0}, 7, 0.9, "1/4:1-3 "},  // int(6.3) + 1
-        {{9, 9, 9}, 1, 0.5, "1/4:0-2 "},      // T = 1: a position counted once qualifies
-        {{0, 1, 1, 0}, 5, 0.0, "1/4:1-3 "},
-        {{9, 9, 9}, 0, 0.5, ""},  // no samples: nothing qualifies
-        {{9}, 1, 0.5, ""},
+        {{9, 9, 9}, 1, 0.5, "1/4:0-2 "},     // T = 1: a position counted once qualifies
+        {{9, 9, 9}, 0, 0.5, ""},             // no samples: nothing qualifies
         {{}, 1, 0.5, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& [counts, T, cutoff, stretches] : cases) {
         std::vector<SEQREGION> out;
-        CSerevan::FindStretches(c.counts, CSerevan::CallThreshold(c.T, c.cutoff), 1, 4, out);
-        std::string got;  // "species/group:start-end" per stretch
-        for (const SEQREGION& r : out)
-            got += std::to_string(r.species) + "/" + std::to_string(r.group) + ":" + std::to_string(r.start) + "-" +
-                   std::to_string(r.end) + " ";
-        EXPECT_EQ(got, c.stretches) << c.counts.size() << " counts, T = " << c.T;
+        CSerevan::FindStretches(counts, CSerevan::CallThreshold(T, cutoff), 1, 4, out);
+        std::ostringstream got;  // "species/group:start-end" per stretch
+        for (const SEQREGION& r : out) got << r.species << "/" << r.group << ":" << r.start << "-" << r.end << " ";
+        EXPECT_EQ(got.str(), stretches) << counts.size() << " counts, T = " << T;
     }
-}
-
-TEST(WidenStretch, WidensSymmetricallyClampsAndTakesTheOtherSide)
-{
-    struct Case {
-        int start, end, W, L;
-        std::string widened;
-    };
-    const Case cases[] = {
+    const std::tuple<int, int, int, int, std::string> widen[] = {
         {100, 102, 12, 500, "95-107"},  // 97..105 has 9 < 12: h = 1
-        {50, 70, 12, 500, "47-73"},     // long enough after +-3
-        {100, 104, 12, 500, "96-108"},  // 97..107 has 11 < 12: h = 0, one more each side
-        {1, 10, 12, 100, "0-13"},       // -2..13 clamped, still W long
-        {90, 99, 12, 100, "87-99"},     // 87..102 clamped
         {0, 2, 12, 100, "0-11"},        // clamps to 0..7 (8 < 12): extended to the right
         {97, 99, 12, 100, "88-99"},     // clamps to 92..99: extended to the left
         {2, 4, 12, 8, "2-4 refused"},   // sequence shorter than the motif: unchanged
-        {2, 4, 8, 8, "0-7"},
     };
-    for (const Case& c : cases) {
-        SEQREGION r{0, 0, c.start, c.end};
-        const bool ok = CSerevan::WidenStretch(r, c.W, c.L);
-        EXPECT_EQ(std::to_string(r.start) + "-" + std::to_string(r.end) + (ok ? "" : " refused"), c.widened);
+    for (const auto& [start, end, W, L, widened] : widen) {
+        SEQREGION r{0, 0, start, end};
+        const bool ok = CSerevan::WidenStretch(r, W, L);
+        EXPECT_EQ(std::to_string(r.start) + "-" + std::to_string(r.end) + (ok ? "" : " refused"), widened);
     }
 }
 
-// ---------------------------------------------------------------- site list from placements
-
+// Sites over ANNA of TTGCANNACG (slot 1) or past a sequence's end are dropped with a warning.
 TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
 {
-    struct Case {
-        std::vector<SEQREGION> stretches;  // species, group, start, end
-        std::vector<int> offsets;
-        std::string strands, sites, matrix;
-        std::vector<std::string> warnings;
-    };
-    // Sites over ANNA of TTGCANNACG (slot 1) or past a sequence's end are dropped with a warning.
-    const Case cases[] = {
-        {{{0, 0, 1, 8}, {1, 0, 2, 8}, {1, 1, 0, 6}}, {2, 1, 0}, "+-+",
-         "0/0@3+ TACG 1 0.75; 1/0@3- CGTC 0.75 0.0625; 1/1@0+ CATG 1 1; ",  // CGTC: GACG on the reverse strand
-         "0 0.6667 0 0.3333|0.6667 0 0.3333 0|0 0.3333 0 0.6667|0 0.3333 0.6667 0|", {}},
-        {{{0, 0, 1, 8}, {0, 1, 3, 9}, {1, 1, 5, 9}, {1, 1, 0, 6}}, {2, 1, 3, 0}, "++++",
-         "0/0@3+ TACG 1 0.75; 1/1@0+ CATG 1 1; ", "0 0.5 0 0.5|1 0 0 0|0 0.5 0 0.5|0 0 1 0|",
-         {"motif sites contains N!", "Motif1, species 0, group 1, position 4", "species 1, group 1, position 8"}},
-        {{{0, 1, 3, 9}}, {1}, "-", "", "0 0 0 0|0 0 0 0|0 0 0 0|0 0 0 0|", {"motif sites contains N!"}},
-    };
-    for (const Case& c : cases) {
+    // Stretches (species, group, start, end), offsets, strands, sites, matrix, warnings.
+    const std::tuple<std::vector<SEQREGION>, std::vector<int>, std::string, std::string, std::string,
+                     std::vector<std::string>>
+        cases[] = {
+            {{{0, 0, 1, 8}, {1, 0, 2, 8}, {1, 1, 0, 6}},
+             {2, 1, 0},
+             "+-+",
+             "0/0@3+ TACG 1 0.75; 1/0@3- CGTC 0.75 0.0625; 1/1@0+ CATG 1 1; ",  // CGTC: GACG on the reverse strand
+             "0 0.6667 0 0.3333|0.6667 0 0.3333 0|0 0.3333 0 0.6667|0 0.3333 0.6667 0|",
+             {}},
+            {{{0, 0, 1, 8}, {0, 1, 3, 9}, {1, 1, 5, 9}, {1, 1, 0, 6}},
+             {2, 1, 3, 0},
+             "++++",
+             "0/0@3+ TACG 1 0.75; 1/1@0+ CATG 1 1; ",
+             "0 0.5 0 0.5|1 0 0 0|0 0.5 0 0.5|0 0 1 0|",
+             {"motif sites contains N!", "Motif1, species 0, group 1, position 4", "species 1, group 1, position 8"}},
+            {{{0, 1, 3, 9}}, {1}, "-", "", "0 0 0 0|0 0 0 0|0 0 0 0|0 0 0 0|", {"motif sites contains N!"}},
+        };
+    for (const auto& [stretches, offsets, strands, sites, matrix, warnings] : cases) {
         // N = 2, G = 2, K = 1 of width 4; slots s*G + g.
         auto b = Build(2, 2, {"ACGTACGTAA", "TTGCANNACG", "GGGGACGTCC", "CATGCATGCA"}, {4});
         CSerevan& m = b->m;
@@ -165,18 +115,16 @@ TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
         m.m_pAlignFreq[2] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
         m.m_pSiteFreq[0][3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
         m.m_pAlignFreq[3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
-        bool strands[4];
-        for (size_t i = 0; i < c.strands.size(); ++i) strands[i] = c.strands[i] == '+';
+        bool given[4];
+        for (size_t i = 0; i < strands.size(); ++i) given[i] = strands[i] == '+';
         testing::internal::CaptureStderr();
-        m.ConstructSiteLink(0, c.stretches, static_cast<int>(c.stretches.size()), c.offsets.data(), strands, 4);
+        m.ConstructSiteLink(0, stretches, static_cast<int>(stretches.size()), offsets.data(), given, 4);
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(Dump(m.m_pOutputSite.at(0)), c.sites);
-        EXPECT_EQ(Dump(m.m_pSiteMatrix[0]), c.matrix);
-        for (const std::string& w : c.warnings) EXPECT_NE(err.find(w), std::string::npos) << err;
+        EXPECT_EQ(Dump(m.m_pOutputSite.at(0)), sites);
+        EXPECT_EQ(Dump(m.m_pSiteMatrix[0]), matrix);
+        for (const std::string& w : warnings) EXPECT_NE(err.find(w), std::string::npos) << err;
     }
 }
-
-// ---------------------------------------------------------------- site definition end to end
 
 // N = 2, G = 2, K = 2. Motif 0 sits at 20 in slots 0, 1, 3 and at 0 in slot 2 (clamped
 // stretch); flanks differ so that the planted window is the only conserved site set. Motif 1
@@ -185,81 +133,32 @@ TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
 TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
 {
     support::TestSeed seed(20240611);
-    const std::string motif = "GATCCTGAAC";
-    const std::string tg = "TGTGTGTGTGTGTGTGTGTG";
+    const std::string motif = "GATCCTGAAC", tg = "TGTGTGTGTGTGTGTGTGTG";
     const std::vector<std::string> texts{std::string(20, 'A') + motif + std::string(30, 'A'),
                                          std::string(20, 'C') + motif + std::string(30, 'C'),
                                          motif + std::string(50, 'T'), tg + motif + tg + tg.substr(10)};
     for (int T : {10, 0}) {
         auto b = Build(2, 2, texts, {12, 12});
         CSerevan& m = b->m;
-        m.m_pWidthSum = {104.0, 110.0};  // mean widths 10.4 (W = 10) and 11
+        m.m_pWidthSum = {104.0, 110.0};               // mean widths 10.4 (W = 10) and 11
         m.m_pPWM[0] = Consensus(motif + "NN", 0.97);  // the motif in the first 10 of its 12 columns
         const int plantedAt[] = {20, 20, 0, 20};
         for (int slot = 0; slot < 4; ++slot)
             for (int j = 0; j < 10; ++j) m.m_pSiteFreq[0][slot][plantedAt[slot] + j] = 6 + (j % 3);
         for (int j = 5; j < 12; ++j) m.m_pSiteFreq[1][0][j] = 6;
         for (int j = 20; j < 40; ++j) m.m_pSiteFreq[1][3][j] = j < 30 ? 7 : 5;
-
         m.DefineMotifSites(T);
         EXPECT_TRUE(m.m_bSitesDefined);
-        EXPECT_EQ(m.m_pWidthSum, (T > 0 ? std::vector<double>{10.4, 11.0} : std::vector<double>{104.0, 110.0}));
-        EXPECT_EQ(m.m_pMotifWidth[0], T > 0 ? 10 : 12);
-        EXPECT_EQ(m.m_pMotifWidth[1], 12);
-        EXPECT_EQ(m.m_pPWM[0].size(), T > 0 ? 40u : 48u);
-        EXPECT_EQ(m.m_pMotifPhi[0].size(), T > 0 ? 10u : 12u);
-        EXPECT_EQ(Dump(m.m_pOutputSite[0]) + Dump(m.m_pOutputSite[1]),
-                  T == 0 ? "" : "0/0@20+ " + motif + " 0.8 0; 0/1@20+ " + motif + " 0.8 0; 1/0@0+ " + motif +
-                                    " 0.8 0; 1/1@20+ " + motif + " 0.8 0; ");
+        std::ostringstream shape;  // widths, sizes of motif 0's matrix and substitutions, width sums
+        shape << m.m_pMotifWidth[0] << " " << m.m_pMotifWidth[1] << " " << m.m_pPWM[0].size() << " "
+              << m.m_pMotifPhi[0].size() << " " << m.m_pWidthSum[0] << " " << m.m_pWidthSum[1];
+        EXPECT_EQ(shape.str(), T > 0 ? "10 12 40 10 10.4 11" : "12 12 48 12 104 110");
+        std::string sites;
+        for (const char* at : {"0/0@20", "0/1@20", "1/0@0", "1/1@20"}) sites += at + ("+ " + motif) + " 0.8 0; ";
+        EXPECT_EQ(Dump(m.m_pOutputSite[0]) + Dump(m.m_pOutputSite[1]), T == 0 ? "" : sites);
         EXPECT_EQ(Dump(m.m_pSiteMatrix[0]), Dump(T == 0 ? std::vector<double>(48) : Consensus(motif, 1.0, false)));
     }
 }
-
-// ---------------------------------------------------------------- modules
-
-TEST(DetermineModule, ModulesFromHandMadeMarks)
-{
-    // N = 2, G = 1, K = 2 of widths 4 and 6; T = 2, p = 0.5: threshold 2.
-    auto b = Build(2, 1, {std::string(80, 'A'), std::string(80, 'C')}, {4, 6});
-    CSerevan& m = b->m;
-    m.m_pOutputSite = {{Site(0, 0, 12, true), Site(0, 0, 28, true), Site(0, 0, 40, true), Site(1, 0, 60, true)},
-                       {Site(0, 0, 20, false), Site(0, 0, 40, true)}};
-    m.m_bSitesDefined = true;
-    for (int j = 10; j < 30; ++j) m.m_pModuleFreq[0][j] = 2;  // stretch 10..30
-    for (int j = 38; j < 44; ++j) m.m_pModuleFreq[0][j] = 3;  // stretch 38..44
-    for (int j = 50; j < 56; ++j) m.m_pModuleFreq[0][j] = 2;  // stretch 50..56, no site start inside
-    for (int j = 61; j < 70; ++j) m.m_pModuleFreq[1][j] = 2;  // the site at 60 starts before the stretch
-
-    m.DetermineModule(2);
-    // The first module ends with the site at 28 of width 4; in the second, motif 2 (width 6)
-    // overwrote motif 1 at 40.
-    EXPECT_EQ(Dump(m.m_pModuleList.at(0)) + "| " + Dump(m.m_pModuleList.at(1)),
-              "0:12-32[1 12 -2 20 1 28 3] 0:40-46[2 40 1] | ");
-}
-
-// ---------------------------------------------------------------- the motif score
-
-// Per species n ln 0.002 - 1.5 w ln(n + 3) + n H, H the relative entropy of the site columns
-// against the species background (an N counts no letter); summed over species in log space,
-// plus 12 ln(G + 3). Motif 0 (width 4) has three sites in species 0, columns A2 T1 | C3 | G2 |
-// A1 T2, so that 3 H = 6 ln(2/3) + 2 ln(1/3) - 3 (bgA + bgC + bgT) - 2 bgG; motif 1 (width 5)
-// has none.
-TEST(CalMotifBayesScore, SpeciesTermsAndTheWidthPenaltyOfSpeciesWithoutSites)
-{
-    auto b = Build(2, 1, {"ACGTTGCAACGGTTAA", "CCGTAGGATTACAGAT"}, {4, 5});
-    b->m.m_pOutputSite = {{Site(0, 0, 0, true, "ACGT"), Site(0, 0, 2, true, "ACGA"), Site(0, 0, 5, false, "TCNT")}, {}};
-    b->m.m_bSitesDefined = true;
-    b->m.Summary();
-    double scores[2];
-    b->m.CalMotifBayesScore(scores);
-    const auto& bg = b->m.m_pSpeciesBg[0];
-    const double s0 = 3 * std::log(0.002) - 6 * std::log(6.0) + 6 * std::log(2.0 / 3) + 2 * std::log(1.0 / 3) -
-                      3 * (bg[0] + bg[1] + bg[3]) - 2 * bg[2];
-    EXPECT_NEAR(scores[0], std::log(std::exp(s0) + std::exp(-6 * std::log(3.0))) + 12 * std::log(4.0), 1e-12);
-    EXPECT_NEAR(scores[1], -7.5 * std::log(3.0) + std::log(2.0) + 12 * std::log(4.0), 1e-12);
-}
-
-// ---------------------------------------------------------------- report
 
 namespace {
 
@@ -274,10 +173,10 @@ std::unique_ptr<support::Model> ReportModel(const std::string& outFile)
     m.m_nBurnIn = 5;
     m.m_dLogLikSum = -61.72835;
     m.m_dLogPostSum = 7.5;
-    m.m_pOutputSite = {{Site(0, 0, 120, true, "ACGT", 0.8, 0.25), Site(1, 0, 7, false, "TTGA", 1.0, 0.0)}, {}};
+    m.m_pOutputSite = {{{0, 0, true, 120, 0.8, 0.25, "ACGT", 4}, {1, 0, false, 7, 1.0, 0.0, "TTGA", 4}}, {}};
     m.m_bSitesDefined = true;
     m.m_pSiteMatrix[0] = {0.5, 0.25, 0.25, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.125, 0.875, 1.0 / 3, 2.0 / 3, 0, 0};
-    m.m_pModuleList = {{Module(0, 118, 146, {2, 120, -1, 140})}, {Module(0, 5, 11, {-1, 7})}};
+    m.m_pModuleList = {{{0, 118, 146, {2, 120, -1, 140}, 2}}, {{0, 5, 11, {-1, 7}, 1}}};
     return b;
 }
 
@@ -301,12 +200,7 @@ const std::string kSiteFile1 = "0\t0\t120\t1\t0.800\t0.250\n1\t0\t7\t-1\t1.000\t
 // Each case calls the writer twice: every call appends one complete report and site file.
 TEST(Report, GoldenReportSiteFilesAndConsoleLine)
 {
-    struct Case {
-        const char* what;
-        std::function<void(CSerevan&)> change;
-        std::string report, siteFile1;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::function<void(CSerevan&)>, std::string, std::string> cases[] = {
         {"plain", nullptr, kHeader + kModules + kMotifs, kSiteFile1},
         {"motif mode: no module block", [](CSerevan& m) { m.m_bMotifMode = true; }, kHeader + kMotifs, kSiteFile1},
         {"every site dropped",
@@ -316,27 +210,21 @@ TEST(Report, GoldenReportSiteFilesAndConsoleLine)
          },
          kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n", ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, change, report, siteFile1] : cases) {
+        SCOPED_TRACE(what);
         support::TempDir dir("report");
         const std::string out = dir.File("run%d%s.txt");
         auto b = ReportModel(out);
-        if (c.change) c.change(b->m);
+        if (change) change(b->m);
         const double scores[] = {-3.14159, 99.0};
         testing::internal::CaptureStdout();
         EXPECT_TRUE(b->m.OutputMotifSites(scores));
         EXPECT_TRUE(b->m.OutputMotifSites(scores));
         const std::string console = out + "\t-12.3457\t1.5000\n";
         EXPECT_EQ(testing::internal::GetCapturedStdout(), console + console);
-        EXPECT_EQ(ReadFile(out), c.report + c.report);
-        EXPECT_EQ(ReadFile(out + "motif1.txt"), c.siteFile1 + c.siteFile1);
+        EXPECT_EQ(ReadFile(out), report + report);
+        EXPECT_EQ(ReadFile(out + "motif1.txt"), siteFile1 + siteFile1);
         EXPECT_TRUE(support::Exists(out + "motif2.txt"));
         EXPECT_EQ(ReadFile(out + "motif2.txt"), "");
     }
-    // The module list: one line per module.
-    support::TempDir dir("side");
-    auto r = ReportModel("");
-    r->m.m_pModuleList[1].push_back(Module(0, 30, 52, {3, 30}));
-    EXPECT_TRUE(r->m.WriteModuleList(dir.File("outmodule.txt").c_str()));
-    EXPECT_EQ(ReadFile(dir.File("outmodule.txt")), "0\t0\t118\t146\n1\t0\t5\t11\n1\t0\t30\t52\n");
 }

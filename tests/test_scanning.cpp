@@ -1,12 +1,12 @@
-// Known-motif scanning and motif selection on the model: conserved columns, the site calls of
-// known motifs, the module detail file, the unaligned scan's alignment choice, side files and
-// progress lines, and the selection's ratios against models built directly.
+// Known-motif scanning and selection on the model: site calls, the module detail file, the
+// unaligned scan's alignment choice, side files and progress, the selection's ratios.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "numeric/SeqMotifBasic.h"
@@ -19,13 +19,6 @@ using support::Fields;
 using support::Lines;
 using support::ReadFile;
 using support::TempDir;
-
-// Runs the enclosed code in another working directory ("debuginfo.txt" is written there).
-struct InDirectory {
-    const std::filesystem::path old = std::filesystem::current_path();
-    explicit InDirectory(const std::filesystem::path& dir) { std::filesystem::current_path(dir); }
-    ~InDirectory() { std::filesystem::current_path(old); }
-};
 
 // A model as the scanning and selection drivers build theirs: groups of aligned rows, module
 // entry 0.0005, plain motif probabilities (K + 1) and the given log matrices (uniform of
@@ -49,18 +42,14 @@ std::unique_ptr<support::Model> KnownModel(const std::vector<std::vector<std::ve
     return support::GroupsModel(groups, setup);
 }
 
-// G groups of two identical species of length 120 over the given letters, with the planted
-// consensus at 40 and 80 when planted.
+// Three groups of two identical species of 120 random bases, the planted consensus at 40 and 80.
 constexpr char kPlanted[] = "TGCATTAG";  // not a palindrome
-std::vector<std::vector<std::vector<std::string>>> SelectionGroups(int G, bool planted, const std::string& letters,
-                                                                   unsigned seed)
+std::vector<std::vector<std::vector<std::string>>> SelectionGroups()
 {
-    std::mt19937 rng(seed);
+    std::mt19937 rng(8);
     std::vector<std::vector<std::vector<std::string>>> groups;
-    for (int g = 0; g < G; ++g) {
-        std::string x;
-        for (int i = 0; i < 120; ++i) x += letters[rng() % letters.size()];
-        if (planted) x.replace(40, 8, kPlanted), x.replace(80, 8, kPlanted);
+    for (int g = 0; g < 3; ++g) {
+        const std::string x = support::RandomDna(rng, 120).replace(40, 8, kPlanted).replace(80, 8, kPlanted);
         groups.push_back({{x, x}});
     }
     return groups;
@@ -83,38 +72,15 @@ std::vector<std::string> Select(CSerevan& m, std::vector<std::vector<double>> ca
     return Lines(text.substr(2));
 }
 
-// Forward log-likelihood of all groups, nothing drawn.
-double LogLik(CSerevan& m)
-{
-    m.MSBuildBackground();
-    double total = 0;
-    for (int g = 0; g < m.m_nGroupNum; ++g) total += m.SampleSeqGivenPath(g, -1);
-    return total;
-}
-
 }  // namespace
-
-// Columns of one determined base in every species; not a mismatch, a C that every species
-// carries but never all at one node, nor an N. Stale marks of the wrong shape are replaced.
-TEST(ConservePos, ColumnsOfOneDeterminedBaseInEverySpecies)
-{
-    auto t = support::AlignedModel({"ACGTAC-AN", "ACGTA-CAN", "ACGAAC-AN"});
-    std::vector<std::vector<char>> marks(1, std::vector<char>(99, 1));
-    t->m.ConservePos(0, 0, marks);
-    std::string dump;
-    for (const std::vector<char>& s : marks) {
-        dump += dump.empty() ? "" : " ";
-        for (char x : s) dump += static_cast<char>('0' + x);
-    }
-    EXPECT_EQ(dump, "11101010 11101010 11101010");
-}
 
 // The known-motif calls: a cutoff of one half whatever -p says (501 of 1000 is enough, 500
 // is not), the matrix never refined, a site on the reverse strand read on its strand.
 TEST(DefineScanMotifSites, HalfCutoffFixedMatrixAndStrand)
 {
     TempDir dir("scansites");
-    InDirectory here(dir.Path());
+    const std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());                       // "debuginfo.txt" is written there
     for (const char* text : {"GGGGGAAGTGGGGG", "GGGGGACTTGGGGG"}) {  // ACTT: AAGT reverse-complemented
         auto t = KnownModel({{{text, text}}}, {0.01, 0.01, 0.98}, {Consensus("AAGT", 0.91), {}});
         const std::vector<double> before = t->m.m_pPWM[0];
@@ -132,9 +98,12 @@ TEST(DefineScanMotifSites, HalfCutoffFixedMatrixAndStrand)
         EXPECT_EQ(t->m.m_pMotifWidth[0], 4);
         EXPECT_EQ(t->m.m_pPWM[0], before);
     }
+    std::filesystem::current_path(old);
 }
 
-TEST(OutputDetailMod, FourLinesPerModule)
+// The detail file: four lines per module, the conserved columns (one determined base in
+// every species; not an N, not a mismatch) starred.
+TEST(OutputDetailMod, FourLinesPerModuleConservedColumnsStarred)
 {
     TempDir dir("dmd");
     support::ModelSetup setup;
@@ -142,23 +111,21 @@ TEST(OutputDetailMod, FourLinesPerModule)
     setup.param.bBothStrands = false;
     setup.param.strOutputFile = dir.File("d.txt").c_str();
     //                                0123456789012345678
-    auto t = support::AlignedModel({"GGGGACGTACGTAAGGGG", "GGGGACGTTCGTAAGGGG"}, setup);
+    auto t = support::AlignedModel({"GGGGACNTACGTAAGGGG", "GGGGACGTTCGTAAGGGG"}, setup);
     t->names[0] = ">first species";
     t->names[1] = ">second";
     std::vector<std::vector<char>> marks;
-    t->m.ConservePos(0, 0, marks);  // every column but 8
-
+    t->m.ConservePos(0, 0, marks);  // every column but 6 and 8
     t->m.m_pOutputSite = {{OUTPUTSITE{0, 0, true, 4, 0.973, 0, "", 10}, OUTPUTSITE{1, 0, false, 8, 0.5, 0, "", 10}}};
     // A single site of width 10: the module ends one past it; in species 1 it ends at the
     // sequence's last base, and the end lies past it.
     t->m.m_pModuleList = {{MODULEREGION{0, 4, 14, {1, 4}, 1}}, {MODULEREGION{0, 8, 18, {-1, 8}, 1}}};
-
     t->m.OutputDetailMod(marks);
     EXPECT_EQ(ReadFile(dir.File("d.txtdmd.txt")),
-              ">first species\t4\t14\t+1(4,0.97,0.90)\n"
-              "ACGTACGTAAG\n"
+              ">first species\t4\t14\t+1(4,0.97,0.80)\n"
+              "ACNTACGTAAG\n"
               "---------- \n"
-              "**** ******\n"
+              "** * ******\n"
               ">second\t8\t18\t-1(8,0.50,0.90)\n"
               "TCGTAAGGGG\n"
               "----------\n"
@@ -167,16 +134,12 @@ TEST(OutputDetailMod, FourLinesPerModule)
 
 TEST(ScanSitePr, ExpectedSitesPerModuleBecomePerPositionProbabilities)
 {
-    std::vector<double> pr{2, 2, 2};
+    std::vector<double> pr{2, 2, 2}, full{100, 100}, over{150, 100};  // full: the module background would be 0
     ASSERT_TRUE(CSerevan::ScanSitePr(pr, 200));
     ASSERT_EQ(pr.size(), 4u);
-    for (int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(pr[k], 0.01);
-    EXPECT_NEAR(pr[3], 0.97, 1e-15);
-    std::vector<double> full{100, 100};  // the module background would be 0
-    EXPECT_FALSE(CSerevan::ScanSitePr(full, 200));
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(pr[k], k < 3 ? 0.01 : 0.97, 1e-15);
+    EXPECT_FALSE(CSerevan::ScanSitePr(full, 200) || CSerevan::ScanSitePr(over, 200));
     EXPECT_EQ(full, (std::vector<double>{100, 100}));
-    std::vector<double> over{150, 100};
-    EXPECT_FALSE(CSerevan::ScanSitePr(over, 200));
 }
 
 // G groups of two species, species 1 shorter by one base (its last column a gap), each
@@ -190,21 +153,19 @@ TEST(UnalignedScan, BestAlignmentSideFilesAndProgress)
     auto groups = [&](int G) {
         std::vector<std::vector<std::vector<std::string>>> out;
         for (int g = 0; g < G; ++g) {
-            std::string x = support::RandomDna(rng, 20 + g), y = x;
-            y.back() = '-';
+            const std::string x = support::RandomDna(rng, 20 + g), y = x.substr(0, 19 + g) + "-";
             out.push_back({{x, y}, {x, y}, {x, y}});
         }
         return out;
     };
-    const std::vector<double> scores = {0.0, -5.0, 0.0, 0.0, -5.0, 0.0, 0.0, -5.0, 0.0};  // alignment 1 is 5 above
-    auto t = KnownModel(groups(3), {0.01, 0.01, 0.98}, {std::vector<double>(16, std::log(0.25)), {}},
-                        dir.File("u.txt"), scores);
+    // Alignment 1 of each group scores 5 above the others.
+    auto t = KnownModel(groups(3), {0.01, 0.01, 0.98}, {std::vector<double>(16, std::log(0.25)), {}}, dir.File("u.txt"),
+                        {0, -5, 0, 0, -5, 0, 0, -5, 0});
     SeedRandom(12);
     ASSERT_TRUE(t->m.GibbsScanUnalign());
     EXPECT_EQ(t->m.m_pCurAlign, (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(t->m.m_pMotifWidth[0], 4);  // the widths never move
+    EXPECT_EQ(t->m.m_pMotifWidth[0], 4);                    // the widths never move
     EXPECT_FALSE(support::Exists(dir.File("u.txt.info")));  // fewer than ten groups
-
     // margcons: one field per species-0 position of every group (20 + 21 + 22), each a
     // count of samples in which it was aligned: all 6, but the last base of each group.
     std::string cons;
@@ -223,27 +184,9 @@ TEST(UnalignedScan, BestAlignmentSideFilesAndProgress)
     EXPECT_EQ(Fields(Lines(ReadFile(dir.File("u.txtmargAlign.txt")))[3])[0], "6");
     EXPECT_NE(ReadFile(dir.File("u.txt")).find("\nAverage likelihood=0.0000\nPost burn-in iterations=6\n"),
               std::string::npos);
-
     auto ten = KnownModel(groups(10), {0.01, 0.99}, {}, dir.File("ten.txt"));
     ASSERT_TRUE(ten->m.GibbsScanUnalign());
     EXPECT_EQ(ReadFile(dir.File("ten.txt.info")), "Iteration 11\n");
-}
-
-// Sequences of A and T only against 25 candidates of C and G (widths 4 to 8): no ratio is
-// positive, a progress line every tenth candidate, the slot keeps the last candidate.
-TEST(MotifSelection, NoPositiveRatioAndProgress)
-{
-    TempDir dir("select");
-    std::vector<std::vector<double>> cand;
-    for (int i = 0; i < 25; ++i) cand.push_back(Consensus(std::string("GCGGCCGC").substr(0, 4 + i % 5), 0.97));
-    auto at = KnownModel(SelectionGroups(3, false, "AT", 3), {0.01, 0.01, 0.98}, {}, dir.File("a.txt"));
-    const std::vector<std::string> r = Select(at->m, cand, dir.File("a.txt"));
-    ASSERT_EQ(r.size(), 26u);
-    EXPECT_EQ(r[0], "Max LLR motif = 0 ");
-    for (int i = 1; i <= 25; ++i) EXPECT_LT(std::stod(Fields(r[i])[1]), 0.0) << i;
-    EXPECT_EQ(ReadFile(dir.File("a.txt.info")), "Iteration 11\nIteration 21\n");
-    EXPECT_EQ(at->m.m_pMotifWidth[1], 8);
-    EXPECT_EQ(at->m.m_pPWM[1], cand.back());
 }
 
 // The ratio against two models built directly, the candidate in the slot and no motif there;
@@ -255,24 +198,27 @@ TEST(MotifSelection, RatioMatchesModelsBuiltDirectly)
 {
     TempDir dir("select");
     const std::vector<double> uniform(32, std::log(0.25)), planted = Consensus(kPlanted, 0.85);
-    struct Case {
-        std::vector<double> pr, withPr, withoutPr;
-        std::vector<std::vector<double>> with, without;
-    } cases[] = {
+    // Probabilities of the model, of the model with the candidate, of the one without; their matrices.
+    using Matrices = std::vector<std::vector<double>>;
+    const std::tuple<std::vector<double>, std::vector<double>, std::vector<double>, Matrices, Matrices> cases[] = {
         {{0.01, 0.99}, {0.01, 0.99}, {0.0, 1.0}, {planted}, {planted}},
         {{0.02, 0.01, 0.97}, {0.02, 0.02, 0.96}, {0.02, 0.0, 0.98}, {uniform, planted}, {uniform, uniform}},
     };
-    for (const Case& c : cases) {
-        const auto groups = SelectionGroups(3, true, "ACGT", 8);
-        auto m = KnownModel(groups, c.pr, {}, dir.File("s.txt"));
+    for (const auto& [pr, withPr, withoutPr, withPwm, withoutPwm] : cases) {
+        const auto groups = SelectionGroups();
+        auto m = KnownModel(groups, pr, {}, dir.File("s.txt"));
         const std::vector<std::string> r =
             Select(m->m, {Consensus("ACGTTGCA", 0.85), planted, planted}, dir.File("s.txt"));
         std::remove(dir.File("s.txt").c_str());
-        auto with = KnownModel(groups, c.withPr, c.with);
-        auto without = KnownModel(groups, c.pr, c.without);
-        without->SetMotifPr(c.withoutPr);
-        const double expected = LogLik(with->m) - LogLik(without->m);
-        EXPECT_GT(expected, 10.0);  // six planted sites
+        auto with = KnownModel(groups, withPr, withPwm);
+        auto without = KnownModel(groups, pr, withoutPwm);
+        without->SetMotifPr(withoutPr);
+        double expected = 0;  // the forward log-likelihoods of all groups, nothing drawn
+        with->m.MSBuildBackground();
+        without->m.MSBuildBackground();
+        for (int g = 0; g < 3; ++g)
+            expected += with->m.SampleSeqGivenPath(g, -1) - without->m.SampleSeqGivenPath(g, -1);
+        EXPECT_GT(expected, 10.0);                                                             // six planted sites
         EXPECT_NEAR(std::stod(Fields(r[2])[1]), expected, 1e-6 + 1e-9 * std::fabs(expected));  // "%f": six decimals
         EXPECT_EQ(Fields(r[3])[1], Fields(r[2])[1]);
         EXPECT_EQ(r[0], "Max LLR motif = 2 c2");

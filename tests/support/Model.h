@@ -19,10 +19,10 @@ namespace support {
 
 struct ModelSetup {
     int K = 1;
-    std::vector<int> widths;            // K widths; empty: the model's starting width
-    INPUTPARAMETER param;               // every other setting; N and K are filled in
-    std::vector<double> scores;         // proposal score of each stored alignment (all groups, g*A + j); empty: none
-    bool templates = false;             // lend species 0 of every group as its template
+    std::vector<int> widths;     // K widths; empty: the model's starting width
+    INPUTPARAMETER param;        // every other setting; N and K are filled in
+    std::vector<double> scores;  // proposal score of each stored alignment (all groups, g*A + j); empty: none
+    bool templates = false;      // lend species 0 of every group as its template
     // Sets the parameters; default: InitialParameter(nullptr, -q or nullptr).
     std::function<void(CSerevan&)> parameters;
 };
@@ -138,8 +138,10 @@ public:
         m.InitialSeq(N, G, ptr.data(), len.data(), names.data(), s.templates ? ptr.data() : nullptr,
                      s.templates ? len.data() : nullptr);
         m.Initialize(s.widths.empty() ? nullptr : s.widths.data());
-        if (s.parameters) s.parameters(m);
-        else m.InitialParameter(nullptr, s.param.bMotifPr ? &s.param.dMotifPr : nullptr);
+        if (s.parameters)
+            s.parameters(m);
+        else
+            m.InitialParameter(nullptr, s.param.bMotifPr ? &s.param.dMotifPr : nullptr);
         m.MSBuildBackground();
         if (A > 0) {
             scores = s.scores;
@@ -171,7 +173,7 @@ inline std::unique_ptr<Model> GroupsModel(const std::vector<std::vector<std::vec
             for (int sp = 0; sp < N; ++sp) {
                 std::vector<int>& slot = b->seq[static_cast<size_t>(sp) * G + g];
                 if (j == 0) slot = s[sp];
-                else EXPECT_EQ(slot, s[sp]) << "alignment " << j << " of group " << g << " spells other sequences";
+                EXPECT_EQ(slot, s[sp]) << "alignment " << j << " of group " << g << " spells other sequences";
             }
             b->paths.push_back(std::move(path));
         }
@@ -205,12 +207,8 @@ inline std::vector<std::string> RandomRows(std::mt19937& rng, int N, int nCol, d
     std::vector<std::string> rows(N);
     while (static_cast<int>(rows[0].size()) < nCol) {
         std::vector<bool> adv(N);
-        bool any = false;
-        for (int s = 0; s < N; ++s) {
-            adv[s] = U(rng) >= pGap;
-            any = any || adv[s];
-        }
-        if (!any) adv[rng() % N] = true;
+        for (int s = 0; s < N; ++s) adv[s] = U(rng) >= pGap;
+        if (std::count(adv.begin(), adv.end(), true) == 0) adv[rng() % N] = true;
         const int runLen = 1 + static_cast<int>(rng() % 3);
         for (int r = 0; r < runLen && static_cast<int>(rows[0].size()) < nCol; ++r)
             for (int s = 0; s < N; ++s) rows[s] += adv[s] ? (U(rng) < pN ? 'N' : bases[rng() % 4]) : '-';

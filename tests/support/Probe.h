@@ -18,8 +18,8 @@ struct CSerevanProbe {
     {
         m.NodeEmissions(emis, table, path, t, g, mode, run);
     }
-    static double FastTransition(CSerevan& m, const ALIGNNODE* path, const double* fwd, int t, int u, int c,
-                                 int curBit, int nStates)
+    static double FastTransition(CSerevan& m, const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit,
+                                 int nStates)
     {
         return m.FastTransition(path, fwd, t, u, c, curBit, nStates);
     }

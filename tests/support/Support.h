@@ -54,12 +54,13 @@ inline void WriteFile(const std::string& name, const std::string& text)
 inline std::string ReadFile(const std::string& name)
 {
     std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline bool Exists(const std::string& name) { return std::filesystem::exists(name); }
+inline bool Exists(const std::string& name)
+{
+    return std::filesystem::exists(name);
+}
 
 // The lines of a text, without their line feeds.
 inline std::vector<std::string> Lines(const std::string& text)
@@ -71,7 +72,10 @@ inline std::vector<std::string> Lines(const std::string& text)
 }
 
 // The tab-separated fields of one line (a trailing tab gives an empty last field).
-inline std::vector<std::string> Fields(const std::string& line) { return sertools::SplitTabs(line); }
+inline std::vector<std::string> Fields(const std::string& line)
+{
+    return sertools::SplitTabs(line);
+}
 
 // The names of the files in dir, sorted.
 inline std::vector<std::string> Listing(const std::filesystem::path& dir)
@@ -97,29 +101,17 @@ struct RunResult {
 // Runs a shell command in directory dir (if given), capturing both streams.
 inline RunResult RunCommand(const std::string& command, const std::string& dir = "")
 {
-    char errName[] = "/tmp/serevan_stderr_XXXXXX";
-    const int fd = ::mkstemp(errName);
-    if (fd >= 0) ::close(fd);
-    std::string full = dir.empty() ? command : "cd '" + dir + "' && " + command;
-    full = "{ " + full + " ; } 2>'" + errName + "'";
-    RunResult r;
-    if (FILE* p = ::popen(full.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-        const int raw = ::pclose(p);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    r.error = ReadFile(errName);
-    std::remove(errName);
-    return r;
+    const TempDir streams("streams");
+    const std::string full = (dir.empty() ? "" : "cd '" + dir + "' && ") + command;
+    const int raw =
+        std::system(("{ " + full + " ; } >'" + streams.File("out") + "' 2>'" + streams.File("err") + "'").c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(streams.File("out")), ReadFile(streams.File("err"))};
 }
 
 // Letter codes of a text: A C G T 0..3, '-' 4, anything else -1 (undetermined).
 inline std::vector<int> Codes(const std::string& text)
 {
     std::vector<int> out;
-    out.reserve(text.size());
     for (char c : text) out.push_back(NucleotideCode(c));
     return out;
 }
@@ -160,9 +152,8 @@ inline std::vector<int> Mutate(const std::vector<int>& seq, double rate)
     std::vector<int> out;
     for (int c : seq) {
         const int r = RandomInt() % 1000;
-        if (r < rate * 600) out.push_back(RandomInt() % 4);
-        else if (r < rate * 800) continue;
-        else out.push_back(c);
+        if (r >= rate * 600 && r < rate * 800) continue;  // deleted
+        out.push_back(r < rate * 600 ? RandomInt() % 4 : c);
         if (RandomInt() % 1000 < rate * 200) out.push_back(RandomInt() % 4);
     }
     return out;
@@ -173,8 +164,9 @@ inline std::vector<int> Mutate(const std::vector<int>& seq, double rate)
 class TestSeed {
 public:
     explicit TestSeed(unsigned fallback)
-        : seed_(std::getenv("SEREVAN_TEST_SEED") ? static_cast<unsigned>(std::strtoul(std::getenv("SEREVAN_TEST_SEED"), nullptr, 10))
-                                                 : fallback),
+        : seed_(std::getenv("SEREVAN_TEST_SEED")
+                    ? static_cast<unsigned>(std::strtoul(std::getenv("SEREVAN_TEST_SEED"), nullptr, 10))
+                    : fallback),
           trace_(__FILE__, __LINE__, "seed " + std::to_string(seed_) + " (set SEREVAN_TEST_SEED to change it)")
     {
         SeedRandom(seed_);
