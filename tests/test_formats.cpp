@@ -1,8 +1,6 @@
 // Motif exchange formats: one matrix written in every format reads back the same; format
 // guessing; refusals name the file and line. (The program's reading of JASPAR and MEME for
 // -A is in the readers' table.)
-#include <cmath>
-
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
 
@@ -11,62 +9,56 @@ using motifio::MotifFormat;
 
 namespace {
 
-// Arnt-like counts of 20 sites, columns A C G T.
-const std::vector<double> kCounts = {4, 16, 0, 0, 19, 0, 1, 0, 0, 20, 0, 0, 0, 0, 20, 0, 0, 0, 0, 20, 0, 0, 20, 0};
+// Arnt-like frequencies of 20 sites, columns A C G T.
+const std::vector<double> kArnt = {0.2, 0.8, 0, 0, 0.95, 0, 0.05, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 0};
 
-const char* kJaspar = ">MA0004.1 Arnt\nA  [ 4 19  0  0  0  0 ]\nC  [16  0 20  0  0  0 ]\n"
-                      "G  [ 0  1  0 20  0 20 ]\nT  [ 0  0  0  0 20  0 ]\n";
+const char* kJaspar = ">MA0004.1 Arnt\nA  [ 4 19 0 0 0 0 ]\nC [16 0 20 0 0 0]\nG [0 1 0 20 0 20]\nT [0 0 0 0 20 0]\n";
 const char* kJasparPlain = ">MA0004.1 Arnt\n4 19 0 0 0 0\n16 0 20 0 0 0\n0 1 0 20 0 20\n0 0 0 0 20 0\n";
-const char* kMeme = "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF MA0004.1 Arnt\n"
-                    "letter-probability matrix: alength= 4 w= 6 nsites= 20 E= 0\n"
-                    "0.2 0.8 0 0\n0.95 0 0.05 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n0 0 1 0\n";
-const char* kTransfac = "AC  MA0004.1\nXX\nID  Arnt\nXX\nP0  A C G T\n01 4 16 0 0 C\n02 19 0 1 0 A\n"
-                        "03 0 20 0 0 C\n04 0 0 20 0 G\n05 0 0 0 20 T\n06 0 0 20 0 G\nXX\n//\n";
-const char* kProgram = "1\n6\nMA0004.1 Arnt\n20\t80\t0\t0\n95\t0\t5\t0\n0\t100\t0\t0\n0\t0\t100\t0\n"
-                       "0\t0\t0\t100\n0\t0\t100\t0\n";
+const char* kMeme =
+    "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF MA0004.1 Arnt\n"
+    "letter-probability matrix: alength= 4 w= 6 nsites= 20 E= 0\n"
+    "0.2 0.8 0 0\n0.95 0 0.05 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n0 0 1 0\n";
+const char* kTransfac =
+    "AC  MA0004.1\nXX\nID  Arnt\nXX\nP0  A C G T\n01 4 16 0 0 C\n02 19 0 1 0 A\n"
+    "03 0 20 0 0 C\n04 0 0 20 0 G\n05 0 0 0 20 T\n06 0 0 20 0 G\nXX\n//\n";
+const char* kProgram = "1\n6\nMA0004.1 Arnt\n20 80 0 0\n95\t0\t5\t0\n0 100 0 0\n0 0 100 0\n0 0 0 100\n0 0 100 0\n";
 
-void ExpectArnt(const std::vector<Motif>& m, double sites, const std::string& label)
+// Motifs as text: id, name, sites and the frequencies to four decimals.
+std::string Dump(const std::vector<Motif>& motifs)
 {
-    ASSERT_EQ(m.size(), 1u) << label;
-    EXPECT_EQ(m[0].id, "MA0004.1") << label;
-    EXPECT_EQ(m[0].name, "Arnt") << label;
-    EXPECT_NEAR(m[0].sites, sites, 1e-9) << label;
-    ASSERT_EQ(m[0].Width(), 6) << label;
-    for (size_t k = 0; k < kCounts.size(); ++k) EXPECT_NEAR(m[0].p[k], kCounts[k] / 20, 1e-4) << label << " " << k;
+    std::string s;
+    for (const Motif& m : motifs) {
+        s += sertools::Format("%s %s %g:", m.id.c_str(), m.name.c_str(), m.sites);
+        for (double p : m.p) s += sertools::Format(" %.4f", p);
+    }
+    return s;
+}
+
+// The motifs of a text, read as file "m" of a guessed format, as Dump shows them; or the message.
+std::string Read(const std::string& text, std::vector<Motif>& m)
+{
+    std::string err;
+    return motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err) ? Dump(m) : err;
 }
 
 }  // namespace
 
 TEST(MotifFormats, EveryFormatReadsTheSameMatrixAndWritesItBack)
 {
-    support::TempDir dir("formats");
     // A program file with a site-number line is told by its length; its numbers are read only
     // when asked for.
     const std::string withSites = "1\n6\n2.5\n" + std::string(kProgram + 4);
-    struct Case {
-        std::string text;
-        MotifFormat format;
-        double sites;  // 100: percentages in whole numbers read as counts of 100
-    } cases[] = {{kJaspar, MotifFormat::Jaspar, 20},
-                 {kJasparPlain, MotifFormat::Jaspar, 20},
-                 {kMeme, MotifFormat::Meme, 20},
-                 {kTransfac, MotifFormat::Transfac, 20},
-                 {kProgram, MotifFormat::Program, 100},
-                 {withSites, MotifFormat::Program, 100}};
-    for (const Case& c : cases) {
-        const std::string label = motifio::FormatName(c.format);
-        EXPECT_EQ(motifio::GuessFormat(support::Lines(c.text)), c.format) << label;
-        std::vector<Motif> m;
-        std::string err;
-        ASSERT_TRUE(motifio::ParseMotifs(support::Lines(c.text), "m", MotifFormat::Unknown, m, nullptr, err)) << err;
-        ExpectArnt(m, c.sites, label);
-        for (MotifFormat out : {MotifFormat::Program, MotifFormat::Jaspar, MotifFormat::Meme, MotifFormat::Transfac}) {
-            const std::string file = dir.File("out.txt");
-            support::WriteFile(file, motifio::FormatMotifs(m, out));
-            std::vector<Motif> back;
-            ASSERT_TRUE(motifio::ReadMotifs(file, MotifFormat::Unknown, back, nullptr, err)) << err;
-            ExpectArnt(back, std::round(c.sites), label + " -> " + motifio::FormatName(out));
-        }
+    const std::pair<std::string, MotifFormat> cases[] = {
+        {kJaspar, MotifFormat::Jaspar},     {kJasparPlain, MotifFormat::Jaspar}, {kMeme, MotifFormat::Meme},
+        {kTransfac, MotifFormat::Transfac}, {kProgram, MotifFormat::Program},    {withSites, MotifFormat::Program}};
+    for (const auto& [text, format] : cases) {
+        // Percentages in whole numbers read as counts of 100.
+        const std::string arnt = Dump({{"MA0004.1", "Arnt", kArnt, format == MotifFormat::Program ? 100.0 : 20}});
+        EXPECT_EQ(motifio::GuessFormat(support::Lines(text)), format) << text;
+        std::vector<Motif> m, back;
+        EXPECT_EQ(Read(text, m), arnt);
+        for (MotifFormat out : {MotifFormat::Program, MotifFormat::Jaspar, MotifFormat::Meme, MotifFormat::Transfac})
+            EXPECT_EQ(Read(motifio::FormatMotifs(m, out), back), arnt) << text << " -> " << motifio::FormatName(out);
     }
     std::vector<Motif> m;
     std::vector<double> sites;
@@ -87,10 +79,6 @@ TEST(MotifFormats, RefusalsNameFileAndLine)
         {"AC X\nP0 A C G T\n01 1 0 0 0\n02 0 0 0 0\n//\n", "m line 5: column 2 of matrix X sums to zero"},
         {"1\n2\nX\n1 0 0 0\n", "m line 4: file ends before row 2 of matrix 1"},
     };
-    for (const auto& [text, message] : cases) {
-        std::vector<Motif> m;
-        std::string err;
-        EXPECT_FALSE(motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err)) << text;
-        EXPECT_EQ(err.rfind(message, 0), 0u) << err;
-    }
+    std::vector<Motif> m;
+    for (const auto& [text, message] : cases) EXPECT_EQ(Read(text, m).rfind(message, 0), 0u) << Read(text, m);
 }
