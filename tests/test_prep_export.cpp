@@ -199,31 +199,30 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
 // human row mapped back through the groups table is the genome's, also when regions join the
 // blocks that cover them. Biopython reads serevan-prep's JASPAR import and every export of a
 // run's motifs on these groups, and we read what Biopython writes; bedtools reads the site
-// tracks and gives each site's letters from the genome; --offset moves every coordinate.
+// tracks and gives each site's letters from the genome, also of sites on a minus-strand row;
+// --offset moves every coordinate.
 TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
 {
-    if (!HaveClients() || !support::Exists(kGenome))
-        GTEST_SKIP() << "needs python3-biopython, bedtools, ../shared/data";
+    if (!HaveClients() || !support::Exists(kGenome)) GTEST_SKIP() << "needs Biopython, bedtools, ../shared/data";
     support::TempDir dir("clients");
     const std::string at = dir.Path().string(), maf = support::kSourceDir + "/examples/chr22_piece.maf";
+    const auto run = [&](const std::string& command) { return RunCommand(command, at).status; };
     support::WriteFile(dir.File("r.bed"), "track name=r\nchr22\t1229\t3000\nchr22\t5000\t9000\nchr9\t0\t100\n");
     for (const char* out : {"g", "o --offset hg17=14499999"})
-        ASSERT_EQ(RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 -o " + out, at).status, 0);
+        ASSERT_EQ(run(kPrep + " maf " + maf + " --species hg17,mm5,rn3 -o " + out), 0);
     support::RunResult r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 --regions r.bed -o r", at);
     EXPECT_NE(r.error.find("2 groups from 3 regions; skipped 1 lacking"), std::string::npos) << r.error;
     const std::string script =
         "import sys\nrec = {'hg17': [], 'mm5': [], 'rn3': []}\n"
         "for block in open(sys.argv[1]).read().split('\\na ')[1:]:\n"
         "    rows = {}\n"
-        "    for l in block.split('\\n'):\n"
-        "        f = l.split()\n"
-        "        if f and f[0] == 's' and f[1].split('.')[0] not in rows: rows[f[1].split('.')[0]] = "
-        "f[6].replace('-', '')\n"
+        "    for f in map(str.split, block.split('\\n')):\n"
+        "        if f and f[0] == 's': rows.setdefault(f[1].split('.')[0], f[6].replace('-', ''))\n"
         "    if all(s in rows for s in rec) and len(rows['hg17']) >= 100:\n"
         "        for s in rec: rec[s].append(rows[s])\n"
         "for s in rec: print('\\n'.join(rec[s]))\n";
-    EXPECT_EQ(FastaRecords(dir.File("g.fa")),
-              support::Lines(RunCommand("/usr/bin/python3 -c \"" + script + "\" " + maf).output));
+    r = RunCommand("/usr/bin/python3 -c \"" + script + "\" " + maf);
+    EXPECT_EQ(FastaRecords(dir.File("g.fa")), support::Lines(r.output)) << r.error;
     const std::string genome = FastaRecords(kGenome)[0];
     for (const auto& [prefix, segments] : {std::pair{"g", 13}, std::pair{"r", 11}}) {
         const std::vector<std::string> seqs = FastaRecords(dir.File(prefix + ".fa"s));
@@ -242,20 +241,18 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
     // JASPAR -> program format keeps every matrix; what Biopython writes, we read.
     const Matrices original = BiopythonMatrices(kSample, "jaspar");
     ASSERT_EQ(std::count(original.begin(), original.end(), -1), 5);
-    ASSERT_EQ(RunCommand(kPrep + " motifs '" + kSample + "' -o m.txt", at).status, 0);
+    ASSERT_EQ(run(kPrep + " motifs '" + kSample + "' -o m.txt"), 0);
     ExpectSameMatrices(OurMatrices(dir.File("m.txt")), original, 1e-4, "prep motifs");
+    const std::string write =
+        "/usr/bin/python3 -c \"import sys; from Bio import motifs; open(sys.argv[2], 'w').write("
+        "motifs.write(motifs.parse(open(sys.argv[1]), 'jaspar'), sys.argv[3]))\" '" +
+        kSample;
     for (const std::string format : {"jaspar", "transfac"}) {
-        ASSERT_EQ(RunCommand("/usr/bin/python3 -c \"import sys; from Bio import motifs; "
-                             "open(sys.argv[2], 'w').write(motifs.write(motifs.parse(open(sys.argv[1]), 'jaspar'), "
-                             "sys.argv[3]))\" '" +
-                                 kSample + "' bio." + format + " " + format,
-                             at)
-                      .status,
-                  0);
+        ASSERT_EQ(run(write + "' bio." + format + " " + format), 0);
         ExpectSameMatrices(OurMatrices(dir.File("bio." + format)), original, 1e-4, format);
     }
     // A run on the groups; every export of its motifs parses in Biopython to the report's matrices.
-    ASSERT_EQ(RunCommand(support::kBin + " -i g.fa -N 3 -K 2 -n 30 -w 8 -W 10 -S 1 -o run.txt", at).status, 0);
+    ASSERT_EQ(run(support::kBin + " -i g.fa -N 3 -K 2 -n 30 -w 8 -W 10 -S 1 -o run.txt"), 0);
     sertools::RunReport report;
     std::string err;
     ASSERT_TRUE(sertools::ReadLastReport(dir.File("run.txt"), report, err)) << err;
@@ -267,67 +264,58 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
     }
     ASSERT_FALSE(found.empty());
     for (const std::string format : {"meme", "jaspar", "transfac"}) {
-        ASSERT_EQ(RunCommand(kExport + " motifs run.txt --format " + format + " -o found." + format, at).status, 0);
-        ExpectSameMatrices(BiopythonMatrices(dir.File("found." + format), format == "meme" ? "minimal" : format), found,
-                           2e-3, format);
-        EXPECT_NE(support::ReadFile(dir.File("found." + format)).find("serevan_motif_2"), std::string::npos);
+        const std::string out = dir.File("found." + format);
+        ASSERT_EQ(run(kExport + " motifs run.txt --format " + format + " -o " + out), 0);
+        ExpectSameMatrices(BiopythonMatrices(out, format == "meme" ? "minimal" : format), found, 2e-3, format);
+        EXPECT_NE(support::ReadFile(out).find("serevan_motif_2"), std::string::npos);  // named by its number
     }
 
-    // The site tracks (the format is the name's extension).
-    for (const char* out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})
-        ASSERT_EQ(RunCommand(kExport + " sites run.txt -i g.fa --groups " + std::string(1, out[0]) +
-                                 ".groups.tsv --format " + (out + 2) + " -o " + out,
-                             at)
-                      .status,
+    // The site tracks (the format is the name's extension); every line a feature for bedtools
+    // sort (the GFF3 header aside), and a scratch genome whose record is named as the
+    // chromosome gives each site's letters.
+    for (const std::string out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})
+        ASSERT_EQ(run(kExport + " sites run.txt -i g.fa --groups " + out[0] + ".groups.tsv -o " + out + " --format " +
+                      out.substr(2)),
                   0);
     const std::vector<std::string> bed = support::Lines(support::ReadFile(dir.File("g.bed")));
-    ASSERT_GT(bed.size(), 3u);
-    for (const std::string file : {"g.bed", "g.gff3"})  // every line a feature (the GFF3 header aside)
+    for (const std::string file : {"g.bed", "g.gff3"})
         EXPECT_EQ(support::Lines(RunCommand("bedtools sort -i " + file, at).output).size(),
                   support::Lines(support::ReadFile(dir.File(file))).size() - (file == "g.gff3"));
-    // A scratch genome whose record is named as the chromosome gives each site's letters.
     support::WriteFile(dir.File("chr22.fa"), ">chr22\n" + genome + "\n");
     const std::vector<std::string> got =
         support::Lines(RunCommand("bedtools getfasta -s -tab -fi chr22.fa -bed g.bed", at).output);
     const std::vector<std::string> rows = support::Lines(support::ReadFile(dir.File("g.tsv")));
-    ASSERT_EQ(got.size(), bed.size());
-    ASSERT_EQ(rows.size(), bed.size() + 1);
+    const std::vector<std::string> moved = support::Lines(support::ReadFile(dir.File("o.bed")));
+    ASSERT_GT(bed.size(), 3u);
+    ASSERT_TRUE(got.size() == bed.size() && moved.size() == bed.size() && rows.size() == bed.size() + 1);
     int sites = 0;
-    for (size_t i = 0; i < got.size(); ++i) {
+    for (size_t i = 0; i < bed.size(); ++i) {
+        const std::vector<std::string> b = support::Fields(bed[i]), o = support::Fields(moved[i]);
+        EXPECT_EQ(std::stoll(o[1]) - std::stoll(b[1]) + std::stoll(o[2]) - std::stoll(b[2]), 2 * 14499999) << i;
         const std::string letters = support::Fields(rows[i + 1])[7];
         if (letters == ".") continue;
         ++sites;
         EXPECT_EQ(support::Fields(got[i])[1], letters) << bed[i];
     }
     EXPECT_GT(sites, 0);
-    const std::vector<std::string> moved = support::Lines(support::ReadFile(dir.File("o.bed")));
-    ASSERT_EQ(moved.size(), bed.size());
-    for (size_t i = 0; i < moved.size(); ++i)
-        for (int k : {1, 2})
-            EXPECT_EQ(std::stoll(support::Fields(moved[i])[k]) - std::stoll(support::Fields(bed[i])[k]), 14499999);
-}
 
-TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
-{
-    if (!HaveClients()) GTEST_SKIP() << "needs python3-biopython and bedtools";
-    support::TempDir dir("export_minus");
-    const std::string genome = "ACGTTGCAAGGCTTACCGATCGGATCCAATGCATGCTAGC";  // mm5 chr1, 40 bases
-    const std::string row = ReverseComplement(genome).substr(5, 10);        // a minus-strand row from 5
+    // A mouse row on the minus strand and a report with a site on each strand of its record.
+    const std::string chr1 = "ACGTTGCAAGGCTTACCGATCGGATCCAATGCATGCTAGC";  // mm5 chr1, 40 bases
+    const std::string minus = ReverseComplement(chr1).substr(5, 10);      // a minus-strand row from 5
     support::WriteFile(dir.File("a.maf"),
-                       "a score=0\ns hg17.chr1 0 10 + 50 AAAAACCCCC\ns mm5.chr1 5 10 - 40 " + row + "\n");
-    support::WriteFile(dir.File("chr1.fa"), ">chr1\n" + genome + "\n");
-    ASSERT_EQ(RunCommand(kPrep + " maf a.maf --species hg17,mm5 --min-length 1 -o g", dir.Path().string()).status, 0);
-    // A report of one run with a site on each strand of the mouse record.
-    support::WriteFile(dir.File("run.txt"), std::string(sertools::kReportBanner) +
-                                                "\nSerevan -i g.fa -N 2 -K 1\nAverage likelihood=0\n"
-                                                "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
-                                                "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
-                                                row.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
-                                                ReverseComplement(row.substr(5, 4)) + "\n");
-    support::RunResult r = RunCommand(kExport + " sites run.txt -i g.fa --groups g.groups.tsv --species mm5 " +
-                                          "--format bed -o s.bed && bedtools getfasta -s -tab -fi chr1.fa -bed s.bed",
-                                      dir.Path().string());
-    ASSERT_EQ(r.status, 0) << r.error;
-    EXPECT_EQ(r.output,
-              "chr1:29-33(-)\t" + row.substr(2, 4) + "\nchr1:26-30(+)\t" + ReverseComplement(row.substr(5, 4)) + "\n");
+                       "a score=0\ns hg17.chr1 0 10 + 50 AAAAACCCCC\ns mm5.chr1 5 10 - 40 " + minus + "\n");
+    support::WriteFile(dir.File("chr1.fa"), ">chr1\n" + chr1 + "\n");
+    ASSERT_EQ(run(kPrep + " maf a.maf --species hg17,mm5 --min-length 1 -o a"), 0);
+    support::WriteFile(dir.File("a.txt"), std::string(sertools::kReportBanner) +
+                                              "\nSerevan -i a.fa -N 2 -K 1\nAverage likelihood=0\n"
+                                              "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
+                                              "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
+                                              minus.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
+                                              ReverseComplement(minus.substr(5, 4)) + "\n");
+    r = RunCommand(kExport + " sites a.txt -i a.fa --groups a.groups.tsv --species mm5 --format bed -o a.bed && " +
+                       "bedtools getfasta -s -tab -fi chr1.fa -bed a.bed",
+                   at);
+    EXPECT_EQ(r.output, "chr1:29-33(-)\t" + minus.substr(2, 4) + "\nchr1:26-30(+)\t" +
+                            ReverseComplement(minus.substr(5, 4)) + "\n")
+        << r.error;
 }
