@@ -27,16 +27,14 @@ std::string Report(double likelihood, const std::vector<Motif>& motifs, const st
                            motifs.size(), likelihood);
     t += "Post burn-in iterations=50\n\nPredicted modules:\n" + modules + "\n\n";
     for (std::size_t k = 0; k < motifs.size(); ++k) {
-        if (motifs[k].word.empty()) {
-            t += Format("\nMotif%zu not found\n", k + 1);
-            continue;
-        }
-        t += Format("\nMotif%zu:%.4f\nA\tC\tG\tT\n", k + 1, 10.0 + k);
-        for (char c : motifs[k].word)
+        const std::string& w = motifs[k].word;
+        t += w.empty() ? Format("\nMotif%zu not found\n", k + 1)
+                       : Format("\nMotif%zu:%.4f\nA\tC\tG\tT\n", k + 1, 10.0 + k);
+        for (char c : w)
             for (char b : std::string("ACGT\n")) t += b == '\n' ? "\n" : c == b ? "0.970\t" : "0.010\t";
-        t += "\nSites:\n";
+        t += w.empty() ? "" : "\nSites:\n";
         for (const Site& s : motifs[k].sites)
-            t += Format(">%d\t%d\t%d\t%d\t1.000\t1.000\n%s\n", s[0], s[1], s[2], s[3], motifs[k].word.c_str());
+            t += Format(">%d\t%d\t%d\t%d\t1.000\t1.000\n%s\n", s[0], s[1], s[2], s[3], w.c_str());
     }
     return t;
 }

@@ -15,24 +15,22 @@ namespace {
 // and its number of sites.
 std::string Outcome(const std::string& file)
 {
-    const std::string target = file.substr(0, file.find('/')),
-                      path = support::kSourceDir + "/tests/fuzz/corpus/" + file;
+    const std::string path = support::kSourceDir + "/tests/fuzz/corpus/" + file;
     std::string err, out = "read back:";
     std::vector<motifio::Motif> motifs, back;
     sertools::MafSettings settings;
     settings.species = {"hg17", "mm5", "rn3", "galGal2", "fr1"};
     sertools::MafGroups groups;
-    if (target == "maf") {
-        if (sertools::ReadMafGroups(path, settings, groups, err)) return "accepted";
-    } else if (motifio::ReadMotifs(path, motifio::FormatFromName(target), motifs, nullptr, err)) {
-        for (const motifio::MotifFormat f : {motifio::MotifFormat::Jaspar, motifio::MotifFormat::Transfac}) {
-            const std::vector<std::string> lines = support::Lines(motifio::FormatMotifs(motifs, f));
-            if (!motifio::ParseMotifs(lines, "m", f, back, nullptr, err) || back.size() != 1) return err;
-            out += sertools::Format(" %d %g", back[0].p == motifs[0].p, back[0].sites);
-        }
-        return out;
+    const motifio::MotifFormat format = motifio::FormatFromName(file.substr(0, file.find('/')));
+    if (file.starts_with("maf/") ? !sertools::ReadMafGroups(path, settings, groups, err)
+                                 : !motifio::ReadMotifs(path, format, motifs, nullptr, err))
+        return err.substr(err.find(' ') + 1);
+    for (const motifio::MotifFormat f : {motifio::MotifFormat::Jaspar, motifio::MotifFormat::Transfac}) {
+        const std::vector<std::string> lines = support::Lines(motifio::FormatMotifs(motifs, f));
+        if (!motifio::ParseMotifs(lines, "m", f, back, nullptr, err) || back.size() != 1) return "no read back " + err;
+        out += sertools::Format(" %d %g", back[0].p == motifs[0].p, back[0].sites);
     }
-    return err.substr(err.find(' ') + 1);
+    return out;
 }
 
 TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)

@@ -69,10 +69,7 @@ std::vector<std::string> FastaRecords(const std::string& file)
 {
     std::vector<std::string> out;
     for (const std::string& line : support::Lines(support::ReadFile(file)))
-        if (line[0] == '>')
-            out.emplace_back();
-        else
-            out.back() += line;
+        line[0] == '>' ? out.emplace_back() : out.back() += line;
     return out;
 }
 
@@ -161,6 +158,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {"prep motifs m.txt -o out.txt", "m.txt line 3: rows of matrix X have unequal lengths"},
         {"prep motifs " + kSample + " -o /nonexistent/m.txt", "cannot write /nonexistent/m.txt"},
         {"prep shuffle x", "unknown subcommand 'shuffle'"},
+        {"prep mask z.maf -o masked.fa", "z.maf: not a FASTA file (line 1 does not start with '>')"},
         {G + "1.fa 3.fa", "3.fa:3: a second record of species hg17 (hg17_d; the first is hg17_c)"},
         {G + "1.fa 4.fa --separator '|'", "1.fa: no record of species hg17"},
         {"export motifs r.txt -o e.txt", "--format must be meme, jaspar or transfac"},

@@ -26,10 +26,10 @@ SimData MustSimulate(const SimOptions& o)
 }
 
 // The bases of seq from start on, read on the given strand.
-std::string Letters(const std::vector<signed char>& seq, int start, int length, int strand)
+std::string Letters(const std::vector<signed char>& seq, size_t start, size_t length, int strand)
 {
     std::string s;
-    for (int i = start; i < start + length; ++i) s += "ACGT"[seq[i]];
+    for (size_t i = start; i < start + length; ++i) s += "ACGT"[seq[i]];
     return strand > 0 ? s : ::ReverseComplement(s);
 }
 
@@ -43,30 +43,38 @@ MotifMatrix Consensus(const std::string& consensus, double hit)
 
 }  // namespace
 
-// Sites: ancestral bases are drawn from the motif in the site's orientation and evolve by
-// redrawing from the motif column with the site rate, so ancestral and species-0 bases read on
-// the site's strand have the column frequencies (the wrong orientation would mix in the
-// complementary column), and a base differs from its ancestor with probability
-// rate * sum_a q_a (1 - q_a). Background: per branch a base differs from its ancestor with the
-// substitution probability, transitions are 3 of the 5 weight units of a change, and ancestral
-// base pairs follow the first-order chain. Every bound is 5 sd of a binomial share.
+// One site of width 8 in each of 3000 ancestors of 40 bases. Sites: ancestral bases are drawn
+// from the motif in the site's orientation and evolve by redrawing from the motif column with
+// the site rate, so ancestral and species-0 bases read on the site's strand have the column
+// frequencies (the wrong orientation would mix in the complementary column), and a base
+// differs from its ancestor with probability rate * sum_a q_a (1 - q_a). Background: per
+// branch a base differs from its ancestor with the substitution probability, transitions are
+// 3 of the 5 weight units of a change, and ancestral base pairs follow the first-order chain.
+// Every bound is 5 sd of a binomial share.
 TEST(SimModelStat, EvolutionMatchesTheModel)
 {
     support::TestSeed seed(11);
     SimOptions o;
     o.seed = seed.value(), o.groups = 3000, o.length = 40, o.moduleLength = 30, o.motifs = 1, o.sites = {1};
-    o.moduleFraction = 1, o.minWidth = o.maxWidth = 8, o.minInfo = 0.3, o.siteRate = 0.5, o.indelRate = 0;
+    o.moduleFraction = 1, o.minWidth = o.maxWidth = 8, o.minInfo = 0.3, o.siteRate = 0.5, o.subRate = 0.2;
+    o.indelRate = 0;
     const SimData d = MustSimulate(o);
     const std::vector<double>& q = d.motifs[0].p;
     std::vector<double> ancestral(32, 0.0), species0(32, 0.0);
-    double changed = 0, expected = 0;
+    double changed = 0, expected = 0, steps[16] = {}, from[4] = {}, changes = 0, transitions = 0, trials = 0;
     for (const SimGroup& g : d.groups) {
         const PlantedSite& s = g.sites.at(0);
-        for (int j = 0; j < 8; ++j) {
-            const int col = s.strand > 0 ? j : 7 - j, a = g.ancestor[s.start + j];  // motif column of offset j
-            ancestral[4 * col + (s.strand > 0 ? a : 3 - a)] += 1.0 / 3000;
+        for (int i = 0; i < 40; ++i) {
+            const int j = i - s.start, col = s.strand > 0 ? j : 7 - j, a = g.ancestor[i];  // the site's column j
+            const bool site = j >= 0 && j < 8;
+            if (site) ancestral[4 * col + (s.strand > 0 ? a : 3 - a)] += 1.0 / 3000;
+            if (!site && i < 39 && i + 1 != s.start) steps[4 * a + g.ancestor[i + 1]] += 1, from[a] += 1;
             for (const Descendant& x : g.species) {
-                const int b = x.seq[x.fromAncestor[s.start + j]];
+                const int b = x.seq[x.fromAncestor[i]];
+                if (!site) {  // a background base
+                    trials += 1, changes += a != b, transitions += a != b && b == (a ^ 2);
+                    continue;
+                }
                 if (&x == &g.species[0]) species0[4 * col + (s.strand > 0 ? b : 3 - b)] += 1.0 / 3000;
                 changed += (a != b) / 72000.0;
                 for (int c = 0; c < 4; ++c) expected += 0.5 * q[4 * col + c] * (1 - q[4 * col + c]) / 72000;
@@ -81,25 +89,10 @@ TEST(SimModelStat, EvolutionMatchesTheModel)
         EXPECT_NEAR(species0[i], q[i], tol) << "species 0 " << i;
     }
     EXPECT_NEAR(changed, expected, 5 * std::sqrt(0.25 / 72000));
-
-    SimOptions bo;
-    bo.seed = seed.value() + 1, bo.groups = 60, bo.length = 2000, bo.moduleFraction = 0, bo.subRate = 0.2;
-    bo.indelRate = 0;
-    const SimData bg = MustSimulate(bo);
-    double steps[16] = {}, from[4] = {}, changes = 0, transitions = 0, trials = 0;
-    for (const SimGroup& g : bg.groups)
-        for (size_t i = 0; i < g.ancestor.size(); ++i) {
-            const int a = g.ancestor[i];
-            if (i + 1 < g.ancestor.size()) steps[4 * a + g.ancestor[i + 1]] += 1, from[a] += 1;
-            for (const Descendant& x : g.species) {
-                const int b = x.seq[x.fromAncestor[i]];
-                trials += 1, changes += a != b, transitions += a != b && b == (a ^ 2);
-            }
-        }
     EXPECT_NEAR(changes / trials, 0.2, 5 * std::sqrt(0.2 * 0.8 / trials));
     EXPECT_NEAR(transitions / changes, 0.6, 5 * std::sqrt(0.6 * 0.4 / changes));
     for (int k = 0; k < 16; ++k) {
-        const double p = bg.transition[k];
+        const double p = d.transition[k];
         EXPECT_NEAR(steps[k] / from[k / 4], p, 5 * std::sqrt(p * (1 - p) / from[k / 4])) << "step " << k;
     }
 }
@@ -112,9 +105,9 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
 {
     TempDir dir("simtruth");
     const std::vector<std::string> consensus = {"AACGTTTGCA", "GGGATCCAAT", "TTTACGCGGA"};
-    support::WriteFile(
-        dir.File("onehot.txt"),
-        FormatMotifFile({Consensus(consensus[0], 1), Consensus(consensus[1], 1), Consensus(consensus[2], 1)}, nullptr));
+    std::vector<MotifMatrix> onehot;
+    for (const std::string& c : consensus) onehot.push_back(Consensus(c, 1));
+    support::WriteFile(dir.File("onehot.txt"), FormatMotifFile(onehot, nullptr));
     SimOptions o;
     o.motifFile = dir.File("onehot.txt"), o.groups = 30, o.siteRate = 0, o.subRate = 0.3, o.indelRate = 0.1;
     o.seed = 7, o.moduleFraction = 0.5, o.loss = {0, 0, 1};
@@ -138,15 +131,14 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
     // of 200, the widths, the substitution and site rates.
     const std::string param = FormatParamFile(d);
     EXPECT_EQ(param.substr(0, param.find("Motif1")), "0.001\n0.01\t0.01\t0.01\n10\t10\t10\n0.3\t0\n");
-    for (int g = 0; g < o.groups; ++g) {  // the true alignment's rows without gaps are the sequences
-        const std::vector<std::string> rows = AlignmentRows(d, g);
-        for (size_t s = 0; s < rows.size(); ++s) {
-            const std::vector<signed char>& seq = d.groups[g].species[s].seq;
-            EXPECT_EQ(rows[s].size(), rows[0].size());
-            std::string ungapped = rows[s];
-            std::erase(ungapped, '-');
-            EXPECT_EQ(ungapped, Letters(seq, 0, static_cast<int>(seq.size()), 1)) << g << " " << s;
-        }
+    for (const Interval& q : t.sequences) {  // the true alignment's rows without gaps are the sequences
+        const std::vector<std::string> rows = AlignmentRows(d, q.group);
+        const std::vector<signed char>& seq = d.groups[q.group].species[q.species].seq;
+        std::string row = rows.at(q.species);
+        EXPECT_EQ(row.size(), rows[0].size());
+        std::erase(row, '-');
+        EXPECT_EQ(row + " " + std::to_string(q.Length()),
+                  Letters(seq, 0, seq.size(), 1) + " " + std::to_string(seq.size()));
     }
 }
 
@@ -157,14 +149,13 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 {
     TempDir dir("simbg");
     const std::string src = support::kSourceDir + "/tests/data/realdna_softmasked.fa", fwd = FastaRecords(src)[0];
-    const std::string run = support::kSim + " --background " + src + " --groups 5 --length 250 --quiet --seed 3 -o a ";
+    const std::string sim =
+        support::kSim + " --background " + src + " --groups 5 --length 250 --seed 3 --indel-rate 0 -o a ";
     for (const bool keep : {false, true}) {
         std::string text = fwd + "|" + ::ReverseComplement(fwd);  // record 1 is shorter than a window
         if (!keep) std::transform(text.begin(), text.end(), text.begin(), ::toupper);
-        ASSERT_EQ(RunCommand(run + "--sub-rate 0 --indel-rate 0 --module-fraction 0" + (keep ? " --keep-case" : ""),
-                             dir.Path().string())
-                      .status,
-                  0);
+        ASSERT_EQ(
+            RunCommand(sim + "--sub-rate 0 --module-fraction 0" + (keep ? " --keep-case" : ""), dir.Path()).status, 0);
         long lower = 0;
         for (const std::string& seq : FastaRecords(dir.File("a.fa"))) {
             EXPECT_TRUE(seq.size() == 250 && text.find(seq) != std::string::npos) << keep << " " << seq;
@@ -172,16 +163,13 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
         }
         EXPECT_EQ(lower > 500, keep) << lower;
     }
-    ASSERT_EQ(RunCommand(run + "--sub-rate 0.3 --indel-rate 0 --module-fraction 1 --keep-case --allow-overlap",
-                         dir.Path().string())
-                  .status,
-              0);
-    std::vector<std::string> masks = FastaRecords(dir.File("a.fa"));  // 'l' where lower case
-    for (std::string& m : masks)
-        for (char& c : m) c = std::islower(c) ? 'l' : 'U';
+    ASSERT_EQ(RunCommand(sim + "--sub-rate 0.3 --module-fraction 1 --keep-case --allow-overlap", dir.Path()).status, 0);
     TruthTable t;
     std::string err;
     ASSERT_TRUE(ReadTruth(dir.File("a_truth.tsv"), t, err)) << err;
+    std::vector<std::string> masks = FastaRecords(dir.File("a.fa"));  // 'l' where lower case
+    for (std::string& m : masks)
+        std::transform(m.begin(), m.end(), m.begin(), [](char c) { return std::islower(c) ? 'l' : 'U'; });
     for (const Interval& x : t.sites)
         EXPECT_EQ(masks[x.species * 5 + x.group].substr(x.start, x.Length()), std::string(x.Length(), 'U'));
     for (size_t i = 0; i < masks.size(); ++i) EXPECT_EQ(masks[i], masks[i % 5]) << i;
