@@ -1,6 +1,5 @@
-// The companion tools: the simulator's evolution model (statistically), its truth and files,
-// and the evaluator's motif comparison, matching and scores. Their refusals are in the tools'
-// table in test_prep_export.cpp.
+// The simulator's evolution model (statistically), truth and files; the evaluator's motif
+// comparison, matching and scores. Their refusals are in the tools' table (test_prep_export.cpp).
 #include <map>
 
 #include "common/Evaluator.h"
@@ -43,14 +42,11 @@ MotifMatrix Consensus(const std::string& consensus, double hit)
 
 }  // namespace
 
-// One site of width 8 in each of 3000 ancestors of 40 bases. Sites: ancestral bases are drawn
-// from the motif in the site's orientation and evolve by redrawing from the motif column with
-// the site rate, so ancestral and species-0 bases read on the site's strand have the column
-// frequencies (the wrong orientation would mix in the complementary column), and a base
-// differs from its ancestor with probability rate * sum_a q_a (1 - q_a). Background: per
-// branch a base differs from its ancestor with the substitution probability, transitions are
-// 3 of the 5 weight units of a change, and ancestral base pairs follow the first-order chain.
-// Every bound is 5 sd of a binomial share.
+// One site of width 8 in each of 3000 ancestors of 40 bases. Ancestral and species-0 site bases
+// read on the site's strand have the column frequencies, and a site base differs from its
+// ancestor with probability rate * sum_a q_a (1 - q_a); a background base differs with the
+// substitution probability, 3/5 of changes are transitions, and ancestral base pairs follow
+// the first-order chain. Every bound is 5 sd of a binomial share.
 TEST(SimModelStat, EvolutionMatchesTheModel)
 {
     support::TestSeed seed(11);
@@ -97,10 +93,9 @@ TEST(SimModelStat, EvolutionMatchesTheModel)
     }
 }
 
-// With one-hot motifs and no site substitutions every truth site reads its motif's consensus
-// on its strand in every species, after indels; module rows span their sites; modules go to
-// an exact share of the groups, and species 2, which loses every site, has none; the rows
-// of the true alignment spell the sequences; the parameter file states the set's values.
+// With one-hot motifs and no site substitutions every truth site reads its motif's consensus on
+// its strand, after indels; modules span their sites, in an exact share of the groups, none in
+// species 2 (it loses every site); alignment rows spell the sequences; the parameter file.
 TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
 {
     TempDir dir("simtruth");
@@ -127,8 +122,7 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
     EXPECT_EQ(t.sites.size(), 2u * 15u * 3u * 2u);  // 2 species x 15 groups x 3 motifs x 2 sites
     EXPECT_EQ(t.modules.size(), 2u * 15u);
     for (const Interval& m : t.modules) EXPECT_EQ(spans.at({m.species, m.group}), std::pair(m.start, m.end));
-    // The parameter file: 15 modules over 30 x 500 ancestral bases, 2 sites in a module window
-    // of 200, the widths, the substitution and site rates.
+    // 15 modules over 30 x 500 bases, 2 sites in a window of 200, the widths and rates.
     const std::string param = FormatParamFile(d);
     EXPECT_EQ(param.substr(0, param.find("Motif1")), "0.001\n0.01\t0.01\t0.01\n10\t10\t10\n0.3\t0\n");
     for (const Interval& q : t.sequences) {  // the true alignment's rows without gaps are the sequences
@@ -142,9 +136,8 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
     }
 }
 
-// Ancestors cut from real DNA. Without evolution every sequence is a window of the source on one
-// strand, in its case with --keep-case and upper case without; with substitutions every species
-// keeps the ancestor's case pattern position by position, and planted sites are upper case.
+// Ancestors cut from real DNA: without evolution windows of the source on one strand, in its case
+// only with --keep-case; with substitutions the species keep the ancestor's case, sites upper.
 TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 {
     TempDir dir("simbg");
@@ -176,14 +169,14 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
     EXPECT_NE(masks[0] + masks[1], std::string(500, 'U'));
 }
 
-// The best placement of a learned matrix: offset, strand, facing columns and the score (the
-// correlations of the facing columns over the smaller width). One-hot columns of different
-// bases correlate at -1/3, a flat column with anything at 0.
+// The best placement of a learned matrix: offset, strand, facing columns and the score (their
+// correlations over the smaller width); one-hot columns of two bases correlate at -1/3, a flat one
+// with anything at 0.
 TEST(Eval, MotifComparisonFindsOffsetStrandAndOverlap)
 {
     // inner: planted's columns 3..8; past: near's columns 4, 5 and two flat ones.
     const MotifMatrix planted = Consensus("ACGGTCATTG", 0.85), inner = Consensus("GTCATT", 0.85);
-    const MotifMatrix near = Consensus("ACGTGA", 0.9), past = Consensus("GANN", 0.9);
+    const MotifMatrix near = Consensus("ACGTGA", 0.9), past = Consensus("GANN", 0.9), a = Consensus("AAAA", 1);
     const struct {
         MotifMatrix planted, learned;
         const char* match;  // score, offset, strand, overlap
@@ -191,23 +184,19 @@ TEST(Eval, MotifComparisonFindsOffsetStrandAndOverlap)
         {planted, planted, "1.000000 0 1 10"},
         {planted, ReverseComplement(planted), "1.000000 0 -1 10"},
         {planted, inner, "1.000000 3 1 6"},
-        {near, past, "0.500000 4 1 2"},  // runs two columns past the end: 2 of 4 columns face
+        {near, past, "0.500000 4 1 2"},                 // runs two columns past the end: 2 of 4 columns face
+        {a, Consensus("CCCC", 1), "-0.083333 -3 1 1"},  // best: one column facing at -1/3, over 4
     };
     for (const auto& c : cases) {
         const MotifMatch m = CompareMotifs(c.planted, c.learned);
         EXPECT_EQ(Format("%.6f %d %d %d", m.score, m.offset, m.strand, m.overlap), c.match);
     }
-    const MotifMatrix a = Consensus("AAAA", 1), c = Consensus("CCCC", 1), flat = Consensus("NNNN", 1);
-    EXPECT_NEAR(ColumnCorrelation(&a.p[0], &c.p[0]), -1.0 / 3.0, 1e-12);
-    EXPECT_LT(CompareMotifs(a, c).score, 0.0);  // AAAA against CCCC and its complement GGGG
-    EXPECT_EQ(ColumnCorrelation(&flat.p[0], &a.p[0]), 0.0);
+    EXPECT_EQ(ColumnCorrelation(&Consensus("N", 1).p[0], &a.p[0]), 0.0);  // a flat column with anything
 }
 
-// One sequence of 100 bases, one site of motif 1 at 20 in truth and one call of width 10: a
-// call shifted by 5 keeps half of the site: it still matches (5 >= 0.5 x 10) and shares 5 of
-// its bases; by 6 it no longer matches; a stricter overlap rejects the half. A reverse-strand
-// site is reported at its leftmost base like the truth; its strand agrees when it matches the
-// orientation of the learned matrix against the planted one.
+// A true site at 20 and one call of width 10: shifted by 5 it still matches (5 >= 0.5 x 10), by
+// 6 or at a stricter overlap not. Reverse-strand sites are placed at their leftmost base; a
+// strand agrees when it fits the orientation of the learned matrix against the planted one.
 TEST(Eval, ShiftedAndReverseStrandSites)
 {
     const std::vector<MotifMatrix> planted = {Consensus("ACGGTCATTG", 0.85)};
