@@ -1,8 +1,11 @@
 // The companion tools' refusals in one table; serevan-prep and serevan-export against real
 // clients: a short script reads the MAF as serevan-prep does, Biopython reads our motif files
-// and we read Biopython's, bedtools reads the site tracks and the genome.
+// and we read Biopython's, bedtools reads the site tracks and the genome; serevan-prep mask.
 #include <filesystem>
 
+#include <random>
+
+#include "common/LowComplexity.h"
 #include "common/RunReport.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
@@ -300,4 +303,50 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
     EXPECT_EQ(r.output, "chr1:29-33(-)\t" + minus.substr(2, 4) + "\nchr1:26-30(+)\t" +
                             ReverseComplement(minus.substr(5, 4)) + "\n")
         << r.error;
+}
+
+// Soft-masking of low-complexity stretches: exactly the repeats, never the random flanks.
+TEST(LowComplexity, MasksRepeatsExactlyAndLeavesRandomSequence)
+{
+    std::mt19937 rng(13);
+    const std::string left = support::RandomDna(rng, 300), right = support::RandomDna(rng, 300);
+    const std::pair<std::string, bool> rows[] = {
+        {std::string(30, 'A'), true},
+        {"TTTCTTTCTTTCTTTCTTTCTTTCTTTCTTTCTTTCTTTC", true},  // (TTTC)10
+        {"ATATATATATATATATATATATAT", true},
+        {std::string(15, 'T'), false},                               // shorter than the minimum span
+        {std::string(12, 'G') + "N" + std::string(12, 'G'), false},  // N ends a stretch
+        {"", false},
+    };
+    for (const auto& [middle, masked] : rows) {
+        // Separators that share no triplet with the repeat, so the mask ends where it ends.
+        const std::string seq = left + "CG" + middle + "CG" + right;
+        std::string want = seq;
+        for (std::size_t i = 0; masked && i < middle.size(); ++i)
+            want[302 + i] = static_cast<char>(tolower(want[302 + i]));
+        long long count = -1;
+        EXPECT_EQ(sertools::MaskFastaText(">r x\n" + seq + "\n", {}, count), ">r x\n" + want + "\n") << middle;
+        EXPECT_EQ(count, masked ? static_cast<long long>(middle.size()) : 0) << middle;
+    }
+    // Line breaks, headers and lower case already present are kept; a record ends a stretch.
+    long long count = 0;
+    EXPECT_EQ(sertools::MaskFastaText(">a\nccAAAAAAAAAA\nAAAAAAAAAAAAgg\n>b\nAAAAAAAAAAAAAAA\n", {}, count),
+              ">a\nccaaaaaaaaaa\naaaaaaaaaaaagg\n>b\nAAAAAAAAAAAAAAA\n");
+    EXPECT_EQ(count, 22);
+}
+
+// serevan-prep mask writes to a file and to a pipe: a pipe is written into, not replaced by a
+// renamed file (writing to /dev/null once replaced the device). Its refusal is in the table.
+TEST(LowComplexity, ToolWritesTheMaskedFileOrRefuses)
+{
+    support::TempDir dir("mask");
+    support::WriteFile(dir.File("in.fa"), ">s\nCG" + std::string(40, 'T') + "CG\n");
+    const std::string prep = kPrep + " mask ";
+    const support::RunResult ok = RunCommand("mkfifo p && { timeout 20 cat p > got & } && " + prep + "in.fa -o p && " +
+                                                 prep + "in.fa -o out.fa; wait; test -p p",
+                                             dir.Path());
+    EXPECT_EQ(ok.status, 0) << ok.error;
+    EXPECT_EQ(ok.error, "serevan-prep: masked 40 of 44 bases (90.9 %)\nserevan-prep: masked 40 of 44 bases (90.9 %)\n");
+    for (const char* out : {"got", "out.fa"})
+        EXPECT_EQ(support::ReadFile(dir.File(out)), ">s\nCG" + std::string(40, 't') + "CG\n");
 }

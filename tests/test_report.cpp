@@ -1,12 +1,99 @@
-// serevan-report's own computations: logo geometry against information content worked out
-// by hand, the consensus, escaping. The page itself is checked by report_page_test.py, the
-// motif match it shows by Eval.MotifComparisonFindsOffsetStrandAndOverlap.
-#include <gtest/gtest.h>
+// Readers of run reports. serevan-chains on hand-made reports: motifs matched across chains on
+// either strand, site and module agreement, a chain that found nothing, several runs in one
+// file, the consensus report (exported by workflow_test.sh). serevan-report's own computations:
+// logo geometry against information content worked out by hand, escaping; the page itself is
+// checked by report_page_test.py, the motif match it shows by Eval.MotifComparison*.
+#include <array>
+#include <filesystem>
 
+#include "common/Chains.h"
 #include "common/HtmlReport.h"
 #include "common/LogoGeometry.h"
+#include "support/Support.h"
 
 using namespace sertools;
+
+namespace {
+
+const std::string W1 = "ACGTACGGTCAT", W2 = "TTGACCAGGATG", W1rc = "ATGACCGTACGT";
+
+using Site = std::array<int, 4>;  // species, group, position, strand
+struct Motif {
+    std::string word;  // empty: not found
+    std::vector<Site> sites;
+};
+
+// A report as the program writes it: 0.97 on the word's base in every column.
+std::string Report(double likelihood, const std::vector<Motif>& motifs, const std::string& modules)
+{
+    std::string t = Format("%s\nSerevan -i data/in.fa -N 2 -K %zu -o x \nAverage likelihood=%.4f\n", kReportBanner,
+                           motifs.size(), likelihood);
+    t += "Post burn-in iterations=50\n\nPredicted modules:\n" + modules + "\n\n";
+    for (std::size_t k = 0; k < motifs.size(); ++k) {
+        const std::string& w = motifs[k].word;
+        t += w.empty() ? Format("\nMotif%zu not found\n", k + 1)
+                       : Format("\nMotif%zu:%.4f\nA\tC\tG\tT\n", k + 1, 10.0 + k);
+        for (char c : w)
+            for (char b : std::string("ACGT\n")) t += b == '\n' ? "\n" : c == b ? "0.970\t" : "0.010\t";
+        t += w.empty() ? "" : "\nSites:\n";
+        for (const Site& s : motifs[k].sites)
+            t += Format(">%d\t%d\t%d\t%d\t1.000\t1.000\n%s\n", s[0], s[1], s[2], s[3], w.c_str());
+    }
+    return t;
+}
+
+// Best chain: W1 at two sites, W2 at one, two modules. The second chain finds W2 and W1 on the
+// other strand, agreeing on one W1 site, the W2 site and one module; the third finds nothing.
+const std::string kBest = Report(-100, {{W1, {{0, 0, 10, 1}, {1, 0, 12, 1}}}, {W2, {{0, 1, 30, -1}}}},
+                                 "0\t0\t10\t22\t+1(10)\n1\t0\t12\t24\t+1(12)\n");
+const std::string kOther = Report(-110, {{W2, {{0, 1, 31, 1}}}, {W1rc, {{0, 0, 11, -1}}}}, "0\t0\t9\t23\t-2(11)\n");
+const std::string kNothing = Report(-120, {{"", {}}, {"", {}}}, "");
+
+}  // namespace
+
+// The tool on three files and on the same three runs in one file: the motifs of the best chain
+// matched in every chain (W1 is the second chain's motif 2, reverse complemented), site and module
+// agreement, the verdict. At a lower share the consensus is the best chain's text without the
+// lines of the site and the module only one chain calls; each refusal leaves no consensus file.
+TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
+{
+    support::TempDir dir("chains");
+    std::string otherN = kOther;
+    otherN.replace(otherN.find("-N 2"), 4, "-N 3");
+    // m.txt: three -m runs in one file; d.txt: a chain of another input.
+    const std::string texts[] = {kBest, kOther, kNothing, kOther + kNothing + kBest, kNothing + kNothing, otherN};
+    for (int i = 0; i < 6; ++i) support::WriteFile(dir.File(std::string(1, "abcmnd"[i]) + ".txt"), texts[i]);
+    const std::string tool = SEREVAN_CHAINS_BIN, at = dir.Path().string();
+    // The table's two motif rows, given each one's matches (chain:motif strand correlation).
+    const auto rows = [](const std::string& m1, const std::string& m2) {
+        return "\n1\t12\t10.0000\t2/3\t0.500\t2\t0.500\t0\t" + m1 + "\n2\t12\t11.0000\t2/3\t0.500\t1\t0.667\t0\t" + m2;
+    };
+    support::RunResult r =
+        support::RunCommand(tool + " a.txt b.txt c.txt --share 0.6 --agree 0.6 --consensus k.txt", at);
+    ASSERT_EQ(r.status, 0) << r.error;
+    EXPECT_EQ(support::Lines(r.output).back(), "converged: 2 of 2 motifs found by >= 60 % of chains");
+    std::string expected = kBest;
+    for (const std::string& cut : {">1\t0\t12\t1\t1.000\t1.000\n" + W1 + "\n", std::string("1\t0\t12\t24\t+1(12)\n")})
+        expected.erase(expected.find(cut), cut.size());
+    EXPECT_EQ(support::ReadFile(dir.File("k.txt")), expected);
+    std::filesystem::remove(dir.File("k.txt"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"a.txt b.txt c.txt", rows("1:1+1.000 2:2-1.000 3:none", "1:2+1.000 2:1+1.000 3:none")},
+        {"m.txt", rows("1:2-1.000 2:none 3:1+1.000", "1:1+1.000 2:none 3:2+1.000")},
+        {"m.txt", "mean agreement 0.500, 0 called by >= 75 % of chains\n\nnot converged: 0 of 2 motifs found"},
+        {"n.txt", "nothing found: none of the 2 chains found a motif"},
+        {"a.txt a.txt", "converged: 2 of 2 motifs found by >= 75 % of chains"},
+        {"a.txt d.txt", "d.txt was run with -N 3 but a.txt with -N 2: not chains of one input"},
+        {"a.txt", "give the reports of at least two chains"},
+        {"a.txt a.txt --agree 0", "--agree must be above 0 and at most 1"},
+    };
+    for (const auto& [args, message] : cases) {
+        r = support::RunCommand(tool + " " + args + " --consensus k.txt", at);
+        EXPECT_NE((r.status ? r.error : r.output).find(message), std::string::npos) << args << r.output << r.error;
+        EXPECT_EQ(support::Exists(dir.File("k.txt")), r.status == 0) << args;
+        std::filesystem::remove(dir.File("k.txt"));
+    }
+}
 
 TEST(ReportLogo, HeightsAreFrequencyTimesInformation)
 {
