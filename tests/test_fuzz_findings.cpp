@@ -16,8 +16,8 @@ const std::vector<double> kArnt = {0.2, 0.8, 0, 0, 0.95, 0, 0.05, 0, 0, 1, 0, 0,
 const char* kJaspar = ">MA0004.1 Arnt\nA  [ 4 19 0 0 0 0 ]\nC [16 0 20 0 0 0]\nG [0 1 0 20 0 20]\nT [0 0 0 0 20 0]\n";
 const char* kJasparPlain = ">MA0004.1 Arnt\n4 19 0 0 0 0\n16 0 20 0 0 0\n0 1 0 20 0 20\n0 0 0 0 20 0\n";
 const char* kMeme =
-    "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF MA0004.1 Arnt\n"
-    "letter-probability matrix: alength= 4 w= 6 nsites= 20 E= 0\n"
+    "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF MA0004.1 Arnt\nletter-probability matrix: alength= 4 w= 6 nsites= 20 E= "
+    "0\n"
     "0.2 0.8 0 0\n0.95 0 0.05 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n0 0 1 0\n";
 const char* kTransfac =
     "AC  MA0004.1\nXX\nID  Arnt\nXX\nP0  A C G T\n01 4 16 0 0 C\n02 19 0 1 0 A\n"

@@ -199,12 +199,11 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
     EXPECT_NE(r.error.find("2 groups from 3 regions; skipped 1 lacking"), std::string::npos) << r.error;
     const std::string script =
         "import sys\nrec = {'hg17': [], 'mm5': [], 'rn3': []}\n"
-        "for block in open(sys.argv[1]).read().split('\\na ')[1:]:\n"
-        "    rows = {}\n"
+        "for block in open(sys.argv[1]).read().split('\\na ')[1:]:\n    rows = {}\n"
         "    for f in map(str.split, block.split('\\n')):\n"
         "        if f and f[0] == 's': rows.setdefault(f[1].split('.')[0], f[6].replace('-', ''))\n"
-        "    if all(s in rows for s in rec) and len(rows['hg17']) >= 100:\n"
-        "        for s in rec: rec[s].append(rows[s])\n"
+        "    if all(s in rows for s in rec) and len(rows['hg17']) >= 100:\n        for s in rec: "
+        "rec[s].append(rows[s])\n"
         "for s in rec: print('\\n'.join(rec[s]))\n";
     r = RunCommand("/usr/bin/python3 -c \"" + script + "\" " + maf);
     EXPECT_EQ(FastaRecords(dir.File("g.fa")), support::Lines(r.output)) << r.error;
