@@ -1,6 +1,5 @@
-// Motif exchange formats and the inputs the fuzz targets found: every format reads the same
-// matrix and writes it back, refusals name the file and line, and each found input is refused
-// in one line or read back. (The program's reading of -A files is in the readers' table.)
+// Motif exchange formats, and the inputs the fuzz targets found. (The program's reading of -A
+// files is in the readers' table.)
 #include "common/MafGroups.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
@@ -44,12 +43,10 @@ std::string Read(const std::string& text, std::vector<Motif>& m)
 
 }  // namespace
 
-// Every format reads the same matrix, guessed from the text, and writes it back; refusals name
-// the file and line.
+// Every format reads the same matrix, guessed, and writes it back; refusals name file and line.
 TEST(MotifFormats, EveryFormatReadsTheSameMatrixWritesItBackOrRefusesByLine)
 {
-    // A program file with a site-number line is told by its length; its numbers are read only
-    // when asked for.
+    // A program file with a site-number line: told by its length, its numbers read when asked.
     const std::string withSites = "1\n6\n2.5\n" + std::string(kProgram + 4);
     const std::pair<std::string, MotifFormat> cases[] = {
         {kJaspar, MotifFormat::Jaspar},     {kJasparPlain, MotifFormat::Jaspar}, {kMeme, MotifFormat::Meme},
@@ -80,9 +77,8 @@ TEST(MotifFormats, EveryFormatReadsTheSameMatrixWritesItBackOrRefusesByLine)
     for (const auto& [text, message] : refusals) EXPECT_EQ(Read(text, m).rfind(message, 0), 0u) << Read(text, m);
 }
 
-// Inputs the fuzz targets found (kept in tests/fuzz/corpus/TARGET), one row per mended fault:
-// the reader's message without the file name, or "read back" when JASPAR and TRANSFAC give
-// an accepted matrix back.
+// Inputs the fuzz targets found (tests/fuzz/corpus/TARGET), one row per mended fault: the reader's
+// message without the file name, or "read back" when JASPAR and TRANSFAC give a matrix back.
 TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)
 {
     const std::pair<std::string, std::string> findings[] = {

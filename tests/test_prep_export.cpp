@@ -1,6 +1,5 @@
-// The companion tools' refusals in one table; serevan-prep and serevan-export against real
-// clients: a short script reads the MAF as serevan-prep does, Biopython reads our motif files
-// and we read Biopython's, bedtools reads the site tracks and the genome; serevan-prep mask.
+// The companion tools' refusals in one table; serevan-prep and serevan-export against a short
+// script, Biopython and bedtools as reference clients; serevan-prep mask.
 #include <filesystem>
 
 #include <random>
@@ -76,10 +75,9 @@ std::string ReverseComplement(const std::string& bases)
     return r;
 }
 
-// Every refusal of the tools: status 1, nothing on standard output, one line naming the fault
-// after "serevan-TOOL: error: ", no file left. The rows run in one directory holding a simulated
-// set t, a two-report file r.txt (a row may first replace every occurrence of a text in it) and
-// broken files. Then the report and files to group accepted.
+// Every refusal of the tools: status 1, no output, one line naming the fault after "serevan-TOOL:
+// error: ", no file left; run beside a simulated set t, a two-report file r.txt (a row may first
+// replace a text in it) and broken files. Then the report and files to group accepted.
 TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
 {
     const std::string report =
@@ -178,12 +176,10 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
     EXPECT_EQ(support::ReadFile(dir.File("h.fa")), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
 }
 
-// On groups cut from a piece of chr22: the blocks a short script picks (all three species, a
-// human row of at least 100 letters), ungapped; human rows mapped back through the groups
-// table are the genome's, also when regions join blocks. Biopython reads the JASPAR import and
-// every export of a run's motifs, we read what Biopython writes; bedtools reads the site tracks
-// and gives each site's letters from the genome, also on a minus-strand row; --offset moves
-// every coordinate.
+// Groups cut from a piece of chr22 are the blocks a short script picks, ungapped, their human
+// rows the genome's (also when regions join blocks); Biopython reads the JASPAR import and every
+// motif export, we read what it writes; bedtools reads the site tracks and gives each site's
+// letters from the genome, also on a minus-strand row; --offset moves every coordinate.
 TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
 {
     // Debian's interpreter: another python3 on the path may not see Debian's modules.
@@ -202,9 +198,8 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
         "for block in open(sys.argv[1]).read().split('\\na ')[1:]:\n    rows = {}\n"
         "    for f in map(str.split, block.split('\\n')):\n"
         "        if f and f[0] == 's': rows.setdefault(f[1].split('.')[0], f[6].replace('-', ''))\n"
-        "    if all(s in rows for s in rec) and len(rows['hg17']) >= 100:\n        for s in rec: "
-        "rec[s].append(rows[s])\n"
-        "for s in rec: print('\\n'.join(rec[s]))\n";
+        "    if all(s in rows for s in rec) and len(rows['hg17']) >= 100:\n"
+        "        for s in rec: rec[s].append(rows[s])\nfor s in rec: print('\\n'.join(rec[s]))\n";
     r = RunCommand("/usr/bin/python3 -c \"" + script + "\" " + maf);
     EXPECT_EQ(FastaRecords(dir.File("g.fa")), support::Lines(r.output)) << r.error;
     const std::string genome = FastaRecords(kGenome)[0];
@@ -254,9 +249,8 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
         EXPECT_NE(support::ReadFile(out).find("serevan_motif_2"), std::string::npos);  // named by its number
     }
 
-    // The site tracks (the format is the name's extension); every line a feature for bedtools
-    // sort (the GFF3 header aside), and a scratch genome whose record is named as the
-    // chromosome gives each site's letters.
+    // The site tracks: every line a feature for bedtools sort (the GFF3 header aside); a scratch
+    // genome whose record is named as the chromosome gives each site's letters.
     for (const std::string out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})
         ASSERT_EQ(run(kExport + " sites run.txt -i g.fa --groups " + out[0] + ".groups.tsv -o " + out + " --format " +
                       out.substr(2)),
@@ -276,10 +270,9 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
     for (size_t i = 0; i < bed.size(); ++i) {
         const std::vector<std::string> b = support::Fields(bed[i]), o = support::Fields(moved[i]);
         EXPECT_EQ(std::stoll(o[1]) - std::stoll(b[1]) + std::stoll(o[2]) - std::stoll(b[2]), 2 * 14499999) << i;
-        const std::string letters = support::Fields(rows[i + 1])[7];
-        if (letters == ".") continue;
-        ++sites;
-        EXPECT_EQ(support::Fields(got[i])[1], letters) << bed[i];
+        const std::string letters = support::Fields(rows[i + 1])[7];  // "." on a module's row
+        sites += letters != ".";
+        EXPECT_EQ(letters == "." ? letters : support::Fields(got[i])[1], letters) << bed[i];
     }
     EXPECT_GT(sites, 0);
 
@@ -315,7 +308,6 @@ TEST(LowComplexity, MasksRepeatsExactlyAndLeavesRandomSequence)
         {"ATATATATATATATATATATATAT", true},
         {std::string(15, 'T'), false},                               // shorter than the minimum span
         {std::string(12, 'G') + "N" + std::string(12, 'G'), false},  // N ends a stretch
-        {"", false},
     };
     for (const auto& [middle, masked] : rows) {
         // Separators that share no triplet with the repeat, so the mask ends where it ends.
@@ -334,8 +326,8 @@ TEST(LowComplexity, MasksRepeatsExactlyAndLeavesRandomSequence)
     EXPECT_EQ(count, 22);
 }
 
-// serevan-prep mask writes to a file and to a pipe: a pipe is written into, not replaced by a
-// renamed file (writing to /dev/null once replaced the device). Its refusal is in the table.
+// serevan-prep mask writes to a file and into a pipe, not replacing it by a renamed file (writing
+// to /dev/null once replaced the device). Its refusal is in the tools' table.
 TEST(LowComplexity, ToolWritesTheMaskedFileOrRefuses)
 {
     support::TempDir dir("mask");

@@ -1,6 +1,5 @@
-// Every output of every mode on a full disk: each file a clean run writes becomes, one at a
-// time, a link to /dev/full in a scratch directory. The run must end with status 1 and the
-// one-line message naming that file (as the last line of standard output).
+// Every output of every mode on a full disk: each file a clean run writes becomes, in turn, a
+// link to /dev/full; the run must end with status 1 and a last line naming that file.
 #include <filesystem>
 #include <string>
 
