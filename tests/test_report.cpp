@@ -14,11 +14,8 @@ namespace {
 
 const std::string W1 = "ACGTACGGTCAT", W2 = "TTGACCAGGATG", W1rc = "ATGACCGTACGT";
 
-using Site = std::array<int, 4>;  // species, group, position, strand
-struct Motif {
-    std::string word;  // empty: not found
-    std::vector<Site> sites;
-};
+using Site = std::array<int, 4>;                          // species, group, position, strand
+using Motif = std::pair<std::string, std::vector<Site>>;  // word (empty: not found) and sites
 
 // A report as the program writes it: 0.97 on the word's base in every column.
 std::string Report(double likelihood, const std::vector<Motif>& motifs, const std::string& modules)
@@ -27,13 +24,13 @@ std::string Report(double likelihood, const std::vector<Motif>& motifs, const st
                            motifs.size(), likelihood);
     t += "Post burn-in iterations=50\n\nPredicted modules:\n" + modules + "\n\n";
     for (std::size_t k = 0; k < motifs.size(); ++k) {
-        const std::string& w = motifs[k].word;
+        const std::string& w = motifs[k].first;
         t += w.empty() ? Format("\nMotif%zu not found\n", k + 1)
                        : Format("\nMotif%zu:%.4f\nA\tC\tG\tT\n", k + 1, 10.0 + k);
         for (char c : w)
             for (char b : std::string("ACGT\n")) t += b == '\n' ? "\n" : c == b ? "0.970\t" : "0.010\t";
         t += w.empty() ? "" : "\nSites:\n";
-        for (const Site& s : motifs[k].sites)
+        for (const Site& s : motifs[k].second)
             t += Format(">%d\t%d\t%d\t%d\t1.000\t1.000\n%s\n", s[0], s[1], s[2], s[3], w.c_str());
     }
     return t;
@@ -53,8 +50,7 @@ const std::string kNothing = Report(-120, {{"", {}}, {"", {}}}, "");
 TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
 {
     support::TempDir dir("chains");
-    std::string otherN = kOther;
-    otherN.replace(otherN.find("-N 2"), 4, "-N 3");
+    const std::string otherN = std::string(kOther).replace(kOther.find("-N 2"), 4, "-N 3");
     // m.txt: three -m runs in one file; d.txt: a chain of another input.
     const std::string texts[] = {kBest, kOther, kNothing, kOther + kNothing + kBest, kNothing + kNothing, otherN};
     for (int i = 0; i < 6; ++i) support::WriteFile(dir.File(std::string(1, "abcmnd"[i]) + ".txt"), texts[i]);
