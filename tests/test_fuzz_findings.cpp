@@ -1,72 +1,114 @@
-// Inputs the fuzz targets found (kept in tests/fuzz/corpus/TARGET): each reader now refuses
-// them with its one-line message.
-#include <string>
-#include <vector>
-
+// Motif exchange formats, and the inputs the fuzz targets found. (The program's reading of -A
+// files is in the readers' table.)
 #include "common/MafGroups.h"
-#include "common/ToolText.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
 
+using motifio::Motif;
+using motifio::MotifFormat;
+
 namespace {
 
-const std::string kCorpus = support::kSourceDir + "/tests/fuzz/corpus/";
+// Arnt-like frequencies of 20 sites, columns A C G T.
+const std::vector<double> kArnt = {0.2, 0.8, 0, 0, 0.95, 0, 0.05, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 0};
 
-// The message of the reader of TARGET for corpus file TARGET/NAME, without the file name.
-std::string Refusal(const std::string& file)
+const char* kJaspar = ">MA0004.1 Arnt\nA  [ 4 19 0 0 0 0 ]\nC [16 0 20 0 0 0]\nG [0 1 0 20 0 20]\nT [0 0 0 0 20 0]\n";
+const char* kJasparPlain = ">MA0004.1 Arnt\n4 19 0 0 0 0\n16 0 20 0 0 0\n0 1 0 20 0 20\n0 0 0 0 20 0\n";
+const char* kMeme =
+    "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF MA0004.1 Arnt\nletter-probability matrix: alength= 4 w= 6 nsites= 20 E= "
+    "0\n"
+    "0.2 0.8 0 0\n0.95 0 0.05 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n0 0 1 0\n";
+const char* kTransfac =
+    "AC  MA0004.1\nXX\nID  Arnt\nXX\nP0  A C G T\n01 4 16 0 0 C\n02 19 0 1 0 A\n"
+    "03 0 20 0 0 C\n04 0 0 20 0 G\n05 0 0 0 20 T\n06 0 0 20 0 G\nXX\n//\n";
+const char* kProgram = "1\n6\nMA0004.1 Arnt\n20 80 0 0\n95\t0\t5\t0\n0 100 0 0\n0 0 100 0\n0 0 0 100\n0 0 100 0\n";
+
+// Motifs as text: id, name, sites and the frequencies to four decimals.
+std::string Dump(const std::vector<Motif>& motifs)
 {
-    const std::string target = file.substr(0, file.find('/'));
-    std::string err;
-    std::vector<motifio::Motif> motifs;
-    sertools::MafSettings settings;
-    settings.species = {"hg17", "mm5", "rn3", "galGal2", "fr1"};
-    sertools::MafGroups groups;
-    if (const motifio::MotifFormat f = motifio::FormatFromName(target); f != motifio::MotifFormat::Unknown) {
-        if (motifio::ReadMotifs(kCorpus + file, f, motifs, nullptr, err)) return "accepted";
-    } else if (target != "maf" || sertools::ReadMafGroups(kCorpus + file, settings, groups, err)) {
-        return "accepted or no reader";
+    std::string s;
+    for (const Motif& m : motifs) {
+        s += sertools::Format("%s %s %g:", m.id.c_str(), m.name.c_str(), m.sites);
+        for (double p : m.p) s += sertools::Format(" %.4f", p);
     }
-    return err.substr(err.find(' ') + 1);
+    return s;
 }
 
-TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLine)
+// The motifs of a text, read as file "m" of a guessed format, as Dump shows them; or the message.
+std::string Read(const std::string& text, std::vector<Motif>& m)
 {
-    const std::vector<std::pair<std::string, std::string>> findings{
+    std::string err;
+    return motifio::ParseMotifs(support::Lines(text), "m", MotifFormat::Unknown, m, nullptr, err) ? Dump(m) : err;
+}
+
+}  // namespace
+
+// Every format reads the same matrix, guessed, and writes it back; refusals name file and line.
+TEST(MotifFormats, EveryFormatReadsTheSameMatrixWritesItBackOrRefusesByLine)
+{
+    // A program file with a site-number line: told by its length, its numbers read when asked.
+    const std::string withSites = "1\n6\n2.5\n" + std::string(kProgram + 4);
+    const std::pair<std::string, MotifFormat> cases[] = {
+        {kJaspar, MotifFormat::Jaspar},     {kJasparPlain, MotifFormat::Jaspar}, {kMeme, MotifFormat::Meme},
+        {kTransfac, MotifFormat::Transfac}, {kProgram, MotifFormat::Program},    {withSites, MotifFormat::Program}};
+    for (const auto& [text, format] : cases) {
+        // Percentages in whole numbers read as counts of 100.
+        const std::string arnt = Dump({{"MA0004.1", "Arnt", kArnt, format == MotifFormat::Program ? 100.0 : 20}});
+        EXPECT_EQ(motifio::GuessFormat(support::Lines(text)), format) << text;
+        std::vector<Motif> m, back;
+        EXPECT_EQ(Read(text, m), arnt);
+        for (MotifFormat out : {MotifFormat::Program, MotifFormat::Jaspar, MotifFormat::Meme, MotifFormat::Transfac})
+            EXPECT_EQ(Read(motifio::FormatMotifs(m, out), back), arnt) << text << " -> " << motifio::FormatName(out);
+    }
+    std::vector<Motif> m;
+    std::vector<double> sites;
+    std::string err;
+    ASSERT_TRUE(motifio::ParseMotifs(support::Lines(withSites), "m", MotifFormat::Program, m, &sites, err)) << err;
+    EXPECT_EQ(sites, std::vector<double>{2.5});
+    const std::pair<const char*, const char*> refusals[] = {
+        {"hello\n", "m line 1: unknown motif file format"},
+        {">X a\nA [1 2]\nC [1 2]\nG [1 2]\n", "m line 1: matrix X lacks a row"},
+        {">X a\nA [1 x]\nC [1 2]\nG [1 2]\nT [1 2]\n", "m line 2: 'x' is not a number"},
+        {"MEME version 4\nMOTIF M1\nletter-probability matrix: w= 2\n0.25 0.25 0.25 0.25\nMOTIF", "m line 5:"},
+        {"MEME version 4\nMOTIF M1\n", "m line 2: motif M1 has no letter-probability matrix"},
+        {"AC X\nP0 A C G T\n01 1 0 0 0\n02 0 0 0 0\n//\n", "m line 5: column 2 of matrix X sums to zero"},
+        {"1\n2\nX\n1 0 0 0\n", "m line 4: file ends before row 2 of matrix 1"},
+    };
+    for (const auto& [text, message] : refusals) EXPECT_EQ(Read(text, m).rfind(message, 0), 0u) << Read(text, m);
+}
+
+// Inputs the fuzz targets found (tests/fuzz/corpus/TARGET), one row per mended fault: the reader's
+// message without the file name, or "read back" when JASPAR and TRANSFAC give a matrix back.
+TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)
+{
+    const std::pair<std::string, std::string> findings[] = {
         // A base named twice on the P0 line left a column entry unset.
         {"transfac/p0-base-twice", "line 5: the P0 line must name the bases A C G T"},
         // w= 2.2e77 was cast to a row count (undefined); such a w is now compared as a real.
         {"meme/w-too-large", "line 39: expected a row of four probabilities (motif TIF)"},
         // A zero byte in a source name cut it short in the groups table.
         {"maf/zero-byte-in-source", "the source name holds a control character"},
+        // Counts summing to 4e-4 were written as zeros, which the reader refuses.
+        {"jaspar/tiny-counts", "read back"},
     };
-    for (const auto& [file, message] : findings) EXPECT_EQ(Refusal(file), message) << file;
-}
-
-// Counts summing to 4e-4 were written as zeros, which the reader refuses: a matrix accepted
-// once must read back the same from what the writer makes of it.
-TEST(FuzzFindings, TinyCountsSurviveTheRoundTrip)
-{
-    std::vector<motifio::Motif> motifs, back;
-    std::string err;
-    ASSERT_TRUE(motifio::ReadMotifs(kCorpus + "jaspar/tiny-counts", motifio::MotifFormat::Jaspar, motifs, nullptr, err))
-        << err;
-    for (const motifio::MotifFormat f : {motifio::MotifFormat::Jaspar, motifio::MotifFormat::Transfac}) {
-        const std::vector<std::string> lines = support::Lines(motifio::FormatMotifs(motifs, f));
-        ASSERT_TRUE(motifio::ParseMotifs(lines, "m.txt", f, back, nullptr, err)) << err;
-        ASSERT_EQ(back.size(), 1u);
-        EXPECT_EQ(back[0].p, motifs[0].p);
-        EXPECT_NEAR(back[0].sites, 4e-4, 1e-12);
+    const sertools::MafSettings settings{{"hg17", "mm5", "rn3", "galGal2", "fr1"}};
+    for (const auto& [file, message] : findings) {
+        const std::string path = support::kSourceDir + "/tests/fuzz/corpus/" + file;
+        const MotifFormat format = motifio::FormatFromName(file.substr(0, file.find('/')));
+        std::vector<Motif> m, back;
+        std::string err, got = "read back";
+        sertools::MafGroups groups;
+        if (file.starts_with("maf/") ? !sertools::ReadMafGroups(path, settings, groups, err)
+                                     : !motifio::ReadMotifs(path, format, m, nullptr, err))
+            got = err.substr(err.find(' ') + 1);
+        for (MotifFormat f : {MotifFormat::Jaspar, MotifFormat::Transfac})
+            if (!m.empty() && Read(motifio::FormatMotifs(m, f), back) != Dump(m))
+                got = std::string("not read back as ") + motifio::FormatName(f);
+        EXPECT_EQ(got, message) << file;
     }
-}
-
-// A number followed by a zero byte and more text was read as the number alone (the
-// program's matrix reader: a row of the readers' table).
-TEST(FuzzFindings, NumbersWithAZeroByteAreRefused)
-{
+    // A number followed by a zero byte and more text was read as the number alone.
     long long v = 0;
     double x = 0;
     EXPECT_FALSE(sertools::ParseInt(std::string("12\0junk", 7), v));
     EXPECT_FALSE(sertools::ParseDouble(std::string("0.5\0", 4), x));
 }
-
-}  // namespace

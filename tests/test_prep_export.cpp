@@ -1,10 +1,10 @@
-// The companion tools' command line and every refusal of theirs in one table; serevan-prep and
-// serevan-export against real clients: Biopython parses every motif export and writes files
-// our importer reads; bedtools reads the tracks and returns each site's letters from the
-// genome; the MAF reader is checked on real data against a short script.
-#include <cmath>
+// The companion tools' refusals in one table; serevan-prep and serevan-export against a short
+// script, Biopython and bedtools as reference clients; serevan-prep mask.
 #include <filesystem>
 
+#include <random>
+
+#include "common/LowComplexity.h"
 #include "common/RunReport.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
@@ -17,11 +17,7 @@ namespace {
 const std::string kPrep = SEREVAN_PREP_BIN;
 const std::string kExport = SEREVAN_EXPORT_BIN;
 const std::string kSample = support::kSourceDir + "/tests/data/jaspar_sample.jaspar";
-const std::string kShared = support::kSourceDir + "/../shared/data";
-
-// Debian's interpreter: another python3 on the path may not see Debian's modules.
-bool HaveBiopython() { return RunCommand("/usr/bin/python3 -c 'import Bio.motifs' 2>/dev/null").status == 0; }
-bool HaveBedtools() { return RunCommand("bedtools --version >/dev/null 2>&1").status == 0; }
+const std::string kGenome = support::kSourceDir + "/../shared/data/hg17_chr22_region.fa";
 
 // Matrices as one list: each matrix's frequencies 4j + b, then -1.
 using Matrices = std::vector<double>;
@@ -67,8 +63,7 @@ std::vector<std::string> FastaRecords(const std::string& file)
 {
     std::vector<std::string> out;
     for (const std::string& line : support::Lines(support::ReadFile(file)))
-        if (line[0] == '>') out.emplace_back();
-        else out.back() += line;
+        line[0] == '>' ? out.emplace_back() : out.back() += line;
     return out;
 }
 
@@ -80,12 +75,9 @@ std::string ReverseComplement(const std::string& bases)
     return r;
 }
 
-// Every refusal of the tools: status 1, nothing on standard output, one line naming the fault
-// on standard error after "serevan-TOOL: error: ", and no file left behind. The rows run in
-// one directory holding a simulated set t, a two-report file r.txt (the evaluator reads the
-// last report, which ends at an aligned scan's score line; a row may first replace every
-// occurrence of a text in it), broken MAF and motif files, and FASTA files to group. Then the
-// same files accepted, and every tool's --help, --version and both spellings of a value.
+// Every refusal of the tools: status 1, no output, one line naming the fault after "serevan-TOOL:
+// error: ", no file left; run beside a simulated set t, a two-report file r.txt (a row may first
+// replace a text in it) and broken files. Then the report and files to group accepted.
 TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
 {
     const std::string report =
@@ -103,11 +95,11 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
     support::WriteFile(dir.File("y.maf"), "a\ns hg17.chr1 8 4 + 10 ACGT\n");
     support::WriteFile(dir.File("z.maf"), "a\nz what\n");
     support::WriteFile(dir.File("m.txt"), ">X a\nA [1 2]\nC [1]\nG [1 2]\nT [1 2]\n");
+    support::WriteFile(dir.File("n.fa"), ">n\nNNNN\n");
     support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
+    support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
     support::WriteFile(dir.File("3.fa"), ">hg17_c\nA\n>hg17_d\nC\n>mm5_c\nG\n");
     support::WriteFile(dir.File("4.fa"), ">c|mm5\nG\n");
-    support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
-    support::WriteFile(dir.File("n.fa"), ">n\nNNNN\n");
     const std::string E = "eval --truth t_truth.tsv --report r.txt", P = "prep maf --species hg17,mm5 -o out ",
                       G = "prep groups --species hg17,mm5 -o g ",
                       B = "sim --background " + support::kSourceDir + "/tests/data/realdna_softmasked.fa";
@@ -156,65 +148,88 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {"prep motifs m.txt -o out.txt", "m.txt line 3: rows of matrix X have unequal lengths"},
         {"prep motifs " + kSample + " -o /nonexistent/m.txt", "cannot write /nonexistent/m.txt"},
         {"prep shuffle x", "unknown subcommand 'shuffle'"},
+        {"prep mask z.maf -o masked.fa", "z.maf: not a FASTA file (line 1 does not start with '>')"},
         {G + "1.fa 3.fa", "3.fa:3: a second record of species hg17 (hg17_d; the first is hg17_c)"},
         {G + "1.fa 4.fa --separator '|'", "1.fa: no record of species hg17"},
         {"export motifs r.txt -o e.txt", "--format must be meme, jaspar or transfac"},
         {"export sites r.txt --format bed -o e.bed", "give the run's input sequences with -i INPUT.fa"},
     };
     for (const Row& c : rows) {
-        SCOPED_TRACE(c.args + (c.from.empty() ? "" : " (" + c.to + ")"));
         std::string text = report;
         for (size_t p = 0; !c.from.empty() && (p = text.find(c.from, p)) != std::string::npos; p += c.to.size())
             text.replace(p, c.from.size(), c.to);
         support::WriteFile(dir.File("r.txt"), text);
         const std::vector<std::string> before = support::Listing(dir.Path());
-        const std::string tool = "serevan-" + c.args.substr(0, c.args.find(' '));
-        const support::RunResult r = RunCommand(bin + "/" + tool + c.args.substr(c.args.find(' ')), at);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.output, "");
-        EXPECT_EQ(r.error.rfind(tool + ": error: ", 0), 0u) << r.error;
-        EXPECT_NE(r.error.find(c.message), std::string::npos) << r.error;
-        EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1) << r.error;
-        EXPECT_EQ(support::Listing(dir.Path()), before);
+        const support::RunResult r = RunCommand(bin + "/serevan-" + c.args, at);
+        const std::string prefix = "serevan-" + c.args.substr(0, c.args.find(' ')) + ": error: ";
+        EXPECT_TRUE(r.status == 1 && r.output.empty() && r.error.rfind(prefix, 0) == 0 &&
+                    r.error.find(c.message) != std::string::npos &&
+                    std::count(r.error.begin(), r.error.end(), '\n') == 1 && support::Listing(dir.Path()) == before)
+            << c.args << " (" << c.to << "): " << r.status << " " << r.output << r.error;
     }
-    // The report as it is scores, read as the last of its two reports.
-    support::WriteFile(dir.File("r.txt"), report);
+    // The report as it is (the last rows replace nothing) scores, read as the last of two reports.
     EXPECT_EQ(support::Lines(RunCommand(bin + "/serevan-" + E, at).output)[0],
               "Report: r.txt, the last of 2 report(s) (line 7), 1 post burn-in iterations, average likelihood -3.2500");
-    // Records group by the name's prefix up to '_' or up to the separator, species by species.
-    for (const auto& [args, out] : {std::pair{"--separator _ -o g", "g.fa"}, {"--out=h", "h.fa"}}) {
-        ASSERT_EQ(RunCommand(bin + "/serevan-prep groups 1.fa 2.fa --species hg17,mm5 " + args, at).status, 0);
-        EXPECT_EQ(support::ReadFile(dir.File(out)), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
-    }
-    for (const std::string tool : {"prep", "export", "sim", "eval", "chains"}) {
-        EXPECT_EQ(RunCommand(bin + "/serevan-" + tool + " --version").output.rfind("serevan-" + tool + " ", 0), 0u);
-        const support::RunResult help = RunCommand(bin + "/serevan-" + tool + " --help");
-        EXPECT_EQ(help.status, 0);
-        EXPECT_NE(help.output.find("Usage: serevan-" + tool), std::string::npos) << tool;
-    }
+    // Records group by the name's prefix up to the separator, species by species.
+    RunCommand(bin + "/serevan-prep groups 1.fa 2.fa --separator _ --species hg17,mm5 --out=h", at);
+    EXPECT_EQ(support::ReadFile(dir.File("h.fa")), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
 }
 
-TEST(PrepExport, BiopythonReadsOurMotifsAndWeReadBiopythons)
+// Groups cut from a piece of chr22 are the blocks a short script picks, ungapped, their human
+// rows the genome's (also when regions join blocks); Biopython reads the JASPAR import and every
+// motif export, we read what it writes; bedtools reads the site tracks and gives each site's
+// letters from the genome, also on a minus-strand row; --offset moves every coordinate.
+TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
 {
-    if (!HaveBiopython()) GTEST_SKIP() << "Debian's python3-biopython is not installed (.ci/run installs it)";
-    support::TempDir dir("prep_motifs");
+    // Debian's interpreter: another python3 on the path may not see Debian's modules.
+    if (RunCommand("/usr/bin/python3 -c 'import Bio.motifs' && bedtools --version").status || !support::Exists(kGenome))
+        GTEST_SKIP() << "needs Biopython, bedtools and ../shared/data";
+    support::TempDir dir("clients");
+    const std::string at = dir.Path().string(), maf = support::kSourceDir + "/examples/chr22_piece.maf";
+    const auto run = [&](const std::string& command) { return RunCommand(command, at).status; };
+    support::WriteFile(dir.File("r.bed"), "track name=r\nchr22\t1229\t3000\nchr22\t5000\t9000\nchr9\t0\t100\n");
+    for (const char* out : {"g", "o --offset hg17=14499999"})
+        ASSERT_EQ(run(kPrep + " maf " + maf + " --species hg17,mm5,rn3 -o " + out), 0);
+    support::RunResult r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 --regions r.bed -o r", at);
+    EXPECT_NE(r.error.find("2 groups from 3 regions; skipped 1 lacking"), std::string::npos) << r.error;
+    const std::string script =
+        "import sys\nrec = {'hg17': [], 'mm5': [], 'rn3': []}\n"
+        "for block in open(sys.argv[1]).read().split('\\na ')[1:]:\n    rows = {}\n"
+        "    for f in map(str.split, block.split('\\n')):\n"
+        "        if f and f[0] == 's': rows.setdefault(f[1].split('.')[0], f[6].replace('-', ''))\n"
+        "    if all(s in rows for s in rec) and len(rows['hg17']) >= 100:\n"
+        "        for s in rec: rec[s].append(rows[s])\nfor s in rec: print('\\n'.join(rec[s]))\n";
+    r = RunCommand("/usr/bin/python3 -c \"" + script + "\" " + maf);
+    EXPECT_EQ(FastaRecords(dir.File("g.fa")), support::Lines(r.output)) << r.error;
+    const std::string genome = FastaRecords(kGenome)[0];
+    for (const auto& [prefix, segments] : {std::pair{"g", 13}, std::pair{"r", 11}}) {
+        const std::vector<std::string> seqs = FastaRecords(dir.File(prefix + ".fa"s));
+        int n = 0;
+        for (const std::string& line : support::Lines(support::ReadFile(dir.File(prefix + ".groups.tsv"s)))) {
+            const std::vector<std::string> f = support::Fields(line);
+            if (f[1] != "hg17") continue;
+            ++n;
+            std::string row = seqs[std::stoi(f[0])].substr(std::stol(f[2]), std::stol(f[3]));
+            for (char& c : row) c = static_cast<char>(std::toupper(c));
+            EXPECT_EQ(row, genome.substr(std::stol(f[5]), std::stol(f[3]))) << prefix << " " << line;
+        }
+        EXPECT_EQ(n, segments) << prefix;
+    }
+
+    // JASPAR -> program format keeps every matrix; what Biopython writes, we read.
     const Matrices original = BiopythonMatrices(kSample, "jaspar");
     ASSERT_EQ(std::count(original.begin(), original.end(), -1), 5);
-    // JASPAR -> program format keeps every matrix.
-    ASSERT_EQ(RunCommand(kPrep + " motifs '" + kSample + "' -o " + dir.File("m.txt")).status, 0);
+    ASSERT_EQ(run(kPrep + " motifs '" + kSample + "' -o m.txt"), 0);
     ExpectSameMatrices(OurMatrices(dir.File("m.txt")), original, 1e-4, "prep motifs");
-    // What Biopython writes, we read.
-    for (const char* format : {"jaspar", "transfac"}) {
-        const std::string out = dir.File(std::string("bio.") + format);
-        ASSERT_EQ(RunCommand("/usr/bin/python3 -c \"import sys; from Bio import motifs; "
-                             "open(sys.argv[2], 'w').write(motifs.write(motifs.parse(open(sys.argv[1]), 'jaspar'), "
-                             "sys.argv[3]))\" '" + kSample + "' " + out + " " + format).status, 0);
-        ExpectSameMatrices(OurMatrices(out), original, 1e-4, format);
+    const std::string write =
+        "/usr/bin/python3 -c \"import sys; from Bio import motifs; f = sys.argv[1]; open('bio.' + "
+        "f, 'w').write(motifs.write(motifs.parse(open(sys.argv[2]), 'jaspar'), f))\" ";
+    for (const std::string format : {"jaspar", "transfac"}) {
+        ASSERT_EQ(run(write + format + " '" + kSample + "'"), 0);
+        ExpectSameMatrices(OurMatrices(dir.File("bio." + format)), original, 1e-4, format);
     }
-    // Every export of a run's motifs parses in Biopython to the report's matrices.
-    support::RunResult run = RunCommand(support::kBin + " -i " + support::kSourceDir +
-                                        "/examples/demo.fa -N 3 -K 2 -n 60 -S 4 -o " + dir.File("run.txt"));
-    ASSERT_EQ(run.status, 0) << run.output;
+    // A run on the groups; every export of its motifs parses in Biopython to the report's matrices.
+    ASSERT_EQ(run(support::kBin + " -i g.fa -N 3 -K 2 -n 30 -w 8 -W 10 -S 1 -o run.txt"), 0);
     sertools::RunReport report;
     std::string err;
     ASSERT_TRUE(sertools::ReadLastReport(dir.File("run.txt"), report, err)) << err;
@@ -227,119 +242,99 @@ TEST(PrepExport, BiopythonReadsOurMotifsAndWeReadBiopythons)
     ASSERT_FALSE(found.empty());
     for (const std::string format : {"meme", "jaspar", "transfac"}) {
         const std::string out = dir.File("found." + format);
-        ASSERT_EQ(RunCommand(kExport + " motifs run.txt --format " + format + " -o " + out, dir.Path().string()).status, 0);
+        ASSERT_EQ(run(kExport + " motifs run.txt --format " + format + " -o " + out), 0);
         ExpectSameMatrices(BiopythonMatrices(out, format == "meme" ? "minimal" : format), found, 2e-3, format);
-        EXPECT_NE(support::ReadFile(out).find("serevan_motif_1"), std::string::npos);
+        EXPECT_NE(support::ReadFile(out).find("serevan_motif_2"), std::string::npos);  // named by its number
     }
-}
 
-TEST(PrepExport, MafGroupsMatchTheAlignmentAndTheGenome)
-{
-    const std::string maf = kShared + "/hg17_chr22_5way.maf", genome = kShared + "/hg17_chr22_region.fa";
-    if (!support::Exists(maf) || !support::Exists(genome)) GTEST_SKIP() << "no ../shared/data";
-    support::TempDir dir("prep_maf");
-    support::RunResult r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 -o g", dir.Path().string());
-    ASSERT_EQ(r.status, 0) << r.error;
-    // A short independent reader: blocks holding all three, human row at least 100 letters,
-    // ungapped rows species by species.
-    const std::string script =
-        "import sys\nrec = {'hg17': [], 'mm5': [], 'rn3': []}\n"
-        "for block in open(sys.argv[1]).read().split('\\na ')[1:]:\n"
-        "    rows = {}\n"
-        "    for l in block.split('\\n'):\n"
-        "        f = l.split()\n"
-        "        if f and f[0] == 's' and f[1].split('.')[0] not in rows: rows[f[1].split('.')[0]] = "
-        "f[6].replace('-', '')\n"
-        "    if all(s in rows for s in rec) and len(rows['hg17']) >= 100:\n"
-        "        for s in rec: rec[s].append(rows[s])\n"
-        "for s in rec: print('\\n'.join(rec[s]))\n";
-    support::RunResult oracle = RunCommand("/usr/bin/python3 -c \"" + script + "\" " + maf);
-    ASSERT_EQ(oracle.status, 0) << oracle.error;
-    const std::vector<std::string> records = FastaRecords(dir.File("g.fa"));
-    ASSERT_EQ(records.size(), 3u * 395);
-    EXPECT_EQ(records, support::Lines(oracle.output));
-    // Every human row mapped back through the table is the genome's; with regions a record
-    // joins the blocks that cover it, each human segment again the genome's.
-    const std::string bases = FastaRecords(genome)[0];
-    support::WriteFile(dir.File("r.bed"), "track name=r\nchr22\t1229\t3000\nchr22\t5000\t9000\nchr9\t0\t100\n");
-    r = RunCommand(kPrep + " maf " + maf + " --species hg17,mm5,rn3 --regions r.bed -o r", dir.Path().string());
-    ASSERT_EQ(r.status, 0) << r.error;
-    EXPECT_NE(r.error.find("2 groups from 3 regions; skipped 1 lacking"), std::string::npos) << r.error;
-    for (const auto& [prefix, segments] : {std::pair{"g", 395}, std::pair{"r", 15}}) {
-        const std::vector<std::string> seqs = FastaRecords(dir.File(prefix + ".fa"s));
-        int n = 0;
-        for (const std::string& line : support::Lines(support::ReadFile(dir.File(prefix + ".groups.tsv"s)))) {
-            const std::vector<std::string> f = support::Fields(line);
-            if (f[1] != "hg17") continue;
-            ++n;
-            std::string row = seqs[std::stoi(f[0])].substr(std::stol(f[2]), std::stol(f[3]));
-            for (char& c : row) c = static_cast<char>(std::toupper(c));
-            EXPECT_EQ(row, bases.substr(std::stol(f[5]), std::stol(f[3]))) << prefix << " " << line;
-        }
-        EXPECT_EQ(n, segments) << prefix;
-    }
-}
-
-TEST(PrepExport, BedtoolsReadsTheTracksAndFindsEverySiteInTheGenome)
-{
-    const std::string genome = kShared + "/hg17_chr22_region.fa";
-    if (!HaveBedtools() || !support::Exists(genome)) GTEST_SKIP() << "needs bedtools and ../shared/data";
-    support::TempDir dir("export_sites");
-    const std::string at = dir.Path().string(), piece = support::kSourceDir + "/examples/chr22_piece.maf";
-    for (const char* out : {"g", "o --offset hg17=14499999"})
-        ASSERT_EQ(RunCommand(kPrep + " maf " + piece + " --species hg17,mm5,rn3 -o " + out, at).status, 0);
-    ASSERT_EQ(RunCommand(support::kBin + " -i g.fa -N 3 -K 2 -n 30 -w 8 -W 10 -S 1 -o run.txt", at).status, 0);
-    for (const char* out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})  // the format is the name's extension
-        ASSERT_EQ(RunCommand(kExport + " sites run.txt -i g.fa --groups " + std::string(1, out[0]) +
-                             ".groups.tsv --format " + (out + 2) + " -o " + out, at).status, 0);
+    // The site tracks: every line a feature for bedtools sort (the GFF3 header aside); a scratch
+    // genome whose record is named as the chromosome gives each site's letters.
+    const std::string exportSites = kExport + " sites run.txt -i g.fa --format ";
+    for (const std::string out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})  // the format is the name's extension
+        ASSERT_EQ(run(exportSites + out.substr(2) + " --groups " + out[0] + ".groups.tsv -o " + out), 0);
     const std::vector<std::string> bed = support::Lines(support::ReadFile(dir.File("g.bed")));
-    ASSERT_GT(bed.size(), 3u);
-    for (const std::string file : {"g.bed", "g.gff3"})  // every line a feature (the GFF3 header aside)
+    for (const std::string file : {"g.bed", "g.gff3"})
         EXPECT_EQ(support::Lines(RunCommand("bedtools sort -i " + file, at).output).size(),
                   support::Lines(support::ReadFile(dir.File(file))).size() - (file == "g.gff3"));
-    // A scratch genome whose record is named as the chromosome gives each site's letters.
-    support::WriteFile(dir.File("chr22.fa"), ">chr22\n" + FastaRecords(genome)[0] + "\n");
+    support::WriteFile(dir.File("chr22.fa"), ">chr22\n" + genome + "\n");
     const std::vector<std::string> got =
         support::Lines(RunCommand("bedtools getfasta -s -tab -fi chr22.fa -bed g.bed", at).output);
     const std::vector<std::string> rows = support::Lines(support::ReadFile(dir.File("g.tsv")));
-    ASSERT_EQ(got.size(), bed.size());
-    ASSERT_EQ(rows.size(), bed.size() + 1);
+    const std::vector<std::string> moved = support::Lines(support::ReadFile(dir.File("o.bed")));
+    ASSERT_GT(bed.size(), 3u);
+    ASSERT_TRUE(got.size() == bed.size() && moved.size() == bed.size() && rows.size() == bed.size() + 1);
     int sites = 0;
-    for (size_t i = 0; i < got.size(); ++i) {
-        const std::string letters = support::Fields(rows[i + 1])[7];
-        if (letters == ".") continue;
-        ++sites;
-        EXPECT_EQ(support::Fields(got[i])[1], letters) << bed[i];
+    for (size_t i = 0; i < bed.size(); ++i) {
+        const std::vector<std::string> b = support::Fields(bed[i]), o = support::Fields(moved[i]);
+        EXPECT_EQ(std::stoll(o[1]) - std::stoll(b[1]) + std::stoll(o[2]) - std::stoll(b[2]), 2 * 14499999) << i;
+        const std::string letters = support::Fields(rows[i + 1])[7];  // "." on a module's row
+        sites += letters != ".";
+        EXPECT_EQ(letters == "." ? letters : support::Fields(got[i])[1], letters) << bed[i];
     }
     EXPECT_GT(sites, 0);
-    // --offset moves every coordinate by exactly the offset.
-    const std::vector<std::string> moved = support::Lines(support::ReadFile(dir.File("o.bed")));
-    ASSERT_EQ(moved.size(), bed.size());
-    for (size_t i = 0; i < moved.size(); ++i)
-        for (int k : {1, 2})
-            EXPECT_EQ(std::stoll(support::Fields(moved[i])[k]) - std::stoll(support::Fields(bed[i])[k]), 14499999);
+
+    // A mouse row on the minus strand and a report with a site on each strand of its record.
+    const std::string chr1 = "ACGTTGCAAGGCTTACCGATCGGATCCAATGCATGCTAGC";  // mm5 chr1, 40 bases
+    const std::string minus = ReverseComplement(chr1).substr(5, 10);      // a minus-strand row from 5
+    support::WriteFile(dir.File("a.maf"),
+                       "a score=0\ns hg17.chr1 0 10 + 50 AAAAACCCCC\ns mm5.chr1 5 10 - 40 " + minus + "\n");
+    support::WriteFile(dir.File("chr1.fa"), ">chr1\n" + chr1 + "\n");
+    ASSERT_EQ(run(kPrep + " maf a.maf --species hg17,mm5 --min-length 1 -o a"), 0);
+    support::WriteFile(dir.File("a.txt"), std::string(sertools::kReportBanner) +
+                                              "\nSerevan -i a.fa -N 2 -K 1\nAverage likelihood=0\n"
+                                              "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
+                                              "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
+                                              minus.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
+                                              ReverseComplement(minus.substr(5, 4)) + "\n");
+    r = RunCommand(kExport + " sites a.txt -i a.fa --groups a.groups.tsv --species mm5 --format bed -o a.bed && " +
+                       "bedtools getfasta -s -tab -fi chr1.fa -bed a.bed",
+                   at);
+    EXPECT_EQ(r.output, "chr1:29-33(-)\t" + minus.substr(2, 4) + "\nchr1:26-30(+)\t" +
+                            ReverseComplement(minus.substr(5, 4)) + "\n")
+        << r.error;
 }
 
-TEST(PrepExport, ReverseStrandRowsMapBackToTheGenome)
+// Soft-masking of low-complexity stretches: exactly the repeats, never the random flanks.
+TEST(LowComplexity, MasksRepeatsExactlyAndLeavesRandomSequence)
 {
-    if (!HaveBedtools()) GTEST_SKIP() << "needs bedtools";
-    support::TempDir dir("export_minus");
-    const std::string genome = "ACGTTGCAAGGCTTACCGATCGGATCCAATGCATGCTAGC";  // mm5 chr1, 40 bases
-    const std::string row = ReverseComplement(genome).substr(5, 10);                    // a minus-strand row from 5
-    support::WriteFile(dir.File("a.maf"), "a score=0\ns hg17.chr1 0 10 + 50 AAAAACCCCC\ns mm5.chr1 5 10 - 40 " +
-                                              row + "\n");
-    support::WriteFile(dir.File("chr1.fa"), ">chr1\n" + genome + "\n");
-    ASSERT_EQ(RunCommand(kPrep + " maf a.maf --species hg17,mm5 --min-length 1 -o g", dir.Path().string()).status, 0);
-    // A report of one run with a site on each strand of the mouse record.
-    support::WriteFile(dir.File("run.txt"), std::string(sertools::kReportBanner) +
-                                                "\nSerevan -i g.fa -N 2 -K 1\nAverage likelihood=0\n"
-                                                "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
-                                                "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
-                                                row.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
-                                                ReverseComplement(row.substr(5, 4)) + "\n");
-    support::RunResult r = RunCommand(kExport + " sites run.txt -i g.fa --groups g.groups.tsv --species mm5 " +
-                                          "--format bed -o s.bed && bedtools getfasta -s -tab -fi chr1.fa -bed s.bed",
-                                      dir.Path().string());
-    ASSERT_EQ(r.status, 0) << r.error;
-    EXPECT_EQ(r.output, "chr1:29-33(-)\t" + row.substr(2, 4) + "\nchr1:26-30(+)\t" + ReverseComplement(row.substr(5, 4)) + "\n");
+    std::mt19937 rng(13);
+    const std::string left = support::RandomDna(rng, 300), right = support::RandomDna(rng, 300);
+    const std::pair<std::string, bool> rows[] = {
+        {std::string(30, 'A'), true},
+        {"TTTCTTTCTTTCTTTCTTTCTTTCTTTCTTTCTTTCTTTC", true},  // (TTTC)10
+        {"ATATATATATATATATATATATAT", true},
+        {std::string(15, 'T'), false},                               // shorter than the minimum span
+        {std::string(12, 'G') + "N" + std::string(12, 'G'), false},  // N ends a stretch
+    };
+    for (const auto& [middle, masked] : rows) {
+        // Separators that share no triplet with the repeat, so the mask ends where it ends.
+        const std::string seq = left + "CG" + middle + "CG" + right;
+        std::string want = seq;
+        for (std::size_t i = 0; masked && i < middle.size(); ++i)
+            want[302 + i] = static_cast<char>(tolower(want[302 + i]));
+        long long count = -1;
+        EXPECT_EQ(sertools::MaskFastaText(">r x\n" + seq + "\n", {}, count), ">r x\n" + want + "\n") << middle;
+        EXPECT_EQ(count, masked ? static_cast<long long>(middle.size()) : 0) << middle;
+    }
+    // Line breaks, headers and lower case already present are kept; a record ends a stretch.
+    long long count = 0;
+    EXPECT_EQ(sertools::MaskFastaText(">a\nccAAAAAAAAAA\nAAAAAAAAAAAAgg\n>b\nAAAAAAAAAAAAAAA\n", {}, count),
+              ">a\nccaaaaaaaaaa\naaaaaaaaaaaagg\n>b\nAAAAAAAAAAAAAAA\n");
+    EXPECT_EQ(count, 22);
+}
+
+// serevan-prep mask writes to a file and into a pipe, not replacing it by a renamed file (writing
+// to /dev/null once replaced the device). Its refusal is in the tools' table.
+TEST(LowComplexity, ToolWritesTheMaskedFileOrRefuses)
+{
+    support::TempDir dir("mask");
+    support::WriteFile(dir.File("in.fa"), ">s\nCG" + std::string(40, 'T') + "CG\n");
+    const std::string prep = kPrep + " mask ";
+    const support::RunResult ok = RunCommand("mkfifo p && { timeout 20 cat p > got & } && " + prep + "in.fa -o p && " +
+                                                 prep + "in.fa -o out.fa; wait; test -p p",
+                                             dir.Path());
+    EXPECT_EQ(ok.status, 0) << ok.error;
+    EXPECT_EQ(ok.error, "serevan-prep: masked 40 of 44 bases (90.9 %)\nserevan-prep: masked 40 of 44 bases (90.9 %)\n");
+    for (const char* out : {"got", "out.fa"})
+        EXPECT_EQ(support::ReadFile(dir.File(out)), ">s\nCG" + std::string(40, 't') + "CG\n");
 }

@@ -1,50 +1,111 @@
-// serevan-report's own computations: logo geometry against information content worked out
-// by hand, escaping. The page itself is checked by report_page_test.py, the motif match it
-// shows by Eval.MotifComparisonFindsOffsetStrandAndOverlap.
-#include <gtest/gtest.h>
+// Readers of run reports: serevan-chains on hand-made reports; serevan-report's logo geometry
+// and escaping (its page is checked by report_page_test.py, its motif match by Eval.*).
+#include <array>
+#include <filesystem>
 
-#include <cmath>
-
+#include "common/Chains.h"
 #include "common/HtmlReport.h"
 #include "common/LogoGeometry.h"
+#include "support/Support.h"
 
 using namespace sertools;
 
+namespace {
+
+const std::string W1 = "ACGTACGGTCAT", W2 = "TTGACCAGGATG", W1rc = "ATGACCGTACGT";
+
+using Site = std::array<int, 4>;                          // species, group, position, strand
+using Motif = std::pair<std::string, std::vector<Site>>;  // word (empty: not found) and sites
+
+// A report as the program writes it: 0.97 on the word's base in every column.
+std::string Report(double likelihood, const std::vector<Motif>& motifs, const std::string& modules)
+{
+    std::string t = Format("%s\nSerevan -i data/in.fa -N 2 -K %zu -o x \nAverage likelihood=%.4f\n", kReportBanner,
+                           motifs.size(), likelihood);
+    t += "Post burn-in iterations=50\n\nPredicted modules:\n" + modules + "\n\n";
+    for (std::size_t k = 0; k < motifs.size(); ++k) {
+        const std::string& w = motifs[k].first;
+        t += w.empty() ? Format("\nMotif%zu not found\n", k + 1)
+                       : Format("\nMotif%zu:%.4f\nA\tC\tG\tT\n", k + 1, 10.0 + k);
+        for (char c : w)
+            for (char b : std::string("ACGT\n")) t += b == '\n' ? "\n" : c == b ? "0.970\t" : "0.010\t";
+        t += w.empty() ? "" : "\nSites:\n";
+        for (const Site& s : motifs[k].second)
+            t += Format(">%d\t%d\t%d\t%d\t1.000\t1.000\n%s\n", s[0], s[1], s[2], s[3], w.c_str());
+    }
+    return t;
+}
+
+// Best chain: W1 at two sites, W2 at one, two modules. The second chain finds W2 and W1 on the
+// other strand, agreeing on one W1 site, the W2 site and one module; the third finds nothing.
+const std::string kBest = Report(-100, {{W1, {{0, 0, 10, 1}, {1, 0, 12, 1}}}, {W2, {{0, 1, 30, -1}}}},
+                                 "0\t0\t10\t22\t+1(10)\n1\t0\t12\t24\t+1(12)\n");
+const std::string kOther = Report(-110, {{W2, {{0, 1, 31, 1}}}, {W1rc, {{0, 0, 11, -1}}}}, "0\t0\t9\t23\t-2(11)\n");
+const std::string kNothing = Report(-120, {{"", {}}, {"", {}}}, "");
+
+}  // namespace
+
+// Three files and the same runs in one: the best chain's motifs matched in every chain (W1 is the
+// second's motif 2, reverse complemented), agreement, verdict, consensus; refusals leave none.
+TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
+{
+    support::TempDir dir("chains");
+    const std::string otherN = std::string(kOther).replace(kOther.find("-N 2"), 4, "-N 3");
+    // m.txt: three -m runs in one file; d.txt: a chain of another input.
+    const std::string texts[] = {kBest, kOther, kNothing, kOther + kNothing + kBest, kNothing + kNothing, otherN};
+    for (int i = 0; i < 6; ++i) support::WriteFile(dir.File(std::string(1, "abcmnd"[i]) + ".txt"), texts[i]);
+    const std::string tool = SEREVAN_CHAINS_BIN, at = dir.Path().string();
+    // The table's two motif rows, given each one's matches (chain:motif strand correlation).
+    const auto rows = [](const std::string& m1, const std::string& m2) {
+        return "\n1\t12\t10.0000\t2/3\t0.500\t2\t0.500\t0\t" + m1 + "\n2\t12\t11.0000\t2/3\t0.500\t1\t0.667\t0\t" + m2;
+    };
+    // The consensus at a lower share: the best chain without the site and module one chain calls.
+    std::string consensus = kBest;
+    for (const std::string& cut : {">1\t0\t12\t1\t1.000\t1.000\n" + W1 + "\n", std::string("1\t0\t12\t24\t+1(12)\n")})
+        consensus.erase(consensus.find(cut), cut.size());
+    const std::pair<std::string, std::string> cases[] = {
+        {"a.txt b.txt c.txt --share 0.6 --agree 0.6", "converged: 2 of 2 motifs found by >= 60 % of chains"},
+        {"a.txt b.txt c.txt", rows("1:1+1.000 2:2-1.000 3:none", "1:2+1.000 2:1+1.000 3:none")},
+        {"m.txt", rows("1:2-1.000 2:none 3:1+1.000", "1:1+1.000 2:none 3:2+1.000")},
+        {"m.txt", "mean agreement 0.500, 0 called by >= 75 % of chains\n\nnot converged: 0 of 2 motifs found"},
+        {"n.txt", "nothing found: none of the 2 chains found a motif"},
+        {"a.txt a.txt", "converged: 2 of 2 motifs found by >= 75 % of chains"},
+        {"a.txt d.txt", "d.txt was run with -N 3 but a.txt with -N 2: not chains of one input"},
+        {"a.txt", "give the reports of at least two chains"},
+        {"a.txt a.txt --agree 0", "--agree must be above 0 and at most 1"},
+    };
+    for (const auto& [args, message] : cases) {
+        const support::RunResult r = support::RunCommand(tool + " " + args + " --consensus k.txt", at);
+        EXPECT_NE((r.status ? r.error : r.output).find(message), std::string::npos) << args << r.output << r.error;
+        EXPECT_EQ(support::Exists(dir.File("k.txt")), r.status == 0) << args;
+        const bool lowerShare = args.ends_with("0.6");  // the run whose consensus file is compared
+        EXPECT_EQ(lowerShare ? support::ReadFile(dir.File("k.txt")) : consensus, consensus);
+        std::filesystem::remove(dir.File("k.txt"));
+    }
+}
+
+// A logo column: its information in bits, then each letter's height (frequency x information)
+// bottom up. Entropies by hand: (1/2,1/2) 1 bit, (1/2,1/4,1/4) 1.5, (.1,.2,.3,.4) 1.846439.
 TEST(ReportLogo, HeightsAreFrequencyTimesInformation)
 {
-    // Entropies by hand: (1/2,1/2) is 1 bit, (1/2,1/4,1/4) 1.5 bits, (.1,.2,.3,.4) 1.8464 bits.
-    struct Row {
-        double p[4];
-        double bits;
-        int order[4];  // bases bottom to top
+    const std::pair<std::vector<double>, const char*> rows[] = {
+        {{0.25, 0.25, 0.25, 0.25}, "0.000000: A0.000000 C0.000000 G0.000000 T0.000000"},
+        {{1, 0, 0, 0}, "2.000000: C0.000000 G0.000000 T0.000000 A2.000000"},
+        {{0, 0, 0, 7}, "2.000000: A0.000000 C0.000000 G0.000000 T2.000000"},  // counts: normalised first
+        {{2, 2, 0, 0}, "1.000000: G0.000000 T0.000000 A0.500000 C0.500000"},
+        {{0.5, 0.25, 0.25, 0}, "0.500000: T0.000000 C0.125000 G0.125000 A0.250000"},
+        {{0.1, 0.2, 0.3, 0.4}, "0.153561: A0.015356 C0.030712 G0.046068 T0.061424"},
     };
-    const Row rows[] = {
-        {{0.25, 0.25, 0.25, 0.25}, 0.0, {0, 1, 2, 3}},
-        {{1, 0, 0, 0}, 2.0, {1, 2, 3, 0}},
-        {{0, 0, 0, 7}, 2.0, {0, 1, 2, 3}},  // counts: normalised first
-        {{2, 2, 0, 0}, 1.0, {2, 3, 0, 1}},
-        {{0.5, 0.25, 0.25, 0}, 0.5, {3, 1, 2, 0}},
-        {{0.1, 0.2, 0.3, 0.4}, 2 - 1.846439344671015, {0, 1, 2, 3}},
-    };
-    for (const Row& r : rows) {
-        const LogoColumn c = LayoutColumn(r.p);
-        const double sum = r.p[0] + r.p[1] + r.p[2] + r.p[3];
-        EXPECT_NEAR(c.information, r.bits, 1e-12);
-        ASSERT_EQ(c.letters.size(), 4u);
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(c.letters[i].base, r.order[i]) << "row with info " << r.bits << ", slot " << i;
-            EXPECT_NEAR(c.letters[i].height, r.p[r.order[i]] / sum * r.bits, 1e-12);
-        }
+    for (const auto& [p, want] : rows) {
+        const LogoColumn c = LayoutColumn(p.data());
+        std::string got = Format("%.6f:", c.information);
+        for (const LogoLetter& l : c.letters) got += Format(" %c%.6f", "ACGT"[l.base], l.height);
+        EXPECT_EQ(got, want);
     }
     MotifMatrix m;
     m.p = {1, 0, 0, 0, 0.1, 0.2, 0.3, 0.4, 0.25, 0.25, 0.25, 0.25};
-    EXPECT_EQ(LayoutLogo(m).size(), 3u);
-    EXPECT_NEAR(LayoutLogo(m)[1].letters[3].height, 0.4 * (2 - 1.846439344671015), 1e-12);
     EXPECT_EQ(Consensus(m), "Ata");
-}
-
-TEST(ReportText, EscapingAndDataUrls)
-{
+    // Escaping of names in the page and of the downloads' data URLs.
     EXPECT_EQ(HtmlEscape("a<b & \"c\" 'd'>"), "a&lt;b &amp; &quot;c&quot; &#39;d&#39;&gt;");
     EXPECT_EQ(TextDataUrl("A b\t<&>\n%"), "data:text/plain;charset=utf-8,A%20b%09%3C%26%3E%0A%25");
 }

@@ -1,22 +1,14 @@
-// The companion tools: the simulator's evolution model (statistically), its truth and files,
-// and the evaluator's motif comparison, matching and scores. Their refusals are in the tools'
-// table in test_prep_export.cpp.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <string>
-#include <vector>
+// The simulator's evolution model (statistically), truth and files; the evaluator's motif
+// comparison, matching and scores. Their refusals are in the tools' table (test_prep_export.cpp).
+#include <map>
 
 #include "common/Evaluator.h"
-#include "common/MotifMatrix.h"
-#include "common/RunReport.h"
 #include "common/Simulator.h"
-#include "common/ToolText.h"
-#include "common/TruthTable.h"
 #include "support/Support.h"
 
 using namespace sertools;
+using support::RunCommand;
+using support::TempDir;
 
 // In test_prep_export.cpp.
 std::vector<std::string> FastaRecords(const std::string& file);
@@ -24,22 +16,11 @@ std::string ReverseComplement(const std::string& bases);
 
 namespace {
 
-using support::ReadFile;
-using support::RunCommand;
-using support::TempDir;
-
-SimData MustSimulate(const SimOptions& o)
-{
-    SimData d;
-    std::string err;
-    EXPECT_TRUE(Simulate(o, d, err)) << err << " (seed " << o.seed << ")";
-    return d;
-}
-
-std::string Letters(const std::vector<signed char>& seq, int start, int length, int strand)
+// The bases of seq from start on, read on the given strand.
+std::string Letters(const std::vector<signed char>& seq, size_t start, size_t length, int strand)
 {
     std::string s;
-    for (int i = start; i < start + length; ++i) s += "ACGT"[seq[static_cast<size_t>(i)]];
+    for (size_t i = start; i < start + length; ++i) s += "ACGT"[seq.at(i)];
     return strand > 0 ? s : ::ReverseComplement(s);
 }
 
@@ -51,60 +32,41 @@ MotifMatrix Consensus(const std::string& consensus, double hit)
     return m;
 }
 
-// A report that calls exactly the sites and modules of t, with the given learned matrices.
-RunReport ReportOf(const TruthTable& t, const std::vector<MotifMatrix>& learned)
-{
-    RunReport r;
-    r.hasModules = true;
-    for (size_t k = 0; k < learned.size(); ++k) r.motifs.push_back({static_cast<int>(k + 1), true, 1, learned[k], {}});
-    for (const Interval& s : t.sites) {
-        const std::string letters(s.Length(), 'A');  // they give the site's width
-        r.motifs.at(s.motif - 1).sites.push_back({s.species, s.group, s.start, s.strand, 1, 1, letters});
-    }
-    for (const Interval& m : t.modules) r.modules.push_back({m.species, m.group, m.start, m.end + 1, {}});
-    return r;
-}
-
-// One sequence of 100 bases holding one site of motif 1 and its module at [start, start + 9].
-TruthTable OneSite(int start, int strand)
-{
-    return TruthTable{{{0, 0, 0, 99, 0, 0}}, {{0, 0, start, start + 9, 0, 0}}, {{0, 0, start, start + 9, 1, strand}}};
-}
-
 }  // namespace
 
-
-// ---- the evolution model ------------------------------------------------------------------
-
+// One site of width 8 in each of 3000 ancestors of 40 bases: ancestral and species-0 site bases
+// read on the site's strand have the column frequencies, a site base changes with probability
+// rate * sum_a q_a (1 - q_a), a background base with the substitution probability, 3/5 of changes
+// are transitions, ancestral base pairs follow the chain. Every bound is 5 sd of a binomial share.
 TEST(SimModelStat, EvolutionMatchesTheModel)
 {
     support::TestSeed seed(11);
-    // Ancestral site bases are drawn from the motif in the site's orientation, and site bases
-    // evolve by redrawing from the motif column with the site rate: ancestral and species-0
-    // bases read on the site's strand have the column frequencies (5 sd of a binomial share,
-    // n = 3000: at most 0.0092; the wrong orientation would mix in the complementary column),
-    // and a base differs from its ancestor with probability rate * sum_a q_a (1 - q_a) per
-    // column (72000 trials: 5 sd <= 0.0093).
     SimOptions o;
     o.seed = seed.value(), o.groups = 3000, o.length = 40, o.moduleLength = 30, o.motifs = 1, o.sites = {1};
-    o.moduleFraction = 1, o.minWidth = o.maxWidth = 8, o.minInfo = 0.3, o.siteRate = 0.5, o.indelRate = 0;
-    const SimData d = MustSimulate(o);
+    o.moduleFraction = 1, o.minWidth = o.maxWidth = 8, o.minInfo = 0.3, o.siteRate = 0.5, o.subRate = 0.2;
+    o.indelRate = 0;
+    SimData d;
+    std::string err;
+    ASSERT_TRUE(Simulate(o, d, err)) << err;
     const std::vector<double>& q = d.motifs[0].p;
     std::vector<double> ancestral(32, 0.0), species0(32, 0.0);
-    double changed = 0, expected = 0, trials = 0;
+    double changed = 0, expected = 0, steps[16] = {}, from[4] = {}, changes = 0, transitions = 0, trials = 0;
     for (const SimGroup& g : d.groups) {
         const PlantedSite& s = g.sites.at(0);
-        for (int j = 0; j < 8; ++j) {
-            const int col = s.strand > 0 ? j : 7 - j;  // motif column of forward offset j
-            const int a = g.ancestor[static_cast<size_t>(s.start + j)];
-            ancestral[4 * col + (s.strand > 0 ? a : 3 - a)] += 1.0 / 3000;
-            for (size_t sp = 0; sp < g.species.size(); ++sp) {
-                const Descendant& x = g.species[sp];
-                const int b = x.seq[static_cast<size_t>(x.fromAncestor[static_cast<size_t>(s.start + j)])];
-                if (sp == 0) species0[4 * col + (s.strand > 0 ? b : 3 - b)] += 1.0 / 3000;
-                changed += a != b;
-                trials += 1;
-                for (int c = 0; c < 4; ++c) expected += 0.5 * q[4 * col + c] * (1 - q[4 * col + c]);
+        for (int i = 0; i < 40; ++i) {
+            const int j = i - s.start, col = s.strand > 0 ? j : 7 - j, a = g.ancestor[i];  // the site's column j
+            const bool site = j >= 0 && j < 8;
+            if (site) ancestral[4 * col + (s.strand > 0 ? a : 3 - a)] += 1.0 / 3000;
+            if (!site && i < 39 && i + 1 != s.start) steps[4 * a + g.ancestor[i + 1]] += 1, from[a] += 1;
+            for (const Descendant& x : g.species) {
+                const int b = x.seq[x.fromAncestor[i]];
+                if (!site) {  // a background base
+                    trials += 1, changes += a != b, transitions += a != b && b == (a ^ 2);
+                    continue;
+                }
+                if (&x == &g.species[0]) species0[4 * col + (s.strand > 0 ? b : 3 - b)] += 1.0 / 3000;
+                changed += (a != b) / 72000.0;
+                for (int c = 0; c < 4; ++c) expected += 0.5 * q[4 * col + c] * (1 - q[4 * col + c]) / 72000;
             }
         }
     }
@@ -115,162 +77,117 @@ TEST(SimModelStat, EvolutionMatchesTheModel)
         EXPECT_NEAR(ancestral[i], q[i], tol) << "ancestral " << i;
         EXPECT_NEAR(species0[i], q[i], tol) << "species 0 " << i;
     }
-    EXPECT_NEAR(changed / trials, expected / trials, 0.0093);
-
-    // Background: per branch a base differs from its ancestor with the substitution
-    // probability, transitions are 3 of the 5 weight units of a change, and ancestral base
-    // pairs follow the first-order chain. 3 species x 60 groups x 2000 bases = 360000 trials:
-    // 5 sd of p = 0.2 is 0.0033; about 72000 changes: 5 sd of 0.6 is 0.0092; about 30000
-    // successors of each base: 5 sd of each step share.
-    SimOptions bo;
-    bo.seed = seed.value() + 1, bo.groups = 60, bo.length = 2000, bo.moduleFraction = 0, bo.subRate = 0.2;
-    bo.indelRate = 0;
-    const SimData bg = MustSimulate(bo);
-    double steps[16] = {}, from[4] = {}, changes = 0, transitions = 0;
-    trials = 0;
-    for (const SimGroup& g : bg.groups)
-        for (size_t i = 0; i < g.ancestor.size(); ++i) {
-            const int a = g.ancestor[i];
-            if (i + 1 < g.ancestor.size()) steps[4 * a + g.ancestor[i + 1]] += 1, from[a] += 1;
-            for (const Descendant& x : g.species) {
-                const int b = x.seq[static_cast<size_t>(x.fromAncestor[i])];
-                trials += 1;
-                changes += a != b;
-                transitions += a != b && b == (a ^ 2);
-            }
-        }
-    EXPECT_NEAR(changes / trials, 0.2, 0.0033);
-    EXPECT_NEAR(transitions / changes, 0.6, 0.0092);
+    EXPECT_NEAR(changed, expected, 5 * std::sqrt(0.25 / 72000));
+    EXPECT_NEAR(changes / trials, 0.2, 5 * std::sqrt(0.2 * 0.8 / trials));
+    EXPECT_NEAR(transitions / changes, 0.6, 5 * std::sqrt(0.6 * 0.4 / changes));
     for (int k = 0; k < 16; ++k) {
-        const double p = bg.transition[k];
+        const double p = d.transition[k];
         EXPECT_NEAR(steps[k] / from[k / 4], p, 5 * std::sqrt(p * (1 - p) / from[k / 4])) << "step " << k;
     }
 }
 
-// With one-hot motifs and no site substitutions every truth site reads its motif's consensus
-// on its strand in every species, after indels; module rows span their sites; modules go to
-// an exact share of the groups, and species 2, which loses every site, has none; the rows
-// of the true alignment spell the sequences; the parameter file states the set's values.
+// One-hot motifs without site substitutions: every truth site reads its consensus on its strand;
+// modules span their sites, none in species 2 (it loses every site); alignment rows; parameters.
 TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
 {
     TempDir dir("simtruth");
     const std::vector<std::string> consensus = {"AACGTTTGCA", "GGGATCCAAT", "TTTACGCGGA"};
-    support::WriteFile(dir.File("onehot.txt"), FormatMotifFile({Consensus(consensus[0], 1), Consensus(consensus[1], 1),
-                                                               Consensus(consensus[2], 1)}, nullptr));
+    std::vector<MotifMatrix> onehot;
+    for (const std::string& c : consensus) onehot.push_back(Consensus(c, 1));
+    support::WriteFile(dir.File("onehot.txt"), FormatMotifFile(onehot, nullptr));
     SimOptions o;
     o.motifFile = dir.File("onehot.txt"), o.groups = 30, o.siteRate = 0, o.subRate = 0.3, o.indelRate = 0.1;
     o.seed = 7, o.moduleFraction = 0.5, o.loss = {0, 0, 1};
-    const SimData d = MustSimulate(o);
+    SimData d;
+    std::string err;
+    ASSERT_TRUE(Simulate(o, d, err)) << err;
     const TruthTable t = BuildTruth(d);
     int strands[2] = {0, 0};
+    std::map<std::pair<int, int>, std::pair<int, int>> spans;  // species and group: first and last site base
     for (const Interval& s : t.sites) {
         const std::vector<signed char>& seq = d.groups[s.group].species[s.species].seq;
-        ASSERT_LT(s.end, static_cast<int>(seq.size()));
         EXPECT_EQ(Letters(seq, s.start, s.Length(), s.strand), consensus[s.motif - 1]) << s.species << " " << s.group;
         strands[s.strand > 0]++;
+        auto& [lo, hi] = spans.try_emplace({s.species, s.group}, s.start, s.end).first->second;
+        lo = std::min(lo, s.start), hi = std::max(hi, s.end);
     }
+    EXPECT_GT(std::min(strands[0], strands[1]), 50);
     EXPECT_EQ(t.sites.size(), 2u * 15u * 3u * 2u);  // 2 species x 15 groups x 3 motifs x 2 sites
     EXPECT_EQ(t.modules.size(), 2u * 15u);
-    // The parameter file: 15 modules over 30 x 500 ancestral bases, 2 sites in a module window
-    // of 200, the widths, the substitution and site rates.
+    for (const Interval& m : t.modules) EXPECT_EQ(spans.at({m.species, m.group}), std::pair(m.start, m.end));
+    // 15 modules over 30 x 500 bases, 2 sites in a window of 200, the widths and rates.
     const std::string param = FormatParamFile(d);
     EXPECT_EQ(param.substr(0, param.find("Motif1")), "0.001\n0.01\t0.01\t0.01\n10\t10\t10\n0.3\t0\n");
-    EXPECT_GT(std::min(strands[0], strands[1]), 50);
-    for (const Interval& q : t.sequences)
-        EXPECT_EQ(static_cast<size_t>(q.Length()), d.groups[q.group].species[q.species].seq.size());
-    for (int g = 0; g < o.groups; ++g) {  // the true alignment's rows without gaps are the sequences
-        const std::vector<std::string> rows = AlignmentRows(d, g);
-        for (size_t s = 0; s < rows.size(); ++s) {
-            std::string ungapped = rows[s];
-            std::erase(ungapped, '-');
-            const std::vector<signed char>& seq = d.groups[g].species[s].seq;
-            EXPECT_EQ(ungapped, Letters(seq, 0, static_cast<int>(seq.size()), 1)) << g << " " << s;
-            EXPECT_EQ(rows[s].size(), rows[0].size());
-        }
-    }
-    for (const Interval& m : t.modules) {
-        int lo = 1 << 30, hi = -1;
-        for (const Interval& s : t.sites)
-            if (s.species == m.species && s.group == m.group) lo = std::min(lo, s.start), hi = std::max(hi, s.end);
-        EXPECT_EQ(m.start, lo);
-        EXPECT_EQ(m.end, hi);
+    for (const Interval& q : t.sequences) {  // the true alignment's rows without gaps are the sequences
+        const std::vector<std::string> rows = AlignmentRows(d, q.group);
+        const std::vector<signed char>& seq = d.groups[q.group].species[q.species].seq;
+        std::string row = rows.at(q.species);
+        EXPECT_EQ(row.size(), rows[0].size());
+        std::erase(row, '-');
+        EXPECT_EQ(row + " " + std::to_string(q.Length()),
+                  Letters(seq, 0, seq.size(), 1) + " " + std::to_string(seq.size()));
     }
 }
 
-// Ancestors cut from real DNA. Without evolution every sequence is a window of the source on one
-// strand, in its case with --keep-case and upper case without; with substitutions every species
-// keeps the ancestor's case pattern position by position, and planted sites are upper case.
+// Ancestors cut from real DNA with --keep-case: without evolution windows of the source on one
+// strand, in its case; with substitutions the species keep the ancestor's case, sites upper.
 TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 {
     TempDir dir("simbg");
     const std::string src = support::kSourceDir + "/tests/data/realdna_softmasked.fa", fwd = FastaRecords(src)[0];
-    const std::string rev = ::ReverseComplement(fwd);  // record 1 is shorter than a window
-    const std::string run = support::kSim + " --background " + src + " --groups 5 --length 250 --quiet --seed 3 -o a ";
-    for (const bool keep : {false, true}) {
-        std::string text = fwd + "|" + rev;
-        if (!keep) std::transform(text.begin(), text.end(), text.begin(), ::toupper);
-        ASSERT_EQ(RunCommand(run + "--sub-rate 0 --indel-rate 0 --module-fraction 0" + (keep ? " --keep-case" : ""),
-                             dir.Path().string()).status, 0);
-        long lower = 0;
-        for (const std::string& seq : FastaRecords(dir.File("a.fa"))) {
-            EXPECT_TRUE(seq.size() == 250 && text.find(seq) != std::string::npos) << keep << " " << seq;
-            lower += std::count_if(seq.begin(), seq.end(), ::islower);
-        }
-        EXPECT_EQ(lower > 500, keep) << lower;
+    const std::string text = fwd + "|" + ::ReverseComplement(fwd);  // record 1 is shorter than a window
+    const std::string sim =
+        support::kSim + " --background " + src + " --groups 5 --length 250 --seed 3 --indel-rate 0 --keep-case -o a ";
+    ASSERT_EQ(RunCommand(sim + "--sub-rate 0 --module-fraction 0", dir.Path()).status, 0);
+    long lower = 0;
+    for (const std::string& seq : FastaRecords(dir.File("a.fa"))) {
+        EXPECT_TRUE(seq.size() == 250 && text.find(seq) != std::string::npos) << seq;
+        lower += std::count_if(seq.begin(), seq.end(), ::islower);
     }
-    ASSERT_EQ(RunCommand(run + "--sub-rate 0.3 --indel-rate 0 --module-fraction 1 --keep-case --allow-overlap",
-                         dir.Path().string()).status, 0);
-    std::vector<std::string> masks = FastaRecords(dir.File("a.fa"));  // 'l' where lower case
-    for (std::string& m : masks)
-        for (char& c : m) c = std::islower(c) ? 'l' : 'U';
+    EXPECT_GT(lower, 500);
+    ASSERT_EQ(RunCommand(sim + "--sub-rate 0.3 --module-fraction 1 --allow-overlap", dir.Path()).status, 0);
     TruthTable t;
     std::string err;
     ASSERT_TRUE(ReadTruth(dir.File("a_truth.tsv"), t, err)) << err;
+    std::vector<std::string> masks = FastaRecords(dir.File("a.fa"));  // 'l' where lower case
+    for (std::string& m : masks)
+        std::transform(m.begin(), m.end(), m.begin(), [](char c) { return std::islower(c) ? 'l' : 'U'; });
     for (const Interval& x : t.sites)
         EXPECT_EQ(masks[x.species * 5 + x.group].substr(x.start, x.Length()), std::string(x.Length(), 'U'));
     for (size_t i = 0; i < masks.size(); ++i) EXPECT_EQ(masks[i], masks[i % 5]) << i;
     EXPECT_NE(masks[0] + masks[1], std::string(500, 'U'));
 }
 
-// ---- matching and scoring -----------------------------------------------------------------
-
-// The best placement of a learned matrix: offset, strand, facing columns and the score (the
-// correlations of the facing columns over the smaller width). One-hot columns of different
-// bases correlate at -1/3, a flat column with anything at 0.
+// The best placement of a learned matrix: offset, strand, facing columns and the score (their
+// correlations over the smaller width); one-hot columns of two bases correlate at -1/3.
 TEST(Eval, MotifComparisonFindsOffsetStrandAndOverlap)
 {
     // inner: planted's columns 3..8; past: near's columns 4, 5 and two flat ones.
     const MotifMatrix planted = Consensus("ACGGTCATTG", 0.85), inner = Consensus("GTCATT", 0.85);
-    const MotifMatrix near = Consensus("ACGTGA", 0.9), past = Consensus("GANN", 0.9);
+    const MotifMatrix near = Consensus("ACGTGA", 0.9), past = Consensus("GANN", 0.9), a = Consensus("AAAA", 1);
     const struct {
         MotifMatrix planted, learned;
-        double score;
-        int offset, strand, overlap;
+        const char* match;  // score, offset, strand, overlap
     } cases[] = {
-        {planted, planted, 1, 0, 1, 10},
-        {planted, ReverseComplement(planted), 1, 0, -1, 10},
-        {planted, inner, 1, 3, 1, 6},
-        {near, past, 0.5, 4, 1, 2},  // runs two columns past the end: 2 of 4 columns face
+        {planted, planted, "1.000000 0 1 10"},
+        {planted, ReverseComplement(planted), "1.000000 0 -1 10"},
+        {planted, inner, "1.000000 3 1 6"},
+        {near, past, "0.500000 4 1 2"},                 // runs two columns past the end: 2 of 4 columns face
+        {a, Consensus("CCCC", 1), "-0.083333 -3 1 1"},  // best: one column facing at -1/3, over 4
     };
     for (const auto& c : cases) {
         const MotifMatch m = CompareMotifs(c.planted, c.learned);
-        EXPECT_NEAR(m.score, c.score, 1e-12);
-        EXPECT_EQ(Format("%d %d %d", m.offset, m.strand, m.overlap), Format("%d %d %d", c.offset, c.strand, c.overlap));
+        EXPECT_EQ(Format("%.6f %d %d %d", m.score, m.offset, m.strand, m.overlap), c.match);
     }
-    const MotifMatrix a = Consensus("AAAA", 1), c = Consensus("CCCC", 1), flat = Consensus("NNNN", 1);
-    EXPECT_NEAR(ColumnCorrelation(&a.p[0], &c.p[0]), -1.0 / 3.0, 1e-12);
-    EXPECT_LT(CompareMotifs(a, c).score, 0.0);  // AAAA against CCCC and its complement GGGG
-    EXPECT_EQ(ColumnCorrelation(&flat.p[0], &a.p[0]), 0.0);
+    EXPECT_EQ(ColumnCorrelation(&Consensus("N", 1).p[0], &a.p[0]), 0.0);  // a flat column with anything
 }
 
-// A width-10 site shifted by 5 keeps half of it: it still matches (5 >= 0.5 x 10) and shares
-// 5 of its bases; by 6 it no longer matches; a stricter overlap rejects the half. A
-// reverse-strand site is reported at its leftmost base like the truth; its strand agrees when
-// it matches the orientation of the learned matrix against the planted one.
+// A true site at 20 and a call of width 10: shifted by 5 it matches, by 6 or at a stricter overlap
+// not; a strand agrees when it fits the orientation of the learned matrix against the planted.
 TEST(Eval, ShiftedAndReverseStrandSites)
 {
     const std::vector<MotifMatrix> planted = {Consensus("ACGGTCATTG", 0.85)};
-    struct Case {
+    const struct {
         int truthStrand, position, callStrand;
         bool learnedReversed;
         double minOverlap;
@@ -278,21 +195,22 @@ TEST(Eval, ShiftedAndReverseStrandSites)
     } cases[] = {
         {1, 20, 1, false, 0.5, "1.00 1.00 1.00 1.00 1.00; 1 1"},
         {1, 25, 1, false, 0.5, "0.50 1.00 0.50 1.00 1.00; 1 1"},
-        {1, 15, 1, false, 0.5, "0.50 1.00 0.50 1.00 1.00; 1 1"},
         {1, 26, 1, false, 0.5, "0.40 0.00 0.40 0.00 0.00; 1 0"},
         {1, 25, 1, false, 0.6, "0.50 0.00 0.50 0.00 0.00; 1 0"},
         {-1, 20, -1, false, 0.5, "1.00 1.00 1.00 1.00 1.00; 1 1"},
         {-1, 20, 1, true, 0.5, "1.00 1.00 1.00 1.00 1.00; -1 1"},
         {-1, 20, 1, false, 0.5, "1.00 1.00 1.00 1.00 1.00; 1 0"},
     };
-    for (const Case& c : cases) {
-        EvalSettings settings;
-        settings.minOverlap = c.minOverlap;
-        const RunReport report = ReportOf(OneSite(c.position, c.callStrand),
-                                          {c.learnedReversed ? ReverseComplement(planted[0]) : planted[0]});
+    for (const auto& c : cases) {
+        const TruthTable truth{{{0, 0, 0, 99, 0, 0}}, {{0, 0, 20, 29, 0, 0}}, {{0, 0, 20, 29, 1, c.truthStrand}}};
+        const MotifMatrix learned = c.learnedReversed ? ReverseComplement(planted[0]) : planted[0];
+        RunReport report;  // its module spans its one site
+        report.hasModules = true, report.modules = {{0, 0, c.position, c.position + 10, {}}};
+        report.motifs = {{1, true, 1, learned, {{0, 0, c.position, c.callStrand, 1, 1, "AAAAAAAAAA"}}}};
+        const EvalSettings settings{.minOverlap = c.minOverlap};
         Evaluation e;
         std::string err;
-        ASSERT_TRUE(Evaluate(OneSite(20, c.truthStrand), report, &planted, settings, e, err)) << err;
+        ASSERT_TRUE(Evaluate(truth, report, &planted, settings, e, err)) << err;
         EXPECT_EQ(Format("%.2f %.2f %.2f %.2f %.2f; %d %lld", e.siteBases.F1(), e.sites.F1(), e.moduleBases.F1(),
                          e.modules.F1(), e.motifs[0].sites.F1(), e.motifs[0].match.strand, e.motifs[0].strandAgree),
                   c.f1)
