@@ -91,7 +91,8 @@ TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)
         // Counts summing to 4e-4 were written as zeros, which the reader refuses.
         {"jaspar/tiny-counts", "read back"},
     };
-    const sertools::MafSettings settings{{"hg17", "mm5", "rn3", "galGal2", "fr1"}};
+    sertools::MafSettings settings;
+    settings.species = {"hg17", "mm5", "rn3", "galGal2", "fr1"};
     for (const auto& [file, message] : findings) {
         const std::string path = support::kSourceDir + "/tests/fuzz/corpus/" + file;
         const MotifFormat format = motifio::FormatFromName(file.substr(0, file.find('/')));
