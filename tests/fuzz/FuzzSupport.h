@@ -22,8 +22,8 @@ inline void Require(bool ok)
 inline std::string ScratchFile(const void* data, size_t size, const std::string& suffix = "")
 {
     const char* dir = std::getenv("TMPDIR");
-    const std::string path = std::string(dir && *dir ? dir : "/tmp") + "/serevan_fuzz_" +
-                             std::to_string(getpid()) + suffix;
+    const std::string path =
+        std::string(dir && *dir ? dir : "/tmp") + "/serevan_fuzz_" + std::to_string(getpid()) + suffix;
     std::ofstream out(path, std::ios::binary);
     Require(out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size)).flush().good());
     return path;

@@ -16,8 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::string> args{"Serevan"};
     std::string arg;
     for (size_t i = 0; i < size && args.size() < 64; ++i) {
-        if (data[i] == '\n' || data[i] == '\0') args.push_back(arg), arg.clear();
-        else arg.push_back(static_cast<char>(data[i]));
+        if (data[i] == '\n' || data[i] == '\0')
+            args.push_back(arg), arg.clear();
+        else
+            arg.push_back(static_cast<char>(data[i]));
     }
     if (!arg.empty() && args.size() < 64) args.push_back(arg);
     std::vector<char*> argv;
