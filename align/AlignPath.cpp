@@ -91,8 +91,8 @@ void SetLegitimateState(ALIGNNODE* path, int nNode, int N)
     }
 }
 
-bool AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNPATH& path,
-                     std::vector<int>& seqLen, std::vector<std::vector<int>>& seq)
+bool AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNPATH& path, std::vector<int>& seqLen,
+                     std::vector<std::vector<int>>& seq)
 {
     if (N < 1 || aligned.size() < static_cast<size_t>(N)) return false;
     const size_t L = aligned[0].size();

@@ -7,13 +7,13 @@
 
 // One node of an alignment path. A path is a std::vector of nodes; node 0 is the start.
 struct ALIGNNODE {
-    std::vector<int> pos;                  // per species: residues consumed up to and including this node (1-based position)
-    int blockNum = 0;                      // number of blocks at this node
-    std::vector<int> blockSize;            // species count of each block
-    std::vector<std::vector<int>> block;   // species of each block, ascending; least to most recently advanced
-    int movingBlock = 0;                   // node >= 1: index of the advancing block (blockNum-1); node 0: node count
-    bool CP = false;                       // change point: the advancing species differ at the next node
-    std::vector<unsigned char> legitimate; // 2^N flags: subset code allowed at this node
+    std::vector<int> pos;        // per species: residues consumed up to and including this node (1-based position)
+    int blockNum = 0;            // number of blocks at this node
+    std::vector<int> blockSize;  // species count of each block
+    std::vector<std::vector<int>> block;    // species of each block, ascending; least to most recently advanced
+    int movingBlock = 0;                    // node >= 1: index of the advancing block (blockNum-1); node 0: node count
+    bool CP = false;                        // change point: the advancing species differ at the next node
+    std::vector<unsigned char> legitimate;  // 2^N flags: subset code allowed at this node
 };
 
 // A path owns its nodes; freeing the vector frees everything (DeletePath empties one).
@@ -26,8 +26,14 @@ struct COORDINATE {
 };
 
 // Number of nodes of a path, read from node 0 (0 for an empty path).
-inline int PathNodeNum(const ALIGNNODE* path) { return path ? path[0].movingBlock : 0; }
-inline int PathNodeNum(const ALIGNPATH& path) { return path.empty() ? 0 : path[0].movingBlock; }
+inline int PathNodeNum(const ALIGNNODE* path)
+{
+    return path ? path[0].movingBlock : 0;
+}
+inline int PathNodeNum(const ALIGNPATH& path)
+{
+    return path.empty() ? 0 : path[0].movingBlock;
+}
 
 // Subset code of the species in the moving block of a node (bit s for species s).
 inline int MovingMask(const ALIGNNODE& node)
@@ -57,8 +63,8 @@ void SetLegitimateState(ALIGNNODE* path, int nNode, int N);
 // of equal length L. Columns that are a gap in every species are dropped first, so every
 // node after node 0 advances at least one species. Returns the ungapped sequences. False
 // (nothing built) when N < 1, there are fewer than N rows, or the rows differ in length.
-bool AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNPATH& path,
-                     std::vector<int>& seqLen, std::vector<std::vector<int>>& seq);
+bool AlignmentToPath(const std::vector<std::vector<int>>& aligned, int N, ALIGNPATH& path, std::vector<int>& seqLen,
+                     std::vector<std::vector<int>>& seq);
 
 // Frees every node of the path (leaves it empty).
 void DeletePath(ALIGNPATH& path);

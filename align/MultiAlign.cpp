@@ -27,14 +27,17 @@ const double PAM1[16] = {SEREVAN_SUBST(-0.0101, -5.116, -6.2146)};
 
 namespace {
 
-constexpr int kTemplateDraws = 100;                  // pair alignments per species for the template
-constexpr int kConservedMin = 33;                    // a residue is conserved above this many matches
-constexpr int kTemplateLevel = 3;                    // log-odds level used to find the template
-constexpr int kBurnPasses = 5;                       // refinement passes before paths are kept
+constexpr int kTemplateDraws = 100;  // pair alignments per species for the template
+constexpr int kConservedMin = 33;    // a residue is conserved above this many matches
+constexpr int kTemplateLevel = 3;    // log-odds level used to find the template
+constexpr int kBurnPasses = 5;       // refinement passes before paths are kept
 
 // Substitution class of template base a against species base b: 0 transition, 1
 // transversion, 2 identity (the order of the three counts).
-inline int SubstClass(int a, int b) { return a == b ? 2 : (a - b == 2 || b - a == 2) ? 0 : 1; }
+inline int SubstClass(int a, int b)
+{
+    return a == b ? 2 : (a - b == 2 || b - a == 2) ? 0 : 1;
+}
 
 }  // namespace
 
@@ -209,7 +212,8 @@ double CMultiAlignment::TemplateAlignBytes(int t) const
     if (t < 0 || t >= m_nTemplateNum) return 0.0;
     double most = 0.0;
     for (int s = 0; s < m_nSeqNum; ++s)
-        most = std::max(most, PairTableBytes(m_pTemplateLen[static_cast<size_t>(t)], m_pSeqLen[static_cast<size_t>(s)]));
+        most =
+            std::max(most, PairTableBytes(m_pTemplateLen[static_cast<size_t>(t)], m_pSeqLen[static_cast<size_t>(s)]));
     return most;
 }
 
@@ -237,9 +241,8 @@ bool CMultiAlignment::CheckTableBytes(double bytes, int len1, int len2)
 {
     if (bytes <= kPairTableLimitBytes) return true;
     char text[200];
-    std::snprintf(text, sizeof text,
-                  "alignment of %d and %d residues needs %.2f GiB, more than the limit of %.0f GiB", len1, len2,
-                  bytes / 1073741824.0, kPairTableLimitBytes / 1073741824.0);
+    std::snprintf(text, sizeof text, "alignment of %d and %d residues needs %.2f GiB, more than the limit of %.0f GiB",
+                  len1, len2, bytes / 1073741824.0, kPairTableLimitBytes / 1073741824.0);
     return Fail(text);
 }
 
@@ -261,15 +264,16 @@ bool CMultiAlignment::GenerateTemplates(int ref)
     for (int j = 0; j < m_nSeqNum; ++j) {
         if (j == ref) continue;
         if (!QPhiAlign(m_pSeq[static_cast<size_t>(ref)].data(), m_pSeq[static_cast<size_t>(j)].data(), refLen,
-                       m_pSeqLen[static_cast<size_t>(j)], m_dQ, m_dPhi[kTemplateLevel], kTemplateDraws,
-                       count.data(), nullptr, 0, nullptr, &m_sError, &m_table))
+                       m_pSeqLen[static_cast<size_t>(j)], m_dQ, m_dPhi[kTemplateLevel], kTemplateDraws, count.data(),
+                       nullptr, 0, nullptr, &m_sError, &m_table))
             return false;
         for (int p = 0; p < refLen; ++p)
             most[static_cast<size_t>(p)] = std::max(most[static_cast<size_t>(p)], count[static_cast<size_t>(p)]);
     }
     std::vector<int> tmpl;
     for (int p = 0; p < refLen; ++p)
-        if (most[static_cast<size_t>(p)] > kConservedMin) tmpl.push_back(m_pSeq[static_cast<size_t>(ref)][static_cast<size_t>(p)]);
+        if (most[static_cast<size_t>(p)] > kConservedMin)
+            tmpl.push_back(m_pSeq[static_cast<size_t>(ref)][static_cast<size_t>(p)]);
     m_nTemplateNum = 1;
     m_pTemplateLen.assign(1, static_cast<int>(tmpl.size()));
     m_pTemplate.assign(1, std::move(tmpl));
@@ -314,8 +318,7 @@ bool CMultiAlignment::ProduceAlignments(int t, int level, int nAlign, ALIGNPATH*
     if (nAlign < 0 || (nAlign > 0 && !paths)) return Fail("no room for the requested alignments");
     const int L = m_pTemplateLen[static_cast<size_t>(t)];
     const int N = m_nSeqNum;
-    if (!CheckTableBytes(TemplateAlignBytes(t), L, LongestSeq()))
-        return false;
+    if (!CheckTableBytes(TemplateAlignBytes(t), L, LongestSeq())) return false;
 
     std::vector<int> colCount(4 * static_cast<size_t>(L));
     std::vector<HMMALIGNSTATE> column;
@@ -354,8 +357,7 @@ bool CMultiAlignment::ProduceAlignments(int t, int level, int nAlign, ALIGNPATH*
     return true;
 }
 
-bool CMultiAlignment::ProduceIndAlign(int t, const double* phi, int nAlign, ALIGNPATH* paths, double* score,
-                                      int* subst)
+bool CMultiAlignment::ProduceIndAlign(int t, const double* phi, int nAlign, ALIGNPATH* paths, double* score, int* subst)
 {
     if (!ValidTemplate(t)) return false;
     if (nAlign < 0 || (nAlign > 0 && (!paths || !score || !subst || !phi)))
@@ -363,8 +365,7 @@ bool CMultiAlignment::ProduceIndAlign(int t, const double* phi, int nAlign, ALIG
     if (nAlign == 0) return true;
     const int L = m_pTemplateLen[static_cast<size_t>(t)];
     const int N = m_nSeqNum;
-    if (!CheckTableBytes(TemplateAlignBytes(t), L, LongestSeq()))
-        return false;
+    if (!CheckTableBytes(TemplateAlignBytes(t), L, LongestSeq())) return false;
     const std::vector<int>& tmpl = m_pTemplate[static_cast<size_t>(t)];
 
     // All draws of species 0 come from one forward table, then those of species 1, and so on;

@@ -21,9 +21,10 @@ extern const double PAM1[16];
 // One template column while species-to-template alignments are merged; column 0 stands
 // before the first template residue.
 struct HMMALIGNSTATE {
-    std::vector<int> pos;                  // per species: residue matched to this column (1-based), -1 if none
-    int matchNum = 0;                      // number of species with a residue matched here
-    std::vector<std::vector<int>> insert;  // per species: residues after this column's match and before the next column's, ascending
+    std::vector<int> pos;  // per species: residue matched to this column (1-based), -1 if none
+    int matchNum = 0;      // number of species with a residue matched here
+    std::vector<std::vector<int>>
+        insert;  // per species: residues after this column's match and before the next column's, ascending
 };
 
 // Resets column[0..L] for N species: no match, every insertion list empty (keeps capacity).
@@ -115,6 +116,6 @@ private:
     bool ValidTemplate(int t);
     int LongestSeq() const;
 
-    std::string m_sError;     // reason of the last failure
-    CPairForward m_table;     // forward-table workspace shared by every pair alignment
+    std::string m_sError;  // reason of the last failure
+    CPairForward m_table;  // forward-table workspace shared by every pair alignment
 };

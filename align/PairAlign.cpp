@@ -16,10 +16,9 @@
 using serevan::IsBase;
 using serevan::kLogZero;
 
-const double QMATRIX[9] = {
-    -0.002,  -6.9078, -6.9078,   // from state 0
-    -1e100,  -0.001,  -6.9078,   // from state 1: never straight to state 0
-    -3.6889, -3.6889, -0.0513};  // from state 2
+const double QMATRIX[9] = {-0.002,  -6.9078, -6.9078,   // from state 0
+                           -1e100,  -0.001,  -6.9078,   // from state 1: never straight to state 0
+                           -3.6889, -3.6889, -0.0513};  // from state 2
 
 namespace {
 
@@ -59,7 +58,10 @@ constexpr double kTwo52 = 4503599627370496.0;                     // 2^52
 // into vector selects while FP traps are honoured): maxima of integer-valued doubles by
 // (a + b + |a - b|) / 2, which is exact below 2^52, and zero tests on the bit patterns.
 
-inline double Max(double a, double b) { return (a + b + std::fabs(a - b)) * 0.5; }
+inline double Max(double a, double b)
+{
+    return (a + b + std::fabs(a - b)) * 0.5;
+}
 
 // 2^d for an integer-valued d <= 0; 0 below the normal range. d + 1023 + 2^52 holds
 // d + 1023 in its low bits; shifting them into the exponent field gives 2^d.
@@ -110,7 +112,10 @@ inline double UnpackLog(std::uint64_t p)
 }
 
 // A log-space parameter the fast format can carry: log zero or a value within +-300.
-inline bool FastParam(double x) { return x <= -1e99 || (x >= -300.0 && x <= 300.0); }
+inline bool FastParam(double x)
+{
+    return x <= -1e99 || (x >= -300.0 && x <= 300.0);
+}
 
 // Transitions in probability space: factor q and exponent offset o (kAbsentD for log zero).
 struct FastParams {
@@ -137,10 +142,9 @@ void DiagonalCells(int lo, int hi, const double* __restrict am0, const double* _
                    const double* __restrict am2, const double* __restrict ae0, const double* __restrict ae1,
                    const double* __restrict ae2, const double* __restrict bm0, const double* __restrict bm1,
                    const double* __restrict bm2, const double* __restrict be0, const double* __restrict be1,
-                   const double* __restrict be2, double* __restrict cm0, double* __restrict cm1,
-                   double* __restrict cm2, double* __restrict ce0, double* __restrict ce1, double* __restrict ce2,
-                   const int* __restrict code1, const int* __restrict code2, int off,
-                   const double* __restrict em25, const FastParams& P)
+                   const double* __restrict be2, double* __restrict cm0, double* __restrict cm1, double* __restrict cm2,
+                   double* __restrict ce0, double* __restrict ce1, double* __restrict ce2, const int* __restrict code1,
+                   const int* __restrict code2, int off, const double* __restrict em25, const FastParams& P)
 {
     const double q00 = P.q[0], q20 = P.q[6], q01 = P.q[1], q11 = P.q[4], q21 = P.q[7];
     const double q02 = P.q[2], q12 = P.q[5], q22 = P.q[8];
@@ -151,16 +155,16 @@ void DiagonalCells(int lo, int hi, const double* __restrict am0, const double* _
 
         const double x0 = ae0[i] + o01, x1 = ae1[i] + o11, x2 = ae2[i] + o21;
         const double X = Max(Max(x0, x1), x2);
-        Normalise(am0[i] * q01 * Pow2(x0 - X) + am1[i] * q11 * Pow2(x1 - X) + am2[i] * q21 * Pow2(x2 - X), X,
-                  cm1[i], ce1[i]);
+        Normalise(am0[i] * q01 * Pow2(x0 - X) + am1[i] * q11 * Pow2(x1 - X) + am2[i] * q21 * Pow2(x2 - X), X, cm1[i],
+                  ce1[i]);
 
         const double y0 = be0[i - 1] + o02, y1 = be1[i - 1] + o12, y2 = be2[i - 1] + o22;
         const double Y = Max(Max(y0, y1), y2);
         const double match = em25[5 * code1[i] + code2[off + i]];
-        Normalise((bm0[i - 1] * q02 * Pow2(y0 - Y) + bm1[i - 1] * q12 * Pow2(y1 - Y) +
-                   bm2[i - 1] * q22 * Pow2(y2 - Y)) *
-                      match,
-                  Y, cm2[i], ce2[i]);
+        Normalise(
+            (bm0[i - 1] * q02 * Pow2(y0 - Y) + bm1[i - 1] * q12 * Pow2(y1 - Y) + bm2[i - 1] * q22 * Pow2(y2 - Y)) *
+                match,
+            Y, cm2[i], ce2[i]);
     }
 }
 
@@ -231,8 +235,7 @@ bool TraceBack(const Table& F, int len1, int len2, int* count1, int* count2, int
         if (Table::Impossible(keep[k]) || (i == 0 && k != 1) || (j == 0 && k != 0)) {
             char text[160];
             std::snprintf(text, sizeof text,
-                          "internal error: pair traceback stepped into impossible state %d at i=%d, j=%d", k, i,
-                          j);
+                          "internal error: pair traceback stepped into impossible state %d at i=%d, j=%d", k, i, j);
             SetError(err, text);
             return false;
         }
@@ -268,8 +271,7 @@ double PairTableBytes(int len1, int len2)
 // ---------------------------------------------------------------------------------------
 // Log-space reference
 
-void QPhiSummation(const int* seq1, const int* seq2, int rows, int cols, const double* Q,
-                   const double* phi, double* F)
+void QPhiSummation(const int* seq1, const int* seq2, int rows, int cols, const double* Q, const double* phi, double* F)
 {
     auto at = [&](int i, int j, int k) -> double& { return F[CellIndex(i, j, cols, k)]; };
     at(0, 0, 0) = 0.0;
@@ -296,8 +298,8 @@ void QPhiSummation(const int* seq1, const int* seq2, int rows, int cols, const d
     }
 }
 
-bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* count1, int* count2,
-                  int* buffer, std::string* err)
+bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* count1, int* count2, int* buffer,
+                  std::string* err)
 {
     return TraceBack(LogTable{F, cols, Q}, rows - 1, cols - 1, count1, count2, buffer, err);
 }
@@ -307,7 +309,8 @@ bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* cou
 
 std::size_t CPairForward::HeldBytes() const
 {
-    return m_nCellCap * sizeof(std::uint64_t) + (m_pWork.capacity() + m_pCheck.capacity() + m_pBand.capacity()) * sizeof(double) +
+    return m_nCellCap * sizeof(std::uint64_t) +
+           (m_pWork.capacity() + m_pCheck.capacity() + m_pBand.capacity()) * sizeof(double) +
            m_pCode.capacity() * sizeof(int) + m_pDiagStart.capacity() * sizeof(std::size_t);
 }
 
@@ -358,8 +361,8 @@ bool CPairForward::Reserve(int rows, int cols, std::string* err)
     return true;
 }
 
-bool CPairForward::Fill(const int* seq1, const int* seq2, int len1, int len2, const double* Q,
-                        const double* phi, std::string* err)
+bool CPairForward::Fill(const int* seq1, const int* seq2, int len1, int len2, const double* Q, const double* phi,
+                        std::string* err)
 {
     if (len1 < 0 || len2 < 0) {
         SetError(err, "negative sequence length given to the pair alignment");
@@ -392,16 +395,16 @@ double CPairForward::LogF(int i, int j, int k) const
     // Anti-diagonal layout: diagonal d = i + j starts at cell m_pDiagStart[d], indexed by i
     // from its first row max(0, d - len2).
     const int d = i + j;
-    const std::size_t at = m_pDiagStart[static_cast<std::size_t>(d)] +
-                           static_cast<std::size_t>(i - std::max(0, d - (m_nCols - 1)));
+    const std::size_t at =
+        m_pDiagStart[static_cast<std::size_t>(d)] + static_cast<std::size_t>(i - std::max(0, d - (m_nCols - 1)));
     return UnpackLog(m_pCell[3 * at + static_cast<std::size_t>(k)]);
 }
 
 void CPairForward::LinearWeights(int i, int j, double q0, double q1, double q2, double* w) const
 {
     const int d = i + j;
-    const std::size_t at = m_pDiagStart[static_cast<std::size_t>(d)] +
-                           static_cast<std::size_t>(i - std::max(0, d - (m_nCols - 1)));
+    const std::size_t at =
+        m_pDiagStart[static_cast<std::size_t>(d)] + static_cast<std::size_t>(i - std::max(0, d - (m_nCols - 1)));
     const std::uint64_t* p = &m_pCell[3 * at];
     const double q[3] = {q0, q1, q2};
     int e[3];
@@ -497,8 +500,7 @@ bool CPairForward::FillFast(const int* seq1, const int* seq2, const double* Q, c
         Step(d, 0, rows - 1, diag[(d + 2) % 3], diag[(d + 1) % 3], c);
         const int lo = std::max(0, d - len2), hi = std::min(d, rows - 1);
         start[d] = next;
-        PackCells(c[0] + lo, c[1] + lo, c[2] + lo, c[3] + lo, c[4] + lo, c[5] + lo, hi - lo + 1, cell + 3 * next,
-                  bad);
+        PackCells(c[0] + lo, c[1] + lo, c[2] + lo, c[3] + lo, c[4] + lo, c[5] + lo, hi - lo + 1, cell + 3 * next, bad);
         next += static_cast<std::size_t>(hi - lo + 1);
     }
     return bad == 0;
@@ -545,7 +547,8 @@ bool CPairForward::FillCheckpoints(const int* seq1, const int* seq2, int len1, i
 void CPairForward::CheckpointDiagonal(int x, double** out)
 {
     const std::size_t n = static_cast<std::size_t>(m_nRows);
-    double* base = m_pCheck.data() + (static_cast<std::size_t>(x / kCheckpointStride) * 12 + 6 * (x % kCheckpointStride)) * n;
+    double* base =
+        m_pCheck.data() + (static_cast<std::size_t>(x / kCheckpointStride) * 12 + 6 * (x % kCheckpointStride)) * n;
     for (int a = 0; a < 6; ++a) out[a] = base + a * n;
 }
 
@@ -573,7 +576,9 @@ void CPairForward::CheckpointWeights(int i, int j, double q0, double q1, double 
         for (int x = m_nBandBase; x <= d; ++x) {
             const int r = x - m_nBandBase;
             double* const* c = r < 2 ? check[r] : work[x % 3];
-            if (r >= 2) Step(x, i - (d - x), i, r == 2 ? check[1] : work[(x - 1) % 3], r <= 3 ? check[r - 2] : work[(x - 2) % 3], c);
+            if (r >= 2)
+                Step(x, i - (d - x), i, r == 2 ? check[1] : work[(x - 1) % 3],
+                     r <= 3 ? check[r - 2] : work[(x - 2) % 3], c);
             const int from = std::max({0, x - len2, i - (d - x)}), to = std::min(x, i);
             double* keep = m_pBand.data() + static_cast<std::size_t>(r) * 6 * kWidth;
             for (int a = 0; a < 6; ++a)
@@ -596,9 +601,8 @@ void CPairForward::CheckpointWeights(int i, int j, double q0, double q1, double 
 // ---------------------------------------------------------------------------------------
 // Entry point
 
-bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const double* Q,
-               const double* phi, int nSample, int* count1, int* count2, int nKeep,
-               std::vector<int>* paths, std::string* err, CPairForward* table)
+bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const double* Q, const double* phi, int nSample,
+               int* count1, int* count2, int nKeep, std::vector<int>* paths, std::string* err, CPairForward* table)
 {
     if (count1) std::fill(count1, count1 + std::max(len1, 0), 0);
     if (count2) std::fill(count2, count2 + std::max(len2, 0), 0);
@@ -621,10 +625,10 @@ bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const doubl
     for (int r = 0; r < nSample; ++r) {
         std::fill(buffer.begin(), buffer.end(), -1);
         F.ResetBand();
-        const bool ok = checkpoints ? TraceBack(banded, len1, len2, count1, count2, buffer.data(), err)
-                        : F.Fast()  ? TraceBack(linear, len1, len2, count1, count2, buffer.data(), err)
-                                    : TraceBack(LogTable{F.LogCells(), len2 + 1, Q}, len1, len2, count1, count2,
-                                                buffer.data(), err);
+        const bool ok =
+            checkpoints ? TraceBack(banded, len1, len2, count1, count2, buffer.data(), err)
+            : F.Fast()  ? TraceBack(linear, len1, len2, count1, count2, buffer.data(), err)
+                       : TraceBack(LogTable{F.LogCells(), len2 + 1, Q}, len1, len2, count1, count2, buffer.data(), err);
         if (!ok) return false;
         if (r < nKeep && paths) {
             std::vector<int>& out = paths[r];

@@ -36,16 +36,15 @@ double PairTableBytes(int len1, int len2);
 // Forward summation in log space, exactly as the model defines it; F holds rows * cols * 3
 // doubles, F(i, j, k) at ((i * cols) + j) * 3 + k, rows = len1 + 1, cols = len2 + 1.
 // This is the reference against which the fast table is checked.
-void QPhiSummation(const int* seq1, const int* seq2, int rows, int cols, const double* Q,
-                   const double* phi, double* F);
+void QPhiSummation(const int* seq1, const int* seq2, int rows, int cols, const double* Q, const double* phi, double* F);
 
 // One stochastic traceback over a log-space table filled by QPhiSummation. Adds its matches
 // to count1/count2 (either may be null) and writes the path into the end of buffer
 // (rows + cols - 1 ints): the step count at buffer[len1 + len2 - K], the states after it.
 // Returns false, with a message in err (may be null), if it is asked to step into a cell of
 // weight log zero, which a table filled from finite scores never does.
-bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* count1, int* count2,
-                  int* buffer, std::string* err = nullptr);
+bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* count1, int* count2, int* buffer,
+                  std::string* err = nullptr);
 
 // The forward table of one alignment, filled fast and read back as log values. It is a
 // workspace: the buffer grows to the largest alignment seen and is reused, so a caller that
@@ -57,8 +56,8 @@ class CPairForward {
 public:
     // Fills the table for seq1 (len1) against seq2 (len2). Returns false, with a message,
     // when the table would exceed kPairTableLimitBytes or cannot be allocated.
-    bool Fill(const int* seq1, const int* seq2, int len1, int len2, const double* Q,
-              const double* phi, std::string* err = nullptr);
+    bool Fill(const int* seq1, const int* seq2, int len1, int len2, const double* Q, const double* phi,
+              std::string* err = nullptr);
 
     // Log forward value F(i, j, k) of the last Fill; -1e100 for log zero.
     double LogF(int i, int j, int k) const;
@@ -112,9 +111,9 @@ private:
     double m_q[9] = {}, m_o[9] = {};           // fast transitions: factor and exponent offset
     double m_em25[25] = {};                    // match factors by residue classes
     std::vector<double> m_pCheck;  // checkpoint c: anti-diagonals c*S and c*S+1, 6 arrays of rows doubles each
-    std::vector<double> m_pBand;   // the reachable cells of the band's anti-diagonals: per diagonal 6 arrays of S+1 rows
-    int m_nBandBase = -1;          // first anti-diagonal of the band (a multiple of S), -1: none
-    int m_nBandTop = 0;            // row and anti-diagonal where the traceback entered the band
+    std::vector<double> m_pBand;  // the reachable cells of the band's anti-diagonals: per diagonal 6 arrays of S+1 rows
+    int m_nBandBase = -1;         // first anti-diagonal of the band (a multiple of S), -1: none
+    int m_nBandTop = 0;           // row and anti-diagonal where the traceback entered the band
     int m_nBandEnter = 0;
 };
 
@@ -125,7 +124,6 @@ private:
 // len1 + len2 + 1); paths may be null when nKeep is 0. table is an optional workspace to
 // reuse (null: a local one for this call). Returns false, with a message in err, when the
 // table is refused for its size or an internal traceback error occurs.
-bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const double* Q,
-               const double* phi, int nSample, int* count1, int* count2, int nKeep,
-               std::vector<int>* paths, std::string* err = nullptr, CPairForward* table = nullptr);
-
+bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const double* Q, const double* phi, int nSample,
+               int* count1, int* count2, int nKeep, std::vector<int>* paths, std::string* err = nullptr,
+               CPairForward* table = nullptr);

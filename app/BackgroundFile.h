@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/MyString.h"
+#include "base/MyString.h"
 #include "numeric/MarkovBackground.h"
 
 // Fills model from the file; false with a one-line message naming the file (and the line).

@@ -10,8 +10,8 @@
 #include "align/MultiAlign.h"
 #include "app/BackgroundFile.h"
 #include "app/MotifFile.h"
-#include "app/Progress.h"
 #include "app/SeqFile.h"
+#include "base/Progress.h"
 #include "model/Serevan.h"
 #include "motif/GMSampler.h"
 #include "numeric/SeqMotifBasic.h"
@@ -44,8 +44,7 @@ int ReadGivenMatrices(INPUTPARAMETER& param, std::vector<std::vector<double>>& p
 void AttachGroups(CSerevan& model, const INPUTPARAMETER& param, GroupData& d, const std::vector<int>& width)
 {
     model.SetProgramParam(&param);
-    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(),
-                     d.templLen.data());
+    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(), d.templLen.data());
     model.Initialize(width.data());
     model.m_bgModel = d.bg;
 }

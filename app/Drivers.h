@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "align/AlignPath.h"
-#include "app/InputParameter.h"
-#include "app/MyString.h"
+#include "base/InputParameter.h"
+#include "base/MyString.h"
 #include "numeric/MarkovBackground.h"
 
 int RunModuleSample(INPUTPARAMETER* param, int nSeq);
@@ -28,8 +28,8 @@ struct GroupData {
     std::vector<int> alignInfo;           // 3 per alignment: transitions, transversions, identities
     std::vector<std::vector<int>> templ;  // conserved template per group
     std::vector<int> templLen;
-    std::vector<int*> templPtr;           // views of templ for the model
-    CMarkovBackground bg;                 // -g background (empty without -g)
+    std::vector<int*> templPtr;  // views of templ for the model
+    CMarkovBackground bg;        // -g background (empty without -g)
 };
 
 // The -g background of a run over these sequences: read from its file, or estimated from

@@ -253,8 +253,7 @@ int ReadMotifFile(const CString& file, std::vector<std::vector<double>>& pwm, st
 
 }  // namespace
 
-int ReadKnownPWM(const CString& file, std::vector<std::vector<double>>& pwm, std::vector<int>& width,
-                 std::string& err)
+int ReadKnownPWM(const CString& file, std::vector<std::vector<double>>& pwm, std::vector<int>& width, std::string& err)
 {
     return ReadMotifFile(file, pwm, width, nullptr, nullptr, err);
 }

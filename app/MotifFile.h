@@ -31,11 +31,10 @@
 #include <string>
 #include <vector>
 
-#include "app/MyString.h"
+#include "base/MyString.h"
 
 // Reads the matrices and widths of a motif matrix file. Returns M (at least 1), or -1.
-int ReadKnownPWM(const CString& file, std::vector<std::vector<double>>& pwm, std::vector<int>& width,
-                 std::string& err);
+int ReadKnownPWM(const CString& file, std::vector<std::vector<double>>& pwm, std::vector<int>& width, std::string& err);
 
 // As above, for a file with line 3: sitePr receives the M expected site numbers.
 int ReadKnownPWM(const CString& file, std::vector<std::vector<double>>& pwm, std::vector<int>& width,

@@ -1,8 +1,8 @@
 // Program entry: usage text, command-line scan, option checks and mode dispatch.
 #include "app/PathModuleU.h"
 
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -12,8 +12,8 @@
 #include <filesystem>
 
 #include "app/Drivers.h"
-#include "app/OutputFile.h"
 #include "app/SeqFile.h"
+#include "base/OutputFile.h"
 #include "numeric/StochasticDistribution.h"
 
 void PrintReadme()
@@ -59,7 +59,8 @@ const std::vector<OptionInfo>& KnownOptions()
         {'r', K::Text, "v", "0: given strand only; any other value: both strands", "both strands"},
         {'M', K::Flag, "", "give low-complexity windows no site probability", "off"},
         {'m', K::Integer, "n", "repeat the de novo run n times, appending to the same files", "1"},
-        {'g', K::Text, "k|file", "background of order k (0-5) for every background term, or read from a file", "default model"},
+        {'g', K::Text, "k|file", "background of order k (0-5) for every background term, or read from a file",
+         "default model"},
         {'l', K::Flag, "", "read lower-case (soft-masked) bases as undetermined", "off"},
         {'S', K::Seed, "n", "seed of the random stream (same seed and input, same files)", "the time"},
         {'A', K::Text, "file", "given motif matrices (kept fixed; -F: with expected site numbers)", "none"},
@@ -96,8 +97,9 @@ void PrintHelp()
     std::puts("  Serevan -i examples/demo.fa -N 3 -K 3 -c -S 1 -o out.txt");
     std::puts("  Serevan -i examples/demo_aln.fa -N 3 -K 3 -P examples/demo_param.txt -S 1 -o ascan.txt");
     std::puts("  Serevan -i examples/demo.fa -N 3 -K 3 -F -A examples/demo_motifs_sites.txt -n 200 -S 1 -o fscan.txt");
-    std::puts("  Serevan -i examples/demo.fa -N 3 -K 3 -A examples/demo_motifs.txt -B examples/demo_candidates.txt"
-              " -T 8 -q 0.01 -S 1 -o select.txt");
+    std::puts(
+        "  Serevan -i examples/demo.fa -N 3 -K 3 -A examples/demo_motifs.txt -B examples/demo_candidates.txt"
+        " -T 8 -q 0.01 -S 1 -o select.txt");
 }
 
 namespace {
@@ -114,7 +116,8 @@ const OptionInfo* FindOption(char letter)
 std::string ParseWhole(char letter, const char* v, long long lo, long long hi, long long& out)
 {
     const std::string head = std::string("-") + letter + ": '" + v + "' ";
-    if (!std::isdigit(static_cast<unsigned char>(v[0])) && !((v[0] == '-' || v[0] == '+') && std::isdigit(static_cast<unsigned char>(v[1]))))
+    if (!std::isdigit(static_cast<unsigned char>(v[0])) &&
+        !((v[0] == '-' || v[0] == '+') && std::isdigit(static_cast<unsigned char>(v[1]))))
         return head + "is not a whole number";
     errno = 0;
     char* end = nullptr;
@@ -198,15 +201,30 @@ int ParseInputParam(INPUTPARAMETER* p, int argc, char** argv)
         case 'W': p->nMaxMotifWidth = n; break;
         case 's': p->bMotifMode = true; break;
         case 'u': p->dAlignUpdatePr = real; break;
-        case 'A': p->bKnownMotif = true; p->strKnownMotifFile = v; break;
-        case 'B': p->bMotifSelection = true; p->strCandidateMotifFile = v; break;
-        case 'T': p->nCandidateMotifNum = n; p->bCandidateNumGiven = true; break;
-        case 'q': p->bMotifPr = true; p->dMotifPr = real; break;
+        case 'A':
+            p->bKnownMotif = true;
+            p->strKnownMotifFile = v;
+            break;
+        case 'B':
+            p->bMotifSelection = true;
+            p->strCandidateMotifFile = v;
+            break;
+        case 'T':
+            p->nCandidateMotifNum = n;
+            p->bCandidateNumGiven = true;
+            break;
+        case 'q':
+            p->bMotifPr = true;
+            p->dMotifPr = real;
+            break;
         case 'R': p->dModuleStartPr = real; break;
         case 'b': p->dBgMutationRate = real; break;
         case 'f': p->dMotifMutationRate = real; break;
         case 'F': p->bScanUnaligned = true; break;
-        case 'P': p->strParamFile = v; p->bScanAligned = true; break;
+        case 'P':
+            p->strParamFile = v;
+            p->bScanAligned = true;
+            break;
         case 'x': p->bScanDetail = false; break;
         case 'l': p->bSoftMask = true; break;
         case 'g':
@@ -220,7 +238,10 @@ int ParseInputParam(INPUTPARAMETER* p, int argc, char** argv)
             }
             break;
         case 'c': p->bCollapsed = true; break;
-        case 'S': p->nSeed = static_cast<unsigned>(whole); p->bSeedGiven = true; break;
+        case 'S':
+            p->nSeed = static_cast<unsigned>(whole);
+            p->bSeedGiven = true;
+            break;
         default: break;
         }
     }
@@ -270,8 +291,7 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
         return "-K times -q must be below 1 (the module background needs a positive probability)";
     if (mode == RunMode::ScanUnaligned || mode == RunMode::MotifSelection) {
         if (!(p.dBgMutationRate > 0.0 && p.dBgMutationRate < 1.0)) return "-b must be within 0 and 1 (exclusive)";
-        if (!(p.dMotifMutationRate > 0.0 && p.dMotifMutationRate < 1.0))
-            return "-f must be within 0 and 1 (exclusive)";
+        if (!(p.dMotifMutationRate > 0.0 && p.dMotifMutationRate < 1.0)) return "-f must be within 0 and 1 (exclusive)";
     }
     if (mode == RunMode::ScanUnaligned && !(p.dModuleStartPr > 0.0 && p.dModuleStartPr < 1.0))
         return "-R must be within 0 and 1 (exclusive)";

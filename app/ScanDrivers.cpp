@@ -9,13 +9,16 @@
 #include "align/PairAlign.h"
 #include "app/Drivers.h"
 #include "app/MotifFile.h"
-#include "app/OutputFile.h"
 #include "app/SeqFile.h"
+#include "base/OutputFile.h"
 #include "model/Serevan.h"
 
 namespace {
 
-std::string FileName(const CString& s) { return s.c_str(); }
+std::string FileName(const CString& s)
+{
+    return s.c_str();
+}
 
 }  // namespace
 
@@ -154,8 +157,7 @@ int RunMotifSelection(INPUTPARAMETER* param, int nSeq)
     CSerevan model;
     AttachGroups(model, *param, d, width);
     std::vector<double*> pwmViews = MatrixViews(pwm);
-    model.InitialParameter(0.0005, motifPr.data(), pwmViews.data(), param->dBgMutationRate,
-                           param->dMotifMutationRate);
+    model.InitialParameter(0.0005, motifPr.data(), pwmViews.data(), param->dBgMutationRate, param->dMotifMutationRate);
     model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 20);
     std::vector<double*> candViews = MatrixViews(candPwm);
     if (!model.MotifSelection(candViews.data(), candWidth.data(), T, candName.data()))

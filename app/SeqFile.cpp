@@ -54,8 +54,8 @@ bool ReadRecords(const CString& file, bool gaps, bool softMask, std::vector<std:
             if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) continue;
             err = std::string("sequence file ") + file.c_str() + " line " + std::to_string(lineNo) + " (record " +
                   names.back() + "): letters follow " + Shown(line[cut]) + " at column " + std::to_string(cut + 1) +
-                  " and would be lost; sequence lines may hold only letters" + (gaps ? " and '-'" : "") +
-                  " (remove " + (gaps ? "" : "gaps, ") + "'*', '.', digits and blanks)";
+                  " and would be lost; sequence lines may hold only letters" + (gaps ? " and '-'" : "") + " (remove " +
+                  (gaps ? "" : "gaps, ") + "'*', '.', digits and blanks)";
             return false;
         }
     }
@@ -78,7 +78,10 @@ void CodeRecords(int nSeq, const std::vector<std::string>& names, const std::vec
 
 }  // namespace
 
-int NucleotideCode(char c) { return c == '-' ? 4 : serevan::BaseCode(c); }
+int NucleotideCode(char c)
+{
+    return c == '-' ? 4 : serevan::BaseCode(c);
+}
 
 int CountSequences(const char* file)
 {

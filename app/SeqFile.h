@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MyString.h"
+#include "base/MyString.h"
 
 // Number of lines beginning with '>' (the records); -1 if the file cannot be opened.
 int CountSequences(const char* file);

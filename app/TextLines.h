@@ -10,7 +10,10 @@ struct InputFileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using InputFile = std::unique_ptr<std::FILE, InputFileCloser>;
-inline InputFile OpenInput(const char* name) { return InputFile(std::fopen(name, "r")); }
+inline InputFile OpenInput(const char* name)
+{
+    return InputFile(std::fopen(name, "r"));
+}
 
 // Reads the next line into line, its line feed included when the file has one.
 // Returns false at the end of the file (line empty).

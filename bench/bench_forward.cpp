@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "align/AlignPath.h"
-#include "app/InputParameter.h"
+#include "base/InputParameter.h"
 #include "model/Serevan.h"
 #include "tests/support/Probe.h"
 #include "numeric/StochasticDistribution.h"

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "align/MultiAlign.h"
-#include "app/InputParameter.h"
+#include "base/InputParameter.h"
 #include "model/Serevan.h"
 #include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"

@@ -17,7 +17,6 @@ using serevan::kImpossible;
 using serevan::kLogZero;
 using serevan::kNoBaseBgLog;
 
-
 // ---------------------------------------------------------------- predecessor weights
 
 // CalCondStatePr from the transition tables: the same terms, written only for the
@@ -88,9 +87,10 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
         double* weight = m_work.backMotifW.data();
         double* kept = weight + K;
         for (int k = 0; k < K; ++k) {
-            weight[k] = e[k] < kImpossible
-                            ? kLogZero
-                            : e[k] + pr[k] + (this->*kern.transition)(path, fwd, t, t - m_pMotifWidth[k], c, 1, nStates);
+            weight[k] =
+                e[k] < kImpossible
+                    ? kLogZero
+                    : e[k] + pr[k] + (this->*kern.transition)(path, fwd, t, t - m_pMotifWidth[k], c, 1, nStates);
             kept[k] = weight[k];
         }
         const int k = draw.Discrete(weight, K);

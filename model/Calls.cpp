@@ -20,7 +20,10 @@ namespace {
 constexpr char kLetters[] = "ACGT";
 
 // Signed motif code of a called site: k + 1 on the given strand, -(k + 1) on the reverse.
-int SiteCode(int k, bool strand) { return strand ? k + 1 : -(k + 1); }
+int SiteCode(int k, bool strand)
+{
+    return strand ? k + 1 : -(k + 1);
+}
 
 }  // namespace
 
@@ -32,8 +35,7 @@ int CSerevan::CallThreshold(int T, double cutoff)
     return static_cast<int>(T * cutoff) + 1;
 }
 
-void CSerevan::FindStretches(const std::vector<int>& counts, int t, int species, int group,
-                             std::vector<SEQREGION>& out)
+void CSerevan::FindStretches(const std::vector<int>& counts, int t, int species, int group, std::vector<SEQREGION>& out)
 {
     const int L = static_cast<int>(counts.size());
     bool open = false;
@@ -152,8 +154,8 @@ void CSerevan::DefineMotifSites(int T)
         offsets.assign(R, 0);
         // std::vector<bool> has no contiguous storage; the sampler writes plain bools.
         std::unique_ptr<bool[]> strands = std::make_unique<bool[]>(R);
-        SimpleSampler(segPtr.data(), segLen.data(), R, matrix.data(), m_pBg.data(), W, m_bBothStrand,
-                      offsets.data(), strands.get(), &m_bgModel);
+        SimpleSampler(segPtr.data(), segLen.data(), R, matrix.data(), m_pBg.data(), W, m_bBothStrand, offsets.data(),
+                      strands.get(), &m_bgModel);
 
         m_pMotifWidth[k] = W;
         RenewWdParameters(k, oldWidth);

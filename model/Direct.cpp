@@ -93,8 +93,8 @@ void CSerevan::CalculateEmissions(double* emis, double** table, const ALIGNNODE*
     const int* pos = m_work.emisPos.data();
 
     if (mode != 1) {
-        emis[K] = n == 1 ? table[B[0]][static_cast<size_t>(stride) * pos[0] + 2 * K]
-                         : AlignedBgEmission(n, B.data(), pos, g);
+        emis[K] =
+            n == 1 ? table[B[0]][static_cast<size_t>(stride) * pos[0] + 2 * K] : AlignedBgEmission(n, B.data(), pos, g);
     }
     if (mode == 0) return;
     for (int k = 0; k < K; ++k) {
@@ -139,8 +139,7 @@ double CSerevan::MeanTransitionLog(const std::vector<int>& B, int cp, int curBit
     return std::log(S / static_cast<double>(B.size()));
 }
 
-double CSerevan::CalTransition(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit,
-                               int nStates)
+double CSerevan::CalTransition(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, int nStates)
 {
     const ALIGNNODE& node = path[t];
     const std::vector<int>& B = node.block[node.movingBlock];

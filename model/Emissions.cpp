@@ -20,9 +20,9 @@ using serevan::kStrandMeanLog;
 
 namespace {
 
-constexpr double kLinTiny = 1e-280;         // a linear column sum below this goes to the log-space version
-constexpr double kNotCached = 1e300;         // "the cache cannot give this emission"
-constexpr double kLinRescale = 1e-200;      // running products below this are folded into a log
+constexpr double kLinTiny = 1e-280;     // a linear column sum below this goes to the log-space version
+constexpr double kNotCached = 1e300;    // "the cache cannot give this emission"
+constexpr double kLinRescale = 1e-200;  // running products below this are folded into a log
 
 // Product of a site's column sums, held as prod * e^logAcc: folded into the log whenever it
 // gets small, so that long sites of small columns do not underflow.
@@ -93,7 +93,8 @@ void CSerevan::CalLogPrPosOnPaths(double** table, int g, const ALIGNNODE* const*
         m_work.posGen = 1;
     }
     for (int s = 0; s < m_nSpeciesNum; ++s)
-        if (m_work.posMark[s].size() < static_cast<size_t>(m_pSeqLen[s][g])) m_work.posMark[s].resize(m_pSeqLen[s][g], 0u);
+        if (m_work.posMark[s].size() < static_cast<size_t>(m_pSeqLen[s][g]))
+            m_work.posMark[s].resize(m_pSeqLen[s][g], 0u);
     for (int i = 0; i < nPath; ++i) {
         const ALIGNNODE* path = paths[i];
         const int nNode = PathNodeNum(path);
@@ -159,7 +160,8 @@ void CSerevan::PrepareEmissionTables()
     for (int k = 0; k < K; ++k) {
         key.push_back(m_pMotifWidth[k]);
         key.insert(key.end(), m_pPWM[k].begin(), m_pPWM[k].begin() + 4 * m_pMotifWidth[k]);
-        for (int j = 0; j < m_pMotifWidth[k]; ++j) key.insert(key.end(), m_pMotifPhi[k][j].begin(), m_pMotifPhi[k][j].end());
+        for (int j = 0; j < m_pMotifWidth[k]; ++j)
+            key.insert(key.end(), m_pMotifPhi[k][j].begin(), m_pMotifPhi[k][j].end());
     }
     key.insert(key.end(), m_pBg.begin(), m_pBg.begin() + 4);
     key.insert(key.end(), &m_dBgSubst[0][0], &m_dBgSubst[0][0] + 16);
@@ -181,7 +183,8 @@ void CSerevan::PrepareEmissionTables()
             const size_t c = static_cast<size_t>(m_work.emisOffset[k] + j);
             for (int a = 0; a < 4; ++a) m_work.emisTheta[4 * c + a] = std::exp(m_pPWM[k][4 * j + a]);
             for (int a = 0; a < 4; ++a)
-                for (int b = 0; b < 4; ++b) m_work.emisPhiT[16 * c + 4 * b + a] = std::exp(m_pMotifPhi[k][j][4 * a + b]);
+                for (int b = 0; b < 4; ++b)
+                    m_work.emisPhiT[16 * c + 4 * b + a] = std::exp(m_pMotifPhi[k][j][4 * a + b]);
         }
     for (int a = 0; a < 4; ++a) {
         m_work.emisBg[a] = std::exp(m_pBg[a]);
@@ -393,8 +396,7 @@ void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path
 
 // NodeEmissions of the backward pass: the values the forward pass over the same path and
 // group just computed, or computed afresh.
-void CSerevan::StoredNodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode,
-                                   int run)
+void CSerevan::StoredNodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run)
 {
     const int K = m_nMotifNum;
     if (path != m_work.storedEmisPath || g != m_work.storedEmisGroup) {

@@ -13,7 +13,6 @@
 using serevan::kImpossible;
 using serevan::kLogZero;
 
-
 // ---------------------------------------------------------------- transition tables
 
 // For every moving-block mask and every predecessor pattern x inside it, the mean over
@@ -55,8 +54,7 @@ void CSerevan::PrepareTransitionTables(int nStates)
 // CalTransition from the tables: the compatible predecessors of c are base | x for the
 // patterns x of the moving block, visited in increasing code order, so the LogSum chain
 // and its terms are those of CalTransition.
-double CSerevan::FastTransition(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit,
-                                int nStates)
+double CSerevan::FastTransition(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, int nStates)
 {
     const int mask = MovingMask(path[t]);
     const int base = c & ~mask;
@@ -96,8 +94,7 @@ double CSerevan::ForwardEndRow(double* fwd, const ALIGNNODE* path, int nNode, in
     return total;
 }
 
-double CSerevan::PathForwardSummation(double* fwd, double** table, const ALIGNNODE* path, int g, int nRow,
-                                      int nStates)
+double CSerevan::PathForwardSummation(double* fwd, double** table, const ALIGNNODE* path, int g, int nRow, int nStates)
 {
     const int nNode = PathNodeNum(path);
     // The table must have one row per node plus the end row, and one column per code.

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/OutputFile.h"
-#include "app/Progress.h"
+#include "base/OutputFile.h"
+#include "base/Progress.h"
 #include "model/Serevan.h"
 #include "numeric/StochasticDistribution.h"
 

@@ -40,7 +40,10 @@ double CSerevan::AlignScore(int g, int j) const
     return m_pAlignScore ? m_pAlignScore[g * m_nAlignNum + j] : 0.0;
 }
 
-double CSerevan::SampleSeqGivenPath(int group) { return SampleSeqGivenPath(group, 1); }
+double CSerevan::SampleSeqGivenPath(int group)
+{
+    return SampleSeqGivenPath(group, 1);
+}
 
 double CSerevan::SampleSeqGivenPath(int group, int repeats)
 {
@@ -53,7 +56,10 @@ double CSerevan::SampleSeqGivenPath(int group, int repeats)
     return F;
 }
 
-double CSerevan::CalFSGivenPath(int group, int repeats) { return SampleSeqGivenPath(group, repeats); }
+double CSerevan::CalFSGivenPath(int group, int repeats)
+{
+    return SampleSeqGivenPath(group, repeats);
+}
 
 double CSerevan::SampleSeqPathMH(int group, int proposal)
 {
@@ -121,7 +127,7 @@ void CSerevan::GenAlignGivenPhi(int group)
 
     for (int j = 1; j < A; ++j) DeletePath(m_pAlignPath[base + j]);
     if (!m_work.realign.ProduceIndAlign(0, logOdds, A - 1, m_pAlignPath + base + 1, m_pAlignScore + base + 1,
-                                   m_pAlignInfo + 3 * (base + 1))) {
+                                        m_pAlignInfo + 3 * (base + 1))) {
         // The driver checked every group's memory need before the run; this cannot happen.
         std::fprintf(stderr, "internal error: re-alignment of group %d failed: %s\n", group,
                      m_work.realign.ErrorText().c_str());

@@ -8,12 +8,12 @@
 // Statistics of one edge column of one motif over the sites of one sweep; motif k, edge e
 // at index 4k + e (e: 0 base before the site, 1 first base, 2 last base, 3 base after).
 struct SITECOL {
-    std::vector<int> speciesCount;  // single-species sites: base b of species s at 4s + b
-    int ancCount[4] = {0, 0, 0, 0}; // aligned sites: ancestral base of the column
-    int subCount[4] = {0, 0, 0, 0}; // aligned sites: descendant bases that differ from the ancestor
-    int sameCount[4] = {0, 0, 0, 0};// aligned sites: descendant bases equal to the ancestor
-    int transitionNum = 0;          // aligned sites: descendant differs by a transition
-    int transversionNum = 0;        // aligned sites: descendant differs by a transversion
+    std::vector<int> speciesCount;    // single-species sites: base b of species s at 4s + b
+    int ancCount[4] = {0, 0, 0, 0};   // aligned sites: ancestral base of the column
+    int subCount[4] = {0, 0, 0, 0};   // aligned sites: descendant bases that differ from the ancestor
+    int sameCount[4] = {0, 0, 0, 0};  // aligned sites: descendant bases equal to the ancestor
+    int transitionNum = 0;            // aligned sites: descendant differs by a transition
+    int transversionNum = 0;          // aligned sites: descendant differs by a transversion
 };
 
 // Per node of one backward pass: the ancestral base drawn there and, at the first node of an
@@ -48,8 +48,8 @@ struct OUTPUTSITE {
 struct MODULEREGION {
     int group = 0;
     int start = 0;
-    int end = 0;              // one past the last base of the rightmost-ending site
-    std::vector<int> site;    // (signed motif code, position) per called site inside
+    int end = 0;            // one past the last base of the rightmost-ending site
+    std::vector<int> site;  // (signed motif code, position) per called site inside
     int siteNum = 0;
 };
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/OutputFile.h"
+#include "base/OutputFile.h"
 #include "model/Serevan.h"
 #include "numeric/SeqMotifBasic.h"
 

@@ -12,15 +12,18 @@
 #include <string>
 #include <utility>
 
-#include "app/OutputFile.h"
-#include "app/Progress.h"
+#include "base/OutputFile.h"
+#include "base/Progress.h"
 #include "model/Serevan.h"
 #include "motif/GMSampler.h"
 
 namespace {
 
 // Letter of a base code; "N" for anything that is not a base.
-char BaseLetter(int code) { return code >= 0 && code < 4 ? "ACGT"[code] : 'N'; }
+char BaseLetter(int code)
+{
+    return code >= 0 && code < 4 ? "ACGT"[code] : 'N';
+}
 
 }  // namespace
 
@@ -151,8 +154,8 @@ void CSerevan::DefineScanMotifSites(int T)
         }
         offsets.assign(R, 0);
         std::unique_ptr<bool[]> strands = std::make_unique<bool[]>(R);
-        SimpleScanner(segPtr.data(), segLen.data(), R, m_pPWM[k].data(), m_pBg.data(), w, m_bBothStrand,
-                      offsets.data(), strands.get(), &m_bgModel);
+        SimpleScanner(segPtr.data(), segLen.data(), R, m_pPWM[k].data(), m_pBg.data(), w, m_bBothStrand, offsets.data(),
+                      strands.get(), &m_bgModel);
         ConstructSiteLink(k, stretches, R, offsets.data(), strands.get(), T);
     }
 }

@@ -11,7 +11,10 @@ using serevan::kLogZero;
 
 CSerevan::CSerevan() = default;
 
-CSerevan::~CSerevan() { FreeMem(); }
+CSerevan::~CSerevan()
+{
+    FreeMem();
+}
 
 void CSerevan::SetProgramParam(const INPUTPARAMETER* param)
 {

@@ -27,8 +27,8 @@
 
 #include "align/AlignPath.h"
 #include "align/MultiAlign.h"
-#include "app/InputParameter.h"
-#include "app/MyString.h"
+#include "base/InputParameter.h"
+#include "base/MyString.h"
 #include "model/Records.h"
 #include "model/Workspace.h"
 #include "numeric/MarkovBackground.h"
@@ -42,8 +42,8 @@ public:
 
     // ---- lifecycle and maintenance (Serevan.cpp) ----
     void SetProgramParam(const INPUTPARAMETER* param);
-    void InitialSeq(int nSpecies, int nGroup, int* const* seq, const int* seqLen, CString* names,
-                    int* const* templates, const int* templateLen);
+    void InitialSeq(int nSpecies, int nGroup, int* const* seq, const int* seqLen, CString* names, int* const* templates,
+                    const int* templateLen);
     void Initialize(const int* width);
     void InitialParameter(double* const* pwm, const double* motifPr);
     void InitialParameter(double enterPr, const double* motifPr, double* const* pwm, double bgSubRate,
@@ -74,8 +74,8 @@ public:
     void PathBackwardSample(const double* fwd, double** table, const ALIGNNODE* path, int g, int nStates);
     int CalCondStatePr(const ALIGNNODE* path, const double* fwd, int t, int u, int c, int curBit, double* out,
                        int nStates);
-    int SampleModuleState(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates,
-                          int g, ANCSEQMOTIF* anc);
+    int SampleModuleState(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates, int g,
+                          ANCSEQMOTIF* anc);
     void CollectSiteCol(const ANCSEQMOTIF* anc, const ALIGNNODE* path, int nNode, int g);
 
     // ---- parameter updates (Updates.cpp) ----
@@ -121,22 +121,22 @@ public:
     bool MotifSelection(double* const* matrices, const int* widths, int M, const CString* names);
 
     // ================= run settings =================
-    int m_nSpeciesNum = 0;        // N
-    int m_nMotifNum = 0;          // K
-    int m_nKnownMotifNum = 0;     // leading motifs with given matrices, never re-drawn
-    int m_nMinWidth = 0;          // -w: lower bound of width moves
-    int m_nMaxWidth = 0;          // -W: upper bound of width moves
-    int m_nIterNum = 0;           // -n
-    bool m_bBothStrand = true;    // -r
-    bool m_bMaskLowComplex = false; // -M
-    bool m_bMotifMode = false;    // -s
-    bool m_bFixMotifPr = false;   // -q given
-    double m_dAlignUpdatePr = 0;  // -u
-    bool m_bCollapse = false;     // -c
-    double m_dPostCutoff = 0.5;   // -p
-    CString m_sOutFile;           // -o
-    CString m_sCommandLine;       // banner plus command-line echo
-    int m_nWidthPrior = 10;       // mean of the Poisson prior on motif width
+    int m_nSpeciesNum = 0;           // N
+    int m_nMotifNum = 0;             // K
+    int m_nKnownMotifNum = 0;        // leading motifs with given matrices, never re-drawn
+    int m_nMinWidth = 0;             // -w: lower bound of width moves
+    int m_nMaxWidth = 0;             // -W: upper bound of width moves
+    int m_nIterNum = 0;              // -n
+    bool m_bBothStrand = true;       // -r
+    bool m_bMaskLowComplex = false;  // -M
+    bool m_bMotifMode = false;       // -s
+    bool m_bFixMotifPr = false;      // -q given
+    double m_dAlignUpdatePr = 0;     // -u
+    bool m_bCollapse = false;        // -c
+    double m_dPostCutoff = 0.5;      // -p
+    CString m_sOutFile;              // -o
+    CString m_sCommandLine;          // banner plus command-line echo
+    int m_nWidthPrior = 10;          // mean of the Poisson prior on motif width
 
     // ================= sequences (borrowed from the driver) =================
     int m_nGroupNum = 0;                      // G
@@ -147,30 +147,30 @@ public:
     const int* m_pTemplateLen = nullptr;      // per group (borrowed)
 
     // ================= alignments (borrowed from the driver) =================
-    int m_nAlignNum = 0;                 // A
-    ALIGNPATH* m_pAlignPath = nullptr;   // G*A paths; alignment j of group g at g*A + j
-    double* m_pAlignScore = nullptr;     // G*A log-odds scores
-    int* m_pAlignInfo = nullptr;         // 3*G*A: transitions, transversions, identities
-    std::vector<int> m_pCurAlign;        // [g] index of the current alignment
+    int m_nAlignNum = 0;                // A
+    ALIGNPATH* m_pAlignPath = nullptr;  // G*A paths; alignment j of group g at g*A + j
+    double* m_pAlignScore = nullptr;    // G*A log-odds scores
+    int* m_pAlignInfo = nullptr;        // 3*G*A: transitions, transversions, identities
+    std::vector<int> m_pCurAlign;       // [g] index of the current alignment
 
     // ================= model parameters =================
-    std::vector<int> m_pMotifWidth;                          // K+1; element K is 1
-    std::vector<std::vector<double>> m_pPWM;                 // [k] 4*w_k log probabilities
-    std::vector<double> m_pMotifPr;                          // K+1 log segment-type probabilities
-    double m_dTranPr[2][2] = {{0, 0}, {0, 0}};               // log [from][to], 0 bg, 1 module
-    double m_dBgSubst[4][4] = {};                            // log background substitution a -> b
-    double m_dMotifSubRate = 0.01;                           // lambda (plain)
+    std::vector<int> m_pMotifWidth;                                // K+1; element K is 1
+    std::vector<std::vector<double>> m_pPWM;                       // [k] 4*w_k log probabilities
+    std::vector<double> m_pMotifPr;                                // K+1 log segment-type probabilities
+    double m_dTranPr[2][2] = {{0, 0}, {0, 0}};                     // log [from][to], 0 bg, 1 module
+    double m_dBgSubst[4][4] = {};                                  // log background substitution a -> b
+    double m_dMotifSubRate = 0.01;                                 // lambda (plain)
     std::vector<std::vector<std::array<double, 16>>> m_pMotifPhi;  // [k][j] log a -> b at 4a + b
-    std::vector<std::array<double, 20>> m_pSpeciesBg;        // [s] background table
-    std::array<double, 20> m_pBg{};                          // pooled background table
+    std::vector<std::array<double, 20>> m_pSpeciesBg;              // [s] background table
+    std::array<double, 20> m_pBg{};                                // pooled background table
     // -g: background of order k for every background term (empty: the tables above, first
     // order for single species and zero order for ancestral bases). Set by the driver.
     CMarkovBackground m_bgModel;
     std::vector<std::vector<std::vector<int>>> m_bgContext;  // [s][g][p] context offset into m_bgModel
 
     // ================= priors =================
-    int m_nTranPrior[4] = {1, 1, 1, 1};   // [from][to] flattened
-    std::vector<int> m_pMotifPrior;        // K+1 ones
+    int m_nTranPrior[4] = {1, 1, 1, 1};  // [from][to] flattened
+    std::vector<int> m_pMotifPrior;      // K+1 ones
     int m_nPWMPrior[4] = {1, 1, 1, 1};
 
     // ================= sufficient statistics of one sweep =================
@@ -181,24 +181,24 @@ public:
     std::vector<SITECOL> m_pEdgeStat;                   // 4*K edge records
     int m_nBgAncCount[4] = {0, 0, 0, 0};
     int m_nBgSubCount[4][4] = {};
-    int m_nMotifSubCount[2] = {0, 0};                   // [0] redrawn, [1] kept
+    int m_nMotifSubCount[2] = {0, 0};  // [0] redrawn, [1] kept
 
     // ================= posterior accumulators =================
     int m_nBurnIn = 0;
     bool m_bSampling = false;
-    std::vector<double> m_pWidthSum;                        // [k]
-    std::vector<std::vector<std::vector<int>>> m_pSiteFreq; // [k][slot][pos]
-    std::vector<std::vector<int>> m_pModuleFreq;            // [slot][pos]
-    std::vector<std::vector<int>> m_pAlignFreq;             // [slot][pos]
-    std::vector<std::vector<int>> m_pRefAlignFreq;          // [g][pos of species 0]
+    std::vector<double> m_pWidthSum;                         // [k]
+    std::vector<std::vector<std::vector<int>>> m_pSiteFreq;  // [k][slot][pos]
+    std::vector<std::vector<int>> m_pModuleFreq;             // [slot][pos]
+    std::vector<std::vector<int>> m_pAlignFreq;              // [slot][pos]
+    std::vector<std::vector<int>> m_pRefAlignFreq;           // [g][pos of species 0]
     double m_dLogLik = 0, m_dLogLikSum = 0, m_dLogAncPr = 0, m_dLogPost = 0, m_dLogPostSum = 0;
 
     // ================= results =================
-    std::vector<std::vector<double>> m_pSiteMatrix;         // [k] base frequencies of called sites
-    std::vector<std::vector<OUTPUTSITE>> m_pOutputSite;     // [k] called sites; empty until sites are called
-    bool m_bSitesDefined = false;                           // the site lists exist
-    std::vector<std::vector<MODULEREGION>> m_pModuleList;   // [s] called modules
-    std::vector<SPECIESSUMMARY> m_pSpeciesSummary;          // [s]
+    std::vector<std::vector<double>> m_pSiteMatrix;        // [k] base frequencies of called sites
+    std::vector<std::vector<OUTPUTSITE>> m_pOutputSite;    // [k] called sites; empty until sites are called
+    bool m_bSitesDefined = false;                          // the site lists exist
+    std::vector<std::vector<MODULEREGION>> m_pModuleList;  // [s] called modules
+    std::vector<SPECIESSUMMARY> m_pSpeciesSummary;         // [s]
 
     // ================= output =================
     // Name of the first output file that could not be written (empty: none); the drivers
@@ -276,7 +276,7 @@ private:
     void ShiftSiteCount(int k, int move, const int* column);
 
     // -- path moves (PathMoves.cpp)
-    void ScoreGroup(int g, const int* aligns, int nAlign);          // position tables of group g for these stored alignments
+    void ScoreGroup(int g, const int* aligns, int nAlign);  // position tables of group g for these stored alignments
     void CalLogPrPosOnPaths(double** table, int g, const ALIGNNODE* const* paths, int nPath);
     void ScorePosition(double* cell, int s, int g, int p);
     double ForwardOnPath(int g, int j, std::vector<double>& fwd);  // forward over stored alignment j

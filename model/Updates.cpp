@@ -43,9 +43,15 @@ void TakeLogs(double* p, int n)
 
 }  // namespace
 
-double CSerevan::UpdateParameter(int iteration) { return RunParameterUpdate(iteration, false); }
+double CSerevan::UpdateParameter(int iteration)
+{
+    return RunParameterUpdate(iteration, false);
+}
 
-double CSerevan::CollapseParameter(int iteration) { return RunParameterUpdate(iteration, true); }
+double CSerevan::CollapseParameter(int iteration)
+{
+    return RunParameterUpdate(iteration, true);
+}
 
 double CSerevan::RunParameterUpdate(int iteration, bool collapse)
 {

@@ -18,9 +18,15 @@ using serevan::kLogZero;
 namespace {
 
 // n * logP, where a count of zero adds nothing even when the probability is zero.
-double CountTimesLog(int n, double logP) { return n == 0 ? 0.0 : n * logP; }
+double CountTimesLog(int n, double logP)
+{
+    return n == 0 ? 0.0 : n * logP;
+}
 
-bool IsGrowth(int move) { return move == 0 || move == 3; }
+bool IsGrowth(int move)
+{
+    return move == 0 || move == 3;
+}
 
 }  // namespace
 

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/Progress.h"
+#include "base/Progress.h"
 #include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
 #include "numeric/VectorKernel.h"
@@ -22,8 +22,8 @@ using serevan::kStrandMeanLog;
 
 namespace {
 
-constexpr int kRestarts = 10;         // independent starts from uniform matrices
-constexpr int kIterations = 100;      // sampling/update rounds per start
+constexpr int kRestarts = 10;     // independent starts from uniform matrices
+constexpr int kIterations = 100;  // sampling/update rounds per start
 
 // Sum of the matrix entries of the window seq[start .. start+w-1] read on the forward strand.
 // Adds in column order from 0.0, exactly as CalLogMotifPr does.
@@ -139,7 +139,8 @@ double ForwardSummation(double* F, const double* P, const double* logPr, int len
             if (w < 1 || w - 1 > i) {
                 f[k] = kLogZero;
             } else {
-                double site = bothStrands ? logPr[k] + kStrandMeanLog + LogSum(p[2 * k], p[2 * k + 1]) : logPr[k] + p[2 * k];
+                double site =
+                    bothStrands ? logPr[k] + kStrandMeanLog + LogSum(p[2 * k], p[2 * k + 1]) : logPr[k] + p[2 * k];
                 if (i > w - 1) site += F[static_cast<size_t>(i - w) * fs + K + 1];
                 f[k] = site;
             }
@@ -256,14 +257,16 @@ double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin
             const int w = width[k];
             f[k] = 0.0;
             if (w < 1 || w - 1 > i) continue;
-            const double fw = PL[static_cast<size_t>(2 * k) * len + i], rv = PL[static_cast<size_t>(2 * k + 1) * len + i];
+            const double fw = PL[static_cast<size_t>(2 * k) * len + i],
+                         rv = PL[static_cast<size_t>(2 * k + 1) * len + i];
             f[k] = bothStrands ? pr[k] * strandMean * (fw + rv) : pr[k] * fw;
             if (f[k] > 0.0) top = std::max(top, step(w));
         }
         double total = 0.0;
         for (int k = 0; k < K; ++k) {
             const int w = width[k];
-            if (f[k] > 0.0) f[k] *= (i > w - 1 ? F[static_cast<size_t>(i - w) * fs + K + 1] : 1.0) * Pow2(step(w) - top);
+            if (f[k] > 0.0)
+                f[k] *= (i > w - 1 ? F[static_cast<size_t>(i - w) * fs + K + 1] : 1.0) * Pow2(step(w) - top);
             total += f[k];
         }
         f[K] = pr[K] * bgLin[i] * (i > 0 ? F[static_cast<size_t>(i - 1) * fs + K + 1] : 1.0) * Pow2(-top);
@@ -395,8 +398,8 @@ void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const doubl
 
 // ---- driver ----
 
-void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
-                const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
+void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm, const double* bg,
+                int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
                 const CMarkovBackground* order)
 {
     if (K <= 0) return;
@@ -459,8 +462,8 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
                 const int len = lens[s];
                 if (len <= 0) continue;  // nothing to segment
                 if (KfbLinearScores(PL.data(), seqs[s], codes[s].data(), len, lin, width, K, bothStrands)) {
-                    total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), len, width,
-                                              K, bothStrands);
+                    total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), len, width, K,
+                                              bothStrands);
                     KfbLinearBackward(F.data(), PL.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
                 } else {
                     // A window probability below the range of a double: the log-space passes.

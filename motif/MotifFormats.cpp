@@ -76,10 +76,16 @@ int BaseIndex(const std::string& label)
 {
     if (label.size() != 1) return -1;
     switch (label[0]) {
-    case 'A': case 'a': return 0;
-    case 'C': case 'c': return 1;
-    case 'G': case 'g': return 2;
-    case 'T': case 't': case 'U': case 'u': return 3;
+    case 'A':
+    case 'a': return 0;
+    case 'C':
+    case 'c': return 1;
+    case 'G':
+    case 'g': return 2;
+    case 'T':
+    case 't':
+    case 'U':
+    case 'u': return 3;
     default: return -1;
     }
 }
@@ -266,7 +272,8 @@ bool ReadJaspar(const std::vector<std::string>& lines, const Where& at, std::vec
         }
         for (int b = 0; b < 4; ++b)
             if (!seen[b] || rows[b].size() != rows[0].size()) {
-                err = at(head) + "matrix " + m.id + (seen[b] ? " has rows of unequal lengths" : " lacks a row of its four");
+                err = at(head) + "matrix " + m.id +
+                      (seen[b] ? " has rows of unequal lengths" : " lacks a row of its four");
                 return false;
             }
         std::vector<double> raw;
@@ -286,9 +293,12 @@ double KeyValue(const std::vector<std::string>& f, const std::string& key)
 {
     for (size_t k = 0; k < f.size(); ++k) {
         std::string v;
-        if (f[k] == key + "=" && k + 1 < f.size()) v = f[k + 1];
-        else if (StartsWith(f[k], (key + "=").c_str())) v = f[k].substr(key.size() + 1);
-        else continue;
+        if (f[k] == key + "=" && k + 1 < f.size())
+            v = f[k + 1];
+        else if (StartsWith(f[k], (key + "=").c_str()))
+            v = f[k].substr(key.size() + 1);
+        else
+            continue;
         double x = 0;
         return ToReal(v, x) ? x : -1;
     }
@@ -329,8 +339,8 @@ bool ReadMeme(const std::vector<std::string>& lines, const Where& at, std::vecto
                 err = at(i) + "letter-probability matrix without a MOTIF line";
                 return false;
             }
-            std::vector<std::string> f = Tokens(line.substr(line.find(':') == std::string::npos ? line.size()
-                                                                                                : line.find(':') + 1));
+            std::vector<std::string> f =
+                Tokens(line.substr(line.find(':') == std::string::npos ? line.size() : line.find(':') + 1));
             const double w = KeyValue(f, "w"), alength = KeyValue(f, "alength"), nsites = KeyValue(f, "nsites");
             if (alength >= 0 && alength != 4) {
                 err = at(i) + "alength must be 4 (DNA)";
@@ -435,8 +445,10 @@ bool ReadTransfac(const std::vector<std::string>& lines, const Where& at, std::v
             int seen = 0;  // bit per base: each of the four must be named once
             for (int b = 0; b < 4; ++b) {
                 order[b] = BaseIndex(f[b + 1]);
-                if (order[b] >= 0 && !((seen >> order[b]) & 1)) seen |= 1 << order[b];
-                else order[b] = -1;
+                if (order[b] >= 0 && !((seen >> order[b]) & 1))
+                    seen |= 1 << order[b];
+                else
+                    order[b] = -1;
                 if (order[b] < 0) {
                     err = at(i) + "the P0 line must name the bases A C G T";
                     return false;
@@ -485,7 +497,10 @@ std::string Entry(const Motif& m, int j, int b)
     return m.sites > 0 ? Count(m.p[4 * j + b] * m.sites) : Printf("%.4f", m.p[4 * j + b]);
 }
 
-std::string Header(const Motif& m) { return m.name.empty() || m.name == m.id ? m.id : m.id + " " + m.name; }
+std::string Header(const Motif& m)
+{
+    return m.name.empty() || m.name == m.id ? m.id : m.id + " " + m.name;
+}
 
 }  // namespace
 
@@ -607,8 +622,9 @@ std::string FormatMotifs(const std::vector<Motif>& motifs, MotifFormat format, c
         }
         break;
     case MotifFormat::Meme:
-        text = "MEME version 4\n\nALPHABET= ACGT\n\nstrands: + -\n\nBackground letter frequencies\n"
-               "A 0.25 C 0.25 G 0.25 T 0.25\n\n";
+        text =
+            "MEME version 4\n\nALPHABET= ACGT\n\nstrands: + -\n\nBackground letter frequencies\n"
+            "A 0.25 C 0.25 G 0.25 T 0.25\n\n";
         for (const Motif& m : motifs) {
             text += "MOTIF " + Header(m) + "\n";
             text += Printf("letter-probability matrix: alength= 4 w= %d nsites= %.0f E= 0\n", m.Width(),

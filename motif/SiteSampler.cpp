@@ -21,7 +21,10 @@ namespace {
 constexpr int kSamplerPasses = 10;
 
 // Complement of a code; every non-base stays a non-base (-1), as with Reverse.
-inline int Complement(int c) { return c >= 0 ? 3 - c : -1; }
+inline int Complement(int c)
+{
+    return c >= 0 ? 3 - c : -1;
+}
 
 // logOdds[4k + b] = matrix[4k + b] - background[b], so a window's score is the plain sum of
 // one entry per column, in column order.
@@ -128,8 +131,8 @@ const double kZeroBackground[4] = {0.0, 0.0, 0.0, 0.0};
 
 }  // namespace
 
-void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matrix, const double* background,
-                   int w, bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order)
+void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matrix, const double* background, int w,
+                   bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order)
 {
     if (nSeq <= 0) return;
     const OrderCosts costs(order, seq, len, nSeq);

@@ -13,7 +13,10 @@
 namespace serevan {
 
 // True for the four base codes 0..3.
-inline bool IsBase(int code) { return static_cast<unsigned>(code) < 4u; }
+inline bool IsBase(int code)
+{
+    return static_cast<unsigned>(code) < 4u;
+}
 
 // Code of an upper-case letter: A, C, G, T = 0..3; any other character -1.
 inline int BaseCode(char c)

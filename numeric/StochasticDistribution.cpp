@@ -12,7 +12,10 @@ namespace {
 constexpr double kClosedOpen = 4.656612873077393e-10;  // 2^-31
 constexpr double kOpenDenominator = 2147483649.0;      // 2^31 + 1
 
-double OpenUnit() { return (static_cast<double>(RandomInt()) + 1.0) / kOpenDenominator; }
+double OpenUnit()
+{
+    return (static_cast<double>(RandomInt()) + 1.0) / kOpenDenominator;
+}
 
 // The GNU C library's rand() (additive feedback, degree 31, separation 3), kept here so that
 // a draw is a few instructions instead of a locked library call; same seeds, same values.
@@ -37,7 +40,8 @@ public:
     }
     int Next()
     {
-        const std::uint32_t v = static_cast<std::uint32_t>(m_state[m_front]) + static_cast<std::uint32_t>(m_state[m_rear]);
+        const std::uint32_t v =
+            static_cast<std::uint32_t>(m_state[m_front]) + static_cast<std::uint32_t>(m_state[m_rear]);
         m_state[m_front] = static_cast<std::int32_t>(v);
         if (++m_front >= kDegree) {
             m_front = 0;
@@ -58,9 +62,15 @@ AdditiveFeedback g_stream(1);  // the C library's state before any seed
 
 }  // namespace
 
-void SeedRandom(unsigned seed) { g_stream.Seed(seed); }
+void SeedRandom(unsigned seed)
+{
+    g_stream.Seed(seed);
+}
 
-int RandomInt() { return g_stream.Next(); }
+int RandomInt()
+{
+    return g_stream.Next();
+}
 
 double CStochasticDistribution::Uniform(double a, double b)
 {

@@ -4,8 +4,7 @@
 #pragma once
 
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define SEREVAN_VECTOR_KERNEL \
-    __attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
+#define SEREVAN_VECTOR_KERNEL __attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off")))
 #else
 #define SEREVAN_VECTOR_KERNEL
 #endif

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/MotifFile.h"
-#include "app/MyString.h"
+#include "base/MyString.h"
 #include "app/SeqFile.h"
 #include "support/Support.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "align/AlignPath.h"
-#include "app/InputParameter.h"
+#include "base/InputParameter.h"
 #include "model/Serevan.h"
 #include "support/Support.h"
 

@@ -1,5 +1,5 @@
 // COutputFile: appending writes with every step checked.
-#include "app/OutputFile.h"
+#include "base/OutputFile.h"
 
 #include <cstdarg>
 #include <utility>

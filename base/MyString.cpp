@@ -1,5 +1,5 @@
 // CString: the program's small value-type text class.
-#include "app/MyString.h"
+#include "base/MyString.h"
 
 #include <cstring>
 
@@ -20,8 +20,7 @@ CString::CString(const CString& other)
     m_nLength = other.m_nLength;
 }
 
-CString::CString(CString&& other) noexcept
-    : m_pString(std::move(other.m_pString)), m_nLength(other.m_nLength)
+CString::CString(CString&& other) noexcept : m_pString(std::move(other.m_pString)), m_nLength(other.m_nLength)
 {
     other.m_nLength = 0;
 }
@@ -31,7 +30,10 @@ CString::CString(const char* s)
     if (s) Assign(s, static_cast<int>(std::strlen(s)));
 }
 
-CString::CString(char c) { Assign(&c, 1); }
+CString::CString(char c)
+{
+    Assign(&c, 1);
+}
 
 CString& CString::operator=(const CString& other)
 {

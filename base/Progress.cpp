@@ -1,5 +1,5 @@
 // CProgress: a terminal-only progress line.
-#include "app/Progress.h"
+#include "base/Progress.h"
 
 #include <unistd.h>
 
