@@ -252,7 +252,7 @@ bool CMultiAlignment::ValidTemplate(int t)
     return Fail("no template " + std::to_string(t) + " to align against");
 }
 
-bool CMultiAlignment::GenerateTemplates(int ref)
+bool CMultiAlignment::GenerateTemplates(CRandomStream& rng, int ref)
 {
     if (ref < 0 || ref >= m_nSeqNum) return Fail("reference species " + std::to_string(ref) + " out of range");
     const int refLen = m_pSeqLen[static_cast<size_t>(ref)];
@@ -263,7 +263,7 @@ bool CMultiAlignment::GenerateTemplates(int ref)
     std::vector<int> most(static_cast<size_t>(refLen), 0), count(static_cast<size_t>(refLen));
     for (int j = 0; j < m_nSeqNum; ++j) {
         if (j == ref) continue;
-        if (!QPhiAlign(m_pSeq[static_cast<size_t>(ref)].data(), m_pSeq[static_cast<size_t>(j)].data(), refLen,
+        if (!QPhiAlign(rng, m_pSeq[static_cast<size_t>(ref)].data(), m_pSeq[static_cast<size_t>(j)].data(), refLen,
                        m_pSeqLen[static_cast<size_t>(j)], m_dQ, m_dPhi[kTemplateLevel], kTemplateDraws, count.data(),
                        nullptr, 0, nullptr, &m_sError, &m_table))
             return false;
@@ -296,10 +296,10 @@ void CMultiAlignment::UpdatePhi(int level, const int* subst)
         }
 }
 
-void CMultiAlignment::UpdateTemplate(const int* colCount, int t)
+void CMultiAlignment::UpdateTemplate(CRandomStream& rng, const int* colCount, int t)
 {
     if (t < 0 || t >= m_nTemplateNum) return;
-    CStochasticDistribution rnd;
+    CStochasticDistribution rnd(rng);
     std::vector<int>& tmpl = m_pTemplate[static_cast<size_t>(t)];
     double w[4];
     for (size_t p = 0; p < tmpl.size(); ++p) {
@@ -311,7 +311,7 @@ void CMultiAlignment::UpdateTemplate(const int* colCount, int t)
     }
 }
 
-bool CMultiAlignment::ProduceAlignments(int t, int level, int nAlign, ALIGNPATH* paths)
+bool CMultiAlignment::ProduceAlignments(CRandomStream& rng, int t, int level, int nAlign, ALIGNPATH* paths)
 {
     if (!ValidTemplate(t)) return false;
     if (level < 0 || level > 4) return Fail("substitution level " + std::to_string(level) + " out of range");
@@ -331,7 +331,7 @@ bool CMultiAlignment::ProduceAlignments(int t, int level, int nAlign, ALIGNPATH*
         for (int s = 0; s < N; ++s) {
             const std::vector<int>& tmpl = m_pTemplate[static_cast<size_t>(t)];
             const std::vector<int>& seq = m_pSeq[static_cast<size_t>(s)];
-            if (!QPhiAlign(tmpl.data(), seq.data(), L, m_pSeqLen[static_cast<size_t>(s)], m_dQ, m_dPhi[level], 1,
+            if (!QPhiAlign(rng, tmpl.data(), seq.data(), L, m_pSeqLen[static_cast<size_t>(s)], m_dQ, m_dPhi[level], 1,
                            nullptr, nullptr, 1, &pairPath, &m_sError, &m_table))
                 return false;
             int x = 0, y = 0;
@@ -350,14 +350,15 @@ bool CMultiAlignment::ProduceAlignments(int t, int level, int nAlign, ALIGNPATH*
                 return Fail("internal error: UpdateAlignCount error!");
         }
         UpdatePhi(level, subst);
-        UpdateTemplate(colCount.data(), t);
+        UpdateTemplate(rng, colCount.data(), t);
         if (keep && !BuildPathFromColumns(column.data(), L, N, paths[r - kBurnPasses]))
             return Fail("internal error: merged columns do not form a path");
     }
     return true;
 }
 
-bool CMultiAlignment::ProduceIndAlign(int t, const double* phi, int nAlign, ALIGNPATH* paths, double* score, int* subst)
+bool CMultiAlignment::ProduceIndAlign(CRandomStream& rng, int t, const double* phi, int nAlign, ALIGNPATH* paths,
+                                      double* score, int* subst)
 {
     if (!ValidTemplate(t)) return false;
     if (nAlign < 0 || (nAlign > 0 && (!paths || !score || !subst || !phi)))
@@ -373,8 +374,8 @@ bool CMultiAlignment::ProduceIndAlign(int t, const double* phi, int nAlign, ALIG
     std::vector<std::vector<std::vector<int>>> pairPath(static_cast<size_t>(N),
                                                         std::vector<std::vector<int>>(static_cast<size_t>(nAlign)));
     for (int s = 0; s < N; ++s)
-        if (!QPhiAlign(tmpl.data(), m_pSeq[static_cast<size_t>(s)].data(), L, m_pSeqLen[static_cast<size_t>(s)], m_dQ,
-                       phi, nAlign, nullptr, nullptr, nAlign, pairPath[static_cast<size_t>(s)].data(), &m_sError,
+        if (!QPhiAlign(rng, tmpl.data(), m_pSeq[static_cast<size_t>(s)].data(), L, m_pSeqLen[static_cast<size_t>(s)],
+                       m_dQ, phi, nAlign, nullptr, nullptr, nAlign, pairPath[static_cast<size_t>(s)].data(), &m_sError,
                        &m_table))
             return false;
 

@@ -64,26 +64,27 @@ public:
 
     // Builds the single template from species ref: its residues that 100 sampled alignments
     // match to some other species more than 33 times. The template may be empty.
-    bool GenerateTemplates(int ref);
+    bool GenerateTemplates(CRandomStream& rng, int ref);
 
     // Replaces the templates by one copy of tmpl[0..len-1].
     void SetTemplate(const int* tmpl, int len);
 
     // Five refinement passes of template t and m_dPhi[level], then nAlign further passes
     // each yielding one path in paths[0..nAlign-1] (paths may be null when nAlign is 0).
-    bool ProduceAlignments(int t, int level, int nAlign, ALIGNPATH* paths);
+    bool ProduceAlignments(CRandomStream& rng, int t, int level, int nAlign, ALIGNPATH* paths);
 
     // nAlign multiple alignments against template t with log-odds scores phi (16 doubles,
     // row = template base): paths[0..nAlign-1], score[0..nAlign-1] and the substitution
     // counts (transitions, transversions, identities) in subst[0..3*nAlign-1]. A matched
     // species residue that is not a base adds neither a count nor a score term.
-    bool ProduceIndAlign(int t, const double* phi, int nAlign, ALIGNPATH* paths, double* score, int* subst);
+    bool ProduceIndAlign(CRandomStream& rng, int t, const double* phi, int nAlign, ALIGNPATH* paths, double* score,
+                         int* subst);
 
     // Re-estimates m_dPhi[level] from (transitions, transversions, identities).
     void UpdatePhi(int level, const int* subst);
 
     // Re-draws every residue of template t from its column counts (4 per position) under PAM1.
-    void UpdateTemplate(const int* colCount, int t);
+    void UpdateTemplate(CRandomStream& rng, const int* colCount, int t);
 
     // Bytes of the largest forward table that GenerateTemplates(ref) and the alignments
     // against the template built from ref can need (the template is never longer than ref).

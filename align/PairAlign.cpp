@@ -222,9 +222,10 @@ struct CheckpointTable {
 
 // One stochastic traceback (the model's definition); see QPhiSampling.
 template <class Table>
-bool TraceBack(const Table& F, int len1, int len2, int* count1, int* count2, int* buffer, std::string* err)
+bool TraceBack(CRandomStream& rng, const Table& F, int len1, int len2, int* count1, int* count2, int* buffer,
+               std::string* err)
 {
-    CStochasticDistribution rnd;
+    CStochasticDistribution rnd(rng);
     const int end = len1 + len2;
     int i = len1, j = len2, next = 1, c = 0;
     double w[3], keep[3];
@@ -298,10 +299,10 @@ void QPhiSummation(const int* seq1, const int* seq2, int rows, int cols, const d
     }
 }
 
-bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* count1, int* count2, int* buffer,
-                  std::string* err)
+bool QPhiSampling(CRandomStream& rng, int rows, int cols, const double* Q, const double* F, int* count1, int* count2,
+                  int* buffer, std::string* err)
 {
-    return TraceBack(LogTable{F, cols, Q}, rows - 1, cols - 1, count1, count2, buffer, err);
+    return TraceBack(rng, LogTable{F, cols, Q}, rows - 1, cols - 1, count1, count2, buffer, err);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -601,8 +602,9 @@ void CPairForward::CheckpointWeights(int i, int j, double q0, double q1, double 
 // ---------------------------------------------------------------------------------------
 // Entry point
 
-bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const double* Q, const double* phi, int nSample,
-               int* count1, int* count2, int nKeep, std::vector<int>* paths, std::string* err, CPairForward* table)
+bool QPhiAlign(CRandomStream& rng, const int* seq1, const int* seq2, int len1, int len2, const double* Q,
+               const double* phi, int nSample, int* count1, int* count2, int nKeep, std::vector<int>* paths,
+               std::string* err, CPairForward* table)
 {
     if (count1) std::fill(count1, count1 + std::max(len1, 0), 0);
     if (count2) std::fill(count2, count2 + std::max(len2, 0), 0);
@@ -625,10 +627,10 @@ bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const doubl
     for (int r = 0; r < nSample; ++r) {
         std::fill(buffer.begin(), buffer.end(), -1);
         F.ResetBand();
-        const bool ok =
-            checkpoints ? TraceBack(banded, len1, len2, count1, count2, buffer.data(), err)
-            : F.Fast()  ? TraceBack(linear, len1, len2, count1, count2, buffer.data(), err)
-                       : TraceBack(LogTable{F.LogCells(), len2 + 1, Q}, len1, len2, count1, count2, buffer.data(), err);
+        const bool ok = checkpoints ? TraceBack(rng, banded, len1, len2, count1, count2, buffer.data(), err)
+                        : F.Fast()  ? TraceBack(rng, linear, len1, len2, count1, count2, buffer.data(), err)
+                                    : TraceBack(rng, LogTable{F.LogCells(), len2 + 1, Q}, len1, len2, count1, count2,
+                                                buffer.data(), err);
         if (!ok) return false;
         if (r < nKeep && paths) {
             std::vector<int>& out = paths[r];

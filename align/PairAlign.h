@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "numeric/StochasticDistribution.h"
+
 // Transition log-probabilities, 3 x 3 row-major, row = state before, column = state after.
 // State 1 is never followed directly by state 0.
 extern const double QMATRIX[9];
@@ -43,8 +45,8 @@ void QPhiSummation(const int* seq1, const int* seq2, int rows, int cols, const d
 // (rows + cols - 1 ints): the step count at buffer[len1 + len2 - K], the states after it.
 // Returns false, with a message in err (may be null), if it is asked to step into a cell of
 // weight log zero, which a table filled from finite scores never does.
-bool QPhiSampling(int rows, int cols, const double* Q, const double* F, int* count1, int* count2, int* buffer,
-                  std::string* err = nullptr);
+bool QPhiSampling(CRandomStream& rng, int rows, int cols, const double* Q, const double* F, int* count1, int* count2,
+                  int* buffer, std::string* err = nullptr);
 
 // The forward table of one alignment, filled fast and read back as log values. It is a
 // workspace: the buffer grows to the largest alignment seen and is reused, so a caller that
@@ -124,6 +126,6 @@ private:
 // len1 + len2 + 1); paths may be null when nKeep is 0. table is an optional workspace to
 // reuse (null: a local one for this call). Returns false, with a message in err, when the
 // table is refused for its size or an internal traceback error occurs.
-bool QPhiAlign(const int* seq1, const int* seq2, int len1, int len2, const double* Q, const double* phi, int nSample,
-               int* count1, int* count2, int nKeep, std::vector<int>* paths, std::string* err = nullptr,
-               CPairForward* table = nullptr);
+bool QPhiAlign(CRandomStream& rng, const int* seq1, const int* seq2, int len1, int len2, const double* Q,
+               const double* phi, int nSample, int* count1, int* count2, int nKeep, std::vector<int>* paths,
+               std::string* err = nullptr, CPairForward* table = nullptr);

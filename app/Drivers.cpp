@@ -122,7 +122,7 @@ void WarnLayout(const std::string& symptom)
 
 }  // namespace
 
-bool AlignGroups(GroupData& d, int A)
+bool AlignGroups(GroupData& d, int A, CRandomStream& rng)
 {
     const int N = d.N, G = d.G;
     // Orthologous sequences of very different lengths in most groups: records out of order.
@@ -159,8 +159,8 @@ bool AlignGroups(GroupData& d, int A)
         align.SwapTable(table);
         align.InputSequences(seqs.data(), lens.data(), N);
         const size_t slot = static_cast<size_t>(g) * A;
-        if (!align.GenerateTemplates(0) || !align.ProduceAlignments(0, 2, 0, nullptr) ||
-            !align.ProduceIndAlign(0, align.m_dPhi[2], A, &d.alignPath[slot], &d.alignScore[slot],
+        if (!align.GenerateTemplates(rng, 0) || !align.ProduceAlignments(rng, 0, 2, 0, nullptr) ||
+            !align.ProduceIndAlign(rng, 0, align.m_dPhi[2], A, &d.alignPath[slot], &d.alignScore[slot],
                                    &d.alignInfo[3 * slot])) {
             Refuse("group " + std::to_string(g + 1) + ": " + align.ErrorText());
             return false;
@@ -184,7 +184,7 @@ bool AlignGroups(GroupData& d, int A)
     return true;
 }
 
-int RunModuleSample(INPUTPARAMETER* param, int nSeq)
+int RunModuleSample(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
 {
     const int K = param->nMotifNum;
     GroupData d;
@@ -206,7 +206,7 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq)
     std::vector<int> width;
     if (param->bKnownMotif && ReadGivenMatrices(*param, pwm, width) < 0) return -1;
 
-    if (!AlignGroups(d, 20)) return -1;
+    if (!AlignGroups(d, 20, rng)) return -1;
 
     double bg[20];
     BuildBackground(d.templPtr.data(), d.templLen.data(), d.G, bg);
@@ -221,11 +221,11 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq)
         width.assign(K, startWidth);
         pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
         std::vector<int> siteNum(K, 0);
-        KFBSampler(d.templPtr.data(), d.templLen.data(), d.G, pwm, bg, K, width.data(), param->bBothStrands,
+        KFBSampler(rng, d.templPtr.data(), d.templLen.data(), d.G, pwm, bg, K, width.data(), param->bBothStrands,
                    param->nMinMotifWidth, param->nMaxMotifWidth, siteNum.data(), &d.bg);
     }
 
-    CSerevan model;
+    CSerevan model(rng);
     AttachGroups(model, *param, d, width);
     std::vector<double*> pwmViews = MatrixViews(pwm);
     model.InitialParameter(pwmViews.data(), model.m_bFixMotifPr ? &param->dMotifPr : nullptr);

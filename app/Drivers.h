@@ -9,11 +9,12 @@
 #include "base/InputParameter.h"
 #include "base/MyString.h"
 #include "numeric/MarkovBackground.h"
+#include "numeric/StochasticDistribution.h"
 
-int RunModuleSample(INPUTPARAMETER* param, int nSeq);
-int RunModuleScan(INPUTPARAMETER* param);
-int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq);
-int RunMotifSelection(INPUTPARAMETER* param, int nSeq);
+int RunModuleSample(INPUTPARAMETER* param, int nSeq, CRandomStream& rng);
+int RunModuleScan(INPUTPARAMETER* param, CRandomStream& rng);
+int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq, CRandomStream& rng);
+int RunMotifSelection(INPUTPARAMETER* param, int nSeq, CRandomStream& rng);
 
 // Sequences of all groups, their candidate alignments and conserved templates, owned by a
 // driver and lent to the model (slot s*G + g for sequences, g*A + j for alignments).
@@ -45,7 +46,7 @@ bool ReadGroups(const INPUTPARAMETER& param, int nSeq, GroupData& d);
 // Aligns every group: conserved template from species 0, five refinement passes, then A
 // sampled alignments. A group without conserved residues gets ten undetermined bases as its
 // template ("no conserved template found!"). False after printing a one-line message.
-bool AlignGroups(GroupData& d, int A);
+bool AlignGroups(GroupData& d, int A, CRandomStream& rng);
 
 // Pointer views of a list of matrices, for the model's borrowed-array interface.
 std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm);

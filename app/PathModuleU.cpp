@@ -346,7 +346,11 @@ int SerevanMain(int argc, char** argv)
     SetDefaultParam(&param);
     int status = ParseInputParam(&param, argc, argv);
     if (status != 0) return status;
-    SeedRandom(param.bSeedGiven ? param.nSeed : static_cast<unsigned>(std::time(nullptr)));
+    // One stream for the whole process: the -m runs continue it. A seed taken from the clock
+    // is printed, so that every run can be repeated.
+    const unsigned seed = param.bSeedGiven ? param.nSeed : static_cast<unsigned>(std::time(nullptr));
+    if (!param.bSeedGiven) std::fprintf(stderr, "seed %u (rerun with -S %u)\n", seed, seed);
+    CRandomStream rng(seed);
 
     const RunMode mode = ChooseMode(param);
     // The report is appended at the end of a possibly long run: make sure it can be.
@@ -363,7 +367,7 @@ int SerevanMain(int argc, char** argv)
     };
     if (mode == RunMode::ScanAligned) {
         noteAppending();
-        return RunModuleScan(&param) == -1 ? 1 : 0;
+        return RunModuleScan(&param, rng) == -1 ? 1 : 0;
     }
 
     int nSeq = CountSequences(param.strSeqFile.c_str());
@@ -381,8 +385,8 @@ int SerevanMain(int argc, char** argv)
         return 1;
     }
     noteAppending();
-    if (mode == RunMode::ScanUnaligned) return RunModuleScanUnalign(&param, nSeq) == -1 ? 1 : 0;
-    if (mode == RunMode::MotifSelection) return RunMotifSelection(&param, nSeq) == -1 ? 1 : 0;
+    if (mode == RunMode::ScanUnaligned) return RunModuleScanUnalign(&param, nSeq, rng) == -1 ? 1 : 0;
+    if (mode == RunMode::MotifSelection) return RunMotifSelection(&param, nSeq, rng) == -1 ? 1 : 0;
 
     const std::string info = (param.strOutputFile + ".info").c_str();
     // A run refused for its input leaves the log as it found it.
@@ -395,7 +399,7 @@ int SerevanMain(int argc, char** argv)
         return 1;
     }
     for (int r = 0; r < param.nRepeatNum; ++r)
-        if (RunModuleSample(&param, nSeq) == -1) {
+        if (RunModuleSample(&param, nSeq, rng) == -1) {
             if (r == 0 && !infoExisted) std::filesystem::remove(info, ec);
             if (r == 0 && infoExisted) std::filesystem::resize_file(info, infoSize, ec);
             return 1;

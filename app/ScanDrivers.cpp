@@ -22,7 +22,7 @@ std::string FileName(const CString& s)
 
 }  // namespace
 
-int RunModuleScan(INPUTPARAMETER* param)
+int RunModuleScan(INPUTPARAMETER* param, CRandomStream& rng)
 {
     const int N = param->nSpeciesNum, K = param->nMotifNum;
     std::string err;
@@ -66,7 +66,7 @@ int RunModuleScan(INPUTPARAMETER* param)
     CMarkovBackground bg;
     if (!RunBackground(*param, seqPtr.data(), seqLen.data(), N, bg)) return -1;
 
-    CSerevan model;
+    CSerevan model(rng);
     model.SetProgramParam(param);
     model.InitialSeq(N, 1, seqPtr.data(), seqLen.data(), names.data(), nullptr, nullptr);
     model.Initialize(width.data());
@@ -85,7 +85,7 @@ int RunModuleScan(INPUTPARAMETER* param)
     return 1;
 }
 
-int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq)
+int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
 {
     const int K = param->nMotifNum;
     if (!param->bKnownMotif)
@@ -110,9 +110,9 @@ int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq)
 
     GroupData d;
     if (!ReadGroups(*param, nSeq, d)) return -1;
-    if (!AlignGroups(d, 3)) return -1;
+    if (!AlignGroups(d, 3, rng)) return -1;
 
-    CSerevan model;
+    CSerevan model(rng);
     AttachGroups(model, *param, d, width);
     std::vector<double*> pwmViews = MatrixViews(pwm);
     model.InitialParameter(param->dModuleStartPr, sitePr.data(), pwmViews.data(), param->dBgMutationRate,
@@ -122,7 +122,7 @@ int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq)
     return 1;
 }
 
-int RunMotifSelection(INPUTPARAMETER* param, int nSeq)
+int RunMotifSelection(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
 {
     const int K = param->nMotifNum, T = param->nCandidateMotifNum;
     constexpr int kUniformWidth = 8;  // width of the model motifs not given by -A
@@ -152,9 +152,9 @@ int RunMotifSelection(INPUTPARAMETER* param, int nSeq)
 
     GroupData d;
     if (!ReadGroups(*param, nSeq, d)) return -1;
-    if (!AlignGroups(d, 20)) return -1;
+    if (!AlignGroups(d, 20, rng)) return -1;
 
-    CSerevan model;
+    CSerevan model(rng);
     AttachGroups(model, *param, d, width);
     std::vector<double*> pwmViews = MatrixViews(pwm);
     model.InitialParameter(0.0005, motifPr.data(), pwmViews.data(), param->dBgMutationRate, param->dMotifMutationRate);

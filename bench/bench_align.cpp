@@ -28,12 +28,15 @@
 #include "align/PairAlign.h"
 #include "numeric/StochasticDistribution.h"
 
+// The benchmark's random stream.
+static CRandomStream g_rng;
+
 namespace {
 
 std::vector<int> Ancestor(int len)
 {
     std::vector<int> s(static_cast<size_t>(len));
-    for (int& c : s) c = RandomInt() % 4;
+    for (int& c : s) c = g_rng.Next() % 4;
     return s;
 }
 
@@ -42,11 +45,11 @@ std::vector<int> Mutate(const std::vector<int>& seq)
 {
     std::vector<int> out;
     for (int c : seq) {
-        int r = RandomInt() % 1000;
-        if (r < 60) out.push_back(RandomInt() % 4);
+        int r = g_rng.Next() % 1000;
+        if (r < 60) out.push_back(g_rng.Next() % 4);
         else if (r < 80) continue;
         else out.push_back(c);
-        if (RandomInt() % 1000 < 20) out.push_back(RandomInt() % 4);
+        if (g_rng.Next() % 1000 < 20) out.push_back(g_rng.Next() % 4);
     }
     return out;
 }
@@ -70,9 +73,9 @@ void BM_QPhiAlign(benchmark::State& state)
     CMultiAlignment model;  // for its level-2 log-odds table
     std::vector<int> c1(static_cast<size_t>(len)), c2(static_cast<size_t>(len));
     CPairForward table;
-    SeedRandom(7);
+    g_rng.Seed(7);
     for (auto _ : state) {
-        bool ok = QPhiAlign(a.data(), b.data(), len, len, model.m_dQ, model.m_dPhi[2], draws, c1.data(), c2.data(),
+        bool ok = QPhiAlign(g_rng, a.data(), b.data(), len, len, model.m_dQ, model.m_dPhi[2], draws, c1.data(), c2.data(),
                             0, nullptr, nullptr, &table);
         benchmark::DoNotOptimize(ok);
     }
@@ -139,16 +142,16 @@ void BM_GroupAlignment(benchmark::State& state)
         ptr.push_back(s.data());
         lens.push_back(static_cast<int>(s.size()));
     }
-    SeedRandom(7);
+    g_rng.Seed(7);
     int templateLen = 0;
     for (auto _ : state) {
         CMultiAlignment ma;
         ma.InputSequences(ptr.data(), lens.data(), N);
-        bool ok = ma.GenerateTemplates(0) && ma.ProduceAlignments(0, 2, 0, nullptr);
+        bool ok = ma.GenerateTemplates(g_rng, 0) && ma.ProduceAlignments(g_rng, 0, 2, 0, nullptr);
         std::vector<ALIGNPATH> paths(20);
         std::vector<double> score(20);
         std::vector<int> subst(60);
-        ok = ok && ma.ProduceIndAlign(0, ma.m_dPhi[2], 20, paths.data(), score.data(), subst.data());
+        ok = ok && ma.ProduceIndAlign(g_rng, 0, ma.m_dPhi[2], 20, paths.data(), score.data(), subst.data());
         templateLen = ma.m_pTemplateLen[0];
         benchmark::DoNotOptimize(ok);
     }

@@ -25,11 +25,14 @@
 #include "tests/support/Probe.h"
 #include "numeric/StochasticDistribution.h"
 
+// The benchmark's random stream.
+static CRandomStream g_rng;
+
 namespace {
 
 class Group {
 public:
-    CSerevan m;
+    CSerevan m{g_rng};
     ALIGNPATH path;
     std::vector<int> len;
     std::vector<std::vector<int>> seq;
@@ -103,7 +106,7 @@ void SetCounters(benchmark::State& state, const Group& g)
 
 std::unique_ptr<Group> MakeGroup(const benchmark::State& state)
 {
-    SeedRandom(static_cast<unsigned>(state.range(2)));
+    g_rng.Seed(static_cast<unsigned>(state.range(2)));
     return std::make_unique<Group>(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
                                    static_cast<unsigned>(state.range(2)));
 }

@@ -26,6 +26,9 @@
 #include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
 
+// The benchmark's random stream.
+static CRandomStream g_rng;
+
 namespace {
 
 struct Templates {
@@ -65,7 +68,7 @@ void BM_KfbRound(benchmark::State& state)
     const int G = static_cast<int>(state.range(0)), L = static_cast<int>(state.range(1));
     const int K = static_cast<int>(state.range(2));
     Templates t = MakeTemplates(G, L);
-    SeedRandom(1);
+    g_rng.Seed(1);
     std::vector<int> width(K, 12);
     std::vector<std::vector<double>> cur(K, std::vector<double>(48, std::log(0.25)));
     std::vector<std::vector<int>> count(K, std::vector<int>(48));
@@ -79,7 +82,7 @@ void BM_KfbRound(benchmark::State& state)
         for (int s = 0; s < G; ++s) {
             CalLogPrPos(P.data(), t.ptrs[s], L, cur, s, width.data(), K, t.bg, true);
             total += ForwardSummation(F.data(), P.data(), logPr.data(), L, width.data(), K, true);
-            BackwardSampling(F.data(), P.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(), sites);
+            BackwardSampling(g_rng, F.data(), P.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(), sites);
         }
         benchmark::DoNotOptimize(total);
         EndRound(logPr, cur, siteNum, count, sites, width);
@@ -95,7 +98,7 @@ void BM_KfbRoundLinear(benchmark::State& state)
     const int G = static_cast<int>(state.range(0)), L = static_cast<int>(state.range(1));
     const int K = static_cast<int>(state.range(2));
     Templates t = MakeTemplates(G, L);
-    SeedRandom(1);
+    g_rng.Seed(1);
     std::vector<int> width(K, 12);
     std::vector<std::vector<double>> cur(K, std::vector<double>(48, std::log(0.25))), lin(K);
     std::vector<std::vector<int>> count(K, std::vector<int>(48));
@@ -121,7 +124,7 @@ void BM_KfbRoundLinear(benchmark::State& state)
             KfbLinearScores(PL.data(), t.ptrs[s], codes[s].data(), L, lin, width.data(), K, true);
             total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), L, width.data(), K,
                                       true);
-            KfbLinearBackward(F.data(), PL.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(), sites);
+            KfbLinearBackward(g_rng, F.data(), PL.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(), sites);
         }
         benchmark::DoNotOptimize(total);
         EndRound(logPr, cur, siteNum, count, sites, width);
@@ -137,10 +140,10 @@ void BM_KfbSampler(benchmark::State& state)
     const int K = static_cast<int>(state.range(2));
     Templates t = MakeTemplates(G, L);
     for (auto _ : state) {
-        SeedRandom(1);
+        g_rng.Seed(1);
         std::vector<std::vector<double>> pwm(K);
         std::vector<int> width(K, 12), siteNum(K);
-        KFBSampler(t.ptrs.data(), t.lens.data(), G, pwm, t.bg, K, width.data(), true, 6, 18, siteNum.data());
+        KFBSampler(g_rng, t.ptrs.data(), t.lens.data(), G, pwm, t.bg, K, width.data(), true, 6, 18, siteNum.data());
         benchmark::DoNotOptimize(pwm);
     }
     state.counters["positions/s"] =

@@ -23,12 +23,15 @@
 #include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
 
+// The benchmark's random stream.
+static CRandomStream g_rng;
+
 namespace {
 
 class Group {
 public:
     static constexpr int kAlign = 20;
-    CSerevan m;
+    CSerevan m{g_rng};
     std::vector<std::vector<int>> seq;
     std::vector<int> len;
     std::vector<int*> seqPtr;
@@ -59,15 +62,15 @@ public:
         }
         for (auto& x : seq) seqPtr.push_back(x.data());
 
-        SeedRandom(seed);
+        g_rng.Seed(seed);
         CMultiAlignment align;
         align.InputSequences(seqPtr.data(), len.data(), N);
         paths.resize(kAlign);
         scores.resize(kAlign);
         info.resize(3 * kAlign);
-        align.GenerateTemplates(0);
-        align.ProduceAlignments(0, 2, 0, nullptr);
-        align.ProduceIndAlign(0, align.m_dPhi[2], kAlign, paths.data(), scores.data(), info.data());
+        align.GenerateTemplates(g_rng, 0);
+        align.ProduceAlignments(g_rng, 0, 2, 0, nullptr);
+        align.ProduceIndAlign(g_rng, 0, align.m_dPhi[2], kAlign, paths.data(), scores.data(), info.data());
         templ = align.m_pTemplate[0];
         if (templ.empty()) templ.assign(10, -1);
         templPtr = templ.data();

@@ -19,6 +19,9 @@
 #include "motif/GMSampler.h"
 #include "numeric/StochasticDistribution.h"
 
+// The benchmark's random stream.
+static CRandomStream g_rng;
+
 namespace {
 
 constexpr int kWidth = 12;
@@ -29,10 +32,10 @@ struct Segments {
     std::vector<int> len;
     Segments(int nSeq, int length)
     {
-        SeedRandom(12345);
+        g_rng.Seed(12345);
         codes.assign(nSeq, std::vector<int>(length));
         for (std::vector<int>& x : codes)
-            for (int& c : x) c = RandomInt() % 4;
+            for (int& c : x) c = g_rng.Next() % 4;
         for (std::vector<int>& x : codes) {
             ptr.push_back(x.data());
             len.push_back(length);
@@ -58,7 +61,7 @@ void BM_SimpleSampler(benchmark::State& state)
     auto strand = std::make_unique<bool[]>(nSeq);
     for (auto _ : state) {
         std::vector<double> m = StartMatrix();
-        SimpleSampler(seg.ptr.data(), seg.len.data(), nSeq, m.data(), bg.data(), kWidth, true, pos.data(),
+        SimpleSampler(g_rng, seg.ptr.data(), seg.len.data(), nSeq, m.data(), bg.data(), kWidth, true, pos.data(),
                       strand.get());
         benchmark::DoNotOptimize(pos.data());
     }

@@ -154,8 +154,8 @@ void CSerevan::DefineMotifSites(int T)
         offsets.assign(R, 0);
         // std::vector<bool> has no contiguous storage; the sampler writes plain bools.
         std::unique_ptr<bool[]> strands = std::make_unique<bool[]>(R);
-        SimpleSampler(segPtr.data(), segLen.data(), R, matrix.data(), m_pBg.data(), W, m_bBothStrand, offsets.data(),
-                      strands.get(), &m_bgModel);
+        SimpleSampler(m_rng, segPtr.data(), segLen.data(), R, matrix.data(), m_pBg.data(), W, m_bBothStrand,
+                      offsets.data(), strands.get(), &m_bgModel);
 
         m_pMotifWidth[k] = W;
         RenewWdParameters(k, oldWidth);

@@ -28,7 +28,7 @@ bool CSerevan::GibbsSampler()
         m_dLogLik = m_dLogAncPr = m_dLogPost = 0.0;
         ClearSuffStat();
 
-        const double u = RandomInt() / 2147483647.0;
+        const double u = m_rng.Next() / 2147483647.0;
         if (m_dAlignUpdatePr > u && m_nAlignNum > 1) {
             if (proposal == 0) {
                 for (int g = 0; g < G; ++g) GenAlignGivenPhi(g);

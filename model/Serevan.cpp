@@ -9,7 +9,7 @@
 
 using serevan::kLogZero;
 
-CSerevan::CSerevan() = default;
+CSerevan::CSerevan(CRandomStream& rng) : m_rng(rng) {}
 
 CSerevan::~CSerevan()
 {

@@ -32,10 +32,12 @@
 #include "model/Records.h"
 #include "model/Workspace.h"
 #include "numeric/MarkovBackground.h"
+#include "numeric/StochasticDistribution.h"
 
 class CSerevan {
 public:
-    CSerevan();
+    // Every draw of the model comes from rng, which the caller owns (one stream per chain).
+    explicit CSerevan(CRandomStream& rng);
     virtual ~CSerevan();
     CSerevan(const CSerevan&) = delete;
     CSerevan& operator=(const CSerevan&) = delete;
@@ -219,6 +221,7 @@ private:
     // The kernels of a pass; prepares the fast kernels' tables for the path and group.
     const Kernels& PassKernels(const ALIGNNODE* path, int g, int nStates);
 
+    CRandomStream& m_rng;  // the chain's stream
     SerevanWorkspace m_work;
 
     // -- emissions (Emissions.cpp; direct versions in Direct.cpp)

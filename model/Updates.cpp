@@ -19,10 +19,10 @@ namespace {
 
 // out[0..n-1] = a Dirichlet(counts) draw, or in the collapsed update the posterior mean,
 // where entry `remainder` is 1 minus the sum of the others so the vector sums to 1.
-void DirichletOrMean(const int* counts, int n, bool collapse, int remainder, double* out)
+void DirichletOrMean(CRandomStream& rng, const int* counts, int n, bool collapse, int remainder, double* out)
 {
     if (!collapse) {
-        CStochasticDistribution().Dirichlet(counts, n, out);
+        CStochasticDistribution(rng).Dirichlet(counts, n, out);
         return;
     }
     double total = 0.0;
@@ -84,7 +84,7 @@ double CSerevan::UpdateModuleEntry(bool collapse)
         c[j] = static_cast<int>(m_dAlignTranCount[from][to] + m_dTranCount[from][to] + m_nTranPrior[j] + 0.5);
     }
     double p[2];
-    DirichletOrMean(c, 2, collapse, 0, p);
+    DirichletOrMean(m_rng, c, 2, collapse, 0, p);
     const double r = logDir(c, 1, 2, 0) + c[2] * m_dTranPr[1][0] + c[3] * m_dTranPr[1][1];
     m_dTranPr[0][0] = std::log(p[0]);
     m_dTranPr[0][1] = std::log(p[1]);
@@ -98,7 +98,7 @@ double CSerevan::UpdateMotifTypePr(bool collapse)
     if (m_bFixMotifPr) return 0.0;
     const int n = m_nMotifNum + 1;
     for (int k = 0; k < n; ++k) m_pMotifCount[k] += m_pMotifPrior[k];
-    DirichletOrMean(m_pMotifCount.data(), n, collapse, n - 1, m_pMotifPr.data());
+    DirichletOrMean(m_rng, m_pMotifCount.data(), n, collapse, n - 1, m_pMotifPr.data());
     const double r = logDir(m_pMotifCount.data(), 1, n, 0);
     TakeLogs(m_pMotifPr.data(), n);
     return r;
@@ -116,7 +116,7 @@ double CSerevan::UpdateMotifMatrices(bool collapse)
         double* pwm = m_pPWM[k].data();
         for (int j = 0; j < w; ++j) {
             for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_nPWMPrior[b];
-            DirichletOrMean(counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
+            DirichletOrMean(m_rng, counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
             TakeLogs(pwm + 4 * j, 4);
         }
         r += logDir(counts, w, 4, 0) + w * logWidthPrior - logGamma(w + 1);
@@ -128,7 +128,7 @@ double CSerevan::UpdateMotifMatrices(bool collapse)
 double CSerevan::UpdateBgBase()
 {
     for (int b = 0; b < 4; ++b) m_nBgAncCount[b] += 1;
-    CStochasticDistribution().Dirichlet(m_nBgAncCount, 4, m_pBg.data());
+    CStochasticDistribution(m_rng).Dirichlet(m_nBgAncCount, 4, m_pBg.data());
     const double r = logDir(m_nBgAncCount, 1, 4, 0);
     TakeLogs(m_pBg.data(), 4);
     return r;
@@ -145,7 +145,7 @@ double CSerevan::UpdateBgSubst()
             cls[d == 0 ? 2 : (d == 2 ? 0 : 1)] += m_nBgSubCount[a][b];
         }
     double p[3];
-    CStochasticDistribution().Dirichlet(cls, 3, p);
+    CStochasticDistribution(m_rng).Dirichlet(cls, 3, p);
     p[1] /= 2.0;
     const double r = logDir(cls, 1, 3, 0) - std::log(2.0) * cls[1];
     const double logTs = std::log(p[0]), logTv = std::log(p[1]), logId = std::log(p[2]);
@@ -162,6 +162,6 @@ double CSerevan::UpdateMotifSubRate()
 {
     m_nMotifSubCount[0] += 1;
     m_nMotifSubCount[1] += 1;
-    m_dMotifSubRate = CStochasticDistribution().Beta(m_nMotifSubCount[0], m_nMotifSubCount[1]);
+    m_dMotifSubRate = CStochasticDistribution(m_rng).Beta(m_nMotifSubCount[0], m_nMotifSubCount[1]);
     return logDir(m_nMotifSubCount, 1, 2, 0);
 }

@@ -34,7 +34,7 @@ double CSerevan::BayesFactorWidth(int k, int move, int* column)
 {
     const SITECOL& e = m_pEdgeStat[4 * k + move];
     const double lambda = m_dMotifSubRate;
-    CStochasticDistribution rnd;
+    CStochasticDistribution rnd(m_rng);
 
     // Descendants equal to their ancestor: the share that the motif model redrew.
     int redrawn[4];
@@ -68,14 +68,14 @@ double CSerevan::BayesFactorWidth(int k, int move, int* column)
 
 void CSerevan::UpdateWidth()
 {
-    CStochasticDistribution rnd;
+    CStochasticDistribution rnd(m_rng);
     const double logPrior = std::log(static_cast<double>(m_nWidthPrior));
     // A motif keeps at least one column whatever -w says: a site of width 0 would never
     // advance the backward pass.
     const int minWidth = std::max(m_nMinWidth, 1);
     for (int k = m_nKnownMotifNum; k < m_nMotifNum; ++k) {
         const int w = m_pMotifWidth[k];
-        const int move = RandomInt() % 4;
+        const int move = m_rng.Next() % 4;
         int column[4] = {0, 0, 0, 0};
         const double bf = BayesFactorWidth(k, move, column);
         const bool grow = IsGrowth(move);

@@ -155,10 +155,11 @@ double ForwardSummation(double* F, const double* P, const double* logPr, int len
 
 // ---- backward sampling ----
 
-void BackwardSampling(double* F, const double* P, const int* seq, int len, int seqIndex, const int* width, int K,
-                      std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList)
+void BackwardSampling(CRandomStream& rng, double* F, const double* P, const int* seq, int len, int seqIndex,
+                      const int* width, int K, std::vector<std::vector<int>>& count, int* siteNum,
+                      std::vector<SITELIST>& siteList)
 {
-    CStochasticDistribution draw;
+    CStochasticDistribution draw(rng);
     const int fs = K + 2;
     const int ps = 2 * K + 1;
     WalkBack(
@@ -278,10 +279,11 @@ double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin
     return std::log(F[static_cast<size_t>(len - 1) * fs + K + 1]) + E[len - 1] * std::log(2.0);
 }
 
-void KfbLinearBackward(double* F, const double* PL, const int* seq, int len, int seqIndex, const int* width, int K,
-                       std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList)
+void KfbLinearBackward(CRandomStream& rng, double* F, const double* PL, const int* seq, int len, int seqIndex,
+                       const int* width, int K, std::vector<std::vector<int>>& count, int* siteNum,
+                       std::vector<SITELIST>& siteList)
 {
-    CStochasticDistribution draw;
+    CStochasticDistribution draw(rng);
     const int fs = K + 2;
     WalkBack(
         seq, len, seqIndex, width, K, count, siteNum, siteList,
@@ -398,8 +400,8 @@ void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const doubl
 
 // ---- driver ----
 
-void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm, const double* bg,
-                int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
+void KFBSampler(CRandomStream& rng, int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
+                const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
                 const CMarkovBackground* order)
 {
     if (K <= 0) return;
@@ -464,13 +466,14 @@ void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::ve
                 if (KfbLinearScores(PL.data(), seqs[s], codes[s].data(), len, lin, width, K, bothStrands)) {
                     total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), len, width, K,
                                               bothStrands);
-                    KfbLinearBackward(F.data(), PL.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
+                    KfbLinearBackward(rng, F.data(), PL.data(), seqs[s], len, s, width, K, count, siteNum.data(),
+                                      sites);
                 } else {
                     // A window probability below the range of a double: the log-space passes.
                     P.resize(static_cast<size_t>(maxLen) * (2 * K + 1));
                     CalLogPrPos(P.data(), seqs[s], len, cur, s, width, K, bg, bothStrands, order);
                     total += ForwardSummation(F.data(), P.data(), logPr.data(), len, width, K, bothStrands);
-                    BackwardSampling(F.data(), P.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
+                    BackwardSampling(rng, F.data(), P.data(), seqs[s], len, s, width, K, count, siteNum.data(), sites);
                 }
             }
             if (total > best) {

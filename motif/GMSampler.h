@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "numeric/MarkovBackground.h"
+#include "numeric/StochasticDistribution.h"
 
 // One sampled site of the initial sampler.
 struct SITEPOS {
@@ -30,8 +31,8 @@ using SITELIST = std::deque<SITEPOS>;
 // starting widths (raised to 1 if below); on return pwm[k] (resized to 4*width[k]) and
 // width hold the chosen matrices and widths and siteNumOut[k] the number of sites of motif
 // k in the best round. Sequences of length 0 are skipped; K <= 0 does nothing.
-void KFBSampler(int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm, const double* bg,
-                int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
+void KFBSampler(CRandomStream& rng, int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
+                const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
                 const CMarkovBackground* order = nullptr);
 
 // Fills P for one sequence from the log matrices pwm. Windows that start before the
@@ -50,8 +51,9 @@ double ForwardSummation(double* F, const double* P, const double* logPr, int len
 // Each site is pushed at the front of siteList[motif] with sequence index seqIndex, its
 // bases counted in count[motif] (4j + b, in the site's own orientation) and siteNum[motif]
 // raised; each background position raises siteNum[K].
-void BackwardSampling(double* F, const double* P, const int* seq, int len, int seqIndex, const int* width, int K,
-                      std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList);
+void BackwardSampling(CRandomStream& rng, double* F, const double* P, const int* seq, int len, int seqIndex,
+                      const int* width, int K, std::vector<std::vector<int>>& count, int* siteNum,
+                      std::vector<SITELIST>& siteList);
 
 // The same three passes in scaled linear space, which KFBSampler runs: no logarithm or
 // exponential per position. bgLin[i] is exp of P[i][2K] (it does not depend on the matrices,
@@ -72,8 +74,9 @@ bool KfbLinearScores(double* PL, const int* seq, const int* code, int len,
                      const std::vector<std::vector<double>>& linPwm, const int* width, int K, bool bothStrands);
 double KfbLinearForward(double* F, int* E, const double* PL, const double* bgLin, const double* pr, int len,
                         const int* width, int K, bool bothStrands);
-void KfbLinearBackward(double* F, const double* PL, const int* seq, int len, int seqIndex, const int* width, int K,
-                       std::vector<std::vector<int>>& count, int* siteNum, std::vector<SITELIST>& siteList);
+void KfbLinearBackward(CRandomStream& rng, double* F, const double* PL, const int* seq, int len, int seqIndex,
+                       const int* width, int K, std::vector<std::vector<int>>& count, int* siteNum,
+                       std::vector<SITELIST>& siteList);
 
 // Sets logPr[k] = ln(siteNum[k] + 0.5) - ln(T + 2), T the sum of siteNum[0..K], and every
 // matrix row to ln(count + 0.5) - ln(row total + 2).
@@ -95,8 +98,9 @@ void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const doubl
 // the starting motif and working storage. Returns the best site set met. With a non-empty
 // order model, every background cost is the bases' values given the bases before them
 // (within the sequence given) instead of the zero-order background.
-void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, const double* background, int w,
-                   bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order = nullptr);
+void SimpleSampler(CRandomStream& rng, int* const* seq, const int* len, int nSeq, double* matrix,
+                   const double* background, int w, bool bothStrands, int* sitePos, bool* siteStrand,
+                   const CMarkovBackground* order = nullptr);
 
 // The highest-scoring window of every sequence under the fixed matrix.
 void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matrix, const double* background, int w,

@@ -153,14 +153,15 @@ void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matr
     }
 }
 
-void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, const double* background, int w,
-                   bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order)
+void SimpleSampler(CRandomStream& rng, int* const* seq, const int* len, int nSeq, double* matrix,
+                   const double* background, int w, bool bothStrands, int* sitePos, bool* siteStrand,
+                   const CMarkovBackground* order)
 {
     if (nSeq <= 0) return;
     for (int i = 0; i < nSeq; ++i) sitePos[i] = 0, siteStrand[i] = true;
     if (w <= 0) return;
 
-    CStochasticDistribution dist;
+    CStochasticDistribution dist(rng);
     std::vector<double> logOdds;
     std::vector<double> scores(2 * static_cast<size_t>(std::max(LongestSequence(len, nSeq), 1)));
     std::vector<int> count(4 * static_cast<size_t>(w));
@@ -244,7 +245,7 @@ void SimpleSampler(int* const* seq, const int* len, int nSeq, double* matrix, co
         }
 
         // Shift move: replace the column at one end by the flank on the other side.
-        const int r = RandomInt();
+        const int r = rng.Next();
         const int rightSum = rightCount[0] + rightCount[1] + rightCount[2] + rightCount[3];
         const int leftSum = leftCount[0] + leftCount[1] + leftCount[2] + leftCount[3];
         if (rightSum == nSeq && r % 2 == 0) {

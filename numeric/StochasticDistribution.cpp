@@ -1,4 +1,4 @@
-// Random draws from the one process-wide stream.
+// Random draws from a stream object.
 #include "numeric/StochasticDistribution.h"
 
 #include <algorithm>
@@ -10,71 +10,28 @@
 
 namespace {
 constexpr double kClosedOpen = 4.656612873077393e-10;  // 2^-31
-constexpr double kOpenDenominator = 2147483649.0;      // 2^31 + 1
-
-double OpenUnit()
-{
-    return (static_cast<double>(RandomInt()) + 1.0) / kOpenDenominator;
-}
-
-// The GNU C library's rand() (additive feedback, degree 31, separation 3), kept here so that
-// a draw is a few instructions instead of a locked library call; same seeds, same values.
-class AdditiveFeedback {
-public:
-    explicit AdditiveFeedback(unsigned seed) { Seed(seed); }
-    void Seed(unsigned seed)
-    {
-        if (seed == 0) seed = 1;
-        std::int32_t word = static_cast<std::int32_t>(seed);
-        m_state[0] = word;
-        for (int i = 1; i < kDegree; ++i) {
-            // 16807 * word mod (2^31 - 1) without overflow (Schrage).
-            const long hi = word / 127773, lo = word % 127773;
-            word = static_cast<std::int32_t>(16807 * lo - 2836 * hi);
-            if (word < 0) word += 2147483647;
-            m_state[i] = word;
-        }
-        m_front = kSeparation;
-        m_rear = 0;
-        for (int i = 0; i < 10 * kDegree; ++i) Next();
-    }
-    int Next()
-    {
-        const std::uint32_t v =
-            static_cast<std::uint32_t>(m_state[m_front]) + static_cast<std::uint32_t>(m_state[m_rear]);
-        m_state[m_front] = static_cast<std::int32_t>(v);
-        if (++m_front >= kDegree) {
-            m_front = 0;
-            ++m_rear;
-        } else if (++m_rear >= kDegree) {
-            m_rear = 0;
-        }
-        return static_cast<int>(v >> 1);
-    }
-
-private:
-    static constexpr int kDegree = 31, kSeparation = 3;
-    std::int32_t m_state[kDegree];
-    int m_front = kSeparation, m_rear = 0;
-};
-
-AdditiveFeedback g_stream(1);  // the C library's state before any seed
-
 }  // namespace
 
-void SeedRandom(unsigned seed)
+void CRandomStream::Seed(unsigned seed)
 {
-    g_stream.Seed(seed);
-}
-
-int RandomInt()
-{
-    return g_stream.Next();
+    if (seed == 0) seed = 1;
+    std::int32_t word = static_cast<std::int32_t>(seed);
+    m_state[0] = word;
+    for (int i = 1; i < kDegree; ++i) {
+        // 16807 * word mod (2^31 - 1) without overflow (Schrage).
+        const long hi = word / 127773, lo = word % 127773;
+        word = static_cast<std::int32_t>(16807 * lo - 2836 * hi);
+        if (word < 0) word += 2147483647;
+        m_state[i] = word;
+    }
+    m_front = kSeparation;
+    m_rear = 0;
+    for (int i = 0; i < 10 * kDegree; ++i) Next();
 }
 
 double CStochasticDistribution::Uniform(double a, double b)
 {
-    return (b - a) * static_cast<double>(RandomInt()) * kClosedOpen + a;
+    return (b - a) * static_cast<double>(m_stream.Next()) * kClosedOpen + a;
 }
 
 double CStochasticDistribution::Gamma(int k)
@@ -161,6 +118,6 @@ int CStochasticDistribution::Bin(int n, double p)
 {
     int count = 0;
     for (int i = 0; i < n; ++i)
-        if (p > static_cast<double>(RandomInt()) * kClosedOpen) ++count;
+        if (p > static_cast<double>(m_stream.Next()) * kClosedOpen) ++count;
     return count;
 }

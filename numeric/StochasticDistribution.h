@@ -1,21 +1,47 @@
-// Random draws. Every random number of the program comes from one process-wide stream,
-// the GNU C library's rand() generator (kept in the program, so no library call and no lock):
-// SeedRandom sets it, RandomInt reads one value (0 .. 2^31-1).
+// Random draws. Every random number of a run comes from one stream object, the GNU C
+// library's rand() generator (additive feedback, kept in the program: no library call, no
+// lock, no hidden state). Whoever runs a chain owns its stream and passes it down; two
+// streams seeded alike give the same values.
 //
 // Two ways turn one value r into a number between 0 and 1, each in fixed places:
 //   closed-open  r * 4.656612873077393e-10      in [0, 1)  (Uniform, Bin)
 //   open         (r + 1) / 2147483649            in (0, 1)  (Discrete, every log in the gamma draws)
 #pragma once
 
-// Seeds the one stream of the process.
-void SeedRandom(unsigned seed);
+#include <cstdint>
 
-// One value of the stream, 0 .. 2147483647.
-int RandomInt();
+// The generator: rand()'s additive feedback of degree 31 and separation 3, seeded as srand
+// seeds it (same seeds, same values).
+class CRandomStream {
+public:
+    // Seed 1 is the C library's state before any seed.
+    explicit CRandomStream(unsigned seed = 1) { Seed(seed); }
+    void Seed(unsigned seed);
+    // One value of the stream, 0 .. 2147483647.
+    int Next()
+    {
+        const std::uint32_t v =
+            static_cast<std::uint32_t>(m_state[m_front]) + static_cast<std::uint32_t>(m_state[m_rear]);
+        m_state[m_front] = static_cast<std::int32_t>(v);
+        if (++m_front >= kDegree) {
+            m_front = 0;
+            ++m_rear;
+        } else if (++m_rear >= kDegree) {
+            m_rear = 0;
+        }
+        return static_cast<int>(v >> 1);
+    }
 
-// Stateless front end to the stream; two instances draw from the same stream.
+private:
+    static constexpr int kDegree = 31, kSeparation = 3;
+    std::int32_t m_state[kDegree];
+    int m_front = kSeparation, m_rear = 0;
+};
+
+// Draws from one stream; two instances on the same stream draw from the same values.
 class CStochasticDistribution {
 public:
+    explicit CStochasticDistribution(CRandomStream& stream) : m_stream(stream) {}
     // (b - a) * r * 2^-31 + a: one value of the stream.
     double Uniform(double a, double b);
     // Ga / (Ga + Gb) with integer-shape gamma draws, Ga first.
@@ -38,4 +64,8 @@ public:
     // Gamma draw of integer shape k (mean k): sum of k unit exponentials for k <= 999,
     // normal approximation above, 0 for k <= 0.
     double Gamma(int k);
+
+private:
+    double OpenUnit() { return (static_cast<double>(m_stream.Next()) + 1.0) / 2147483649.0; }
+    CRandomStream& m_stream;
 };

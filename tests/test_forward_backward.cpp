@@ -520,7 +520,7 @@ TEST(AncestralDrawsStat, MotifSiteAndBackgroundAncestorsFollowTheirPosterior)
         double w[4];
         for (int a = 0; a < 4; ++a) w[a] = m.m_pBg[a] + m.m_dBgSubst[a][0] + m.m_dBgSubst[a][2];
         SeedRandom(v);
-        const int expect = CStochasticDistribution().DiscreteLogSpace(w, 4);
+        const int expect = CStochasticDistribution(TestStream()).DiscreteLogSpace(w, 4);
         SeedRandom(v);
         m.SampleBgAncestor(bg->Path().data(), 1, 0, anc.data());
         ASSERT_EQ(anc[1].ancBase, expect) << "seed " << v;

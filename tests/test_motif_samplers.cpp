@@ -178,10 +178,10 @@ TEST(KfbForward, TotalEqualsBruteForceEnumerationAndTheLinearPassesDrawAlike)
         ASSERT_NEAR(got, ref, 1e-12 * std::max(1.0, std::abs(ref))) << "case " << c;
         Draws d[2] = {Draws(m), Draws(m)};
         SeedRandom(c + 1);
-        BackwardSampling(F.data(), P.data(), seq.data(), len, 3, m.width.data(), m.K, d[0].count, d[0].siteNum.data(),
+        BackwardSampling(TestStream(), F.data(), P.data(), seq.data(), len, 3, m.width.data(), m.K, d[0].count, d[0].siteNum.data(),
                          d[0].sites);
         SeedRandom(c + 1);
-        KfbLinearBackward(G.data(), PL.data(), seq.data(), len, 3, m.width.data(), m.K, d[1].count, d[1].siteNum.data(),
+        KfbLinearBackward(TestStream(), G.data(), PL.data(), seq.data(), len, 3, m.width.data(), m.K, d[1].count, d[1].siteNum.data(),
                           d[1].sites);
         EXPECT_EQ(d[0].count, d[1].count) << "case " << c;
         EXPECT_EQ(d[0].siteNum, d[1].siteNum) << "case " << c;
@@ -214,7 +214,7 @@ TEST(KfbBackwardStat, FrequenciesMatchExactPosteriors)
         for (int d = 0; d < n; ++d) {
             ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, both);
             Draws got(m), expect(m);
-            BackwardSampling(F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, got.count, got.siteNum.data(),
+            BackwardSampling(TestStream(), F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, got.count, got.siteNum.data(),
                              got.sites);
             // Every position once, as background or inside one site; each site counted on its strand.
             int covered = got.siteNum[m.K];
@@ -279,7 +279,7 @@ TEST(KfbSamplerStat, RecoversAPlantedMotif)
     Matrix pwm(1);
     int width[1] = {8};
     int siteNum[1] = {0};
-    KFBSampler(ptrs.data(), lens.data(), 20, pwm, bg, 1, width, true, 6, 10, siteNum);
+    KFBSampler(TestStream(), ptrs.data(), lens.data(), 20, pwm, bg, 1, width, true, 6, 10, siteNum);
     ASSERT_TRUE(width[0] >= 6 && width[0] <= 10) << width[0];
     ASSERT_EQ(pwm[0].size(), 4u * width[0]);
     EXPECT_TRUE(siteNum[0] >= 10 && siteNum[0] <= 40) << siteNum[0];
@@ -306,7 +306,7 @@ std::string Place(bool sample, const std::vector<std::string>& texts, std::vecto
     const std::vector<double> bg(20, std::log(0.25));
     const int n = static_cast<int>(texts.size()), w = static_cast<int>(mat.size() / 4);
     if (sample)
-        SimpleSampler(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
+        SimpleSampler(TestStream(), ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
     else
         SimpleScanner(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
     std::string s;

@@ -164,7 +164,7 @@ TEST(Random, StreamValuesConsumedDegenerateDrawsAndLinearDiscrete)
         SeedRandom(seed);
         for (int i = 0; i < 2000; ++i) ASSERT_EQ(RandomInt(), std::rand()) << "seed " << seed << " value " << i;
     }
-    CStochasticDistribution d;
+    CStochasticDistribution d(TestStream());
     const std::pair<std::function<void()>, int> uses[] = {
         {[&] { d.Uniform(2.0, 5.0); }, 1}, {[&] { d.Gamma(1000); }, 2}, {[&] { d.Gamma(999); }, 999}};
     for (const auto& [draw, values] : uses) {
@@ -242,7 +242,7 @@ TEST(RandomStat, EveryDrawFitsItsExactDistribution)
     const int n = 20000;
     for (const auto& [name, p, draw] : fits) {
         std::vector<int> count(p.size(), 0);
-        CStochasticDistribution d;
+        CStochasticDistribution d(TestStream());
         for (int i = 0; i < n; ++i) {
             const int bin = draw(d);
             ASSERT_TRUE(bin >= 0 && bin < static_cast<int>(count.size())) << name << " drew outside its range";

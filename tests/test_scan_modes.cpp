@@ -76,7 +76,7 @@ TEST_F(ScanModes, AlignedScoreOnlyRanksTheModuleGroupClearlyHigher)
     std::string note;
     for (const std::string p : {"m", "m", "b"}) {
         const RunResult r =
-            Run("-N 3 -K 3 -x -i " + Data(p + "_aln.fa") + " -P " + Data(p + "_param.txt") + " -o s.txt");
+            Run("-N 3 -K 3 -x -S 1 -i " + Data(p + "_aln.fa") + " -P " + Data(p + "_param.txt") + " -o s.txt");
         EXPECT_EQ(std::make_pair(r.status, r.error), std::make_pair(0, note));
         note = "appending to the existing report s.txt (and to its side files)\n";
     }

@@ -42,7 +42,7 @@ public:
     std::vector<double*> table;
     std::vector<double> fwd;
     int group = 0;
-    CSerevan m;
+    CSerevan m{TestStream()};
 
     const ALIGNPATH& Path(int g = 0, int j = 0) const { return paths[static_cast<size_t>(g) * A + j]; }
     int NodeNum(int g = 0, int j = 0) const { return PathNodeNum(Path(g, j)); }

@@ -22,6 +22,16 @@
 #include "common/ToolText.h"
 #include "numeric/StochasticDistribution.h"
 
+// The tests' one random stream: every model, aligner and sampler under test draws from it,
+// as every chain of the program draws from its own. SeedRandom and RandomInt act on it.
+inline CRandomStream& TestStream()
+{
+    static CRandomStream stream;
+    return stream;
+}
+inline void SeedRandom(unsigned seed) { TestStream().Seed(seed); }
+inline int RandomInt() { return TestStream().Next(); }
+
 namespace support {
 
 // A fresh directory under the test temp dir, removed when the object goes away.
