@@ -19,44 +19,38 @@
 int Refuse(const std::string& message)
 {
     std::puts(message.c_str());
-    return -1;
+    return 1;
 }
 
-int RefuseUnwritten(const INPUTPARAMETER& param, const std::string& failed)
+int RefuseUnwritten(const OutputNames& names, const std::string& failed)
 {
-    if (failed.empty() || failed == param.strOutputFile.c_str())
-        return Refuse(std::string("cannot write the report to ") + param.strOutputFile.c_str());
+    if (failed.empty() || failed == names.report) return Refuse("cannot write the report to " + names.report);
     return Refuse("cannot write " + failed);
+}
+
+int Stopped(const RunStatus& status, const OutputNames& names, const std::string& failed)
+{
+    if (status.message.empty()) return RefuseUnwritten(names, failed);
+    std::puts(status.message.c_str());
+    return status.exitStatus;
 }
 
 int ReadGivenMatrices(INPUTPARAMETER& param, std::vector<std::vector<double>>& pwm, std::vector<int>& width)
 {
     std::string err;
     const int M = ReadKnownPWM(param.strKnownMotifFile, pwm, width, err);
-    if (M < 0) return Refuse(err);
     if (M > param.nMotifNum)
-        return Refuse(std::string("motif file ") + param.strKnownMotifFile.c_str() + " holds " + std::to_string(M) +
-                      " matrices, more than the " + std::to_string(param.nMotifNum) + " motifs of -K");
+        err = std::string("motif file ") + param.strKnownMotifFile.c_str() + " holds " + std::to_string(M) +
+              " matrices, more than the " + std::to_string(param.nMotifNum) + " motifs of -K";
+    if (M < 0 || M > param.nMotifNum) {
+        Refuse(err);
+        return -1;
+    }
     param.nKnownMotifNum = M;
     return M;
 }
 
-void AttachGroups(CSerevan& model, const INPUTPARAMETER& param, GroupData& d, const std::vector<int>& width)
-{
-    model.SetProgramParam(&param);
-    model.InitialSeq(d.N, d.G, d.seqPtr.data(), d.seqLen.data(), d.names.data(), d.templPtr.data(), d.templLen.data());
-    model.Initialize(width.data());
-    model.m_bgModel = d.bg;
-}
-
-std::vector<double*> MatrixViews(std::vector<std::vector<double>>& pwm)
-{
-    std::vector<double*> views;
-    for (std::vector<double>& m : pwm) views.push_back(m.data());
-    return views;
-}
-
-bool RunBackground(const INPUTPARAMETER& param, int* const* seqs, const int* lens, int nSeq, CMarkovBackground& bg)
+bool RunBackground(const INPUTPARAMETER& param, const std::vector<std::vector<int>>& seqs, CMarkovBackground& bg)
 {
     bg = CMarkovBackground();
     if (param.strBgFile.GetLength() > 0) {
@@ -66,36 +60,41 @@ bool RunBackground(const INPUTPARAMETER& param, int* const* seqs, const int* len
             return false;
         }
     } else if (param.nBgOrder >= 0) {
-        bg.Estimate(param.nBgOrder, seqs, lens, nSeq);
+        std::vector<const int*> ptrs;
+        std::vector<int> lens;
+        for (const std::vector<int>& x : seqs) {
+            ptrs.push_back(x.data());
+            lens.push_back(static_cast<int>(x.size()));
+        }
+        bg.Estimate(param.nBgOrder, ptrs.data(), lens.data(), static_cast<int>(seqs.size()));
     }
     return true;
 }
 
-bool ReadGroups(const INPUTPARAMETER& p, int nSeq, GroupData& d)
+bool ReadGroups(const INPUTPARAMETER& p, int nSeq, ModelGroups& d)
 {
     std::string err;
-    if (!ReadinSeq(p.strSeqFile, nSeq, d.seqLen, d.names, d.seq, err, p.bSoftMask)) {
+    std::vector<int> seqLen;
+    if (!ReadinSeq(p.strSeqFile, nSeq, seqLen, d.names, d.seq, err, p.bSoftMask)) {
         Refuse(err);
         return false;
     }
     d.N = p.nSpeciesNum;
     d.G = nSeq / d.N;
     long long residues = 0;
-    for (int len : d.seqLen) residues += len;
+    for (int len : seqLen) residues += len;
     if (residues == 0) {
         Refuse(std::string("the sequences of ") + p.strSeqFile.c_str() + " are all empty: there is nothing to sample");
         return false;
     }
-    d.seqPtr.clear();
-    for (std::vector<int>& s : d.seq) d.seqPtr.push_back(s.data());
-    if (!RunBackground(p, d.seqPtr.data(), d.seqLen.data(), nSeq, d.bg)) return false;
+    if (!RunBackground(p, d.seq, d.bg)) return false;
     // Every group's forward tables must fit before any work starts.
     for (int g = 0; g < d.G; ++g) {
         std::vector<const int*> seqs(d.N);
         std::vector<int> lens(d.N);
         for (int s = 0; s < d.N; ++s) {
             seqs[s] = d.seq[s * d.G + g].data();
-            lens[s] = d.seqLen[s * d.G + g];
+            lens[s] = d.Len(s, g);
         }
         CMultiAlignment check;
         check.InputSequences(seqs.data(), lens.data(), d.N);
@@ -122,16 +121,16 @@ void WarnLayout(const std::string& symptom)
 
 }  // namespace
 
-bool AlignGroups(GroupData& d, int A, CRandomStream& rng)
+bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng)
 {
     const int N = d.N, G = d.G;
     // Orthologous sequences of very different lengths in most groups: records out of order.
     int uneven = 0;
     for (int g = 0; g < G; ++g) {
-        int shortest = d.seqLen[g], longest = d.seqLen[g];
+        int shortest = d.Len(0, g), longest = d.Len(0, g);
         for (int s = 1; s < N; ++s) {
-            shortest = std::min(shortest, d.seqLen[s * G + g]);
-            longest = std::max(longest, d.seqLen[s * G + g]);
+            shortest = std::min(shortest, d.Len(s, g));
+            longest = std::max(longest, d.Len(s, g));
         }
         if (longest > 3LL * shortest) ++uneven;
     }
@@ -144,7 +143,6 @@ bool AlignGroups(GroupData& d, int A, CRandomStream& rng)
     d.alignScore.assign(static_cast<size_t>(A) * G, 0.0);
     d.alignInfo.assign(static_cast<size_t>(3 * A) * G, 0);
     d.templ.assign(G, std::vector<int>());
-    d.templLen.assign(G, 0);
     std::vector<const int*> seqs(N);
     std::vector<int> lens(N);
     CProgress progress("aligning group", G);
@@ -152,7 +150,7 @@ bool AlignGroups(GroupData& d, int A, CRandomStream& rng)
     for (int g = 0; g < G; ++g) {
         for (int s = 0; s < N; ++s) {
             seqs[s] = d.seq[s * G + g].data();
-            lens[s] = d.seqLen[s * G + g];
+            lens[s] = d.Len(s, g);
         }
         progress.Show(g);
         CMultiAlignment align;
@@ -174,26 +172,23 @@ bool AlignGroups(GroupData& d, int A, CRandomStream& rng)
         } else {
             d.templ[g] = align.m_pTemplate[0];
         }
-        d.templLen[g] = static_cast<int>(d.templ[g].size());
         align.SwapTable(table);
     }
     if (4 * noTemplate > G)
         WarnLayout(std::to_string(noTemplate) + " of " + std::to_string(G) + " groups have no conserved template");
-    d.templPtr.clear();
-    for (std::vector<int>& t : d.templ) d.templPtr.push_back(t.data());
     return true;
 }
 
-int RunModuleSample(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
+int RunModuleSample(INPUTPARAMETER* param, int nSeq, const OutputNames& names, CRandomStream& rng)
 {
     const int K = param->nMotifNum;
-    GroupData d;
-    if (!ReadGroups(*param, nSeq, d)) return -1;
+    ModelGroups d;
+    if (!ReadGroups(*param, nSeq, d)) return 1;
 
     // Motif mode starts every motif at 1 / (mean length) unless -q says otherwise.
     if (param->bMotifMode && !param->bMotifPr) {
         long long total = 0;
-        for (int len : d.seqLen) total += len;
+        for (const std::vector<int>& x : d.seq) total += static_cast<long long>(x.size());
         const long long mean = total / (static_cast<long long>(d.N) * d.G);
         if (mean < 1) return Refuse("the sequences are empty: no motif can be sampled");
         if (K >= mean)
@@ -202,34 +197,38 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
     }
 
     // Given matrices are read before the long alignment stage, so a bad file fails at once.
-    std::vector<std::vector<double>> pwm;
-    std::vector<int> width;
-    if (param->bKnownMotif && ReadGivenMatrices(*param, pwm, width) < 0) return -1;
+    ModelStart start;
+    if (param->bKnownMotif && ReadGivenMatrices(*param, start.pwm, start.width) < 0) return 1;
 
-    if (!AlignGroups(d, 20, rng)) return -1;
+    if (!AlignGroups(d, 20, rng)) return 1;
 
+    std::vector<const int*> templ;
+    std::vector<int> templLen;
+    for (const std::vector<int>& t : d.templ) {
+        templ.push_back(t.data());
+        templLen.push_back(static_cast<int>(t.size()));
+    }
     double bg[20];
-    BuildBackground(d.templPtr.data(), d.templLen.data(), d.G, bg);
+    BuildBackground(templ.data(), templLen.data(), d.G, bg);
 
     const int startWidth = (param->nMinMotifWidth + param->nMaxMotifWidth) / 2;
     if (param->bKnownMotif) {
         for (int k = param->nKnownMotifNum; k < K; ++k) {
-            width.push_back(startWidth);
-            pwm.emplace_back(4 * startWidth, std::log(0.25));
+            start.width.push_back(startWidth);
+            start.pwm.emplace_back(4 * startWidth, std::log(0.25));
         }
     } else {
-        width.assign(K, startWidth);
-        pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
+        start.width.assign(K, startWidth);
+        start.pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
         std::vector<int> siteNum(K, 0);
-        KFBSampler(rng, d.templPtr.data(), d.templLen.data(), d.G, pwm, bg, K, width.data(), param->bBothStrands,
+        KFBSampler(rng, templ.data(), templLen.data(), d.G, start.pwm, bg, K, start.width.data(), param->bBothStrands,
                    param->nMinMotifWidth, param->nMaxMotifWidth, siteNum.data(), &d.bg);
     }
 
-    CSerevan model(rng);
-    AttachGroups(model, *param, d, width);
-    std::vector<double*> pwmViews = MatrixViews(pwm);
-    model.InitialParameter(pwmViews.data(), model.m_bFixMotifPr ? &param->dMotifPr : nullptr);
-    model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 20);
-    if (!model.GibbsSampler()) return RefuseUnwritten(*param, model.m_sOutputError);
-    return 1;
+    CSerevan model(*param, d, start, rng);
+    std::string failed;
+    const RunResults results = model.GibbsSampler(InfoWriter(names, failed));
+    if (!results.status.Ok()) return Stopped(results.status, names, failed);
+    if (!WriteRun(names, RunKind::DeNovo, results, failed)) return RefuseUnwritten(names, failed);
+    return 0;
 }

@@ -353,6 +353,7 @@ int SerevanMain(int argc, char** argv)
     CRandomStream rng(seed);
 
     const RunMode mode = ChooseMode(param);
+    const OutputNames names(param.strOutputFile.c_str());
     // The report is appended at the end of a possibly long run: make sure it can be.
     const bool reportExists = std::filesystem::exists(param.strOutputFile.c_str());
     if (!OutputWritable(param.strOutputFile.c_str())) {
@@ -367,7 +368,7 @@ int SerevanMain(int argc, char** argv)
     };
     if (mode == RunMode::ScanAligned) {
         noteAppending();
-        return RunModuleScan(&param, rng) == -1 ? 1 : 0;
+        return RunModuleScan(&param, names, rng);
     }
 
     int nSeq = CountSequences(param.strSeqFile.c_str());
@@ -385,10 +386,10 @@ int SerevanMain(int argc, char** argv)
         return 1;
     }
     noteAppending();
-    if (mode == RunMode::ScanUnaligned) return RunModuleScanUnalign(&param, nSeq, rng) == -1 ? 1 : 0;
-    if (mode == RunMode::MotifSelection) return RunMotifSelection(&param, nSeq, rng) == -1 ? 1 : 0;
+    if (mode == RunMode::ScanUnaligned) return RunModuleScanUnalign(&param, nSeq, names, rng);
+    if (mode == RunMode::MotifSelection) return RunMotifSelection(&param, nSeq, names, rng);
 
-    const std::string info = (param.strOutputFile + ".info").c_str();
+    const std::string& info = names.info;
     // A run refused for its input leaves the log as it found it.
     std::error_code ec;
     const bool infoExisted = std::filesystem::exists(info, ec);
@@ -399,10 +400,10 @@ int SerevanMain(int argc, char** argv)
         return 1;
     }
     for (int r = 0; r < param.nRepeatNum; ++r)
-        if (RunModuleSample(&param, nSeq, rng) == -1) {
+        if (const int status = RunModuleSample(&param, nSeq, names, rng); status != 0) {
             if (r == 0 && !infoExisted) std::filesystem::remove(info, ec);
             if (r == 0 && infoExisted) std::filesystem::resize_file(info, infoSize, ec);
-            return 1;
+            return status;
         }
     return 0;
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/InputParameter.h"
+#include "app/InputParameter.h"
 
 // Largest species count accepted: every path node carries a table of 2^N flags and the
 // forward table of a group holds 2^N doubles per node (see README, "Limits").

@@ -1,6 +1,6 @@
 // The drivers of the known-motif modes: aligned scanning (-P), unaligned scanning (-F) and
 // motif selection (-B). Each checks all of its input files before any alignment or sampling
-// and refuses bad input with a one-line message on standard output (result -1).
+// and refuses bad input with a one-line message on standard output (status 1).
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -10,6 +10,7 @@
 #include "app/Drivers.h"
 #include "app/MotifFile.h"
 #include "app/SeqFile.h"
+#include "base/Format.h"
 #include "base/OutputFile.h"
 #include "model/Serevan.h"
 
@@ -22,7 +23,7 @@ std::string FileName(const CString& s)
 
 }  // namespace
 
-int RunModuleScan(INPUTPARAMETER* param, CRandomStream& rng)
+int RunModuleScan(INPUTPARAMETER* param, const OutputNames& out, CRandomStream& rng)
 {
     const int N = param->nSpeciesNum, K = param->nMotifNum;
     std::string err;
@@ -49,52 +50,49 @@ int RunModuleScan(INPUTPARAMETER* param, CRandomStream& rng)
         return Refuse(text);
     }
 
-    double enterPr = 0.0, subRate[2] = {0.0, 0.0};
-    std::vector<double> motifPr;
-    std::vector<int> width;
-    std::vector<std::vector<double>> pwm;
-    if (!ReadParamFile(param->strParamFile, &enterPr, motifPr, width, pwm, subRate, K, err)) return Refuse(err);
+    ModelStart start;
+    start.given = true;
+    double subRate[2] = {0.0, 0.0};
+    if (!ReadParamFile(param->strParamFile, &start.enterPr, start.motifPr, start.width, start.pwm, subRate, K, err))
+        return Refuse(err);
+    start.bgSubRate = subRate[0];
+    start.motifSubRate = subRate[1];
 
-    ALIGNPATH path;
+    ModelGroups d;
+    d.N = N;
+    d.G = 1;
+    d.A = 1;
+    d.alignPath.resize(1);
     std::vector<int> seqLen;
-    std::vector<std::vector<int>> seq;
-    if (!AlignmentToPath(rows, N, path, seqLen, seq)) return Refuse("error in input alignment file: length not equal!");
-    if (PathNodeNum(path) < 2)
+    if (!AlignmentToPath(rows, N, d.alignPath[0], seqLen, d.seq))
+        return Refuse("error in input alignment file: length not equal!");
+    if (PathNodeNum(d.alignPath[0]) < 2)
         return Refuse("error in input alignment file: " + FileName(param->strSeqFile) + " holds no residue");
-    std::vector<int*> seqPtr;
-    for (std::vector<int>& x : seq) seqPtr.push_back(x.data());
-    CMarkovBackground bg;
-    if (!RunBackground(*param, seqPtr.data(), seqLen.data(), N, bg)) return -1;
+    d.names = names;
+    if (!RunBackground(*param, d.seq, d.bg)) return 1;
 
-    CSerevan model(rng);
-    model.SetProgramParam(param);
-    model.InitialSeq(N, 1, seqPtr.data(), seqLen.data(), names.data(), nullptr, nullptr);
-    model.Initialize(width.data());
-    std::vector<double*> pwmViews = MatrixViews(pwm);
-    model.InitialParameter(enterPr, motifPr.data(), pwmViews.data(), subRate[0], subRate[1]);
-    model.GetAlignPath(&path, nullptr, nullptr, 1);
-    model.m_bgModel = bg;
-    const double score = model.Scanning(param->bScanDetail);
-    if (!model.m_sOutputError.empty()) return RefuseUnwritten(*param, model.m_sOutputError);
+    CSerevan model(*param, d, start, rng);
+    const RunResults results = model.Scanning(param->bScanDetail);
+    std::string failed;
+    if (!results.status.Ok()) return Stopped(results.status, out, failed);
+    if (param->bScanDetail && !WriteRun(out, RunKind::AlignedScan, results, failed))
+        return RefuseUnwritten(out, failed);
 
     // The score line: the first row's name as read, then the score.
-    COutputFile f(param->strOutputFile.c_str());
-    f.Write(names[0].c_str());
-    f.Print("\t%.3lf\n", score);
-    if (!f.Close()) return RefuseUnwritten(*param);
-    return 1;
+    if (!AppendToFile(out.report, names[0].c_str() + Format("\t%.3lf\n", results.avgLik), failed))
+        return RefuseUnwritten(out);
+    return 0;
 }
 
-int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
+int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq, const OutputNames& names, CRandomStream& rng)
 {
     const int K = param->nMotifNum;
     if (!param->bKnownMotif)
         return Refuse("-F needs -A, the file of known motif matrices with their expected site numbers");
     std::string err;
-    std::vector<std::vector<double>> pwm;
-    std::vector<int> width;
-    std::vector<double> sitePr;
-    const int M = ReadKnownPWM(param->strKnownMotifFile, pwm, width, sitePr, err);
+    ModelStart start;
+    start.given = true;
+    const int M = ReadKnownPWM(param->strKnownMotifFile, start.pwm, start.width, start.motifPr, err);
     if (M < 0) return Refuse(err);
     if (M != K)
         return Refuse("motif file " + FileName(param->strKnownMotifFile) + " holds " + std::to_string(M) +
@@ -102,38 +100,38 @@ int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
 
     // The file gives expected sites per module of length -L; the model takes them per
     // module position, the rest being module background.
-    if (!CSerevan::ScanSitePr(sitePr, param->nModuleLen))
+    if (!CSerevan::ScanSitePr(start.motifPr, param->nModuleLen))
         return Refuse("the expected site numbers of " + FileName(param->strKnownMotifFile) +
                       " must sum to less than -L (" + std::to_string(param->nModuleLen) +
                       ") so that the module background keeps a positive probability");
     param->nKnownMotifNum = M;
+    start.enterPr = param->dModuleStartPr;
+    start.bgSubRate = param->dBgMutationRate;
+    start.motifSubRate = param->dMotifMutationRate;
 
-    GroupData d;
-    if (!ReadGroups(*param, nSeq, d)) return -1;
-    if (!AlignGroups(d, 3, rng)) return -1;
+    ModelGroups d;
+    if (!ReadGroups(*param, nSeq, d)) return 1;
+    if (!AlignGroups(d, 3, rng)) return 1;
 
-    CSerevan model(rng);
-    AttachGroups(model, *param, d, width);
-    std::vector<double*> pwmViews = MatrixViews(pwm);
-    model.InitialParameter(param->dModuleStartPr, sitePr.data(), pwmViews.data(), param->dBgMutationRate,
-                           param->dMotifMutationRate);
-    model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 3);
-    if (!model.GibbsScanUnalign()) return RefuseUnwritten(*param, model.m_sOutputError);
-    return 1;
+    CSerevan model(*param, d, start, rng);
+    std::string failed;
+    const RunResults results = model.GibbsScanUnalign(InfoWriter(names, failed));
+    if (!results.status.Ok()) return Stopped(results.status, names, failed);
+    if (!WriteRun(names, RunKind::UnalignedScan, results, failed)) return RefuseUnwritten(names, failed);
+    return 0;
 }
 
-int RunMotifSelection(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
+int RunMotifSelection(INPUTPARAMETER* param, int nSeq, const OutputNames& names, CRandomStream& rng)
 {
     const int K = param->nMotifNum, T = param->nCandidateMotifNum;
     constexpr int kUniformWidth = 8;  // width of the model motifs not given by -A
     std::string err;
 
-    std::vector<std::vector<double>> pwm;
-    std::vector<int> width;
-    if (param->bKnownMotif && ReadGivenMatrices(*param, pwm, width) < 0) return -1;
+    ModelStart start;
+    if (param->bKnownMotif && ReadGivenMatrices(*param, start.pwm, start.width) < 0) return 1;
     for (int k = param->nKnownMotifNum; k < K; ++k) {
-        width.push_back(kUniformWidth);
-        pwm.emplace_back(4 * kUniformWidth, std::log(0.25));
+        start.width.push_back(kUniformWidth);
+        start.pwm.emplace_back(4 * kUniformWidth, std::log(0.25));
     }
 
     std::vector<std::vector<double>> candPwm;
@@ -147,20 +145,21 @@ int RunMotifSelection(INPUTPARAMETER* param, int nSeq, CRandomStream& rng)
 
     // Every model motif has probability -q per module position (-K times -q below 1 is
     // checked with the options).
-    std::vector<double> motifPr(K, param->dMotifPr);
-    motifPr.push_back(1.0 - K * param->dMotifPr);
+    start.given = true;
+    start.enterPr = 0.0005;
+    start.motifPr.assign(K, param->dMotifPr);
+    start.motifPr.push_back(1.0 - K * param->dMotifPr);
+    start.bgSubRate = param->dBgMutationRate;
+    start.motifSubRate = param->dMotifMutationRate;
 
-    GroupData d;
-    if (!ReadGroups(*param, nSeq, d)) return -1;
-    if (!AlignGroups(d, 20, rng)) return -1;
+    ModelGroups d;
+    if (!ReadGroups(*param, nSeq, d)) return 1;
+    if (!AlignGroups(d, 20, rng)) return 1;
 
-    CSerevan model(rng);
-    AttachGroups(model, *param, d, width);
-    std::vector<double*> pwmViews = MatrixViews(pwm);
-    model.InitialParameter(0.0005, motifPr.data(), pwmViews.data(), param->dBgMutationRate, param->dMotifMutationRate);
-    model.GetAlignPath(d.alignPath.data(), d.alignScore.data(), d.alignInfo.data(), 20);
-    std::vector<double*> candViews = MatrixViews(candPwm);
-    if (!model.MotifSelection(candViews.data(), candWidth.data(), T, candName.data()))
-        return RefuseUnwritten(*param, model.m_sOutputError);
-    return 1;
+    CSerevan model(*param, d, start, rng);
+    std::string failed;
+    const RunResults results = model.MotifSelection(candPwm, candWidth, InfoWriter(names, failed));
+    if (!results.status.Ok()) return Stopped(results.status, names, failed);
+    if (!WriteSelection(names, results, candWidth, candName, failed)) return RefuseUnwritten(names, failed);
+    return 0;
 }

@@ -46,9 +46,12 @@ std::vector<int> Mutate(const std::vector<int>& seq)
     std::vector<int> out;
     for (int c : seq) {
         int r = g_rng.Next() % 1000;
-        if (r < 60) out.push_back(g_rng.Next() % 4);
-        else if (r < 80) continue;
-        else out.push_back(c);
+        if (r < 60)
+            out.push_back(g_rng.Next() % 4);
+        else if (r < 80)
+            continue;
+        else
+            out.push_back(c);
         if (g_rng.Next() % 1000 < 20) out.push_back(g_rng.Next() % 4);
     }
     return out;
@@ -75,12 +78,12 @@ void BM_QPhiAlign(benchmark::State& state)
     CPairForward table;
     g_rng.Seed(7);
     for (auto _ : state) {
-        bool ok = QPhiAlign(g_rng, a.data(), b.data(), len, len, model.m_dQ, model.m_dPhi[2], draws, c1.data(), c2.data(),
-                            0, nullptr, nullptr, &table);
+        bool ok = QPhiAlign(g_rng, a.data(), b.data(), len, len, model.m_dQ, model.m_dPhi[2], draws, c1.data(),
+                            c2.data(), 0, nullptr, nullptr, &table);
         benchmark::DoNotOptimize(ok);
     }
-    state.counters["cells/s"] = benchmark::Counter(static_cast<double>(len + 1) * (len + 1),
-                                                   benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["cells/s"] =
+        benchmark::Counter(static_cast<double>(len + 1) * (len + 1), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["peakRSS_MiB"] = PeakRssMiB();
     state.counters["fast"] = table.Fast();
 }
@@ -101,8 +104,8 @@ void BM_ForwardFill(benchmark::State& state)
         bool ok = table.Fill(a.data(), b.data(), len, len, model.m_dQ, model.m_dPhi[2]);
         benchmark::DoNotOptimize(ok);
     }
-    state.counters["cells/s"] = benchmark::Counter(static_cast<double>(len + 1) * (len + 1),
-                                                   benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["cells/s"] =
+        benchmark::Counter(static_cast<double>(len + 1) * (len + 1), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ForwardFill)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
 
@@ -121,8 +124,8 @@ void BM_LogSpaceFill(benchmark::State& state)
         QPhiSummation(a.data(), b.data(), len + 1, len + 1, model.m_dQ, model.m_dPhi[2], F.data());
         benchmark::DoNotOptimize(F.data());
     }
-    state.counters["cells/s"] = benchmark::Counter(static_cast<double>(len + 1) * (len + 1),
-                                                   benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["cells/s"] =
+        benchmark::Counter(static_cast<double>(len + 1) * (len + 1), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_LogSpaceFill)->Arg(1000)->Unit(benchmark::kMillisecond);
 

@@ -20,10 +20,11 @@
 #include <vector>
 
 #include "align/AlignPath.h"
-#include "base/InputParameter.h"
 #include "model/Serevan.h"
-#include "tests/support/Probe.h"
 #include "numeric/StochasticDistribution.h"
+#include "tests/support/Probe.h"
+
+using P = CSerevanProbe;
 
 // The benchmark's random stream.
 static CRandomStream g_rng;
@@ -32,12 +33,8 @@ namespace {
 
 class Group {
 public:
-    CSerevan m{g_rng};
-    ALIGNPATH path;
-    std::vector<int> len;
-    std::vector<std::vector<int>> seq;
-    std::vector<int*> seqPtr;
-    std::vector<CString> names;
+    ModelGroups groups;  // one group, its one alignment
+    std::unique_ptr<CSerevan> model;
     std::vector<std::vector<double>> tableStore;
     std::vector<double*> table;
     std::vector<double> fwd;
@@ -61,45 +58,47 @@ public:
                 aligned[s].push_back(inGap[s] ? 4 : (U(rng) < 0.8 ? base : static_cast<int>(rng() % 4)));
             }
         }
-        AlignmentToPath(aligned, N, path, len, seq);
-        nNode = PathNodeNum(path);
-        for (int s = 0; s < N; ++s) {
-            seqPtr.push_back(seq[s].data());
-            names.emplace_back("s");
-        }
-        INPUTPARAMETER p;
-        p.nSpeciesNum = N;
-        p.nMotifNum = 3;
-        m.SetProgramParam(&p);
-        m.InitialSeq(N, 1, seqPtr.data(), len.data(), names.data(), nullptr, nullptr);
-        m.Initialize(nullptr);  // width 12 from the default bounds
-        m.InitialParameter(nullptr, nullptr);
+        groups.N = N;
+        groups.G = groups.A = 1;
+        groups.alignPath.resize(1);
+        std::vector<int> len;
+        AlignmentToPath(aligned, N, groups.alignPath[0], len, groups.seq);
+        nNode = PathNodeNum(groups.alignPath[0]);
+        groups.names.assign(N, CString("s"));
+        ModelSettings settings;
+        settings.nSpeciesNum = N;
+        settings.nMotifNum = 3;
+        model = std::make_unique<CSerevan>(settings, groups, ModelStart{}, g_rng);  // width 12 from the default bounds
+        CSerevan& m = *model;
         for (int k = 0; k < 3; ++k)  // skewed random matrices
             for (int j = 0; j < 12; ++j) {
                 double v[4], sum = 0;
                 for (double& x : v) sum += (x = std::pow(U(rng), 2.0) + 0.01);
-                for (int b = 0; b < 4; ++b) m.m_pPWM[k][4 * j + b] = std::log(v[b] / sum);
+                for (int b = 0; b < 4; ++b) P::Par(m).m_pPWM[k][4 * j + b] = std::log(v[b] / sum);
             }
-        m.CalMotifPhi();
-        m.MSBuildBackground();
+        P::CalMotifPhi(m);
+        P::MSBuildBackground(m);
         tableStore.resize(N);
         for (int s = 0; s < N; ++s) {
-            tableStore[s].assign(static_cast<size_t>(7) * len[s], 0.0);
+            tableStore[s].assign(static_cast<size_t>(7) * groups.Len(s, 0), 0.0);
             table.push_back(tableStore[s].data());
         }
-        m.CalLogPrPos(table.data(), 0);
+        P::CalLogPrPos(m, table.data(), 0);
         fwd.assign(static_cast<size_t>(nNode + 1) * nStates, 0.0);
     }
 
-    double Forward() { return m.PathForwardSummation(fwd.data(), table.data(), path.data(), 0, nNode + 1, nStates); }
-    void Backward() { m.PathBackwardSample(fwd.data(), table.data(), path.data(), 0, nStates); }
+    double Forward()
+    {
+        return P::PathForwardSummation(*model, fwd.data(), table.data(), groups.alignPath[0].data(), 0, nNode + 1,
+                                       nStates);
+    }
+    void Backward() { P::PathBackwardSample(*model, fwd.data(), table.data(), groups.alignPath[0].data(), 0, nStates); }
 };
 
 void SetCounters(benchmark::State& state, const Group& g)
 {
-    state.counters["per_node"] = benchmark::Counter(static_cast<double>(g.nNode),
-                                                    benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+    state.counters["per_node"] = benchmark::Counter(
+        static_cast<double>(g.nNode), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["nodes"] = g.nNode;
     state.counters["fwd_KiB"] = static_cast<double>(g.fwd.size() * sizeof(double)) / 1024.0;
 }
@@ -116,7 +115,7 @@ void BM_ForwardBackward(benchmark::State& state)
 {
     auto g = MakeGroup(state);
     for (auto _ : state) {
-        g->m.ClearSuffStat();
+        P::ClearSuffStat(*g->model);
         benchmark::DoNotOptimize(g->Forward());
         g->Backward();
     }
@@ -135,7 +134,7 @@ void BM_Backward(benchmark::State& state)
     auto g = MakeGroup(state);
     g->Forward();
     for (auto _ : state) {
-        g->m.ClearSuffStat();
+        P::ClearSuffStat(*g->model);
         g->Backward();
     }
     SetCounters(state, *g);
@@ -145,9 +144,9 @@ void BM_Backward(benchmark::State& state)
 void BM_ForwardBackwardDirect(benchmark::State& state)
 {
     auto g = MakeGroup(state);
-    CSerevanProbe::UseDirectKernels(g->m, true);
+    CSerevanProbe::UseDirectKernels(*g->model, true);
     for (auto _ : state) {
-        g->m.ClearSuffStat();
+        P::ClearSuffStat(*g->model);
         benchmark::DoNotOptimize(g->Forward());
         g->Backward();
     }

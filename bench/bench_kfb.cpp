@@ -122,9 +122,10 @@ void BM_KfbRoundLinear(benchmark::State& state)
         double total = 0;
         for (int s = 0; s < G; ++s) {
             KfbLinearScores(PL.data(), t.ptrs[s], codes[s].data(), L, lin, width.data(), K, true);
-            total += KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), L, width.data(), K,
-                                      true);
-            KfbLinearBackward(g_rng, F.data(), PL.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(), sites);
+            total +=
+                KfbLinearForward(F.data(), E.data(), PL.data(), bgLin[s].data(), pr.data(), L, width.data(), K, true);
+            KfbLinearBackward(g_rng, F.data(), PL.data(), t.ptrs[s], L, s, width.data(), K, count, siteNum.data(),
+                              sites);
         }
         benchmark::DoNotOptimize(total);
         EndRound(logPr, cur, siteNum, count, sites, width);
@@ -146,8 +147,7 @@ void BM_KfbSampler(benchmark::State& state)
         KFBSampler(g_rng, t.ptrs.data(), t.lens.data(), G, pwm, t.bg, K, width.data(), true, 6, 18, siteNum.data());
         benchmark::DoNotOptimize(pwm);
     }
-    state.counters["positions/s"] =
-        benchmark::Counter(1000.0 * G * L, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["positions/s"] = benchmark::Counter(1000.0 * G * L, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_KfbSampler)->Args({20, 300, 3})->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -18,10 +18,12 @@
 #include <vector>
 
 #include "align/MultiAlign.h"
-#include "base/InputParameter.h"
 #include "model/Serevan.h"
 #include "numeric/SeqMotifBasic.h"
 #include "numeric/StochasticDistribution.h"
+#include "tests/support/Probe.h"
+
+using P = CSerevanProbe;
 
 // The benchmark's random stream.
 static CRandomStream g_rng;
@@ -31,17 +33,8 @@ namespace {
 class Group {
 public:
     static constexpr int kAlign = 20;
-    CSerevan m{g_rng};
-    std::vector<std::vector<int>> seq;
-    std::vector<int> len;
-    std::vector<int*> seqPtr;
-    std::vector<CString> names;
-    std::vector<ALIGNPATH> paths;
-    std::vector<double> scores;
-    std::vector<int> info;
-    std::vector<int> templ;
-    int* templPtr = nullptr;
-    int templLen = 0;
+    ModelGroups groups;  // one group and its stored alignments
+    std::unique_ptr<CSerevan> model;
 
     Group(int N, int L, unsigned seed)
     {
@@ -50,79 +43,81 @@ public:
         std::uniform_real_distribution<double> U(0, 1);
         std::vector<int> anc(L);
         for (int& b : anc) b = base(rng);
-        seq.resize(N);
+        groups.N = N;
+        groups.G = 1;
+        groups.A = kAlign;
+        groups.seq.resize(N);
+        std::vector<const int*> seqPtr;
+        std::vector<int> len;
         for (int s = 0; s < N; ++s) {
             for (int i = 0; i < L; ++i) {
-                if (U(rng) < 0.005) continue;                      // deletion
-                if (U(rng) < 0.005) seq[s].push_back(base(rng));   // insertion
-                seq[s].push_back(U(rng) < 0.1 ? base(rng) : anc[i]);
+                if (U(rng) < 0.005) continue;                            // deletion
+                if (U(rng) < 0.005) groups.seq[s].push_back(base(rng));  // insertion
+                groups.seq[s].push_back(U(rng) < 0.1 ? base(rng) : anc[i]);
             }
-            len.push_back(static_cast<int>(seq[s].size()));
-            names.emplace_back("seq");
+            seqPtr.push_back(groups.seq[s].data());
+            len.push_back(static_cast<int>(groups.seq[s].size()));
         }
-        for (auto& x : seq) seqPtr.push_back(x.data());
+        groups.names.assign(N, CString("seq"));
 
         g_rng.Seed(seed);
         CMultiAlignment align;
         align.InputSequences(seqPtr.data(), len.data(), N);
-        paths.resize(kAlign);
-        scores.resize(kAlign);
-        info.resize(3 * kAlign);
+        groups.alignPath.resize(kAlign);
+        groups.alignScore.resize(kAlign);
+        groups.alignInfo.resize(3 * kAlign);
         align.GenerateTemplates(g_rng, 0);
         align.ProduceAlignments(g_rng, 0, 2, 0, nullptr);
-        align.ProduceIndAlign(g_rng, 0, align.m_dPhi[2], kAlign, paths.data(), scores.data(), info.data());
-        templ = align.m_pTemplate[0];
-        if (templ.empty()) templ.assign(10, -1);
-        templPtr = templ.data();
-        templLen = static_cast<int>(templ.size());
+        align.ProduceIndAlign(g_rng, 0, align.m_dPhi[2], kAlign, groups.alignPath.data(), groups.alignScore.data(),
+                              groups.alignInfo.data());
+        groups.templ.push_back(align.m_pTemplate[0]);
+        if (groups.templ[0].empty()) groups.templ[0].assign(10, -1);
 
-        INPUTPARAMETER p;
-        p.nSpeciesNum = N;
-        p.nMotifNum = 3;
-        m.SetProgramParam(&p);
-        m.InitialSeq(N, 1, seqPtr.data(), len.data(), names.data(), &templPtr, &templLen);
-        std::vector<int> width(3, 12);
-        m.Initialize(width.data());
-        std::vector<std::vector<double>> pwm(3, std::vector<double>(48));
-        for (auto& mtx : pwm)
+        ModelSettings settings;
+        settings.nSpeciesNum = N;
+        settings.nMotifNum = 3;
+        ModelStart start;
+        start.width.assign(3, 12);
+        start.pwm.assign(3, std::vector<double>(48));
+        for (auto& mtx : start.pwm)
             for (int j = 0; j < 12; ++j) {
                 double v[4], sum = 0;
                 for (double& x : v) sum += (x = std::pow(U(rng), 3.0) + 0.01);
                 for (int b = 0; b < 4; ++b) mtx[4 * j + b] = std::log(v[b] / sum);
             }
-        std::vector<double*> views;
-        for (auto& mtx : pwm) views.push_back(mtx.data());
-        m.InitialParameter(views.data(), nullptr);
-        m.GetAlignPath(paths.data(), scores.data(), info.data(), kAlign);
-        m.MSBuildBackground();
+        model = std::make_unique<CSerevan>(settings, groups, start, g_rng);
+        P::MSBuildBackground(*model);
     }
 };
 
 void BM_PlainResampling(benchmark::State& state)
 {
-    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<unsigned>(state.range(2)));
+    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+              static_cast<unsigned>(state.range(2)));
     for (auto _ : state) {
-        grp.m.ClearSuffStat();
-        benchmark::DoNotOptimize(grp.m.SampleSeqGivenPath(0));
+        P::ClearSuffStat(*grp.model);
+        benchmark::DoNotOptimize(P::SampleSeqGivenPath(*grp.model, 0));
     }
-    state.counters["nodes"] = PathNodeNum(grp.paths[0]);
+    state.counters["nodes"] = PathNodeNum(grp.groups.alignPath[0]);
 }
 
 void BM_MetropolisHastings(benchmark::State& state)
 {
-    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<unsigned>(state.range(2)));
+    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+              static_cast<unsigned>(state.range(2)));
     int proposal = 1;
     for (auto _ : state) {
-        grp.m.ClearSuffStat();
-        benchmark::DoNotOptimize(grp.m.SampleSeqPathMH(0, proposal));
+        P::ClearSuffStat(*grp.model);
+        benchmark::DoNotOptimize(P::SampleSeqPathMH(*grp.model, 0, proposal));
         proposal = proposal % (Group::kAlign - 1) + 1;
     }
 }
 
 void BM_Regeneration(benchmark::State& state)
 {
-    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<unsigned>(state.range(2)));
-    for (auto _ : state) grp.m.GenAlignGivenPhi(0);
+    Group grp(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+              static_cast<unsigned>(state.range(2)));
+    for (auto _ : state) P::GenAlignGivenPhi(*grp.model, 0);
 }
 
 }  // namespace

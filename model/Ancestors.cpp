@@ -18,14 +18,14 @@ void CSerevan::SampleBgAncestor(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF
     const int G = m_nGroupNum;
     for (int s : B) {
         const int p = node.pos[s] - 1;
-        if (s == 0) ++m_pRefAlignFreq[g][p];
-        if (m_bSampling) ++m_pAlignFreq[s * G + g][p];
+        if (s == 0) ++m_post.m_pRefAlignFreq[g][p];
+        if (m_post.m_bSampling) ++m_post.m_pAlignFreq[s * G + g][p];
     }
     // Linear weights prior(a) prod_s subst(a, b_s); the log-space sum only when every one
     // is zero, where the log-zero arithmetic decides.
     RefreshAncestorTables();
     const int p0 = node.pos[B[0]] - 1;
-    const double* priorLin = m_bgModel.Empty() ? m_work.ancBgLin : m_bgModel.Lin(m_bgContext[B[0]][g][p0]);
+    const double* priorLin = AncestralBgLin(B[0], p0, g, m_work.ancBgLin);
     double weight[4] = {priorLin[0], priorLin[1], priorLin[2], priorLin[3]};
     for (int s : B) {
         const int b = m_pSeq[s][g][node.pos[s] - 1];
@@ -42,16 +42,16 @@ void CSerevan::SampleBgAncestor(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF
             weight[x] = prior[x];
             for (int s : B) {
                 const int b = m_pSeq[s][g][node.pos[s] - 1];
-                if (IsBase(b)) weight[x] += m_dBgSubst[x][b];
+                if (IsBase(b)) weight[x] += m_par.m_dBgSubst[x][b];
             }
         }
         a = draw.Discrete(weight, 4);
     }
     anc[t].ancBase = a;
-    ++m_nBgAncCount[a];
+    ++m_sweep.m_nBgAncCount[a];
     for (int s : B) {
         const int b = m_pSeq[s][g][node.pos[s] - 1];
-        if (IsBase(b)) ++m_nBgSubCount[a][b];
+        if (IsBase(b)) ++m_sweep.m_nBgSubCount[a][b];
     }
 }
 
@@ -61,16 +61,16 @@ void CSerevan::RefreshAncestorTables()
 {
     bool same = m_work.ancKeyValid;
     for (int a = 0; a < 4 && same; ++a) {
-        same = m_work.ancBgKey[a] == m_pBg[a];
-        for (int b = 0; b < 4 && same; ++b) same = m_work.ancSubKey[a][b] == m_dBgSubst[a][b];
+        same = m_work.ancBgKey[a] == m_par.m_pBg[a];
+        for (int b = 0; b < 4 && same; ++b) same = m_work.ancSubKey[a][b] == m_par.m_dBgSubst[a][b];
     }
     if (same) return;
     for (int a = 0; a < 4; ++a) {
-        m_work.ancBgKey[a] = m_pBg[a];
-        m_work.ancBgLin[a] = std::exp(m_pBg[a]);
+        m_work.ancBgKey[a] = m_par.m_pBg[a];
+        m_work.ancBgLin[a] = std::exp(m_par.m_pBg[a]);
         for (int b = 0; b < 4; ++b) {
-            m_work.ancSubKey[a][b] = m_dBgSubst[a][b];
-            m_work.ancSubLin[a][b] = std::exp(m_dBgSubst[a][b]);
+            m_work.ancSubKey[a][b] = m_par.m_dBgSubst[a][b];
+            m_work.ancSubLin[a][b] = std::exp(m_par.m_dBgSubst[a][b]);
         }
     }
     m_work.ancKeyValid = true;
@@ -80,14 +80,14 @@ void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int 
 {
     const ALIGNNODE& node = path[t];
     const std::vector<int>& B = node.block[node.movingBlock];
-    const int G = m_nGroupNum, w = m_pMotifWidth[k];
-    const double* pwm = m_pPWM[k].data();
-    const std::vector<std::array<double, 16>>& phi = m_pMotifPhi[k];
+    const int G = m_nGroupNum, w = m_par.m_pMotifWidth[k];
+    const double* pwm = m_par.m_pPWM[k].data();
+    const std::vector<std::array<double, 16>>& phi = m_par.m_pMotifPhi[k];
     for (int s : B) {
         const int q = node.pos[s] - w;
         for (int j = 0; j < w; ++j) {
-            if (s == 0) ++m_pRefAlignFreq[g][q + j];
-            if (m_bSampling) ++m_pAlignFreq[s * G + g][q + j];
+            if (s == 0) ++m_post.m_pRefAlignFreq[g][q + j];
+            if (m_post.m_bSampling) ++m_post.m_pAlignFreq[s * G + g][q + j];
         }
     }
 
@@ -96,7 +96,7 @@ void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int 
     m_work.ancColW.resize(std::max<size_t>(m_work.ancColW.size(), 8 * static_cast<size_t>(w)));
     double* P0 = m_work.ancColW.data();
     double* P1 = P0 + 4 * w;
-    const int strands = m_bBothStrand ? 2 : 1;
+    const int strands = m_set.bBothStrands ? 2 : 1;
     for (int j = 0; j < w; ++j)
         for (int a = 0; a < 4; ++a) {
             double v = pwm[4 * j + a];
@@ -118,7 +118,7 @@ void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int 
 
     CStochasticDistribution draw(m_rng);
     int strand = 0;
-    if (m_bBothStrand) {
+    if (m_set.bBothStrands) {
         double L[2] = {0.0, 0.0};
         for (int r = 0; r < 2; ++r) {
             const double* P = r == 0 ? P0 : P1;
@@ -146,7 +146,7 @@ void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int 
 
     // Each descendant base either was redrawn from the motif column (probability lambda
     // times the column's base probability) or kept the ancestral base.
-    const double logLambda = std::log(m_dMotifSubRate), logKeep = std::log(1.0 - m_dMotifSubRate);
+    const double logLambda = std::log(m_par.m_dMotifSubRate), logKeep = std::log(1.0 - m_par.m_dMotifSubRate);
     for (int j = 0; j < w; ++j)
         for (int s : B) {
             const int* x = m_pSeq[s][g];
@@ -159,10 +159,10 @@ void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int 
                 redrawn = draw.Discrete(choice, 2) == 0;
             }
             if (redrawn) {
-                ++m_nMotifSubCount[0];
-                ++m_pSiteCount[k][4 * j + d];
+                ++m_sweep.m_nMotifSubCount[0];
+                ++m_sweep.m_pSiteCount[k][4 * j + d];
             } else {
-                ++m_nMotifSubCount[1];
+                ++m_sweep.m_nMotifSubCount[1];
             }
         }
 }

@@ -51,7 +51,7 @@ void CSerevan::DrawBackgroundSegment(const ALIGNNODE* path, int t, int g, ANCSEQ
         SampleBgAncestor(path, t, g, anc);
         return;
     }
-    m_dLogAncPr += SpeciesBaseBgLog(B[0], g, node.pos[B[0]] - 1);
+    m_sweep.m_dLogAncPr += SpeciesBaseBgLog(B[0], g, node.pos[B[0]] - 1);
 }
 
 int CSerevan::SampleModuleState(const ALIGNNODE* path, int t, int c, const double* fwd, double** table, int nStates,
@@ -68,7 +68,7 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
     const ALIGNNODE& node = path[t];
     const std::vector<int>& B = node.block[node.movingBlock];
     const int n = static_cast<int>(B.size());
-    const double* pr = m_pMotifPr.data();
+    const double* pr = m_par.m_pMotifPr.data();
     m_work.backEmis.resize(K + 1);
     double* e = m_work.backEmis.data();
     const int run = NonChangeRun(path, t, MaxMotifWidth() - 1);
@@ -90,14 +90,14 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
             weight[k] =
                 e[k] < kImpossible
                     ? kLogZero
-                    : e[k] + pr[k] + (this->*kern.transition)(path, fwd, t, t - m_pMotifWidth[k], c, 1, nStates);
+                    : e[k] + pr[k] + (this->*kern.transition)(path, fwd, t, t - m_par.m_pMotifWidth[k], c, 1, nStates);
             kept[k] = weight[k];
         }
         const int k = draw.Discrete(weight, K);
         // Only a path of zero probability can draw an impossible site; it stays module background.
         if (kept[k] > kImpossible) {
             type = k;
-            width = m_pMotifWidth[k];
+            width = m_par.m_pMotifWidth[k];
         }
     }
 
@@ -113,10 +113,10 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
             const int L = m_pSeqLen[s][g];
             const int q = node.pos[s] - w;
             if (s == 0)
-                for (int j = 0; j < w; ++j) ++m_pRefAlignFreq[g][q + j];
+                for (int j = 0; j < w; ++j) ++m_post.m_pRefAlignFreq[g][q + j];
             for (int j = 0; j < w; ++j) site[j] = x[q + j];
             int strand = 0;
-            if (m_bBothStrand) {
+            if (m_set.bBothStrands) {
                 const double* cell = table[s] + static_cast<size_t>(stride) * (q + w - 1);
                 double sw[2] = {cell[2 * k], cell[2 * k + 1]};
                 strand = draw.Discrete(sw, 2);
@@ -125,21 +125,21 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
             int f[4] = {q >= 1 ? x[q - 1] : -1, x[q], x[q + w - 1], q + w < L ? x[q + w] : -1};
             if (strand == 1) Reverse(f, 4);
             for (int edge = 0; edge < 4; ++edge)
-                if (IsBase(f[edge])) ++m_pEdgeStat[4 * k + edge].speciesCount[4 * s + f[edge]];
+                if (IsBase(f[edge])) ++m_sweep.m_pEdgeStat[4 * k + edge].speciesCount[4 * s + f[edge]];
         }
         for (int j = 0; j < w; ++j)
-            if (IsBase(site[j])) ++m_pSiteCount[k][4 * j + site[j]];
+            if (IsBase(site[j])) ++m_sweep.m_pSiteCount[k][4 * j + site[j]];
     } else {
         DrawBackgroundSegment(path, t, g, anc);
     }
-    ++m_pMotifCount[type];
+    ++m_sweep.m_pMotifCount[type];
 
-    if (m_bSampling)
+    if (m_post.m_bSampling)
         for (int s : B) {
             const int p = node.pos[s] - 1, slot = s * G + g;
             for (int j = 0; j < width; ++j) {
-                ++m_pModuleFreq[slot][p - j];
-                if (type < K) ++m_pSiteFreq[type][slot][p - j];
+                ++m_post.m_pModuleFreq[slot][p - j];
+                if (type < K) ++m_post.m_pSiteFreq[type][slot][p - j];
             }
         }
     return width;
@@ -170,7 +170,7 @@ void CSerevan::PathBackwardSample(const double* fwd, double** table, const ALIGN
         DrawBackgroundSegment(path, t, g, anc);
         u = t - 1;
     }
-    m_dTranCount[b][0] += 1.0;  // closing transition, once per pass
+    m_sweep.m_dTranCount[b][0] += 1.0;  // closing transition, once per pass
 
     while (u >= 1) {
         const int n = (this->*kern.condStatePr)(path, fwd, u + 1, u, c, b, weight, nStates);
@@ -190,14 +190,14 @@ void CSerevan::PathBackwardSample(const double* fwd, double** table, const ALIGN
             for (int s : B) {
                 const int from = (cp >> s) & 1, to = (c >> s) & 1;
                 if (B.size() >= 2)
-                    m_dAlignTranCount[from][to] += share;
+                    m_sweep.m_dAlignTranCount[from][to] += share;
                 else
-                    m_dTranCount[from][to] += 1.0;
+                    m_sweep.m_dTranCount[from][to] += 1.0;
             }
         } else if (n >= 2) {
-            m_dAlignTranCount[bp][b] += 1.0;
+            m_sweep.m_dAlignTranCount[bp][b] += 1.0;
         } else {
-            m_dTranCount[bp][b] += 1.0;
+            m_sweep.m_dTranCount[bp][b] += 1.0;
         }
         c = cp;
         b = bp;
@@ -213,7 +213,7 @@ void CSerevan::CollectSiteCol(const ANCSEQMOTIF* anc, const ALIGNNODE* path, int
     for (int m = 1; m < nNode; ++m) {
         const int k = anc[m].motifIndex;
         if (k < 0) continue;
-        const int w = m_pMotifWidth[k];
+        const int w = m_par.m_pMotifWidth[k];
         const ALIGNNODE& node = path[m];
         const std::vector<int>& B = node.block[node.movingBlock];
         int A[4] = {anc[m - 1].ancBase, anc[m].ancBase, anc[m + w - 1].ancBase, anc[m + w].ancBase};
@@ -226,7 +226,7 @@ void CSerevan::CollectSiteCol(const ANCSEQMOTIF* anc, const ALIGNNODE* path, int
             if (!anc[m].forward) Reverse(D, 4);
             for (int e = 0; e < 4; ++e) {
                 if (!IsBase(A[e])) continue;
-                SITECOL& R = m_pEdgeStat[4 * k + e];
+                SITECOL& R = m_sweep.m_pEdgeStat[4 * k + e];
                 const int d = D[e];
                 if (d == A[e])
                     ++R.sameCount[d];
@@ -240,6 +240,6 @@ void CSerevan::CollectSiteCol(const ANCSEQMOTIF* anc, const ALIGNNODE* path, int
             }
         }
         for (int e = 0; e < 4; ++e)
-            if (IsBase(A[e])) ++m_pEdgeStat[4 * k + e].ancCount[A[e]];
+            if (IsBase(A[e])) ++m_sweep.m_pEdgeStat[4 * k + e].ancCount[A[e]];
     }
 }

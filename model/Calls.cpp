@@ -102,25 +102,30 @@ void CSerevan::CutSegments(int k, std::vector<SEQREGION>& stretches, int W,
     stretches.resize(kept);
 }
 
-void CSerevan::GuardSitesUndefined() const
+RunStatus CSerevan::SitesAlreadyDefined() const
 {
-    if (!m_bSitesDefined) return;
-    std::printf("m_pOutputSite wrong!\n");
-    std::fflush(stdout);
-    std::exit(-1);
+    return RunStatus{-1, "m_pOutputSite wrong!"};
+}
+
+const OUTPUTSITE* CSerevan::FindCalledSite(const std::vector<std::vector<OUTPUTSITE>>& sites, int k, int species,
+                                           int group, int position)
+{
+    if (k < 0 || k >= static_cast<int>(sites.size())) return nullptr;
+    for (const OUTPUTSITE& site : sites[k])
+        if (site.species == species && site.group == group && site.position == position) return &site;
+    return nullptr;
 }
 
 // ---------------------------------------------------------------- motif sites
 
 void CSerevan::DefineMotifSites(int T)
 {
-    GuardSitesUndefined();
     const int K = m_nMotifNum, N = m_nSpeciesNum, G = m_nGroupNum;
-    m_pOutputSite.assign(K, std::vector<OUTPUTSITE>());
+    m_res.m_pOutputSite.assign(K, std::vector<OUTPUTSITE>());
     m_bSitesDefined = true;
     if (T <= 0) return;  // no post-burn-in sample: nothing qualifies and the widths stay
 
-    const int t = CallThreshold(T, m_dPostCutoff);
+    const int t = CallThreshold(T, m_set.dPostCutoff);
     std::vector<SEQREGION> stretches;
     std::vector<std::vector<int>> segments;
     std::vector<int*> segPtr;
@@ -128,22 +133,22 @@ void CSerevan::DefineMotifSites(int T)
     bool widthChanged = false;
 
     for (int k = 0; k < K; ++k) {
-        m_pWidthSum[k] /= T;  // now the posterior mean width
+        m_post.m_pWidthSum[k] /= T;  // now the posterior mean width
         stretches.clear();
         for (int s = 0; s < N; ++s)
-            for (int g = 0; g < G; ++g) FindStretches(m_pSiteFreq[k][s * G + g], t, s, g, stretches);
+            for (int g = 0; g < G; ++g) FindStretches(m_post.m_pSiteFreq[k][s * G + g], t, s, g, stretches);
         if (stretches.empty()) continue;
 
-        const int W = static_cast<int>(m_pWidthSum[k] + 0.5);
+        const int W = static_cast<int>(m_post.m_pWidthSum[k] + 0.5);
         if (W < 1) continue;
         CutSegments(k, stretches, W, segments);
         const int R = static_cast<int>(stretches.size());
         if (R <= 2) continue;  // one or two stretches: too few to place a motif
 
         // Starting matrix: the current motif's leading columns, uniform beyond them.
-        const int oldWidth = m_pMotifWidth[k];
+        const int oldWidth = m_par.m_pMotifWidth[k];
         std::vector<double> matrix(4 * static_cast<size_t>(W), std::log(0.25));
-        std::copy_n(m_pPWM[k].begin(), 4 * std::min(oldWidth, W), matrix.begin());
+        std::copy_n(m_par.m_pPWM[k].begin(), 4 * std::min(oldWidth, W), matrix.begin());
 
         segPtr.resize(R);
         segLen.resize(R);
@@ -154,15 +159,15 @@ void CSerevan::DefineMotifSites(int T)
         offsets.assign(R, 0);
         // std::vector<bool> has no contiguous storage; the sampler writes plain bools.
         std::unique_ptr<bool[]> strands = std::make_unique<bool[]>(R);
-        SimpleSampler(m_rng, segPtr.data(), segLen.data(), R, matrix.data(), m_pBg.data(), W, m_bBothStrand,
-                      offsets.data(), strands.get(), &m_bgModel);
+        SimpleSampler(m_callRng ? *m_callRng : m_rng, segPtr.data(), segLen.data(), R, matrix.data(),
+                      m_par.m_pBg.data(), W, m_set.bBothStrands, offsets.data(), strands.get(), OrderBackground());
 
-        m_pMotifWidth[k] = W;
+        m_par.m_pMotifWidth[k] = W;
         RenewWdParameters(k, oldWidth);
         // Keep the object's shapes consistent with the new width; the matrix is the sampler's
         // final re-estimate.
-        m_pPWM[k] = matrix;
-        m_pSiteCount[k].assign(4 * static_cast<size_t>(W), 0);
+        m_par.m_pPWM[k] = matrix;
+        m_sweep.m_pSiteCount[k].assign(4 * static_cast<size_t>(W), 0);
         widthChanged = true;
         ConstructSiteLink(k, stretches, R, offsets.data(), strands.get(), T);
     }
@@ -173,11 +178,11 @@ void CSerevan::ConstructSiteLink(int k, const std::vector<SEQREGION>& stretches,
                                  const bool* strands, int T)
 {
     const int K = m_nMotifNum, G = m_nGroupNum;
-    if (static_cast<int>(m_pOutputSite.size()) < K) m_pOutputSite.resize(K);
+    if (static_cast<int>(m_res.m_pOutputSite.size()) < K) m_res.m_pOutputSite.resize(K);
     m_bSitesDefined = true;
 
-    const int w = m_pMotifWidth[k];
-    std::vector<double>& mat = m_pSiteMatrix[k];
+    const int w = m_par.m_pMotifWidth[k];
+    std::vector<double>& mat = m_res.m_pSiteMatrix[k];
     mat.assign(4 * static_cast<size_t>(w), 0.0);
     std::vector<int> window(w);
     const int n = std::min(count, static_cast<int>(stretches.size()));
@@ -215,8 +220,8 @@ void CSerevan::ConstructSiteLink(int k, const std::vector<SEQREGION>& stretches,
         site.text.resize(w);
         int maxCount = 0;
         long long alignSum = 0;
-        const std::vector<int>& siteFreq = m_pSiteFreq[k][slot];
-        const std::vector<int>& alignFreq = m_pAlignFreq[slot];
+        const std::vector<int>& siteFreq = m_post.m_pSiteFreq[k][slot];
+        const std::vector<int>& alignFreq = m_post.m_pAlignFreq[slot];
         for (int j = 0; j < w; ++j) {
             site.text[j] = kLetters[window[j]];
             mat[4 * j + window[j]] += 1.0;
@@ -225,7 +230,7 @@ void CSerevan::ConstructSiteLink(int k, const std::vector<SEQREGION>& stretches,
         }
         site.maxFreq = T > 0 ? static_cast<double>(maxCount) / T : 0.0;
         site.alignFreq = T > 0 ? static_cast<double>(alignSum) / (static_cast<double>(w) * T) : 0.0;
-        m_pOutputSite[k].push_back(std::move(site));
+        m_res.m_pOutputSite[k].push_back(std::move(site));
     }
 
     for (int j = 0; j < w; ++j) {
@@ -240,28 +245,28 @@ void CSerevan::ConstructSiteLink(int k, const std::vector<SEQREGION>& stretches,
 void CSerevan::DetermineModule(int T)
 {
     const int K = m_nMotifNum, N = m_nSpeciesNum, G = m_nGroupNum;
-    m_pModuleList.assign(N, std::vector<MODULEREGION>());
+    m_res.m_pModuleList.assign(N, std::vector<MODULEREGION>());
     if (T <= 0) return;
 
     // Signed motif code at every called site start; a later motif overwrites an earlier one.
     std::vector<std::vector<int>> marks(static_cast<size_t>(N) * G);
     for (int s = 0; s < N; ++s)
         for (int g = 0; g < G; ++g) marks[s * G + g].assign(m_pSeqLen[s][g], 0);
-    for (int k = 0; k < K && k < static_cast<int>(m_pOutputSite.size()); ++k)
-        for (const OUTPUTSITE& site : m_pOutputSite[k]) {
+    for (int k = 0; k < K && k < static_cast<int>(m_res.m_pOutputSite.size()); ++k)
+        for (const OUTPUTSITE& site : m_res.m_pOutputSite[k]) {
             if (site.species < 0 || site.species >= N || site.group < 0 || site.group >= G) continue;
             std::vector<int>& mark = marks[site.species * G + site.group];
             if (site.position >= 0 && site.position < static_cast<int>(mark.size()))
                 mark[site.position] = SiteCode(k, site.strand);
         }
 
-    const int t = CallThreshold(T, m_dPostCutoff);
+    const int t = CallThreshold(T, m_set.dPostCutoff);
     std::vector<SEQREGION> stretches;
     for (int s = 0; s < N; ++s)
         for (int g = 0; g < G; ++g) {
             const std::vector<int>& mark = marks[s * G + g];
             stretches.clear();
-            FindStretches(m_pModuleFreq[s * G + g], t, s, g, stretches);
+            FindStretches(m_post.m_pModuleFreq[s * G + g], t, s, g, stretches);
             for (const SEQREGION& r : stretches) {
                 MODULEREGION module;
                 module.group = g;
@@ -271,12 +276,12 @@ void CSerevan::DetermineModule(int T)
                     const int code = mark[j];
                     if (code == 0) continue;
                     if (module.start < 0) module.start = j;
-                    module.end = std::max(module.end, j + m_pMotifWidth[std::abs(code) - 1]);
+                    module.end = std::max(module.end, j + m_par.m_pMotifWidth[std::abs(code) - 1]);
                     module.site.push_back(code);
                     module.site.push_back(j);
                     ++module.siteNum;
                 }
-                if (module.siteNum > 0) m_pModuleList[s].push_back(std::move(module));
+                if (module.siteNum > 0) m_res.m_pModuleList[s].push_back(std::move(module));
             }
         }
 }

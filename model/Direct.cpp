@@ -42,7 +42,7 @@ double CSerevan::AlignedBgEmission(int n, const int* species, const int* pos, in
         double v = prior[a];
         for (int i = 0; i < n; ++i) {
             const int b = m_pSeq[species[i]][g][pos[i]];
-            v += IsBase(b) ? m_dBgSubst[a][b] : kLogQuarter;
+            v += IsBase(b) ? m_par.m_dBgSubst[a][b] : kLogQuarter;
         }
         acc = LogSum(acc, v);
     }
@@ -51,9 +51,9 @@ double CSerevan::AlignedBgEmission(int n, const int* species, const int* pos, in
 
 double CSerevan::CalMotifEmission(int k, int n, const int* species, const int* pos, int g)
 {
-    const int w = m_pMotifWidth[k];
-    const double* pwm = m_pPWM[k].data();
-    const std::vector<std::array<double, 16>>& phi = m_pMotifPhi[k];
+    const int w = m_par.m_pMotifWidth[k];
+    const double* pwm = m_par.m_pPWM[k].data();
+    const std::vector<std::array<double, 16>>& phi = m_par.m_pMotifPhi[k];
     if (!SiteWindowsAreBases(w, n, species, pos, g)) return kLogZero;
     double F = 0.0;
     for (int j = 0; j < w; ++j) {
@@ -65,7 +65,7 @@ double CSerevan::CalMotifEmission(int k, int n, const int* species, const int* p
         }
         F += col;
     }
-    if (!m_bBothStrand) return F;
+    if (!m_set.bBothStrands) return F;
     double R = 0.0;
     for (int j = 0; j < w; ++j) {
         double col = kLogZero;
@@ -98,11 +98,11 @@ void CSerevan::CalculateEmissions(double* emis, double** table, const ALIGNNODE*
     }
     if (mode == 0) return;
     for (int k = 0; k < K; ++k) {
-        if (m_pMotifWidth[k] - 1 > run) {
+        if (m_par.m_pMotifWidth[k] - 1 > run) {
             emis[k] = kLogZero;
         } else if (n == 1) {
             const double* cell = table[B[0]] + static_cast<size_t>(stride) * pos[0];
-            emis[k] = m_bBothStrand ? LogSum(cell[2 * k], cell[2 * k + 1]) + kStrandMeanLog : cell[2 * k];
+            emis[k] = m_set.bBothStrands ? LogSum(cell[2 * k], cell[2 * k + 1]) + kStrandMeanLog : cell[2 * k];
         } else {
             emis[k] = CalMotifEmission(k, n, B.data(), pos, g);
         }
@@ -132,7 +132,7 @@ double CSerevan::MeanTransitionLog(const std::vector<int>& B, int cp, int curBit
 {
     double S = 0.0;
     for (int s : B) {
-        const double lv = m_dTranPr[(cp >> s) & 1][curBit];
+        const double lv = m_par.m_dTranPr[(cp >> s) & 1][curBit];
         if (lv < -300.0) continue;
         S += std::exp(lv);
     }
@@ -175,8 +175,8 @@ double CSerevan::PathForwardDirect(double* fwd, double** table, const ALIGNNODE*
                 row[c] = kLogZero;
                 for (int k = 0; k <= K; ++k) {
                     if (e[k] < kImpossible) continue;
-                    row[c] = LogSum(row[c], CalTransition(path, fwd, t, t - m_pMotifWidth[k], c, 1, nStates) + e[k] +
-                                                m_pMotifPr[k]);
+                    row[c] = LogSum(row[c], CalTransition(path, fwd, t, t - m_par.m_pMotifWidth[k], c, 1, nStates) +
+                                                e[k] + m_par.m_pMotifPr[k]);
                 }
             } else {
                 row[c] = e[K] + CalTransition(path, fwd, t, t - 1, c, 0, nStates);

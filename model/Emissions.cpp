@@ -46,7 +46,7 @@ struct ColumnProduct {
 int CSerevan::MaxMotifWidth() const
 {
     int w = 1;
-    for (int k = 0; k < m_nMotifNum; ++k) w = std::max(w, m_pMotifWidth[k]);
+    for (int k = 0; k < m_nMotifNum; ++k) w = std::max(w, m_par.m_pMotifWidth[k]);
     return w;
 }
 
@@ -118,8 +118,8 @@ void CSerevan::ScorePosition(double* cell, int s, int g, int p)
     const int K = m_nMotifNum;
     const int* x = m_pSeq[s][g];
     for (int k = 0; k < K; ++k) {
-        const int w = m_pMotifWidth[k];
-        const double* pwm = m_pPWM[k].data();
+        const int w = m_par.m_pMotifWidth[k];
+        const double* pwm = m_par.m_pPWM[k].data();
         cell[2 * k] = cell[2 * k + 1] = kLogZero;
         if (p < w - 1) continue;  // the site would start before the sequence
         const int* win = x + p - w + 1;
@@ -127,24 +127,16 @@ void CSerevan::ScorePosition(double* cell, int s, int g, int p)
         for (int j = 0; j < w && bases; ++j) bases = IsBase(win[j]);
         if (!bases) continue;
         double freq[4];
-        if (m_bMaskLowComplex && LowComplexity(win, w, freq)) continue;
+        if (m_set.bMaskLowComplexity && LowComplexity(win, w, freq)) continue;
         cell[2 * k] = CalLogMotifPr(win, pwm, w);
-        if (m_bBothStrand) {
+        if (m_set.bBothStrands) {
             // Reverse complement of the window, column j reads 3 - x[p - j].
             double r = 0.0;
             for (int j = 0; j < w; ++j) r += pwm[4 * j + 3 - x[p - j]];
             cell[2 * k + 1] = r;
         }
     }
-    double b = kNoBaseBgLog;
-    if (!m_bgModel.Empty()) {
-        if (IsBase(x[p])) b = m_bgModel.Log(m_bgContext[s][g][p])[x[p]];
-    } else if (p >= 1) {
-        if (IsBase(x[p - 1]) && IsBase(x[p])) b = m_pSpeciesBg[s][4 + 4 * x[p - 1] + x[p]];
-    } else if (IsBase(x[0])) {
-        b = m_pSpeciesBg[s][x[0]];
-    }
-    cell[2 * K] = b;
+    cell[2 * K] = PositionBgLog(s, g, p);
 }
 
 // ---------------------------------------------------------------- linear-space kernels
@@ -158,13 +150,13 @@ void CSerevan::PrepareEmissionTables()
     key.clear();
     key.push_back(m_nSpeciesNum);
     for (int k = 0; k < K; ++k) {
-        key.push_back(m_pMotifWidth[k]);
-        key.insert(key.end(), m_pPWM[k].begin(), m_pPWM[k].begin() + 4 * m_pMotifWidth[k]);
-        for (int j = 0; j < m_pMotifWidth[k]; ++j)
-            key.insert(key.end(), m_pMotifPhi[k][j].begin(), m_pMotifPhi[k][j].end());
+        key.push_back(m_par.m_pMotifWidth[k]);
+        key.insert(key.end(), m_par.m_pPWM[k].begin(), m_par.m_pPWM[k].begin() + 4 * m_par.m_pMotifWidth[k]);
+        for (int j = 0; j < m_par.m_pMotifWidth[k]; ++j)
+            key.insert(key.end(), m_par.m_pMotifPhi[k][j].begin(), m_par.m_pMotifPhi[k][j].end());
     }
-    key.insert(key.end(), m_pBg.begin(), m_pBg.begin() + 4);
-    key.insert(key.end(), &m_dBgSubst[0][0], &m_dBgSubst[0][0] + 16);
+    key.insert(key.end(), m_par.m_pBg.begin(), m_par.m_pBg.begin() + 4);
+    key.insert(key.end(), &m_par.m_dBgSubst[0][0], &m_par.m_dBgSubst[0][0] + 16);
     // Compared bit for bit (a NaN parameter never matches itself, and -0.0 differs from 0.0).
     if (m_work.emisGen != 0 && key.size() == m_work.emisKey.size() &&
         std::memcmp(key.data(), m_work.emisKey.data(), key.size() * sizeof(double)) == 0)
@@ -174,21 +166,21 @@ void CSerevan::PrepareEmissionTables()
     int cols = 0;
     for (int k = 0; k < K; ++k) {
         m_work.emisOffset[k] = cols;
-        cols += m_pMotifWidth[k];
+        cols += m_par.m_pMotifWidth[k];
     }
     m_work.emisTheta.resize(4 * static_cast<size_t>(cols));
     m_work.emisPhiT.resize(16 * static_cast<size_t>(cols));
     for (int k = 0; k < K; ++k)
-        for (int j = 0; j < m_pMotifWidth[k]; ++j) {
+        for (int j = 0; j < m_par.m_pMotifWidth[k]; ++j) {
             const size_t c = static_cast<size_t>(m_work.emisOffset[k] + j);
-            for (int a = 0; a < 4; ++a) m_work.emisTheta[4 * c + a] = std::exp(m_pPWM[k][4 * j + a]);
+            for (int a = 0; a < 4; ++a) m_work.emisTheta[4 * c + a] = std::exp(m_par.m_pPWM[k][4 * j + a]);
             for (int a = 0; a < 4; ++a)
                 for (int b = 0; b < 4; ++b)
-                    m_work.emisPhiT[16 * c + 4 * b + a] = std::exp(m_pMotifPhi[k][j][4 * a + b]);
+                    m_work.emisPhiT[16 * c + 4 * b + a] = std::exp(m_par.m_pMotifPhi[k][j][4 * a + b]);
         }
     for (int a = 0; a < 4; ++a) {
-        m_work.emisBg[a] = std::exp(m_pBg[a]);
-        for (int b = 0; b < 4; ++b) m_work.emisSubT[b][a] = std::exp(m_dBgSubst[a][b]);
+        m_work.emisBg[a] = std::exp(m_par.m_pBg[a]);
+        for (int b = 0; b < 4; ++b) m_work.emisSubT[b][a] = std::exp(m_par.m_dBgSubst[a][b]);
         m_work.emisSubT[4][a] = 0.25;
     }
     m_work.emisPos.resize(std::max<size_t>(m_work.emisPos.size(), static_cast<size_t>(m_nSpeciesNum)));
@@ -212,7 +204,7 @@ void CSerevan::PrepareEmissionTables()
 
 double CSerevan::FastAlignedBgEmission(int n, const int* species, const int* pos, int g)
 {
-    const double* prior = m_bgModel.Empty() ? m_work.emisBg : m_bgModel.Lin(m_bgContext[species[0]][g][pos[0]]);
+    const double* prior = AncestralBgLin(species[0], pos[0], g, m_work.emisBg);
     double v[4] = {prior[0], prior[1], prior[2], prior[3]};
     for (int i = 0; i < n; ++i) {
         const int b = m_pSeq[species[i]][g][pos[i]];
@@ -229,13 +221,13 @@ double CSerevan::FastAlignedBgEmission(int n, const int* species, const int* pos
 // arithmetic hands the whole site to CalMotifEmission.
 double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* pos, int g)
 {
-    const int w = m_pMotifWidth[k];
+    const int w = m_par.m_pMotifWidth[k];
     if (!SiteWindowsAreBases(w, n, species, pos, g)) return kLogZero;
     const size_t off = static_cast<size_t>(m_work.emisOffset[k]);
     const double* theta = m_work.emisTheta.data() + 4 * off;
     const double* phiT = m_work.emisPhiT.data() + 16 * off;
     double strand[2];
-    for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r) {
+    for (int r = 0; r < (m_set.bBothStrands ? 2 : 1); ++r) {
         ColumnProduct product;
         for (int j = 0; j < w; ++j) {
             double v0 = theta[4 * j], v1 = theta[4 * j + 1], v2 = theta[4 * j + 2], v3 = theta[4 * j + 3];
@@ -254,7 +246,7 @@ double CSerevan::FastMotifEmission(int k, int n, const int* species, const int* 
         }
         strand[r] = product.Log();
     }
-    return m_bBothStrand ? LogSum(strand[0], strand[1]) + kStrandMeanLog : strand[0];
+    return m_set.bBothStrands ? LogSum(strand[0], strand[1]) + kStrandMeanLog : strand[0];
 }
 
 void CSerevan::PrepareNodeCodes(const ALIGNNODE* path, int g)
@@ -294,7 +286,7 @@ void CSerevan::PrepareNodeCodes(const ALIGNNODE* path, int g)
 // reverse strand at node t-j, complemented. Same arithmetic, same value.
 double CSerevan::CachedMotifEmission(int k, int t)
 {
-    const int w = m_pMotifWidth[k];
+    const int w = m_par.m_pMotifWidth[k];
     if (m_work.nodeBaseRun[t] < w) return kLogZero;
     const size_t stride = m_work.colCacheStride;
     const size_t first = static_cast<size_t>(m_work.emisOffset[k]) * stride;
@@ -304,7 +296,7 @@ double CSerevan::CachedMotifEmission(int k, int t)
     const int* code = m_work.nodeCode.data() + (t - w + 1);
     const int* rev = m_work.nodeRevCode.data() + t;
     auto column = [&](size_t at) { return stamp[at] == gen ? cache[at] : ColumnSum(at, m_work.emisBlock); };
-    if (m_bBothStrand) {
+    if (m_set.bBothStrands) {
         // The two strands' products side by side (independent chains of multiplications).
         double p0 = 1.0, p1 = 1.0;
         bool small = false;
@@ -321,13 +313,13 @@ double CSerevan::CachedMotifEmission(int k, int t)
         if (!small) return std::log(p0 + p1) + kStrandMeanLog;
     }
     ColumnProduct product[2];
-    for (int r = 0; r < (m_bBothStrand ? 2 : 1); ++r)
+    for (int r = 0; r < (m_set.bBothStrands ? 2 : 1); ++r)
         for (int j = 0; j < w; ++j) {
             const double col = column(first + j * stride + static_cast<size_t>(r == 0 ? code[j] : rev[-j]));
             if (!(col > kLinTiny)) return kNotCached;
             product[r].Times(col);
         }
-    if (!m_bBothStrand) return product[0].Log();
+    if (!m_set.bBothStrands) return product[0].Log();
     if (product[0].logAcc == 0.0 && product[1].logAcc == 0.0)
         return std::log(product[0].prod + product[1].prod) + kStrandMeanLog;
     return LogSum(product[0].Log(), product[1].Log()) + kStrandMeanLog;
@@ -371,10 +363,10 @@ void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path
         if (mode != 1) emis[K] = cell[2 * K];
         if (mode == 0) return;
         for (int k = 0; k < K; ++k) {
-            if (m_pMotifWidth[k] - 1 > run)
+            if (m_par.m_pMotifWidth[k] - 1 > run)
                 emis[k] = kLogZero;
             else
-                emis[k] = m_bBothStrand ? LogSum(cell[2 * k], cell[2 * k + 1]) + kStrandMeanLog : cell[2 * k];
+                emis[k] = m_set.bBothStrands ? LogSum(cell[2 * k], cell[2 * k + 1]) + kStrandMeanLog : cell[2 * k];
         }
         return;
     }
@@ -383,7 +375,7 @@ void CSerevan::NodeEmissions(double* emis, double** table, const ALIGNNODE* path
     const bool cached = n <= kColCacheMaxBlock && path == m_work.codePath && g == m_work.codeGroup;
     m_work.emisBlock = n;
     for (int k = 0; k < K; ++k) {
-        if (m_pMotifWidth[k] - 1 > run) {
+        if (m_par.m_pMotifWidth[k] - 1 > run) {
             emis[k] = kLogZero;
             continue;
         }
@@ -408,18 +400,40 @@ void CSerevan::StoredNodeEmissions(double* emis, double** table, const ALIGNNODE
     if (mode != 0) std::copy(e, e + K, emis);
 }
 
-// ---------------------------------------------------------------- background likelihood
+// ---------------------------------------------------------------- background terms and likelihood
+
+const CMarkovBackground* CSerevan::OrderBackground() const
+{
+    return m_par.m_bgModel.Empty() ? nullptr : &m_par.m_bgModel;
+}
 
 const double* CSerevan::AncestralBgLog(int species, int pos, int g) const
 {
-    return m_bgModel.Empty() ? m_pBg.data() : m_bgModel.Log(m_bgContext[species][g][pos]);
+    const CMarkovBackground* order = OrderBackground();
+    return order ? order->Log(m_par.m_bgContext[species][g][pos]) : m_par.m_pBg.data();
+}
+
+const double* CSerevan::AncestralBgLin(int species, int pos, int g, const double* linTable) const
+{
+    const CMarkovBackground* order = OrderBackground();
+    return order ? order->Lin(m_par.m_bgContext[species][g][pos]) : linTable;
 }
 
 double CSerevan::SpeciesBaseBgLog(int s, int g, int pos) const
 {
     const int b = m_pSeq[s][g][pos];
     if (!IsBase(b)) return kNoBaseBgLog;
-    return m_bgModel.Empty() ? m_pSpeciesBg[s][b] : m_bgModel.Log(m_bgContext[s][g][pos])[b];
+    const CMarkovBackground* order = OrderBackground();
+    return order ? order->Log(m_par.m_bgContext[s][g][pos])[b] : m_par.m_pSpeciesBg[s][b];
+}
+
+double CSerevan::PositionBgLog(int s, int g, int p) const
+{
+    const int* x = m_pSeq[s][g];
+    if (!IsBase(x[p])) return kNoBaseBgLog;
+    if (const CMarkovBackground* order = OrderBackground()) return order->Log(m_par.m_bgContext[s][g][p])[x[p]];
+    if (p == 0) return m_par.m_pSpeciesBg[s][x[0]];
+    return IsBase(x[p - 1]) ? m_par.m_pSpeciesBg[s][4 + 4 * x[p - 1] + x[p]] : kNoBaseBgLog;
 }
 
 double CSerevan::CalBgLikelihood(int g, const ALIGNNODE* path)

@@ -22,13 +22,13 @@ void CSerevan::PrepareTransitionTables(int nStates)
 {
     bool same = m_work.tranStates == nStates;
     for (int a = 0; a < 2; ++a)
-        for (int b = 0; b < 2; ++b) same = same && m_work.tranKey[a][b] == m_dTranPr[a][b];
+        for (int b = 0; b < 2; ++b) same = same && m_work.tranKey[a][b] == m_par.m_dTranPr[a][b];
     if (same) return;
     double ex[2][2];
     for (int a = 0; a < 2; ++a)
         for (int b = 0; b < 2; ++b) {
-            ex[a][b] = m_dTranPr[a][b] < -300.0 ? 0.0 : std::exp(m_dTranPr[a][b]);
-            m_work.tranKey[a][b] = m_dTranPr[a][b];
+            ex[a][b] = m_par.m_dTranPr[a][b] < -300.0 ? 0.0 : std::exp(m_par.m_dTranPr[a][b]);
+            m_work.tranKey[a][b] = m_par.m_dTranPr[a][b];
         }
     const size_t size = static_cast<size_t>(nStates) * nStates * 2;
     m_work.tranLin.assign(size, 0.0);
@@ -79,14 +79,14 @@ double CSerevan::ForwardEndRow(double* fwd, const ALIGNNODE* path, int nNode, in
     const ALIGNNODE& last = path[nNode - 1];
     const double* prev = fwd + static_cast<size_t>(nNode - 1) * nStates;
     double* end = fwd + static_cast<size_t>(nNode) * nStates;
-    const int close = m_bMotifMode ? 1 : 0;
+    const int close = m_set.bMotifMode ? 1 : 0;
     for (int c = 0; c < nStates; ++c) {
         if (!last.legitimate[c]) {
             end[c] = kLogZero;
             continue;
         }
         double v = prev[c];
-        for (int b = 0; b < last.blockNum; ++b) v += m_dTranPr[(c >> last.block[b][0]) & 1][close];
+        for (int b = 0; b < last.blockNum; ++b) v += m_par.m_dTranPr[(c >> last.block[b][0]) & 1][close];
         end[c] = v;
     }
     double total = end[0];
@@ -167,7 +167,7 @@ int CSerevan::GatherModuleTerms(int t, const double* e, int ring, double& aMax)
     for (int k = 0; k <= K; ++k) {
         aTerm[k] = -HUGE_VAL;
         if (e[k] < kImpossible) continue;
-        const double a = m_work.fwdScale[(t - m_pMotifWidth[k]) % ring] + e[k] + m_pMotifPr[k];
+        const double a = m_work.fwdScale[(t - m_par.m_pMotifWidth[k]) % ring] + e[k] + m_par.m_pMotifPr[k];
         if (!(a > kImpossible)) continue;
         aTerm[k] = a;
         aMax = std::max(aMax, a);
@@ -175,7 +175,7 @@ int CSerevan::GatherModuleTerms(int t, const double* e, int ring, double& aMax)
     int nU = 0;
     for (int k = 0; k <= K; ++k) {
         if (aTerm[k] == -HUGE_VAL) continue;
-        const int u = t - m_pMotifWidth[k];
+        const int u = t - m_par.m_pMotifWidth[k];
         int i = 0;
         while (i < nU && uNode[i] != u) ++i;
         if (i == nU) {

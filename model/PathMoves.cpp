@@ -2,8 +2,7 @@
 // alignment, the independence Metropolis-Hastings switch between stored alignments, the
 // best stored alignment, and fresh proposals under the current substitution matrix.
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -100,7 +99,7 @@ int CSerevan::FindOptPath(int group)
     return best;
 }
 
-void CSerevan::GenAlignGivenPhi(int group)
+RunStatus CSerevan::GenAlignGivenPhi(int group)
 {
     const int N = m_nSpeciesNum, A = m_nAlignNum, base = group * A;
     std::vector<const int*> seqs(N);
@@ -114,7 +113,7 @@ void CSerevan::GenAlignGivenPhi(int group)
 
     double logOdds[16];
     for (int a = 0; a < 4; ++a)
-        for (int b = 0; b < 4; ++b) logOdds[4 * a + b] = m_dBgSubst[a][b] - std::log(0.25);
+        for (int b = 0; b < 4; ++b) logOdds[4 * a + b] = m_par.m_dBgSubst[a][b] - std::log(0.25);
 
     // The current alignment moves to slot 0 with its counts.
     const int c = m_pCurAlign[group];
@@ -129,8 +128,8 @@ void CSerevan::GenAlignGivenPhi(int group)
     if (!m_work.realign.ProduceIndAlign(m_rng, 0, logOdds, A - 1, m_pAlignPath + base + 1, m_pAlignScore + base + 1,
                                         m_pAlignInfo + 3 * (base + 1))) {
         // The driver checked every group's memory need before the run; this cannot happen.
-        std::fprintf(stderr, "internal error: re-alignment of group %d failed: %s\n", group,
-                     m_work.realign.ErrorText().c_str());
-        std::abort();
+        return RunStatus{1, "internal error: re-alignment of group " + std::to_string(group) +
+                                " failed: " + m_work.realign.ErrorText()};
     }
+    return RunStatus{};
 }

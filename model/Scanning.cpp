@@ -12,7 +12,7 @@
 #include <string>
 #include <utility>
 
-#include "base/OutputFile.h"
+#include "base/Format.h"
 #include "base/Progress.h"
 #include "model/Serevan.h"
 #include "motif/GMSampler.h"
@@ -26,30 +26,6 @@ char BaseLetter(int code)
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------- helpers
-
-const OUTPUTSITE* CSerevan::FindCalledSite(int k, int species, int group, int position) const
-{
-    if (k < 0 || k >= static_cast<int>(m_pOutputSite.size())) return nullptr;
-    for (const OUTPUTSITE& site : m_pOutputSite[k])
-        if (site.species == species && site.group == group && site.position == position) return &site;
-    return nullptr;
-}
-
-bool CSerevan::WriteRefAlignCounts(const CString& fileName) const
-{
-    COutputFile f(fileName.c_str());
-    std::string line;
-    for (int g = 0; g < m_nGroupNum && g < static_cast<int>(m_pRefAlignFreq.size()); ++g)
-        for (int c : m_pRefAlignFreq[g]) {
-            line += std::to_string(c);
-            line += '\t';
-        }
-    line += '\n';
-    f.Write(line);
-    return f.Close();
-}
 
 // ---------------------------------------------------------------- conserved columns
 
@@ -76,7 +52,7 @@ void CSerevan::ConservePos(int group, int align, std::vector<std::vector<char>>&
 
 // ---------------------------------------------------------------- aligned scan
 
-double CSerevan::Scanning(bool detail)
+RunResults CSerevan::Scanning(bool detail)
 {
     constexpr int kSamples = 1000;  // backward samples of a detailed scan
     MSBuildBackground();
@@ -85,7 +61,7 @@ double CSerevan::Scanning(bool detail)
     std::vector<std::vector<char>> marks;
     ConservePos(0, 0, marks);
     const double B = CalBgLikelihood(0, m_pAlignPath[0].data());
-    m_bSampling = true;  // the samples below are the posterior counts
+    m_post.m_bSampling = true;  // the samples below are the posterior counts
     const double F = CalFSGivenPath(0, 0);
     if (detail) {
         CProgress progress("scan sample", kSamples);
@@ -96,37 +72,33 @@ double CSerevan::Scanning(bool detail)
         }
     }
     const double S = F - B;
-    m_dLogLikSum = S;
-    m_dLogPostSum = 0.0;
-    if (!detail) return S;
+    m_post.m_dLogLikSum = S;
+    m_post.m_dLogPostSum = 0.0;
+    if (!detail) {
+        RunResults scoreOnly;
+        scoreOnly.T = 1;
+        scoreOnly.avgLik = S;
+        return scoreOnly;
+    }
 
     // One "iteration" in the report, so that its average likelihood is the score.
-    m_nIterNum = 1;
-    m_nBurnIn = 0;
-    DefineScanMotifSites(kSamples);
-    if (!m_bMotifMode) DetermineModule(kSamples);
-    Summary();
-    std::vector<double> scores(m_nMotifNum, 0.0);
-    CalMotifBayesScore(scores.data());
-    if (!m_bMotifMode) NoteOutput(WriteModuleList(m_sOutFile + "module.txt"), m_sOutFile + "module.txt");
-    OutputMotifSites(scores.data());
-    if (!m_bMotifMode) OutputDetailMod(marks);
-    return S;
+    m_post.m_nBurnIn = 0;
+    RunResults results = CallAndReport(std::move(m_post), CallPlan{kSamples, 1, true});
+    if (results.status.Ok() && !m_set.bMotifMode) results.detailText = OutputDetailMod(results, marks);
+    return results;
 }
 
 // ---------------------------------------------------------------- site calls of the known motifs
 
 void CSerevan::DefineScanMotifSites(int T)
 {
-    GuardSitesUndefined();
     const int K = m_nMotifNum, N = m_nSpeciesNum, G = m_nGroupNum;
-    m_pOutputSite.assign(K, std::vector<OUTPUTSITE>());
+    m_res.m_pOutputSite.assign(K, std::vector<OUTPUTSITE>());
     m_bSitesDefined = true;
     if (T <= 0) return;
 
     // The cutoff of the known-motif calls is one half, whatever -p says.
     const int t = CallThreshold(T, 0.5);
-    const std::string debugFile("debuginfo.txt");
     std::vector<SEQREGION> stretches;
     std::vector<std::vector<int>> segments;
     std::vector<int*> segPtr;
@@ -135,14 +107,14 @@ void CSerevan::DefineScanMotifSites(int T)
     for (int k = 0; k < K; ++k) {
         stretches.clear();
         for (int s = 0; s < N; ++s)
-            for (int g = 0; g < G; ++g) FindStretches(m_pSiteFreq[k][s * G + g], t, s, g, stretches);
-        AppendToFile(debugFile, "finish counting\n", m_sOutputError);
+            for (int g = 0; g < G; ++g) FindStretches(m_post.m_pSiteFreq[k][s * G + g], t, s, g, stretches);
+        m_res.debugLines += "finish counting\n";
         if (stretches.empty()) continue;
 
         // The known matrix keeps its width: every stretch is widened to it.
-        const int w = m_pMotifWidth[k];
+        const int w = m_par.m_pMotifWidth[k];
         CutSegments(k, stretches, w, segments);
-        AppendToFile(debugFile, "finish modifying link\n", m_sOutputError);
+        m_res.debugLines += "finish modifying link\n";
         const int R = static_cast<int>(stretches.size());
         if (R == 0) continue;
 
@@ -154,21 +126,20 @@ void CSerevan::DefineScanMotifSites(int T)
         }
         offsets.assign(R, 0);
         std::unique_ptr<bool[]> strands = std::make_unique<bool[]>(R);
-        SimpleScanner(segPtr.data(), segLen.data(), R, m_pPWM[k].data(), m_pBg.data(), w, m_bBothStrand, offsets.data(),
-                      strands.get(), &m_bgModel);
+        SimpleScanner(segPtr.data(), segLen.data(), R, m_par.m_pPWM[k].data(), m_par.m_pBg.data(), w,
+                      m_set.bBothStrands, offsets.data(), strands.get(), OrderBackground());
         ConstructSiteLink(k, stretches, R, offsets.data(), strands.get(), T);
     }
 }
 
 // ---------------------------------------------------------------- module detail file
 
-void CSerevan::OutputDetailMod(const std::vector<std::vector<char>>& marks)
+std::string CSerevan::OutputDetailMod(const RunResults& results, const std::vector<std::vector<char>>& marks)
 {
-    COutputFile f((m_sOutFile + "dmd.txt").c_str());
     const int G = m_nGroupNum;
-    std::string line;
-    for (int s = 0; s < m_nSpeciesNum && s < static_cast<int>(m_pModuleList.size()); ++s)
-        for (const MODULEREGION& module : m_pModuleList[s]) {
+    std::string text;
+    for (int s = 0; s < m_nSpeciesNum && s < static_cast<int>(results.m_pModuleList.size()); ++s)
+        for (const MODULEREGION& module : results.m_pModuleList[s]) {
             const int g = module.group;
             const int* x = m_pSeq[s][g];
             const std::vector<char>* mark = s < static_cast<int>(marks.size()) ? &marks[s] : nullptr;
@@ -180,38 +151,36 @@ void CSerevan::OutputDetailMod(const std::vector<std::vector<char>>& marks)
             const int last = std::min(module.end, m_pSeqLen[s][g] - 1);
 
             // 1. Name, bounds, and per site its best posterior and conserved share.
-            f.Write(m_pSeqName[s * G + g].c_str());
-            f.Print("\t%d\t%d\t", module.start, module.end);
+            text += m_pSeqName[s * G + g].c_str();
+            AppendFormat(text, "\t%d\t%d\t", module.start, module.end);
             for (int i = 0; i < module.siteNum; ++i) {
                 const int code = module.site[2 * i], pos = module.site[2 * i + 1];
                 const int k = std::abs(code) - 1;
-                const OUTPUTSITE* site = FindCalledSite(k, s, g, pos);
-                const int w = m_pMotifWidth[k];
+                const OUTPUTSITE* site = FindCalledSite(results.m_pOutputSite, k, s, g, pos);
+                const int w = results.width[k];
                 int conserved = 0;
                 for (int j = 0; j < w; ++j) conserved += marked(pos + j) ? 1 : 0;
-                f.Print(code > 0 ? "+%d(%d," : "%d(%d,", code, pos);
-                f.Print("%.2lf,%.2lf)", site ? site->maxFreq : 0.0, static_cast<double>(conserved) / w);
+                AppendFormat(text, code > 0 ? "+%d(%d," : "%d(%d,", code, pos);
+                AppendFormat(text, "%.2lf,%.2lf)", site ? site->maxFreq : 0.0, static_cast<double>(conserved) / w);
             }
-            f.Write("\n");
+            text += '\n';
 
             // 2. The module's bases.
-            line.clear();
-            for (int p = module.start; p <= last; ++p) line += BaseLetter(x[p]);
-            line += '\n';
+            for (int p = module.start; p <= last; ++p) text += BaseLetter(x[p]);
+            text += '\n';
             // 3. "-" under every base of a site of the module.
             std::string sites(last >= module.start ? last - module.start + 1 : 0, ' ');
             for (int i = 0; i < module.siteNum; ++i) {
-                const int pos = module.site[2 * i + 1], w = m_pMotifWidth[std::abs(module.site[2 * i]) - 1];
+                const int pos = module.site[2 * i + 1], w = results.width[std::abs(module.site[2 * i]) - 1];
                 for (int p = std::max(pos, module.start); p < pos + w && p <= last; ++p) sites[p - module.start] = '-';
             }
-            line += sites;
-            line += '\n';
+            text += sites;
+            text += '\n';
             // 4. "*" under every conserved base.
-            for (int p = module.start; p <= last; ++p) line += marked(p) ? '*' : ' ';
-            line += '\n';
-            f.Write(line);
+            for (int p = module.start; p <= last; ++p) text += marked(p) ? '*' : ' ';
+            text += '\n';
         }
-    f.Close(m_sOutputError);
+    return text;
 }
 
 // ---------------------------------------------------------------- unaligned scan
@@ -231,42 +200,30 @@ bool CSerevan::ScanSitePr(std::vector<double>& sitePr, int moduleLen)
     return true;
 }
 
-bool CSerevan::GibbsScanUnalign()
+RunResults CSerevan::GibbsScanUnalign(const InfoLog& info)
 {
     const int K = m_nMotifNum, G = m_nGroupNum;
     MSBuildBackground();
     // The widths never move: their "mean" over the samples is the given width.
-    for (int k = 0; k < K; ++k) m_pWidthSum[k] = static_cast<double>(m_pMotifWidth[k]) * m_nIterNum;
-    m_bSampling = true;
-    m_nBurnIn = 0;
-    m_dLogLikSum = m_dLogPostSum = m_dLogPost = m_dLogLik = 0.0;
+    for (int k = 0; k < K; ++k) m_post.m_pWidthSum[k] = static_cast<double>(m_par.m_pMotifWidth[k]) * m_set.nMaxIterNum;
+    m_post.m_bSampling = true;
+    m_post.m_nBurnIn = 0;
+    m_post.m_dLogLikSum = m_post.m_dLogPostSum = m_sweep.m_dLogPost = m_sweep.m_dLogLik = 0.0;
 
-    const std::string infoFile = (m_sOutFile + ".info").c_str();
     CProgress progress("group", G);
     for (int g = 0; g < G; ++g) {
         // The statistics are not read by this loop; emptying them per group keeps their
         // counts bounded by one group's samples.
         ClearSuffStat();
         m_pCurAlign[g] = FindOptPath(g);
-        SampleSeqGivenPath(g, m_nIterNum);
-        if ((g + 1) % 10 == 0 && !AppendToFile(infoFile, "Iteration " + std::to_string(g + 2) + "\n", m_sOutputError))
-            return false;
+        SampleSeqGivenPath(g, m_set.nMaxIterNum);
+        if ((g + 1) % 10 == 0 && !info("Iteration " + std::to_string(g + 2) + "\n")) {
+            RunResults stopped;
+            stopped.status.exitStatus = 1;
+            return stopped;
+        }
         progress.Show(g + 1);
     }
-
-    NoteOutput(WriteRefAlignCounts(m_sOutFile + "margcons.txt"), m_sOutFile + "margcons.txt");
-    NoteOutput(WriteCountTable(m_sOutFile + "margmodule.txt", m_pModuleFreq), m_sOutFile + "margmodule.txt");
-    NoteOutput(WriteCountTable(m_sOutFile + "margAlign.txt", m_pAlignFreq), m_sOutFile + "margAlign.txt");
-    for (int k = 0; k < K; ++k) {
-        const CString name = m_sOutFile + ("margmotif" + std::to_string(k + 1) + ".txt").c_str();
-        NoteOutput(WriteCountTable(name, m_pSiteFreq[k]), name);
-    }
-
-    DefineMotifSites(m_nIterNum);
-    if (!m_bMotifMode) DetermineModule(m_nIterNum);
-    Summary();
-    std::vector<double> scores(K, 0.0);
-    CalMotifBayesScore(scores.data());
-    if (!m_bMotifMode) NoteOutput(WriteModuleList(m_sOutFile + "module.txt"), m_sOutFile + "module.txt");
-    return OutputMotifSites(scores.data()) && m_sOutputError.empty();
+    const int T = m_set.nMaxIterNum;
+    return CallAndReport(std::move(m_post), CallPlan{T, T, false});
 }

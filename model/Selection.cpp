@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
-#include "base/OutputFile.h"
 #include "base/Progress.h"
 #include "model/Serevan.h"
 #include "numeric/SeqMotifBasic.h"
@@ -30,39 +30,39 @@ double CSerevan::SelectionLogLik()
     return total;
 }
 
-bool CSerevan::MotifSelection(double* const* matrices, const int* widths, int M, const CString* names)
+RunResults CSerevan::MotifSelection(const std::vector<std::vector<double>>& matrices, const std::vector<int>& widths,
+                                    const InfoLog& info)
 {
-    const int K = m_nMotifNum, slot = K - 1;
+    const int K = m_nMotifNum, slot = K - 1, M = static_cast<int>(matrices.size());
     MSBuildBackground();
 
     // The candidate slot takes motif 0's probability as it is before the base model sets
     // the slot to log zero (with K = 1 the slot is motif 0 itself).
-    const double slotPr = m_pMotifPr[0];
+    const double slotPr = m_par.m_pMotifPr[0];
 
     // Base model: no site of the last motif.
-    m_pMotifPr[slot] = kLogZero;
-    m_pMotifPr[K] = LogRemainder(m_pMotifPr, K - 1);
-    m_dLogLik = 0.0;
+    m_par.m_pMotifPr[slot] = kLogZero;
+    m_par.m_pMotifPr[K] = LogRemainder(m_par.m_pMotifPr, K - 1);
+    m_sweep.m_dLogLik = 0.0;
     for (int g = 0; g < m_nGroupNum; ++g) {
         m_pCurAlign[g] = FindOptPath(g);
-        m_dLogLik += SampleSeqGivenPath(g, -1);
+        m_sweep.m_dLogLik += SampleSeqGivenPath(g, -1);
     }
-    const double L0 = m_dLogLik;
+    const double L0 = m_sweep.m_dLogLik;
 
-    m_pMotifPr[slot] = slotPr;
-    m_pMotifPr[K] = LogRemainder(m_pMotifPr, K);
+    m_par.m_pMotifPr[slot] = slotPr;
+    m_par.m_pMotifPr[K] = LogRemainder(m_par.m_pMotifPr, K);
 
     std::vector<double> llr(M > 0 ? M : 0, 0.0);
     double best = 0.0;
     int bestIndex = -1;
-    const std::string infoFile = (m_sOutFile + ".info").c_str();
     CProgress progress("candidate", M);
     for (int i = 0; i < M; ++i) {
-        const int oldWidth = m_pMotifWidth[slot];
-        m_pMotifWidth[slot] = widths[i];
+        const int oldWidth = m_par.m_pMotifWidth[slot];
+        m_par.m_pMotifWidth[slot] = widths[i];
         RenewWdParameters(slot, oldWidth);
-        m_pSiteCount[slot].assign(4 * static_cast<size_t>(widths[i]), 0);
-        for (int e = 0; e < 4 * widths[i]; ++e) m_pPWM[slot][e] = matrices[i][e];
+        m_sweep.m_pSiteCount[slot].assign(4 * static_cast<size_t>(widths[i]), 0);
+        for (int e = 0; e < 4 * widths[i]; ++e) m_par.m_pPWM[slot][e] = matrices[i][e];
         CalMotifPhi();
 
         llr[i] = SelectionLogLik() - L0;
@@ -70,17 +70,16 @@ bool CSerevan::MotifSelection(double* const* matrices, const int* widths, int M,
             best = llr[i];
             bestIndex = i;
         }
-        if ((i + 1) % 10 == 0 && !AppendToFile(infoFile, "Iteration " + std::to_string(i + 2) + "\n", m_sOutputError))
-            return false;
+        if ((i + 1) % 10 == 0 && !info("Iteration " + std::to_string(i + 2) + "\n")) {
+            RunResults stopped;
+            stopped.status.exitStatus = 1;
+            return stopped;
+        }
         progress.Show(i + 1);
     }
 
-    COutputFile f(m_sOutFile.c_str());
-    f.Print("\n\nMax LLR motif = %d ", bestIndex + 1);
-    if (bestIndex >= 0) f.Write(names[bestIndex].c_str());
-    for (int i = 0; i < M; ++i) {
-        f.Print("\n%d\t%f\t%d\t", i + 1, llr[i], widths[i]);
-        f.Write(names[i].c_str());
-    }
-    return f.Close(m_sOutputError);
+    RunResults results;
+    results.llr = std::move(llr);
+    results.bestCandidate = bestIndex;
+    return results;
 }

@@ -1,5 +1,12 @@
 // CSerevan: the whole state of one module-sampling run and every move on it.
 //
+// One way in: the constructor takes the settings, the groups and the starting parameters
+// (model/Settings.h) and the caller's random stream. One way out: each loop returns the run's
+// results as a value (model/Results.h), and the calls and the report can also run on
+// posterior sums handed in (CallAndReport). The model writes no file; errors come back in
+// the results' status. Its state is private and grouped: settings, parameters, sweep
+// counts, posterior sums, results.
+//
 // The implementation is split by concern over the files of model/:
 //   Serevan.cpp     lifecycle, initial parameters, background, maintenance
 //   Emissions.cpp   position scores and node emissions (fast kernels)
@@ -10,9 +17,9 @@
 //   Updates.cpp     parameter updates (plain and collapsed)
 //   Widths.cpp      motif width moves
 //   PathMoves.cpp   module states on a path, alignment moves
-//   Loop.cpp        the Gibbs sampler main loop and its side files
+//   Loop.cpp        the Gibbs sampler main loop
 //   Calls.cpp       site and module calls
-//   Report.cpp      motif scores and the result report
+//   Report.cpp      motif scores and the end of every loop (calls, summaries, results)
 //   Scanning.cpp    known-motif scanning (aligned and unaligned)
 //   Selection.cpp   motif selection
 //
@@ -22,33 +29,108 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "align/AlignPath.h"
 #include "align/MultiAlign.h"
-#include "base/InputParameter.h"
-#include "base/MyString.h"
 #include "model/Records.h"
+#include "model/Results.h"
+#include "model/Settings.h"
+#include "model/State.h"
 #include "model/Workspace.h"
 #include "numeric/MarkovBackground.h"
 #include "numeric/StochasticDistribution.h"
 
+// Appends one line to the run's progress log; false (the log could not be written) stops the loop.
+using InfoLog = std::function<bool(const std::string& line)>;
+
 class CSerevan {
 public:
-    // Every draw of the model comes from rng, which the caller owns (one stream per chain).
-    explicit CSerevan(CRandomStream& rng);
+    // Copies the settings, borrows the groups (which must outlive the model; its alignment
+    // moves rewrite their stored alignments), shapes every table and sets the starting
+    // parameters. Every draw comes from rng, which the caller owns (one stream per chain).
+    CSerevan(const ModelSettings& settings, ModelGroups& groups, const ModelStart& start, CRandomStream& rng);
     virtual ~CSerevan();
     CSerevan(const CSerevan&) = delete;
     CSerevan& operator=(const CSerevan&) = delete;
 
+    // ---- the loops; each runs once per model and returns the run's results ----
+    // De novo: the Gibbs sampler over every group (Loop.cpp).
+    RunResults GibbsSampler(const InfoLog& info);
+    // Aligned scan of the one group on its one alignment: score against background and, in
+    // detail, 1000 backward samples with their calls (Scanning.cpp). results.avgLik is the score.
+    RunResults Scanning(bool detail);
+    // Unaligned scan: every group on its best stored alignment, -n samples each (Scanning.cpp).
+    RunResults GibbsScanUnalign(const InfoLog& info);
+    // Motif selection: which candidate, put in the slot of the last motif, raises the
+    // likelihood most (Selection.cpp). Expects the segment probabilities to leave the module
+    // background positive once the slot takes motif 0's probability.
+    RunResults MotifSelection(const std::vector<std::vector<double>>& matrices, const std::vector<int>& widths,
+                              const InfoLog& info);
+
+    // ---- the end of every loop, also on posterior sums handed in (Report.cpp) ----
+    // Calls sites and modules from sums (shaped as this model's groups), scores the motifs and
+    // returns the results; the sums end up in results.sums. Runs once per model.
+    RunResults CallAndReport(PosteriorSums sums, const CallPlan& plan);
+    // The calls draw from stream (which the caller owns) instead of the chain's stream, so
+    // that they can be repeated on sums loaded from files.
+    void SetCallStream(CRandomStream& stream) { m_callRng = &stream; }
+
+    // ---- pure helpers of the calls and the scans ----
+    // Threshold count of a call over T samples with cutoff p: int(T*p) + 1; INT_MAX for T <= 0
+    // (no samples, nothing qualifies).
+    static int CallThreshold(int T, double cutoff);
+    // Appends the stretches of qualifying positions (count >= t) of one sequence slot to out.
+    // A run [a, b] gives start a and end b + 1, or end L - 1 when it reaches the last position;
+    // a run that begins at the last position gives none.
+    static void FindStretches(const std::vector<int>& counts, int t, int species, int group,
+                              std::vector<SEQREGION>& out);
+    // Widens a stretch by 3 on each side and, when still shorter than W, symmetrically beyond
+    // W; clamps it to [0, L-1] and, when clamping left it shorter than W, extends the other
+    // side to W. Returns false (stretch unchanged) when the sequence is shorter than W.
+    static bool WidenStretch(SEQREGION& r, int W, int L);
+    // Turns expected sites per module of length moduleLen (K values) into K+1 plain
+    // probabilities per module position, the last the module background. False (sitePr
+    // unchanged) when the background would not be positive.
+    static bool ScanSitePr(std::vector<double>& sitePr, int moduleLen);
+
+private:
+    friend struct CSerevanProbe;  // the tests' one door into the state, the workspace and the kernels
+
+    // ================= state =================
+    ModelSettings m_set;    // run settings, copied once
+    int m_nSpeciesNum = 0;  // N
+    int m_nMotifNum = 0;    // K
+    int m_nGroupNum = 0;    // G
+    // Sequences (borrowed from the groups).
+    std::vector<std::vector<int>> m_pSeqLen;  // [s][g] length
+    std::vector<std::vector<int*>> m_pSeq;    // [s][g] codes
+    const CString* m_pSeqName = nullptr;      // slot s*G + g
+    std::vector<const int*> m_pTemplate;      // per group (empty in the aligned scan)
+    std::vector<int> m_pTemplateLen;          // per group
+    // Alignments (borrowed from the groups).
+    int m_nAlignNum = 0;                 // A
+    ALIGNPATH* m_pAlignPath = nullptr;   // G*A paths; alignment j of group g at g*A + j
+    double* m_pAlignScore = nullptr;     // G*A log-odds scores (null: none)
+    int* m_pAlignInfo = nullptr;         // 3*G*A: transitions, transversions, identities
+    std::vector<int> m_pCurAlign;        // [g] index of the current alignment
+    ModelParameters m_par;               // current parameters
+    SweepCounts m_sweep;                 // sufficient statistics of one sweep
+    PosteriorSums m_post;                // posterior sums of the sampling phase
+    RunResults m_res;                    // results of the calls
+    bool m_bSitesDefined = false;        // the site lists exist (the calls ran)
+    CRandomStream& m_rng;                // the chain's stream
+    CRandomStream* m_callRng = nullptr;  // the calls' stream (null: the chain's)
+    SerevanWorkspace m_work;             // scratch tables of the passes
+
     // ---- lifecycle and maintenance (Serevan.cpp) ----
-    void SetProgramParam(const INPUTPARAMETER* param);
-    void InitialSeq(int nSpecies, int nGroup, int* const* seq, const int* seqLen, CString* names, int* const* templates,
-                    const int* templateLen);
+    void SetProgramParam(const ModelSettings& settings);
+    void InitialSeq(ModelGroups& groups);
     void Initialize(const int* width);
-    void InitialParameter(double* const* pwm, const double* motifPr);
-    void InitialParameter(double enterPr, const double* motifPr, double* const* pwm, double bgSubRate,
+    void InitialParameter(const double* const* pwm, const double* motifPr);
+    void InitialParameter(double enterPr, const double* motifPr, const double* const* pwm, double bgSubRate,
                           double motifSubRate);
     void GetAlignPath(ALIGNPATH* paths, double* scores, int* info, int nAlign);
     void MSBuildBackground();
@@ -94,10 +176,7 @@ public:
     double CalFSGivenPath(int group, int repeats);
     double SampleSeqPathMH(int group, int proposal);
     int FindOptPath(int group);
-    void GenAlignGivenPhi(int group);
-
-    // ---- main loop (Loop.cpp) ----
-    bool GibbsSampler();  // false when the report could not be written
+    RunStatus GenAlignGivenPhi(int group);
 
     // ---- site and module calls (Calls.cpp) ----
     void DefineMotifSites(int T);
@@ -108,107 +187,17 @@ public:
     // ---- report (Report.cpp) ----
     void Summary();
     void CalMotifBayesScore(double* scores);
-    bool OutputMotifSites(const double* scores);  // false when the main report was not written
 
     // ---- known-motif scanning (Scanning.cpp) ----
-    double Scanning(bool detail);
     void ConservePos(int group, int align, std::vector<std::vector<char>>& marks);
     void DefineScanMotifSites(int T);
-    void OutputDetailMod(const std::vector<std::vector<char>>& marks);
-    bool GibbsScanUnalign();  // false when the report could not be written
+    // The module detail file of an aligned scan: per module its name, bounds and sites, its
+    // bases, its sites and its conserved bases.
+    std::string OutputDetailMod(const RunResults& results, const std::vector<std::vector<char>>& marks);
 
     // ---- motif selection (Selection.cpp) ----
-    // Expects the motif probabilities to leave the module background positive once the
-    // slot (motif K-1) takes motif 0's probability. False when the result was not written.
-    bool MotifSelection(double* const* matrices, const int* widths, int M, const CString* names);
-
-    // ================= run settings =================
-    int m_nSpeciesNum = 0;           // N
-    int m_nMotifNum = 0;             // K
-    int m_nKnownMotifNum = 0;        // leading motifs with given matrices, never re-drawn
-    int m_nMinWidth = 0;             // -w: lower bound of width moves
-    int m_nMaxWidth = 0;             // -W: upper bound of width moves
-    int m_nIterNum = 0;              // -n
-    bool m_bBothStrand = true;       // -r
-    bool m_bMaskLowComplex = false;  // -M
-    bool m_bMotifMode = false;       // -s
-    bool m_bFixMotifPr = false;      // -q given
-    double m_dAlignUpdatePr = 0;     // -u
-    bool m_bCollapse = false;        // -c
-    double m_dPostCutoff = 0.5;      // -p
-    CString m_sOutFile;              // -o
-    CString m_sCommandLine;          // banner plus command-line echo
-    int m_nWidthPrior = 10;          // mean of the Poisson prior on motif width
-
-    // ================= sequences (borrowed from the driver) =================
-    int m_nGroupNum = 0;                      // G
-    std::vector<std::vector<int>> m_pSeqLen;  // [s][g] length
-    std::vector<std::vector<int*>> m_pSeq;    // [s][g] codes (borrowed)
-    CString* m_pSeqName = nullptr;            // slot s*G + g (borrowed)
-    int* const* m_pTemplate = nullptr;        // per group (borrowed; null in the aligned scan)
-    const int* m_pTemplateLen = nullptr;      // per group (borrowed)
-
-    // ================= alignments (borrowed from the driver) =================
-    int m_nAlignNum = 0;                // A
-    ALIGNPATH* m_pAlignPath = nullptr;  // G*A paths; alignment j of group g at g*A + j
-    double* m_pAlignScore = nullptr;    // G*A log-odds scores
-    int* m_pAlignInfo = nullptr;        // 3*G*A: transitions, transversions, identities
-    std::vector<int> m_pCurAlign;       // [g] index of the current alignment
-
-    // ================= model parameters =================
-    std::vector<int> m_pMotifWidth;                                // K+1; element K is 1
-    std::vector<std::vector<double>> m_pPWM;                       // [k] 4*w_k log probabilities
-    std::vector<double> m_pMotifPr;                                // K+1 log segment-type probabilities
-    double m_dTranPr[2][2] = {{0, 0}, {0, 0}};                     // log [from][to], 0 bg, 1 module
-    double m_dBgSubst[4][4] = {};                                  // log background substitution a -> b
-    double m_dMotifSubRate = 0.01;                                 // lambda (plain)
-    std::vector<std::vector<std::array<double, 16>>> m_pMotifPhi;  // [k][j] log a -> b at 4a + b
-    std::vector<std::array<double, 20>> m_pSpeciesBg;              // [s] background table
-    std::array<double, 20> m_pBg{};                                // pooled background table
-    // -g: background of order k for every background term (empty: the tables above, first
-    // order for single species and zero order for ancestral bases). Set by the driver.
-    CMarkovBackground m_bgModel;
-    std::vector<std::vector<std::vector<int>>> m_bgContext;  // [s][g][p] context offset into m_bgModel
-
-    // ================= priors =================
-    int m_nTranPrior[4] = {1, 1, 1, 1};  // [from][to] flattened
-    std::vector<int> m_pMotifPrior;      // K+1 ones
-    int m_nPWMPrior[4] = {1, 1, 1, 1};
-
-    // ================= sufficient statistics of one sweep =================
-    double m_dTranCount[2][2] = {{0, 0}, {0, 0}};       // single-species moving blocks + closing transitions
-    double m_dAlignTranCount[2][2] = {{0, 0}, {0, 0}};  // moving blocks of two or more species
-    std::vector<int> m_pMotifCount;                     // K+1 sampled segment types
-    std::vector<std::vector<int>> m_pSiteCount;         // [k] 4*w_k column base counts
-    std::vector<SITECOL> m_pEdgeStat;                   // 4*K edge records
-    int m_nBgAncCount[4] = {0, 0, 0, 0};
-    int m_nBgSubCount[4][4] = {};
-    int m_nMotifSubCount[2] = {0, 0};  // [0] redrawn, [1] kept
-
-    // ================= posterior accumulators =================
-    int m_nBurnIn = 0;
-    bool m_bSampling = false;
-    std::vector<double> m_pWidthSum;                         // [k]
-    std::vector<std::vector<std::vector<int>>> m_pSiteFreq;  // [k][slot][pos]
-    std::vector<std::vector<int>> m_pModuleFreq;             // [slot][pos]
-    std::vector<std::vector<int>> m_pAlignFreq;              // [slot][pos]
-    std::vector<std::vector<int>> m_pRefAlignFreq;           // [g][pos of species 0]
-    double m_dLogLik = 0, m_dLogLikSum = 0, m_dLogAncPr = 0, m_dLogPost = 0, m_dLogPostSum = 0;
-
-    // ================= results =================
-    std::vector<std::vector<double>> m_pSiteMatrix;        // [k] base frequencies of called sites
-    std::vector<std::vector<OUTPUTSITE>> m_pOutputSite;    // [k] called sites; empty until sites are called
-    bool m_bSitesDefined = false;                          // the site lists exist
-    std::vector<std::vector<MODULEREGION>> m_pModuleList;  // [s] called modules
-    std::vector<SPECIESSUMMARY> m_pSpeciesSummary;         // [s]
-
-    // ================= output =================
-    // Name of the first output file that could not be written (empty: none); the drivers
-    // end the run with a message naming it.
-    std::string m_sOutputError;
-
-private:
-    friend struct CSerevanProbe;  // the tests' one door into the workspace and the kernels
+    // Forward log-likelihood of all groups on their current alignments, nothing drawn.
+    double SelectionLogLik();
 
     // Emission, transition and predecessor kernels of one pass: the direct reference
     // versions or the fast ones, chosen once when the pass starts.
@@ -220,9 +209,6 @@ private:
     static const Kernels kDirectKernels, kFastKernels;
     // The kernels of a pass; prepares the fast kernels' tables for the path and group.
     const Kernels& PassKernels(const ALIGNNODE* path, int g, int nStates);
-
-    CRandomStream& m_rng;  // the chain's stream
-    SerevanWorkspace m_work;
 
     // -- emissions (Emissions.cpp; direct versions in Direct.cpp)
     double ColumnSum(size_t at, int n);
@@ -236,13 +222,24 @@ private:
     void NodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
     void DirectNodeEmissions(double* emis, double** table, const ALIGNNODE* path, int t, int g, int mode, int run);
     double AlignedBgEmission(int n, const int* species, const int* pos, int g);
-    // Log distribution of the ancestral base of an aligned background column whose first
-    // block species sits at pos in group g (design note: model/background.md).
-    const double* AncestralBgLog(int species, int pos, int g) const;
-    // Log background probability of one species' base at pos, zero order by default.
-    double SpeciesBaseBgLog(int s, int g, int pos) const;
     double FastAlignedBgEmission(int n, const int* species, const int* pos, int g);
     double FastMotifEmission(int k, int n, const int* species, const int* pos, int g);
+    void CalLogPrPosOnPaths(double** table, int g, const ALIGNNODE* const* paths, int nPath);
+    void ScorePosition(double* cell, int s, int g, int p);
+
+    // -- background terms (Emissions.cpp): the one place that chooses between the -g
+    // order-k model and the tables built from the sequences (design note: model/background.md).
+    // The four log probabilities of an ancestral base at a column whose first block species
+    // sits at pos in group g, and their exponentials (the linear table is that of the
+    // current parameters, kept by the caller's workspace: linTable).
+    const double* AncestralBgLog(int species, int pos, int g) const;
+    const double* AncestralBgLin(int species, int pos, int g, const double* linTable) const;
+    // Log background probability of one species' base at pos: zero order without -g.
+    double SpeciesBaseBgLog(int s, int g, int pos) const;
+    // The position table's background cell of species s at p: first order without -g.
+    double PositionBgLog(int s, int g, int p) const;
+    // The -g model for the single-species samplers of motif/ (null without -g).
+    const CMarkovBackground* OrderBackground() const;
 
     // -- forward (Forward.cpp; direct versions in Direct.cpp)
     double MeanTransitionLog(const std::vector<int>& B, int cp, int curBit) const;
@@ -280,55 +277,18 @@ private:
 
     // -- path moves (PathMoves.cpp)
     void ScoreGroup(int g, const int* aligns, int nAlign);  // position tables of group g for these stored alignments
-    void CalLogPrPosOnPaths(double** table, int g, const ALIGNNODE* const* paths, int nPath);
-    void ScorePosition(double* cell, int s, int g, int p);
     double ForwardOnPath(int g, int j, std::vector<double>& fwd);  // forward over stored alignment j
     double AlignScore(int g, int j) const;                         // proposal score (0 without scores)
 
-public:
-    // ================= helpers of the calls, the report and the scans =================
-    // -- calls and report --
-    // Threshold count of a call over T samples with cutoff p: int(T*p) + 1; INT_MAX for T <= 0
-    // (no samples, nothing qualifies).
-    static int CallThreshold(int T, double cutoff);
-    // Appends the stretches of qualifying positions (count >= t) of one sequence slot to out.
-    // A run [a, b] gives start a and end b + 1, or end L - 1 when it reaches the last position;
-    // a run that begins at the last position gives none.
-    static void FindStretches(const std::vector<int>& counts, int t, int species, int group,
-                              std::vector<SEQREGION>& out);
-    // Widens a stretch by 3 on each side and, when still shorter than W, symmetrically beyond
-    // W; clamps it to [0, L-1] and, when clamping left it shorter than W, extends the other
-    // side to W. Returns false (stretch unchanged) when the sequence is shorter than W.
-    static bool WidenStretch(SEQREGION& r, int W, int L);
+    // -- the calls (Calls.cpp)
     // Widens every stretch of motif k to W (WidenStretch), drops those whose sequence is
     // shorter than W with a warning on standard error, and copies the segments [start, end].
     void CutSegments(int k, std::vector<SEQREGION>& stretches, int W, std::vector<std::vector<int>>& segments) const;
-    // Ends the process with "m_pOutputSite wrong!" (exit code -1) when sites were already
-    // called on this object: a second call is a programming error.
-    void GuardSitesUndefined() const;
-    // Largest sequence length over all species and groups (0 without sequences).
-    int MaxSeqLen() const;
-    // Appends a per-slot count table (one line per species and group, species-major, MaxSeqLen
-    // fields "%d\t" padded with "0\t" past the sequence's end). False if the file could not be
-    // opened or written.
-    bool WriteCountTable(const CString& fileName, const std::vector<std::vector<int>>& counts) const;
-    // Appends the module list, one line "species\tgroup\tstart\tend" per module. False if the
-    // file could not be opened or written.
-    bool WriteModuleList(const CString& fileName) const;
-
-    // Records file as the run's first failed output when ok is false and none is recorded yet.
-    void NoteOutput(bool ok, const CString& file);
-
-    // -- scanning and selection --
+    // The status of a second call on one model: a programming error ("m_pOutputSite wrong!", exit -1).
+    RunStatus SitesAlreadyDefined() const;
     // The called site of motif k in (species, group) starting at position; null if none.
-    const OUTPUTSITE* FindCalledSite(int k, int species, int group, int position) const;
-    // Appends m_pRefAlignFreq of every group, species-0 positions in order, as "%d\t" fields
-    // on one line. False if the file could not be opened or written.
-    bool WriteRefAlignCounts(const CString& fileName) const;
-    // Forward log-likelihood of all groups on their current alignments, nothing drawn.
-    double SelectionLogLik();
-    // Turns expected sites per module of length moduleLen (K values) into K+1 plain
-    // probabilities per module position, the last the module background. False (sitePr
-    // unchanged) when the background would not be positive.
-    static bool ScanSitePr(std::vector<double>& sitePr, int moduleLen);
+    static const OUTPUTSITE* FindCalledSite(const std::vector<std::vector<OUTPUTSITE>>& sites, int k, int species,
+                                            int group, int position);
+    // Empty posterior sums of this model's shape.
+    PosteriorSums EmptySums() const;
 };

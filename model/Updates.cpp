@@ -70,24 +70,25 @@ double CSerevan::RunParameterUpdate(int iteration, bool collapse)
 // their likelihood term.
 double CSerevan::UpdateModuleEntry(bool collapse)
 {
-    if (m_bMotifMode) {
+    if (m_set.bMotifMode) {
         // Every position is a module position, whatever -q says.
-        m_dTranPr[0][0] = m_dTranPr[1][0] = kLogZero;
-        m_dTranPr[0][1] = m_dTranPr[1][1] = 0.0;
+        m_par.m_dTranPr[0][0] = m_par.m_dTranPr[1][0] = kLogZero;
+        m_par.m_dTranPr[0][1] = m_par.m_dTranPr[1][1] = 0.0;
         return 0.0;
     }
-    if (m_bFixMotifPr) return 0.0;
+    if (m_set.bMotifPr) return 0.0;
     int c[4];
     for (int j = 0; j < 4; ++j) {
         const int from = j / 2, to = j % 2;
         // Aligned blocks add fractional counts; round them to the nearest integer.
-        c[j] = static_cast<int>(m_dAlignTranCount[from][to] + m_dTranCount[from][to] + m_nTranPrior[j] + 0.5);
+        c[j] = static_cast<int>(m_sweep.m_dAlignTranCount[from][to] + m_sweep.m_dTranCount[from][to] +
+                                m_par.m_nTranPrior[j] + 0.5);
     }
     double p[2];
     DirichletOrMean(m_rng, c, 2, collapse, 0, p);
-    const double r = logDir(c, 1, 2, 0) + c[2] * m_dTranPr[1][0] + c[3] * m_dTranPr[1][1];
-    m_dTranPr[0][0] = std::log(p[0]);
-    m_dTranPr[0][1] = std::log(p[1]);
+    const double r = logDir(c, 1, 2, 0) + c[2] * m_par.m_dTranPr[1][0] + c[3] * m_par.m_dTranPr[1][1];
+    m_par.m_dTranPr[0][0] = std::log(p[0]);
+    m_par.m_dTranPr[0][1] = std::log(p[1]);
     return r;
 }
 
@@ -95,12 +96,12 @@ double CSerevan::UpdateModuleEntry(bool collapse)
 // module-background position).
 double CSerevan::UpdateMotifTypePr(bool collapse)
 {
-    if (m_bFixMotifPr) return 0.0;
+    if (m_set.bMotifPr) return 0.0;
     const int n = m_nMotifNum + 1;
-    for (int k = 0; k < n; ++k) m_pMotifCount[k] += m_pMotifPrior[k];
-    DirichletOrMean(m_rng, m_pMotifCount.data(), n, collapse, n - 1, m_pMotifPr.data());
-    const double r = logDir(m_pMotifCount.data(), 1, n, 0);
-    TakeLogs(m_pMotifPr.data(), n);
+    for (int k = 0; k < n; ++k) m_sweep.m_pMotifCount[k] += m_par.m_pMotifPrior[k];
+    DirichletOrMean(m_rng, m_sweep.m_pMotifCount.data(), n, collapse, n - 1, m_par.m_pMotifPr.data());
+    const double r = logDir(m_sweep.m_pMotifCount.data(), 1, n, 0);
+    TakeLogs(m_par.m_pMotifPr.data(), n);
     return r;
 }
 
@@ -109,13 +110,13 @@ double CSerevan::UpdateMotifTypePr(bool collapse)
 double CSerevan::UpdateMotifMatrices(bool collapse)
 {
     double r = 0.0;
-    const double logWidthPrior = std::log(static_cast<double>(m_nWidthPrior));
-    for (int k = m_nKnownMotifNum; k < m_nMotifNum; ++k) {
-        const int w = m_pMotifWidth[k];
-        int* counts = m_pSiteCount[k].data();
-        double* pwm = m_pPWM[k].data();
+    const double logWidthPrior = std::log(static_cast<double>(m_par.m_nWidthPrior));
+    for (int k = m_set.nKnownMotifNum; k < m_nMotifNum; ++k) {
+        const int w = m_par.m_pMotifWidth[k];
+        int* counts = m_sweep.m_pSiteCount[k].data();
+        double* pwm = m_par.m_pPWM[k].data();
         for (int j = 0; j < w; ++j) {
-            for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_nPWMPrior[b];
+            for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_par.m_nPWMPrior[b];
             DirichletOrMean(m_rng, counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
             TakeLogs(pwm + 4 * j, 4);
         }
@@ -127,10 +128,10 @@ double CSerevan::UpdateMotifMatrices(bool collapse)
 // Base distribution of the ancestral background (entries 0..3 of the pooled table).
 double CSerevan::UpdateBgBase()
 {
-    for (int b = 0; b < 4; ++b) m_nBgAncCount[b] += 1;
-    CStochasticDistribution(m_rng).Dirichlet(m_nBgAncCount, 4, m_pBg.data());
-    const double r = logDir(m_nBgAncCount, 1, 4, 0);
-    TakeLogs(m_pBg.data(), 4);
+    for (int b = 0; b < 4; ++b) m_sweep.m_nBgAncCount[b] += 1;
+    CStochasticDistribution(m_rng).Dirichlet(m_sweep.m_nBgAncCount, 4, m_par.m_pBg.data());
+    const double r = logDir(m_sweep.m_nBgAncCount, 1, 4, 0);
+    TakeLogs(m_par.m_pBg.data(), 4);
     return r;
 }
 
@@ -142,7 +143,7 @@ double CSerevan::UpdateBgSubst()
     for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b) {
             const int d = a > b ? a - b : b - a;
-            cls[d == 0 ? 2 : (d == 2 ? 0 : 1)] += m_nBgSubCount[a][b];
+            cls[d == 0 ? 2 : (d == 2 ? 0 : 1)] += m_sweep.m_nBgSubCount[a][b];
         }
     double p[3];
     CStochasticDistribution(m_rng).Dirichlet(cls, 3, p);
@@ -152,7 +153,7 @@ double CSerevan::UpdateBgSubst()
     for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b) {
             const int d = a > b ? a - b : b - a;
-            m_dBgSubst[a][b] = d == 0 ? logId : (d == 2 ? logTs : logTv);
+            m_par.m_dBgSubst[a][b] = d == 0 ? logId : (d == 2 ? logTs : logTv);
         }
     return r;
 }
@@ -160,8 +161,9 @@ double CSerevan::UpdateBgSubst()
 // Motif substitution rate: redrawn ([0]) against kept ([1]) descendant bases of aligned sites.
 double CSerevan::UpdateMotifSubRate()
 {
-    m_nMotifSubCount[0] += 1;
-    m_nMotifSubCount[1] += 1;
-    m_dMotifSubRate = CStochasticDistribution(m_rng).Beta(m_nMotifSubCount[0], m_nMotifSubCount[1]);
-    return logDir(m_nMotifSubCount, 1, 2, 0);
+    m_sweep.m_nMotifSubCount[0] += 1;
+    m_sweep.m_nMotifSubCount[1] += 1;
+    m_par.m_dMotifSubRate =
+        CStochasticDistribution(m_rng).Beta(m_sweep.m_nMotifSubCount[0], m_sweep.m_nMotifSubCount[1]);
+    return logDir(m_sweep.m_nMotifSubCount, 1, 2, 0);
 }

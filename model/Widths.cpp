@@ -32,8 +32,8 @@ bool IsGrowth(int move)
 
 double CSerevan::BayesFactorWidth(int k, int move, int* column)
 {
-    const SITECOL& e = m_pEdgeStat[4 * k + move];
-    const double lambda = m_dMotifSubRate;
+    const SITECOL& e = m_sweep.m_pEdgeStat[4 * k + move];
+    const double lambda = m_par.m_dMotifSubRate;
     CStochasticDistribution rnd(m_rng);
 
     // Descendants equal to their ancestor: the share that the motif model redrew.
@@ -46,16 +46,17 @@ double CSerevan::BayesFactorWidth(int k, int move, int* column)
         column[b] = redrawn[b] + e.subCount[b] + e.ancCount[b];
         subTotal += e.subCount[b];
         sameTotal += e.sameCount[b];
-        background += CountTimesLog(e.ancCount[b], m_pBg[b]);
+        background += CountTimesLog(e.ancCount[b], m_par.m_pBg[b]);
     }
     for (int s = 0; s < m_nSpeciesNum; ++s)
         for (int b = 0; b < 4; ++b) {
             const int n = e.speciesCount[4 * s + b];
             column[b] += n;
-            background += CountTimesLog(n, m_pSpeciesBg[s][b]);
+            background += CountTimesLog(n, m_par.m_pSpeciesBg[s][b]);
         }
-    background += CountTimesLog(sameTotal, m_dBgSubst[0][0]) + CountTimesLog(e.transitionNum, m_dBgSubst[0][2]) +
-                  CountTimesLog(e.transversionNum, m_dBgSubst[0][1]);
+    background += CountTimesLog(sameTotal, m_par.m_dBgSubst[0][0]) +
+                  CountTimesLog(e.transitionNum, m_par.m_dBgSubst[0][2]) +
+                  CountTimesLog(e.transversionNum, m_par.m_dBgSubst[0][1]);
 
     double bf = CountTimesLog(subTotal, std::log(lambda)) - background;
     int total = 0;
@@ -69,19 +70,19 @@ double CSerevan::BayesFactorWidth(int k, int move, int* column)
 void CSerevan::UpdateWidth()
 {
     CStochasticDistribution rnd(m_rng);
-    const double logPrior = std::log(static_cast<double>(m_nWidthPrior));
+    const double logPrior = std::log(static_cast<double>(m_par.m_nWidthPrior));
     // A motif keeps at least one column whatever -w says: a site of width 0 would never
     // advance the backward pass.
-    const int minWidth = std::max(m_nMinWidth, 1);
-    for (int k = m_nKnownMotifNum; k < m_nMotifNum; ++k) {
-        const int w = m_pMotifWidth[k];
+    const int minWidth = std::max(m_set.nMinMotifWidth, 1);
+    for (int k = m_set.nKnownMotifNum; k < m_nMotifNum; ++k) {
+        const int w = m_par.m_pMotifWidth[k];
         const int move = m_rng.Next() % 4;
         int column[4] = {0, 0, 0, 0};
         const double bf = BayesFactorWidth(k, move, column);
         const bool grow = IsGrowth(move);
         double logRatio;
         if (grow)
-            logRatio = w >= m_nMaxWidth ? kLogZero : logPrior - std::log(w + 1.0) + bf;
+            logRatio = w >= m_set.nMaxMotifWidth ? kLogZero : logPrior - std::log(w + 1.0) + bf;
         else
             logRatio = w <= minWidth ? kLogZero : std::log(static_cast<double>(w)) - logPrior - bf;
 
@@ -90,14 +91,14 @@ void CSerevan::UpdateWidth()
         if (!accept) continue;
 
         ShiftSiteCount(k, move, column);
-        m_pMotifWidth[k] = grow ? w + 1 : w - 1;
+        m_par.m_pMotifWidth[k] = grow ? w + 1 : w - 1;
         RenewWdParameters(k, w);
     }
 }
 
 void CSerevan::ShiftSiteCount(int k, int move, const int* column)
 {
-    std::vector<int>& counts = m_pSiteCount[k];
+    std::vector<int>& counts = m_sweep.m_pSiteCount[k];
     switch (move) {
     case 0: counts.insert(counts.begin(), column, column + 4); break;
     case 1: counts.erase(counts.begin(), counts.begin() + 4); break;

@@ -317,7 +317,7 @@ void UpdateParameter(double* logPr, std::vector<std::vector<double>>& pwm, const
 
 // ---- width choice ----
 
-void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const double* bg, int K,
+void FBAdjustMotifWidth(const int* const* seqs, const int* lens, int nSeq, const double* bg, int K,
                         const std::vector<SITELIST>& siteList, std::vector<std::vector<double>>& pwm, int* width,
                         int minWidth, int maxWidth, bool bothStrands, const CMarkovBackground* order)
 {
@@ -400,7 +400,7 @@ void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const doubl
 
 // ---- driver ----
 
-void KFBSampler(CRandomStream& rng, int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
+void KFBSampler(CRandomStream& rng, const int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
                 const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
                 const CMarkovBackground* order)
 {

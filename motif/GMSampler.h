@@ -31,7 +31,7 @@ using SITELIST = std::deque<SITEPOS>;
 // starting widths (raised to 1 if below); on return pwm[k] (resized to 4*width[k]) and
 // width hold the chosen matrices and widths and siteNumOut[k] the number of sites of motif
 // k in the best round. Sequences of length 0 are skipped; K <= 0 does nothing.
-void KFBSampler(CRandomStream& rng, int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
+void KFBSampler(CRandomStream& rng, const int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
                 const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
                 const CMarkovBackground* order = nullptr);
 
@@ -88,7 +88,7 @@ void UpdateParameter(double* logPr, std::vector<std::vector<double>>& pwm, const
 // that window's counts. Bounds that admit no width are raised: minWidth to 1, maxWidth
 // to minWidth. A column's background cost is its counts times the zero-order bg, or with
 // an order model the sum of its bases' values given the bases before them.
-void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const double* bg, int K,
+void FBAdjustMotifWidth(const int* const* seqs, const int* lens, int nSeq, const double* bg, int K,
                         const std::vector<SITELIST>& siteList, std::vector<std::vector<double>>& pwm, int* width,
                         int minWidth, int maxWidth, bool bothStrands, const CMarkovBackground* order = nullptr);
 
@@ -98,10 +98,10 @@ void FBAdjustMotifWidth(int* const* seqs, const int* lens, int nSeq, const doubl
 // the starting motif and working storage. Returns the best site set met. With a non-empty
 // order model, every background cost is the bases' values given the bases before them
 // (within the sequence given) instead of the zero-order background.
-void SimpleSampler(CRandomStream& rng, int* const* seq, const int* len, int nSeq, double* matrix,
+void SimpleSampler(CRandomStream& rng, const int* const* seq, const int* len, int nSeq, double* matrix,
                    const double* background, int w, bool bothStrands, int* sitePos, bool* siteStrand,
                    const CMarkovBackground* order = nullptr);
 
 // The highest-scoring window of every sequence under the fixed matrix.
-void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matrix, const double* background, int w,
+void SimpleScanner(const int* const* seq, const int* len, int nSeq, const double* matrix, const double* background, int w,
                    bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order = nullptr);

@@ -104,7 +104,7 @@ bool AcceptShift(double delta, CStochasticDistribution& dist)
 struct OrderCosts {
     const CMarkovBackground* order = nullptr;
     std::vector<std::vector<double>> pos;  // [sequence][position]
-    OrderCosts(const CMarkovBackground* m, int* const* seq, const int* len, int nSeq)
+    OrderCosts(const CMarkovBackground* m, const int* const* seq, const int* len, int nSeq)
         : order(m && !m->Empty() ? m : nullptr)
     {
         if (!order) return;
@@ -131,7 +131,7 @@ const double kZeroBackground[4] = {0.0, 0.0, 0.0, 0.0};
 
 }  // namespace
 
-void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matrix, const double* background, int w,
+void SimpleScanner(const int* const* seq, const int* len, int nSeq, const double* matrix, const double* background, int w,
                    bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order)
 {
     if (nSeq <= 0) return;
@@ -153,7 +153,7 @@ void SimpleScanner(int* const* seq, const int* len, int nSeq, const double* matr
     }
 }
 
-void SimpleSampler(CRandomStream& rng, int* const* seq, const int* len, int nSeq, double* matrix,
+void SimpleSampler(CRandomStream& rng, const int* const* seq, const int* len, int nSeq, double* matrix,
                    const double* background, int w, bool bothStrands, int* sitePos, bool* siteStrand,
                    const CMarkovBackground* order)
 {

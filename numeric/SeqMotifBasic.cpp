@@ -51,7 +51,7 @@ double logDir(const int* counts, int nRow, int nCol, int alpha)
     return r;
 }
 
-void BuildBackground(int* const* seqs, const int* lens, int nSeq, double* bg)
+void BuildBackground(const int* const* seqs, const int* lens, int nSeq, double* bg)
 {
     for (int a = 0; a < 4; ++a) bg[a] = 4.0;
     for (int i = 4; i < 20; ++i) bg[i] = 1.0;

@@ -49,7 +49,7 @@ double logDir(const int* counts, int nRow, int nCol, int alpha);
 // Background table of 20 log values built from nSeq sequences: entries 0..3 zero-order
 // base probabilities, entry 4 + 4a + b the first-order value of b after a, divided by the
 // zero-order count of a (with its pseudocount 4), so a first-order row need not sum to 1.
-void BuildBackground(int* const* seqs, const int* lens, int nSeq, double* bg);
+void BuildBackground(const int* const* seqs, const int* lens, int nSeq, double* bg);
 
 // Sum of logMatrix[4k + site[k]]; -1e100 as soon as a code is not a base.
 double CalLogMotifPr(const int* site, const double* logMatrix, int width);

@@ -86,7 +86,8 @@ TEST(PairAlignStat, SampledPathFrequenciesMatchExactPosterior)
     const int n = 20000;
     std::vector<std::vector<int>> paths(n);
     std::vector<int> c1(3), c2(3), m1(3, 0), m2(3, 0);
-    ASSERT_TRUE(QPhiAlign(TestStream(), s1.data(), s2.data(), 3, 3, QMATRIX, phi.data(), n, c1.data(), c2.data(), n, paths.data()));
+    ASSERT_TRUE(QPhiAlign(TestStream(), s1.data(), s2.data(), 3, 3, QMATRIX, phi.data(), n, c1.data(), c2.data(), n,
+                          paths.data()));
     std::map<std::string, int> seen;
     for (const std::vector<int>& path : paths) {
         ASSERT_EQ(path.size(), 7u);
@@ -114,7 +115,8 @@ TEST(PairAlignStat, SampledPathFrequenciesMatchExactPosterior)
     // Keeping no path changes no draw.
     std::vector<int> d1(3), d2(3);
     SeedRandom(seed);
-    ASSERT_TRUE(QPhiAlign(TestStream(), s1.data(), s2.data(), 3, 3, QMATRIX, phi.data(), n, d1.data(), d2.data(), 0, nullptr));
+    ASSERT_TRUE(
+        QPhiAlign(TestStream(), s1.data(), s2.data(), 3, 3, QMATRIX, phi.data(), n, d1.data(), d2.data(), 0, nullptr));
     EXPECT_EQ(d1, c1);
     EXPECT_EQ(d2, c2);
 }
@@ -213,8 +215,8 @@ TEST(PairAlign, FastAndCheckpointedTablesDrawTheSamePathsAsTheLogSpaceTraceback)
         CPairForward table;
         SeedRandom(kSeed);
         for (int r = 0; r < n; r += c.perFill) {
-            ASSERT_TRUE(QPhiAlign(TestStream(), c.s1.data(), c.s2.data(), len1, len2, c.Q, kPhi10, c.perFill, c1.data(), c2.data(),
-                                  c.perFill, &fast[r], nullptr, &table));
+            ASSERT_TRUE(QPhiAlign(TestStream(), c.s1.data(), c.s2.data(), len1, len2, c.Q, kPhi10, c.perFill, c1.data(),
+                                  c2.data(), c.perFill, &fast[r], nullptr, &table));
             for (int i = 0; i < len1; ++i) f1[i] += c1[i];
             for (int j = 0; j < len2; ++j) f2[j] += c2[j];
         }
@@ -222,7 +224,8 @@ TEST(PairAlign, FastAndCheckpointedTablesDrawTheSamePathsAsTheLogSpaceTraceback)
         const LogTable T(c.s1, c.s2, c.Q, kPhi10);
         for (int r = 0; r < n; ++r) {
             std::fill(buffer.begin(), buffer.end(), -1);
-            ASSERT_TRUE(QPhiSampling(TestStream(), len1 + 1, len2 + 1, c.Q, T.F.data(), r1.data(), r2.data(), buffer.data()));
+            ASSERT_TRUE(
+                QPhiSampling(TestStream(), len1 + 1, len2 + 1, c.Q, T.F.data(), r1.data(), r2.data(), buffer.data()));
             std::vector<int> expect(buffer.size(), -1);  // the path moved to the front
             const auto first = std::find_if(buffer.begin(), buffer.end(), [](int v) { return v >= 0; });
             std::copy(first, buffer.end(), expect.begin());
@@ -286,8 +289,8 @@ TEST(MultiAlign, IndependentAlignmentsFollowTheirPairDraws)
     SeedRandom(kSeed);  // species by species: score and classes of the matched pairs of bases
     for (int s = 0; s < 3; ++s) {
         std::vector<std::vector<int>> pair(A);
-        ASSERT_TRUE(QPhiAlign(TestStream(), tmpl.data(), seq[s].data(), 70, static_cast<int>(seq[s].size()), QMATRIX, phi.data(), A,
-                              nullptr, nullptr, A, pair.data()));
+        ASSERT_TRUE(QPhiAlign(TestStream(), tmpl.data(), seq[s].data(), 70, static_cast<int>(seq[s].size()), QMATRIX,
+                              phi.data(), A, nullptr, nullptr, A, pair.data()));
         for (int r = 0; r < A; ++r) {
             for (int k = 1, i = 0, j = 0; k <= pair[r][0]; ++k) {
                 i += pair[r][k] != 1;

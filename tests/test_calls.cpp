@@ -9,7 +9,10 @@
 #include <tuple>
 #include <vector>
 
+#include "app/RunOutput.h"
 #include "support/Model.h"
+
+using P = CSerevanProbe;
 
 namespace {
 
@@ -17,14 +20,11 @@ using support::Consensus;
 using support::ReadFile;
 
 // texts in slot order s*G + g; one width per motif.
-auto Build(int N, int G, const std::vector<std::string>& texts, const std::vector<int>& widths,
-           const std::string& out = "", const std::string& commandLine = "")
+auto Build(int N, int G, const std::vector<std::string>& texts, const std::vector<int>& widths)
 {
     support::ModelSetup setup;
     setup.K = static_cast<int>(widths.size());
     setup.widths = widths;
-    setup.param.strOutputFile = out.c_str();
-    setup.param.strParamLine = commandLine.c_str();
     return support::TextModel(N, G, texts, setup);
 }
 
@@ -109,19 +109,19 @@ TEST(ConstructSiteLink, SitesFrequenciesMatrixAndDroppedSites)
         // N = 2, G = 2, K = 1 of width 4; slots s*G + g.
         auto b = Build(2, 2, {"ACGTACGTAA", "TTGCANNACG", "GGGGACGTCC", "CATGCATGCA"}, {4});
         CSerevan& m = b->m;
-        m.m_pSiteFreq[0][0] = {0, 0, 0, 1, 4, 2, 0, 0, 0, 0};
-        m.m_pAlignFreq[0] = {0, 0, 0, 4, 4, 2, 2, 0, 0, 0};
-        m.m_pSiteFreq[0][2] = {0, 0, 0, 2, 3, 1, 0, 0, 0, 0};
-        m.m_pAlignFreq[2] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
-        m.m_pSiteFreq[0][3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
-        m.m_pAlignFreq[3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
+        P::Post(m).m_pSiteFreq[0][0] = {0, 0, 0, 1, 4, 2, 0, 0, 0, 0};
+        P::Post(m).m_pAlignFreq[0] = {0, 0, 0, 4, 4, 2, 2, 0, 0, 0};
+        P::Post(m).m_pSiteFreq[0][2] = {0, 0, 0, 2, 3, 1, 0, 0, 0, 0};
+        P::Post(m).m_pAlignFreq[2] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+        P::Post(m).m_pSiteFreq[0][3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
+        P::Post(m).m_pAlignFreq[3] = {4, 4, 4, 4, 0, 0, 0, 0, 0, 0};
         bool given[4];
         for (size_t i = 0; i < strands.size(); ++i) given[i] = strands[i] == '+';
         testing::internal::CaptureStderr();
-        m.ConstructSiteLink(0, stretches, static_cast<int>(stretches.size()), offsets.data(), given, 4);
+        P::ConstructSiteLink(m, 0, stretches, static_cast<int>(stretches.size()), offsets.data(), given, 4);
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(Dump(m.m_pOutputSite.at(0)), sites);
-        EXPECT_EQ(Dump(m.m_pSiteMatrix[0]), matrix);
+        EXPECT_EQ(Dump(P::Res(m).m_pOutputSite.at(0)), sites);
+        EXPECT_EQ(Dump(P::Res(m).m_pSiteMatrix[0]), matrix);
         for (const std::string& w : warnings) EXPECT_NE(err.find(w), std::string::npos) << err;
     }
 }
@@ -140,23 +140,25 @@ TEST(DefineMotifSitesStat, PlantedSitesAreCalledAtTheMeanWidth)
     for (int T : {10, 0}) {
         auto b = Build(2, 2, texts, {12, 12});
         CSerevan& m = b->m;
-        m.m_pWidthSum = {104.0, 110.0};               // mean widths 10.4 (W = 10) and 11
-        m.m_pPWM[0] = Consensus(motif + "NN", 0.97);  // the motif in the first 10 of its 12 columns
+        P::Post(m).m_pWidthSum = {104.0, 110.0};              // mean widths 10.4 (W = 10) and 11
+        P::Par(m).m_pPWM[0] = Consensus(motif + "NN", 0.97);  // the motif in the first 10 of its 12 columns
         const int plantedAt[] = {20, 20, 0, 20};
         for (int slot = 0; slot < 4; ++slot)
-            for (int j = 0; j < 10; ++j) m.m_pSiteFreq[0][slot][plantedAt[slot] + j] = 6 + (j % 3);
-        for (int j = 5; j < 12; ++j) m.m_pSiteFreq[1][0][j] = 6;
-        for (int j = 20; j < 40; ++j) m.m_pSiteFreq[1][3][j] = j < 30 ? 7 : 5;
-        m.DefineMotifSites(T);
-        EXPECT_TRUE(m.m_bSitesDefined);
+            for (int j = 0; j < 10; ++j) P::Post(m).m_pSiteFreq[0][slot][plantedAt[slot] + j] = 6 + (j % 3);
+        for (int j = 5; j < 12; ++j) P::Post(m).m_pSiteFreq[1][0][j] = 6;
+        for (int j = 20; j < 40; ++j) P::Post(m).m_pSiteFreq[1][3][j] = j < 30 ? 7 : 5;
+        P::DefineMotifSites(m, T);
+        EXPECT_TRUE(P::SitesDefined(m));
         std::ostringstream shape;  // widths, sizes of motif 0's matrix and substitutions, width sums
-        shape << m.m_pMotifWidth[0] << " " << m.m_pMotifWidth[1] << " " << m.m_pPWM[0].size() << " "
-              << m.m_pMotifPhi[0].size() << " " << m.m_pWidthSum[0] << " " << m.m_pWidthSum[1];
+        shape << P::Par(m).m_pMotifWidth[0] << " " << P::Par(m).m_pMotifWidth[1] << " " << P::Par(m).m_pPWM[0].size()
+              << " " << P::Par(m).m_pMotifPhi[0].size() << " " << P::Post(m).m_pWidthSum[0] << " "
+              << P::Post(m).m_pWidthSum[1];
         EXPECT_EQ(shape.str(), T > 0 ? "10 12 40 10 10.4 11" : "12 12 48 12 104 110");
         std::string sites;
         for (const char* at : {"0/0@20", "0/1@20", "1/0@0", "1/1@20"}) sites += at + ("+ " + motif) + " 0.8 0; ";
-        EXPECT_EQ(Dump(m.m_pOutputSite[0]) + Dump(m.m_pOutputSite[1]), T == 0 ? "" : sites);
-        EXPECT_EQ(Dump(m.m_pSiteMatrix[0]), Dump(T == 0 ? std::vector<double>(48) : Consensus(motif, 1.0, false)));
+        EXPECT_EQ(Dump(P::Res(m).m_pOutputSite[0]) + Dump(P::Res(m).m_pOutputSite[1]), T == 0 ? "" : sites);
+        EXPECT_EQ(Dump(P::Res(m).m_pSiteMatrix[0]),
+                  Dump(T == 0 ? std::vector<double>(48) : Consensus(motif, 1.0, false)));
     }
 }
 
@@ -165,19 +167,20 @@ namespace {
 const char* const kCommandLine = "Serevan version 1 -i in%s.txt -o 100%d -p 0.5 ";
 
 // Two species, one group, motif 1 of width 4 with two sites, motif 2 (width 3) without any.
-std::unique_ptr<support::Model> ReportModel(const std::string& outFile)
+RunResults ReportResults()
 {
-    auto b = Build(2, 1, {std::string(200, 'A'), std::string(200, 'C')}, {4, 3}, outFile, kCommandLine);
-    CSerevan& m = b->m;
-    m.m_nIterNum = 10;
-    m.m_nBurnIn = 5;
-    m.m_dLogLikSum = -61.72835;
-    m.m_dLogPostSum = 7.5;
-    m.m_pOutputSite = {{{0, 0, true, 120, 0.8, 0.25, "ACGT", 4}, {1, 0, false, 7, 1.0, 0.0, "TTGA", 4}}, {}};
-    m.m_bSitesDefined = true;
-    m.m_pSiteMatrix[0] = {0.5, 0.25, 0.25, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.125, 0.875, 1.0 / 3, 2.0 / 3, 0, 0};
-    m.m_pModuleList = {{{0, 118, 146, {2, 120, -1, 140}, 2}}, {{0, 5, 11, {-1, 7}, 1}}};
-    return b;
+    RunResults r;
+    r.commandLine = kCommandLine;
+    r.T = 5;
+    r.avgLik = -61.72835 / 5;
+    r.avgPost = 7.5 / 5;
+    r.width = {4, 3};
+    r.scores = {-3.14159, 99.0};
+    r.m_pOutputSite = {{{0, 0, true, 120, 0.8, 0.25, "ACGT", 4}, {1, 0, false, 7, 1.0, 0.0, "TTGA", 4}}, {}};
+    r.m_pSiteMatrix = {{0.5, 0.25, 0.25, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.125, 0.875, 1.0 / 3, 2.0 / 3, 0, 0}, {}};
+    r.m_pModuleList = {{{0, 118, 146, {2, 120, -1, 140}, 2}}, {{0, 5, 11, {-1, 7}, 1}}};
+    r.sums.m_pModuleFreq = {{3, 0, 5}, {7}};  // padded to the longest slot
+    return r;
 }
 
 const std::string kHeader = std::string(kCommandLine) + "\nAverage likelihood=-12.3457\nPost burn-in iterations=5\n\n";
@@ -197,34 +200,42 @@ const std::string kSiteFile1 = "0\t0\t120\t1\t0.800\t0.250\n1\t0\t7\t-1\t1.000\t
 
 }  // namespace
 
-// Each case calls the writer twice: every call appends one complete report and site file.
+// Each case calls the writer twice: every call appends one complete report, site files,
+// module list and count table, and prints one console line.
 TEST(Report, GoldenReportSiteFilesAndConsoleLine)
 {
-    const std::tuple<const char*, std::function<void(CSerevan&)>, std::string, std::string> cases[] = {
-        {"plain", nullptr, kHeader + kModules + kMotifs, kSiteFile1},
-        {"motif mode: no module block", [](CSerevan& m) { m.m_bMotifMode = true; }, kHeader + kMotifs, kSiteFile1},
+    const std::string modules = "0\t0\t118\t146\n1\t0\t5\t11\n", counts = "3\t0\t5\t\n7\t0\t0\t\n";
+    const std::tuple<const char*, std::function<void(RunResults&)>, std::string, std::string, std::string> cases[] = {
+        {"plain", nullptr, kHeader + kModules + kMotifs, kSiteFile1, modules},
+        {"motif mode: no module block", [](RunResults& r) { r.modules = false; }, kHeader + kMotifs, kSiteFile1, ""},
         {"every site dropped",
-         [](CSerevan& m) {
-             m.m_pOutputSite[0].clear();
-             m.m_pModuleList = {{}, {}};
+         [](RunResults& r) {
+             r.m_pOutputSite[0].clear();
+             r.m_pModuleList = {{}, {}};
          },
-         kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n", ""},
+         kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n", "", ""},
     };
-    for (const auto& [what, change, report, siteFile1] : cases) {
+    for (const auto& [what, change, report, siteFile1, moduleList] : cases) {
         SCOPED_TRACE(what);
         support::TempDir dir("report");
-        const std::string out = dir.File("run%d%s.txt");
-        auto b = ReportModel(out);
-        if (change) change(b->m);
-        const double scores[] = {-3.14159, 99.0};
+        const OutputNames names(dir.File("run%d%s.txt"));
+        RunResults r = ReportResults();
+        if (change) change(r);
+        std::string failed;
         testing::internal::CaptureStdout();
-        EXPECT_TRUE(b->m.OutputMotifSites(scores));
-        EXPECT_TRUE(b->m.OutputMotifSites(scores));
-        const std::string console = out + "\t-12.3457\t1.5000\n";
+        EXPECT_TRUE(WriteRun(names, RunKind::DeNovo, r, failed));
+        EXPECT_TRUE(WriteRun(names, RunKind::DeNovo, r, failed));
+        const std::string console = names.report + "\t-12.3457\t1.5000\n";
         EXPECT_EQ(testing::internal::GetCapturedStdout(), console + console);
-        EXPECT_EQ(ReadFile(out), report + report);
-        EXPECT_EQ(ReadFile(out + "motif1.txt"), siteFile1 + siteFile1);
-        EXPECT_TRUE(support::Exists(out + "motif2.txt"));
-        EXPECT_EQ(ReadFile(out + "motif2.txt"), "");
+        EXPECT_EQ(ReadFile(names.report), report + report);
+        EXPECT_EQ(ReadFile(names.Motif(0)), siteFile1 + siteFile1);
+        EXPECT_TRUE(support::Exists(names.Motif(1)));
+        EXPECT_EQ(ReadFile(names.Motif(1)), "");
+        EXPECT_EQ(support::Exists(names.moduleList), r.modules);
+        EXPECT_EQ(support::Exists(names.moduleFreq), r.modules);
+        if (r.modules) {
+            EXPECT_EQ(ReadFile(names.moduleList), moduleList + moduleList);
+            EXPECT_EQ(ReadFile(names.moduleFreq), counts + counts);
+        }
     }
 }

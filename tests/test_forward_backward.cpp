@@ -38,16 +38,16 @@ std::string Dump(const CSerevan& m)
         for (size_t i = 0; i < std::size(v); ++i)
             if (v[i]) o << ' ' << tag << i << '=' << v[i];
     };
-    list("types", m.m_pMotifCount);
-    for (const auto& c : m.m_pSiteCount) list(" sites", c);
-    for (const auto& row : m.m_dTranCount) list(" tran", row);
-    for (const auto& row : m.m_dAlignTranCount) list(" align", row);
-    list(" motifSub", m.m_nMotifSubCount);
-    o << " logAnc " << m.m_dLogAncPr << "\nbg";
-    sparse("anc", m.m_nBgAncCount);
-    for (int a = 0; a < 4; ++a) sparse("sub" + std::to_string(a), m.m_nBgSubCount[a]);
-    for (size_t e = 0; e < m.m_pEdgeStat.size(); ++e) {
-        const SITECOL& R = m.m_pEdgeStat[e];
+    list("types", P::Sweep(m).m_pMotifCount);
+    for (const auto& c : P::Sweep(m).m_pSiteCount) list(" sites", c);
+    for (const auto& row : P::Sweep(m).m_dTranCount) list(" tran", row);
+    for (const auto& row : P::Sweep(m).m_dAlignTranCount) list(" align", row);
+    list(" motifSub", P::Sweep(m).m_nMotifSubCount);
+    o << " logAnc " << P::Sweep(m).m_dLogAncPr << "\nbg";
+    sparse("anc", P::Sweep(m).m_nBgAncCount);
+    for (int a = 0; a < 4; ++a) sparse("sub" + std::to_string(a), P::Sweep(m).m_nBgSubCount[a]);
+    for (size_t e = 0; e < P::Sweep(m).m_pEdgeStat.size(); ++e) {
+        const SITECOL& R = P::Sweep(m).m_pEdgeStat[e];
         const std::string E = std::to_string(e);
         sparse(E + "sp", R.speciesCount);
         sparse(E + "anc", R.ancCount);
@@ -56,13 +56,13 @@ std::string Dump(const CSerevan& m)
         sparse(E + "tstv", std::vector<int>{R.transitionNum, R.transversionNum});
     }
     o << '\n';
-    for (size_t s = 0; s < m.m_pAlignFreq.size(); ++s) {
-        list("align", m.m_pAlignFreq[s]);
-        list(" module", m.m_pModuleFreq[s]);
-        for (const auto& k : m.m_pSiteFreq) list(" site", k[s]);
+    for (size_t s = 0; s < P::Post(m).m_pAlignFreq.size(); ++s) {
+        list("align", P::Post(m).m_pAlignFreq[s]);
+        list(" module", P::Post(m).m_pModuleFreq[s]);
+        for (const auto& k : P::Post(m).m_pSiteFreq) list(" site", k[s]);
         o << '\n';
     }
-    list("ref", m.m_pRefAlignFreq[0]);
+    list("ref", P::Post(m).m_pRefAlignFreq[0]);
     return o.str();
 }
 
@@ -84,14 +84,14 @@ struct Brute {
     explicit Brute(Model& model, const std::vector<std::vector<double>>* orderJoint = nullptr)
         : tm(model), m(model.m), N(model.N), K(model.K), T(model.NodeNum() - 1), joint(orderJoint)
     {
-        for (int s = 0; s < N; ++s) module.emplace_back(tm.len[s], 0.0);
+        for (int s = 0; s < N; ++s) module.emplace_back(tm.Len(s), 0.0);
         site.assign(K, module);
         Dfs(0, 0, 1.0);
     }
     static bool Base(int b) { return b >= 0 && b <= 3; }
-    double P(int a, int b) const { return std::exp(m.m_dTranPr[a][b]); }
-    double Theta(int k, int j, int b) const { return std::exp(m.m_pPWM[k][4 * j + b]); }
-    int X(int s, int p) const { return tm.seq[s][p]; }
+    double P(int a, int b) const { return std::exp(P::Par(m).m_dTranPr[a][b]); }
+    double Theta(int k, int j, int b) const { return std::exp(P::Par(m).m_pPWM[k][4 * j + b]); }
+    int X(int s, int p) const { return tm.groups.seq[s][p]; }
 
     // The order-k background's distribution of the base at p of species s given up to k
     // determined bases before it.
@@ -112,7 +112,7 @@ struct Brute {
         const std::vector<int>& B = node.block[node.movingBlock];
         if (type == K && B.size() == 1) {  // one species: its own background, -1.386 for an N
             const int s = B[0], p = node.pos[s] - 1, x = X(s, p);
-            const auto& bg = m.m_pSpeciesBg[s];
+            const auto& bg = P::Par(m).m_pSpeciesBg[s];
             if (!Base(x)) return std::exp(-1.386);
             if (joint) return OrderBg(s, p)[x];
             return std::exp(p == 0 ? bg[x] : Base(X(s, p - 1)) ? bg[4 + 4 * X(s, p - 1) + x] : -1.386);
@@ -121,21 +121,21 @@ struct Brute {
             double sum = 0;
             const std::array<double, 4> prior = joint ? OrderBg(B[0], node.pos[B[0]] - 1) : std::array<double, 4>{};
             for (int a = 0; a < 4; ++a) {
-                double v = joint ? prior[a] : std::exp(m.m_pBg[a]);
+                double v = joint ? prior[a] : std::exp(P::Par(m).m_pBg[a]);
                 for (int s : B) {
                     const int b = X(s, node.pos[s] - 1);
-                    v *= Base(b) ? std::exp(m.m_dBgSubst[a][b]) : 0.25;
+                    v *= Base(b) ? std::exp(P::Par(m).m_dBgSubst[a][b]) : 0.25;
                 }
                 sum += v;
             }
             return sum;
         }
-        const int w = m.m_pMotifWidth[type];
+        const int w = P::Par(m).m_pMotifWidth[type];
         for (int s : B)
             for (int j = 0; j < w; ++j)
                 if (node.pos[s] - w + j < 0 || !Base(X(s, node.pos[s] - w + j))) return 0;
         // Descendant b of ancestral a; one species alone is the column itself (lambda 0).
-        const double lambda = B.size() == 1 ? 0.0 : m.m_dMotifSubRate;
+        const double lambda = B.size() == 1 ? 0.0 : P::Par(m).m_dMotifSubRate;
         double strand[2] = {1, 1};  // forward, reverse
         for (int r = 0; r < 2; ++r)
             for (int j = 0; j < w; ++j) {
@@ -150,7 +150,7 @@ struct Brute {
                 }
                 strand[r] *= col;
             }
-        return m.m_bBothStrand ? (strand[0] + strand[1]) * std::exp(-0.6931) : strand[0];
+        return P::Settings(m).bBothStrands ? (strand[0] + strand[1]) * std::exp(-0.6931) : strand[0];
     }
 
     void Dfs(int u, int cPrev, double weight)
@@ -158,7 +158,7 @@ struct Brute {
         if (u == T) {
             const ALIGNNODE& last = tm.Path()[T];
             for (int b = 0; b < last.blockNum; ++b)
-                weight *= P((cPrev >> last.block[b][0]) & 1, m.m_bMotifMode ? 1 : 0);
+                weight *= P((cPrev >> last.block[b][0]) & 1, P::Settings(m).bMotifMode ? 1 : 0);
             Z += weight;
             for (const auto& [t, w, type] : segs) {
                 const ALIGNNODE& node = tm.Path()[t];
@@ -172,12 +172,12 @@ struct Brute {
         }
         for (int type = 0; type <= K + 1; ++type) {  // K + 1: background
             const bool isModule = type <= K;
-            const int w = type < K ? m.m_pMotifWidth[type] : 1, t = u + w;
+            const int w = type < K ? P::Par(m).m_pMotifWidth[type] : 1, t = u + w;
             // A site of width w ending at t needs nodes t-1 .. t-w+1 free of change points.
             bool admissible = t <= T;
             for (int d = 1; d < w && admissible; ++d) admissible = t - d >= 1 && !tm.Path()[t - d].CP;
             if (!admissible) continue;
-            const double em = Emission(t, std::min(type, K)) * (isModule ? std::exp(m.m_pMotifPr[type]) : 1.0);
+            const double em = Emission(t, std::min(type, K)) * (isModule ? std::exp(P::Par(m).m_pMotifPr[type]) : 1.0);
             const ALIGNNODE& node = tm.Path()[t];
             const std::vector<int>& B = node.block[node.movingBlock];
             int mask = 0;
@@ -222,8 +222,8 @@ std::vector<std::vector<double>> RandomOrderBackground(Model& tm, int order, std
         for (double& x : joint[o]) sum += (x = U(rng));
         for (double& x : joint[o]) x /= sum;
     }
-    tm.m.m_bgModel.SetFromJoint(joint);
-    tm.m.MSBuildBackground();
+    P::Par(tm.m).m_bgModel.SetFromJoint(joint);
+    P::MSBuildBackground(tm.m);
     tm.Refresh(0);
     return joint;
 }
@@ -261,11 +261,12 @@ TEST(ForwardBruteForce, FastAndDirectMatchEnumerationOfAllSegmentations)
         double bgLik = 0;
         for (int t = 1; t <= brute.T; ++t) {
             const ALIGNNODE& node = tm->Path()[t];
-            const int s = node.block[node.movingBlock][0], x = tm->seq[s][node.pos[s] - 1];
+            const int s = node.block[node.movingBlock][0], x = tm->groups.seq[s][node.pos[s] - 1];
             const bool alone = node.block[node.movingBlock].size() == 1 && cs.order < 0;
-            bgLik += alone ? (Brute::Base(x) ? tm->m.m_pSpeciesBg[s][x] : -1.386) : std::log(brute.Emission(t, cs.K));
+            bgLik += alone ? (Brute::Base(x) ? P::Par(tm->m).m_pSpeciesBg[s][x] : -1.386)
+                           : std::log(brute.Emission(t, cs.K));
         }
-        EXPECT_NEAR(tm->m.CalBgLikelihood(0, tm->Path().data()), bgLik, 1e-9) << "case seed " << cs.seed;
+        EXPECT_NEAR(P::CalBgLikelihood(tm->m, 0, tm->Path().data()), bgLik, 1e-9) << "case seed " << cs.seed;
     }
 }
 
@@ -281,14 +282,15 @@ TEST(BackwardSamplingStat, CoverageMatchesExactPosteriors)
         auto tm = MakeCase(kTiny[ci], rng, 0.35, 0.08);
         const Brute brute(*tm);
         tm->Forward();
-        tm->m.m_bSampling = true;
+        P::Post(tm->m).m_bSampling = true;
         for (int i = 0; i < nSample; ++i) tm->Backward();
         for (int s = 0; s < tm->N; ++s)
-            for (int p = 0; p < tm->len[s]; ++p) {
+            for (int p = 0; p < tm->Len(s); ++p) {
                 SCOPED_TRACE(::testing::Message() << "case " << ci << " species " << s << " pos " << p);
-                EXPECT_NEAR(tm->m.m_pModuleFreq[s][p] / double(nSample), brute.module[s][p] / brute.Z, tol);
+                EXPECT_NEAR(P::Post(tm->m).m_pModuleFreq[s][p] / double(nSample), brute.module[s][p] / brute.Z, tol);
                 for (int k = 0; k < tm->K; ++k)
-                    EXPECT_NEAR(tm->m.m_pSiteFreq[k][s][p] / double(nSample), brute.site[k][s][p] / brute.Z, tol)
+                    EXPECT_NEAR(P::Post(tm->m).m_pSiteFreq[k][s][p] / double(nSample), brute.site[k][s][p] / brute.Z,
+                                tol)
                         << "k " << k;
             }
     }
@@ -321,11 +323,11 @@ TEST(FastKernels, EqualTheDirectFormulasAndDrawTheSame)
             std::mt19937 r(caseSeed);
             tm[d] = MakeCase(cs, r, many ? 0.02 : 0.15, many ? 0.0 : 0.03);
             if (rep % 4 == 1) tm[d]->SetColumn(0, 0, 0.0, 0.5, 0.5, 0.0);  // log-zero entries
-            if (rep % 4 == 3) tm[d]->m.m_dMotifSubRate = 0.0;              // phi with ln 0 off the diagonal
+            if (rep % 4 == 3) P::Par(tm[d]->m).m_dMotifSubRate = 0.0;      // phi with ln 0 off the diagonal
             tm[d]->Refresh();
             P::UseDirectKernels(tm[d]->m, d == 1);
             value[d] = tm[d]->Forward();
-            tm[d]->m.m_bSampling = true;
+            P::Post(tm[d]->m).m_bSampling = true;
             SeedRandom(500 + rep);
             for (int i = 0; i < 40; ++i) tm[d]->Backward();
             next[d] = RandomInt();
@@ -341,7 +343,7 @@ TEST(FastKernels, EqualTheDirectFormulasAndDrawTheSame)
         for (int s = 0; s < N; ++s) view[s] = (part[s] = std::vector<double>(fast.tableStore[s].size(), NAN)).data();
         P::CalLogPrPosOnPaths(fast.m, view.data(), 0, &path, 1);
         std::vector<double> fwd(fast.fwd.size());
-        EXPECT_EQ(fast.m.PathForwardSummation(fwd.data(), view.data(), path, 0, fast.NodeNum() + 1, fast.nStates),
+        EXPECT_EQ(P::PathForwardSummation(fast.m, fwd.data(), view.data(), path, 0, fast.NodeNum() + 1, fast.nStates),
                   value[0]);
         EXPECT_EQ(fwd, fast.fwd);
         EXPECT_EQ(next[0], next[1]);
@@ -374,7 +376,7 @@ const Forced kForced[] = {
            [](Model& tm) {
                tm.SetColumn(0, 0, 0.25, 0.25, 0.25, 0.25);
                tm.SetMotifPr({1.0, 0.0});
-               tm.m.m_dMotifSubRate = 0.0;
+               P::Par(tm.m).m_dMotifSubRate = 0.0;
            }),
     // Module entry impossible, background substitution only to the same base: all background,
     // every aligned ancestor forced; the N adds no substitution. The log ancestral probability
@@ -386,7 +388,7 @@ const Forced kForced[] = {
            [](Model& tm) {
                tm.SetTran(1.0, 0.0, 0.5, 0.5);
                for (int a = 0; a < 4; ++a)
-                   for (int b = 0; b < 4; ++b) tm.m.m_dBgSubst[a][b] = a == b ? 0.0 : -1e100;
+                   for (int b = 0; b < 4; ++b) P::Par(tm.m).m_dBgSubst[a][b] = a == b ? 0.0 : -1e100;
            }),
     // Motif mode, width 2, the reverse strand impossible for these windows: the sites tile each
     // species' run. End row 1, two predecessor draws, and per site one motif and one strand
@@ -410,9 +412,9 @@ const Forced kForced[] = {
                tm.SetColumn(0, 0, 1, 0, 0, 0);
                tm.SetColumn(0, 1, 0, 1, 0, 0);
                tm.SetMotifPr({0.5, 0.5});
-               tm.m.m_dMotifSubRate = 0.0;
-               for (int a = 0; a < 4; ++a) tm.m.m_pBg[a] = a == 3 ? 0.0 : -1e100;
-               for (int b = 0; b < 4; ++b) tm.m.m_dBgSubst[3][b] = (b == 1 || b == 2) ? std::log(0.5) : -1e100;
+               P::Par(tm.m).m_dMotifSubRate = 0.0;
+               for (int a = 0; a < 4; ++a) P::Par(tm.m).m_pBg[a] = a == 3 ? 0.0 : -1e100;
+               for (int b = 0; b < 4; ++b) P::Par(tm.m).m_dBgSubst[3][b] = (b == 1 || b == 2) ? std::log(0.5) : -1e100;
            }),
     // Background, module, background inside one aligned run: the module is entered and left
     // between nodes that are not change points. A width-1 motif that emits only T with lambda
@@ -424,10 +426,10 @@ const Forced kForced[] = {
            [](Model& tm) {
                tm.SetColumn(0, 0, 0, 0, 0, 1);
                tm.SetMotifPr({1.0, 0.0});
-               tm.m.m_dMotifSubRate = 0.0;
+               P::Par(tm.m).m_dMotifSubRate = 0.0;
                for (int a = 0; a < 4; ++a) {
-                   tm.m.m_pBg[a] = a == 0 ? 0.0 : -1e100;
-                   for (int b = 0; b < 4; ++b) tm.m.m_dBgSubst[a][b] = b == 3 ? -1e100 : std::log(1.0 / 3);
+                   P::Par(tm.m).m_pBg[a] = a == 0 ? 0.0 : -1e100;
+                   for (int b = 0; b < 4; ++b) P::Par(tm.m).m_dBgSubst[a][b] = b == 3 ? -1e100 : std::log(1.0 / 3);
                }
            }),
 };
@@ -446,13 +448,13 @@ TEST(ForcedPaths, ForwardValueDrawsAndStatisticsOfTwoPasses)
         c.set(*tm);
         tm->Refresh();
         EXPECT_NEAR(tm->Forward(), std::log(Brute(*tm).Z), 1e-12);
-        tm->m.ClearSuffStat();
+        P::ClearSuffStat(tm->m);
         SeedRandom(4242);
         tm->Backward();
         const int next = RandomInt();
         int draws = 0;
         for (SeedRandom(4242); RandomInt() != next && draws < 1000;) ++draws;
-        tm->m.m_bSampling = true;
+        P::Post(tm->m).m_bSampling = true;
         tm->Backward();
         EXPECT_EQ("draws " + std::to_string(draws) + " " + Dump(tm->m), c.stats);
     }
@@ -470,9 +472,9 @@ TEST(AncestralDrawsStat, MotifSiteAndBackgroundAncestorsFollowTheirPosterior)
     tm->SetColumn(0, 0, 0.1, 0.5, 0.3, 0.1);
     tm->SetColumn(0, 1, 0.2, 0.2, 0.4, 0.2);
     const double lambda = 0.3;
-    tm->m.m_dMotifSubRate = lambda;
+    P::Par(tm->m).m_dMotifSubRate = lambda;
     tm->Refresh();
-    auto theta = [&](int j, int b) { return std::exp(tm->m.m_pPWM[0][4 * j + b]); };
+    auto theta = [&](int j, int b) { return std::exp(P::Par(tm->m).m_pPWM[0][4 * j + b]); };
     auto phi = [&](int j, int a, int b) { return lambda * theta(j, b) + (1 - lambda) * (a == b); };
     const int x[2][2] = {{1, 2}, {3, 2}};       // the site's bases (C G and T G), sequence orientation
     double exact[32], Z = 0, redrawExpect = 0;  // outcome 16 r + 4 a0 + a1: strand r, ancestral a0 a1
@@ -495,10 +497,10 @@ TEST(AncestralDrawsStat, MotifSiteAndBackgroundAncestorsFollowTheirPosterior)
     int count[32] = {};
     std::vector<ANCSEQMOTIF> anc(tm->NodeNum() + 1);
     int site[2];
-    tm->m.ClearSuffStat();
+    P::ClearSuffStat(tm->m);
     for (int i = 0; i < n; ++i) {
         std::fill(anc.begin(), anc.end(), ANCSEQMOTIF());
-        tm->m.SampleMotifAncestor(site, tm->Path().data(), 3, 0, 0, anc.data());
+        P::SampleMotifAncestor(tm->m, site, tm->Path().data(), 3, 0, 0, anc.data());
         ASSERT_EQ(anc[2].motifIndex, 0);
         ++count[16 * (anc[2].forward ? 0 : 1) + 4 * anc[2].ancBase + anc[3].ancBase];
     }
@@ -506,7 +508,7 @@ TEST(AncestralDrawsStat, MotifSiteAndBackgroundAncestorsFollowTheirPosterior)
     const double tol = 5.0 * std::sqrt(0.25 / n);
     for (int o = 0; o < 32; ++o) EXPECT_NEAR(count[o] / double(n), exact[o] / Z, tol) << "outcome " << o;
     // Four descendant decisions per draw, each 0 or 1: 5 sd of a mean of n values in [0, 4].
-    EXPECT_NEAR(tm->m.m_nMotifSubCount[0] / double(n), redrawExpect / Z, 5.0 * 2.0 / std::sqrt(n));
+    EXPECT_NEAR(P::Sweep(tm->m).m_nMotifSubCount[0] / double(n), redrawExpect / Z, 5.0 * 2.0 / std::sqrt(n));
 
     // The ancestor of an aligned background column A, G, N: drawn from linear weights, the
     // same index as the log-space definition bg(a) S(a, A) S(a, G) (the N adds nothing) from
@@ -515,14 +517,14 @@ TEST(AncestralDrawsStat, MotifSiteAndBackgroundAncestorsFollowTheirPosterior)
     bg->Refresh();
     CSerevan& m = bg->m;
     for (unsigned v = 1; v <= 600; ++v) {  // 200 seeds each: as set, after a change, every weight log zero
-        if (v == 201) m.m_dBgSubst[1][0] = -50.0;
-        if (v == 401) std::fill(m.m_pBg.begin(), m.m_pBg.end(), -1e100);
+        if (v == 201) P::Par(m).m_dBgSubst[1][0] = -50.0;
+        if (v == 401) std::fill(P::Par(m).m_pBg.begin(), P::Par(m).m_pBg.end(), -1e100);
         double w[4];
-        for (int a = 0; a < 4; ++a) w[a] = m.m_pBg[a] + m.m_dBgSubst[a][0] + m.m_dBgSubst[a][2];
+        for (int a = 0; a < 4; ++a) w[a] = P::Par(m).m_pBg[a] + P::Par(m).m_dBgSubst[a][0] + P::Par(m).m_dBgSubst[a][2];
         SeedRandom(v);
         const int expect = CStochasticDistribution(TestStream()).DiscreteLogSpace(w, 4);
         SeedRandom(v);
-        m.SampleBgAncestor(bg->Path().data(), 1, 0, anc.data());
+        P::SampleBgAncestor(m, bg->Path().data(), 1, 0, anc.data());
         ASSERT_EQ(anc[1].ancBase, expect) << "seed " << v;
     }
 }
@@ -543,7 +545,7 @@ TEST(EmissionTable, LowComplexityMaskOnlyTouchesSingleSpeciesWindows)
         const double v = tm->table[0][3 * p];
         mask += v == -1e100 ? 'm' : std::fabs(v - 5 * std::log(0.25)) < 1e-12 ? '.' : '?';
         const int species[2] = {0, 1}, pos[2] = {p, p};
-        EXPECT_GT(tm->m.CalMotifEmission(0, 2, species, pos, 0), -1e20) << "aligned site ending at " << p;
+        EXPECT_GT(P::CalMotifEmission(tm->m, 0, 2, species, pos, 0), -1e20) << "aligned site ending at " << p;
     }
     EXPECT_EQ(mask, "m....m..");  // AAAAA masked, AAAAC (A 0.8) and ACGCG (C+G 0.8) not, CGCGC masked
 }

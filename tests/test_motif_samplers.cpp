@@ -178,11 +178,11 @@ TEST(KfbForward, TotalEqualsBruteForceEnumerationAndTheLinearPassesDrawAlike)
         ASSERT_NEAR(got, ref, 1e-12 * std::max(1.0, std::abs(ref))) << "case " << c;
         Draws d[2] = {Draws(m), Draws(m)};
         SeedRandom(c + 1);
-        BackwardSampling(TestStream(), F.data(), P.data(), seq.data(), len, 3, m.width.data(), m.K, d[0].count, d[0].siteNum.data(),
-                         d[0].sites);
+        BackwardSampling(TestStream(), F.data(), P.data(), seq.data(), len, 3, m.width.data(), m.K, d[0].count,
+                         d[0].siteNum.data(), d[0].sites);
         SeedRandom(c + 1);
-        KfbLinearBackward(TestStream(), G.data(), PL.data(), seq.data(), len, 3, m.width.data(), m.K, d[1].count, d[1].siteNum.data(),
-                          d[1].sites);
+        KfbLinearBackward(TestStream(), G.data(), PL.data(), seq.data(), len, 3, m.width.data(), m.K, d[1].count,
+                          d[1].siteNum.data(), d[1].sites);
         EXPECT_EQ(d[0].count, d[1].count) << "case " << c;
         EXPECT_EQ(d[0].siteNum, d[1].siteNum) << "case " << c;
         EXPECT_EQ(d[0].Key(), d[1].Key()) << "case " << c;
@@ -214,8 +214,8 @@ TEST(KfbBackwardStat, FrequenciesMatchExactPosteriors)
         for (int d = 0; d < n; ++d) {
             ForwardSummation(F.data(), P.data(), m.logPr.data(), len, m.width.data(), m.K, both);
             Draws got(m), expect(m);
-            BackwardSampling(TestStream(), F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, got.count, got.siteNum.data(),
-                             got.sites);
+            BackwardSampling(TestStream(), F.data(), P.data(), seq.data(), len, 4, m.width.data(), m.K, got.count,
+                             got.siteNum.data(), got.sites);
             // Every position once, as background or inside one site; each site counted on its strand.
             int covered = got.siteNum[m.K];
             for (int k = 0; k < m.K; ++k) {
@@ -306,7 +306,8 @@ std::string Place(bool sample, const std::vector<std::string>& texts, std::vecto
     const std::vector<double> bg(20, std::log(0.25));
     const int n = static_cast<int>(texts.size()), w = static_cast<int>(mat.size() / 4);
     if (sample)
-        SimpleSampler(TestStream(), ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
+        SimpleSampler(TestStream(), ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(),
+                      strand.get());
     else
         SimpleScanner(ptr.data(), len.data(), n, mat.data(), bg.data(), w, both, pos.data(), strand.get());
     std::string s;

@@ -8,6 +8,8 @@
 
 #include "support/Model.h"
 
+using P = CSerevanProbe;
+
 namespace {
 
 using Rows = std::vector<std::string>;
@@ -44,29 +46,30 @@ TEST(PathMoves, ForwardOnlyBestAlignmentFreshProposalsAndSureSwitches)
     mm->Refresh();
     const double F0 = mm->Forward(0), F1 = mm->Forward(1);
     ASSERT_NE(F0, F1);
-    EXPECT_EQ(NextAfter(11, [&] { EXPECT_DOUBLE_EQ(mm->m.SampleSeqGivenPath(0, 0), F0); }), NextAfter(11, [] {}));
-    mm->m.ClearSuffStat();
-    EXPECT_DOUBLE_EQ(mm->m.SampleSeqGivenPath(0, 5), F0);
-    EXPECT_GE(mm->m.m_dTranCount[0][0] + mm->m.m_dTranCount[1][0], 5.0);
-    mm->scores = {0, F1 - F0 + 1, 0};
-    EXPECT_EQ(mm->m.FindOptPath(0), 0) << "alignments 0 and 2 equal, 1 below them";
-    mm->scores = {F0, F1, F0};
-    EXPECT_EQ(mm->m.FindOptPath(0), 0);
-    mm->scores[2] = F0 - 1e-6;
-    mm->m.m_pCurAlign[0] = 1;
-    EXPECT_EQ(mm->m.FindOptPath(0), 2);
-    EXPECT_EQ(mm->m.m_pCurAlign[0], 1);
+    EXPECT_EQ(NextAfter(11, [&] { EXPECT_DOUBLE_EQ(P::SampleSeqGivenPath(mm->m, 0, 0), F0); }), NextAfter(11, [] {}));
+    P::ClearSuffStat(mm->m);
+    EXPECT_DOUBLE_EQ(P::SampleSeqGivenPath(mm->m, 0, 5), F0);
+    EXPECT_GE(P::Sweep(mm->m).m_dTranCount[0][0] + P::Sweep(mm->m).m_dTranCount[1][0], 5.0);
+    mm->groups.alignScore = {0, F1 - F0 + 1, 0};
+    EXPECT_EQ(P::FindOptPath(mm->m, 0), 0) << "alignments 0 and 2 equal, 1 below them";
+    mm->groups.alignScore = {F0, F1, F0};
+    EXPECT_EQ(P::FindOptPath(mm->m, 0), 0);
+    mm->groups.alignScore[2] = F0 - 1e-6;
+    P::CurAlign(mm->m)[0] = 1;
+    EXPECT_EQ(P::FindOptPath(mm->m, 0), 2);
+    EXPECT_EQ(P::CurAlign(mm->m)[0], 1);
 
-    mm->info = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    const int nodes1 = PathNodeNum(mm->paths[1]);
+    mm->groups.alignInfo = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    const int nodes1 = PathNodeNum(mm->groups.alignPath[1]);
     SeedRandom(77);
-    mm->m.GenAlignGivenPhi(0);
-    EXPECT_EQ(mm->m.m_pCurAlign[0], 0);
-    EXPECT_EQ(PathNodeNum(mm->paths[0]), nodes1) << "the current path moved to slot 0";
-    const auto& S = mm->m.m_dBgSubst;
+    P::GenAlignGivenPhi(mm->m, 0);
+    EXPECT_EQ(P::CurAlign(mm->m)[0], 0);
+    EXPECT_EQ(PathNodeNum(mm->groups.alignPath[0]), nodes1) << "the current path moved to slot 0";
+    const auto& S = P::Par(mm->m).m_dBgSubst;
     const double l = std::log(0.25);
-    EXPECT_NEAR(mm->scores[0], 6 * (S[0][0] - l) + 5 * (S[0][1] - l) + 4 * (S[0][2] - l), 1e-12);
-    for (const ALIGNPATH& path : mm->paths) EXPECT_EQ(path.back().pos, (std::vector<int>{mm->len[0], mm->len[1]}));
+    EXPECT_NEAR(mm->groups.alignScore[0], 6 * (S[0][0] - l) + 5 * (S[0][1] - l) + 4 * (S[0][2] - l), 1e-12);
+    for (const ALIGNPATH& path : mm->groups.alignPath)
+        EXPECT_EQ(path.back().pos, (std::vector<int>{mm->Len(0), mm->Len(1)}));
 
     // delta = 5 > 0 is taken without a uniform, delta <= -300 refused without one: the stream
     // moves as for the backward pass on the alignment kept.
@@ -74,15 +77,15 @@ TEST(PathMoves, ForwardOnlyBestAlignmentFreshProposalsAndSureSwitches)
         auto sw = Moves({kA, kB}), ref = Moves({kA, kB});
         for (auto* x : {sw.get(), ref.get()}) x->SetTran(0.5, 0.5, 0.3, 0.7);  // modules likely
         sw->Refresh();
-        sw->scores = {sw->Forward(0), sw->Forward(1) + shift};
-        ref->m.m_pCurAlign[0] = kept;
-        const int expect = NextAfter(5, [&] { ref->m.SampleSeqGivenPath(0); });
-        EXPECT_EQ(NextAfter(5, [&] { sw->m.SampleSeqPathMH(0, 1); }), expect);
-        EXPECT_EQ(sw->m.m_pCurAlign[0], kept);
+        sw->groups.alignScore = {sw->Forward(0), sw->Forward(1) + shift};
+        P::CurAlign(ref->m)[0] = kept;
+        const int expect = NextAfter(5, [&] { P::SampleSeqGivenPath(ref->m, 0); });
+        EXPECT_EQ(NextAfter(5, [&] { P::SampleSeqPathMH(sw->m, 0, 1); }), expect);
+        EXPECT_EQ(P::CurAlign(sw->m)[0], kept);
         // The states are drawn from the forward table of the alignment kept.
-        EXPECT_EQ(sw->m.m_pMotifCount, ref->m.m_pMotifCount);
-        EXPECT_EQ(sw->m.m_pSiteCount, ref->m.m_pSiteCount);
-        EXPECT_EQ(sw->m.m_pModuleFreq, ref->m.m_pModuleFreq);
+        EXPECT_EQ(P::Sweep(sw->m).m_pMotifCount, P::Sweep(ref->m).m_pMotifCount);
+        EXPECT_EQ(P::Sweep(sw->m).m_pSiteCount, P::Sweep(ref->m).m_pSiteCount);
+        EXPECT_EQ(P::Post(sw->m).m_pModuleFreq, P::Post(ref->m).m_pModuleFreq);
     }
 }
 
@@ -97,14 +100,14 @@ TEST(PathMovesStat, MetropolisHastingsStationaryRatio)
     auto mm = Moves({kA, kB});
     mm->Refresh();
     const double F0 = mm->Forward(0), F1 = mm->Forward(1);
-    mm->scores = {F0, F1 - 1.0};
+    mm->groups.alignScore = {F0, F1 - 1.0};
     const int n = 20000;
     int onOne = 0;
     for (int i = 0; i < n; ++i) {
-        mm->m.ClearSuffStat();
-        const double Fk = mm->m.SampleSeqPathMH(0, 1 - mm->m.m_pCurAlign[0]);
-        onOne += mm->m.m_pCurAlign[0];
-        ASSERT_DOUBLE_EQ(Fk, mm->m.m_pCurAlign[0] == 0 ? F0 : F1) << "the kept alignment's own likelihood";
+        P::ClearSuffStat(mm->m);
+        const double Fk = P::SampleSeqPathMH(mm->m, 0, 1 - P::CurAlign(mm->m)[0]);
+        onOne += P::CurAlign(mm->m)[0];
+        ASSERT_DOUBLE_EQ(Fk, P::CurAlign(mm->m)[0] == 0 ? F0 : F1) << "the kept alignment's own likelihood";
     }
     EXPECT_NEAR(static_cast<double>(onOne) / n, std::exp(1.0) / (1 + std::exp(1.0)), 0.011);
 }

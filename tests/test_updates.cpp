@@ -10,6 +10,8 @@
 
 #include "support/Model.h"
 
+using P = CSerevanProbe;
+
 using support::ModelSetup;
 
 namespace {
@@ -35,20 +37,20 @@ std::unique_ptr<support::Model> Tiny(int known, bool fixMotifPr, bool motifMode)
 // The statistics of one sweep, as the backward sampling would leave them.
 void Fill(CSerevan& m)
 {
-    m.ClearSuffStat();
+    P::ClearSuffStat(m);
     const double tran[2][2] = {{10, 2}, {1, 30}}, align[2][2] = {{3.6, 0.5}, {0.4, 2.0}};
-    std::copy(&tran[0][0], &tran[0][0] + 4, &m.m_dTranCount[0][0]);
-    std::copy(&align[0][0], &align[0][0] + 4, &m.m_dAlignTranCount[0][0]);
-    m.m_pMotifCount = {3, 1, 20};
-    m.m_pSiteCount[0] = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
-    m.m_pSiteCount[1] = {5, 0, 2, 1, 0, 0, 0, 0};
+    std::copy(&tran[0][0], &tran[0][0] + 4, &P::Sweep(m).m_dTranCount[0][0]);
+    std::copy(&align[0][0], &align[0][0] + 4, &P::Sweep(m).m_dAlignTranCount[0][0]);
+    P::Sweep(m).m_pMotifCount = {3, 1, 20};
+    P::Sweep(m).m_pSiteCount[0] = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
+    P::Sweep(m).m_pSiteCount[1] = {5, 0, 2, 1, 0, 0, 0, 0};
     const int anc[4] = {5, 0, 3, 1};
-    std::copy(anc, anc + 4, m.m_nBgAncCount);
+    std::copy(anc, anc + 4, P::Sweep(m).m_nBgAncCount);
     // Ancestor (row) to descendant: identities 10, transitions 3 (A-G, T-C), transversions 4.
     const int sub[4][4] = {{7, 1, 2, 0}, {0, 3, 0, 0}, {0, 0, 0, 3}, {0, 1, 0, 0}};
-    std::copy(&sub[0][0], &sub[0][0] + 16, &m.m_nBgSubCount[0][0]);
-    m.m_nMotifSubCount[0] = 6;
-    m.m_nMotifSubCount[1] = 30;
+    std::copy(&sub[0][0], &sub[0][0] + 16, &P::Sweep(m).m_nBgSubCount[0][0]);
+    P::Sweep(m).m_nMotifSubCount[0] = 6;
+    P::Sweep(m).m_nMotifSubCount[1] = 30;
 }
 
 // ln Γ(n) from the C library: an oracle independent of the program's own table.
@@ -109,36 +111,37 @@ TEST(ParameterUpdate, LogPosteriorUnderEverySwitchAndCollapsedMeansByHand)
         auto t = Tiny(known, fix, motifMode);
         CSerevan& m = t->m;
         if (motifMode)
-            for (int i = 0; i < 4; ++i) m.m_dTranPr[i / 2][i % 2] = std::log(0.1 + 0.2 * i);
-        auto tran = [&m] { return std::vector<double>(&m.m_dTranPr[0][0], &m.m_dTranPr[0][0] + 4); };
-        const std::vector<double> tran0 = tran(), types = m.m_pMotifPr, pwm0 = m.m_pPWM[0];
-        const std::array<double, 20> bg = m.m_pBg;
+            for (int i = 0; i < 4; ++i) P::Par(m).m_dTranPr[i / 2][i % 2] = std::log(0.1 + 0.2 * i);
+        auto tran = [&m] { return std::vector<double>(&P::Par(m).m_dTranPr[0][0], &P::Par(m).m_dTranPr[0][0] + 4); };
+        const std::vector<double> tran0 = tran(), types = P::Par(m).m_pMotifPr, pwm0 = P::Par(m).m_pPWM[0];
+        const std::array<double, 20> bg = P::Par(m).m_pBg;
         for (bool collapse : {false, true}) {
             Fill(m);
-            EXPECT_NEAR(collapse ? m.CollapseParameter(iteration) : m.UpdateParameter(iteration), r, 1e-9);
+            EXPECT_NEAR(collapse ? P::CollapseParameter(m, iteration) : P::UpdateParameter(m, iteration), r, 1e-9);
         }
-        EXPECT_TRUE(std::equal(bg.begin() + 4, bg.end(), m.m_pBg.begin() + 4));
-        EXPECT_TRUE((!known && iteration >= 0) || m.m_pPWM[0] == pwm0);  // matrix 0 kept
-        EXPECT_TRUE(!fix || m.m_pMotifPr == types);                      // types kept
+        EXPECT_TRUE(std::equal(bg.begin() + 4, bg.end(), P::Par(m).m_pBg.begin() + 4));
+        EXPECT_TRUE((!known && iteration >= 0) || P::Par(m).m_pPWM[0] == pwm0);  // matrix 0 kept
+        EXPECT_TRUE(!fix || P::Par(m).m_pMotifPr == types);                      // types kept
         const std::vector<double> now = tran();
         if (motifMode)
             EXPECT_EQ(now, (std::vector<double>{-1e100, 0, -1e100, 0}));
         else
             EXPECT_TRUE(std::equal(now.begin() + (fix ? 0 : 2), now.end(), tran0.begin() + (fix ? 0 : 2)));
         // Both transversions of a base share their class probability.
-        for (int a = 0; a < 4; ++a) EXPECT_NEAR(m.m_dBgSubst[a][(a + 1) % 4], m.m_dBgSubst[a][(a + 3) % 4], 1e-15);
+        for (int a = 0; a < 4; ++a)
+            EXPECT_NEAR(P::Par(m).m_dBgSubst[a][(a + 1) % 4], P::Par(m).m_dBgSubst[a][(a + 3) % 4], 1e-15);
         if (fix) continue;
         const double type[3] = {4.0 / 27, 2.0 / 27, 21.0 / 27};
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pr(m.m_pMotifPr[k]), type[k], 1e-14);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pr(P::Par(m).m_pMotifPr[k]), type[k], 1e-14);
         if (motifMode || iteration < 0) continue;
         // Entry row from counts (4, 15); motif 1: column 0 from (6, 1, 3, 2) / 12, column 1
         // uniform. The motif substitution matrices follow the new matrix and rate.
         const double mean[10] = {4.0 / 19, 15.0 / 19, 0.5, 1.0 / 12, 0.25, 1.0 / 6, 0.25, 0.25, 0.25, 0.25};
         for (int i = 0; i < 10; ++i)
-            EXPECT_NEAR(Pr(i < 2 ? m.m_dTranPr[0][1 - i] : m.m_pPWM[1][i - 2]), mean[i], 1e-14) << i;
-        const double lambda = m.m_dMotifSubRate;
-        EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 0], std::log(lambda * 0.5), 1e-12);
-        EXPECT_NEAR(m.m_pMotifPhi[1][0][4 * 2 + 2], std::log(lambda * 0.25 + 1 - lambda), 1e-12);
+            EXPECT_NEAR(Pr(i < 2 ? P::Par(m).m_dTranPr[0][1 - i] : P::Par(m).m_pPWM[1][i - 2]), mean[i], 1e-14) << i;
+        const double lambda = P::Par(m).m_dMotifSubRate;
+        EXPECT_NEAR(P::Par(m).m_pMotifPhi[1][0][4 * 2 + 0], std::log(lambda * 0.5), 1e-12);
+        EXPECT_NEAR(P::Par(m).m_pMotifPhi[1][0][4 * 2 + 2], std::log(lambda * 0.25 + 1 - lambda), 1e-12);
     }
 }
 
@@ -156,26 +159,27 @@ TEST(ParameterUpdateStat, PlainDrawsMatchPosteriorMoments)
         std::vector<double> x;
     };
     std::vector<Draw> draws = {
-        {"module entry", 4, 15, [&] { return Pr(m.m_dTranPr[0][1]); }, {}},
-        {"segment type 0", 4, 23, [&] { return Pr(m.m_pMotifPr[0]); }, {}},
-        {"module background", 21, 6, [&] { return Pr(m.m_pMotifPr[2]); }, {}},
-        {"motif 1 column 0 A", 6, 6, [&] { return Pr(m.m_pPWM[1][0]); }, {}},
-        {"motif 1 column 0 G", 3, 9, [&] { return Pr(m.m_pPWM[1][2]); }, {}},
-        {"ancestral A", 6, 7, [&] { return Pr(m.m_pBg[0]); }, {}},
-        {"identity", 11, 9, [&] { return Pr(m.m_dBgSubst[0][0]); }, {}},
-        {"transition", 4, 16, [&] { return Pr(m.m_dBgSubst[1][3]); }, {}},
-        {"transversion", 5, 15, [&] { return 2 * Pr(m.m_dBgSubst[3][0]); }, {}},
-        {"motif substitution rate", 7, 31, [&] { return m.m_dMotifSubRate; }, {}},
+        {"module entry", 4, 15, [&] { return Pr(P::Par(m).m_dTranPr[0][1]); }, {}},
+        {"segment type 0", 4, 23, [&] { return Pr(P::Par(m).m_pMotifPr[0]); }, {}},
+        {"module background", 21, 6, [&] { return Pr(P::Par(m).m_pMotifPr[2]); }, {}},
+        {"motif 1 column 0 A", 6, 6, [&] { return Pr(P::Par(m).m_pPWM[1][0]); }, {}},
+        {"motif 1 column 0 G", 3, 9, [&] { return Pr(P::Par(m).m_pPWM[1][2]); }, {}},
+        {"ancestral A", 6, 7, [&] { return Pr(P::Par(m).m_pBg[0]); }, {}},
+        {"identity", 11, 9, [&] { return Pr(P::Par(m).m_dBgSubst[0][0]); }, {}},
+        {"transition", 4, 16, [&] { return Pr(P::Par(m).m_dBgSubst[1][3]); }, {}},
+        {"transversion", 5, 15, [&] { return 2 * Pr(P::Par(m).m_dBgSubst[3][0]); }, {}},
+        {"motif substitution rate", 7, 31, [&] { return P::Par(m).m_dMotifSubRate; }, {}},
     };
     for (int rep = 0; rep < n; ++rep) {
         Fill(m);
-        m.UpdateParameter(rep);
+        P::UpdateParameter(m, rep);
         for (Draw& d : draws) d.x.push_back(d.value());
         for (int a = 0; a < 4; ++a)
-            ASSERT_NEAR(
-                Pr(m.m_dBgSubst[a][0]) + Pr(m.m_dBgSubst[a][1]) + Pr(m.m_dBgSubst[a][2]) + Pr(m.m_dBgSubst[a][3]), 1.0,
-                1e-12);
-        ASSERT_NEAR(Pr(m.m_pMotifPr[0]) + Pr(m.m_pMotifPr[1]) + Pr(m.m_pMotifPr[2]), 1.0, 1e-12);
+            ASSERT_NEAR(Pr(P::Par(m).m_dBgSubst[a][0]) + Pr(P::Par(m).m_dBgSubst[a][1]) +
+                            Pr(P::Par(m).m_dBgSubst[a][2]) + Pr(P::Par(m).m_dBgSubst[a][3]),
+                        1.0, 1e-12);
+        ASSERT_NEAR(Pr(P::Par(m).m_pMotifPr[0]) + Pr(P::Par(m).m_pMotifPr[1]) + Pr(P::Par(m).m_pMotifPr[2]), 1.0,
+                    1e-12);
     }
     for (const Draw& d : draws) ExpectBetaMoments(d.x, d.a, d.b, d.what);
 }

@@ -9,6 +9,8 @@
 
 #include "support/Model.h"
 
+using P = CSerevanProbe;
+
 namespace {
 
 // Two species, one group, K motifs all of starting width w, empty statistics.
@@ -21,17 +23,17 @@ std::unique_ptr<support::Model> Tiny(int K, int known, int w, int minWidth, int 
     setup.param.nMinMotifWidth = minWidth;
     setup.param.nMaxMotifWidth = maxWidth;
     auto t = support::TextModel(2, 1, {"ACGTACGGTACC", "ACGAACGTTAGG"}, setup);
-    t->m.ClearSuffStat();
+    P::ClearSuffStat(t->m);
     return t;
 }
 
 // Puts motif k back to width w with empty base counts.
 void Reset(CSerevan& m, int k, int w)
 {
-    const int old = m.m_pMotifWidth[k];
-    m.m_pMotifWidth[k] = w;
-    m.m_pSiteCount[k].assign(4 * w, 0);
-    m.RenewWdParameters(k, old);
+    const int old = P::Par(m).m_pMotifWidth[k];
+    P::Par(m).m_pMotifWidth[k] = w;
+    P::Sweep(m).m_pSiteCount[k].assign(4 * w, 0);
+    P::RenewWdParameters(m, k, old);
 }
 
 // A seed whose first value gives move code `move`; the stream is left seeded with it.
@@ -78,19 +80,19 @@ TEST(WidthMoveStat, AcceptanceRatesMatchTheRatio)
         SCOPED_TRACE(::testing::Message() << "width " << w << (fullColumn ? " full column" : ""));
         if (fullColumn) {
             for (int k = 0; k < 4; ++k) {
-                m.m_pEdgeStat[4 * k + 1].speciesCount[0] = 1;
-                m.m_pEdgeStat[4 * k + 2].speciesCount[0] = 1;
+                P::Sweep(m).m_pEdgeStat[4 * k + 1].speciesCount[0] = 1;
+                P::Sweep(m).m_pEdgeStat[4 * k + 2].speciesCount[0] = 1;
             }
-            m.m_pSpeciesBg[0][0] = std::log(1.0 / 48);
+            P::Par(m).m_pSpeciesBg[0][0] = std::log(1.0 / 48);
         }
         const int n = 40000;
         double grow = 0, shrink = 0;
         for (int c = 0; c < n / 4; ++c) {
             for (int k = 0; k < 4; ++k) Reset(m, k, w);
-            m.UpdateWidth();
+            P::UpdateWidth(m);
             for (int k = 0; k < 4; ++k) {
-                grow += m.m_pMotifWidth[k] == w + 1;
-                shrink += m.m_pMotifWidth[k] == w - 1;
+                grow += P::Par(m).m_pMotifWidth[k] == w + 1;
+                shrink += P::Par(m).m_pMotifWidth[k] == w - 1;
             }
         }
         for (const auto& [observed, acceptance] :
@@ -125,33 +127,34 @@ TEST(WidthMove, MoveCodesShiftTheColumnsAndConsumeTheirDraws)
         auto t = Tiny(1, 0, width, minWidth, maxWidth);
         CSerevan& m = t->m;
         if (edge) {
-            m.m_pSiteCount[0] = old;
-            for (int b = 0; b < 4; ++b) m.m_pSpeciesBg[1][b] = std::log(0.25);
+            P::Sweep(m).m_pSiteCount[0] = old;
+            for (int b = 0; b < 4; ++b) P::Par(m).m_pSpeciesBg[1][b] = std::log(0.25);
             for (int e : {0, 3}) {
-                m.m_pEdgeStat[e].speciesCount[4 + 2] = 30;
-                m.m_pEdgeStat[e].speciesCount[4 + 1] = 2;
+                P::Sweep(m).m_pEdgeStat[e].speciesCount[4 + 2] = 30;
+                P::Sweep(m).m_pEdgeStat[e].speciesCount[4 + 1] = 2;
             }
         }
         const unsigned seed = SeedForMove(move);
-        m.UpdateWidth();
+        P::UpdateWidth(m);
         EXPECT_TRUE(Consumed(seed, draws));
-        EXPECT_TRUE(after < 0 || m.m_pMotifWidth[0] == after) << m.m_pMotifWidth[0];
+        EXPECT_TRUE(after < 0 || P::Par(m).m_pMotifWidth[0] == after) << P::Par(m).m_pMotifWidth[0];
         if (!edge) continue;
         const size_t w2 = static_cast<size_t>(after);
-        EXPECT_EQ(m.m_pSiteCount[0], shifted[move]);
-        EXPECT_EQ((std::vector<size_t>{m.m_pPWM[0].size(), m.m_pSiteMatrix[0].size(), m.m_pMotifPhi[0].size()}),
+        EXPECT_EQ(P::Sweep(m).m_pSiteCount[0], shifted[move]);
+        EXPECT_EQ((std::vector<size_t>{P::Par(m).m_pPWM[0].size(), P::Res(m).m_pSiteMatrix[0].size(),
+                                       P::Par(m).m_pMotifPhi[0].size()}),
                   (std::vector<size_t>{4 * w2, 4 * w2, w2}));
     }
     // Motif 0 given, motif 1 free: motif 0 keeps its width even with an edge column that would
     // always be accepted, and the stream advances exactly as for motif 1 alone.
     auto t = Tiny(2, 1, 5, 1, 14), alone = Tiny(1, 0, 5, 1, 14);
-    for (int e = 0; e < 4; ++e) t->m.m_pEdgeStat[e].speciesCount[4 + 2] = 40;
+    for (int e = 0; e < 4; ++e) P::Sweep(t->m).m_pEdgeStat[e].speciesCount[4 + 2] = 40;
     SeedRandom(42);
-    for (int c = 0; c < 20; ++c) t->m.UpdateWidth();
+    for (int c = 0; c < 20; ++c) P::UpdateWidth(t->m);
     const int next = RandomInt();
     SeedRandom(42);
-    for (int c = 0; c < 20; ++c) alone->m.UpdateWidth();
+    for (int c = 0; c < 20; ++c) P::UpdateWidth(alone->m);
     EXPECT_EQ(next, RandomInt());
-    EXPECT_EQ(t->m.m_pMotifWidth[0], 5);
-    EXPECT_EQ(t->m.m_pMotifWidth[1], alone->m.m_pMotifWidth[0]);
+    EXPECT_EQ(P::Par(t->m).m_pMotifWidth[0], 5);
+    EXPECT_EQ(P::Par(t->m).m_pMotifWidth[1], P::Par(alone->m).m_pMotifWidth[0]);
 }

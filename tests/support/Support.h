@@ -29,8 +29,14 @@ inline CRandomStream& TestStream()
     static CRandomStream stream;
     return stream;
 }
-inline void SeedRandom(unsigned seed) { TestStream().Seed(seed); }
-inline int RandomInt() { return TestStream().Next(); }
+inline void SeedRandom(unsigned seed)
+{
+    TestStream().Seed(seed);
+}
+inline int RandomInt()
+{
+    return TestStream().Next();
+}
 
 namespace support {
 

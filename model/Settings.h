@@ -1,0 +1,59 @@
+// What a model is built from: the run settings it takes from the command line, the groups it
+// runs on, and its starting parameters. CSerevan's one constructor takes these three.
+#pragma once
+
+#include <vector>
+
+#include "align/AlignPath.h"
+#include "base/MyString.h"
+#include "numeric/MarkovBackground.h"
+
+// The run settings of a model. The program's parameter record extends this struct, so the
+// command-line options write these fields directly and the model reads them as they are.
+struct ModelSettings {
+    CString strParamLine;             // banner plus every argument, each followed by a blank
+    int nSpeciesNum = -1;             // -N
+    int nMotifNum = 3;                // -K
+    int nKnownMotifNum = 0;           // leading motifs whose matrices were given (-A); never re-drawn
+    int nMinMotifWidth = 10;          // -w: lower bound of width moves
+    int nMaxMotifWidth = 14;          // -W: upper bound of width moves
+    int nModuleLen = 200;             // -L: expected module length, 1 / (0.8 L) the module exit
+    int nMaxIterNum = 2000;           // -n: iterations (-F: samples per group)
+    bool bBothStrands = true;         // -r: sites on the reverse strand as well
+    bool bMaskLowComplexity = false;  // -M: low-complexity windows get no site probability
+    bool bMotifMode = false;          // -s: every position is a module position
+    bool bMotifPr = false;            // -q given: site probabilities fixed at dMotifPr
+    double dMotifPr = 0.0;            // -q: site probability of each motif per module position
+    double dAlignUpdatePr = 0.1;      // -u: probability of an alignment move per iteration
+    bool bCollapsed = false;          // -c: collapsed parameter update
+    double dPostCutoff = 0.5;         // -p: posterior cutoff of the calls
+};
+
+// The orthologous groups a model runs on. The driver that reads and aligns them owns them and
+// keeps them alive while a model uses them; a model's alignment moves rewrite the stored
+// alignments of its groups, so two models never share one ModelGroups.
+struct ModelGroups {
+    int N = 0, G = 0, A = 0;              // species, groups, stored alignments per group
+    std::vector<std::vector<int>> seq;    // codes of species s in group g at slot s*G + g
+    std::vector<CString> names;           // record names, same slots
+    std::vector<std::vector<int>> templ;  // conserved template per group (empty: none, as in the aligned scan)
+    std::vector<ALIGNPATH> alignPath;     // stored alignment j of group g at g*A + j
+    std::vector<double> alignScore;       // their log-odds scores (empty: none, as in the aligned scan)
+    std::vector<int> alignInfo;           // 3 per alignment: transitions, transversions, identities
+    CMarkovBackground bg;                 // -g background (empty: the tables built from the sequences)
+
+    int Len(int s, int g) const { return static_cast<int>(seq[static_cast<size_t>(s) * G + g].size()); }
+};
+
+// Starting parameters. A de novo run gives matrices and widths (or neither: uniform matrices
+// of width (-w + -W) / 2); the runs with given parameters give the module entry, the segment
+// probabilities and the two substitution rates as well.
+struct ModelStart {
+    std::vector<std::vector<double>> pwm;  // K log matrices, base b of column j at 4j + b; empty: log 0.25
+    std::vector<int> width;                // K widths; empty: (-w + -W) / 2
+    bool given = false;                    // the four values below are used
+    double enterPr = 0.0;                  // probability of entering a module
+    std::vector<double> motifPr;           // K+1 plain segment probabilities, the last the module background
+    double bgSubRate = 0.0;                // background substitution probability
+    double motifSubRate = 0.0;             // motif-site substitution probability (lambda)
+};
