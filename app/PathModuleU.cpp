@@ -16,6 +16,10 @@
 #include "base/OutputFile.h"
 #include "numeric/StochasticDistribution.h"
 
+// The usage text is the program's historical one, printed as it always was: its defaults
+// (1000 iterations, widths 8 to 15, -u 0.2, "output.txt") are those of an early version and
+// not the values the program uses (2000, 10 to 14, 0.1, "Output.txt"). Changing the text
+// would break whatever reads it; the option table below and --help give the real defaults.
 void PrintReadme()
 {
     std::puts("\nUsage: ./Serevan -i Seqfile (options)");
@@ -43,36 +47,90 @@ void SetDefaultParam(INPUTPARAMETER* param)
 const std::vector<OptionInfo>& KnownOptions()
 {
     using K = OptionKind;
+    using P = INPUTPARAMETER&;
+    using V = const OptionValue&;
     static const std::vector<OptionInfo> options = {
-        {'i', K::Text, "file", "input sequences (with -P: the aligned file)", "required"},
-        {'N', K::Integer, "n", "number of species, 2 to 16", "required"},
-        {'K', K::Integer, "n", "number of motifs", "3"},
-        {'o', K::Text, "file", "report file; side files are named by appending to it", "Output.txt"},
-        {'n', K::Integer, "n", "number of iterations, half of them burn-in (-F: samples per group)", "2000"},
-        {'w', K::Integer, "n", "smallest motif width", "10"},
-        {'W', K::Integer, "n", "largest motif width", "14"},
-        {'L', K::Integer, "n", "expected module length", "200"},
-        {'p', K::Real, "x", "posterior cutoff for calling sites and modules", "0.5"},
-        {'u', K::Real, "x", "probability of an alignment move per iteration", "0.1"},
-        {'c', K::Flag, "", "collapsed sampler (recommended)", "off"},
-        {'s', K::Flag, "", "motif mode: every position is a module position", "off"},
-        {'r', K::Text, "v", "0: given strand only; any other value: both strands", "both strands"},
-        {'M', K::Flag, "", "give low-complexity windows no site probability", "off"},
-        {'m', K::Integer, "n", "repeat the de novo run n times, appending to the same files", "1"},
+        {'i', K::Text, "file", "input sequences (with -P: the aligned file)", "required",
+         [](P p, V v) { p.strSeqFile = v.text; }},
+        {'N', K::Integer, "n", "number of species, 2 to 16", "required",
+         [](P p, V v) { p.nSpeciesNum = static_cast<int>(v.whole); }},
+        {'K', K::Integer, "n", "number of motifs", "3", [](P p, V v) { p.nMotifNum = static_cast<int>(v.whole); }},
+        {'o', K::Text, "file", "report file; side files are named by appending to it", "Output.txt",
+         [](P p, V v) { p.strOutputFile = v.text; }},
+        {'n', K::Integer, "n", "number of iterations, half of them burn-in (-F: samples per group)", "2000",
+         [](P p, V v) { p.nMaxIterNum = static_cast<int>(v.whole); }},
+        {'w', K::Integer, "n", "smallest motif width", "10",
+         [](P p, V v) { p.nMinMotifWidth = static_cast<int>(v.whole); }},
+        {'W', K::Integer, "n", "largest motif width", "14",
+         [](P p, V v) { p.nMaxMotifWidth = static_cast<int>(v.whole); }},
+        {'L', K::Integer, "n", "expected module length", "200",
+         [](P p, V v) { p.nModuleLen = static_cast<int>(v.whole); }},
+        {'p', K::Real, "x", "posterior cutoff for calling sites and modules", "0.5",
+         [](P p, V v) { p.dPostCutoff = v.real; }},
+        {'u', K::Real, "x", "probability of an alignment move per iteration", "0.1",
+         [](P p, V v) { p.dAlignUpdatePr = v.real; }},
+        {'c', K::Flag, "", "collapsed sampler (recommended)", "off", [](P p, V) { p.bCollapsed = true; }},
+        {'s', K::Flag, "", "motif mode: every position is a module position", "off",
+         [](P p, V) { p.bMotifMode = true; }},
+        {'r', K::Text, "v", "0: given strand only; any other value: both strands", "both strands",
+         [](P p, V v) { p.bBothStrands = v.text[0] != '0'; }},
+        {'M', K::Flag, "", "give low-complexity windows no site probability", "off",
+         [](P p, V) { p.bMaskLowComplexity = true; }},
+        {'m', K::Integer, "n", "repeat the de novo run n times, appending to the same files", "1",
+         [](P p, V v) { p.nRepeatNum = static_cast<int>(v.whole); }},
         {'g', K::Text, "k|file", "background of order k (0-5) for every background term, or read from a file",
-         "default model"},
-        {'l', K::Flag, "", "read lower-case (soft-masked) bases as undetermined", "off"},
-        {'S', K::Seed, "n", "seed of the random stream (same seed and input, same files)", "the time"},
-        {'A', K::Text, "file", "given motif matrices (kept fixed; -F: with expected site numbers)", "none"},
-        {'q', K::Real, "x", "fixed site probability of each motif per module position", "estimated"},
-        {'P', K::Text, "file", "aligned scan: complete parameter file for the -i alignment", "none"},
-        {'x', K::Flag, "", "aligned scan: write only the score line", "off"},
-        {'F', K::Flag, "", "scan the orthologous groups with the -A motifs", "off"},
-        {'R', K::Real, "x", "-F: probability of entering a module", "0.001"},
-        {'b', K::Real, "x", "-F, -B: background substitution probability", "0.1"},
-        {'f', K::Real, "x", "-F, -B: motif-site substitution probability", "0.02"},
-        {'B', K::Text, "file", "choose among the candidate matrices of this file", "none"},
-        {'T', K::Integer, "n", "-B: number of candidate matrices in the file", "required with -B"},
+         "default model",
+         [](P p, V v) {
+             // A value of digits only is an order; anything else names a file.
+             if (std::strspn(v.text, "0123456789") == std::strlen(v.text) && v.text[0] != '\0') {
+                 p.nBgOrder = std::strlen(v.text) > 2 ? 99 : std::atoi(v.text);
+                 p.strBgFile = "";
+             } else {
+                 p.nBgOrder = -1;
+                 p.strBgFile = v.text;
+             }
+         }},
+        {'l', K::Flag, "", "read lower-case (soft-masked) bases as undetermined", "off",
+         [](P p, V) { p.bSoftMask = true; }},
+        {'S', K::Seed, "n", "seed of the random stream (same seed and input, same files)", "the time",
+         [](P p, V v) {
+             p.nSeed = static_cast<unsigned>(v.whole);
+             p.bSeedGiven = true;
+         }},
+        {'A', K::Text, "file", "given motif matrices (kept fixed; -F: with expected site numbers)", "none",
+         [](P p, V v) {
+             p.bKnownMotif = true;
+             p.strKnownMotifFile = v.text;
+         }},
+        {'q', K::Real, "x", "fixed site probability of each motif per module position", "estimated",
+         [](P p, V v) {
+             p.bMotifPr = true;
+             p.dMotifPr = v.real;
+         }},
+        {'P', K::Text, "file", "aligned scan: complete parameter file for the -i alignment", "none",
+         [](P p, V v) {
+             p.strParamFile = v.text;
+             p.bScanAligned = true;
+         }},
+        {'x', K::Flag, "", "aligned scan: write only the score line", "off", [](P p, V) { p.bScanDetail = false; }},
+        {'F', K::Flag, "", "scan the orthologous groups with the -A motifs", "off",
+         [](P p, V) { p.bScanUnaligned = true; }},
+        {'R', K::Real, "x", "-F: probability of entering a module", "0.001",
+         [](P p, V v) { p.dModuleStartPr = v.real; }},
+        {'b', K::Real, "x", "-F, -B: background substitution probability", "0.1",
+         [](P p, V v) { p.dBgMutationRate = v.real; }},
+        {'f', K::Real, "x", "-F, -B: motif-site substitution probability", "0.02",
+         [](P p, V v) { p.dMotifMutationRate = v.real; }},
+        {'B', K::Text, "file", "choose among the candidate matrices of this file", "none",
+         [](P p, V v) {
+             p.bMotifSelection = true;
+             p.strCandidateMotifFile = v.text;
+         }},
+        {'T', K::Integer, "n", "-B: number of candidate matrices in the file", "required with -B",
+         [](P p, V v) {
+             p.nCandidateMotifNum = static_cast<int>(v.whole);
+             p.bCandidateNumGiven = true;
+         }},
     };
     return options;
 }
@@ -185,65 +243,7 @@ int ParseInputParam(INPUTPARAMETER* p, int argc, char** argv)
             std::puts(bad.c_str());
             return 1;
         }
-        const int n = static_cast<int>(whole);
-        switch (letter) {
-        case 'i': p->strSeqFile = v; break;
-        case 'o': p->strOutputFile = v; break;
-        case 'n': p->nMaxIterNum = n; break;
-        case 'p': p->dPostCutoff = real; break;
-        case 'N': p->nSpeciesNum = n; break;
-        case 'm': p->nRepeatNum = n; break;
-        case 'r': p->bBothStrands = v[0] != '0'; break;
-        case 'M': p->bMaskLowComplexity = true; break;
-        case 'K': p->nMotifNum = n; break;
-        case 'L': p->nModuleLen = n; break;
-        case 'w': p->nMinMotifWidth = n; break;
-        case 'W': p->nMaxMotifWidth = n; break;
-        case 's': p->bMotifMode = true; break;
-        case 'u': p->dAlignUpdatePr = real; break;
-        case 'A':
-            p->bKnownMotif = true;
-            p->strKnownMotifFile = v;
-            break;
-        case 'B':
-            p->bMotifSelection = true;
-            p->strCandidateMotifFile = v;
-            break;
-        case 'T':
-            p->nCandidateMotifNum = n;
-            p->bCandidateNumGiven = true;
-            break;
-        case 'q':
-            p->bMotifPr = true;
-            p->dMotifPr = real;
-            break;
-        case 'R': p->dModuleStartPr = real; break;
-        case 'b': p->dBgMutationRate = real; break;
-        case 'f': p->dMotifMutationRate = real; break;
-        case 'F': p->bScanUnaligned = true; break;
-        case 'P':
-            p->strParamFile = v;
-            p->bScanAligned = true;
-            break;
-        case 'x': p->bScanDetail = false; break;
-        case 'l': p->bSoftMask = true; break;
-        case 'g':
-            // A value of digits only is an order; anything else names a file.
-            if (std::strspn(v, "0123456789") == std::strlen(v) && v[0] != '\0') {
-                p->nBgOrder = std::strlen(v) > 2 ? 99 : std::atoi(v);
-                p->strBgFile = "";
-            } else {
-                p->nBgOrder = -1;
-                p->strBgFile = v;
-            }
-            break;
-        case 'c': p->bCollapsed = true; break;
-        case 'S':
-            p->nSeed = static_cast<unsigned>(whole);
-            p->bSeedGiven = true;
-            break;
-        default: break;
-        }
+        opt->apply(*p, OptionValue{v, whole, real});
     }
     if (p->nSpeciesNum < 2) {
         std::puts("Input number of species < 2!");

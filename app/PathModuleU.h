@@ -20,14 +20,22 @@ inline constexpr int kMaxCandidates = 100000;
 inline constexpr const char* kSerevanVersion = "1.1.0";
 
 // One command-line option: its letter, the kind of value it reads, what it does (for the
-// help and the notes on misspelt options) and the default the program uses.
+// help and the notes on misspelt options), the default the program uses, and what it writes
+// into the record. A new option is one row here (and, for the model, one field of its
+// settings, which the record extends).
 enum class OptionKind { Flag, Integer, Real, Text, Seed };
+struct OptionValue {
+    const char* text;  // the value as given ("" for a flag)
+    long long whole;   // Integer and Seed: the checked number
+    double real;       // Real: the checked number
+};
 struct OptionInfo {
     char letter;
     OptionKind kind;
     const char* value;    // name of the value in the help ("" for a flag)
     const char* meaning;  // short description
     const char* deflt;    // default as the program uses it ("" when none)
+    void (*apply)(INPUTPARAMETER& p, const OptionValue& v);
 };
 // Every option the scan knows, in help order.
 const std::vector<OptionInfo>& KnownOptions();

@@ -1,7 +1,8 @@
-// Log-space arithmetic, the background Markov model of DNA and small sequence helpers.
+// Log-space arithmetic, the first-order background table of DNA and small sequence helpers
+// (the order-k background model is numeric/MarkovBackground.h).
 //
-// Sections: log-space sums and gamma terms; background model; motif windows;
-// small helpers (reverse complement, window copy, arg-max, low complexity, powers).
+// Sections: base codes; log-space sums and gamma terms; background table; motif windows;
+// small helpers (reverse complement, window copy, arg-max, low complexity).
 //
 // Nucleotide codes: A, C, G, T = 0..3. Any other code (-1 for an undetermined base,
 // 4 for an alignment gap) is "no base": it never indexes a table. Tests for a base use

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -201,33 +202,45 @@ const std::string kSiteFile1 = "0\t0\t120\t1\t0.800\t0.250\n1\t0\t7\t-1\t1.000\t
 }  // namespace
 
 // Each case calls the writer twice: every call appends one complete report, site files,
-// module list and count table, and prints one console line.
+// module list and count table, and prints one console line. A report cut short by a killed
+// run (no final line feed) is noticed once, and the next run starts on a new line.
 TEST(Report, GoldenReportSiteFilesAndConsoleLine)
 {
     const std::string modules = "0\t0\t118\t146\n1\t0\t5\t11\n", counts = "3\t0\t5\t\n7\t0\t0\t\n";
-    const std::tuple<const char*, std::function<void(RunResults&)>, std::string, std::string, std::string> cases[] = {
-        {"plain", nullptr, kHeader + kModules + kMotifs, kSiteFile1, modules},
-        {"motif mode: no module block", [](RunResults& r) { r.modules = false; }, kHeader + kMotifs, kSiteFile1, ""},
+    using Case =
+        std::tuple<const char*, std::function<void(RunResults&)>, std::string, std::string, std::string, std::string>;
+    const Case cases[] = {
+        {"plain", nullptr, kHeader + kModules + kMotifs, kSiteFile1, modules, ""},
+        {"motif mode: no module block", [](RunResults& r) { r.modules = false; }, kHeader + kMotifs, kSiteFile1, "",
+         ""},
         {"every site dropped",
          [](RunResults& r) {
              r.m_pOutputSite[0].clear();
              r.m_pModuleList = {{}, {}};
          },
-         kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n", "", ""},
+         kHeader + "Predicted modules:\n\n\n\nMotif1 not found\n\nMotif2 not found\n", "", "", ""},
+        {"after a cut report", nullptr, kHeader + kModules + kMotifs, kSiteFile1, modules, ">0\t0\t7\t-1\t1.0\nTTG"},
     };
-    for (const auto& [what, change, report, siteFile1, moduleList] : cases) {
+    for (const auto& [what, change, report, siteFile1, moduleList, before] : cases) {
         SCOPED_TRACE(what);
         support::TempDir dir("report");
         const OutputNames names(dir.File("run%d%s.txt"));
+        if (!before.empty()) std::ofstream(names.report) << before;
         RunResults r = ReportResults();
         if (change) change(r);
         std::string failed;
         testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         EXPECT_TRUE(WriteRun(names, RunKind::DeNovo, r, failed));
         EXPECT_TRUE(WriteRun(names, RunKind::DeNovo, r, failed));
         const std::string console = names.report + "\t-12.3457\t1.5000\n";
         EXPECT_EQ(testing::internal::GetCapturedStdout(), console + console);
-        EXPECT_EQ(ReadFile(names.report), report + report);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  before.empty() ? ""
+                                 : "warning: " + names.report +
+                                       " does not end with a line feed (an earlier "
+                                       "run was cut short?); this run starts on a new line\n");
+        EXPECT_EQ(ReadFile(names.report), (before.empty() ? "" : before + "\n") + report + report);
         EXPECT_EQ(ReadFile(names.Motif(0)), siteFile1 + siteFile1);
         EXPECT_TRUE(support::Exists(names.Motif(1)));
         EXPECT_EQ(ReadFile(names.Motif(1)), "");

@@ -1,5 +1,5 @@
 // Every output of every mode on a full disk: each file a clean run writes becomes, in turn, a
-// link to /dev/full; the run must end with status 1 and a last line naming that file. One CTest
+// link to /dev/full; the run must end with status 1 and one line naming that file. One CTest
 // entry per mode, so that the slow modes run in parallel.
 #include <filesystem>
 #include <string>
@@ -31,8 +31,9 @@ TEST_P(WriteFailures, EveryOutputOnAFullDiskEndsTheRunWithItsName)
         std::filesystem::create_symlink("/dev/full", dir.File(out));
         const support::RunResult r = support::RunCommand(command, dir.Path().string());
         const std::string message = out == "out.txt" ? "cannot write the report to out.txt" : "cannot write " + out;
-        // Status and last line of standard output (a result line may come first).
-        EXPECT_EQ(std::to_string(r.status) + " " + support::Lines("\n" + r.output).back(), "1 " + message) << out;
+        // Status and standard output: the report comes last and the result line only after it,
+        // so a failed write leaves the message alone on standard output.
+        EXPECT_EQ(std::to_string(r.status) + " " + r.output, "1 " + message + "\n") << out;
     }
 }
 
