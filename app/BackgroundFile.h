@@ -13,5 +13,16 @@
 #include "base/MyString.h"
 #include "numeric/MarkovBackground.h"
 
+// Optional lines "# conditional CONTEXT p(A) p(C) p(G) p(T)" ("." for the empty context, the
+// values in any strtod form, hexadecimal for exactness) give p(b | CONTEXT) directly: when
+// present they must cover every context of the orders used and agree with the frequencies
+// (within 1e-6), and they replace what the frequencies give, bit for bit. Other readers of
+// this layout skip them as comments.
+
 // Fills model from the file; false with a one-line message naming the file (and the line).
 bool ReadBackgroundFile(const CString& file, CMarkovBackground& model, std::string& err);
+
+// The file of a model, with origin on its first comment line: the joint k-mer frequencies
+// its conditional probabilities imply, then those probabilities exactly. Read back, it gives
+// the same model tables bit for bit.
+std::string FormatBackgroundFile(const CMarkovBackground& model, const std::string& origin);

@@ -71,18 +71,18 @@ bool RunBackground(const INPUTPARAMETER& param, const std::vector<std::vector<in
     return true;
 }
 
-bool ReadGroups(const INPUTPARAMETER& p, int nSeq, ModelGroups& d)
+bool ReadGroups(const INPUTPARAMETER& p, int nSeq, ModelGroups& d, int first, int count)
 {
     std::string err;
-    std::vector<int> seqLen;
-    if (!ReadinSeq(p.strSeqFile, nSeq, seqLen, d.names, d.seq, err, p.bSoftMask)) {
+    d.N = p.nSpeciesNum;
+    d.G = count >= 0 ? count : nSeq / d.N;
+    d.firstGroup = first;
+    if (!ReadinGroups(p.strSeqFile, nSeq, d.N, first, d.G, d.names, d.seq, err, p.bSoftMask)) {
         Refuse(err);
         return false;
     }
-    d.N = p.nSpeciesNum;
-    d.G = nSeq / d.N;
     long long residues = 0;
-    for (int len : seqLen) residues += len;
+    for (const std::vector<int>& x : d.seq) residues += static_cast<long long>(x.size());
     if (residues == 0) {
         Refuse(std::string("the sequences of ") + p.strSeqFile.c_str() + " are all empty: there is nothing to sample");
         return false;
@@ -100,7 +100,7 @@ bool ReadGroups(const INPUTPARAMETER& p, int nSeq, ModelGroups& d)
         check.InputSequences(seqs.data(), lens.data(), d.N);
         std::string msg;
         if (!check.CheckMemory(0, msg)) {
-            Refuse("group " + std::to_string(g + 1) + ": " + msg);
+            Refuse("group " + std::to_string(d.firstGroup + g) + ": " + msg);
             return false;
         }
     }
@@ -121,7 +121,7 @@ void WarnLayout(const std::string& symptom)
 
 }  // namespace
 
-bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng)
+bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng, const unsigned* groupSeed)
 {
     const int N = d.N, G = d.G;
     // Orthologous sequences of very different lengths in most groups: records out of order.
@@ -153,21 +153,23 @@ bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng)
             lens[s] = d.Len(s, g);
         }
         progress.Show(g);
+        CRandomStream own(groupSeed ? DeriveSeed(*groupSeed, d.firstGroup + g, kAlignmentStream) : 0);
+        CRandomStream& draws = groupSeed ? own : rng;
         CMultiAlignment align;
         align.SwapTable(table);
         align.InputSequences(seqs.data(), lens.data(), N);
         const size_t slot = static_cast<size_t>(g) * A;
-        if (!align.GenerateTemplates(rng, 0) || !align.ProduceAlignments(rng, 0, 2, 0, nullptr) ||
-            !align.ProduceIndAlign(rng, 0, align.m_dPhi[2], A, &d.alignPath[slot], &d.alignScore[slot],
+        if (!align.GenerateTemplates(draws, 0) || !align.ProduceAlignments(draws, 0, 2, 0, nullptr) ||
+            !align.ProduceIndAlign(draws, 0, align.m_dPhi[2], A, &d.alignPath[slot], &d.alignScore[slot],
                                    &d.alignInfo[3 * slot])) {
-            Refuse("group " + std::to_string(g + 1) + ": " + align.ErrorText());
+            Refuse("group " + std::to_string(d.firstGroup + g) + ": " + align.ErrorText());
             return false;
         }
         if (align.m_pTemplateLen[0] < 1) {
             d.templ[g].assign(10, -1);
             std::string names;
             for (int s = 0; s < N; ++s) names += std::string(s ? ", " : "") + d.names[s * G + g].c_str();
-            std::printf("no conserved template found! (group %d: %s)\n", g + 1, names.c_str());
+            std::printf("no conserved template found! (group %d: %s)\n", d.firstGroup + g, names.c_str());
             ++noTemplate;
         } else {
             d.templ[g] = align.m_pTemplate[0];

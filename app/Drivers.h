@@ -28,12 +28,19 @@ bool RunBackground(const INPUTPARAMETER& param, const std::vector<std::vector<in
 // Reads the nSeq sequences of the -i file into d (G = nSeq / N), builds the -g background
 // and checks that every group can be aligned within the memory limit. False after printing
 // a one-line message.
-bool ReadGroups(const INPUTPARAMETER& param, int nSeq, ModelGroups& d);
+// Only groups first .. first+count-1 are read with count >= 0 (-J): d.G = count, d.firstGroup = first.
+bool ReadGroups(const INPUTPARAMETER& param, int nSeq, ModelGroups& d, int first = 0, int count = -1);
 
 // Aligns every group: conserved template from species 0, five refinement passes, then A
 // sampled alignments. A group without conserved residues gets ten undetermined bases as its
-// template ("no conserved template found!"). False after printing a one-line message.
-bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng);
+// template ("no conserved template found!"). With groupSeed (-G), group g draws from the
+// stream DeriveSeed(*groupSeed, its index in the whole input, kAlignmentStream) instead of
+// rng. False after printing a one-line message.
+bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng, const unsigned* groupSeed = nullptr);
+
+// The starting parameters of the unaligned scan: the -A matrices, their expected sites as
+// per-position probabilities, -R, -b and -f. Returns 0, or 1 after a one-line refusal.
+int UnalignedScanStart(INPUTPARAMETER& param, ModelStart& start);
 
 // Prints a one-line input error on standard output and returns the failure status (1).
 int Refuse(const std::string& message);

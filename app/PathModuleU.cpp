@@ -1,6 +1,7 @@
 // Program entry: usage text, command-line scan, option checks and mode dispatch.
 #include "app/PathModuleU.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -115,6 +116,19 @@ const std::vector<OptionInfo>& KnownOptions()
         {'x', K::Flag, "", "aligned scan: write only the score line", "off", [](P p, V) { p.bScanDetail = false; }},
         {'F', K::Flag, "", "scan the orthologous groups with the -A motifs", "off",
          [](P p, V) { p.bScanUnaligned = true; }},
+        {'G', K::Flag, "", "-F: every group draws from streams of its own (needs -S), as shards do", "off",
+         [](P p, V) { p.bGroupStreams = true; }},
+        {'J', K::Text, "A-B", "-F -G: scan only groups A..B (0-based) and write their counts for serevan-merge",
+         "all groups",
+         [](P p, V v) {
+             p.bShard = true;
+             int a = -1, b = -1, used = 0;
+             if (std::sscanf(v.text, "%9d-%9d%n", &a, &b, &used) == 2 && v.text[used] == '\0' &&
+                 std::isdigit(v.text[0]) && a <= b) {
+                 p.nShardFirst = a;
+                 p.nShardLast = b;
+             }
+         }},
         {'R', K::Real, "x", "-F: probability of entering a module", "0.001",
          [](P p, V v) { p.dModuleStartPr = v.real; }},
         {'b', K::Real, "x", "-F, -B: background substitution probability", "0.1",
@@ -205,6 +219,7 @@ std::string ParseReal(char letter, const char* v, double& out)
 int ParseInputParam(INPUTPARAMETER* p, int argc, char** argv)
 {
     p->strParamLine = "Serevan (beta 1, Nov 2007)\n";
+    p->arguments.assign(argv + std::min(argc, 1), argv + argc);
     for (int i = 0; i < argc; ++i) {
         p->strParamLine = p->strParamLine + argv[i];
         p->strParamLine = p->strParamLine + " ";
@@ -295,6 +310,16 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     }
     if (mode == RunMode::ScanUnaligned && !(p.dModuleStartPr > 0.0 && p.dModuleStartPr < 1.0))
         return "-R must be within 0 and 1 (exclusive)";
+    if (p.bGroupStreams && mode != RunMode::ScanUnaligned) return "-G is an option of the unaligned scan (-F)";
+    if (p.bGroupStreams && !p.bSeedGiven) return "-G needs -S: the streams of the groups are derived from the seed";
+    if (p.bShard) {
+        if (mode != RunMode::ScanUnaligned) return "-J is an option of the unaligned scan (-F)";
+        if (p.nShardFirst < 0) return "-J must be a range of groups A-B (0-based, A not above B)";
+        if (!p.bGroupStreams) return "-J needs -G: a shard's groups must draw as they would in one run";
+        if (p.strBgFile.GetLength() == 0)
+            return "-J needs a background file (-g FILE, see serevan-prep background): a shard cannot estimate the "
+                   "background of the whole input";
+    }
     if (mode == RunMode::MotifSelection) {
         if (!p.bCandidateNumGiven || p.nCandidateMotifNum < 1)
             return "-B needs -T, the number of candidate matrices (at least 1)";

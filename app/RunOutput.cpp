@@ -177,18 +177,23 @@ std::string CountTableText(const std::vector<std::vector<int>>& counts)
     return text;
 }
 
+bool WriteScanTables(const OutputNames& names, const RunResults& r, std::string& failed)
+{
+    const PosteriorSums& sums = r.sums;
+    if (!Append(names.margCons, RefAlignText(sums.m_pRefAlignFreq), failed) ||
+        !Append(names.margModule, CountTableText(sums.m_pModuleFreq), failed) ||
+        !Append(names.margAlign, CountTableText(sums.m_pAlignFreq), failed))
+        return false;
+    for (size_t k = 0; k < sums.m_pSiteFreq.size(); ++k)
+        if (!Append(names.MargMotif(static_cast<int>(k)), CountTableText(sums.m_pSiteFreq[k]), failed)) return false;
+    return true;
+}
+
 bool WriteRun(const OutputNames& names, RunKind kind, const RunResults& r, std::string& failed)
 {
     const int K = static_cast<int>(r.width.size());
     const PosteriorSums& sums = r.sums;
-    if (kind == RunKind::UnalignedScan) {
-        if (!Append(names.margCons, RefAlignText(sums.m_pRefAlignFreq), failed) ||
-            !Append(names.margModule, CountTableText(sums.m_pModuleFreq), failed) ||
-            !Append(names.margAlign, CountTableText(sums.m_pAlignFreq), failed))
-            return false;
-        for (int k = 0; k < K; ++k)
-            if (!Append(names.MargMotif(k), CountTableText(sums.m_pSiteFreq[k]), failed)) return false;
-    }
+    if (kind == RunKind::UnalignedScan && !WriteScanTables(names, r, failed)) return false;
     if (kind == RunKind::DeNovo && r.modules && !Append(names.moduleFreq, CountTableText(sums.m_pModuleFreq), failed))
         return false;
     if (kind == RunKind::AlignedScan && !r.debugLines.empty() && !Append(names.debug, r.debugLines, failed))
@@ -269,30 +274,55 @@ bool ReadCountTable(const std::string& file, const std::vector<size_t>& lengths,
 
 }  // namespace
 
-bool ReadScanSums(const OutputNames& names, const ModelGroups& groups, const std::vector<int>& widths, int samples,
-                  PosteriorSums& sums, std::string& err)
+PosteriorSums ScanSums(const ModelGroups& groups, const std::vector<int>& widths, int samples)
 {
     const int N = groups.N, G = groups.G, K = static_cast<int>(widths.size());
-    std::vector<size_t> lengths;
-    for (const std::vector<int>& s : groups.seq) lengths.push_back(s.size());
-    sums = PosteriorSums();
+    PosteriorSums sums;
     sums.m_bSampling = true;
     for (int k = 0; k < K; ++k) sums.m_pWidthSum.push_back(static_cast<double>(widths[k]) * samples);
-    if (!ReadCountTable(names.margModule, lengths, sums.m_pModuleFreq, err) ||
-        !ReadCountTable(names.margAlign, lengths, sums.m_pAlignFreq, err))
-        return false;
-    sums.m_pSiteFreq.resize(K);
-    for (int k = 0; k < K; ++k)
-        if (!ReadCountTable(names.MargMotif(k), lengths, sums.m_pSiteFreq[k], err)) return false;
-    // margcons: every group's species-0 counts on one line.
+    sums.m_pSiteFreq.assign(K, std::vector<std::vector<int>>(groups.seq.size()));
+    sums.m_pModuleFreq.assign(groups.seq.size(), std::vector<int>());
+    sums.m_pAlignFreq.assign(groups.seq.size(), std::vector<int>());
+    for (size_t slot = 0; slot < groups.seq.size(); ++slot) {
+        for (int k = 0; k < K; ++k) sums.m_pSiteFreq[k][slot].assign(groups.seq[slot].size(), 0);
+        sums.m_pModuleFreq[slot].assign(groups.seq[slot].size(), 0);
+        sums.m_pAlignFreq[slot].assign(groups.seq[slot].size(), 0);
+    }
+    sums.m_pRefAlignFreq.assign(G, std::vector<int>());
+    for (int g = 0; g < G && N > 0; ++g) sums.m_pRefAlignFreq[g].assign(groups.seq[g].size(), 0);
+    return sums;
+}
+
+bool ReadScanTables(const OutputNames& names, const ModelGroups& groups, int first, int count, PosteriorSums& sums,
+                    std::string& err)
+{
+    const int N = groups.N, G = groups.G, K = static_cast<int>(sums.m_pSiteFreq.size());
+    std::vector<size_t> lengths;  // the range's slots, species-major
+    for (int s = 0; s < N; ++s)
+        for (int g = first; g < first + count; ++g)
+            lengths.push_back(groups.seq[static_cast<size_t>(s) * G + g].size());
+    // Each table's lines go to the range's slots of the whole input.
+    auto place = [&](std::vector<std::vector<int>>& rows, std::vector<std::vector<int>>& into) {
+        for (int s = 0; s < N; ++s)
+            for (int g = 0; g < count; ++g)
+                into[static_cast<size_t>(s) * G + first + g] = std::move(rows[static_cast<size_t>(s) * count + g]);
+    };
+    std::vector<std::vector<int>> rows;
+    if (!ReadCountTable(names.margModule, lengths, rows, err)) return false;
+    place(rows, sums.m_pModuleFreq);
+    if (!ReadCountTable(names.margAlign, lengths, rows, err)) return false;
+    place(rows, sums.m_pAlignFreq);
+    for (int k = 0; k < K; ++k) {
+        if (!ReadCountTable(names.MargMotif(k), lengths, rows, err)) return false;
+        place(rows, sums.m_pSiteFreq[k]);
+    }
+    // margcons: the range's species-0 counts on one line.
     std::vector<size_t> all{0};
-    for (int g = 0; g < G; ++g) all[0] += N > 0 ? lengths[g] : 0;
-    std::vector<std::vector<int>> line;
-    if (!ReadCountTable(names.margCons, all, line, err)) return false;
-    sums.m_pRefAlignFreq.resize(G);
+    for (int g = 0; g < count; ++g) all[0] += lengths[g];
+    if (!ReadCountTable(names.margCons, all, rows, err)) return false;
     size_t at = 0;
-    for (int g = 0; g < G; ++g) {
-        sums.m_pRefAlignFreq[g].assign(line[0].begin() + at, line[0].begin() + at + lengths[g]);
+    for (int g = 0; g < count; ++g) {
+        sums.m_pRefAlignFreq[first + g].assign(rows[0].begin() + at, rows[0].begin() + at + lengths[g]);
         at += lengths[g];
     }
     return true;

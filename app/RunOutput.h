@@ -35,6 +35,10 @@ enum class RunKind { DeNovo, AlignedScan, UnalignedScan };
 // written, named in failed; nothing after it is written.
 bool WriteRun(const OutputNames& names, RunKind kind, const RunResults& results, std::string& failed);
 
+// The count tables of an unaligned scan (margcons, margmodule, margAlign, margmotif<k>), from
+// the posterior sums of its results.
+bool WriteScanTables(const OutputNames& names, const RunResults& results, std::string& failed);
+
 // Appends the motif selection's lines to the report: the best candidate, then one line per
 // candidate (number, log-likelihood ratio, width, name).
 bool WriteSelection(const OutputNames& names, const RunResults& results, const std::vector<int>& widths,
@@ -48,9 +52,13 @@ InfoLog InfoWriter(const OutputNames& names, std::string& failed);
 // "%d\t", padded with "0\t" to the longest slot, then "\n".
 std::string CountTableText(const std::vector<std::vector<int>>& counts);
 
-// Reads the posterior sums of an unaligned scan back from its count tables (margmodule,
-// margAlign, margmotif<k>, margcons), unpadded to the groups' lengths: what the calls need to
-// run again (widths at their given values, samples as the run had them). False with a
-// one-line message naming the file when a table is missing or does not fit the groups.
-bool ReadScanSums(const OutputNames& names, const ModelGroups& groups, const std::vector<int>& widths, int samples,
-                  PosteriorSums& sums, std::string& err);
+// Posterior sums of an unaligned scan over these groups, all counts zero: the widths summed
+// over `samples` iterations at their given values, the sampling flag set.
+PosteriorSums ScanSums(const ModelGroups& groups, const std::vector<int>& widths, int samples);
+
+// Reads the count tables of an unaligned scan (margmodule, margAlign, margmotif<k>, margcons)
+// that hold groups first .. first+count-1 of these groups into their slots of sums (shaped
+// by ScanSums), unpadded to the groups' lengths. False with a one-line message naming the
+// file and line when a table is missing or does not fit the groups.
+bool ReadScanTables(const OutputNames& names, const ModelGroups& groups, int first, int count, PosteriorSums& sums,
+                    std::string& err);

@@ -3,6 +3,7 @@
 // and refuses bad input with a one-line message on standard output (status 1).
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "app/Drivers.h"
 #include "app/MotifFile.h"
 #include "app/SeqFile.h"
+#include "app/Shards.h"
 #include "base/Format.h"
 #include "base/OutputFile.h"
 #include "model/Serevan.h"
@@ -84,39 +86,69 @@ int RunModuleScan(INPUTPARAMETER* param, const OutputNames& out, CRandomStream& 
     return 0;
 }
 
-int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq, const OutputNames& names, CRandomStream& rng)
+int UnalignedScanStart(INPUTPARAMETER& param, ModelStart& start)
 {
-    const int K = param->nMotifNum;
-    if (!param->bKnownMotif)
+    const int K = param.nMotifNum;
+    if (!param.bKnownMotif)
         return Refuse("-F needs -A, the file of known motif matrices with their expected site numbers");
     std::string err;
-    ModelStart start;
     start.given = true;
-    const int M = ReadKnownPWM(param->strKnownMotifFile, start.pwm, start.width, start.motifPr, err);
+    const int M = ReadKnownPWM(param.strKnownMotifFile, start.pwm, start.width, start.motifPr, err);
     if (M < 0) return Refuse(err);
     if (M != K)
-        return Refuse("motif file " + FileName(param->strKnownMotifFile) + " holds " + std::to_string(M) +
+        return Refuse("motif file " + FileName(param.strKnownMotifFile) + " holds " + std::to_string(M) +
                       " matrices; -F needs exactly the " + std::to_string(K) + " motifs of -K");
 
     // The file gives expected sites per module of length -L; the model takes them per
     // module position, the rest being module background.
-    if (!CSerevan::ScanSitePr(start.motifPr, param->nModuleLen))
-        return Refuse("the expected site numbers of " + FileName(param->strKnownMotifFile) +
-                      " must sum to less than -L (" + std::to_string(param->nModuleLen) +
+    if (!CSerevan::ScanSitePr(start.motifPr, param.nModuleLen))
+        return Refuse("the expected site numbers of " + FileName(param.strKnownMotifFile) +
+                      " must sum to less than -L (" + std::to_string(param.nModuleLen) +
                       ") so that the module background keeps a positive probability");
-    param->nKnownMotifNum = M;
-    start.enterPr = param->dModuleStartPr;
-    start.bgSubRate = param->dBgMutationRate;
-    start.motifSubRate = param->dMotifMutationRate;
+    param.nKnownMotifNum = M;
+    start.enterPr = param.dModuleStartPr;
+    start.bgSubRate = param.dBgMutationRate;
+    start.motifSubRate = param.dMotifMutationRate;
+    return 0;
+}
+
+int RunModuleScanUnalign(INPUTPARAMETER* param, int nSeq, const OutputNames& names, CRandomStream& rng)
+{
+    ModelStart start;
+    if (const int status = UnalignedScanStart(*param, start)) return status;
+
+    // A shard scans groups A..B and writes their counts and its manifest to new files only.
+    const int G = nSeq / param->nSpeciesNum;
+    const int first = param->bShard ? param->nShardFirst : 0, count = param->bShard ? param->nShardLast - first + 1 : G;
+    if (param->bShard) {
+        if (param->nShardLast >= G)
+            return Refuse("-J " + std::to_string(first) + "-" + std::to_string(param->nShardLast) +
+                          ": the input holds " + std::to_string(G) + " groups (0 to " + std::to_string(G - 1) + ")");
+        std::error_code ec;
+        if (std::filesystem::exists(names.report, ec))
+            return Refuse("-J: " + names.report +
+                          " exists already; a shard writes its manifest and count tables to new files (remove them or "
+                          "choose another -o)");
+    }
 
     ModelGroups d;
-    if (!ReadGroups(*param, nSeq, d)) return 1;
-    if (!AlignGroups(d, 3, rng)) return 1;
+    if (!ReadGroups(*param, nSeq, d, first, count)) return 1;
+    if (!AlignGroups(d, 3, rng, param->bGroupStreams ? &param->nSeed : nullptr)) return 1;
 
     CSerevan model(*param, d, start, rng);
+    CRandomStream calls(DeriveSeed(param->nSeed, 0, kCallStream));
+    if (param->bGroupStreams) model.SetCallStream(calls);
     std::string failed;
-    const RunResults results = model.GibbsScanUnalign(InfoWriter(names, failed));
+    const RunResults results = model.GibbsScanUnalign(InfoWriter(names, failed), !param->bShard);
     if (!results.status.Ok()) return Stopped(results.status, names, failed);
+    if (param->bShard) {
+        ShardManifest manifest;
+        std::string err;
+        if (!MakeManifest(*param, G, manifest, err)) return Refuse(err);
+        if (!WriteScanTables(names, results, failed) || !AppendToFile(names.report, ManifestText(manifest), failed))
+            return RefuseUnwritten(names, failed);
+        return 0;
+    }
     if (!WriteRun(names, RunKind::UnalignedScan, results, failed)) return RefuseUnwritten(names, failed);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "app/SeqFile.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "app/TextLines.h"
@@ -21,8 +22,10 @@ std::string Shown(char c)
 // Reads every record: names and the kept text of each. A sequence line ends at its first
 // character that is not a letter (or a gap, when gaps are read); letters after it would be
 // lost without a word, so such a line is refused.
+// With keep, the text of a record r is stored only when keep(r) (others are still checked).
 bool ReadRecords(const CString& file, bool gaps, bool softMask, std::vector<std::string>& names,
-                 std::vector<std::string>& texts, std::string& err)
+                 std::vector<std::string>& texts, std::string& err,
+                 const std::function<bool(int record)>& keep = nullptr)
 {
     InputFile f = OpenInput(file.c_str());
     if (!f) {
@@ -31,15 +34,19 @@ bool ReadRecords(const CString& file, bool gaps, bool softMask, std::vector<std:
     }
     std::string line;
     long lineNo = 0;
+    bool store = true;
+    std::string skipped;  // the text of a record that is not kept, reused
     while (ReadTextLine(f.get(), line)) {
         ++lineNo;
         if (line[0] == '>') {
             names.push_back(StripLineFeed(line));
             texts.emplace_back();
+            store = !keep || keep(static_cast<int>(names.size()) - 1);
             continue;
         }
         if (texts.empty()) continue;  // text before the first header belongs to no record
-        std::string& text = texts.back();
+        skipped.clear();
+        std::string& text = store ? texts.back() : skipped;
         size_t cut = 0;
         for (; cut < line.size(); ++cut) {
             char c = line[cut];
@@ -105,6 +112,29 @@ bool ReadinSeq(const CString& file, int nSeq, std::vector<int>& lengths, std::ve
         return false;
     }
     CodeRecords(nSeq, n, t, lengths, names, sequences);
+    return true;
+}
+
+bool ReadinGroups(const CString& file, int nSeq, int N, int first, int count, std::vector<CString>& names,
+                  std::vector<std::vector<int>>& sequences, std::string& err, bool softMask)
+{
+    const int G = nSeq / N;
+    std::vector<std::string> n, t;
+    auto kept = [&](int r) { return r < nSeq && r % G >= first && r % G < first + count; };
+    if (!ReadRecords(file, false, softMask, n, t, err, kept)) return false;
+    if (static_cast<int>(n.size()) < nSeq) {
+        err = std::string("sequence file ") + file.c_str() + " holds " + std::to_string(n.size()) +
+              " records, expected " + std::to_string(nSeq);
+        return false;
+    }
+    std::vector<std::string> keptNames, keptTexts;
+    for (int s = 0; s < N; ++s)
+        for (int g = first; g < first + count; ++g) {
+            keptNames.push_back(std::move(n[s * G + g]));
+            keptTexts.push_back(std::move(t[s * G + g]));
+        }
+    std::vector<int> lengths;
+    CodeRecords(N * count, keptNames, keptTexts, lengths, names, sequences);
     return true;
 }
 

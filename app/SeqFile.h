@@ -21,6 +21,12 @@ int CountSequences(const char* file);
 bool ReadinSeq(const CString& file, int nSeq, std::vector<int>& lengths, std::vector<CString>& names,
                std::vector<std::vector<int>>& sequences, std::string& err, bool softMask = false);
 
+// Reads only the records of groups first .. first+count-1 of a species-major file of nSeq
+// records and N species (record s*G + g, G = nSeq / N), in slot order s*count + g: the
+// others are checked but not kept.
+bool ReadinGroups(const CString& file, int nSeq, int N, int first, int count, std::vector<CString>& names,
+                  std::vector<std::vector<int>>& sequences, std::string& err, bool softMask = false);
+
 // Reads exactly nSeq aligned rows; false with a message when the file cannot be opened or
 // holds another number of records.
 bool ReadinAlignment(const CString& file, int nSeq, std::vector<int>& lengths, std::vector<CString>& names,

@@ -32,7 +32,7 @@ void CSerevan::SampleBgAncestor(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF
         if (!IsBase(b)) continue;  // a residue that is not a base adds the same to every a
         for (int a = 0; a < 4; ++a) weight[a] *= m_work.ancSubLin[a][b];
     }
-    CStochasticDistribution draw(m_rng);
+    CStochasticDistribution draw(*m_stream);
     int a;
     if (weight[0] + weight[1] + weight[2] + weight[3] > 0.0) {
         a = draw.DiscreteLinear(weight, 4);
@@ -116,7 +116,7 @@ void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int 
             P1[4 * j + a] = r;
         }
 
-    CStochasticDistribution draw(m_rng);
+    CStochasticDistribution draw(*m_stream);
     int strand = 0;
     if (m_set.bBothStrands) {
         double L[2] = {0.0, 0.0};

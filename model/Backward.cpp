@@ -72,7 +72,7 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
     m_work.backEmis.resize(K + 1);
     double* e = m_work.backEmis.data();
     const int run = NonChangeRun(path, t, MaxMotifWidth() - 1);
-    CStochasticDistribution draw(m_rng);
+    CStochasticDistribution draw(*m_stream);
 
     // Log posterior probability that the segment is one module-background position.
     (this->*kern.emissions)(e, table, path, t, g, 0, run);
@@ -156,7 +156,7 @@ void CSerevan::PathBackwardSample(const double* fwd, double** table, const ALIGN
     ANCSEQMOTIF* anc = m_work.ancWork.data();
     m_work.backWeight.resize(nStates);
     double* weight = m_work.backWeight.data();
-    CStochasticDistribution draw(m_rng);
+    CStochasticDistribution draw(*m_stream);
 
     // Last node: state from the end row (a copy, so the table can serve further passes).
     std::copy(fwd + static_cast<size_t>(nNode) * nStates, fwd + static_cast<size_t>(nNode + 1) * nStates, weight);

@@ -159,7 +159,7 @@ void CSerevan::DefineMotifSites(int T)
         offsets.assign(R, 0);
         // std::vector<bool> has no contiguous storage; the sampler writes plain bools.
         std::unique_ptr<bool[]> strands = std::make_unique<bool[]>(R);
-        SimpleSampler(m_callRng ? *m_callRng : m_rng, segPtr.data(), segLen.data(), R, matrix.data(),
+        SimpleSampler(m_callRng ? *m_callRng : *m_stream, segPtr.data(), segLen.data(), R, matrix.data(),
                       m_par.m_pBg.data(), W, m_set.bBothStrands, offsets.data(), strands.get(), OrderBackground());
 
         m_par.m_pMotifWidth[k] = W;

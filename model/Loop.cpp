@@ -25,7 +25,7 @@ RunResults CSerevan::GibbsSampler(const InfoLog& info)
         m_sweep.m_dLogLik = m_sweep.m_dLogAncPr = m_sweep.m_dLogPost = 0.0;
         ClearSuffStat();
 
-        const double u = m_rng.Next() / 2147483647.0;
+        const double u = m_stream->Next() / 2147483647.0;
         if (m_set.dAlignUpdatePr > u && m_nAlignNum > 1) {
             if (proposal == 0) {
                 for (int g = 0; g < G; ++g) {

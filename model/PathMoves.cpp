@@ -71,7 +71,7 @@ double CSerevan::SampleSeqPathMH(int group, int proposal)
     const double delta = (Fp - AlignScore(group, proposal)) - (Fc - AlignScore(group, current));
     bool accept = delta > 0.0;
     if (!accept && delta > -300.0) {
-        CStochasticDistribution draw(m_rng);
+        CStochasticDistribution draw(*m_stream);
         accept = std::exp(delta) > draw.Uniform(0.0, 1.0);
     }
     if (accept) m_pCurAlign[group] = proposal;
@@ -125,7 +125,7 @@ RunStatus CSerevan::GenAlignGivenPhi(int group)
     m_pAlignScore[base] = info[2] * logOdds[0] + info[1] * logOdds[1] + info[0] * logOdds[2];
 
     for (int j = 1; j < A; ++j) DeletePath(m_pAlignPath[base + j]);
-    if (!m_work.realign.ProduceIndAlign(m_rng, 0, logOdds, A - 1, m_pAlignPath + base + 1, m_pAlignScore + base + 1,
+    if (!m_work.realign.ProduceIndAlign(*m_stream, 0, logOdds, A - 1, m_pAlignPath + base + 1, m_pAlignScore + base + 1,
                                         m_pAlignInfo + 3 * (base + 1))) {
         // The driver checked every group's memory need before the run; this cannot happen.
         return RunStatus{1, "internal error: re-alignment of group " + std::to_string(group) +

@@ -200,7 +200,7 @@ bool CSerevan::ScanSitePr(std::vector<double>& sitePr, int moduleLen)
     return true;
 }
 
-RunResults CSerevan::GibbsScanUnalign(const InfoLog& info)
+RunResults CSerevan::GibbsScanUnalign(const InfoLog& info, bool callSites)
 {
     const int K = m_nMotifNum, G = m_nGroupNum;
     MSBuildBackground();
@@ -216,7 +216,12 @@ RunResults CSerevan::GibbsScanUnalign(const InfoLog& info)
         // counts bounded by one group's samples.
         ClearSuffStat();
         m_pCurAlign[g] = FindOptPath(g);
+        // -G: the group's samples come from a stream of its own, whatever groups the run holds.
+        CRandomStream groupStream(DeriveSeed(m_set.nSeed, m_firstGroup + g, kSamplingStream));
+        CRandomStream* chain = m_stream;
+        if (m_set.bGroupStreams) m_stream = &groupStream;
         SampleSeqGivenPath(g, m_set.nMaxIterNum);
+        m_stream = chain;
         if ((g + 1) % 10 == 0 && !info("Iteration " + std::to_string(g + 2) + "\n")) {
             RunResults stopped;
             stopped.status.exitStatus = 1;
@@ -225,5 +230,10 @@ RunResults CSerevan::GibbsScanUnalign(const InfoLog& info)
         progress.Show(g + 1);
     }
     const int T = m_set.nMaxIterNum;
+    if (!callSites) {
+        RunResults counts;
+        counts.sums = std::move(m_post);
+        return counts;
+    }
     return CallAndReport(std::move(m_post), CallPlan{T, T, false});
 }

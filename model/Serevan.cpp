@@ -10,7 +10,7 @@
 using serevan::kLogZero;
 
 CSerevan::CSerevan(const ModelSettings& settings, ModelGroups& groups, const ModelStart& start, CRandomStream& rng)
-    : m_rng(rng)
+    : m_stream(&rng)
 {
     SetProgramParam(settings);
     InitialSeq(groups);
@@ -46,6 +46,7 @@ void CSerevan::InitialSeq(ModelGroups& groups)
     const int N = groups.N, G = groups.G;
     m_nSpeciesNum = N;
     m_nGroupNum = G;
+    m_firstGroup = groups.firstGroup;
     m_pSeq.assign(N, std::vector<int*>(G, nullptr));
     m_pSeqLen.assign(N, std::vector<int>(G, 0));
     for (int s = 0; s < N; ++s)

@@ -63,7 +63,8 @@ public:
     // detail, 1000 backward samples with their calls (Scanning.cpp). results.avgLik is the score.
     RunResults Scanning(bool detail);
     // Unaligned scan: every group on its best stored alignment, -n samples each (Scanning.cpp).
-    RunResults GibbsScanUnalign(const InfoLog& info);
+    // Without callSites the results hold the posterior sums only (a shard's).
+    RunResults GibbsScanUnalign(const InfoLog& info, bool callSites = true);
     // Motif selection: which candidate, put in the slot of the last motif, raises the
     // likelihood most (Selection.cpp). Expects the segment probabilities to leave the module
     // background positive once the slot takes motif 0's probability.
@@ -104,6 +105,7 @@ private:
     int m_nSpeciesNum = 0;  // N
     int m_nMotifNum = 0;    // K
     int m_nGroupNum = 0;    // G
+    int m_firstGroup = 0;   // index of group 0 in the whole input (a shard's first group)
     // Sequences (borrowed from the groups).
     std::vector<std::vector<int>> m_pSeqLen;  // [s][g] length
     std::vector<std::vector<int*>> m_pSeq;    // [s][g] codes
@@ -121,7 +123,7 @@ private:
     PosteriorSums m_post;                // posterior sums of the sampling phase
     RunResults m_res;                    // results of the calls
     bool m_bSitesDefined = false;        // the site lists exist (the calls ran)
-    CRandomStream& m_rng;                // the chain's stream
+    CRandomStream* m_stream;             // the stream of the draws: the chain's (-G: the group's)
     CRandomStream* m_callRng = nullptr;  // the calls' stream (null: the chain's)
     SerevanWorkspace m_work;             // scratch tables of the passes
 

@@ -27,6 +27,9 @@ struct ModelSettings {
     double dAlignUpdatePr = 0.1;      // -u: probability of an alignment move per iteration
     bool bCollapsed = false;          // -c: collapsed parameter update
     double dPostCutoff = 0.5;         // -p: posterior cutoff of the calls
+    bool bSeedGiven = false;          // -S given
+    unsigned nSeed = 0;               // -S: seed of the random stream
+    bool bGroupStreams = false;       // -G: every group of a scan draws from streams of its own (needs -S)
 };
 
 // The orthologous groups a model runs on. The driver that reads and aligns them owns them and
@@ -41,9 +44,14 @@ struct ModelGroups {
     std::vector<double> alignScore;       // their log-odds scores (empty: none, as in the aligned scan)
     std::vector<int> alignInfo;           // 3 per alignment: transitions, transversions, identities
     CMarkovBackground bg;                 // -g background (empty: the tables built from the sequences)
+    int firstGroup = 0;                   // index of group 0 in the whole input (-J: the shard's first group)
 
     int Len(int s, int g) const { return static_cast<int>(seq[static_cast<size_t>(s) * G + g].size()); }
 };
+
+// The labels of the streams derived from the seed with -G (DeriveSeed): each group's
+// alignments and its samples, and the calls of the run.
+enum StreamLabel : unsigned { kAlignmentStream = 1, kSamplingStream = 2, kCallStream = 3 };
 
 // Starting parameters. A de novo run gives matrices and widths (or neither: uniform matrices
 // of width (-w + -W) / 2); the runs with given parameters give the module entry, the segment

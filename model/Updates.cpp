@@ -85,7 +85,7 @@ double CSerevan::UpdateModuleEntry(bool collapse)
                                 m_par.m_nTranPrior[j] + 0.5);
     }
     double p[2];
-    DirichletOrMean(m_rng, c, 2, collapse, 0, p);
+    DirichletOrMean(*m_stream, c, 2, collapse, 0, p);
     const double r = logDir(c, 1, 2, 0) + c[2] * m_par.m_dTranPr[1][0] + c[3] * m_par.m_dTranPr[1][1];
     m_par.m_dTranPr[0][0] = std::log(p[0]);
     m_par.m_dTranPr[0][1] = std::log(p[1]);
@@ -99,7 +99,7 @@ double CSerevan::UpdateMotifTypePr(bool collapse)
     if (m_set.bMotifPr) return 0.0;
     const int n = m_nMotifNum + 1;
     for (int k = 0; k < n; ++k) m_sweep.m_pMotifCount[k] += m_par.m_pMotifPrior[k];
-    DirichletOrMean(m_rng, m_sweep.m_pMotifCount.data(), n, collapse, n - 1, m_par.m_pMotifPr.data());
+    DirichletOrMean(*m_stream, m_sweep.m_pMotifCount.data(), n, collapse, n - 1, m_par.m_pMotifPr.data());
     const double r = logDir(m_sweep.m_pMotifCount.data(), 1, n, 0);
     TakeLogs(m_par.m_pMotifPr.data(), n);
     return r;
@@ -117,7 +117,7 @@ double CSerevan::UpdateMotifMatrices(bool collapse)
         double* pwm = m_par.m_pPWM[k].data();
         for (int j = 0; j < w; ++j) {
             for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_par.m_nPWMPrior[b];
-            DirichletOrMean(m_rng, counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
+            DirichletOrMean(*m_stream, counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
             TakeLogs(pwm + 4 * j, 4);
         }
         r += logDir(counts, w, 4, 0) + w * logWidthPrior - logGamma(w + 1);
@@ -129,7 +129,7 @@ double CSerevan::UpdateMotifMatrices(bool collapse)
 double CSerevan::UpdateBgBase()
 {
     for (int b = 0; b < 4; ++b) m_sweep.m_nBgAncCount[b] += 1;
-    CStochasticDistribution(m_rng).Dirichlet(m_sweep.m_nBgAncCount, 4, m_par.m_pBg.data());
+    CStochasticDistribution(*m_stream).Dirichlet(m_sweep.m_nBgAncCount, 4, m_par.m_pBg.data());
     const double r = logDir(m_sweep.m_nBgAncCount, 1, 4, 0);
     TakeLogs(m_par.m_pBg.data(), 4);
     return r;
@@ -146,7 +146,7 @@ double CSerevan::UpdateBgSubst()
             cls[d == 0 ? 2 : (d == 2 ? 0 : 1)] += m_sweep.m_nBgSubCount[a][b];
         }
     double p[3];
-    CStochasticDistribution(m_rng).Dirichlet(cls, 3, p);
+    CStochasticDistribution(*m_stream).Dirichlet(cls, 3, p);
     p[1] /= 2.0;
     const double r = logDir(cls, 1, 3, 0) - std::log(2.0) * cls[1];
     const double logTs = std::log(p[0]), logTv = std::log(p[1]), logId = std::log(p[2]);
@@ -164,6 +164,6 @@ double CSerevan::UpdateMotifSubRate()
     m_sweep.m_nMotifSubCount[0] += 1;
     m_sweep.m_nMotifSubCount[1] += 1;
     m_par.m_dMotifSubRate =
-        CStochasticDistribution(m_rng).Beta(m_sweep.m_nMotifSubCount[0], m_sweep.m_nMotifSubCount[1]);
+        CStochasticDistribution(*m_stream).Beta(m_sweep.m_nMotifSubCount[0], m_sweep.m_nMotifSubCount[1]);
     return logDir(m_sweep.m_nMotifSubCount, 1, 2, 0);
 }

@@ -34,7 +34,7 @@ double CSerevan::BayesFactorWidth(int k, int move, int* column)
 {
     const SITECOL& e = m_sweep.m_pEdgeStat[4 * k + move];
     const double lambda = m_par.m_dMotifSubRate;
-    CStochasticDistribution rnd(m_rng);
+    CStochasticDistribution rnd(*m_stream);
 
     // Descendants equal to their ancestor: the share that the motif model redrew.
     int redrawn[4];
@@ -69,14 +69,14 @@ double CSerevan::BayesFactorWidth(int k, int move, int* column)
 
 void CSerevan::UpdateWidth()
 {
-    CStochasticDistribution rnd(m_rng);
+    CStochasticDistribution rnd(*m_stream);
     const double logPrior = std::log(static_cast<double>(m_par.m_nWidthPrior));
     // A motif keeps at least one column whatever -w says: a site of width 0 would never
     // advance the backward pass.
     const int minWidth = std::max(m_set.nMinMotifWidth, 1);
     for (int k = m_set.nKnownMotifNum; k < m_nMotifNum; ++k) {
         const int w = m_par.m_pMotifWidth[k];
-        const int move = m_rng.Next() % 4;
+        const int move = m_stream->Next() % 4;
         int column[4] = {0, 0, 0, 0};
         const double bf = BayesFactorWidth(k, move, column);
         const bool grow = IsGrowth(move);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "numeric/SeqMotifBasic.h"
 
@@ -81,6 +82,13 @@ void CMarkovBackground::SetFromJoint(const std::vector<std::vector<double>>& joi
             }
         }
     }
+    Finish();
+}
+
+void CMarkovBackground::SetTable(int order, std::vector<double> lin)
+{
+    m_order = order;
+    m_lin = std::move(lin);
     Finish();
 }
 

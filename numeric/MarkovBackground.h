@@ -24,6 +24,14 @@ public:
     // whose four frequencies are all zero takes the order below it.
     void SetFromJoint(const std::vector<std::vector<double>>& joint);
 
+    // The probabilities of every order, p(b | c) of order o at OrderBase(o) + 4 c + b (the
+    // context c as a base-4 number, the nearest base least significant): what a background
+    // file stores exactly. SetTable takes such a table back unchanged.
+    const std::vector<double>& Table() const { return m_lin; }
+    void SetTable(int order, std::vector<double> lin);
+    static int TableSize(int order) { return OrderBase(order + 1); }
+    static int OrderBase(int o) { return 4 * ((1 << (2 * o)) - 1) / 3; }
+
     // Offset of the four log probabilities of the base at p given the bases before it.
     int ContextOffset(const int* seq, int p) const;
     const double* Log(int offset) const { return m_log.data() + offset; }
@@ -35,7 +43,6 @@ public:
     void PosLogs(const int* seq, int len, double fallback, std::vector<double>& out) const;
 
 private:
-    static int OrderBase(int o) { return 4 * ((1 << (2 * o)) - 1) / 3; }
     void Finish();
 
     int m_order = -1;

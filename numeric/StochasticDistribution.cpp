@@ -29,6 +29,17 @@ void CRandomStream::Seed(unsigned seed)
     for (int i = 0; i < 10 * kDegree; ++i) Next();
 }
 
+unsigned DeriveSeed(unsigned seed, unsigned a, unsigned b)
+{
+    std::uint64_t z =
+        (static_cast<std::uint64_t>(seed) << 32 | a) ^ (static_cast<std::uint64_t>(b) * 0x9e3779b97f4a7c15ULL);
+    z += 0x9e3779b97f4a7c15ULL;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    z ^= z >> 31;
+    return static_cast<unsigned>(z ^ (z >> 32));
+}
+
 double CStochasticDistribution::Uniform(double a, double b)
 {
     return (b - a) * static_cast<double>(m_stream.Next()) * kClosedOpen + a;

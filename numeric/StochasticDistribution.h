@@ -38,6 +38,11 @@ private:
     int m_front = kSeparation, m_rear = 0;
 };
 
+// The seed of an independent stream derived from a run's seed and two labels (for example a
+// group and a stage), so that what one part of a run draws does not depend on the others:
+// the SplitMix64 finaliser of the three values, folded to 32 bits.
+unsigned DeriveSeed(unsigned seed, unsigned a, unsigned b);
+
 // Draws from one stream; two instances on the same stream draw from the same values.
 class CStochasticDistribution {
 public:

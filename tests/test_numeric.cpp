@@ -135,6 +135,19 @@ TEST(OrderBackground, FilesGiveConditionalsOfTheirHighestOrderOrAreRefused)
         {"A\n", "F line 1: expected a k-mer and its frequency"},
         {"A 0.25 0.3\n", "F line 1: expected a k-mer and its frequency, found more fields"},
         {std::string("A 0.25\nC 0.2\0 5\n", 16), "F line 2: holds a zero byte"},
+        // Exact conditional lines: used in place of the frequencies, or refused when partial,
+        // at odds with them or malformed.
+        {Kmers(1) + "# conditional . 0x1.0000000000001p-2 0x1p-2 0x1p-2 0x1.ffffffffffffep-3\n",
+         "order 0: 0.25 0.25 0.25 0.25"},
+        {pairs +
+             "# conditional . 0x1.999999999999ap-2 0x1.999999999999ap-3 0x1.999999999999ap-3 0x1.999999999999ap-3\n",
+         "background file F has conditional lines for some contexts of orders 0 to 1 but not for all"},
+        {Kmers(1) + "# conditional . 0.4 0.2 0.2 0.2\n",
+         "background file F: the conditional lines disagree with the k-mer frequencies"},
+        {Kmers(1) + "# conditional N 0.25 0.25 0.25 0.25\n",
+         "F line 5: 'N' is not a context of A, C, G and T of at most 5 bases"},
+        {Kmers(1) + "# conditional . 0.25 0.25\n",
+         "F line 5: expected \"# conditional CONTEXT\" and four probabilities"},
     };
     TempDir dir("bgfile");
     const std::string F = dir.File("b.freq");
@@ -148,6 +161,28 @@ TEST(OrderBackground, FilesGiveConditionalsOfTheirHighestOrderOrAreRefused)
         if (ReadBackgroundFile(F.c_str(), bg, err)) got << "order " << bg.Order() << ":";
         for (int b = 0; b < 4 && !bg.Empty(); ++b) got << ' ' << std::exp(bg.Log(bg.ContextOffset(aa, 1))[b]);
         EXPECT_EQ(got.str() + err, want);
+    }
+}
+
+// A background written by FormatBackgroundFile reads back to the estimated tables bit for bit
+// (orders 0 to 5; undetermined bases cut contexts): what -g FILE of serevan-prep background needs.
+TEST(OrderBackground, WrittenModelReadsBackBitForBit)
+{
+    SeedRandom(3);
+    std::vector<std::vector<int>> seqs;
+    std::vector<const int*> ptrs;
+    std::vector<int> lens;
+    for (int i = 0; i < 5; ++i) seqs.push_back(support::RandomSeq(300 + 50 * i, 0.02));
+    for (const std::vector<int>& x : seqs) ptrs.push_back(x.data()), lens.push_back(static_cast<int>(x.size()));
+    TempDir dir("bgwrite");
+    for (int order = 0; order <= CMarkovBackground::kMaxOrder; ++order) {
+        CMarkovBackground estimated, read;
+        estimated.Estimate(order, ptrs.data(), lens.data(), 5);
+        WriteFile(dir.File("b.freq"), FormatBackgroundFile(estimated, "test"));
+        std::string err;
+        ASSERT_TRUE(ReadBackgroundFile(dir.File("b.freq").c_str(), read, err)) << err;
+        EXPECT_EQ(read.Order(), order);
+        EXPECT_EQ(read.Table(), estimated.Table()) << "order " << order;
     }
 }
 

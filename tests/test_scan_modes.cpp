@@ -166,3 +166,92 @@ TEST_F(ScanModes, SelectionReportsThePlantedMotif)
     ASSERT_EQ(llr.size(), 3u);
     for (int i : {0, 2}) EXPECT_LT(llr[i], llr[1] - 10.0) << i;
 }
+
+// A genome-wide scan split into shards: the background computed once (serevan-prep
+// background, which gives the tables -g 2 estimates), shards of 3 and of 7 (one-group shards,
+// an uneven last one) merged by serevan-merge give the files of one -F -G run byte for byte,
+// the report's command line aside: every group's counts are the same whichever groups share
+// its run. Then the refusals: each one line naming the option or the shard, exit status 1.
+TEST(GenomeScan, ShardsMergeToTheFilesOfOneRunAndRefuseWhatDoesNotFit)
+{
+    TempDir dir("shards");
+    auto run = [&](const std::string& command) { return RunCommand(command, dir.Path().string()); };
+    const std::string ex = support::kSourceDir + "/examples/", prep = SEREVAN_PREP_BIN, merge = SEREVAN_MERGE_BIN;
+    ASSERT_EQ(run(prep + " background " + ex + "demo.fa -k 2 -o bg.freq").status, 0);
+    ASSERT_EQ(run(prep + " background " + ex + "demo.fa -k 1 -o bg1.freq").status, 0);
+    const std::string scan =
+        support::kBin + " -i " + ex + "demo.fa -N 3 -K 3 -F -A " + ex + "demo_motifs_sites.txt -n 40 -S 7";
+    const std::vector<std::string> files{"",
+                                         "margcons.txt",
+                                         "margmodule.txt",
+                                         "margAlign.txt",
+                                         "margmotif1.txt",
+                                         "margmotif2.txt",
+                                         "margmotif3.txt",
+                                         "module.txt",
+                                         "motif1.txt",
+                                         "motif2.txt",
+                                         "motif3.txt"};
+    auto same = [&](const std::string& a, const std::string& b) {
+        for (const std::string& f : files) {
+            std::string x = ReadFile(dir.File(a + f)), y = ReadFile(dir.File(b + f));
+            if (f.empty()) x.erase(0, x.find("\nAverage")), y.erase(0, y.find("\nAverage"));
+            EXPECT_EQ(x, y) << a << " and " << b << ": " << f;
+        }
+    };
+    ASSERT_EQ(run(scan + " -g 2 -o est.txt").status, 0);
+    ASSERT_EQ(run(scan + " -g bg.freq -o read.txt").status, 0);
+    same("est.txt", "read.txt");
+    const std::string shard = scan + " -G -g bg.freq";
+    ASSERT_EQ(run(shard + " -o one.txt").status, 0);
+    for (const std::vector<std::string>& ranges :
+         {std::vector<std::string>{"0-3", "4-6", "7-9"}, {"0-1", "2-2", "3-3", "4-5", "6-6", "7-7", "8-9"}}) {
+        std::string shards;
+        for (const std::string& r : ranges) {
+            ASSERT_EQ(run(shard + " -J " + r + " -o s" + r + ".txt").status, 0) << r;
+            shards += " s" + r + ".txt";
+        }
+        const std::string merged = "m" + std::to_string(ranges.size()) + ".txt";
+        const RunResult r = run(merge + shards + " -o " + merged);
+        ASSERT_EQ(r.status, 0) << r.output;
+        same("one.txt", merged);
+    }
+    std::string other = ReadFile(ex + "demo.fa");
+    other[other.find('\n') + 1] = other[other.find('\n') + 1] == 'A' ? 'C' : 'A';
+    support::WriteFile(dir.File("other.fa"), other);
+    for (const char* odd : {" -n 20 -J 4-6 -o n4-6.txt", " -J 4-6 -g bg1.freq -o g4-6.txt", " -J 3-9 -o s3-9.txt"})
+        ASSERT_EQ(run(shard + odd).status, 0) << odd;
+    ASSERT_EQ(run(support::kBin + " -i other.fa -N 3 -K 3 -F -A " + ex +
+                  "demo_motifs_sites.txt -n 40 -S 7 -G -g bg.freq -J 4-6 -o i4-6.txt")
+                  .status,
+              0);
+    const std::pair<std::string, std::string> refusals[] = {
+        {scan + " -J 0-3 -g bg.freq -o x.txt", "-J needs -G: a shard's groups must draw as they would in one run"},
+        {scan + " -G -J 0-3 -g 2 -o x.txt",
+         "-J needs a background file (-g FILE, see serevan-prep background): a "
+         "shard cannot estimate the background of the whole input"},
+        {support::kBin + " -i " + ex + "demo.fa -N 3 -K 3 -F -A " + ex + "demo_motifs_sites.txt -G -o x.txt",
+         "-G needs -S: the streams of the groups are derived from the seed"},
+        {shard + " -J 5-2 -o x.txt", "-J must be a range of groups A-B (0-based, A not above B)"},
+        {shard + " -J 8-10 -o x.txt", "-J 8-10: the input holds 10 groups (0 to 9)"},
+        {shard + " -J 0-3 -o s0-3.txt",
+         "-J: s0-3.txt exists already; a shard writes its manifest and count tables to "
+         "new files (remove them or choose another -o)"},
+        {merge + " s0-3.txt s3-9.txt -o x.txt", "shard s3-9.txt (groups 3-9) overlaps shard s0-3.txt (groups 0-3)"},
+        {merge + " s0-3.txt s7-9.txt -o x.txt", "groups 4-6 are in no shard"},
+        {merge + " s0-3.txt s4-6.txt -o x.txt", "groups 7-9 are in no shard"},
+        {merge + " s0-3.txt n4-6.txt s7-9.txt -o x.txt",
+         "shards s0-3.txt and n4-6.txt were run with different options"},
+        {merge + " s0-3.txt g4-6.txt s7-9.txt -o x.txt",
+         "shards s0-3.txt and g4-6.txt read different background files"},
+        {merge + " s0-3.txt i4-6.txt s7-9.txt -o x.txt", "shards s0-3.txt and i4-6.txt scanned different inputs"},
+        {merge + " s0-3.txt one.txt -o x.txt", "one.txt is not a shard manifest of this program (written by -F -G -J)"},
+    };
+    for (const auto& [command, message] : refusals) {
+        const RunResult r = run(command);
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(Lines(r.output).size(), 1u) << r.output;
+        EXPECT_EQ(r.output.substr(0, message.size()), message) << command;
+        EXPECT_FALSE(support::Exists(dir.File("x.txt"))) << command;
+    }
+}

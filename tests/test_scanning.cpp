@@ -190,9 +190,9 @@ TEST(UnalignedScan, BestAlignmentSideFilesProgressAndCallsOnLoadedCounts)
               std::string::npos);
     // The calls again, by a model that never sampled, on the tables read back.
     auto fresh = KnownModel(three, {0.05, 0.01, 0.94}, pwm, scores);
-    PosteriorSums loaded;
+    PosteriorSums loaded = ScanSums(fresh->groups, {4, 8}, 6);
     std::string err;
-    ASSERT_TRUE(ReadScanSums(names, fresh->groups, {4, 8}, 6, loaded, err)) << err;
+    ASSERT_TRUE(ReadScanTables(names, fresh->groups, 0, 3, loaded, err)) << err;
     fresh->m.SetCallStream(callsAgain);
     const RunResults replay = fresh->m.CallAndReport(std::move(loaded), CallPlan{6, 6, false});
     ASSERT_TRUE(WriteRun(again, RunKind::UnalignedScan, replay, failed));

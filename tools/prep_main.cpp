@@ -3,11 +3,14 @@
 //   serevan-prep maf ALIGNMENT.maf --species a,b,c -o PREFIX [--min-length N] [--offset S=N]
 //   serevan-prep groups FILE... --species a,b,c -o PREFIX [--separator SEP]
 //   serevan-prep mask FILE.fa -o OUT.fa [--threshold X] [--window N] [--min-length N]
+//   serevan-prep background INPUT... -k K [-l] -o BG.freq
 #include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "app/BackgroundFile.h"
+#include "app/SeqFile.h"
 #include "common/LowComplexity.h"
 #include "common/MafGroups.h"
 #include "common/ToolOptions.h"
@@ -23,6 +26,7 @@ static const char kHelp[] =
     "                        [--offset SPECIES=N] [--regions REGIONS.bed]\n"
     "       serevan-prep groups FILE... --species a,b,c -o PREFIX [--separator SEP]\n"
     "       serevan-prep mask FILE.fa -o OUT.fa [--threshold X] [--window N] [--min-length N]\n"
+    "       serevan-prep background INPUT... -k K [-l] -o BG.freq\n"
     "\n"
     "motifs: matrices in JASPAR, MEME (minimal text) or TRANSFAC (guessed from the content\n"
     "  when --format is not given) into the program's matrix file for -A and -B. Counts,\n"
@@ -58,7 +62,13 @@ static const char kHelp[] =
     "  a tetranucleotide repeat l/8. Lower case already in the file stays lower case;\n"
     "  headers and line breaks are kept. Prints the number of bases masked.\n"
     "\n"
-    "  -o, --out FILE     output file (motifs, mask) or prefix (maf, groups)\n"
+    "background: the background of order K (0 to 5) that the program's -g K estimates from\n"
+    "  these input files (-i files of the program; with -l, as -g K -l reads them: lower case\n"
+    "  undetermined), in the k-mer frequency layout -g FILE reads. The file also holds the\n"
+    "  model's conditional probabilities exactly, so -g BG.freq gives the very tables of -g K:\n"
+    "  compute it once for a genome-wide scan split into shards (-F -G -J).\n"
+    "\n"
+    "  -o, --out FILE     output file (motifs, mask, background) or prefix (maf, groups)\n"
     "  --help, --version\n"
     "Exit status 0 on success; 1 with one line on standard error for bad options or input\n"
     "(naming the file and line), and then no output file is written.\n";
@@ -209,23 +219,58 @@ static int PrepMask(const OptionSet& opt, const std::vector<std::string>& files)
     return 0;
 }
 
+static int PrepBackground(const OptionSet& opt, const std::vector<std::string>& files)
+{
+    if (files.empty()) return Fail("background takes the input files the program reads (see --help)");
+    if (!opt.Has("out")) return Fail("give the output file with -o BG.freq");
+    if (!opt.Has("k")) return Fail("give the order with -k K (0 to 5)");
+    long long order = 0;
+    std::string err;
+    if (!opt.Int("k", 0, CMarkovBackground::kMaxOrder, order, err)) return Fail(err);
+    std::vector<std::vector<int>> seqs;
+    for (const std::string& file : files) {
+        const int n = CountSequences(file.c_str());
+        if (n < 0) return Fail("cannot open sequence file " + file);
+        std::vector<int> lengths;
+        std::vector<CString> names;
+        std::vector<std::vector<int>> read;
+        if (!ReadinSeq(file.c_str(), n, lengths, names, read, err, opt.Has("l"))) return Fail(err);
+        for (std::vector<int>& x : read) seqs.push_back(std::move(x));
+    }
+    std::vector<const int*> ptrs;
+    std::vector<int> lens;
+    for (const std::vector<int>& x : seqs) {
+        ptrs.push_back(x.data());
+        lens.push_back(static_cast<int>(x.size()));
+    }
+    CMarkovBackground model;
+    model.Estimate(static_cast<int>(order), ptrs.data(), lens.data(), static_cast<int>(seqs.size()));
+    std::string origin = "serevan-prep background -k " + std::to_string(order) + (opt.Has("l") ? " -l" : "");
+    for (const std::string& file : files) origin += " " + file;
+    if (!WriteOutput(opt.Text("out", ""), FormatBackgroundFile(model, origin), err)) return Fail(err);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
-    const std::vector<OptionSpec> specs = {{"out", true},    {"format", true},    {"select", true},
-                                           {"sites", true},  {"species", true},   {"min-length", true},
-                                           {"offset", true}, {"separator", true}, {"regions", true},
-                                           {"window", true}, {"threshold", true}};
+    const std::vector<OptionSpec> specs = {
+        {"out", true},        {"format", true}, {"select", true},    {"sites", true},   {"species", true},
+        {"min-length", true}, {"offset", true}, {"separator", true}, {"regions", true}, {"window", true},
+        {"threshold", true},  {"k", true},      {"l", false}};
     OptionSet opt;
     std::vector<std::string> files;
     std::string err;
     const std::string command = argc > 1 ? argv[1] : "";
-    const bool known = command == "motifs" || command == "maf" || command == "groups" || command == "mask";
+    const bool known =
+        command == "motifs" || command == "maf" || command == "groups" || command == "mask" || command == "background";
     if (!opt.ParseWithFiles(argc, argv, known ? 2 : 1, specs, files, err)) return Fail(err);
     if (AnswerHelpOrVersion(opt, "serevan-prep", kHelp)) return 0;
     if (command == "motifs") return PrepMotifs(opt, files);
     if (command == "maf") return PrepMaf(opt, files);
     if (command == "groups") return PrepGroups(opt, files);
     if (command == "mask") return PrepMask(opt, files);
-    return Fail(command.empty() ? "give a subcommand: motifs, maf, groups or mask (see --help)"
-                                : "unknown subcommand '" + command + "' (motifs, maf, groups or mask; see --help)");
+    if (command == "background") return PrepBackground(opt, files);
+    return Fail(command.empty()
+                    ? "give a subcommand: motifs, maf, groups, mask or background (see --help)"
+                    : "unknown subcommand '" + command + "' (motifs, maf, groups, mask or background; see --help)");
 }

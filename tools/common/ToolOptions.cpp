@@ -1,6 +1,7 @@
 // Long-option command lines of the companion tools.
 #include "common/ToolOptions.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/ToolText.h"
@@ -30,6 +31,10 @@ bool OptionSet::ParseFrom(int argc, char** argv, int first, const std::vector<Op
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "-o") arg = "--out";
+        // A one-letter option of a tool that accepts it ("-k" for "--k").
+        if (arg.size() == 2 && arg[0] == '-' && arg[1] != '-' &&
+            std::any_of(specs.begin(), specs.end(), [&](const OptionSpec& o) { return o.name == arg.substr(1); }))
+            arg = "-" + arg;
         if (files != nullptr && (arg.size() < 3 || arg.compare(0, 2, "--") != 0) &&
             (arg.empty() || arg[0] != '-' || arg == "-")) {
             files->push_back(arg);
