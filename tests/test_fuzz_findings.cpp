@@ -69,10 +69,10 @@ TEST(MotifFormats, EveryFormatReadsTheSameMatrixWritesItBackOrRefusesByLine)
         {"hello\n", "m line 1: unknown motif file format"},
         {">X a\nA [1 2]\nC [1 2]\nG [1 2]\n", "m line 1: matrix X lacks a row"},
         {">X a\nA [1 x]\nC [1 2]\nG [1 2]\nT [1 2]\n", "m line 2: 'x' is not a number"},
-        {"MEME version 4\nMOTIF M1\nletter-probability matrix: w= 2\n0.25 0.25 0.25 0.25\nMOTIF", "m line 5:"},
+        {"MEME version 4\nMOTIF M1\nletter-probability matrix: w= 2.2e77\n0.25 0.25 0.25 0.25\nMOTIF", "m line 5:"},
         {"MEME version 4\nMOTIF M1\n", "m line 2: motif M1 has no letter-probability matrix"},
         {"AC X\nP0 A C G T\n01 1 0 0 0\n02 0 0 0 0\n//\n", "m line 5: column 2 of matrix X sums to zero"},
-        {"1\n2\nX\n1 0 0 0\n", "m line 4: file ends before row 2 of matrix 1"},
+        {"1\n2\nX\n1 0 0 0\n", "m line 5: file ends before row 2 of matrix 1"},
     };
     for (const auto& [text, message] : refusals) EXPECT_EQ(Read(text, m).rfind(message, 0), 0u) << Read(text, m);
 }
@@ -84,8 +84,9 @@ TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)
     const std::pair<std::string, std::string> findings[] = {
         // A base named twice on the P0 line left a column entry unset.
         {"transfac/p0-base-twice", "line 5: the P0 line must name the bases A C G T"},
-        // w= 2.2e77 was cast to a row count (undefined); such a w is now compared as a real.
-        {"meme/w-too-large", "line 39: expected a row of four probabilities (motif TIF)"},
+        // w= 2.2e77 at line 37 was cast to a row count (undefined; now compared as a real, see the
+        // refusals above); line 8's "0.\0\0\0\0\025" was read as 0 up to its zero byte.
+        {"meme/w-too-large", "line 8: expected a row of four probabilities (motif TIF)"},
         // A zero byte in a source name cut it short in the groups table.
         {"maf/zero-byte-in-source", "the source name holds a control character"},
         // Counts summing to 4e-4 were written as zeros, which the reader refuses.
@@ -110,6 +111,6 @@ TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)
     // A number followed by a zero byte and more text was read as the number alone.
     long long v = 0;
     double x = 0;
-    EXPECT_FALSE(sertools::ParseInt(std::string("12\0junk", 7), v));
-    EXPECT_FALSE(sertools::ParseDouble(std::string("0.5\0", 4), x));
+    EXPECT_FALSE(serevan::ParseInt(std::string("12\0junk", 7), v));
+    EXPECT_FALSE(serevan::ParseReal(std::string("0.5\0", 4), x));
 }

@@ -111,7 +111,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {"sim --bogus", "unknown option --bogus (see --help)"},
         {"sim --seed", "option --seed needs a value"},
         {"sim --groups abc", "--groups must be an integer from"},
-        {"sim --motif-file none.txt", "cannot open none.txt"},
+        {"sim --motif-file none.txt", "cannot open motif file none.txt"},
         {"sim --sites 1,2", "--sites needs one value or one value per motif (3)"},
         {"sim --module-length 20", "--module-length 20 cannot hold the sites of a module"},
         {"sim stray", "unexpected argument 'stray'"},
