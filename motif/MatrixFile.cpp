@@ -7,11 +7,6 @@ namespace motifio {
 
 namespace {
 
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 // A list line of n values: the first n-1 end at the next tab, the last is the rest of the
 // line. False when the line holds fewer than n-1 tabs.
 bool SplitTabs(const std::string& line, int n, std::vector<std::string>& fields)
@@ -27,31 +22,24 @@ bool SplitTabs(const std::string& line, int n, std::vector<std::string>& fields)
     return true;
 }
 
-// A list line of n values separated by runs of white space.
-bool SplitBlanks(const std::string& line, int n, std::vector<std::string>& fields)
-{
-    for (size_t pos = 0; pos < line.size();) {
-        if (IsSpace(line[pos])) {
-            ++pos;
-            continue;
-        }
-        size_t end = pos;
-        while (end < line.size() && !IsSpace(line[end])) ++end;
-        if (static_cast<int>(fields.size()) == n) return false;
-        fields.push_back(line.substr(pos, end - pos));
-        pos = end;
-    }
-    return static_cast<int>(fields.size()) == n;
-}
-
-bool Blank(const std::string& line)
-{
-    for (char c : line)
-        if (!IsSpace(c)) return false;
-    return true;
-}
-
 }  // namespace
+
+std::vector<std::string> Tokens(const std::string& line, bool bracketsAreBlank)
+{
+    std::vector<std::string> out;
+    std::string cur;
+    for (char c : line) {
+        bool sep = c == ' ' || c == '\t' || c == '\r' || (bracketsAreBlank && (c == '[' || c == ']'));
+        if (!sep) {
+            cur += c;
+        } else if (!cur.empty()) {
+            out.push_back(cur);
+            cur.clear();
+        }
+    }
+    if (!cur.empty()) out.push_back(cur);
+    return out;
+}
 
 LineCursor::LineCursor(const std::vector<std::string>& lines, std::string fileName, bool tabs)
     : m_lines(lines), m_name(std::move(fileName)), m_tabs(tabs)
@@ -78,7 +66,9 @@ std::string LineCursor::Where() const
 bool LineCursor::Split(const std::string& line, int n, std::vector<std::string>& fields) const
 {
     fields.clear();
-    return m_tabs ? SplitTabs(line, n, fields) : SplitBlanks(line, n, fields);
+    if (m_tabs) return SplitTabs(line, n, fields);
+    fields = Tokens(line);
+    return fields.size() == static_cast<size_t>(n);
 }
 
 std::string LineCursor::Expected(int n, const std::string& what, const char* one, const char* many) const
@@ -169,7 +159,7 @@ bool ParseMatrixFile(const std::vector<std::string>& lines, const std::string& f
     if (!src.Widths(M, "the matrix widths", f.widths, err)) return false;
     if (siteLine == SiteLine::Guess) {
         size_t used = lines.size(), rows = 0;
-        while (used > 0 && Blank(lines[used - 1])) --used;
+        while (used > 0 && Tokens(lines[used - 1]).empty()) --used;
         for (int w : f.widths) rows += static_cast<size_t>(w);
         siteLine = used == 3 + M + rows ? SiteLine::Present : SiteLine::Absent;
     }

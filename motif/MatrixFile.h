@@ -22,6 +22,10 @@ namespace motifio {
 // The largest sum of a matrix row or column any reader accepts.
 constexpr double kLargestRowSum = 1e300;
 
+// Fields separated by blanks, tabs and carriage returns; brackets count as blanks when asked
+// (JASPAR rows).
+std::vector<std::string> Tokens(const std::string& line, bool bracketsAreBlank = false);
+
 // The lines of one file, taken in turn, with the messages that name them.
 class LineCursor {
 public:

@@ -48,24 +48,6 @@ std::string Trim(const std::string& s)
     return s.substr(b, s.find_last_not_of(blank) - b + 1);
 }
 
-// Fields separated by blanks and tabs; brackets count as blanks (JASPAR rows).
-std::vector<std::string> Tokens(const std::string& line, bool bracketsAreBlank = false)
-{
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : line) {
-        bool sep = c == ' ' || c == '\t' || c == '\r' || (bracketsAreBlank && (c == '[' || c == ']'));
-        if (!sep) {
-            cur += c;
-        } else if (!cur.empty()) {
-            out.push_back(cur);
-            cur.clear();
-        }
-    }
-    if (!cur.empty()) out.push_back(cur);
-    return out;
-}
-
 bool ToReal(const std::string& text, double& v)
 {
     return serevan::ParseReal(text, v);
