@@ -1,5 +1,6 @@
 // Motif exchange formats, and the inputs the fuzz targets found. (The program's reading of -A
 // files is in the readers' table.)
+#include "base/Numbers.h"
 #include "common/MafGroups.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
@@ -73,6 +74,13 @@ TEST(MotifFormats, EveryFormatReadsTheSameMatrixWritesItBackOrRefusesByLine)
         {"MEME version 4\nMOTIF M1\n", "m line 2: motif M1 has no letter-probability matrix"},
         {"AC X\nP0 A C G T\n01 1 0 0 0\n02 0 0 0 0\n//\n", "m line 5: column 2 of matrix X sums to zero"},
         {"1\n2\nX\n1 0 0 0\n", "m line 5: file ends before row 2 of matrix 1"},
+        // Sums that overflow (or nearly) would give NaN frequencies and an infinite site count.
+        {">X a\nA [1e308 1]\nC [1e308 1]\nG [0 1]\nT [0 1]\n",
+         "m line 1: column 1 of matrix X sums to more than 1e300"},
+        {"MEME version 4\nMOTIF M\nletter-probability matrix:\n1e308 1e308 0 0\n",
+         "m line 3: column 1 of matrix M sums"},
+        {"AC X\nP0 A C G T\n01 1 0 0 0\n02 1e308 1e308 0 0\n//\n", "m line 5: column 2 of matrix X sums to more"},
+        {"1\n1\nX\n1e308 1e308 0 0\n", "m line 4: row 1 of matrix 1 sums to more than 1e300"},
     };
     for (const auto& [text, message] : refusals) EXPECT_EQ(Read(text, m).rfind(message, 0), 0u) << Read(text, m);
 }
@@ -108,9 +116,31 @@ TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)
                 got = std::string("not read back as ") + motifio::FormatName(f);
         EXPECT_EQ(got, message) << file;
     }
-    // A number followed by a zero byte and more text was read as the number alone.
-    long long v = 0;
-    double x = 0;
-    EXPECT_FALSE(serevan::ParseInt(std::string("12\0junk", 7), v));
-    EXPECT_FALSE(serevan::ParseReal(std::string("0.5\0", 4), x));
+    // Whole-text numbers as long long, int, finite real and any real ('-': refused). A number
+    // followed by a zero byte and more text was read as the number alone.
+    const std::pair<std::string, std::string> numbers[] = {
+        {" 12\t\r\n", "12 12 12 12"},
+        {"+7", "7 7 7 7"},
+        {"-2147483649", "-2147483649 - -2.14748e+09 -2.14748e+09"},
+        {"9223372036854775808", "- - 9.22337e+18 9.22337e+18"},
+        {"0x1p-2", "- - 0.25 0.25"},
+        {"1e999", "- - - inf"},
+        {"-nan", "- - - -nan"},
+        {"1e-400", "- - 0 0"},
+        {std::string("12\0junk", 7), "- - - -"},
+        {std::string("0.5\0", 4), "- - - -"},
+        {"1 2", "- - - -"},
+        {" ", "- - - -"},
+    };
+    for (const auto& [text, want] : numbers) {
+        long long v = 0;
+        int i = 0;
+        double x = 0, y = 0;
+        const bool okV = serevan::ParseInt(text, v), okI = serevan::ParseInt(text, i);
+        const bool okX = serevan::ParseReal(text, x), okY = serevan::ParseAnyReal(text, y);
+        const std::string got = sertools::Format(
+            "%s %s %s %s", okV ? std::to_string(v).c_str() : "-", okI ? std::to_string(i).c_str() : "-",
+            okX ? sertools::Format("%g", x).c_str() : "-", okY ? sertools::Format("%g", y).c_str() : "-");
+        EXPECT_EQ(got, want) << text;
+    }
 }

@@ -130,7 +130,8 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
 }
 
 // Ancestors cut from real DNA with --keep-case: without evolution windows of the source on one
-// strand, in its case; with substitutions the species keep the ancestor's case, sites upper.
+// strand, in its case; with substitutions the species keep the ancestor's case, sites upper;
+// undetermined bases stay N.
 TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 {
     TempDir dir("simbg");
@@ -156,6 +157,17 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
         EXPECT_EQ(masks[x.species * 5 + x.group].substr(x.start, x.Length()), std::string(x.Length(), 'U'));
     for (size_t i = 0; i < masks.size(); ++i) EXPECT_EQ(masks[i], masks[i % 5]) << i;
     EXPECT_NE(masks[0] + masks[1], std::string(500, 'U'));
+    // Undetermined bases (N, n) stay N on either strand (seed 3 cuts the window forward, 1 reversed).
+    support::WriteFile(dir.File("n.fa"), ">n\nACGTNacgtnGGCCNNTTAA\n");
+    std::string got;
+    for (const char* seed : {"3", "1"}) {
+        const std::string args =
+            " --background n.fa --groups 1 --length 20 --module-length 20 --max-undetermined 1 "
+            "--indel-rate 0 --sub-rate 0 --module-fraction 0 -o b --seed ";
+        ASSERT_EQ(RunCommand(support::kSim + args + seed, dir.Path()).status, 0);
+        got += FastaRecords(dir.File("b.fa"))[2] + " ";
+    }
+    EXPECT_EQ(got, "ACGTNACGTNGGCCNNTTAA TTAANNGGCCNACGTNACGT ");
 }
 
 // The best placement of a learned matrix: offset, strand, facing columns and the score (their
