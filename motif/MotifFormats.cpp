@@ -48,11 +48,6 @@ std::string Trim(const std::string& s)
     return s.substr(b, s.find_last_not_of(blank) - b + 1);
 }
 
-bool ToReal(const std::string& text, double& v)
-{
-    return serevan::ParseReal(text, v);
-}
-
 // A row or column label: one base letter in either case, U for T.
 int BaseIndex(const std::string& label)
 {
@@ -168,7 +163,7 @@ bool ReadJaspar(const std::vector<std::string>& lines, const Where& at, std::vec
             seen[base] = true;
             for (size_t k = first; k < f.size(); ++k) {
                 double v = 0;
-                if (!ToReal(f[k], v)) {
+                if (!serevan::ParseReal(f[k], v)) {
                     err = at(i) + "'" + f[k] + "' is not a number (matrix " + m.id + ")";
                     return false;
                 }
@@ -209,7 +204,7 @@ double KeyValue(const std::vector<std::string>& f, const std::string& key)
         else
             continue;
         double x = 0;
-        return ToReal(v, x) ? x : -1;
+        return serevan::ParseReal(v, x) ? x : -1;
     }
     return -1;
 }
@@ -268,7 +263,7 @@ bool ReadMeme(const std::vector<std::string>& lines, const Where& at, std::vecto
                 if (r.empty() && raw.empty()) continue;
                 double v[4];
                 bool ok = r.size() == 4;
-                for (int b = 0; ok && b < 4; ++b) ok = ToReal(r[b], v[b]);
+                for (int b = 0; ok && b < 4; ++b) ok = serevan::ParseReal(r[b], v[b]);
                 if (!ok) {
                     if (w < 0 && !raw.empty()) break;
                     if (w >= 0 && rows() >= w) break;
@@ -367,7 +362,7 @@ bool ReadTransfac(const std::vector<std::string>& lines, const Where& at, std::v
         } else if (inMatrix && std::isdigit(static_cast<unsigned char>(key[0]))) {
             double v[4];
             bool ok = f.size() >= 5;
-            for (int b = 0; ok && b < 4; ++b) ok = ToReal(f[b + 1], v[b]);
+            for (int b = 0; ok && b < 4; ++b) ok = serevan::ParseReal(f[b + 1], v[b]);
             if (!ok) {
                 err = at(i) + "a matrix row must hold its position and four numbers";
                 return false;
@@ -444,7 +439,7 @@ MotifFormat GuessFormat(const std::vector<std::string>& lines)
         for (const char* k : {"AC", "ID", "NA", "P0", "PO", "XX", "DE", "VV", "//"})
             if (key == k) return MotifFormat::Transfac;
         double v = 0;
-        if (Tokens(line).size() == 1 && ToReal(key, v)) return MotifFormat::Program;
+        if (Tokens(line).size() == 1 && serevan::ParseReal(key, v)) return MotifFormat::Program;
         return MotifFormat::Unknown;
     }
     return MotifFormat::Unknown;
