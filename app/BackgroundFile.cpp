@@ -2,7 +2,6 @@
 #include "app/BackgroundFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "app/TextLines.h"
+#include "base/Numbers.h"
 #include "numeric/SeqMotifBasic.h"
 
 namespace {
@@ -22,7 +22,7 @@ long KmerIndex(const std::string& kmer)
 {
     long index = 0;
     for (char c : kmer) {
-        const int b = serevan::BaseCode(static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
+        const int b = serevan::BaseCodeAnyCase(c);
         if (b < 0) return -1;
         if (kmer.size() <= static_cast<size_t>(CMarkovBackground::kMaxOrder + 1)) index = 4 * index + b;
     }
@@ -128,10 +128,8 @@ bool ReadBackgroundFile(const CString& file, CMarkovBackground& model, std::stri
             err = where + "'" + kmer + "' is not a k-mer of A, C, G and T";
             return false;
         }
-        errno = 0;
-        char* end = nullptr;
-        const double x = std::strtod(value.c_str(), &end);
-        if (end == value.c_str() || *end != '\0' || errno == ERANGE || !std::isfinite(x) || x < 0) {
+        double x = 0;
+        if (!serevan::ParseReal(value, x) || x < 0) {
             err = where + "frequency '" + value + "' is not a non-negative number";
             return false;
         }

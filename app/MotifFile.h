@@ -15,17 +15,19 @@
 //   line 4   background and motif-site substitution probabilities, tab-separated
 //   then per motif: one header line (ignored), then one row line per position.
 //
-// A list line of n values holds n-1 tabs; the last value runs to the end of the line.
-// Each value must be a whole number (integers in base 10) apart from surrounding white
-// space. A row holds four non-negative counts or frequencies A, C, G, T with a positive
-// sum s; it is stored as ln((x_b + 0.03 s) / (1.12 s)) at 4j + b, row j of the matrix.
+// Both formats are read by motif/MatrixFile.h: a list line of n values holds n-1 tabs; the
+// last value runs to the end of the line. Each value must be a whole number (integers in
+// base 10) apart from surrounding white space. A row holds four non-negative counts or
+// frequencies A, C, G, T with a positive sum s; it is stored as ln((x_b + 0.03 s) / (1.12 s))
+// at 4j + b, row j of the matrix.
 //
 // Every reader refuses a file it cannot open or whose content does not fit the format with
 // a one-line message in err naming the file and the line ("m.txt line 7: ..."); on failure
 // its outputs are left as they were. Refused besides missing lines or values: M below 1,
-// widths below 1, a negative row entry or a zero row, site numbers or site probabilities
-// not above 0, site probabilities summing to 1 or more, an entry probability or a
-// substitution probability outside (0, 1).
+// widths below 1, a negative row entry, a row summing to zero or to more than 1e300 (a
+// JASPAR or MEME column too), negative site numbers or site probabilities, site
+// probabilities summing to 1 or more, an entry probability or a substitution probability
+// outside (0, 1).
 #pragma once
 
 #include <string>

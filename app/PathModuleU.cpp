@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +12,7 @@
 
 #include "app/Drivers.h"
 #include "app/SeqFile.h"
+#include "base/Numbers.h"
 #include "base/OutputFile.h"
 #include "numeric/StochasticDistribution.h"
 
@@ -188,14 +187,11 @@ const OptionInfo* FindOption(char letter)
 std::string ParseWhole(char letter, const char* v, long long lo, long long hi, long long& out)
 {
     const std::string head = std::string("-") + letter + ": '" + v + "' ";
-    if (!std::isdigit(static_cast<unsigned char>(v[0])) &&
-        !((v[0] == '-' || v[0] == '+') && std::isdigit(static_cast<unsigned char>(v[1]))))
-        return head + "is not a whole number";
-    errno = 0;
-    char* end = nullptr;
-    const long long x = std::strtoll(v, &end, 10);
-    if (*end != '\0') return head + "is not a whole number";
-    if (errno == ERANGE || x > hi) return head + "is too large (at most " + std::to_string(hi) + ")";
+    long long x = 0;
+    const serevan::NumberRead r = serevan::ReadInteger(v, x);
+    if (r == serevan::NumberRead::NotANumber) return head + "is not a whole number";
+    if (r == serevan::NumberRead::OutOfRange || x > hi)
+        return head + "is too large (at most " + std::to_string(hi) + ")";
     if (x < lo) return head + "is too small (at least " + std::to_string(lo) + ")";
     out = x;
     return "";
@@ -204,13 +200,8 @@ std::string ParseWhole(char letter, const char* v, long long lo, long long hi, l
 // A finite decimal number, the whole text and nothing else.
 std::string ParseReal(char letter, const char* v, double& out)
 {
-    errno = 0;
-    char* end = nullptr;
-    const double x = std::strtod(v, &end);
-    if (end == v || *end != '\0' || std::isspace(static_cast<unsigned char>(v[0])) || !std::isfinite(x) ||
-        errno == ERANGE)
+    if (serevan::ReadReal(v, out) != serevan::NumberRead::Ok)
         return std::string("-") + letter + ": '" + v + "' is not a number";
-    out = x;
     return "";
 }
 

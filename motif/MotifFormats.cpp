@@ -1,14 +1,18 @@
 // Motif matrices in the common exchange formats.
 //
 // Sections: text helpers; columns to frequencies; the four readers; guessing; writers.
+// The program's own file is read by motif/MatrixFile.h.
 #include "motif/MotifFormats.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
+
+#include "base/Numbers.h"
+#include "motif/MatrixFile.h"
+#include "numeric/SeqMotifBasic.h"
 
 namespace motifio {
 
@@ -44,50 +48,11 @@ std::string Trim(const std::string& s)
     return s.substr(b, s.find_last_not_of(blank) - b + 1);
 }
 
-// Fields separated by blanks and tabs; brackets count as blanks (JASPAR rows).
-std::vector<std::string> Tokens(const std::string& line, bool bracketsAreBlank = false)
-{
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : line) {
-        bool sep = c == ' ' || c == '\t' || c == '\r' || (bracketsAreBlank && (c == '[' || c == ']'));
-        if (!sep) {
-            cur += c;
-        } else if (!cur.empty()) {
-            out.push_back(cur);
-            cur.clear();
-        }
-    }
-    if (!cur.empty()) out.push_back(cur);
-    return out;
-}
-
-bool ToReal(const std::string& text, double& v)
-{
-    const char* s = text.c_str();
-    char* end = nullptr;
-    double x = std::strtod(s, &end);
-    if (end == s || *end != '\0' || !std::isfinite(x)) return false;
-    v = x;
-    return true;
-}
-
+// A row or column label: one base letter in either case, U for T.
 int BaseIndex(const std::string& label)
 {
     if (label.size() != 1) return -1;
-    switch (label[0]) {
-    case 'A':
-    case 'a': return 0;
-    case 'C':
-    case 'c': return 1;
-    case 'G':
-    case 'g': return 2;
-    case 'T':
-    case 't':
-    case 'U':
-    case 'u': return 3;
-    default: return -1;
-    }
+    return label[0] == 'U' || label[0] == 'u' ? 3 : serevan::BaseCodeAnyCase(label[0]);
 }
 
 // Splits "ID NAME..." into id and name (the name is the id when there is no second word).
@@ -128,6 +93,8 @@ std::string SetColumns(const std::vector<double>& raw, Motif& m)
             s += x;
         }
         if (!(s > 0)) return "column " + std::to_string(j + 1) + " of matrix " + m.id + " sums to zero";
+        if (s > kLargestRowSum)
+            return "column " + std::to_string(j + 1) + " of matrix " + m.id + " sums to more than 1e300";
         for (int b = 0; b < 4; ++b) m.p[4 * j + b] = raw[4 * j + b] / s;
         unit = unit && std::fabs(s - 1) < 0.02;
         percent = percent && std::fabs(s - 100) < 1;
@@ -139,86 +106,23 @@ std::string SetColumns(const std::vector<double>& raw, Motif& m)
 
 // ---- readers ----
 
-bool ReadProgram(const std::vector<std::string>& lines, const Where& at, std::vector<Motif>& out,
+// The program's own file (motif/MatrixFile.h), its list lines separated by tabs or blanks; a
+// file with the line of expected sites (for -F) is told by its length when the caller does
+// not ask for that line.
+bool ReadProgram(const std::vector<std::string>& lines, const std::string& fileName, std::vector<Motif>& out,
                  std::vector<double>* siteNumbers, std::string& err)
 {
-    size_t i = 0;
-    auto take = [&](const std::string& what, std::string& line) {
-        if (i >= lines.size()) {
-            err = at(lines.empty() ? 0 : lines.size() - 1) + "file ends before " + what;
-            return false;
-        }
-        line = lines[i++];
-        return true;
-    };
-    std::string line;
-    double count = 0;
-    if (!take("the number of matrices", line)) return false;
-    std::vector<std::string> f = Tokens(line);
-    if (f.size() != 1 || !ToReal(f[0], count) || count < 1 || count > 100000 || count != std::floor(count)) {
-        err = at(i - 1) + "the first line must be the number of matrices";
+    MatrixFile file;
+    if (!ParseMatrixFile(lines, fileName, false, siteNumbers ? SiteLine::Present : SiteLine::Guess, file, err))
         return false;
-    }
-    const size_t M = static_cast<size_t>(count);
-    if (!take("the matrix widths", line)) return false;
-    f = Tokens(line);
-    std::vector<int> widths;
-    for (const std::string& t : f) {
-        double w = 0;
-        if (!ToReal(t, w) || w < 1 || w > 100000 || w != std::floor(w)) break;
-        widths.push_back(static_cast<int>(w));
-    }
-    if (widths.size() != M || f.size() != M) {
-        err = at(i - 1) + Printf("expected %zu whole widths of at least 1", M);
-        return false;
-    }
-    // A file with the line of expected sites (for -F) is told by its length when the caller
-    // does not ask for that line.
-    size_t used = lines.size();
-    while (used > 0 && Trim(lines[used - 1]).empty()) --used;
-    size_t rows = 0;
-    for (int w : widths) rows += static_cast<size_t>(w);
-    std::vector<double> skipped;
-    if (!siteNumbers && used == 3 + M + rows) siteNumbers = &skipped;
-    if (siteNumbers) {
-        if (!take("the expected site numbers", line)) return false;
-        f = Tokens(line);
-        siteNumbers->clear();
-        for (const std::string& t : f) {
-            double v = 0;
-            if (!ToReal(t, v) || !(v > 0)) break;
-            siteNumbers->push_back(v);
-        }
-        if (siteNumbers->size() != M || f.size() != M) {
-            err = at(i - 1) + Printf("expected %zu site numbers greater than 0", M);
-            return false;
-        }
-    }
-    for (size_t m = 0; m < M; ++m) {
+    for (size_t m = 0; m < file.rows.size(); ++m) {
         Motif motif;
-        if (!take("the header line of matrix " + std::to_string(m + 1), line)) return false;
-        SplitHeader(line, motif);
+        SplitHeader(file.headers[m], motif);
         if (motif.id.empty()) motif.id = motif.name = "Motif" + std::to_string(m + 1);
-        std::vector<double> raw;
-        for (int j = 0; j < widths[m]; ++j) {
-            const std::string what = "row " + std::to_string(j + 1) + " of matrix " + std::to_string(m + 1);
-            if (!take(what, line)) return false;
-            f = Tokens(line);
-            double v[4];
-            bool ok = f.size() == 4;
-            for (int b = 0; ok && b < 4; ++b) ok = ToReal(f[b], v[b]);
-            if (!ok) {
-                err = at(i - 1) + "expected four numbers A C G T (" + what + ")";
-                return false;
-            }
-            raw.insert(raw.end(), v, v + 4);
-        }
-        if (std::string why = SetColumns(raw, motif); !why.empty()) {
-            err = at(i - 1) + why;
-            return false;
-        }
+        SetColumns(file.rows[m], motif);  // the rows were checked as they were read
         out.push_back(motif);
     }
+    if (siteNumbers) *siteNumbers = std::move(file.siteNumbers);
     return true;
 }
 
@@ -259,7 +163,7 @@ bool ReadJaspar(const std::vector<std::string>& lines, const Where& at, std::vec
             seen[base] = true;
             for (size_t k = first; k < f.size(); ++k) {
                 double v = 0;
-                if (!ToReal(f[k], v)) {
+                if (!serevan::ParseReal(f[k], v)) {
                     err = at(i) + "'" + f[k] + "' is not a number (matrix " + m.id + ")";
                     return false;
                 }
@@ -300,7 +204,7 @@ double KeyValue(const std::vector<std::string>& f, const std::string& key)
         else
             continue;
         double x = 0;
-        return ToReal(v, x) ? x : -1;
+        return serevan::ParseReal(v, x) ? x : -1;
     }
     return -1;
 }
@@ -359,7 +263,7 @@ bool ReadMeme(const std::vector<std::string>& lines, const Where& at, std::vecto
                 if (r.empty() && raw.empty()) continue;
                 double v[4];
                 bool ok = r.size() == 4;
-                for (int b = 0; ok && b < 4; ++b) ok = ToReal(r[b], v[b]);
+                for (int b = 0; ok && b < 4; ++b) ok = serevan::ParseReal(r[b], v[b]);
                 if (!ok) {
                     if (w < 0 && !raw.empty()) break;
                     if (w >= 0 && rows() >= w) break;
@@ -458,7 +362,7 @@ bool ReadTransfac(const std::vector<std::string>& lines, const Where& at, std::v
         } else if (inMatrix && std::isdigit(static_cast<unsigned char>(key[0]))) {
             double v[4];
             bool ok = f.size() >= 5;
-            for (int b = 0; ok && b < 4; ++b) ok = ToReal(f[b + 1], v[b]);
+            for (int b = 0; ok && b < 4; ++b) ok = serevan::ParseReal(f[b + 1], v[b]);
             if (!ok) {
                 err = at(i) + "a matrix row must hold its position and four numbers";
                 return false;
@@ -535,7 +439,7 @@ MotifFormat GuessFormat(const std::vector<std::string>& lines)
         for (const char* k : {"AC", "ID", "NA", "P0", "PO", "XX", "DE", "VV", "//"})
             if (key == k) return MotifFormat::Transfac;
         double v = 0;
-        if (Tokens(line).size() == 1 && ToReal(key, v)) return MotifFormat::Program;
+        if (Tokens(line).size() == 1 && serevan::ParseReal(key, v)) return MotifFormat::Program;
         return MotifFormat::Unknown;
     }
     return MotifFormat::Unknown;
@@ -549,7 +453,7 @@ bool ParseMotifs(const std::vector<std::string>& lines, const std::string& fileN
     std::vector<Motif> out;
     bool ok = false;
     switch (format) {
-    case MotifFormat::Program: ok = ReadProgram(lines, at, out, siteNumbers, err); break;
+    case MotifFormat::Program: ok = ReadProgram(lines, fileName, out, siteNumbers, err); break;
     case MotifFormat::Jaspar: ok = ReadJaspar(lines, at, out, err); break;
     case MotifFormat::Meme: ok = ReadMeme(lines, at, out, err); break;
     case MotifFormat::Transfac: ok = ReadTransfac(lines, at, out, err); break;
@@ -594,6 +498,14 @@ bool ReadMotifs(const std::string& path, MotifFormat format, std::vector<Motif>&
     return ReadMotifsAs(path, format, motifs, siteNumbers, err);
 }
 
+std::string FormatMatrixBlock(const Motif& m, int index)
+{
+    std::string text = (m.id.empty() ? "Motif" + std::to_string(index) : Header(m)) + "\n";
+    for (int j = 0; j < m.Width(); ++j)
+        text += Entry(m, j, 0) + "\t" + Entry(m, j, 1) + "\t" + Entry(m, j, 2) + "\t" + Entry(m, j, 3) + "\n";
+    return text;
+}
+
 std::string FormatMotifs(const std::vector<Motif>& motifs, MotifFormat format, const std::vector<double>* siteNumbers)
 {
     std::string text;
@@ -605,11 +517,7 @@ std::string FormatMotifs(const std::vector<Motif>& motifs, MotifFormat format, c
         if (siteNumbers)
             for (size_t m = 0; m < siteNumbers->size(); ++m)
                 text += Printf("%g", (*siteNumbers)[m]) + (m + 1 < siteNumbers->size() ? "\t" : "\n");
-        for (const Motif& m : motifs) {
-            text += Header(m) + "\n";
-            for (int j = 0; j < m.Width(); ++j)
-                text += Entry(m, j, 0) + "\t" + Entry(m, j, 1) + "\t" + Entry(m, j, 2) + "\t" + Entry(m, j, 3) + "\n";
-        }
+        for (size_t m = 0; m < motifs.size(); ++m) text += FormatMatrixBlock(motifs[m], static_cast<int>(m + 1));
         break;
     case MotifFormat::Jaspar:
         for (const Motif& m : motifs) {

@@ -1,11 +1,13 @@
-// Motif matrices in the common exchange formats: the program's own matrix file, JASPAR
+// Motif matrices, the one motif type of the program and the tools, in the common exchange
+// formats: the program's own matrix file (motif/MatrixFile.h), JASPAR
 // (">ID NAME" then four rows "A [ ... ]", brackets optional), MEME minimal text
 // ("MEME version", "letter-probability matrix:" blocks) and TRANSFAC (AC/ID/P0 ... //).
 //
 // Rows or columns may hold counts, frequencies or percentages; every column is normalised
 // to sum 1 on reading, so columns with unequal sums are accepted. A matrix keeps its ID and
-// name, and the number of sites behind it when the file gives one (counts, nsites=).
-// Readers name the file and line in every message ("m.jaspar line 7: ...").
+// name, and the number of sites behind it when the file gives one (counts, nsites=). A column
+// summing to more than kLargestRowSum is refused. Readers name the file and line in every
+// message ("m.jaspar line 7: ...").
 #pragma once
 
 #include <string>
@@ -41,6 +43,10 @@ bool ReadMotifs(const std::string& path, MotifFormat format, std::vector<Motif>&
 // As ReadMotifs, and format receives the format read (guessed when given as Unknown).
 bool ReadMotifsAs(const std::string& path, MotifFormat& format, std::vector<Motif>& motifs,
                   std::vector<double>* siteNumbers, std::string& err);
+
+// One matrix block of the program's file: the header line (the ID and name, "Motif<index>"
+// without an ID), then one tab-separated row per column, entries as FormatMotifs writes them.
+std::string FormatMatrixBlock(const Motif& m, int index);
 
 // The text of a file in the given format. Where a matrix knows its site count, JASPAR,
 // TRANSFAC and the program's file get counts (frequency x sites), MEME gets nsites=;

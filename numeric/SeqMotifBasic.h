@@ -19,7 +19,7 @@ inline bool IsBase(int code)
     return static_cast<unsigned>(code) < 4u;
 }
 
-// Code of an upper-case letter: A, C, G, T = 0..3; any other character -1.
+// Code of an upper-case letter: A, C, G, T = 0..3; any other character (lower case too) -1.
 inline int BaseCode(char c)
 {
     switch (c) {
@@ -29,6 +29,12 @@ inline int BaseCode(char c)
     case 'T': return 3;
     default: return -1;
     }
+}
+
+// As BaseCode, with lower-case letters read as their upper case (a, c, g, t = 0..3).
+inline int BaseCodeAnyCase(char c)
+{
+    return BaseCode(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
 }
 
 }  // namespace serevan

@@ -1,5 +1,6 @@
 // Motif exchange formats, and the inputs the fuzz targets found. (The program's reading of -A
 // files is in the readers' table.)
+#include "base/Numbers.h"
 #include "common/MafGroups.h"
 #include "motif/MotifFormats.h"
 #include "support/Support.h"
@@ -69,10 +70,17 @@ TEST(MotifFormats, EveryFormatReadsTheSameMatrixWritesItBackOrRefusesByLine)
         {"hello\n", "m line 1: unknown motif file format"},
         {">X a\nA [1 2]\nC [1 2]\nG [1 2]\n", "m line 1: matrix X lacks a row"},
         {">X a\nA [1 x]\nC [1 2]\nG [1 2]\nT [1 2]\n", "m line 2: 'x' is not a number"},
-        {"MEME version 4\nMOTIF M1\nletter-probability matrix: w= 2\n0.25 0.25 0.25 0.25\nMOTIF", "m line 5:"},
+        {"MEME version 4\nMOTIF M1\nletter-probability matrix: w= 2.2e77\n0.25 0.25 0.25 0.25\nMOTIF", "m line 5:"},
         {"MEME version 4\nMOTIF M1\n", "m line 2: motif M1 has no letter-probability matrix"},
         {"AC X\nP0 A C G T\n01 1 0 0 0\n02 0 0 0 0\n//\n", "m line 5: column 2 of matrix X sums to zero"},
-        {"1\n2\nX\n1 0 0 0\n", "m line 4: file ends before row 2 of matrix 1"},
+        {"1\n2\nX\n1 0 0 0\n", "m line 5: file ends before row 2 of matrix 1"},
+        // Sums that overflow (or nearly) would give NaN frequencies and an infinite site count.
+        {">X a\nA [1e308 1]\nC [1e308 1]\nG [0 1]\nT [0 1]\n",
+         "m line 1: column 1 of matrix X sums to more than 1e300"},
+        {"MEME version 4\nMOTIF M\nletter-probability matrix:\n1e308 1e308 0 0\n",
+         "m line 3: column 1 of matrix M sums"},
+        {"AC X\nP0 A C G T\n01 1 0 0 0\n02 1e308 1e308 0 0\n//\n", "m line 5: column 2 of matrix X sums to more"},
+        {"1\n1\nX\n1e308 1e308 0 0\n", "m line 4: row 1 of matrix 1 sums to more than 1e300"},
     };
     for (const auto& [text, message] : refusals) EXPECT_EQ(Read(text, m).rfind(message, 0), 0u) << Read(text, m);
 }
@@ -84,8 +92,9 @@ TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)
     const std::pair<std::string, std::string> findings[] = {
         // A base named twice on the P0 line left a column entry unset.
         {"transfac/p0-base-twice", "line 5: the P0 line must name the bases A C G T"},
-        // w= 2.2e77 was cast to a row count (undefined); such a w is now compared as a real.
-        {"meme/w-too-large", "line 39: expected a row of four probabilities (motif TIF)"},
+        // w= 2.2e77 at line 37 was cast to a row count (undefined; now compared as a real, see the
+        // refusals above); line 8's "0.\0\0\0\0\025" was read as 0 up to its zero byte.
+        {"meme/w-too-large", "line 8: expected a row of four probabilities (motif TIF)"},
         // A zero byte in a source name cut it short in the groups table.
         {"maf/zero-byte-in-source", "the source name holds a control character"},
         // Counts summing to 4e-4 were written as zeros, which the reader refuses.
@@ -107,9 +116,31 @@ TEST(FuzzFindings, EveryFoundInputIsRefusedInOneLineOrReadBack)
                 got = std::string("not read back as ") + motifio::FormatName(f);
         EXPECT_EQ(got, message) << file;
     }
-    // A number followed by a zero byte and more text was read as the number alone.
-    long long v = 0;
-    double x = 0;
-    EXPECT_FALSE(sertools::ParseInt(std::string("12\0junk", 7), v));
-    EXPECT_FALSE(sertools::ParseDouble(std::string("0.5\0", 4), x));
+    // Whole-text numbers as long long, int, finite real and any real ('-': refused). A number
+    // followed by a zero byte and more text was read as the number alone.
+    const std::pair<std::string, std::string> numbers[] = {
+        {" 12\t\r\n", "12 12 12 12"},
+        {"+7", "7 7 7 7"},
+        {"-2147483649", "-2147483649 - -2.14748e+09 -2.14748e+09"},
+        {"9223372036854775808", "- - 9.22337e+18 9.22337e+18"},
+        {"0x1p-2", "- - 0.25 0.25"},
+        {"1e999", "- - - inf"},
+        {"-nan", "- - - -nan"},
+        {"1e-400", "- - 0 0"},
+        {std::string("12\0junk", 7), "- - - -"},
+        {std::string("0.5\0", 4), "- - - -"},
+        {"1 2", "- - - -"},
+        {" ", "- - - -"},
+    };
+    for (const auto& [text, want] : numbers) {
+        long long v = 0;
+        int i = 0;
+        double x = 0, y = 0;
+        const bool okV = serevan::ParseInt(text, v), okI = serevan::ParseInt(text, i);
+        const bool okX = serevan::ParseReal(text, x), okY = serevan::ParseAnyReal(text, y);
+        const std::string got = sertools::Format(
+            "%s %s %s %s", okV ? std::to_string(v).c_str() : "-", okI ? std::to_string(i).c_str() : "-",
+            okX ? sertools::Format("%g", x).c_str() : "-", okY ? sertools::Format("%g", y).c_str() : "-");
+        EXPECT_EQ(got, want) << text;
+    }
 }

@@ -284,7 +284,7 @@ TEST(KfbSamplerStat, RecoversAPlantedMotif)
     ASSERT_EQ(pwm[0].size(), 4u * width[0]);
     EXPECT_TRUE(siteNum[0] >= 10 && siteNum[0] <= 40) << siteNum[0];
     // The found matrix, on either strand, correlates with the planted one column by column.
-    sertools::MotifMatrix planted, found;
+    sertools::Motif planted, found;
     planted.p = Consensus("TTGCAGGA", 0.9, false);
     for (double x : pwm[0]) found.p.push_back(std::exp(x));
     EXPECT_GE(sertools::CompareMotifs(planted, found).score, 0.8);

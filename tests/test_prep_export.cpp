@@ -95,6 +95,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
     support::WriteFile(dir.File("y.maf"), "a\ns hg17.chr1 8 4 + 10 ACGT\n");
     support::WriteFile(dir.File("z.maf"), "a\nz what\n");
     support::WriteFile(dir.File("m.txt"), ">X a\nA [1 2]\nC [1]\nG [1 2]\nT [1 2]\n");
+    support::WriteFile(dir.File("big.jaspar"), ">X a\nA [1e308]\nC [1e308]\nG [0]\nT [0]\n");
     support::WriteFile(dir.File("n.fa"), ">n\nNNNN\n");
     support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
     support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
@@ -111,7 +112,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {"sim --bogus", "unknown option --bogus (see --help)"},
         {"sim --seed", "option --seed needs a value"},
         {"sim --groups abc", "--groups must be an integer from"},
-        {"sim --motif-file none.txt", "cannot open none.txt"},
+        {"sim --motif-file none.txt", "cannot open motif file none.txt"},
         {"sim --sites 1,2", "--sites needs one value or one value per motif (3)"},
         {"sim --module-length 20", "--module-length 20 cannot hold the sites of a module"},
         {"sim stray", "unexpected argument 'stray'"},
@@ -146,6 +147,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {P + "y.maf", "y.maf:2: start 8 + size 4 lies beyond"},
         {P + "z.maf", "z.maf:2: not a MAF line"},
         {"prep motifs m.txt -o out.txt", "m.txt line 3: rows of matrix X have unequal lengths"},
+        {"prep motifs big.jaspar -o out.txt", "big.jaspar line 1: column 1 of matrix X sums to more than 1e300"},
         {"prep motifs " + kSample + " -o /nonexistent/m.txt", "cannot write /nonexistent/m.txt"},
         {"prep shuffle x", "unknown subcommand 'shuffle'"},
         {"prep mask z.maf -o masked.fa", "z.maf: not a FASTA file (line 1 does not start with '>')"},

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/MotifFile.h"
-#include "base/MyString.h"
 #include "app/SeqFile.h"
+#include "base/MyString.h"
 #include "support/Support.h"
 
 namespace {
@@ -172,6 +172,11 @@ TEST(Readers, FilesGiveTheirValuesOrTheirLine)
         {kPlain, 0, "1\n1\na\n1\tnan\t3\t4\n", "F line 4: expected 4 tab-separated numbers (row 1 of matrix 1)"},
         {kPlain, 0, "1\n2\na\n1\t2\t3\t4\n0\t0\t0\t0\n", "F line 5: row 2 of matrix 1 sums to zero"},
         {kPlain, 0, "1\n1\na\n5\t-1\t3\t4\n", "F line 4: negative entry in row 1 of matrix 1"},
+        // A row whose sum overflows would give NaN log-frequencies; so would a JASPAR column.
+        {kPlain, 0, "1\n1\na\n1e308\t1e308\t0\t0\n", "F line 4: row 1 of matrix 1 sums to more than 1e300"},
+        {kSites, 0, "1\n1\n2\na\n1.7e308\t0\t0\t0\n", "F line 5: row 1 of matrix 1 sums to more than 1e300"},
+        {kNames, 0, ">X\nA [1e308]\nC [1e308]\nG [0]\nT [0]\n",
+         "F line 1: column 1 of matrix X sums to more than 1e300"},
         {kSites, 0, "2\n1\t1\n3\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
          "F line 3: expected 2 tab-separated numbers (the expected site numbers)"},
         {kSites, 0, "2\n1\t1\n3\t-1\na\n1\t0\t0\t0\nb\n1\t0\t0\t0\n",
@@ -192,6 +197,8 @@ TEST(Readers, FilesGiveTheirValuesOrTheirLine)
         {kParam, 3, "0.001\n0.01\t0.02\t0.03\n1\t2\t1\n0.1\t0.02\n>m1\n8\t0\t2\t0\n>m2\n1\t1\t1\t1\n",
          "F line 9: file ends before row 2 of matrix 2"},
         {kParam, 1, "0.001\n0.01\n1\n0.1\t0.02\nm\n0\t0\t0\t0\n", "F line 6: row 1 of matrix 1 sums to zero"},
+        {kParam, 1, "0.001\n0.01\n1\n0.1\t0.02\nm\n1e308\t1e308\t0\t0\n",
+         "F line 6: row 1 of matrix 1 sums to more than 1e300"},
         // JASPAR and MEME hold no site numbers: refused where they are read, with the way to add them.
         {kSites, 0, kJaspar, "F is a JASPAR" + kNoSites},
         {kSites, 0, kMeme, "F is a MEME" + kNoSites},

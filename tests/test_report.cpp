@@ -102,7 +102,7 @@ TEST(ReportLogo, HeightsAreFrequencyTimesInformation)
         for (const LogoLetter& l : c.letters) got += Format(" %c%.6f", "ACGT"[l.base], l.height);
         EXPECT_EQ(got, want);
     }
-    MotifMatrix m;
+    sertools::Motif m;
     m.p = {1, 0, 0, 0, 0.1, 0.2, 0.3, 0.4, 0.25, 0.25, 0.25, 0.25};
     EXPECT_EQ(Consensus(m), "Ata");
     // Escaping of names in the page and of the downloads' data URLs.

@@ -141,16 +141,19 @@ TEST_F(ScanModesStat, UnalignedScanMarginalsAreHighInsidePlantedModules)
 // explains already).
 TEST_F(ScanModes, SelectionReportsThePlantedMotif)
 {
-    std::vector<sertools::MotifMatrix> planted;
+    std::vector<sertools::Motif> planted;
     std::string err;
-    ASSERT_TRUE(sertools::ReadMotifFile(Data("m_motifs.txt"), false, planted, nullptr, err)) << err;
+    ASSERT_TRUE(motifio::ReadMotifs(Data("m_motifs.txt"), motifio::MotifFormat::Program, planted, nullptr, err)) << err;
     ASSERT_EQ(planted.size(), 3u);
-    sertools::MotifMatrix shuffled = planted[2];
+    sertools::Motif shuffled = planted[2];
     std::rotate(shuffled.p.begin(), shuffled.p.begin() + 20, shuffled.p.end());
-    shuffled.name = "shuffled 3";
-    planted[0].name = "planted 1 again", planted[2].name = "planted 3";
-    support::WriteFile(run.File("known.txt"), sertools::FormatMotifFile({planted[0], planted[1]}, nullptr));
-    support::WriteFile(run.File("cand.txt"), sertools::FormatMotifFile({shuffled, planted[2], planted[0]}, nullptr));
+    shuffled.id = "shuffled", shuffled.name = "3";
+    planted[0].id = "planted", planted[0].name = "1 again", planted[2].id = "planted", planted[2].name = "3";
+    const auto file = [](const std::vector<sertools::Motif>& m) {
+        return motifio::FormatMotifs(m, motifio::MotifFormat::Program);
+    };
+    support::WriteFile(run.File("known.txt"), file({planted[0], planted[1]}));
+    support::WriteFile(run.File("cand.txt"), file({shuffled, planted[2], planted[0]}));
     RunResult r = Run("-N 3 -K 3 -S 1 -q 0.01 -T 3 -i " + Data("m.fa") + " -A known.txt -B cand.txt -o s.txt");
     ASSERT_EQ(r.status, 0) << r.output;
     // The report with its LLRs taken out (number, LLR, width, name; no line feed at the end).

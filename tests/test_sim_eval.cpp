@@ -25,9 +25,9 @@ std::string Letters(const std::vector<signed char>& seq, size_t start, size_t le
 }
 
 // Column j certain of consensus[j] with probability hit, the rest shared.
-MotifMatrix Consensus(const std::string& consensus, double hit)
+Motif Consensus(const std::string& consensus, double hit)
 {
-    MotifMatrix m;
+    Motif m;
     m.p = support::Consensus(consensus, hit, false);
     return m;
 }
@@ -92,9 +92,9 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
 {
     TempDir dir("simtruth");
     const std::vector<std::string> consensus = {"AACGTTTGCA", "GGGATCCAAT", "TTTACGCGGA"};
-    std::vector<MotifMatrix> onehot;
+    std::vector<Motif> onehot;
     for (const std::string& c : consensus) onehot.push_back(Consensus(c, 1));
-    support::WriteFile(dir.File("onehot.txt"), FormatMotifFile(onehot, nullptr));
+    support::WriteFile(dir.File("onehot.txt"), motifio::FormatMotifs(onehot, motifio::MotifFormat::Program));
     SimOptions o;
     o.motifFile = dir.File("onehot.txt"), o.groups = 30, o.siteRate = 0, o.subRate = 0.3, o.indelRate = 0.1;
     o.seed = 7, o.moduleFraction = 0.5, o.loss = {0, 0, 1};
@@ -130,7 +130,8 @@ TEST(SimModel, TruthSitesReadTheirMotifOnTheirStrand)
 }
 
 // Ancestors cut from real DNA with --keep-case: without evolution windows of the source on one
-// strand, in its case; with substitutions the species keep the ancestor's case, sites upper.
+// strand, in its case; with substitutions the species keep the ancestor's case, sites upper;
+// undetermined bases stay N.
 TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 {
     TempDir dir("simbg");
@@ -156,6 +157,17 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
         EXPECT_EQ(masks[x.species * 5 + x.group].substr(x.start, x.Length()), std::string(x.Length(), 'U'));
     for (size_t i = 0; i < masks.size(); ++i) EXPECT_EQ(masks[i], masks[i % 5]) << i;
     EXPECT_NE(masks[0] + masks[1], std::string(500, 'U'));
+    // Undetermined bases (N, n) stay N on either strand (seed 3 cuts the window forward, 1 reversed).
+    support::WriteFile(dir.File("n.fa"), ">n\nACGTNacgtnGGCCNNTTAA\n");
+    std::string got;
+    for (const char* seed : {"3", "1"}) {
+        const std::string args =
+            " --background n.fa --groups 1 --length 20 --module-length 20 --max-undetermined 1 "
+            "--indel-rate 0 --sub-rate 0 --module-fraction 0 -o b --seed ";
+        ASSERT_EQ(RunCommand(support::kSim + args + seed, dir.Path()).status, 0);
+        got += FastaRecords(dir.File("b.fa"))[2] + " ";
+    }
+    EXPECT_EQ(got, "ACGTNACGTNGGCCNNTTAA TTAANNGGCCNACGTNACGT ");
 }
 
 // The best placement of a learned matrix: offset, strand, facing columns and the score (their
@@ -163,10 +175,10 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
 TEST(Eval, MotifComparisonFindsOffsetStrandAndOverlap)
 {
     // inner: planted's columns 3..8; past: near's columns 4, 5 and two flat ones.
-    const MotifMatrix planted = Consensus("ACGGTCATTG", 0.85), inner = Consensus("GTCATT", 0.85);
-    const MotifMatrix near = Consensus("ACGTGA", 0.9), past = Consensus("GANN", 0.9), a = Consensus("AAAA", 1);
+    const Motif planted = Consensus("ACGGTCATTG", 0.85), inner = Consensus("GTCATT", 0.85);
+    const Motif near = Consensus("ACGTGA", 0.9), past = Consensus("GANN", 0.9), a = Consensus("AAAA", 1);
     const struct {
-        MotifMatrix planted, learned;
+        Motif planted, learned;
         const char* match;  // score, offset, strand, overlap
     } cases[] = {
         {planted, planted, "1.000000 0 1 10"},
@@ -186,7 +198,7 @@ TEST(Eval, MotifComparisonFindsOffsetStrandAndOverlap)
 // not; a strand agrees when it fits the orientation of the learned matrix against the planted.
 TEST(Eval, ShiftedAndReverseStrandSites)
 {
-    const std::vector<MotifMatrix> planted = {Consensus("ACGGTCATTG", 0.85)};
+    const std::vector<Motif> planted = {Consensus("ACGGTCATTG", 0.85)};
     const struct {
         int truthStrand, position, callStrand;
         bool learnedReversed;
@@ -203,7 +215,7 @@ TEST(Eval, ShiftedAndReverseStrandSites)
     };
     for (const auto& c : cases) {
         const TruthTable truth{{{0, 0, 0, 99, 0, 0}}, {{0, 0, 20, 29, 0, 0}}, {{0, 0, 20, 29, 1, c.truthStrand}}};
-        const MotifMatrix learned = c.learnedReversed ? ReverseComplement(planted[0]) : planted[0];
+        const Motif learned = c.learnedReversed ? ReverseComplement(planted[0]) : planted[0];
         RunReport report;  // its module spans its one site
         report.hasModules = true, report.modules = {{0, 0, c.position, c.position + 10, {}}};
         report.motifs = {{1, true, 1, learned, {{0, 0, c.position, c.callStrand, 1, 1, "AAAAAAAAAA"}}}};

@@ -79,8 +79,9 @@ int main(int argc, char** argv)
 
     TruthTable truth;
     if (!ReadTruth(truthPath, truth, err)) return Fail(err);
-    std::vector<MotifMatrix> planted;
-    if (!motifPath.empty() && !ReadMotifFile(motifPath, false, planted, nullptr, err)) return Fail(err);
+    std::vector<Motif> planted;
+    if (!motifPath.empty() && !motifio::ReadMotifs(motifPath, motifio::MotifFormat::Program, planted, nullptr, err))
+        return Fail(err);
     RunReport report;
     if (!ReadLastReport(reportPath, report, err)) return Fail(err);
 

@@ -130,7 +130,7 @@ bool Matches(const Interval& a, const Interval& b, double minOverlap)
     return shared >= 1 && shared >= minOverlap * shorter - 1e-9;
 }
 
-bool Evaluate(const TruthTable& truthIn, const RunReport& report, const std::vector<MotifMatrix>* planted,
+bool Evaluate(const TruthTable& truthIn, const RunReport& report, const std::vector<Motif>* planted,
               const EvalSettings& settings, Evaluation& result, std::string& err)
 {
     // The truth, restricted to one group for a report of one aligned group.

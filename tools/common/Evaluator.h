@@ -53,7 +53,7 @@ struct Evaluation {
 
 // Compares. planted may be null (no per-motif figures). Fails with a message when the
 // report does not fit the truth (a call outside the truth's sequences).
-bool Evaluate(const TruthTable& truth, const RunReport& report, const std::vector<MotifMatrix>* planted,
+bool Evaluate(const TruthTable& truth, const RunReport& report, const std::vector<Motif>* planted,
               const EvalSettings& settings, Evaluation& result, std::string& err);
 
 // True when two stretches share at least minOverlap of the shorter one's length.

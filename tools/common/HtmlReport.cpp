@@ -136,7 +136,7 @@ std::string Cut(const std::string& s, std::size_t n)
 
 constexpr double kColW = 20, kBitH = 40, kAxisW = 30, kLogoTop = 6, kLogoBottom = 18;
 
-std::string RenderLogo(const MotifMatrix& m, const char* cls, bool hidden)
+std::string RenderLogo(const Motif& m, const char* cls, bool hidden)
 {
     const std::vector<LogoColumn> cols = LayoutLogo(m);
     const double w = kAxisW + kColW * static_cast<double>(cols.size()) + 4, h = kLogoTop + 2 * kBitH + kLogoBottom;
@@ -222,14 +222,10 @@ std::string Download(const std::string& text, const std::string& file, const cha
     return "<a download=\"" + HtmlEscape(file) + "\" href=\"" + TextDataUrl(text) + "\">" + label + "</a>";
 }
 
-std::string RenderKnown(const ReportData& d, const MotifMatrix& learned, const HtmlSettings& settings)
+std::string RenderKnown(const ReportData& d, const Motif& learned, const HtmlSettings& settings)
 {
     std::vector<std::pair<MotifMatch, std::size_t>> hits;
-    for (std::size_t i = 0; i < d.known.size(); ++i) {
-        MotifMatrix db;
-        db.p = d.known[i].p;
-        hits.emplace_back(CompareMotifs(db, learned), i);
-    }
+    for (std::size_t i = 0; i < d.known.size(); ++i) hits.emplace_back(CompareMotifs(d.known[i], learned), i);
     const std::size_t n = std::min(hits.size(), static_cast<std::size_t>(settings.knownShown));
     std::partial_sort(
         hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(n), hits.end(), [](const auto& a, const auto& b) {

@@ -31,14 +31,14 @@ LogoColumn LayoutColumn(const double* p)
     return c;
 }
 
-std::vector<LogoColumn> LayoutLogo(const MotifMatrix& m)
+std::vector<LogoColumn> LayoutLogo(const Motif& m)
 {
     std::vector<LogoColumn> columns;
     for (int j = 0; j < m.Width(); ++j) columns.push_back(LayoutColumn(&m.p[4 * j]));
     return columns;
 }
 
-std::string Consensus(const MotifMatrix& m)
+std::string Consensus(const Motif& m)
 {
     std::string text;
     for (int j = 0; j < m.Width(); ++j) {

@@ -1,6 +1,6 @@
 #include "common/LowComplexity.h"
 
-#include "common/ToolText.h"
+#include "numeric/SeqMotifBasic.h"
 
 #include <algorithm>
 #include <array>
@@ -49,17 +49,18 @@ void FindLowComplexity(const std::string& seq, const LowComplexitySettings& sett
     const int n = static_cast<int>(seq.size());
     mask.resize(n, false);
     std::vector<int> triplet(n, 0);
+    auto code = [&seq](int i) { return serevan::BaseCodeAnyCase(seq[i]); };  // -1: not a base
     for (int i = 0; i + 2 < n; ++i) {
-        const int x = BaseCode(seq[i]), y = BaseCode(seq[i + 1]), z = BaseCode(seq[i + 2]);
-        if (x < 4 && y < 4 && z < 4) triplet[i] = 16 * x + 4 * y + z;
+        const int x = code(i), y = code(i + 1), z = code(i + 2);
+        if (x >= 0 && y >= 0 && z >= 0) triplet[i] = 16 * x + 4 * y + z;
     }
     for (int b = 0; b < n;) {
-        if (BaseCode(seq[b]) == 4) {
+        if (code(b) < 0) {
             ++b;
             continue;
         }
         int e = b;
-        while (e < n && BaseCode(seq[e]) < 4) ++e;
+        while (e < n && code(e) >= 0) ++e;
         MaskRun(triplet, b, e, settings, mask);
         b = e;
     }

@@ -1,9 +1,6 @@
 // Reader of the program's report file.
 #include "common/RunReport.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "common/ToolText.h"
 
 namespace sertools {
@@ -17,26 +14,6 @@ bool StartsWith(const std::string& s, const char* prefix)
     return s.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
-// A number as printf writes it, non-finite values ("nan", "-inf") included.
-bool ParseAnyDouble(const std::string& text, double& v)
-{
-    if (ParseDouble(text, v)) return true;
-    const char* s = text.c_str();
-    char* end = nullptr;
-    double x = std::strtod(s, &end);
-    if (end == s || *end != '\0') return false;
-    v = x;
-    return true;
-}
-
-bool ParseInt32(const std::string& text, int& v)
-{
-    long long x = 0;
-    if (!ParseInt(text, x) || x < -2147483647LL || x > 2147483647LL) return false;
-    v = static_cast<int>(x);
-    return true;
-}
-
 // Module site codes: a run of "+k(pos)" or "-k(pos)".
 bool ParseModuleCodes(const std::string& text, std::vector<std::pair<int, int>>& out)
 {
@@ -46,8 +23,8 @@ bool ParseModuleCodes(const std::string& text, std::vector<std::pair<int, int>>&
         std::size_t open = text.find('(', i), close = text.find(')', i);
         if (open == std::string::npos || close == std::string::npos || close < open) return false;
         int code = 0, pos = 0;
-        if (!ParseInt32(text.substr(i, open - i), code) || code == 0 ||
-            !ParseInt32(text.substr(open + 1, close - open - 1), pos) || pos < 0)
+        if (!ParseInt(text.substr(i, open - i), code) || code == 0 ||
+            !ParseInt(text.substr(open + 1, close - open - 1), pos) || pos < 0)
             return false;
         out.emplace_back(code, pos);
         i = close + 1;
@@ -113,11 +90,11 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
     for (; i < lines.size() && !StartsWith(lines[i], "Average likelihood="); ++i)
         r.commandLine += (r.commandLine.empty() ? "" : "\n") + lines[i];
     if (i >= lines.size()) return fail(i - 1, "ends before 'Average likelihood='");
-    if (!ParseAnyDouble(lines[i].substr(19), r.averageLikelihood))
+    if (!serevan::ParseAnyReal(lines[i].substr(19), r.averageLikelihood))
         return fail(i, "'Average likelihood=' is not followed by a number");
     ++i;
     if (i >= lines.size() || !StartsWith(lines[i], "Post burn-in iterations=") ||
-        !ParseInt32(lines[i].substr(24), r.postBurnIn))
+        !ParseInt(lines[i].substr(24), r.postBurnIn))
         return fail(i < lines.size() ? i : i - 1, "expected 'Post burn-in iterations=<number>'");
     ++i;
     skipBlank();
@@ -128,9 +105,9 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
             std::vector<std::string> f = Fields(lines[i]);
             ReportModule m;
             m.line = static_cast<int>(i);
-            if (f.size() != 5 || !ParseInt32(f[0], m.species) || !ParseInt32(f[1], m.group) ||
-                !ParseInt32(f[2], m.start) || !ParseInt32(f[3], m.end) || m.species < 0 || m.group < 0 || m.start < 0 ||
-                m.end <= m.start || !ParseModuleCodes(f[4], m.sites))
+            if (f.size() != 5 || !ParseInt(f[0], m.species) || !ParseInt(f[1], m.group) || !ParseInt(f[2], m.start) ||
+                !ParseInt(f[3], m.end) || m.species < 0 || m.group < 0 || m.start < 0 || m.end <= m.start ||
+                !ParseModuleCodes(f[4], m.sites))
                 return fail(i,
                             "a module line must read species, group, start, end (> start) and "
                             "site codes like +2(120)-1(140), separated by tabs");
@@ -146,10 +123,10 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
         std::string rest = head.substr(5);
         std::size_t colon = rest.find(':');
         if (rest.size() > 10 && rest.compare(rest.size() - 10, 10, " not found") == 0) {
-            if (!ParseInt32(rest.substr(0, rest.size() - 10), m.index))
+            if (!ParseInt(rest.substr(0, rest.size() - 10), m.index))
                 return fail(i, "expected 'Motif<number> not found'");
-        } else if (colon == std::string::npos || !ParseInt32(rest.substr(0, colon), m.index) ||
-                   !ParseAnyDouble(rest.substr(colon + 1), m.score)) {
+        } else if (colon == std::string::npos || !ParseInt(rest.substr(0, colon), m.index) ||
+                   !serevan::ParseAnyReal(rest.substr(colon + 1), m.score)) {
             return fail(i, "expected 'Motif<number>:<score>' or 'Motif<number> not found'");
         } else {
             m.found = true;
@@ -166,7 +143,7 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
                 double sum = 0;
                 bool ok = f.size() == 4;
                 for (int b = 0; ok && b < 4; ++b) {
-                    ok = ParseDouble(f[b], row[b]) && row[b] >= 0;
+                    ok = ParseReal(f[b], row[b]) && row[b] >= 0;
                     sum += ok ? row[b] : 0;
                 }
                 if (!ok || !(sum > 0))
@@ -176,7 +153,7 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
                 for (int b = 0; b < 4; ++b) m.matrix.p.push_back(row[b] / sum);
             }
             if (m.matrix.p.empty()) return fail(headLine, "motif without matrix rows");
-            m.matrix.name = Format("Motif%d", m.index);
+            m.matrix.id = m.matrix.name = Format("Motif%d", m.index);
             skipBlank();
             if (i >= lines.size() || lines[i] != "Sites:")
                 return fail(i < lines.size() ? i : lines.size() - 1, "expected 'Sites:'");
@@ -184,10 +161,10 @@ bool ParseRun(const std::vector<std::string>& lines, std::size_t banner, const s
                 std::vector<std::string> f = Fields(lines[i].substr(1));
                 ReportSite s;
                 // Another line that begins with '>' (the aligned scan's score line) ends the list.
-                if (f.size() != 6 || !ParseInt32(f[0], s.species)) break;
-                if (!ParseInt32(f[1], s.group) || !ParseInt32(f[2], s.position) || !ParseInt32(f[3], s.strand) ||
-                    !ParseAnyDouble(f[4], s.maxFreq) || !ParseAnyDouble(f[5], s.alignFreq) || s.species < 0 ||
-                    s.group < 0 || s.position < 0 || (s.strand != 1 && s.strand != -1))
+                if (f.size() != 6 || !ParseInt(f[0], s.species)) break;
+                if (!ParseInt(f[1], s.group) || !ParseInt(f[2], s.position) || !ParseInt(f[3], s.strand) ||
+                    !serevan::ParseAnyReal(f[4], s.maxFreq) || !serevan::ParseAnyReal(f[5], s.alignFreq) ||
+                    s.species < 0 || s.group < 0 || s.position < 0 || (s.strand != 1 && s.strand != -1))
                     return fail(i,
                                 "a site line must read >species, group, position, strand (1 or "
                                 "-1), maxFreq, alignFreq");

@@ -31,7 +31,7 @@ struct ReportMotif {
     int index = 0;                  // 1-based, as in "Motif<index>"
     bool found = false;             // false: "Motif<index> not found"
     double score = 0;               // the motif's score
-    MotifMatrix matrix;             // the frequency matrix (rows normalised)
+    Motif matrix;                   // the frequency matrix (rows normalised)
     std::vector<ReportSite> sites;  // called sites
 };
 

@@ -9,12 +9,14 @@
 
 #include "common/SimRandom.h"
 #include "common/ToolText.h"
+#include "numeric/SeqMotifBasic.h"
 
 namespace sertools {
 
 namespace {
 
 constexpr char kLetters[] = "ACGTN";   // base codes 0..4, 4 undetermined
+constexpr int kUndetermined = 4;       // code of a base that is not A, C, G or T
 constexpr int kLineWidth = 60;         // letters per sequence line of the written files
 constexpr int kMaxColumnTries = 1000;  // Dirichlet draws per random column before the fallback
 constexpr int kMaxWindowDraws = 1000;  // window draws per group before a background FASTA is refused
@@ -124,7 +126,7 @@ static bool ReadBackgroundSource(const SimOptions& o, BackgroundSource& src, std
     for (const std::string& r : src.records) {
         longest = std::max(longest, r.size());
         for (char c : r)
-            if (int b = BaseCode(c); b < 4) count[b] += 1;
+            if (int b = serevan::BaseCodeAnyCase(c); b >= 0) count[b] += 1;
         src.windowsBefore.push_back(src.windows);
         if (r.size() >= static_cast<std::size_t>(o.length))
             src.windows += static_cast<long long>(r.size()) - o.length + 1;
@@ -167,14 +169,14 @@ static bool CutAncestor(const BackgroundSource& src, const SimOptions& o, SimGro
             for (const auto& [tr, ts] : taken) overlaps = overlaps || (tr == r && ts < start + L && start < ts + L);
         if (overlaps) continue;
         std::size_t undetermined = 0;
-        for (std::size_t i = start; i < start + L; ++i) undetermined += BaseCode(rec[i]) == 4 ? 1 : 0;
+        for (std::size_t i = start; i < start + L; ++i) undetermined += serevan::BaseCodeAnyCase(rec[i]) < 0 ? 1 : 0;
         if (undetermined > allowed) continue;
         g.ancestor.resize(L);
         if (o.keepCase) g.ancestorLower.resize(L);
         for (std::size_t i = 0; i < L; ++i) {
             const char c = rec[reverse ? start + L - 1 - i : start + i];
-            int b = BaseCode(c);
-            if (reverse && b < 4) b = 3 - b;
+            const int code = serevan::BaseCodeAnyCase(c);
+            const int b = code < 0 ? kUndetermined : reverse ? 3 - code : code;
             g.ancestor[i] = static_cast<signed char>(b);
             if (o.keepCase) g.ancestorLower[i] = std::islower(static_cast<unsigned char>(c)) != 0;
         }
@@ -199,10 +201,10 @@ static double ColumnInfo(const double* p)
     return h;
 }
 
-static MotifMatrix RandomMotif(const SimOptions& o, int index, SimRandom& rng)
+static Motif RandomMotif(const SimOptions& o, int index, SimRandom& rng)
 {
-    MotifMatrix m;
-    m.name = Format("Motif%d", index + 1);
+    Motif m;
+    m.id = m.name = Format("Motif%d", index + 1);
     int w = o.minWidth + static_cast<int>(rng.Below(static_cast<std::uint64_t>(o.maxWidth - o.minWidth + 1)));
     m.p.resize(4 * static_cast<std::size_t>(w));
     for (int j = 0; j < w; ++j) {
@@ -227,7 +229,7 @@ static MotifMatrix RandomMotif(const SimOptions& o, int index, SimRandom& rng)
 // ---- 3. ancestors and modules -------------------------------------------------------------
 
 // Probability of the forward-strand base b at offset o of a site (planted orientation).
-static double SiteBaseProb(const MotifMatrix& m, const PlantedSite& s, int o, int b)
+static double SiteBaseProb(const Motif& m, const PlantedSite& s, int o, int b)
 {
     int w = m.Width();
     return s.strand == 1 ? m.p[4 * o + b] : m.p[4 * (w - 1 - o) + (3 - b)];
@@ -258,7 +260,7 @@ static void PlantModule(const SimData& d, SimGroup& g, SimRandom& rng)
         s.motif = order[i];
         s.start = g.moduleStart + gaps[i] + used;
         s.strand = rng.Uniform() < o.reverseFraction ? -1 : 1;
-        const MotifMatrix& m = d.motifs[static_cast<std::size_t>(s.motif)];
+        const Motif& m = d.motifs[static_cast<std::size_t>(s.motif)];
         for (int j = 0; j < m.Width(); ++j) {
             double q[4];
             for (int b = 0; b < 4; ++b) q[b] = SiteBaseProb(m, s, j, b);
@@ -350,8 +352,8 @@ bool Simulate(const SimOptions& options, SimData& data, std::string& err)
     SimRandom rng(o.seed);
 
     if (!o.motifFile.empty()) {
-        std::vector<MotifMatrix> fromFile;
-        if (!ReadMotifFile(o.motifFile, false, fromFile, nullptr, err)) return false;
+        std::vector<Motif> fromFile;
+        if (!motifio::ReadMotifs(o.motifFile, motifio::MotifFormat::Program, fromFile, nullptr, err)) return false;
         if (o.motifs > static_cast<int>(fromFile.size())) {
             err = Format("--motifs %d asks for more matrices than %s holds (%zu)", o.motifs, o.motifFile.c_str(),
                          fromFile.size());
@@ -359,7 +361,11 @@ bool Simulate(const SimOptions& options, SimData& data, std::string& err)
         }
         if (o.motifs > 0) fromFile.resize(static_cast<std::size_t>(o.motifs));
         d.motifs = fromFile;
-        for (std::size_t k = 0; k < d.motifs.size(); ++k) d.motifs[k].name = Format("Motif%zu", k + 1);
+        // Renamed by number, and written as the frequencies they are planted with.
+        for (std::size_t k = 0; k < d.motifs.size(); ++k) {
+            d.motifs[k].id = d.motifs[k].name = Format("Motif%zu", k + 1);
+            d.motifs[k].sites = 0;
+        }
     } else {
         if (o.motifs == 0) o.motifs = 3;
         for (int k = 0; k < o.motifs; ++k) d.motifs.push_back(RandomMotif(o, k, rng));
@@ -529,7 +535,7 @@ std::string FormatParamFile(const SimData& d)
         text += Format(k + 1 < K ? "%.6g\t" : "%.6g\n", static_cast<double>(o.sites[k]) / o.moduleLength);
     for (std::size_t k = 0; k < K; ++k) text += Format(k + 1 < K ? "%d\t" : "%d\n", d.motifs[k].Width());
     text += Format("%g\t%g\n", o.subRate, o.siteRate);
-    for (std::size_t k = 0; k < K; ++k) text += FormatMatrixBlock(d.motifs[k], static_cast<int>(k + 1));
+    for (std::size_t k = 0; k < K; ++k) text += motifio::FormatMatrixBlock(d.motifs[k], static_cast<int>(k + 1));
     return text;
 }
 
@@ -544,8 +550,9 @@ bool WriteSimFiles(const SimData& d, const std::string& prefix, std::string& err
     SimFileNames f = SimFilesFor(prefix);
     std::vector<double> siteNumbers(d.options.sites.begin(), d.options.sites.end());
     return WriteFile(f.sequences, FormatSequenceFile(d), err) && WriteFile(f.truth, FormatTruth(BuildTruth(d)), err) &&
-           WriteFile(f.motifs, FormatMotifFile(d.motifs, nullptr), err) &&
-           WriteFile(f.motifsWithSites, FormatMotifFile(d.motifs, &siteNumbers), err) &&
+           WriteFile(f.motifs, motifio::FormatMotifs(d.motifs, motifio::MotifFormat::Program), err) &&
+           WriteFile(f.motifsWithSites, motifio::FormatMotifs(d.motifs, motifio::MotifFormat::Program, &siteNumbers),
+                     err) &&
            WriteFile(f.alignment, FormatAlignmentFile(d, d.options.alignGroup), err) &&
            WriteFile(f.params, FormatParamFile(d), err);
 }

@@ -73,11 +73,11 @@ struct SimGroup {
 
 // A whole simulated data set.
 struct SimData {
-    SimOptions options;               // the settings, lists expanded to K and N values
-    std::vector<MotifMatrix> motifs;  // the K planted motifs
-    std::vector<double> background;   // 4 base probabilities of inserted and lost-site bases
-    std::vector<double> transition;   // 16 first-order probabilities, base b after a at 4a + b
-    std::vector<SimGroup> groups;     // the G groups
+    SimOptions options;              // the settings, lists expanded to K and N values
+    std::vector<Motif> motifs;       // the K planted motifs
+    std::vector<double> background;  // 4 base probabilities of inserted and lost-site bases
+    std::vector<double> transition;  // 16 first-order probabilities, base b after a at 4a + b
+    std::vector<SimGroup> groups;    // the G groups
 };
 
 // Checks the settings (ranges and list lengths); false with a one-line message.

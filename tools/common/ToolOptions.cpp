@@ -125,7 +125,7 @@ bool OptionSet::Real(const std::string& name, double lo, double hi, double& valu
     auto it = m_values.find(name);
     if (it == m_values.end()) return true;
     double v = 0;
-    if (!ParseDouble(it->second, v) || v < lo || v > hi) {
+    if (!ParseReal(it->second, v) || v < lo || v > hi) {
         err = Format("--%s must be a number from %g to %g (got '%s')", name.c_str(), lo, hi, it->second.c_str());
         return false;
     }
@@ -141,7 +141,7 @@ bool OptionSet::RealList(const std::string& name, double lo, double hi, std::vec
     std::vector<double> out;
     for (const std::string& field : SplitCommas(it->second)) {
         double v = 0;
-        if (!ParseDouble(field, v) || v < lo || v > hi) {
+        if (!ParseReal(field, v) || v < lo || v > hi) {
             err = Format("--%s must be a comma-separated list of numbers from %g to %g (got '%s')", name.c_str(), lo,
                          hi, it->second.c_str());
             return false;

@@ -2,10 +2,8 @@
 #include "common/ToolText.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -31,21 +29,6 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
         return false;
     }
     return true;
-}
-
-int BaseCode(char c)
-{
-    switch (c) {
-    case 'A':
-    case 'a': return 0;
-    case 'C':
-    case 'c': return 1;
-    case 'G':
-    case 'g': return 2;
-    case 'T':
-    case 't': return 3;
-    default: return 4;
-    }
 }
 
 bool WriteFile(const std::string& path, const std::string& text, std::string& err)
@@ -119,40 +102,6 @@ std::vector<std::string> SplitBlank(const std::string& line)
     std::string field;
     while (in >> field) out.push_back(field);
     return out;
-}
-
-static bool OnlyBlanksFrom(const char* p)
-{
-    while (*p == ' ' || *p == '\t') ++p;
-    return *p == '\0';
-}
-
-bool ParseInt(const std::string& text, long long& value)
-{
-    if (text.find('\0') != std::string::npos) return false;  // "12\0junk" is not 12
-    const char* s = text.c_str();
-    while (*s == ' ' || *s == '\t') ++s;
-    if (*s == '\0') return false;
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(s, &end, 10);
-    if (end == s || errno == ERANGE || !OnlyBlanksFrom(end)) return false;
-    value = v;
-    return true;
-}
-
-bool ParseDouble(const std::string& text, double& value)
-{
-    if (text.find('\0') != std::string::npos) return false;
-    const char* s = text.c_str();
-    while (*s == ' ' || *s == '\t') ++s;
-    if (*s == '\0') return false;
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(s, &end);
-    if (end == s || errno == ERANGE || !OnlyBlanksFrom(end) || !std::isfinite(v)) return false;
-    value = v;
-    return true;
 }
 
 std::string Format(const char* fmt, ...)

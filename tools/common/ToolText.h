@@ -1,9 +1,11 @@
 // Text helpers of the companion tools: whole-file line reading, field splitting,
-// strict number parsing, printf-style formatting and checked file writing.
+// printf-style formatting and checked file writing.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "base/Numbers.h"
 
 namespace sertools {
 
@@ -31,12 +33,9 @@ std::vector<std::string> SplitBlank(const std::string& line);
 // Fields separated by commas (empty fields kept).
 std::vector<std::string> SplitCommas(const std::string& text);
 
-// Whole-text conversions: the text must be a number and nothing else (blanks around allowed).
-bool ParseInt(const std::string& text, long long& value);
-bool ParseDouble(const std::string& text, double& value);
-
-// A, C, G, T in either case as 0..3; any other character 4.
-int BaseCode(char c);
+// Whole-text number conversions, the program's own (base/Numbers.h).
+using serevan::ParseInt;
+using serevan::ParseReal;
 
 // printf into a std::string.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
