@@ -67,7 +67,7 @@ private:
 
     bool Value(JsonValue& v, int depth)
     {
-        if (depth > 100) return Fail("nested more than 100 levels deep");
+        if (depth >= 100) return Fail("nested more than 100 levels deep");
         Blank();
         if (m_i >= m_s.size()) return Fail("a value is missing (the text ends)");
         const char c = m_s[m_i];
