@@ -677,7 +677,7 @@ std::string RenderPanel(Page& p, const RunData& run, const GroupCalls& c, std::s
                     "<title>motif %d %s%d %s maxFreq %.3f alignFreq %.3f%s</title></polygon>",
                     MotifColour(r.motif), 0.25 + 0.75 * std::clamp(site.alignFreq, 0.0, 1.0), MotifColour(r.motif),
                     Glyph(x1, x2, yb, 6, site.strand).c_str(), r.motif, site.strand > 0 ? "+" : "-", site.position,
-                    p.Letters(run, site).c_str(), site.maxFreq, site.alignFreq, HtmlEscape(where).c_str());
+                    HtmlEscape(p.Letters(run, site)).c_str(), site.maxFreq, site.alignFreq, HtmlEscape(where).c_str());
             }
         s += "</g>";
         if (d.hasTruth) {
