@@ -37,7 +37,7 @@ th[data-dir=desc]::after{content:" \25BC"}
 #sites{content-visibility:auto;contain-intrinsic-size:auto 3000px}
 #ready{color:#999;font-size:11px;margin-top:20px}
 .warn{color:#a33;margin:4px 0}.folded{margin:6px 0;color:#666}.folded>summary{cursor:pointer}
-.chains strong{color:#333}button.copy{font-size:11px;padding:0 4px}
+.chains strong{color:#333}button.copy{font-size:11px;padding:0 4px}.legend.planted>span{display:block}
 )";
 
 const char kErrorScript[] =
