@@ -18,6 +18,6 @@ echo "Scored against the planted truth (examples/demo_truth.tsv):"
 "$BUILD/tools/serevan-eval" --sim examples/demo --report "$OUT/demo.txt"
 echo
 echo "One page with the motif logos, the module map and the site table (planted truth in its own lane,"
-echo "known motifs from tests/data/jaspar_sample.jaspar): open $OUT/demo.html in a browser."
+echo "known motifs from the JASPAR collection built into the tool): open $OUT/demo.html in a browser."
 "$BUILD/tools/serevan-report" "$OUT/demo.txt" -i examples/demo.fa --truth examples/demo_truth.tsv \
-    --db tests/data/jaspar_sample.jaspar -o "$OUT/demo.html"
+    -o "$OUT/demo.html"

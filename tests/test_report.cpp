@@ -1,11 +1,15 @@
-// Readers of run reports: serevan-chains on hand-made reports; serevan-report's logo geometry
-// and escaping (its page is checked by report_page_test.py, its motif match by Eval.*).
+// Readers of run reports: serevan-chains on hand-made reports; serevan-report's logo geometry,
+// escaping, JSON reader, genome mapping, strand letters and whole counts (its page is checked
+// by report_page_test.py, its motif match by Eval.*).
 #include <array>
 #include <filesystem>
 
 #include "common/Chains.h"
 #include "common/HtmlReport.h"
+#include "common/JsonValue.h"
 #include "common/LogoGeometry.h"
+#include "common/MotifCounts.h"
+#include "common/ReportExtras.h"
 #include "support/Support.h"
 
 using namespace sertools;
@@ -108,4 +112,79 @@ TEST(ReportLogo, HeightsAreFrequencyTimesInformation)
     // Escaping of names in the page and of the downloads' data URLs.
     EXPECT_EQ(HtmlEscape("a<b & \"c\" 'd'>"), "a&lt;b &amp; &quot;c&quot; &#39;d&#39;&gt;");
     EXPECT_EQ(TextDataUrl("A b\t<&>\n%"), "data:text/plain;charset=utf-8,A%20b%09%3C%26%3E%0A%25");
+}
+
+// The JSON reader: values, escapes (UTF-8 out, surrogate pairs), the last of a repeated key; every
+// malformed text refused with its line.
+TEST(ReportInputs, JsonValuesAndRefusals)
+{
+    JsonValue v;
+    std::string err;
+    ASSERT_TRUE(ParseJson(
+        " {\"k\": [0, -2.5e1, \"a\\\"\\u00e9\\ud83d\\ude00\\n\", true, null], \"o\": {}, \"k\": [7]}\n", "j", v, err))
+        << err;
+    ASSERT_EQ(v.Member("k")->items.size(), 1u);
+    EXPECT_EQ(v.Member("k")->items[0].number, 7);
+    const JsonValue& first = v.members[0].second;
+    EXPECT_EQ(first.items[1].number, -25);
+    EXPECT_EQ(first.items[2].text, "a\"\xC3\xA9\xF0\x9F\x98\x80\n");
+    EXPECT_TRUE(first.items[3].boolean && first.items[4].kind == JsonValue::Kind::Null && !v.Member("x"));
+    EXPECT_TRUE(ParseJson(std::string(100, '[') + std::string(100, ']'), "j", v, err)) << err;
+    const std::pair<std::string, const char*> bad[] = {
+        {"[1,]", "j line 1: not a JSON value"},
+        {"{\n\"a\" 1}", "j line 2: ':' expected after a member name"},
+        {"{\"a\": 1 \"b\": 2}", "',' or '}' expected in an object"},
+        {"[01]", "not a JSON value"},
+        {"[1.]", "digits expected after '.'"},
+        {"\"abc", "a string is not closed"},
+        {"\"\\x\"", "an unknown escape in a string"},
+        {"\"\\ud800x\"", "a lone surrogate"},
+        {"\"\\u12g4\"", "\\u must be followed by four hexadecimal digits"},
+        {"\"a\tb\"", "a control character inside a string"},
+        {"[1] 2", "text after the JSON value"},
+        {"", "a value is missing"},
+        {std::string(101, '[') + std::string(101, ']'), "nested more than 100 levels deep"},
+    };
+    for (const auto& [text, message] : bad) {
+        err.clear();
+        EXPECT_FALSE(ParseJson(text, "j", v, err)) << text;
+        EXPECT_NE(err.find(message), std::string::npos) << text << ": " << err;
+    }
+}
+
+// Record positions to genome positions: forward and reverse rows, a call across two segments,
+// a module (no strand); letters read on a strand keep the input's case; whole counts keep the
+// column sums (ties to the earlier base).
+TEST(ReportInputs, GenomePositionsLettersAndCounts)
+{
+    GenomeMap map;
+    map.segments = {{GroupSegment{0, 0, 0, 100, "hg17.chr1", 1000, 1100, '+'},
+                     GroupSegment{0, 0, 100, 50, "hg17.chr2", 5000, 5050, '-'}}};
+    const std::tuple<long long, long long, int, std::string> cases[] = {{10, 20, 1, "chr1 1010 1020 1"},
+                                                                        {100, 110, 1, "chr2 5040 5050 -1"},
+                                                                        {140, 150, -1, "chr2 5000 5010 1"},
+                                                                        {0, 5, 0, "chr1 1000 1005 0"},
+                                                                        {95, 105, 1, "none"},
+                                                                        {0, 151, 1, "none"}};
+    for (const auto& [start, end, strand, want] : cases) {
+        GenomeSpan g;
+        EXPECT_EQ(map.Map(0, start, end, strand, g)
+                      ? Format("%s %lld %lld %d", g.chrom.c_str(), g.start, g.end, g.strand)
+                      : "none",
+                  want);
+    }
+    EXPECT_EQ(StrandLetters("ACgtN", 1, 3, 1), "Cgt");
+    EXPECT_EQ(StrandLetters("ACgtN", 1, 4, -1), "NacG");
+    EXPECT_EQ(StrandLetters("ACgtN", 3, 3, 1), "");
+    motifio::Motif m;
+    m.p = {0.054, 0.536, 0.321, 0.089, 0.5, 0.5, 0, 0, 0, 0, 0, 0};
+    m.sites = 56;
+    RoundToSiteCounts(m);
+    std::string counts;
+    for (double x : m.p) counts += Format("%g ", x * m.sites);
+    EXPECT_EQ(counts, "3 30 18 5 28 28 0 0 14 14 14 14 ");
+    m.sites = 3;
+    m.p = {0.5, 0.5, 0, 0};
+    RoundToSiteCounts(m);
+    EXPECT_EQ(m.p, (std::vector<double>{2.0 / 3, 1.0 / 3, 0, 0}));
 }

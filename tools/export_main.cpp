@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/MafGroups.h"
+#include "common/MotifCounts.h"
 #include "common/RunReport.h"
 #include "common/ToolOptions.h"
 #include "common/ToolText.h"
@@ -22,7 +23,10 @@ static const char kHelp[] =
     "                      [--groups PREFIX.groups.tsv [--species NAME]] [--motifs FILE] [--run N]\n"
     "\n"
     "motifs: the found motifs of every run in the report, named serevan_motif_k (with several\n"
-    "  runs serevan_run<r>_motif_k), as counts of their called sites.\n"
+    "  runs serevan_run<r>_motif_k). JASPAR and TRANSFAC get whole counts of the called sites:\n"
+    "  frequency x sites, rounded so that every column sums to the number of sites (the report's\n"
+    "  matrix is those sites' letter counts over their number, written with three decimals, so\n"
+    "  this gives the counts back); MEME gets the frequencies and nsites=.\n"
     "sites: every called site and module of one run (--run, 1-based; default the last), one\n"
     "  line each. BED6: name = motif (or 'module'), score = round(1000 x maxFreq), strand.\n"
     "  GFF3: types TF_binding_site and regulatory_region with maxFreq and alignFreq.\n"
@@ -61,6 +65,7 @@ static int ExportMotifs(const OptionSet& opt, const std::vector<std::string>& fi
             x.name = x.id;
             x.p = m.matrix.p;
             x.sites = static_cast<double>(m.sites.size());
+            if (format != motifio::MotifFormat::Meme) RoundToSiteCounts(x);
             out.push_back(x);
         }
     if (out.empty()) return Fail(files[0] + ": no motif was found in any run");

@@ -7,11 +7,12 @@
 #include <string>
 
 #include "common/ReportData.h"
+#include "common/ReportExtras.h"
 
 namespace sertools {
 
 struct HtmlSettings {
-    int maxPanels = 200;  // module-map panels drawn per run; the other groups are listed
+    int maxPanels = 200;  // module-map panels drawn per run (the strongest groups); the others are listed
     int knownShown = 3;   // most similar database motifs per card
 };
 
@@ -21,7 +22,7 @@ std::string HtmlEscape(const std::string& text);
 // A data: URL of plain text (percent-encoded UTF-8).
 std::string TextDataUrl(const std::string& text);
 
-// The whole page.
-std::string RenderHtml(const ReportData& data, const HtmlSettings& settings);
+// The whole page; the extras add the input's letters, genome positions and chain agreement.
+std::string RenderHtml(const ReportData& data, const ReportExtras& extras, const HtmlSettings& settings);
 
 }  // namespace sertools
