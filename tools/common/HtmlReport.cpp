@@ -599,7 +599,7 @@ std::map<int, PlantedLook> LookUpPlanted(const Page& p, const RunData& run)
     if (!p.d.hasTruth) return looks;
     for (const Interval& x : p.d.truth.sites) looks[x.motif];
     for (auto& [motif, look] : looks) {
-        const MotifMatrix planted = PlantedMatrix(p.d.truth, motif, run.groups, p.x.sequences);
+        const Motif planted = PlantedMatrix(p.d.truth, motif, run.groups, p.x.sequences);
         if (planted.p.empty()) continue;
         for (const ReportMotif& m : run.report.motifs) {
             if (!m.found) continue;

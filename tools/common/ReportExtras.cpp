@@ -7,6 +7,7 @@
 
 #include "common/JsonValue.h"
 #include "common/ToolText.h"
+#include "numeric/SeqMotifBasic.h"
 
 namespace sertools {
 
@@ -192,8 +193,8 @@ std::string StrandLetters(const std::string& seq, long long position, std::size_
     if (strand < 0) {
         std::reverse(s.begin(), s.end());
         for (char& c : s) {
-            const int b = BaseCode(c);
-            if (b < 4) {
+            const int b = serevan::BaseCodeAnyCase(c);
+            if (b >= 0) {
                 const char rc = "TGCA"[b];
                 c = std::islower(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(rc)) : rc;
             }
@@ -202,12 +203,12 @@ std::string StrandLetters(const std::string& seq, long long position, std::size_
     return s;
 }
 
-MotifMatrix PlantedMatrix(const TruthTable& truth, int motif, int groups, const std::vector<std::string>& sequences)
+Motif PlantedMatrix(const TruthTable& truth, int motif, int groups, const std::vector<std::string>& sequences)
 {
     std::map<int, int> widths;
     for (const Interval& x : truth.sites)
         if (x.motif == motif) ++widths[x.Length()];
-    MotifMatrix m;
+    Motif m;
     if (widths.empty()) return m;
     const int width =
         std::max_element(widths.begin(), widths.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
@@ -218,8 +219,8 @@ MotifMatrix PlantedMatrix(const TruthTable& truth, int motif, int groups, const 
         if (x.motif != motif || x.Length() != width || rec >= sequences.size()) continue;
         const std::string letters = StrandLetters(sequences[rec], x.start, static_cast<std::size_t>(width), x.strand);
         for (std::size_t j = 0; j < letters.size(); ++j)
-            if (BaseCode(letters[j]) < 4) {
-                counts[4 * j + static_cast<std::size_t>(BaseCode(letters[j]))] += 1;
+            if (const int b = serevan::BaseCodeAnyCase(letters[j]); b >= 0) {
+                counts[4 * j + static_cast<std::size_t>(b)] += 1;
                 any = true;
             }
     }

@@ -58,6 +58,6 @@ std::string StrandLetters(const std::string& seq, long long position, std::size_
 
 // The matrix of a planted motif from the letters of its sites in the truth table (sites of
 // the motif's most common width); empty when it has none inside the input.
-MotifMatrix PlantedMatrix(const TruthTable& truth, int motif, int groups, const std::vector<std::string>& sequences);
+Motif PlantedMatrix(const TruthTable& truth, int motif, int groups, const std::vector<std::string>& sequences);
 
 }  // namespace sertools
