@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <utility>
 
-CProgress::CProgress(std::string what, int total)
-    : what_(std::move(what)), total_(total), tty_(::isatty(STDERR_FILENO) == 1), start_(Clock::now())
+CProgress::CProgress(std::string what, int total, bool enabled)
+    : what_(std::move(what)), total_(total), tty_(enabled && ::isatty(STDERR_FILENO) == 1), start_(Clock::now())
 {
 }
 

@@ -7,8 +7,9 @@
 
 class CProgress {
 public:
-    // what names the unit counted ("iteration", "group", "candidate", ...).
-    CProgress(std::string what, int total);
+    // what names the unit counted ("iteration", "group", "candidate", ...); a line that is
+    // not enabled is never shown.
+    CProgress(std::string what, int total, bool enabled = true);
     ~CProgress();  // clears the line
     CProgress(const CProgress&) = delete;
     CProgress& operator=(const CProgress&) = delete;

@@ -18,7 +18,7 @@ RunResults CSerevan::GibbsSampler(const InfoLog& info)
 
     int proposal = 1;  // stored alignment proposed at the next alignment move
     m_post.m_nBurnIn = m_set.nMaxIterNum / 2;
-    CProgress progress("iteration", m_set.nMaxIterNum);
+    CProgress progress("iteration", m_set.nMaxIterNum, m_set.bProgress);
 
     for (int i = 0; i < m_set.nMaxIterNum; ++i) {
         if (i >= m_post.m_nBurnIn) m_post.m_bSampling = true;

@@ -30,6 +30,9 @@ struct ModelSettings {
     bool bSeedGiven = false;          // -S given
     unsigned nSeed = 0;               // -S: seed of the random stream
     bool bGroupStreams = false;       // -G: every group of a scan draws from streams of its own (needs -S)
+    int nChains = 1;                  // -C: chains of a de novo run (each with a stream of its own)
+    int nThreads = 1;                 // -t: threads the chains run in
+    bool bProgress = true;            // the loops show a progress line on a terminal (off: chains but the first)
 };
 
 // The orthologous groups a model runs on. The driver that reads and aligns them owns them and
@@ -51,7 +54,7 @@ struct ModelGroups {
 
 // The labels of the streams derived from the seed with -G (DeriveSeed): each group's
 // alignments and its samples, and the calls of the run.
-enum StreamLabel : unsigned { kAlignmentStream = 1, kSamplingStream = 2, kCallStream = 3 };
+enum StreamLabel : unsigned { kAlignmentStream = 1, kSamplingStream = 2, kCallStream = 3, kChainStream = 4 };
 
 // Starting parameters. A de novo run gives matrices and widths (or neither: uniform matrices
 // of width (-w + -W) / 2); the runs with given parameters give the module entry, the segment

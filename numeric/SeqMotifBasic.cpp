@@ -23,8 +23,9 @@ double LogSum(double a, double b)
 
 double logGamma(int n)
 {
-    // cache[n] = ln((n-1)!) = sum of ln x for x = 2 .. n-1
-    static std::vector<double> cache{0.0, 0.0, 0.0};
+    // cache[n] = ln((n-1)!) = sum of ln x for x = 2 .. n-1; one cache per thread (chains run
+    // in threads), every one growing by the same recurrence, so the values are the same.
+    thread_local std::vector<double> cache{0.0, 0.0, 0.0};
     if (n <= 2) return 0.0;
     if (static_cast<size_t>(n) >= cache.size()) {
         size_t old = cache.size();

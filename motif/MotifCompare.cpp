@@ -1,10 +1,10 @@
-// Motif matrices of the companion tools.
-#include "common/MotifMatrix.h"
+// Motif comparison: reverse complements and the column-correlation similarity.
+#include "motif/MotifCompare.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace sertools {
+namespace motifio {
 
 Motif ReverseComplement(const Motif& m)
 {
@@ -51,4 +51,4 @@ MotifMatch CompareMotifs(const Motif& planted, const Motif& learned)
     return best;
 }
 
-}  // namespace sertools
+}  // namespace motifio
