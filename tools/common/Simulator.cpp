@@ -543,11 +543,13 @@ bool WriteSimFiles(const SimData& d, const std::string& prefix, std::string& err
 {
     SimFileNames f = SimFilesFor(prefix);
     std::vector<double> siteNumbers(d.options.sites.begin(), d.options.sites.end());
-    return WriteFile(f.sequences, FormatSequenceFile(d), err) && WriteFile(f.truth, FormatTruth(BuildTruth(d)), err) &&
-           WriteFile(f.motifs, FormatMotifFile(d.motifs, nullptr), err) &&
-           WriteFile(f.motifsWithSites, FormatMotifFile(d.motifs, &siteNumbers), err) &&
-           WriteFile(f.alignment, FormatAlignmentFile(d, d.options.alignGroup), err) &&
-           WriteFile(f.params, FormatParamFile(d), err);
+    return WriteOutputs({{f.sequences, FormatSequenceFile(d)},
+                         {f.truth, FormatTruth(BuildTruth(d))},
+                         {f.motifs, FormatMotifFile(d.motifs, nullptr)},
+                         {f.motifsWithSites, FormatMotifFile(d.motifs, &siteNumbers)},
+                         {f.alignment, FormatAlignmentFile(d, d.options.alignGroup)},
+                         {f.params, FormatParamFile(d)}},
+                        err);
 }
 
 }  // namespace sertools
