@@ -249,9 +249,11 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
 
     // The site tracks: every line a feature for bedtools sort (the GFF3 header aside); a scratch
     // genome whose record is named as the chromosome gives each site's letters.
-    const std::string exportSites = kExport + " sites run.txt -i g.fa --format ";
-    for (const std::string out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})  // the format is the name's extension
-        ASSERT_EQ(run(exportSites + out.substr(2) + " --groups " + out[0] + ".groups.tsv -o " + out), 0);
+    // The format is the name's extension; o.fa holds g.fa's letters under the moved coordinates.
+    for (const std::string out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})
+        ASSERT_EQ(run(kExport + " sites run.txt -i " + out[0] + ".fa --format " + out.substr(2) + " --groups " +
+                      out[0] + ".groups.tsv -o " + out),
+                  0);
     const std::vector<std::string> bed = support::Lines(support::ReadFile(dir.File("g.bed")));
     for (const std::string file : {"g.bed", "g.gff3"})
         EXPECT_EQ(support::Lines(RunCommand("bedtools sort -i " + file, at).output).size(),
@@ -282,8 +284,8 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
     ASSERT_EQ(run(kPrep + " maf a.maf --species hg17,mm5 --min-length 1 -o a"), 0);
     support::WriteFile(dir.File("a.txt"), std::string(sertools::kReportBanner) +
                                               "\nSerevan -i a.fa -N 2 -K 1\nAverage likelihood=0\n"
-                                              "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
-                                              "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
+                                              "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n1\t1\t1\t1\n"
+                                              "1\t1\t1\t1\n1\t1\t1\t1\n1\t1\t1\t1\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
                                               minus.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
                                               ReverseComplement(minus.substr(5, 4)) + "\n");
     r = RunCommand(kExport + " sites a.txt -i a.fa --groups a.groups.tsv --species mm5 --format bed -o a.bed && " +
