@@ -81,9 +81,10 @@ int main(int argc, char** argv)
     sources.dbPath = opt.Text("db", "");
     ReportData data;
     if (!LoadReportData(sources, data, err)) return Fail(err);
-    for (const std::string& note : data.notes) std::fprintf(stderr, "serevan-report: note: %s\n", note.c_str());
     HtmlSettings settings;
     settings.maxPanels = static_cast<int>(panels);
     if (!WriteOutput(opt.Text("out", ""), RenderHtml(data, settings), err)) return Fail(err);
+    // Notes after the page is written: a refusal stays one line.
+    for (const std::string& note : data.notes) std::fprintf(stderr, "serevan-report: note: %s\n", note.c_str());
     return 0;
 }

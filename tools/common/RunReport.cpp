@@ -298,8 +298,17 @@ bool ReadAllReports(const std::string& path, std::vector<RunReport>& runs, std::
 bool ReadLastReport(const std::string& path, RunReport& report, std::string& err)
 {
     std::vector<std::string> lines;
-    return ReadLines(path, lines, err) && ParseLastReport(lines, path, report, err) &&
-           CheckSideFiles(path, {report}, true, 0, err);
+    if (!ReadLines(path, lines, err)) return false;
+    // When every run reads, the side files are matched against all of them; else (an earlier
+    // run is damaged) each must end with the last run's block.
+    std::vector<RunReport> runs;
+    std::string ignored;
+    if (ParseAllReports(lines, path, runs, ignored)) {
+        if (!CheckSideFiles(path, runs, false, 0, err)) return false;
+        report = std::move(runs.back());
+        return true;
+    }
+    return ParseLastReport(lines, path, report, err) && CheckSideFiles(path, {report}, true, 0, err);
 }
 
 namespace {
