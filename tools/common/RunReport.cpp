@@ -98,11 +98,15 @@ std::string CommandLineValue(const std::string& commandLine, char letter)
 namespace {
 
 // The aligned scan's score line that follows its report: ">name<TAB>score", the score printed
-// with decimals (a cut site line such as ">0<TAB>1" is not one).
+// with decimals or not finite; a name with tabs must not read as a site's species number (a
+// site line cut short, ">0<TAB>1" or ">0<TAB>0<TAB>14<TAB>1<TAB>0.9", is not a score line).
 bool IsScoreLine(const std::vector<std::string>& f)
 {
     double x = 0;
-    return f.size() == 2 && f[1].find('.') != std::string::npos && ParseDouble(f[1], x);
+    int n = 0;
+    if (f.size() < 2 || !ParseAnyDouble(f.back(), x) || (f.back().find('.') == std::string::npos && std::isfinite(x)))
+        return false;
+    return f.size() == 2 || !ParseInt32(f[0], n);
 }
 
 // Reads the run whose banner is lines[banner]; the run ends before lines[end] (the next
