@@ -306,6 +306,12 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         RunCommand(bin + "/serevan-prep groups 1.fa 2.fa --separator _ --species hg17,mm5 --out=h", at);
     EXPECT_EQ(support::ReadFile(dir.File("h.fa")), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
     EXPECT_EQ(r.error, "serevan-prep: 2 groups of 2 species; dropped 2 gap characters ('-', '.')\n");
+    // A run through a link replaces the file the link names; the link stays.
+    std::filesystem::create_symlink("real.fa", dir.File("lk.fa"));
+    ASSERT_EQ(RunCommand(bin + "/serevan-prep maf ok.maf --species hg17,mm5 --min-length 1 -o lk", at).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("lk.fa")));
+    EXPECT_EQ(support::ReadFile(dir.File("real.fa")),
+              ">g0_hg17 hg17.chr1:2-6(+)\nACGT\n>g0_mm5 mm5.chr1:6-10(-)\nACGT\n");
 }
 
 // Groups cut from a piece of chr22 are the blocks a short script picks, ungapped, their human

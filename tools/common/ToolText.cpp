@@ -121,8 +121,11 @@ bool WriteOutputs(const std::vector<std::pair<std::string, std::string>>& output
         // temporary file onto it would replace it.
         if (!ec && fs::exists(st) && !fs::is_regular_file(st)) continue;
         plans[i].target = path;
-        if (!ec && fs::exists(st) && fs::is_symlink(fs::symlink_status(path, ec))) {
-            const fs::path resolved = fs::canonical(path, ec);
+        // Through a link: the file it names (one that does not exist yet is made there).
+        if (fs::is_symlink(fs::symlink_status(path, ec))) {
+            const fs::path link = fs::read_symlink(path, ec);
+            const fs::path named = link.is_absolute() ? link : fs::path(path).parent_path() / link;
+            const fs::path resolved = fs::exists(st) ? fs::canonical(path, ec) : named;
             if (!ec) plans[i].target = resolved.string();
         }
         for (std::size_t j = 0; j < i; ++j)
