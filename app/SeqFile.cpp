@@ -50,8 +50,10 @@ bool ReadRecords(const CString& file, bool gaps, bool softMask, std::vector<std:
             else
                 break;
         }
-        const std::string rule = std::string("; sequence lines may hold only letters") + (gaps ? " and '-'" : "") +
-                                 " (remove " + (gaps ? "" : "gaps, ") + "'*', '.', digits and blanks)";
+        auto rule = [&]() {
+            return std::string("; sequence lines may hold only letters") + (gaps ? " and '-'" : "") + " (remove " +
+                   (gaps ? "" : "gaps, ") + "'*', '.', digits and blanks)";
+        };
         size_t gap = line.size();  // a gap the reader would drop, even at the end of the line
         for (size_t j = cut; j < line.size(); ++j) {
             const char c = line[j];
@@ -59,13 +61,13 @@ bool ReadRecords(const CString& file, bool gaps, bool softMask, std::vector<std:
             if (j == cut || !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) continue;
             err = std::string("sequence file ") + file.c_str() + " line " + std::to_string(lineNo) + " (record " +
                   names.back() + "): letters follow " + Shown(line[cut]) + " at column " + std::to_string(cut + 1) +
-                  " and would be lost" + rule;
+                  " and would be lost" + rule();
             return false;
         }
         if (gap < line.size()) {
             err = std::string("sequence file ") + file.c_str() + " line " + std::to_string(lineNo) + " (record " +
                   names.back() + "): " + Shown(line[gap]) + " at column " + std::to_string(gap + 1) +
-                  " is a gap, which would be dropped and shift every later position" + rule;
+                  " is a gap, which would be dropped and shift every later position" + rule();
             return false;
         }
     }
