@@ -21,7 +21,8 @@ std::string Shown(char c)
 
 // Reads every record: names and the kept text of each. A sequence line ends at its first
 // character that is not a letter (or a gap, when gaps are read); letters after it would be
-// lost without a word, so such a line is refused.
+// lost without a word, so such a line is refused, and so is a gap ('-' where gaps are not
+// read, '.') even at the end of a line, which would shift every position after it.
 // With keep, the text of a record r is stored only when keep(r) (others are still checked).
 bool ReadRecords(const CString& file, bool gaps, bool softMask, std::vector<std::string>& names,
                  std::vector<std::string>& texts, std::string& err,
@@ -56,13 +57,24 @@ bool ReadRecords(const CString& file, bool gaps, bool softMask, std::vector<std:
             else
                 break;
         }
-        for (size_t j = cut + 1; j < line.size(); ++j) {
+        auto rule = [&]() {
+            return std::string("; sequence lines may hold only letters") + (gaps ? " and '-'" : "") + " (remove " +
+                   (gaps ? "" : "gaps, ") + "'*', '.', digits and blanks)";
+        };
+        size_t gap = line.size();  // a gap the reader would drop, even at the end of the line
+        for (size_t j = cut; j < line.size(); ++j) {
             const char c = line[j];
-            if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) continue;
+            if (gap == line.size() && (c == '.' || (!gaps && c == '-'))) gap = j;
+            if (j == cut || !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) continue;
             err = std::string("sequence file ") + file.c_str() + " line " + std::to_string(lineNo) + " (record " +
                   names.back() + "): letters follow " + Shown(line[cut]) + " at column " + std::to_string(cut + 1) +
-                  " and would be lost; sequence lines may hold only letters" + (gaps ? " and '-'" : "") + " (remove " +
-                  (gaps ? "" : "gaps, ") + "'*', '.', digits and blanks)";
+                  " and would be lost" + rule();
+            return false;
+        }
+        if (gap < line.size()) {
+            err = std::string("sequence file ") + file.c_str() + " line " + std::to_string(lineNo) + " (record " +
+                  names.back() + "): " + Shown(line[gap]) + " at column " + std::to_string(gap + 1) +
+                  " is a gap, which would be dropped and shift every later position" + rule();
             return false;
         }
     }

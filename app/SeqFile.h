@@ -3,8 +3,9 @@
 // Format: a line beginning with '>' opens a record named by the line without its line
 // feed ('>' included). Other lines are upper-cased and cut at the first character that is
 // not a letter (for the aligned file: not a letter or '-'); the kept letters are appended
-// to the current record. Codes: A 0, C 1, G 2, T 3, '-' 4 (aligned file only), any other
-// letter -1. Lines before the first header are ignored.
+// to the current record. A line with letters after that character, or with a gap anywhere
+// ('.', or '-' outside the aligned file), is refused. Codes: A 0, C 1, G 2, T 3, '-' 4
+// (aligned file only), any other letter -1. Lines before the first header are ignored.
 #pragma once
 
 #include <string>

@@ -336,7 +336,7 @@ open(os.path.join(a.work, "bad.json"), "w").write('{"verdict": "converged",\n "c
 open(os.path.join(a.work, "odd.json"), "w").write(json.dumps(dict(chains, motifs=[{"motif": 3, "chains_found": 1}])))
 for args, what in ((["odd.txt", "-i", "odd.fa"], "lines do not fit"), (["odd.txt"], "-i INPUT.fa"),
                    (["odd.txt", "-i", "demo_aln.fa"], "do not fit the run's -N"), (["as.txt", "-i", "short.fa"], "outside the input"),
-                   (["dn.txt", "-i", "demo.fa", "--groups", "g.groups.tsv"], "g.groups.tsv does not match the input demo.fa"),
+                   (["dn.txt", "-i", "demo.fa", "--groups", "g.groups.tsv"], "the table is not of this input"),
                    (["dn.txt", "-i", "demo.fa", "--chains", "bad.json"], "bad.json line 2: not a JSON value"),
                    (["dn.txt", "-i", "demo.fa", "--chains", "g.json"], "give the chosen chain's report or the consensus"),
                    ([best + ".txt", "-i", "g.fa", "--chains", "odd.json"], "motif 3 of the best chain is not a found motif"),

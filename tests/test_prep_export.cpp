@@ -1,7 +1,7 @@
 // The companion tools' refusals in one table; serevan-prep and serevan-export against a short
 // script, Biopython and bedtools as reference clients; serevan-prep mask.
 #include <filesystem>
-
+#include <map>
 #include <random>
 
 #include "common/LowComplexity.h"
@@ -76,12 +76,13 @@ std::string ReverseComplement(const std::string& bases)
 }
 
 // Every refusal of the tools: status 1, no output, one line naming the fault after "serevan-TOOL:
-// error: ", no file left; run beside a simulated set t, a two-report file r.txt (a row may first
-// replace a text in it) and broken files. Then the report and files to group accepted.
+// error: ", no file made or changed (old outputs stay); run beside a simulated set t, a two-report
+// file r.txt of the input s.fa (a row may first replace a text in it, and write a side file) and
+// broken files. Then the report, a groups table and files to group accepted.
 TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
 {
     const std::string report =
-        "Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 \nAverage likelihood=-10.0000\n"
+        "Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 -K 1\nAverage likelihood=-10.0000\n"
         "Post burn-in iterations=5\n\nMotif1 not found\n"
         "Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 -P p.txt -K 2 \nAverage likelihood=-3.2500\n"
         "Post burn-in iterations=1\n\nPredicted modules:\n0\t0\t120\t152\t+2(120)-1(140)\n\n\n"
@@ -97,16 +98,53 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
     support::WriteFile(dir.File("m.txt"), ">X a\nA [1 2]\nC [1]\nG [1 2]\nT [1 2]\n");
     support::WriteFile(dir.File("big.jaspar"), ">X a\nA [1e308]\nC [1e308]\nG [0]\nT [0]\n");
     support::WriteFile(dir.File("n.fa"), ">n\nNNNN\n");
-    support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC GT\n>other\nT\n");
+    support::WriteFile(dir.File("1.fa"), ">hg17_a\nACGT\n>mm5_a\nAC-GT.\n>other\nT*\n");
     support::WriteFile(dir.File("2.fa"), ">mm5_b\nTTT\n>hg17_b\nGG\n");
     support::WriteFile(dir.File("3.fa"), ">hg17_c\nA\n>hg17_d\nC\n>mm5_c\nG\n");
     support::WriteFile(dir.File("4.fa"), ">c|mm5\nG\n");
+    support::WriteFile(dir.File("5.fa"), ">hg17_e\nAC1GT\n>mm5_e\nA\n");
+    support::WriteFile(dir.File("6.fa"),
+                       ">hg17_f\nA\xff"
+                       "C\n>mm5_f\n--\n");
+    support::WriteFile(dir.File("empty"), "");
+    support::WriteFile(dir.File("bin"),
+                       "\x7f"
+                       "ELF\x01\x00\xff\n\x00\x01"s);
+    support::WriteFile(dir.File("ok.maf"), "a\ns hg17.chr1 2 4 + 10 AC-GT\ns mm5.chr1 0 4 - 10 ACG-T\n");
+    support::WriteFile(dir.File("r.bed"), "chr9\t0\t100\nchr1\t4\t5\n");
+    // The run's input: the site at 140 on strand -1 reads AC; a table of it, and five others.
+    const std::string a160(160, 'A');
+    support::WriteFile(dir.File("s.fa"), ">g0_hg17 hg17.chr1:0-160(+)\n" + std::string(a160).replace(140, 2, "GT") +
+                                             "\n>g0_mm5 mm5.chr1:0-160(+)\n" + a160 + "\n");
+    const std::string table =
+        "group\tspecies\trecord_offset\tlength\tsource\tstart\tend\tstrand\n0\thg17\t0\t160\t"
+        "hg17.chr1\t0\t160\t+\n0\tmm5\t0\t160\tmm5.chr1\t0\t160\t+\n";
+    const std::pair<std::string, std::string> tables[] = {
+        {"0\t160\thg17.chr1\t0\t160", "0\t150\thg17.chr1\t0\t150"},
+        {"\thg17\t", "\ths\t"},
+        {"hg17.chr1\t0\t160", "hg17.chr1\t10\t170"},
+        {"hg17.chr1\t0\t160", "hg17.chr1\t-5\t155"},
+        {"hg17.chr1\t0\t160", "hg17.chr1\t1152921504606846976\t1152921504606847136"}};
+    for (int k = 0; k < 6; ++k) {
+        std::string t = table;
+        if (k > 0) t.replace(t.find(tables[k - 1].first), tables[k - 1].first.size(), tables[k - 1].second);
+        support::WriteFile(dir.File("t" + std::to_string(k) + ".tsv"), t);
+    }
+    // Outputs of earlier runs, which a refusal must leave as they are; a link to a full disk; a
+    // folder where an output should go.
+    for (const char* old : {"out.fa", "out.groups.tsv", "g.fa", "e.bed", "c.txt", "d.fa", "page.html"})
+        support::WriteFile(dir.File(old), "old\n");
+    std::filesystem::create_directory(dir.File("d.groups.tsv"));
+    std::filesystem::create_symlink("/dev/full", dir.File("full.fa"));
     const std::string E = "eval --truth t_truth.tsv --report r.txt", P = "prep maf --species hg17,mm5 -o out ",
-                      G = "prep groups --species hg17,mm5 -o g ",
+                      G = "prep groups --species hg17,mm5 -o g ", X = "export sites r.txt -i s.fa --format bed ",
+                      R = "report r.txt -i s.fa -o page.html", C = "chains r.txt r.txt ",
                       B = "sim --background " + support::kSourceDir + "/tests/data/realdna_softmasked.fa";
+    const std::string site = "0\t0\t140\t-1\t0.900\t0.800\n";  // the site's line in r.txtmotif1.txt
     const struct Row {
-        std::string args, message, from = "", to = "";
+        std::string args, message, from = "", to = "", side = "", sideText = "";
     } rows[] = {
+
         {"sim --species 1", "--species must be from 2 to 16"},
         {"sim --gc 2", "--gc must be from 0.01 to 0.99"},
         {"sim --bogus", "unknown option --bogus (see --help)"},
@@ -155,26 +193,127 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {G + "1.fa 4.fa --separator '|'", "1.fa: no record of species hg17"},
         {"export motifs r.txt -o e.txt", "--format must be meme, jaspar or transfac"},
         {"export sites r.txt --format bed -o e.bed", "give the run's input sequences with -i INPUT.fa"},
+        // serevan-prep: only letters reach the groups; coordinates stay on their sequence; both
+        // outputs or neither.
+        {G + "5.fa", "5.fa:2: '1' at column 3 of record hg17_e is neither a letter nor a gap ('-', '.')"},
+        {G + "2.fa 5.fa", "5.fa:2: '1' at column 3"},
+        {G + "6.fa", "6.fa:2: byte 255 at column 2 of record hg17_f"},
+        {"prep groups 6.fa --species mm5,hg17 -o g", "6.fa:3: record mm5_f holds no letters"},
+        {G + "bin", "bin:1: text before the first FASTA header"},
+        {G + "empty", "empty: no record of species hg17"},
+        {G + "1.fa --bogus", "unknown option --bogus"},
+        {P + "empty", "empty: no block holds every listed species"},
+        {P + "bin", "bin:1: not a MAF line"},
+        {P + "c.maf", "c.maf:2: the row holds '*' at column 3", "", "", "c.maf", "a\ns hg17.chr1 0 4 + 10 AC*T\n"},
+        {P + "c.maf", "c.maf:2: the row holds '>' at column 2", "", "", "c.maf", "a\ns mm5.c 0 5 + 9 A>CGT\n"},
+        {P + "c.maf", "c.maf:2: the row holds 2 letters but its size is 4", "", "", "c.maf", "a\ns hg17.c 0 4 + 9 AC"},
+        {P + "c.maf", "c.maf:2: an 's' line must read", "", "", "c.maf", "a\ns hg17.c -2 4 + 9 ACGT\n"},
+        {P + "c.maf", "c.maf:2: an 's' line must read", "", "", "c.maf", "a\ns hg17.c 0 4 + 1e99 ACGT\n"},
+        {P + "c.maf", "c.maf:2: source size 1152921504606846976 is beyond", "", "", "c.maf",
+         "a\ns hg17.c 0 4 + 1152921504606846976 ACGT\n"},
+        {P + "ok.maf --offset hg17=-3", "ok.maf:2: --offset hg17=-3 puts the row at -1 to 3, outside 0 to"},
+        {P + "ok.maf --offset mm5=9223372036854775000", "--offset must read SPECIES=N with N from"},
+        {P + "ok.maf --offset rn3=5", "--offset names rn3, which is not in --species"},
+        {"prep maf ok.maf --species hg17,hg17 -o out", "--species needs at least two different names"},
+        {"prep maf ok.maf --species hg17,rn3 --min-length 1 -o out", "ok.maf: no block holds every listed species"},
+        {P + "ok.maf --min-length 1 --regions r.bed",
+         "ok.maf: no region of r.bed gives a group (chr9:0-100 lacks hg17,mm5; chr1:4-5 lacks mm5; --min-length 1)"},
+        {P + "ok.maf --regions none.bed", "cannot open none.bed"},
+        {P + "none.maf", "cannot open none.maf"},
+        {P + ".", "cannot read ."},
+        {"prep maf ok.maf --species hg17,mm5 --min-length 1 -o no/dir/x", "cannot write no/dir/x.fa: No such file"},
+        {"prep maf ok.maf --species hg17,mm5 --min-length 1 -o d", "cannot write d.groups.tsv: it is a directory"},
+        {"prep maf ok.maf --species hg17,mm5 --min-length 1 -o full", "cannot write full.fa: No space left"},
+        // serevan-export, -report and -chains: reports cut or damaged, side files with a block of no
+        // run, inputs and groups tables of another run, outputs that cannot be written.
+        {X, "r.txt:23: malformed report: maxFreq and alignFreq must be numbers from 0 to 1", "0.900\t", "5\t"},
+        {X, "r.txt:23: malformed report: maxFreq and alignFreq", "0.900\t", "nan\t"},
+        {X, "r.txt:23: malformed report: maxFreq and alignFreq", "0.800\nAC", "-0.5\nAC"},
+        {X, "r.txt:24: malformed report: the site's 1 letters do not fill the motif's width 2", "\nAC\n", "\nA\n"},
+        {X, "r.txt:23: malformed report: a site line must read",
+         "\t0.900\t0.800\nAC\n\nMotif2 not found\n>g0_sp0\t-3.250\n", ""},
+        {X, "r.txt:24: the site's letters CC are not those of the input s.fa (AC at species 0", "\nAC\n", "\nCC\n"},
+        {X, "r.txtmotif1.txt:2: lines 2-2 belong to no run of r.txt", "", "", "r.txtmotif1.txt", site + site},
+        {X, "r.txtmodule.txt:1: not the line of r.txt:13", "", "", "r.txtmodule.txt", "0\t1\t2\t3\n0\t0\t120\t152\n"},
+        {X, "r.txtmotif2.txt:1: lines 1-1 belong to no run of r.txt", "", "", "r.txtmotif2.txt", site},
+        {X, "r.txt_Pm.txt: 3 lines do not fit the 1 runs of r.txt", "", "", "r.txt_Pm.txt", "1\n2\n3\n"},
+        {X + "--groups t1.tsv", "t1.tsv: the segments of group 0, hg17, do not cover the 160 bases of record g0_hg17"},
+        {X + "--groups t2.tsv", "t2.tsv: group 0, hs, is record g0_hg17 in s.fa (expected g0_hs or hg17.chr1)"},
+        {X + "--groups t3.tsv", "t3.tsv: group 0, hg17, lies at hg17.chr1:10-170(+) but record g0_hg17 of s.fa"},
+        {X + "--groups t4.tsv", "t4.tsv:2: record_offset, length, start and end must be from 0 to"},
+        {X + "--groups t5.tsv", "t5.tsv:2: record_offset, length, start and end must be from 0 to"},
+        {X + "--groups t0.tsv --species rn3", "t0.tsv has no species 'rn3'"},
+        {"export sites r.txt -i n.fa --format bed", "n.fa: 1 records do not fit the run's -N 2 (the run at r.txt:7)"},
+        {X + "--run 3", "--run must be an integer from 1 to 2"},
+        {X + "-o /dev/full", "cannot write /dev/full: No space left on device"},
+        {X + "-o no/dir/e.bed", "cannot write no/dir/e.bed: No such file or directory"},
+        {X + "-o .", "cannot write .: it is a directory"},
+        {"export motifs empty --format meme", "empty: no report found"},
+        {"export motifs bin --format meme", "bin: no report found"},
+        {"export motifs r.txt --format meme --bogus", "unknown option --bogus"},
+        {E, "r.txtmotif1.txt:1: lines 1-1 belong to no run of r.txt", ">0\t0\t140\t-1\t0.900\t0.800\nAC\n", "",
+         "r.txtmotif1.txt", site},
+        {R, "r.txt:24: the site's letters CC are not those of the input s.fa", "\nAC\n", "\nCC\n"},
+        {R, "r.txtmotif1.txt:1: not the line of r.txt:23", "", "", "r.txtmotif1.txt", "0\t0\t14\t1\t1\t1\n" + site},
+        {"report r.txt -i none.fa", "cannot open none.fa"},
+        {"report r.txt -i s.fa -o /dev/full", "cannot write /dev/full: No space left on device"},
+        {"report r.txt -i s.fa --panels 0", "--panels must be an integer from 1"},
+        {C + "--consensus k.txt -o /dev/full", "cannot write /dev/full"},
+        {C + "--consensus c.txt -o /dev/full", "cannot write /dev/full"},
+        {C + "--consensus c.txt -o c.txt", "cannot write c.txt: it is the same file as the output c.txt"},
+        {C + "--consensus no/dir/c.txt", "cannot write no/dir/c.txt"},
+        {C, "r.txtmodule.txt:2: lines 2-2 belong to no run of r.txt", "", "", "r.txtmodule.txt",
+         "0\t0\t120\t152\n0\t0\t1\t9\n"},
+        {C, "r.txt:9: malformed report: 'Average", "Average likelihood=-3.2500", "Average likelihood=abc"},
+        {"chains --json", "give the chains' report files"},
+        {"chains . r.txt", "cannot read ."},
+        {"chains r.txt empty", "empty: no report found"},
+        {C + "--share 2", "--share must be above 0 and at most 1"},
+        {C + "--bogus", "unknown option --bogus"},
+    };
+    // Every file of the folder with its text (a link: where it points; a folder: its name).
+    const auto state = [&]() {
+        std::map<std::string, std::string> files;
+        for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+            std::string& text = files[e.path().filename()] = e.is_symlink() ? "-> " : "";
+            text += e.is_symlink()     ? std::filesystem::read_symlink(e).string()
+                    : e.is_directory() ? "/"
+                                       : support::ReadFile(e.path().string());
+        }
+        return files;
     };
     for (const Row& c : rows) {
         std::string text = report;
         for (size_t p = 0; !c.from.empty() && (p = text.find(c.from, p)) != std::string::npos; p += c.to.size())
             text.replace(p, c.from.size(), c.to);
         support::WriteFile(dir.File("r.txt"), text);
-        const std::vector<std::string> before = support::Listing(dir.Path());
+        if (!c.side.empty()) support::WriteFile(dir.File(c.side), c.sideText);
+        const std::map<std::string, std::string> before = state();
         const support::RunResult r = RunCommand(bin + "/serevan-" + c.args, at);
         const std::string prefix = "serevan-" + c.args.substr(0, c.args.find(' ')) + ": error: ";
         EXPECT_TRUE(r.status == 1 && r.output.empty() && r.error.rfind(prefix, 0) == 0 &&
                     r.error.find(c.message) != std::string::npos &&
-                    std::count(r.error.begin(), r.error.end(), '\n') == 1 && support::Listing(dir.Path()) == before)
-            << c.args << " (" << c.to << "): " << r.status << " " << r.output << r.error;
+                    std::count(r.error.begin(), r.error.end(), '\n') == 1 && state() == before)
+            << c.args << " (" << c.to << c.sideText << "): " << r.status << " " << r.output << r.error;
+        if (!c.side.empty()) std::filesystem::remove(dir.File(c.side));
     }
-    // The report as it is (the last rows replace nothing) scores, read as the last of two reports.
+    // The report as it is (the last rows replace nothing) scores, read as the last of two reports,
+    // and exports in the genome coordinates of a table of its input.
     EXPECT_EQ(support::Lines(RunCommand(bin + "/serevan-" + E, at).output)[0],
               "Report: r.txt, the last of 2 report(s) (line 7), 1 post burn-in iterations, average likelihood -3.2500");
-    // Records group by the name's prefix up to the separator, species by species.
-    RunCommand(bin + "/serevan-prep groups 1.fa 2.fa --separator _ --species hg17,mm5 --out=h", at);
+    EXPECT_EQ(RunCommand(bin + "/serevan-" + X + "--groups t0.tsv", at).output,
+              "chr1\t120\t152\tmodule\t0\t.\nchr1\t140\t142\tmotif1\t900\t-\n");
+    // Records group by the name's prefix up to the separator, species by species, gaps dropped.
+    const support::RunResult r =
+        RunCommand(bin + "/serevan-prep groups 1.fa 2.fa --separator _ --species hg17,mm5 --out=h", at);
     EXPECT_EQ(support::ReadFile(dir.File("h.fa")), ">hg17_a\nACGT\n>hg17_b\nGG\n>mm5_a\nACGT\n>mm5_b\nTTT\n");
+    EXPECT_EQ(r.error, "serevan-prep: 2 groups of 2 species; dropped 2 gap characters ('-', '.')\n");
+    // A run through a link replaces the file the link names; the link stays.
+    std::filesystem::create_symlink("real.fa", dir.File("lk.fa"));
+    ASSERT_EQ(RunCommand(bin + "/serevan-prep maf ok.maf --species hg17,mm5 --min-length 1 -o lk", at).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("lk.fa")));
+    EXPECT_EQ(support::ReadFile(dir.File("real.fa")),
+              ">g0_hg17 hg17.chr1:2-6(+)\nACGT\n>g0_mm5 mm5.chr1:6-10(-)\nACGT\n");
 }
 
 // Groups cut from a piece of chr22 are the blocks a short script picks, ungapped, their human
@@ -251,9 +390,11 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
 
     // The site tracks: every line a feature for bedtools sort (the GFF3 header aside); a scratch
     // genome whose record is named as the chromosome gives each site's letters.
-    const std::string exportSites = kExport + " sites run.txt -i g.fa --format ";
-    for (const std::string out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})  // the format is the name's extension
-        ASSERT_EQ(run(exportSites + out.substr(2) + " --groups " + out[0] + ".groups.tsv -o " + out), 0);
+    // The format is the name's extension; o.fa holds g.fa's letters under the moved coordinates.
+    for (const std::string out : {"g.bed", "g.tsv", "g.gff3", "o.bed"})
+        ASSERT_EQ(run(kExport + " sites run.txt -i " + out[0] + ".fa --format " + out.substr(2) + " --groups " +
+                      out[0] + ".groups.tsv -o " + out),
+                  0);
     const std::vector<std::string> bed = support::Lines(support::ReadFile(dir.File("g.bed")));
     for (const std::string file : {"g.bed", "g.gff3"})
         EXPECT_EQ(support::Lines(RunCommand("bedtools sort -i " + file, at).output).size(),
@@ -284,8 +425,8 @@ TEST(PrepExport, ReferenceClientsReadWhatTheToolsWrite)
     ASSERT_EQ(run(kPrep + " maf a.maf --species hg17,mm5 --min-length 1 -o a"), 0);
     support::WriteFile(dir.File("a.txt"), std::string(sertools::kReportBanner) +
                                               "\nSerevan -i a.fa -N 2 -K 1\nAverage likelihood=0\n"
-                                              "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n"
-                                              "0.25\t0.25\t0.25\t0.25\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
+                                              "Post burn-in iterations=10\n\nMotif1:1\nA\tC\tG\tT\n1\t1\t1\t1\n"
+                                              "1\t1\t1\t1\n1\t1\t1\t1\n1\t1\t1\t1\n\nSites:\n>1\t0\t2\t1\t0.9\t1\n" +
                                               minus.substr(2, 4) + "\n>1\t0\t5\t-1\t0.8\t1\n" +
                                               ReverseComplement(minus.substr(5, 4)) + "\n");
     r = RunCommand(kExport + " sites a.txt -i a.fa --groups a.groups.tsv --species mm5 --format bed -o a.bed && " +

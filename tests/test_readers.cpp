@@ -145,6 +145,13 @@ TEST(Readers, FilesGiveTheirValuesOrTheirLine)
         {kSeq, 1, ">a\nACG-T\n",
          "sequence file F line 2 (record >a): letters follow '-' at column 4 and would be "
          "lost; sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)"},
+        // A gap at the end of a line would be dropped and shift every later position.
+        {kSeq, 1, ">a\nACGT-\r\n",
+         "sequence file F line 2 (record >a): '-' at column 5 is a gap, which would be dropped and shift every "
+         "later position; sequence lines may hold only letters (remove gaps, '*', '.', digits and blanks)"},
+        {kAln, 1, ">a\nAC-GT *.\n",
+         "sequence file F line 2 (record >a): '.' at column 8 is a gap, which would be dropped and shift every "
+         "later position; sequence lines may hold only letters and '-' (remove '*', '.', digits and blanks)"},
         {kAln, 1, ">a\nAC*GT\n",
          "sequence file F line 2 (record >a): letters follow '*' at column 3 and would be lost; sequence lines may "
          "hold only letters and '-' (remove '*', '.', digits and blanks)"},
@@ -213,7 +220,7 @@ TEST(Readers, FilesGiveTheirValuesOrTheirLine)
         // Long lines are read whole.
         {kSeq, 2, ">" + std::string(12000, 'x') + "ACGT\nCC" + std::string(9999, 'A') + "\n>b\nG\n",
          "records 2; len 10001 1; >" + std::string(12000, 'x') + "ACGT=CC" + std::string(9999, 'A') + " >b=G"},
-        {kAln, 3, ">s0\nacg-t\n>s1\nAC--T\n>s2\nACG.\n", "records 3; len 5 5 3; >s0=ACG-T >s1=AC--T >s2=ACG"},
+        {kAln, 3, ">s0\nacg-t\n>s1\nAC--T\n>s2\nACG-\n", "records 3; len 5 5 4; >s0=ACG-T >s1=AC--T >s2=ACG-"},
         // Counts and frequencies smooth alike.
         {kPlain, 0, "2\n1\t1\nfirst\n8\t0\t2\t0\nsecond\n0.8\t0\t0.2\t0\n", "width 1 1; pwm 83 3 23 3 | 83 3 23 3"},
         // Windows line ends and a last row without a line feed read the same.

@@ -75,10 +75,11 @@ int main(int argc, char** argv)
     std::vector<Chain> chains;
     ChainsSummary summary;
     if (!ReadChains(files, chains, err) || !CompareChains(chains, settings, summary, err)) return Fail(err);
-    if (opt.Has("consensus") &&
-        !WriteOutput(opt.Text("consensus", ""), ConsensusReport(chains, summary, settings), err))
-        return Fail(err);
-    if (!WriteOutput(opt.Text("out", ""), FormatChains(chains, summary, settings, opt.Has("json")), err))
-        return Fail(err);
+    // The consensus and the summary are written together or not at all.
+    std::vector<std::pair<std::string, std::string>> outputs;
+    if (opt.Has("consensus"))
+        outputs.emplace_back(opt.Text("consensus", ""), ConsensusReport(chains, summary, settings));
+    outputs.emplace_back(opt.Text("out", ""), FormatChains(chains, summary, settings, opt.Has("json")));
+    if (!WriteOutputs(outputs, err)) return Fail(err);
     return 0;
 }

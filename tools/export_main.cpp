@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/InputMatch.h"
 #include "common/MafGroups.h"
 #include "common/MotifCounts.h"
 #include "common/RunReport.h"
@@ -93,18 +94,35 @@ static int ExportSites(const OptionSet& opt, const std::vector<std::string>& fil
     if (format != "bed" && format != "gff3" && format != "tsv") return Fail("--format must be bed, gff3 or tsv");
     if (!opt.Has("i")) return Fail("give the run's input sequences with -i INPUT.fa");
     std::string err;
+    InputRecords input;
+    if (!ReadInputRecords(opt.Text("i", ""), input, err)) return Fail(err);
+    const std::vector<std::string>& names = input.names;
     std::vector<RunReport> runs;
     if (!ReadAllReports(files[0], runs, err)) return Fail(err);
     long long runIndex = static_cast<long long>(runs.size());
     if (!opt.Int("run", 1, runIndex, runIndex, err)) return Fail(err);
     const RunReport& run = runs[runIndex - 1];
-    std::vector<std::string> names;
-    std::vector<long long> lengths;
-    if (!ReadFastaRecords(opt.Text("i", ""), names, lengths, err)) return Fail(err);
-    const int N = SpeciesCountOf(run.commandLine);
-    if (N == 0 || names.size() % N != 0)
-        return Fail(Format("%s: %zu records do not fit the run's -N %d", opt.Text("i", "").c_str(), names.size(), N));
-    const int G = static_cast<int>(names.size() / N);
+
+    // Genome coordinates of one species through the groups table.
+    GroupTable table;
+    int chosen = -1;
+    if (opt.Has("groups")) {
+        table.path = opt.Text("groups", "");
+        if (!ReadGroupTable(table.path, table.segments, table.species, err)) return Fail(err);
+        const std::string want = opt.Text("species", table.species.empty() ? "" : table.species[0]);
+        for (std::size_t s = 0; s < table.species.size(); ++s)
+            if (table.species[s] == want) chosen = static_cast<int>(s);
+        if (chosen < 0) return Fail(table.path + " has no species '" + want + "'");
+    } else if (opt.Has("species")) {
+        return Fail("--species needs --groups");
+    }
+    // The run's calls and the table must be of this input.
+    int G = 0;
+    if (!CheckAgainstInput(files[0], run, input, chosen >= 0 ? &table : nullptr, G, err) ||
+        !CheckSideFiles(files[0], runs, false, names.size(), err))
+        return Fail(err);
+    const std::vector<GroupSegment>& segments = table.segments;
+    const std::vector<std::string>& speciesNames = table.species;
     std::vector<std::string> motifNames;
     if (opt.Has("motifs")) {
         std::vector<motifio::Motif> m;
@@ -114,19 +132,8 @@ static int ExportSites(const OptionSet& opt, const std::vector<std::string>& fil
     }
 
     std::vector<Feature> features;
-    auto check = [&](const Feature& f) {
-        if (f.species >= N || f.group >= G || f.end > lengths[f.species * G + f.group]) {
-            err = Format("%s: a call at species %d group %d, %lld-%lld, lies outside the input %s", files[0].c_str(),
-                         f.species, f.group, f.start, f.end, opt.Text("i", "").c_str());
-            return false;
-        }
-        return true;
-    };
-    for (const ReportModule& m : run.modules) {
-        Feature f{m.species, m.group, m.start, m.end, 0, "module", "", -1, -1};
-        if (!check(f)) return Fail(err);
-        features.push_back(f);
-    }
+    for (const ReportModule& m : run.modules)
+        features.push_back({m.species, m.group, m.start, m.end, 0, "module", "", -1, -1});
     for (const ReportMotif& m : run.motifs)
         for (const ReportSite& s : m.sites) {
             const int k = m.index;
@@ -135,23 +142,8 @@ static int ExportSites(const OptionSet& opt, const std::vector<std::string>& fil
                       s.strand,   k <= static_cast<int>(motifNames.size()) ? motifNames[k - 1] : Format("motif%d", k),
                       s.letters,  s.maxFreq,
                       s.alignFreq};
-            if (!check(f)) return Fail(err);
             features.push_back(f);
         }
-
-    // Genome coordinates of one species through the groups table.
-    std::vector<GroupSegment> segments;
-    std::vector<std::string> speciesNames;
-    int chosen = -1;
-    if (opt.Has("groups")) {
-        if (!ReadGroupTable(opt.Text("groups", ""), segments, speciesNames, err)) return Fail(err);
-        const std::string want = opt.Text("species", speciesNames.empty() ? "" : speciesNames[0]);
-        for (std::size_t s = 0; s < speciesNames.size(); ++s)
-            if (speciesNames[s] == want) chosen = static_cast<int>(s);
-        if (chosen < 0) return Fail(opt.Text("groups", "") + " has no species '" + want + "'");
-    } else if (opt.Has("species")) {
-        return Fail("--species needs --groups");
-    }
 
     std::string text = format == "gff3" ? "##gff-version 3\n" : "";
     if (format == "tsv") text = "sequence\tspecies\tgroup\tstart\tend\tstrand\tmotif\tletters\tmaxFreq\talignFreq\n";

@@ -116,16 +116,14 @@ static int PrepMotifs(const OptionSet& opt, const std::vector<std::string>& file
     return 0;
 }
 
-// The two files of a set of groups; the first is removed again when the second fails.
+// The two files of a set of groups, both or neither.
 static int WriteGroups(const OptionSet& opt, const MafGroups& groups)
 {
     std::string err;
     const std::string prefix = opt.Text("out", "");
-    if (!WriteOutput(prefix + ".fa", FormatGroupFasta(groups), err) ||
-        !WriteOutput(prefix + ".groups.tsv", FormatGroupTable(groups), err)) {
-        std::remove((prefix + ".fa").c_str());
+    if (!WriteOutputs({{prefix + ".fa", FormatGroupFasta(groups)}, {prefix + ".groups.tsv", FormatGroupTable(groups)}},
+                      err))
         return Fail(err);
-    }
     std::fprintf(stderr, "serevan-prep: %s\n", groups.summary.c_str());
     return 0;
 }
@@ -162,15 +160,26 @@ static int PrepMaf(const OptionSet& opt, const std::vector<std::string>& files)
     for (const std::string& item : opt.All("offset")) {
         std::size_t eq = item.find('=');
         long long n = 0;
-        if (eq == std::string::npos || !ParseInt(item.substr(eq + 1), n))
-            return Fail("--offset must read SPECIES=N (got '" + item + "')");
+        if (eq == std::string::npos || !ParseInt(item.substr(eq + 1), n) || n < -kMaxCoordinate || n > kMaxCoordinate)
+            return Fail(Format("--offset must read SPECIES=N with N from %lld to %lld (got '%s')", -kMaxCoordinate,
+                               kMaxCoordinate, item.c_str()));
         const std::string name = item.substr(0, eq);
         if (!distinct.count(name)) return Fail("--offset names " + name + ", which is not in --species");
         settings.offset[name] = n;
     }
     MafGroups groups;
     if (!ReadMafGroups(files[0], settings, groups, err)) return Fail(err);
-    if (groups.records.empty()) return Fail(files[0] + ": no block holds every listed species");
+    if (groups.records.empty() && settings.regions.empty())
+        return Fail(files[0] + ": no block holds every listed species");
+    if (groups.records.empty()) {
+        // Name the regions and why each gave no group (the first few).
+        std::string list;
+        for (std::size_t r = 0; r < groups.skipped.size() && r < 5; ++r) list += (r ? "; " : "") + groups.skipped[r];
+        if (list.empty()) list = "it holds no region";
+        return Fail(Format("%s: no region of %s gives a group (%s%s; --min-length %lld)", files[0].c_str(),
+                           settings.regions.c_str(), list.c_str(), groups.skipped.size() > 5 ? "; ..." : "",
+                           settings.minLength));
+    }
     return WriteGroups(opt, groups);
 }
 

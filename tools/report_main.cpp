@@ -119,6 +119,7 @@ int main(int argc, char** argv)
     sources.truthPath = opt.Text("truth", "");
     sources.scanGroup = static_cast<int>(scanGroup);
     sources.dbPath = opt.Text("db", "");
+    sources.groupsPath = opt.Text("groups", "");
     ReportData data;
     if (!LoadReportData(sources, data, err)) return Fail(err);
     if (!opt.Has("db") && !opt.Has("no-db")) {
@@ -127,9 +128,10 @@ int main(int argc, char** argv)
     }
     ReportExtras extras;
     if (!LoadReportExtras(data, opt.Text("groups", ""), opt.Text("chains", ""), extras, err)) return Fail(err);
-    for (const std::string& note : data.notes) std::fprintf(stderr, "serevan-report: note: %s\n", note.c_str());
     HtmlSettings settings;
     settings.maxPanels = static_cast<int>(panels);
     if (!WriteOutput(opt.Text("out", ""), RenderHtml(data, extras, settings), err)) return Fail(err);
+    // Notes after the page is written: a refusal stays one line.
+    for (const std::string& note : data.notes) std::fprintf(stderr, "serevan-report: note: %s\n", note.c_str());
     return 0;
 }

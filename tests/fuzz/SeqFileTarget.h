@@ -2,11 +2,13 @@
 // to kLargestCode (both defined by the including target). Asked for one record more than the
 // file holds it refuses; asked for every record it accepts or refuses in one line, and what
 // it accepts has one length, name and code row per record, each code a base, undetermined
-// (-1) or, in an alignment, a gap (4).
+// (-1) or, in an alignment, a gap (4); the tools' reading of the input (serevan-export,
+// -report) gives the same records, letter for letter with the gaps left out.
 #pragma once
 
 #include "FuzzSupport.h"
 #include "app/SeqFile.h"
+#include "common/InputMatch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -27,9 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const size_t count = static_cast<size_t>(n);
     fuzz::Require(lengths.size() == count && names.size() == count && seqs.size() == count);
+    sertools::InputRecords input;
+    fuzz::Require(sertools::ReadInputRecords(path, input, err) && input.letters.size() == count);
     for (size_t i = 0; i < count; ++i) {
         fuzz::Require(lengths[i] >= 0 && seqs[i].size() == static_cast<size_t>(lengths[i]));
-        for (int c : seqs[i]) fuzz::Require(c >= -1 && c <= kLargestCode);
+        size_t j = 0;
+        for (int c : seqs[i]) {
+            fuzz::Require(c >= -1 && c <= kLargestCode);
+            if (c != 4) fuzz::Require(j < input.letters[i].size() && NucleotideCode(input.letters[i][j++]) == c);
+        }
+        fuzz::Require(j == input.letters[i].size());
     }
     return 0;
 }

@@ -106,7 +106,9 @@ bool ReadChains(const std::vector<std::string>& paths, std::vector<Chain>& chain
     for (const std::string& path : paths) {
         std::vector<std::string> lines;
         std::vector<RunReport> runs;
-        if (!ReadLines(path, lines, err) || !ParseAllReports(lines, path, runs, err)) return false;
+        if (!ReadLines(path, lines, err) || !ParseAllReports(lines, path, runs, err) ||
+            !CheckSideFiles(path, runs, false, 0, err))
+            return false;
         for (std::size_t r = 0; r < runs.size(); ++r) {
             Chain c;
             c.label = runs.size() == 1 ? path : Format("%s[%zu]", path.c_str(), r + 1);

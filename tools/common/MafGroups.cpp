@@ -33,9 +33,10 @@ bool ReadRegions(const std::string& path, std::vector<Region>& regions, std::str
         std::vector<std::string> f = SplitBlank(lines[i]);
         if (f.empty() || f[0][0] == '#' || f[0] == "track" || f[0] == "browser") continue;
         Region r;
-        if (f.size() < 3 || !ParseInt(f[1], r.start) || !ParseInt(f[2], r.end) || r.start < 0 || r.end <= r.start) {
-            err =
-                Format("%s:%zu: a region must read chrom, start, end (0-based, end above start)", path.c_str(), i + 1);
+        if (f.size() < 3 || !ParseInt(f[1], r.start) || !ParseInt(f[2], r.end) || r.start < 0 || r.end <= r.start ||
+            r.end > kMaxCoordinate) {
+            err = Format("%s:%zu: a region must read chrom, start, end (0-based, end above start, at most %lld)",
+                         path.c_str(), i + 1, kMaxCoordinate);
             return false;
         }
         r.chrom = f[0];
@@ -54,6 +55,17 @@ std::string Chromosome(const std::string& source)
 std::string Assembly(const std::string& source)
 {
     return source.substr(0, source.find('.'));
+}
+
+bool IsLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Printable form of a character for a message.
+std::string Shown(char c)
+{
+    return c > 32 && c < 127 ? Format("'%c'", c) : Format("byte %d", static_cast<unsigned char>(c));
 }
 
 }  // namespace
@@ -97,7 +109,7 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
             return;
         }
         for (const MafRow* r : rows)
-            if (!r) {
+            if (!r || r->letters.empty()) {
                 ++missing;
                 return;
             }
@@ -167,12 +179,27 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
             if (r.size > r.sourceSize - r.start)  // start + size might overflow
                 return fail(
                     Format("start %lld + size %lld lies beyond the source size %lld", r.start, r.size, r.sourceSize));
+            if (r.sourceSize > kMaxCoordinate)
+                return fail(Format("source size %lld is beyond %lld", r.sourceSize, kMaxCoordinate));
+            // With its offset the row must still lie on its sequence.
+            if (auto off = settings.offset.find(Assembly(r.source)); off != settings.offset.end()) {
+                const long long from = (r.strand == '+' ? r.start : r.sourceSize - r.start - r.size) + off->second;
+                if (from < 0 || from + r.size > kMaxCoordinate)
+                    return fail(Format("--offset %s=%lld puts the row at %lld to %lld, outside 0 to %lld",
+                                       off->first.c_str(), off->second, from, from + r.size, kMaxCoordinate));
+            }
             const std::string& text = f[6];
             if (columns == 0) columns = text.size();
             if (text.size() != columns)
                 return fail(Format("row of %zu columns in a block of %zu", text.size(), columns));
-            for (char c : text)
-                if (c != '-' && c != '.') r.letters += c;
+            // Only letters reach the groups: anything else would be read as a base or end a line.
+            for (std::size_t c = 0; c < text.size(); ++c) {
+                if (text[c] == '-' || text[c] == '.') continue;
+                if (!IsLetter(text[c]))
+                    return fail(Format("the row holds %s at column %zu, neither a letter nor a gap ('-', '.')",
+                                       Shown(text[c]).c_str(), c + 1));
+                r.letters += text[c];
+            }
             if (!settings.regions.empty()) r.text = text;
             if (static_cast<long long>(r.letters.size()) != r.size)
                 return fail(Format("the row holds %zu letters but its size is %lld", r.letters.size(), r.size));
@@ -188,6 +215,7 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
     }
     std::string what = "blocks";
     long long made = static_cast<long long>(bySpecies[0].size());
+    std::vector<std::string> skipped;
     if (!settings.regions.empty()) {
         std::vector<Region> regions;
         if (!ReadRegions(settings.regions, regions, err)) return false;
@@ -240,14 +268,18 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
                     rec[s] += piece;
                 }
             }
-            bool complete = true;
-            for (const std::string& x : rec) complete = complete && !x.empty();
-            if (!complete) {
+            const std::string name = Format("%s:%lld-%lld", region.chrom.c_str(), region.start, region.end);
+            std::string lacking;
+            for (std::size_t s = 0; s < N; ++s)
+                if (rec[s].empty()) lacking += (lacking.empty() ? " lacks " : ",") + settings.species[s];
+            if (!lacking.empty()) {
                 ++missing;
+                skipped.push_back(name + lacking);
                 continue;
             }
             if (static_cast<long long>(rec[0].size()) < settings.minLength) {
                 ++shortBlocks;
+                skipped.push_back(Format("%s has %zu bases", name.c_str(), rec[0].size()));
                 continue;
             }
             for (std::size_t s = 0; s < N; ++s) {
@@ -272,6 +304,7 @@ bool ReadMafGroups(const std::string& path, const MafSettings& settings, MafGrou
             if (seg.species == static_cast<int>(s)) g.segments.push_back(seg);
     g.summary = Format("%lld groups from %lld %s; skipped %lld lacking a listed species, %lld shorter than %lld", made,
                        blocks, what.c_str(), missing, shortBlocks, settings.minLength);
+    g.skipped = std::move(skipped);
     out = std::move(g);
     return true;
 }
@@ -316,20 +349,33 @@ bool ReadFastaGroups(const std::vector<std::string>& files, const std::vector<st
 {
     const std::size_t N = species.size();
     std::vector<std::vector<std::string>> seqs(N), names(N);
+    std::size_t gaps = 0;
     for (std::size_t g = 0; g < files.size(); ++g) {
         std::vector<std::string> lines;
         if (!ReadLines(files[g], lines, err)) return false;
-        std::vector<std::string> recName, recSeq;
-        std::vector<std::size_t> recLine;
+        std::vector<std::string> recName, recSeq, recBad;  // recBad: the first character that is no letter
+        std::vector<std::size_t> recLine, recGaps;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             if (!lines[i].empty() && lines[i][0] == '>') {
                 std::vector<std::string> f = SplitBlank(lines[i].substr(1));
                 recName.push_back(f.empty() ? "" : f[0]);
                 recSeq.emplace_back();
+                recBad.emplace_back();
                 recLine.push_back(i + 1);
+                recGaps.push_back(0);
             } else if (!recSeq.empty()) {
-                for (char c : lines[i])
-                    if (c != ' ' && c != '\t') recSeq.back() += c;
+                for (std::size_t c = 0; c < lines[i].size(); ++c) {
+                    const char x = lines[i][c];
+                    if (IsLetter(x))
+                        recSeq.back() += x;
+                    else if (x == '-' || x == '.')
+                        ++recGaps.back();
+                    else if (x != ' ' && x != '\t' && recBad.back().empty())
+                        recBad.back() = Format(
+                            "%s:%zu: %s at column %zu of record %s is neither a letter nor a gap "
+                            "('-', '.')",
+                            files[g].c_str(), i + 1, Shown(x).c_str(), c + 1, recName.back().c_str());
+                }
             } else if (!SplitBlank(lines[i]).empty()) {
                 err = Format("%s:%zu: text before the first FASTA header", files[g].c_str(), i + 1);
                 return false;
@@ -350,6 +396,13 @@ bool ReadFastaGroups(const std::vector<std::string>& files, const std::vector<st
                 err = files[g] + ": no record of species " + species[s];
                 return false;
             }
+            if (!recBad[found].empty() || recSeq[found].empty()) {
+                err = !recBad[found].empty() ? recBad[found]
+                                             : Format("%s:%zu: record %s holds no letters", files[g].c_str(),
+                                                      recLine[found], recName[found].c_str());
+                return false;
+            }
+            gaps += recGaps[found];
             seqs[s].push_back(recSeq[found]);
             names[s].push_back(recName[found]);
         }
@@ -369,6 +422,7 @@ bool ReadFastaGroups(const std::vector<std::string>& files, const std::vector<st
             m.segments.push_back(seg);
         }
     m.summary = Format("%zu groups of %zu species", files.size(), N);
+    if (gaps > 0) m.summary += Format("; dropped %zu gap characters ('-', '.')", gaps);
     out = std::move(m);
     return true;
 }
@@ -391,12 +445,21 @@ bool ReadGroupTable(const std::string& path, std::vector<GroupSegment>& segments
         long long g = 0;
         bool ok = f.size() == 8 && ParseInt(f[0], g) && g >= 0 && g < (1LL << 31) && ParseInt(f[2], s.recordOffset) &&
                   ParseInt(f[3], s.length) && ParseInt(f[5], s.start) && ParseInt(f[6], s.end) &&
-                  (f[7] == "+" || f[7] == "-") && s.end - s.start == s.length && s.recordOffset >= 0;
+                  (f[7] == "+" || f[7] == "-");
         if (!ok) {
             err = Format(
                 "%s:%zu: expected group, species, record_offset, length, source, start, end (start + length) "
                 "and strand (+ or -)",
                 path.c_str(), i + 1);
+            return false;
+        }
+        bool inRange = true;
+        for (long long v : {s.recordOffset, s.length, s.start, s.end})
+            inRange = inRange && v >= 0 && v <= kMaxCoordinate;
+        if (!inRange || s.end - s.start != s.length) {
+            err =
+                Format("%s:%zu: record_offset, length, start and end must be from 0 to %lld, with end = start + length",
+                       path.c_str(), i + 1, kMaxCoordinate);
             return false;
         }
         s.group = static_cast<int>(g);

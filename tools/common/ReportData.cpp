@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "common/InputMatch.h"
 #include "common/ToolText.h"
 
 namespace sertools {
@@ -129,51 +130,38 @@ bool ReadConservation(const std::string& path, const std::vector<RunData*>& runs
     return true;
 }
 
-// Every call of a run must lie inside the input's sequences.
-bool CheckCalls(const RunData& run, const ReportData& data, std::string& err)
-{
-    auto inside = [&](int s, int g, long long end) {
-        return s >= 0 && s < run.species && g >= 0 && g < run.groups && end <= data.lengths[s * run.groups + g];
-    };
-    for (const ReportModule& m : run.report.modules)
-        if (!inside(m.species, m.group, m.end)) {
-            err = Format("%s: a module at species %d group %d, %d-%d, lies outside the input %s",
-                         data.sources.reportPath.c_str(), m.species, m.group, m.start, m.end,
-                         data.sources.inputPath.c_str());
-            return false;
-        }
-    for (const ReportMotif& k : run.report.motifs)
-        for (const ReportSite& s : k.sites)
-            if (!inside(s.species, s.group, s.position + static_cast<long long>(s.letters.size()))) {
-                err = Format("%s: a site at species %d group %d position %d lies outside the input %s",
-                             data.sources.reportPath.c_str(), s.species, s.group, s.position,
-                             data.sources.inputPath.c_str());
-                return false;
-            }
-    return true;
-}
-
 }  // namespace
 
 bool LoadReportData(const ReportSources& sources, ReportData& data, std::string& err)
 {
     data = ReportData{};
     data.sources = sources;
+    InputRecords input;
+    if (!ReadInputRecords(sources.inputPath, input, err)) return false;
+    data.names = input.names;
+    for (const std::string& letters : input.letters) {
+        data.lengths.push_back(static_cast<long long>(letters.size()));
+        data.longest = std::max(data.longest, data.lengths.back());
+    }
     std::vector<RunReport> reports;
     if (!ReadAllReports(sources.reportPath, reports, err)) return false;
-    if (!ReadFastaRecords(sources.inputPath, data.names, data.lengths, err)) return false;
-    for (long long l : data.lengths) data.longest = std::max(data.longest, l);
+    // Every call inside the input, every site's letters the input's; a posterior line per record.
+    // With a groups table, the table must describe the input as well (the one shared check).
+    GroupTable table;
+    table.path = sources.groupsPath;
+    if (!table.path.empty() && !ReadGroupTable(table.path, table.segments, table.species, err)) return false;
+    std::vector<int> groups(reports.size());
+    for (std::size_t r = 0; r < reports.size(); ++r)
+        if (!CheckAgainstInput(sources.reportPath, reports[r], input, table.path.empty() ? nullptr : &table, groups[r],
+                               err))
+            return false;
+    if (!CheckSideFiles(sources.reportPath, reports, false, data.names.size(), err)) return false;
 
     for (RunReport& rep : reports) {
         RunData run;
         run.mode = ModeOf(rep.commandLine);
         run.species = SpeciesCountOf(rep.commandLine);
-        if (run.species == 0 || data.names.size() % static_cast<std::size_t>(run.species) != 0) {
-            err = Format("%s: %zu records do not fit the run's -N %d (report line %d)", sources.inputPath.c_str(),
-                         data.names.size(), run.species, rep.firstLine);
-            return false;
-        }
-        run.groups = static_cast<int>(data.names.size() / static_cast<std::size_t>(run.species));
+        run.groups = groups[data.runs.size()];
         std::string text;
         run.iterations = 2000;
         if (CommandValue(rep.commandLine, 'n', text)) ParseInt(text, run.iterations);
@@ -182,7 +170,6 @@ bool LoadReportData(const ReportSources& sources, ReportData& data, std::string&
         run.motifsAsked = static_cast<int>(k);
         run.report = std::move(rep);
         run.lanes.resize(data.names.size());
-        if (!CheckCalls(run, data, err)) return false;
         data.runs.push_back(std::move(run));
     }
 

@@ -46,6 +46,7 @@ struct ReportSources {
     std::string truthPath;   // optional truth table (serevan-sim)
     int scanGroup = -1;      // with truth and -P: the truth group the alignment was cut from
     std::string dbPath;      // optional JASPAR / MEME file of known motifs
+    std::string groupsPath;  // optional groups table of serevan-prep: checked against the input
 };
 
 struct ReportData {

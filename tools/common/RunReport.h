@@ -65,13 +65,24 @@ std::string CommandLineValue(const std::string& commandLine, char letter);
 // Reads the last report from lines of text; name is used in messages.
 bool ParseLastReport(const std::vector<std::string>& lines, const std::string& name, RunReport& report,
                      std::string& err);
-// Reads the last report of a file.
+// Reads the last report of a file; its side files must end with its blocks.
 bool ReadLastReport(const std::string& path, RunReport& report, std::string& err);
 
 // Every report of the file in order, each run read up to the next banner.
 bool ParseAllReports(const std::vector<std::string>& lines, const std::string& name, std::vector<RunReport>& runs,
                      std::string& err);
+// Reads every report of a file and checks its site and module files.
 bool ReadAllReports(const std::string& path, std::vector<RunReport>& runs, std::string& err);
+
+// Checks the side files the program writes beside a report against its runs. Every run appends
+// one block to each: motif<k>.txt one line per site of motif k, module.txt (runs with modules)
+// one per module, and one line per input record _Pm.txt (de novo runs) and margmodule.txt (-F),
+// these two checked only when records, the input's record count, is given. The blocks must be
+// the runs' own, in order (lastOnly: each file must end with the last run's block). A missing
+// file is not checked. False with a message naming the file that holds a block of no run (left
+// by an interrupted run) or lacks a run's block (a cut file, or a report cut short).
+bool CheckSideFiles(const std::string& reportPath, const std::vector<RunReport>& runs, bool lastOnly,
+                    std::size_t records, std::string& err);
 
 // Options of an echoed command line. The program reads an option by its first letter, so
 // "-Fx" counts as -F. CommandValue gives the word after the option (false when absent).

@@ -38,36 +38,108 @@ bool WriteFile(const std::string& path, const std::string& text, std::string& er
         err = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0;
+    const int code = ok ? 0 : errno;
     ok = (std::fclose(f) == 0) && ok;
-    if (!ok) err = "cannot write " + path + ": write failed";
+    if (!ok) err = "cannot write " + path + ": " + std::strerror(code ? code : errno);
     return ok;
 }
 
 bool WriteOutput(const std::string& path, const std::string& text, std::string& err)
 {
-    if (path.empty()) {
-        bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
-        if (!ok) err = "cannot write to standard output";
-        return ok;
+    return WriteOutputs({{path, text}}, err);
+}
+
+namespace {
+
+// Writes text to a new file (never one that exists) named path plus ".partial" (and a number
+// when that is taken); the name in temp. False with a message naming output.
+bool WriteTemporary(const std::string& path, const std::string& output, const std::string& text, std::string& temp,
+                    std::string& err)
+{
+    std::FILE* f = nullptr;
+    for (int n = 0; f == nullptr && n < 100; ++n) {
+        temp = path + ".partial";
+        if (n > 0) temp += Format(".%d", n);
+        f = std::fopen(temp.c_str(), "wbx");  // 'x': refuse a file that exists
+        if (f == nullptr && errno != EEXIST) break;
     }
-    // A device or pipe (/dev/null, /dev/stdout, a FIFO) is written in place: renaming a
-    // temporary file onto it would replace it.
-    std::error_code ec;
-    const std::filesystem::file_status st = std::filesystem::status(path, ec);
-    if (!ec && std::filesystem::exists(st) && !std::filesystem::is_regular_file(st)) {
-        if (std::filesystem::is_directory(st)) {
-            err = "cannot write " + path + ": it is a directory";
-            return false;
-        }
-        return WriteFile(path, text, err);
-    }
-    const std::string temp = path + ".partial";
-    if (!WriteFile(temp, text, err) || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        err = "cannot write " + path;
+    if (f == nullptr) {
+        err = "cannot write " + output + ": " + std::strerror(errno);
+        temp.clear();
         return false;
     }
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fflush(f) == 0 && ok;
+    const int code = ok ? 0 : errno;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) err = "cannot write " + output + ": " + std::strerror(code ? code : errno);
+    return ok;
+}
+
+}  // namespace
+
+bool WriteOutputs(const std::vector<std::pair<std::string, std::string>>& outputs, std::string& err)
+{
+    namespace fs = std::filesystem;
+    struct Plan {
+        std::string target, temp;  // the file to replace and its temporary; no target: written in place
+    };
+    std::vector<Plan> plans(outputs.size());
+    auto clean = [&]() {
+        for (Plan& p : plans)
+            if (!p.temp.empty()) std::remove(p.temp.c_str());
+        return false;
+    };
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const std::string& path = outputs[i].first;
+        if (path.empty()) continue;
+        std::error_code ec;
+        const fs::file_status st = fs::status(path, ec);
+        if (!ec && fs::is_directory(st)) {
+            err = "cannot write " + path + ": it is a directory";
+            return clean();
+        }
+        // A device or pipe (/dev/null, /dev/stdout, a FIFO) is written in place: renaming a
+        // temporary file onto it would replace it.
+        if (!ec && fs::exists(st) && !fs::is_regular_file(st)) continue;
+        plans[i].target = path;
+        // Through a link: the file it names (one that does not exist yet is made there).
+        if (fs::is_symlink(fs::symlink_status(path, ec))) {
+            const fs::path link = fs::read_symlink(path, ec);
+            const fs::path named = link.is_absolute() ? link : fs::path(path).parent_path() / link;
+            const fs::path resolved = fs::exists(st) ? fs::canonical(path, ec) : named;
+            if (!ec) plans[i].target = resolved.string();
+        }
+        for (std::size_t j = 0; j < i; ++j)
+            if (!plans[j].target.empty() &&
+                fs::weakly_canonical(plans[j].target, ec) == fs::weakly_canonical(plans[i].target, ec)) {
+                err = "cannot write " + path + ": it is the same file as the output " + outputs[j].first;
+                return clean();
+            }
+        if (!WriteTemporary(plans[i].target, path, outputs[i].second, plans[i].temp, err)) return clean();
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const std::string& path = outputs[i].first;
+        if (!plans[i].target.empty()) continue;
+        if (path.empty()) {
+            const std::string& text = outputs[i].second;
+            if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+                err = "cannot write to standard output";
+                return clean();
+            }
+        } else if (!WriteFile(path, outputs[i].second, err)) {
+            return clean();
+        }
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        if (!plans[i].temp.empty()) {
+            if (std::rename(plans[i].temp.c_str(), plans[i].target.c_str()) != 0) {
+                err = "cannot write " + outputs[i].first + ": " + std::strerror(errno);
+                return clean();
+            }
+            plans[i].temp.clear();
+        }
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Numbers.h"
@@ -20,6 +21,11 @@ bool WriteFile(const std::string& path, const std::string& text, std::string& er
 // beside path renamed to path at the end, so a failed write leaves no partial file. A
 // device or pipe (/dev/null, /dev/stdout, a FIFO) is written directly.
 bool WriteOutput(const std::string& path, const std::string& text, std::string& err);
+// Writes several outputs (path, text) as one, each as WriteOutput does: every file goes to a
+// temporary first, and the temporaries are renamed into place only when every output has been
+// written, so a failure leaves every file as it was (a device may have been written). An
+// output reached through a symbolic link replaces the file the link names; the link stays.
+bool WriteOutputs(const std::vector<std::pair<std::string, std::string>>& outputs, std::string& err);
 
 // Record names (first word of each header line) and lengths of a FASTA file; gaps ('-'),
 // blanks and tabs do not count, so an alignment row gives its sequence's length.
