@@ -2,7 +2,8 @@
 #   make          build the program, the tools and the tests (build/)
 #   make demo     build the program, the evaluator and the report tool, then run the de novo mode
 #                 on the example (report, scores, demo_out/demo.html)
-#   make test     build and run every test, then again under AddressSanitizer + UBSan
+#   make test     build and run every test, then again under AddressSanitizer + UBSan, and the
+#                 test of chains in threads under ThreadSanitizer
 #   make memcheck one short run of every mode under valgrind memcheck
 #   make fuzz     build the libFuzzer targets with clang (build-fuzz/) and run each for
 #                 FUZZ_SECONDS (default 60), two at a time; fails when any target finds something
@@ -12,10 +13,11 @@
 JOBS ?= 2
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test test-release test-asan mutate memcheck fuzz fuzz-plateau clean
+.PHONY: all build demo test test-release test-asan test-tsan mutate memcheck fuzz fuzz-plateau clean
 
 all: build
 
@@ -29,7 +31,7 @@ demo:
 	cmake --build $(BUILD) -j $(JOBS) --target Serevan serevan-eval serevan-report
 	./examples/run_demo.sh $(BUILD)
 
-test: test-release test-asan
+test: test-release test-asan test-tsan
 
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -38,6 +40,12 @@ test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEREVAN_SANITIZE=ON -DSEREVAN_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The chains of -C in two threads under ThreadSanitizer (a race fails the run, so the test).
+test-tsan:
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEREVAN_TSAN=ON -DSEREVAN_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target serevan_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ./tests/serevan_tests --gtest_filter='DeNovoRun.Chains*'
 
 memcheck:
 	./tests/memcheck.sh
@@ -57,4 +65,4 @@ mutate:
 	/usr/bin/python3 tests/mutate/mutate.py
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -10,6 +10,7 @@
 #include "align/MultiAlign.h"
 #include "app/BackgroundFile.h"
 #include "app/MotifFile.h"
+#include "app/MultiChain.h"
 #include "app/SeqFile.h"
 #include "base/Progress.h"
 #include "model/Serevan.h"
@@ -213,19 +214,27 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq, const OutputNames& names, C
     double bg[20];
     BuildBackground(templ.data(), templLen.data(), d.G, bg);
 
+    // The starting motifs: the given matrices (-A; uniform for the rest), or those the
+    // starting-motif sampler finds in the templates with the chain's stream.
     const int startWidth = (param->nMinMotifWidth + param->nMaxMotifWidth) / 2;
-    if (param->bKnownMotif) {
-        for (int k = param->nKnownMotifNum; k < K; ++k) {
-            start.width.push_back(startWidth);
-            start.pwm.emplace_back(4 * startWidth, std::log(0.25));
+    const ChainStart startOf = [&](CRandomStream& stream, int) {
+        ModelStart s = start;
+        if (param->bKnownMotif) {
+            for (int k = param->nKnownMotifNum; k < K; ++k) {
+                s.width.push_back(startWidth);
+                s.pwm.emplace_back(4 * startWidth, std::log(0.25));
+            }
+        } else {
+            s.width.assign(K, startWidth);
+            s.pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
+            std::vector<int> siteNum(K, 0);
+            KFBSampler(stream, templ.data(), templLen.data(), d.G, s.pwm, bg, K, s.width.data(), param->bBothStrands,
+                       param->nMinMotifWidth, param->nMaxMotifWidth, siteNum.data(), &d.bg);
         }
-    } else {
-        start.width.assign(K, startWidth);
-        start.pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
-        std::vector<int> siteNum(K, 0);
-        KFBSampler(rng, templ.data(), templLen.data(), d.G, start.pwm, bg, K, start.width.data(), param->bBothStrands,
-                   param->nMinMotifWidth, param->nMaxMotifWidth, siteNum.data(), &d.bg);
-    }
+        return s;
+    };
+    if (param->nChains > 1) return RunChains(*param, d, startOf, names, param->nSeed);
+    start = startOf(rng, 0);
 
     CSerevan model(*param, d, start, rng);
     std::string failed;

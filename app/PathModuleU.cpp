@@ -115,6 +115,12 @@ const std::vector<OptionInfo>& KnownOptions()
         {'x', K::Flag, "", "aligned scan: write only the score line", "off", [](P p, V) { p.bScanDetail = false; }},
         {'F', K::Flag, "", "scan the orthologous groups with the -A motifs", "off",
          [](P p, V) { p.bScanUnaligned = true; }},
+        {'C', K::Integer, "n", "de novo: run n chains (streams derived from the seed) and keep the most likely", "1",
+         [](P p, V v) { p.nChains = static_cast<int>(v.whole); }},
+        {'t', K::Integer, "n", "-C: threads the chains run in (the result does not depend on it)", "1",
+         [](P p, V v) { p.nThreads = static_cast<int>(v.whole); }},
+        {'e', K::Real, "x", "with -g: each group's background tilted to its own G+C share (weight x bases)", "0",
+         [](P p, V v) { p.dLocalBg = v.real; }},
         {'G', K::Flag, "", "-F: every group draws from streams of its own (needs -S), as shards do", "off",
          [](P p, V) { p.bGroupStreams = true; }},
         {'J', K::Text, "A-B", "-F -G: scan only groups A..B (0-based) and write their counts for serevan-merge",
@@ -301,6 +307,13 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     }
     if (mode == RunMode::ScanUnaligned && !(p.dModuleStartPr > 0.0 && p.dModuleStartPr < 1.0))
         return "-R must be within 0 and 1 (exclusive)";
+    if (!(p.nChains >= 1 && p.nChains <= kMaxChains)) return "-C must be from 1 to " + std::to_string(kMaxChains);
+    if (!(p.nThreads >= 1 && p.nThreads <= kMaxThreads)) return "-t must be from 1 to " + std::to_string(kMaxThreads);
+    if (p.nChains > 1 && !denovo) return "-C is an option of the de novo run";
+    if (p.dLocalBg != 0.0 && !denovo) return "-e is an option of the de novo run";
+    if (!(p.dLocalBg >= 0.0)) return "-e must be at least 0";
+    if (p.dLocalBg > 0.0 && p.nBgOrder < 0 && p.strBgFile.GetLength() == 0)
+        return "-e needs -g (it tilts the order-k background of each group)";
     if (p.bGroupStreams && mode != RunMode::ScanUnaligned) return "-G is an option of the unaligned scan (-F)";
     if (p.bGroupStreams && !p.bSeedGiven) return "-G needs -S: the streams of the groups are derived from the seed";
     if (p.bShard) {
@@ -366,6 +379,7 @@ int SerevanMain(int argc, char** argv)
     // is printed, so that every run can be repeated.
     const unsigned seed = param.bSeedGiven ? param.nSeed : static_cast<unsigned>(std::time(nullptr));
     if (!param.bSeedGiven) std::fprintf(stderr, "seed %u (rerun with -S %u)\n", seed, seed);
+    param.nSeed = seed;  // the streams derived from it (-C) see the seed actually used
     CRandomStream rng(seed);
 
     const RunMode mode = ChooseMode(param);

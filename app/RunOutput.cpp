@@ -147,9 +147,10 @@ std::string FreshLine(const std::string& report)
     return "\n";
 }
 
-bool WriteReport(const OutputNames& names, const RunResults& r, std::string& failed)
+bool WriteReport(const OutputNames& names, const RunResults& r, std::string& failed, bool console)
 {
     if (!Append(names.report, FreshLine(names.report) + ReportText(r), failed)) return false;
+    if (!console) return true;
     std::fputs(names.report.c_str(), stdout);
     std::printf("\t%.4lf\t%.4lf\n", r.avgLik, r.avgPost);
     return true;
@@ -189,7 +190,7 @@ bool WriteScanTables(const OutputNames& names, const RunResults& r, std::string&
     return true;
 }
 
-bool WriteRun(const OutputNames& names, RunKind kind, const RunResults& r, std::string& failed)
+bool WriteRun(const OutputNames& names, RunKind kind, const RunResults& r, std::string& failed, bool console)
 {
     const int K = static_cast<int>(r.width.size());
     const PosteriorSums& sums = r.sums;
@@ -205,7 +206,7 @@ bool WriteRun(const OutputNames& names, RunKind kind, const RunResults& r, std::
         if (!Append(names.Motif(k),
                     SiteFileText(k < static_cast<int>(r.m_pOutputSite.size()) ? r.m_pOutputSite[k] : kNoSites), failed))
             return false;
-    return WriteReport(names, r, failed);
+    return WriteReport(names, r, failed, console);
 }
 
 bool WriteSelection(const OutputNames& names, const RunResults& r, const std::vector<int>& widths,

@@ -31,9 +31,10 @@ struct OutputNames {
 enum class RunKind { DeNovo, AlignedScan, UnalignedScan };
 
 // Writes the files of a run from its results, then the console line ("<report>\t<average
-// log-likelihood>\t<average log-posterior>"). False at the first file that could not be
-// written, named in failed; nothing after it is written.
-bool WriteRun(const OutputNames& names, RunKind kind, const RunResults& results, std::string& failed);
+// log-likelihood>\t<average log-posterior>") unless console is false. False at the first
+// file that could not be written, named in failed; nothing after it is written.
+bool WriteRun(const OutputNames& names, RunKind kind, const RunResults& results, std::string& failed,
+              bool console = true);
 
 // The count tables of an unaligned scan (margcons, margmodule, margAlign, margmotif<k>), from
 // the posterior sums of its results.

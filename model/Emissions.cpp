@@ -407,15 +407,21 @@ const CMarkovBackground* CSerevan::OrderBackground() const
     return m_par.m_bgModel.Empty() ? nullptr : &m_par.m_bgModel;
 }
 
+const CMarkovBackground* CSerevan::GroupBackground(int g) const
+{
+    if (!m_par.m_groupBg.empty()) return &m_par.m_groupBg[g];
+    return OrderBackground();
+}
+
 const double* CSerevan::AncestralBgLog(int species, int pos, int g) const
 {
-    const CMarkovBackground* order = OrderBackground();
+    const CMarkovBackground* order = GroupBackground(g);
     return order ? order->Log(m_par.m_bgContext[species][g][pos]) : m_par.m_pBg.data();
 }
 
 const double* CSerevan::AncestralBgLin(int species, int pos, int g, const double* linTable) const
 {
-    const CMarkovBackground* order = OrderBackground();
+    const CMarkovBackground* order = GroupBackground(g);
     return order ? order->Lin(m_par.m_bgContext[species][g][pos]) : linTable;
 }
 
@@ -423,7 +429,7 @@ double CSerevan::SpeciesBaseBgLog(int s, int g, int pos) const
 {
     const int b = m_pSeq[s][g][pos];
     if (!IsBase(b)) return kNoBaseBgLog;
-    const CMarkovBackground* order = OrderBackground();
+    const CMarkovBackground* order = GroupBackground(g);
     return order ? order->Log(m_par.m_bgContext[s][g][pos])[b] : m_par.m_pSpeciesBg[s][b];
 }
 
@@ -431,7 +437,7 @@ double CSerevan::PositionBgLog(int s, int g, int p) const
 {
     const int* x = m_pSeq[s][g];
     if (!IsBase(x[p])) return kNoBaseBgLog;
-    if (const CMarkovBackground* order = OrderBackground()) return order->Log(m_par.m_bgContext[s][g][p])[x[p]];
+    if (const CMarkovBackground* order = GroupBackground(g)) return order->Log(m_par.m_bgContext[s][g][p])[x[p]];
     if (p == 0) return m_par.m_pSpeciesBg[s][x[0]];
     return IsBase(x[p - 1]) ? m_par.m_pSpeciesBg[s][4 + 4 * x[p - 1] + x[p]] : kNoBaseBgLog;
 }

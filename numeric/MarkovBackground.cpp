@@ -92,6 +92,20 @@ void CMarkovBackground::SetTable(int order, std::vector<double> lin)
     Finish();
 }
 
+CMarkovBackground CMarkovBackground::Tilted(const double weight[4]) const
+{
+    CMarkovBackground t;
+    t.m_order = m_order;
+    t.m_lin = m_lin;
+    for (size_t at = 0; at + 3 < t.m_lin.size(); at += 4) {
+        double z = 0.0;
+        for (int b = 0; b < 4; ++b) z += (t.m_lin[at + b] *= weight[b]);
+        for (int b = 0; b < 4; ++b) t.m_lin[at + b] = z > 0 ? t.m_lin[at + b] / z : 0.25;
+    }
+    t.Finish();
+    return t;
+}
+
 void CMarkovBackground::Finish()
 {
     m_log.resize(m_lin.size());

@@ -32,6 +32,10 @@ public:
     static int TableSize(int order) { return OrderBase(order + 1); }
     static int OrderBase(int o) { return 4 * ((1 << (2 * o)) - 1) / 3; }
 
+    // This model tilted by weight[b] on base b: p'(b | c) = p(b | c) weight[b] / Z(c), every
+    // context renormalised (a local composition on the same contexts).
+    CMarkovBackground Tilted(const double weight[4]) const;
+
     // Offset of the four log probabilities of the base at p given the bases before it.
     int ContextOffset(const int* seq, int p) const;
     const double* Log(int offset) const { return m_log.data() + offset; }

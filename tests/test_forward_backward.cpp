@@ -84,25 +84,36 @@ struct Brute {
     explicit Brute(Model& model, const std::vector<std::vector<double>>* orderJoint = nullptr)
         : tm(model), m(model.m), N(model.N), K(model.K), T(model.NodeNum() - 1), joint(orderJoint)
     {
-        for (int s = 0; s < N; ++s) module.emplace_back(tm.Len(s), 0.0);
+        for (int s = 0; s < N; ++s) module.emplace_back(tm.Len(s * tm.G), 0.0);
         site.assign(K, module);
         Dfs(0, 0, 1.0);
     }
     static bool Base(int b) { return b >= 0 && b <= 3; }
     double P(int a, int b) const { return std::exp(P::Par(m).m_dTranPr[a][b]); }
     double Theta(int k, int j, int b) const { return std::exp(P::Par(m).m_pPWM[k][4 * j + b]); }
-    int X(int s, int p) const { return tm.groups.seq[s][p]; }
+    int X(int s, int p) const { return tm.groups.seq[static_cast<size_t>(s) * tm.G][p]; }
 
     // The order-k background's distribution of the base at p of species s given up to k
-    // determined bases before it.
+    // determined bases before it; with -e, tilted to group 0's G+C share (both strands, every
+    // species) shrunk to that of all groups with the weight of -e bases.
     std::array<double, 4> OrderBg(int s, int p) const
     {
         int o = 0, ctx = 0;
         while (o + 1 < static_cast<int>(joint->size()) && p - o - 1 >= 0 && Base(X(s, p - o - 1))) ++o;
         for (int i = p - o; i < p; ++i) ctx = 4 * ctx + X(s, i);
         const double* f = &(*joint)[o][4 * ctx];
-        const double sum = f[0] + f[1] + f[2] + f[3];
-        return {f[0] / sum, f[1] / sum, f[2] / sum, f[3] / sum};
+        double w[4] = {1, 1, 1, 1}, gc[2] = {0, 0}, n[2] = {0, 0};
+        const double alpha = P::Settings(m).dLocalBg;
+        for (size_t slot = 0; slot < tm.groups.seq.size(); ++slot)
+            for (int x : tm.groups.seq[slot])
+                if (Base(x)) n[slot % tm.G == 0] += 1, gc[slot % tm.G == 0] += x == 1 || x == 2;
+        if (alpha > 0) {
+            const double all = (gc[0] + gc[1]) / (n[0] + n[1]), local = (gc[1] + alpha * all) / (n[1] + alpha);
+            w[0] = w[3] = (1 - local) / (1 - all);
+            w[1] = w[2] = local / all;
+        }
+        const double sum = f[0] * w[0] + f[1] * w[1] + f[2] * w[2] + f[3] * w[3];
+        return {f[0] * w[0] / sum, f[1] * w[1] / sum, f[2] * w[2] / sum, f[3] * w[3] / sum};
     }
 
     // Emission of the moving block of node t: type < K the last column of a site, K background.
@@ -200,15 +211,20 @@ struct Case {
     std::vector<int> widths;
     bool both, motifMode;
     unsigned seed;
-    int order = -1;  // background order; -1: the default background
+    int order = -1;      // background order; -1: the default background
+    double local = 0.0;  // -e (with a second group of other composition)
 };
 
 const std::vector<Case> kTiny = {
-    {2, 1, 6, {2}, false, false, 11},      {2, 1, 7, {3}, true, false, 12},     {2, 2, 8, {1, 2}, true, false, 13},
-    {3, 1, 6, {2}, false, false, 14},      {3, 2, 7, {2, 3}, true, false, 15},  {3, 2, 8, {1, 3}, false, false, 16},
-    {2, 2, 7, {2, 3}, true, true, 17},     {3, 1, 7, {2}, true, true, 18},      {3, 2, 6, {3, 3}, true, false, 19},
-    {2, 1, 8, {1}, false, true, 20},       {2, 1, 7, {2}, true, false, 21, 0},  {3, 2, 7, {2, 3}, true, false, 22, 1},
-    {2, 2, 8, {1, 2}, true, false, 23, 2}, {3, 1, 8, {2}, false, false, 24, 3}, {3, 2, 7, {1, 3}, true, false, 25, 5},
+    {2, 1, 6, {2}, false, false, 11},          {2, 1, 7, {3}, true, false, 12},
+    {2, 2, 8, {1, 2}, true, false, 13},        {3, 1, 6, {2}, false, false, 14},
+    {3, 2, 7, {2, 3}, true, false, 15},        {3, 2, 8, {1, 3}, false, false, 16},
+    {2, 2, 7, {2, 3}, true, true, 17},         {3, 1, 7, {2}, true, true, 18},
+    {3, 2, 6, {3, 3}, true, false, 19},        {2, 1, 8, {1}, false, true, 20},
+    {2, 1, 7, {2}, true, false, 21, 0},        {3, 2, 7, {2, 3}, true, false, 22, 1},
+    {2, 2, 8, {1, 2}, true, false, 23, 2},     {3, 1, 8, {2}, false, false, 24, 3},
+    {3, 2, 7, {1, 3}, true, false, 25, 5},     {2, 1, 7, {2}, true, false, 26, 1, 40},
+    {3, 2, 7, {2, 3}, true, false, 27, 2, 15},
 };
 
 // Random (o+1)-mer frequencies for orders 0..order; the model takes them as its background.
@@ -238,7 +254,15 @@ std::unique_ptr<Model> MakeCase(const Case& cs, std::mt19937& rng, double pGap, 
     setup.param.bBothStrands = cs.both;
     setup.param.bMotifMode = cs.motifMode;
     setup.param.nMinMotifWidth = setup.param.nMaxMotifWidth = 1;
-    auto tm = support::AlignedModel(support::RandomRows(rng, cs.N, cs.nCol, pGap, pN), setup);
+    setup.param.dLocalBg = cs.local;
+    std::vector<std::vector<std::vector<std::string>>> groups{{support::RandomRows(rng, cs.N, cs.nCol, pGap, pN)}};
+    if (cs.local > 0) {  // a second group, rich in C and G
+        std::vector<std::string> rich = support::RandomRows(rng, cs.N, 3 * cs.nCol, pGap, pN);
+        for (std::string& row : rich)
+            for (char& c : row) c = (c == 'A' || c == 'T') && rng() % 10 < 7 ? "CG"[rng() % 2] : c;
+        groups.push_back({rich});
+    }
+    auto tm = support::GroupsModel(groups, setup);
     tm->Randomise(rng);
     return tm;
 }
@@ -261,7 +285,8 @@ TEST(ForwardBruteForce, FastAndDirectMatchEnumerationOfAllSegmentations)
         double bgLik = 0;
         for (int t = 1; t <= brute.T; ++t) {
             const ALIGNNODE& node = tm->Path()[t];
-            const int s = node.block[node.movingBlock][0], x = tm->groups.seq[s][node.pos[s] - 1];
+            const int s = node.block[node.movingBlock][0],
+                      x = tm->groups.seq[static_cast<size_t>(s) * tm->G][node.pos[s] - 1];
             const bool alone = node.block[node.movingBlock].size() == 1 && cs.order < 0;
             bgLik += alone ? (Brute::Base(x) ? P::Par(tm->m).m_pSpeciesBg[s][x] : -1.386)
                            : std::log(brute.Emission(t, cs.K));

@@ -1,0 +1,118 @@
+// Chains of one de novo run in threads, the kept chain, and the chains' files.
+#include "app/MultiChain.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "app/Drivers.h"
+#include "base/Format.h"
+#include "base/OutputFile.h"
+#include "model/Serevan.h"
+#include "motif/MotifCompare.h"
+
+namespace {
+
+// The found motifs of a run (those with called sites) as frequency matrices, by motif index.
+std::vector<std::pair<int, motifio::Motif>> FoundMotifs(const RunResults& r)
+{
+    std::vector<std::pair<int, motifio::Motif>> found;
+    for (size_t k = 0; k < r.m_pOutputSite.size() && k < r.m_pSiteMatrix.size(); ++k) {
+        if (r.m_pOutputSite[k].empty()) continue;
+        motifio::Motif m;
+        m.p = r.m_pSiteMatrix[k];
+        found.emplace_back(static_cast<int>(k), m);
+    }
+    return found;
+}
+
+// Consensus of a frequency matrix: the most frequent base of each column, lower case where
+// it holds less than half of the column.
+std::string Consensus(const motifio::Motif& m)
+{
+    std::string s;
+    for (int j = 0; j < m.Width(); ++j) {
+        const double* c = &m.p[4 * j];
+        const int b = static_cast<int>(std::max_element(c, c + 4) - c);
+        s += c[b] >= 0.5 ? "ACGT"[b] : "acgt"[b];
+    }
+    return s;
+}
+
+// One line per chain: its number, seed, averages, whether it was kept, the consensus of each
+// motif ("-" when not found) and its agreement with the kept chain: over the kept chain's
+// found motifs, the mean of the best column correlation (serevan-eval's) with this chain's.
+std::string ChainTable(const std::vector<RunResults>& runs, const std::vector<unsigned>& seeds, int kept)
+{
+    std::string text = "chain\tseed\taverage_loglik\taverage_logpost\tkept\tmotifs\tagreement\n";
+    const auto keptMotifs = FoundMotifs(runs[kept]);
+    for (size_t c = 0; c < runs.size(); ++c) {
+        const RunResults& r = runs[c];
+        const auto found = FoundMotifs(r);
+        std::string motifs;
+        for (size_t k = 0; k < r.width.size(); ++k) {
+            std::string cons = "-";
+            for (const auto& [index, m] : found)
+                if (index == static_cast<int>(k)) cons = Consensus(m);
+            motifs += (k ? "," : "") + cons;
+        }
+        double agreement = 0.0;
+        for (const auto& [index, ref] : keptMotifs) {
+            double best = 0.0;
+            for (const auto& [other, m] : found) best = std::max(best, motifio::CompareMotifs(ref, m).score);
+            agreement += best;
+        }
+        if (!keptMotifs.empty()) agreement /= static_cast<double>(keptMotifs.size());
+        AppendFormat(text, "%zu\t%u\t%.4f\t%.4f\t%s\t%s\t%.3f\n", c, seeds[c], r.avgLik, r.avgPost,
+                     static_cast<int>(c) == kept ? "yes" : "no", motifs.c_str(), agreement);
+    }
+    return text;
+}
+
+}  // namespace
+
+int RunChains(const INPUTPARAMETER& param, const ModelGroups& groups, const ChainStart& startOf,
+              const OutputNames& names, unsigned seed)
+{
+    const int C = param.nChains, T = std::max(1, std::min(param.nThreads, C));
+    std::vector<RunResults> runs(C);
+    std::vector<unsigned> seeds(C);
+    for (int c = 0; c < C; ++c) seeds[c] = DeriveSeed(seed, static_cast<unsigned>(c), kChainStream);
+    std::string infoFailed;
+    const InfoLog chain0Log = InfoWriter(names, infoFailed), quiet = [](const std::string&) { return true; };
+
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int c; (c = next.fetch_add(1)) < C;) {
+            CRandomStream stream(seeds[c]);
+            const ModelStart start = startOf(stream, c);
+            ModelGroups own = groups;  // alignment moves rewrite the stored alignments
+            ModelSettings settings = param;
+            settings.bProgress = c == 0;
+            CSerevan model(settings, own, start, stream);
+            runs[c] = model.GibbsSampler(c == 0 ? chain0Log : quiet);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 1; t < T; ++t) threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads) t.join();
+
+    for (const RunResults& r : runs)
+        if (!r.status.Ok()) return Stopped(r.status, names, infoFailed);
+    int kept = 0;
+    for (int c = 1; c < C; ++c)
+        if (runs[c].avgLik > runs[kept].avgLik) kept = c;
+
+    // Every chain in its own report of chains.txt, the table, then the kept chain's files.
+    const OutputNames chains(names.report + "chains.txt");
+    std::string failed;
+    for (const RunResults& r : runs)
+        if (!WriteRun(chains, RunKind::DeNovo, r, failed, false)) return RefuseUnwritten(names, failed);
+    if (!AppendToFile(names.report + "chains.tsv", ChainTable(runs, seeds, kept), failed) ||
+        !WriteRun(names, RunKind::DeNovo, runs[kept], failed))
+        return RefuseUnwritten(names, failed);
+    return 0;
+}

@@ -1,0 +1,23 @@
+// Several chains of one de novo run (-C), in threads (-t). The chains share the alignment
+// stage (the groups and their stored alignments, which each chain copies, since alignment
+// moves rewrite them); chain c draws from its own stream DeriveSeed(seed, c, kChainStream),
+// so the result does not depend on the number of threads. The run keeps the chain with the
+// highest average log-likelihood and writes it as a run's usual files; every chain goes to
+// <report>chains.txt with its side files (as -m writes runs), and one line per chain to
+// <report>chains.tsv. Only chain 0 writes progress lines to the log.
+#pragma once
+
+#include <functional>
+
+#include "app/InputParameter.h"
+#include "app/RunOutput.h"
+#include "model/Settings.h"
+#include "numeric/StochasticDistribution.h"
+
+// The starting parameters of chain c, drawn from its stream.
+using ChainStart = std::function<ModelStart(CRandomStream& stream, int chain)>;
+
+// Runs param.nChains chains over groups in param.nThreads threads and writes their files.
+// Returns the exit status (0, or 1 after a one-line refusal).
+int RunChains(const INPUTPARAMETER& param, const ModelGroups& groups, const ChainStart& startOf,
+              const OutputNames& names, unsigned seed);
