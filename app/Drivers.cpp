@@ -111,16 +111,30 @@ bool ReadGroups(const INPUTPARAMETER& p, int nSeq, ModelGroups& d, int first, in
 namespace {
 
 // What a record order that is not species-major, or a wrong -N, looks like; said once.
+std::vector<std::string>& LayoutWarnings()
+{
+    static std::vector<std::string> said;
+    return said;
+}
+
 void WarnLayout(const std::string& symptom)
 {
-    std::fprintf(stderr,
-                 "warning: %s: the input looks mis-ordered or -N is wrong (records must be species-major: all groups "
-                 "of species 1 in group order, then all groups of species 2 in the same order, and so on; "
-                 "serevan-prep writes this layout from a MAF file or from one FASTA file per group)\n",
-                 symptom.c_str());
+    const std::string text =
+        "warning: " + symptom +
+        ": the input looks mis-ordered or -N is wrong (records must be species-major: all groups of species 1 in "
+        "group order, then all groups of species 2 in the same order, and so on; serevan-prep writes this layout "
+        "from a MAF file or from one FASTA file per group)";
+    std::fprintf(stderr, "%s\n", text.c_str());
+    LayoutWarnings().push_back(text);
 }
 
 }  // namespace
+
+void RepeatLayoutWarnings()
+{
+    for (const std::string& text : LayoutWarnings()) std::fprintf(stderr, "%s (said above; the run went on)\n", text.c_str());
+    LayoutWarnings().clear();
+}
 
 bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng, const unsigned* groupSeed)
 {
@@ -179,6 +193,39 @@ bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng, const unsigned* grou
     }
     if (4 * noTemplate > G)
         WarnLayout(std::to_string(noTemplate) + " of " + std::to_string(G) + " groups have no conserved template");
+    // A wrong -N that divides the record count pairs species 0 with unrelated sequence: on the
+    // first stored alignment, the bases of species s aligned with species 0 match no better
+    // than chance. Related orthologues (even 30 % diverged) match in about three aligned bases
+    // of four, unrelated DNA in about two of five.
+    std::vector<int> unrelated(N, 0);
+    for (int g = 0; g < G && A > 0; ++g) {
+        const ALIGNPATH& path = d.alignPath[static_cast<size_t>(g) * A];
+        std::vector<long> same(N, 0), aligned(N, 0);
+        for (int t = 1; t < PathNodeNum(path); ++t) {
+            const ALIGNNODE& node = path[t];
+            const std::vector<int>& B = node.block[node.movingBlock];
+            if (B.empty() || B[0] != 0) continue;  // species 0 is the smallest index of its block
+            const int b0 = d.seq[g][node.pos[0] - 1];
+            for (size_t i = 1; i < B.size(); ++i) {
+                const int s = B[i], b = d.seq[static_cast<size_t>(s) * G + g][node.pos[s] - 1];
+                if (b0 < 0 || b0 > 3 || b < 0 || b > 3) continue;
+                ++aligned[s];
+                same[s] += b == b0;
+            }
+        }
+        for (int s = 1; s < N; ++s) {
+            const long shorter = std::min(d.Len(0, g), d.Len(s, g));
+            // Unrelated: under a quarter of the shorter sequence aligned, or aligned bases
+            // matching in fewer than 55 of 100.
+            if (4 * aligned[s] < shorter || 100 * same[s] < 55 * aligned[s]) ++unrelated[s];
+        }
+    }
+    std::string odd;
+    for (int s = 1; s < N; ++s)
+        if (2 * unrelated[s] > G) odd += (odd.empty() ? "" : ", ") + std::to_string(s);
+    if (!odd.empty())
+        WarnLayout("in most groups species " + odd +
+                   " look unrelated to species 0 (their aligned bases match no better than chance)");
     return true;
 }
 

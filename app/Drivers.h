@@ -42,6 +42,10 @@ bool AlignGroups(ModelGroups& d, int A, CRandomStream& rng, const unsigned* grou
 // per-position probabilities, -R, -b and -f. Returns 0, or 1 after a one-line refusal.
 int UnalignedScanStart(INPUTPARAMETER& param, ModelStart& start);
 
+// Prints again, at the end of a run where a user looks, every warning that the input looks
+// mis-ordered or -N wrong (each was printed when found).
+void RepeatLayoutWarnings();
+
 // Prints a one-line input error on standard output and returns the failure status (1).
 int Refuse(const std::string& message);
 

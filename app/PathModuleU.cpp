@@ -353,7 +353,9 @@ RunMode ChooseMode(const INPUTPARAMETER& p)
     return RunMode::DeNovo;
 }
 
-int SerevanMain(int argc, char** argv)
+namespace {
+
+int RunProgram(int argc, char** argv)
 {
     if (argc == 1) {
         PrintReadme();
@@ -436,4 +438,13 @@ int SerevanMain(int argc, char** argv)
             return status;
         }
     return 0;
+}
+
+}  // namespace
+
+int SerevanMain(int argc, char** argv)
+{
+    const int status = RunProgram(argc, argv);
+    RepeatLayoutWarnings();
+    return status;
 }

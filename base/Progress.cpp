@@ -7,13 +7,21 @@
 #include <utility>
 
 CProgress::CProgress(std::string what, int total, bool enabled)
-    : what_(std::move(what)), total_(total), tty_(enabled && ::isatty(STDERR_FILENO) == 1), start_(Clock::now())
+    : what_(std::move(what)),
+      total_(total),
+      tty_(enabled && ::isatty(STDERR_FILENO) == 1),
+      log_(enabled && !tty_),
+      start_(Clock::now())
 {
+    if (log_) std::fprintf(stderr, "stage: %s 1 to %d started\n", what_.c_str(), total_);
 }
 
 CProgress::~CProgress()
 {
     if (tty_ && shown_) std::fputs("\r\033[K", stderr);
+    if (log_)
+        std::fprintf(stderr, "stage: %s 1 to %d done in %.1f s\n", what_.c_str(), total_,
+                     std::chrono::duration<double>(Clock::now() - start_).count());
 }
 
 void CProgress::Show(int done)

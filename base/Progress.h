@@ -1,5 +1,6 @@
-// CProgress: one updating progress line on standard error, shown only when standard error is
-// a terminal (so pipes and log files never see it), at most four times a second.
+// CProgress: one updating progress line on standard error when standard error is a terminal,
+// at most four times a second. Otherwise (a pipe, a workflow's log file) one line when the
+// stage starts and one when it ends, with the time it took.
 #pragma once
 
 #include <chrono>
@@ -23,5 +24,6 @@ private:
     int total_;
     bool tty_;
     bool shown_ = false;
+    bool log_;  // not a terminal: the start and end lines
     Clock::time_point start_, last_;
 };

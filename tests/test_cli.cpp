@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/PathModuleU.h"
@@ -226,5 +227,27 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_EQ(r.output, message + "\n");
         EXPECT_EQ(support::Listing(dir.Path()), before) << args;
+    }
+}
+
+// A wrong -N that divides the record count pairs species 0 with unrelated records: the run
+// completes and says which species look unrelated (with -N 6 the example's 30 records make
+// species 2 and 4 the orthologues of species 0, and 1, 3, 5 other groups); the right -N and
+// a real genome alignment (human, mouse, rat) say nothing.
+TEST(CommandLine, WrongSpeciesCountIsNamedButTheRunCompletes)
+{
+    TempDir dir("wrongn");
+    const std::string ex = support::kSourceDir + "/examples/";
+    ASSERT_EQ(RunCommand(std::string(SEREVAN_PREP_BIN) + " maf " + ex + "chr22_piece.maf --species hg17,mm5,rn3 -o maf",
+                         dir.Path().string())
+                  .status,
+              0);
+    for (const auto& [input, N, said] : {std::tuple{ex + "demo.fa", 6, true}, std::tuple{ex + "demo.fa", 3, false},
+                                         std::tuple{std::string("maf.fa"), 3, false}}) {
+        const RunResult r = RunCommand(kBin + " -i " + input + " -N " + std::to_string(N) + " -K 2 -n 2 -S 1 -o o.txt",
+                                       dir.Path().string());
+        EXPECT_EQ(r.status, 0) << r.output;
+        const std::string warning = "warning: in most groups species 1, 3, 5 look unrelated to species 0";
+        EXPECT_EQ(r.error.find(said ? warning : "unrelated") != std::string::npos, said) << input << " " << r.error;
     }
 }
