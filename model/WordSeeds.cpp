@@ -48,7 +48,7 @@ void MajorityPartner(const std::vector<int>& matched, int A, int len, std::vecto
 
 void BuildView(const ModelGroups& d, int g, const WordSeedSettings& set, GroupView& v)
 {
-    const int N = d.N, A = d.A;
+    const int N = d.N, A = std::max(d.A, 0);
     v.N = N;
     v.seq.assign(N, nullptr);
     v.len.assign(N, 0);
@@ -218,7 +218,10 @@ std::vector<ConservedWord> ConservedWords(const ModelGroups& d, const CMarkovBac
     const int wLo = std::max(1, set.minWord), wHi = std::min(set.maxWord, WordSeedSettings::kMaxWordLen);
     const int minSpecies = std::clamp(set.minSpecies, 1, std::max(1, d.N));
     std::vector<ConservedWord> out;
-    if (G < 1 || d.N < 1 || wLo > wHi) return out;
+    const size_t slots = static_cast<size_t>(std::max(d.N, 0)) * std::max(G, 0);
+    if (G < 1 || d.N < 1 || wLo > wHi || d.seq.size() < slots ||
+        d.alignPath.size() < static_cast<size_t>(G) * std::max(d.A, 0))
+        return out;
     const CMarkovBackground model = WordBackground(d, bg, set);
 
     // Pass 1: per width, the groups holding each word and the conserved windows of each group.
