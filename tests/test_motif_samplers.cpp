@@ -1,9 +1,12 @@
-// Single-species motif samplers: the forward-backward starting-motif sampler (forward totals
-// against brute-force enumeration, sampled segmentations against exact posteriors, updates
-// by hand, a planted motif) and the site sampler and scanner for module members.
+// Starting motifs and single-species motif samplers: the forward-backward starting-motif
+// sampler (forward totals against brute-force enumeration, sampled segmentations against
+// exact posteriors, updates by hand, a planted motif), the site sampler and scanner for module
+// members, and the conserved-word seeds (scores worked by hand on a tiny planted set).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "common/MotifMatrix.h"
+#include "model/WordSeeds.h"
 #include "motif/GMSampler.h"
 #include "numeric/SeqMotifBasic.h"
 #include "support/Support.h"
@@ -371,5 +375,134 @@ TEST(SimpleSamplerStat, ShiftMoveFindsAPlantedMotifOneColumnOff)
         }
         for (int k = 0; k < 8; ++k)  // the planted motif: seen base (20 + 0.2) / 20.8
             EXPECT_NEAR(mat[4 * k + NucleotideCode("CAGGTCTA"[k])], std::log(20.2 / 20.8), 1e-12) << k;
+    }
+}
+
+// ---------------------------------------------------------------- conserved-word seeds
+
+namespace {
+
+// Two species per group, written as species 0 with its conserved pieces in upper case: species
+// 1 has the same bases there and another base (A->C->G->T->A) everywhere else, so the
+// conserved windows are exactly those inside the pieces. Three stored alignments: two without
+// gaps and, outvoted, one that pairs every base with the next one of species 1.
+ModelGroups TwoSpecies(const std::vector<std::string>& groups)
+{
+    ModelGroups d;
+    d.N = 2, d.G = static_cast<int>(groups.size()), d.A = 3;
+    d.seq.resize(2 * groups.size());
+    for (int g = 0; g < d.G; ++g) {
+        std::string self, other;
+        for (char c : groups[g]) {
+            self += static_cast<char>(std::toupper(c));
+            other += std::isupper(c) ? c : "CGTA"[NucleotideCode(self.back())];
+        }
+        for (const auto& rows : {std::vector<std::string>{self, other}, {self, other}, {"-" + self, other + "-"}}) {
+            std::vector<std::vector<int>> codes{Codes(rows[0]), Codes(rows[1])}, seq;
+            std::vector<int> len;
+            EXPECT_TRUE(AlignmentToPath(codes, 2, d.alignPath.emplace_back(), len, seq));
+            d.seq[g] = seq[0], d.seq[d.G + g] = seq[1];
+        }
+    }
+    return d;
+}
+
+// P(at least k of the groups hold the word) by enumerating every subset of the groups.
+double TailBySubsets(const std::vector<double>& pr, int k)
+{
+    double tail = 0;
+    for (unsigned m = 0; m < 1u << pr.size(); ++m) {
+        double p = std::popcount(m) >= k;
+        for (size_t g = 0; g < pr.size(); ++g) p *= (m >> g & 1) ? pr[g] : 1 - pr[g];
+        tail += p;
+    }
+    return tail;
+}
+
+}  // namespace
+
+// X = ACGTTG is planted conserved in groups 0, 1 (twice) and (as its reverse complement CAACGT) 2,
+// Y = GATCCA conserved in groups 0 and 3, and a conserved run of ten T in every group. Under
+// a uniform background a 6-mer or its reverse complement fills a window with p = 2 / 4^6;
+// group g, holding n_g conserved windows (the run holds five), holds it with 1 - (1 - p)^n_g,
+// and the score is -ln P(at least the observed groups). The run ranks nowhere (TTTTTT is
+// low-complexity); X unconserved in groups 1 and 2 ranks below Y; one strand splits X.
+TEST(ConservedWords, PlantedWordScoresWorkedByHand)
+{
+    const std::vector<std::string> planted = {"ccaACGTTGcaGATCCAcgTTTTTTTTTTgc", "gaACGTTGtACGTTGtcTTTTTTTTTTag",
+                                              "tCAACGTcgaTTTTTTTTTTcc", "aGATCCAgTTTTTTTTTTcg"};
+    std::vector<std::string> unconserved = planted;
+    unconserved[1] = "gaacgttgtacgttgtcTTTTTTTTTTag", unconserved[2] = "tcaacgtcgaTTTTTTTTTTcc";
+    struct Case {
+        std::vector<std::string> groups;
+        bool both;
+        std::vector<int> windows;                       // n_g
+        std::vector<std::pair<std::string, int>> want;  // ranked words and their groups
+    };
+    const Case cases[] = {
+        {planted, true, {7, 7, 6, 6}, {{"ACGTTG", 3}, {"GATCCA", 2}}},
+        {unconserved, true, {7, 5, 5, 6}, {{"GATCCA", 2}, {"ACGTTG", 1}}},
+        {planted, false, {7, 7, 6, 6}, {{"ACGTTG", 2}, {"GATCCA", 2}, {"CAACGT", 1}}},
+    };
+    CMarkovBackground uniform;
+    uniform.SetFromJoint({{1, 1, 1, 1}});
+    WordSeedSettings set;
+    set.minWord = set.maxWord = 6, set.minGroups = 1;
+    for (const Case& c : cases) {
+        set.bothStrands = c.both;
+        const std::vector<ConservedWord> got = ConservedWords(TwoSpecies(c.groups), uniform, set);
+        ASSERT_EQ(got.size(), c.want.size()) << c.both;
+        std::vector<double> pr;
+        for (int n : c.windows) pr.push_back(1 - std::pow(1 - (c.both ? 2.0 : 1.0) / 4096, n));
+        for (size_t r = 0; r < got.size(); ++r) {
+            EXPECT_EQ(got[r].Text(), c.want[r].first) << r;
+            EXPECT_EQ(got[r].groups, c.want[r].second) << r;
+            EXPECT_NEAR(got[r].expected, pr[0] + pr[1] + pr[2] + pr[3], 1e-15) << r;
+            EXPECT_NEAR(got[r].score, -std::log(TailBySubsets(pr, c.want[r].second)), 1e-9) << r;
+        }
+    }
+    // Every species' window of every conserved occurrence, read on its strand.
+    set.bothStrands = true;
+    const ModelGroups d = TwoSpecies(planted);
+    const std::vector<ConservedWord> ranked = ConservedWords(d, uniform, set);
+    std::string sites;
+    for (const WordSite& s : ranked[0].sites)
+        sites += std::to_string(s.slot) + "@" + std::to_string(s.pos) + (s.forward ? "+ " : "- ");
+    EXPECT_EQ(sites, "0@3+ 4@3+ 1@2+ 5@2+ 1@9+ 5@9+ 2@1- 6@1- ");
+
+    // Matrices: X's, then Y's, then uniform ones; `first` skips from the top.
+    for (int first : {0, 1}) {
+        std::vector<std::vector<double>> pwm;
+        std::vector<int> width, used;
+        EXPECT_EQ(SeedMatrices(d, uniform, ranked, set, 3, first, 6, 8, pwm, width, &used), 2 - first);
+        EXPECT_EQ(used, first ? std::vector<int>({1, -1, -1}) : std::vector<int>({0, 1, -1}));
+        ASSERT_EQ(pwm.size(), 3u);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_TRUE(width[k] >= 6 && width[k] <= 8) << width[k];
+            ASSERT_EQ(pwm[k].size(), 4u * width[k]);
+            std::string consensus;
+            for (int j = 0; j < width[k]; ++j) consensus += "ACGT"[Maximum(&pwm[k][4 * j], 4)];
+            for (double x : pwm[k]) EXPECT_TRUE(std::isfinite(x) && x < 0) << k;
+            const std::string word = used[k] < 0 ? "" : ranked[used[k]].Text();
+            EXPECT_NE(consensus.find(word), std::string::npos) << consensus;
+        }
+        EXPECT_EQ(pwm[2], std::vector<double>(28, std::log(0.25)));
+    }
+}
+
+// Shifted or slightly different copies of one motif, on either strand, are one word.
+TEST(ConservedWords, SimilarWordsOverlapWithAtMostOneMismatch)
+{
+    const std::tuple<std::string, std::string, bool, bool> rows[] = {
+        {"ACGTTG", "ACCTTG", true, true},      // one mismatch in full overlap
+        {"ACGTTG", "CGTTGA", true, true},      // shifted by one
+        {"ACGTTGCA", "TTGCA", true, true},     // contained
+        {"ACGTTG", "AGCTTG", true, false},     // two mismatches
+        {"ACGTTGCA", "GCAACGTA", true, true},  // the reverse complement shifted
+        {"ACGTTGCA", "GCAACGTA", false, false}, {"ACGTTG", "TGCCAA", true, false},
+    };
+    for (const auto& [a, b, both, similar] : rows) {
+        EXPECT_EQ(WordsSimilar(Codes(a), Codes(b), both), similar) << a << " " << b << " " << both;
+        EXPECT_EQ(WordsSimilar(Codes(b), Codes(a), both), similar) << b << " " << a << " " << both;
     }
 }
