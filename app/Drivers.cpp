@@ -14,6 +14,7 @@
 #include "app/SeqFile.h"
 #include "base/Progress.h"
 #include "model/Serevan.h"
+#include "model/WordSeeds.h"
 #include "motif/GMSampler.h"
 #include "numeric/SeqMotifBasic.h"
 
@@ -132,7 +133,8 @@ void WarnLayout(const std::string& symptom)
 
 void RepeatLayoutWarnings()
 {
-    for (const std::string& text : LayoutWarnings()) std::fprintf(stderr, "%s (said above; the run went on)\n", text.c_str());
+    for (const std::string& text : LayoutWarnings())
+        std::fprintf(stderr, "%s (said above; the run went on)\n", text.c_str());
     LayoutWarnings().clear();
 }
 
@@ -264,9 +266,23 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq, const OutputNames& names, C
     // The starting motifs: the given matrices (-A; uniform for the rest), or those the
     // starting-motif sampler finds in the templates with the chain's stream.
     const int startWidth = (param->nMinMotifWidth + param->nMaxMotifWidth) / 2;
-    const ChainStart startOf = [&](CRandomStream& stream, int) {
+    // With -D the words are ranked once; chain c starts from the c-th matrix they give on.
+    WordSeedSettings wordSettings;
+    wordSettings.bothStrands = param->bBothStrands;
+    wordSettings.localBg = param->dLocalBg;
+    const std::vector<ConservedWord> words =
+        param->bWordSeeds ? ConservedWords(d, d.bg, wordSettings) : std::vector<ConservedWord>{};
+    const ChainStart startOf = [&](CRandomStream& stream, int chain) {
         ModelStart s = start;
-        if (param->bKnownMotif) {
+        if (param->bWordSeeds) {
+            const int known = static_cast<int>(s.pwm.size());
+            std::vector<std::vector<double>> pwm;
+            std::vector<int> width;
+            SeedMatrices(d, d.bg, words, wordSettings, K - known, chain, param->nMinMotifWidth, param->nMaxMotifWidth,
+                         pwm, width);
+            s.pwm.insert(s.pwm.end(), pwm.begin(), pwm.end());
+            s.width.insert(s.width.end(), width.begin(), width.end());
+        } else if (param->bKnownMotif) {
             for (int k = param->nKnownMotifNum; k < K; ++k) {
                 s.width.push_back(startWidth);
                 s.pwm.emplace_back(4 * startWidth, std::log(0.25));

@@ -119,6 +119,10 @@ const std::vector<OptionInfo>& KnownOptions()
          [](P p, V v) { p.nChains = static_cast<int>(v.whole); }},
         {'t', K::Integer, "n", "-C: threads the chains run in (the result does not depend on it)", "1",
          [](P p, V v) { p.nThreads = static_cast<int>(v.whole); }},
+        {'D', K::Flag, "",
+         "de novo: starting motifs from conserved, over-represented words (chain c from the "
+         "c-th word on)",
+         "off", [](P p, V) { p.bWordSeeds = true; }},
         {'e', K::Real, "x", "with -g: each group's background tilted to its own G+C share (weight x bases)", "0",
          [](P p, V v) { p.dLocalBg = v.real; }},
         {'G', K::Flag, "", "-F: every group draws from streams of its own (needs -S), as shards do", "off",
@@ -311,6 +315,7 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (!(p.nThreads >= 1 && p.nThreads <= kMaxThreads)) return "-t must be from 1 to " + std::to_string(kMaxThreads);
     if (p.nChains > 1 && !denovo) return "-C is an option of the de novo run";
     if (p.dLocalBg != 0.0 && !denovo) return "-e is an option of the de novo run";
+    if (p.bWordSeeds && !denovo) return "-D is an option of the de novo run";
     if (!(p.dLocalBg >= 0.0)) return "-e must be at least 0";
     if (p.dLocalBg > 0.0 && p.nBgOrder < 0 && p.strBgFile.GetLength() == 0)
         return "-e needs -g (it tilts the order-k background of each group)";

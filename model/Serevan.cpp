@@ -221,26 +221,11 @@ void CSerevan::MSBuildBackground()
     const CMarkovBackground* order = OrderBackground();
     if (!order) return;
     if (m_set.dLocalBg > 0.0) {
-        // Each group's G+C share (both strands, every species), shrunk to the input's: a group
-        // richer in C+G than the rest is explained by its background, not by a motif.
-        std::vector<double> gc(G, 0.0), bases(G, 0.0);
-        double gcAll = 0.0, basesAll = 0.0;
+        // A group richer in C+G than the rest is explained by its background, not by a motif.
+        std::vector<std::vector<std::pair<const int*, int>>> groups(G);
         for (int s = 0; s < N; ++s)
-            for (int g = 0; g < G; ++g)
-                for (int p = 0; p < m_pSeqLen[s][g]; ++p) {
-                    const int b = m_pSeq[s][g][p];
-                    if (b < 0 || b > 3) continue;
-                    bases[g] += 1.0;
-                    gc[g] += b == 1 || b == 2 ? 1.0 : 0.0;
-                }
-        for (int g = 0; g < G; ++g) gcAll += gc[g], basesAll += bases[g];
-        const double share = basesAll > 0 ? gcAll / basesAll : 0.5;
-        for (int g = 0; g < G; ++g) {
-            const double local = (gc[g] + m_set.dLocalBg * share) / (bases[g] + m_set.dLocalBg);
-            const double at = (1.0 - local) / (1.0 - share), cg = local / share;
-            const double weight[4] = {at, cg, cg, at};
-            m_par.m_groupBg.push_back(order->Tilted(weight));
-        }
+            for (int g = 0; g < G; ++g) groups[g].emplace_back(m_pSeq[s][g], m_pSeqLen[s][g]);
+        m_par.m_groupBg = order->TiltedToGroups(groups, m_set.dLocalBg);
     }
     m_par.m_bgContext.assign(N, std::vector<std::vector<int>>(G));
     for (int s = 0; s < N; ++s)

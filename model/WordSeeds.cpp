@@ -223,6 +223,17 @@ std::vector<ConservedWord> ConservedWords(const ModelGroups& d, const CMarkovBac
         d.alignPath.size() < static_cast<size_t>(G) * std::max(d.A, 0))
         return out;
     const CMarkovBackground model = WordBackground(d, bg, set);
+    // With a local background, each group's words are expected under its own composition.
+    std::vector<CMarkovBackground> local;
+    if (set.localBg > 0.0) {
+        std::vector<std::vector<std::pair<const int*, int>>> members(G);
+        for (int s = 0; s < d.N; ++s)
+            for (int g = 0; g < G; ++g) {
+                const std::vector<int>& x = d.seq[static_cast<size_t>(s) * G + g];
+                members[g].emplace_back(x.data(), static_cast<int>(x.size()));
+            }
+        local = model.TiltedToGroups(members, set.localBg);
+    }
 
     // Pass 1: per width, the groups holding each word and the conserved windows of each group.
     const int nW = wHi - wLo + 1;
@@ -260,10 +271,15 @@ std::vector<ConservedWord> ConservedWords(const ModelGroups& d, const CMarkovBac
             cw.word = CodeWord(code, w);
             if (LowComplexWord(cw.word)) continue;
             const int rc = ReverseCode(code, w);
-            double p = WordProbability(model, cw.word);
-            if (set.bothStrands && rc != code) p += WordProbability(model, CodeWord(rc, w));
-            const double logMiss = std::log1p(-std::min(p, 1.0 - 1e-16));
+            const std::vector<int> rcWord = CodeWord(rc, w);
+            auto probability = [&](const CMarkovBackground& m) {
+                double p = WordProbability(m, cw.word);
+                if (set.bothStrands && rc != code) p += WordProbability(m, rcWord);
+                return std::log1p(-std::min(p, 1.0 - 1e-16));
+            };
+            const double logMissAll = local.empty() ? probability(model) : 0.0;
             for (int g = 0; g < G; ++g) {
+                const double logMiss = local.empty() ? logMissAll : probability(local[g]);
                 pr[g] = -std::expm1(windows[w - wLo][g] * logMiss);  // at least one of the group's windows
                 cw.expected += pr[g];
             }

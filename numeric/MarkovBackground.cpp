@@ -106,6 +106,33 @@ CMarkovBackground CMarkovBackground::Tilted(const double weight[4]) const
     return t;
 }
 
+std::vector<CMarkovBackground> CMarkovBackground::TiltedToGroups(
+    const std::vector<std::vector<std::pair<const int*, int>>>& groups, double weight) const
+{
+    const size_t G = groups.size();
+    std::vector<double> gc(G, 0.0), bases(G, 0.0);
+    double gcAll = 0.0, basesAll = 0.0;
+    for (size_t g = 0; g < G; ++g) {
+        for (const auto& [seq, len] : groups[g])
+            for (int p = 0; p < len; ++p) {
+                if (!IsBase(seq[p])) continue;
+                bases[g] += 1.0;
+                gc[g] += seq[p] == 1 || seq[p] == 2 ? 1.0 : 0.0;
+            }
+        gcAll += gc[g];
+        basesAll += bases[g];
+    }
+    const double share = basesAll > 0 ? gcAll / basesAll : 0.5;
+    std::vector<CMarkovBackground> out;
+    for (size_t g = 0; g < G; ++g) {
+        const double local = (gc[g] + weight * share) / (bases[g] + weight);
+        const double at = (1.0 - local) / (1.0 - share), cg = local / share;
+        const double w[4] = {at, cg, cg, at};
+        out.push_back(Tilted(w));
+    }
+    return out;
+}
+
 void CMarkovBackground::Finish()
 {
     m_log.resize(m_lin.size());
