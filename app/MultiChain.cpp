@@ -102,9 +102,12 @@ int RunChains(const INPUTPARAMETER& param, const ModelGroups& groups, const Chai
 
     for (const RunResults& r : runs)
         if (!r.status.Ok()) return Stopped(r.status, names, infoFailed);
+    // The kept chain: the highest average log-posterior (the likelihood and the parameters'
+    // priors). On AT-rich real DNA the chains locked on C/G-rich stretches often have the
+    // highest likelihood but not the highest posterior.
     int kept = 0;
     for (int c = 1; c < C; ++c)
-        if (runs[c].avgLik > runs[kept].avgLik) kept = c;
+        if (runs[c].avgPost > runs[kept].avgPost) kept = c;
 
     // Every chain in its own report of chains.txt, the table, then the kept chain's files.
     const OutputNames chains(names.report + "chains.txt");
