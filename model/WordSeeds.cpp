@@ -182,10 +182,15 @@ double WordProbability(const CMarkovBackground& bg, const std::vector<int>& x)
     return std::exp(lp);
 }
 
+// LowComplexity's rule, and a word that repeats a unit of one or two bases (ACACACAC,
+// CACACAC): a piece of a dinucleotide repeat, which the rule's base counts miss.
 bool LowComplexWord(const std::vector<int>& x)
 {
     double freq[4];
-    return LowComplexity(x.data(), static_cast<int>(x.size()), freq);
+    if (LowComplexity(x.data(), static_cast<int>(x.size()), freq)) return true;
+    bool period2 = true;
+    for (size_t i = 2; i < x.size() && period2; ++i) period2 = x[i] == x[i - 2];
+    return period2;
 }
 
 }  // namespace

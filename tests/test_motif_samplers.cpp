@@ -461,8 +461,11 @@ TEST(ConservedWords, PlantedWordScoresWorkedByHand)
             EXPECT_NEAR(got[r].score, -std::log(TailBySubsets(pr, c.want[r].second)), 1e-9) << r;
         }
     }
-    // Every species' window of every conserved occurrence, read on its strand.
+    // Nor do pieces of a dinucleotide repeat conserved in every group.
     set.bothStrands = true;
+    EXPECT_TRUE(
+        ConservedWords(TwoSpecies({"tACACACACg", "cACACACACt", "gACACACACa", "aACACACACc"}), uniform, set).empty());
+    // Every species' window of every conserved occurrence, read on its strand.
     const ModelGroups d = TwoSpecies(planted);
     const std::vector<ConservedWord> ranked = ConservedWords(d, uniform, set);
     std::string sites;
