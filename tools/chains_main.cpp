@@ -1,7 +1,9 @@
 // serevan-chains: do several chains (runs with different seeds) on one input agree?
 //   serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE]
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Chains.h"
@@ -14,7 +16,13 @@ static const char kHelp[] =
     "Usage: serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE] [options]\n"
     "Compares chains of the program on one input: several report files (one run each, e.g.\n"
     "seeds 1..C), or one file holding several -m runs; every run of every file is a chain.\n"
-    "At least two chains, all with the same -N and input file name.\n"
+    "At least two chains of one input and one model: every option of their command lines\n"
+    "but -S, -o and -m must match (an absent option counts as its default), else the tool\n"
+    "names the option and refuses. Files of -i, -A, -g, -P and -B match when they have the\n"
+    "same name, or the same content where both can be read from the working directory. A\n"
+    "chain that repeats an earlier one (the same report apart from the command line: one\n"
+    "report given twice, or a rerun of the same seed, as an interrupted -m run leaves) is\n"
+    "counted once, with a note on standard error.\n"
     "\n"
     "The best chain is the one with the highest 'Average likelihood'. For every motif it\n"
     "found, each chain's best-matching motif is looked up: the Pearson correlation of the four\n"
@@ -35,9 +43,15 @@ static const char kHelp[] =
     "Options:\n"
     "  -o, --out FILE     the summary (standard output without it)\n"
     "  --json             the summary as one JSON object\n"
-    "  --consensus FILE   the best chain's report (command line, likelihood, matrices and\n"
-    "                     scores) with only the sites and modules that at least --agree of the\n"
-    "                     chains call; serevan-export and serevan-eval read it as any report\n"
+    "  --consensus FILE   the best chain's report with only the sites that at least --agree\n"
+    "                     of the chains call, and the modules they call, each with only its\n"
+    "                     kept sites (drawn around them; none left: no module). A motif's\n"
+    "                     matrix is its kept sites' letter frequencies, and a motif without a\n"
+    "                     kept site is 'not found'; command line, likelihood and scores stay\n"
+    "                     the best chain's. Side files as the program writes them: FILEmotif<k>\n"
+    "                     .txt, FILEmodule.txt and the best chain's module posterior (FILE_Pm\n"
+    "                     .txt; margmodule.txt for -F). serevan-report, -export and -eval read\n"
+    "                     it as any report\n"
     "  --min-corr R       correlation for a chain to find a motif, (0, 1] [0.8]\n"
     "  --share S          share of chains a motif must be found by to count, (0, 1] [0.75]\n"
     "  --agree A          share of chains a consensus site or module needs, (0, 1] [0.75]\n"
@@ -45,6 +59,56 @@ static const char kHelp[] =
     "  --help, --version\n"
     "Exit status 0 on success (whatever the verdict); 1 with one line on standard error for\n"
     "bad options, unreadable or malformed reports, or reports of different inputs.\n";
+
+// Writes every (path, text) to path.partial, then renames them all; false with a message, and
+// no file new or changed, when one cannot be written.
+static bool WriteAll(const std::vector<std::pair<std::string, std::string>>& outputs, std::string& err)
+{
+    // A device or pipe (/dev/stdout) is written in place, after the files.
+    auto special = [](const std::string& path) {
+        std::error_code ec;
+        const std::filesystem::file_status st = std::filesystem::status(path, ec);
+        return !ec && std::filesystem::exists(st) && !std::filesystem::is_regular_file(st) &&
+               !std::filesystem::is_directory(st);
+    };
+    std::size_t written = 0;
+    for (; written < outputs.size(); ++written) {
+        const std::string& path = outputs[written].first;
+        std::error_code ec;
+        if (special(path)) continue;
+        if (std::filesystem::is_directory(path, ec) || !WriteFile(path + ".partial", outputs[written].second, err)) {
+            err = "cannot write " + path;
+            break;
+        }
+    }
+    if (written < outputs.size()) {
+        for (std::size_t i = 0; i <= written; ++i) std::remove((outputs[i].first + ".partial").c_str());
+        return false;
+    }
+    for (const auto& [path, text] : outputs)
+        if (special(path) ? !WriteFile(path, text, err) : std::rename((path + ".partial").c_str(), path.c_str()) != 0) {
+            err = "cannot write " + path;
+            return false;
+        }
+    return true;
+}
+
+// Side files of an earlier consensus under this name that this one does not have (a module
+// posterior, or the site files of more motifs) would be read as its own: they are removed.
+static void RemoveStaleSideFiles(const std::string& name,
+                                 const std::vector<std::pair<std::string, std::string>>& written)
+{
+    auto wrote = [&](const std::string& path) {
+        for (const auto& w : written)
+            if (w.first == path) return true;
+        return false;
+    };
+    for (const char* suffix : {"_Pm.txt", "margmodule.txt", "module.txt"})
+        if (!wrote(name + suffix)) std::remove((name + suffix).c_str());
+    for (int k = 1; std::filesystem::exists(Format("%smotif%d.txt", name.c_str(), k)); ++k)
+        if (!wrote(Format("%smotif%d.txt", name.c_str(), k)))
+            std::remove(Format("%smotif%d.txt", name.c_str(), k).c_str());
+}
 
 static int Fail(const std::string& message)
 {
@@ -74,11 +138,25 @@ int main(int argc, char** argv)
 
     std::vector<Chain> chains;
     ChainsSummary summary;
-    if (!ReadChains(files, chains, err) || !CompareChains(chains, settings, summary, err)) return Fail(err);
-    if (opt.Has("consensus") &&
-        !WriteOutput(opt.Text("consensus", ""), ConsensusReport(chains, summary, settings), err))
-        return Fail(err);
-    if (!WriteOutput(opt.Text("out", ""), FormatChains(chains, summary, settings, opt.Has("json")), err))
-        return Fail(err);
+    if (!ReadChains(files, chains, err) || !CheckChainsComparable(chains, err)) return Fail(err);
+    for (const std::string& note : DropRepeatedChains(chains))
+        std::fprintf(stderr, "serevan-chains: note: %s\n", note.c_str());
+    if (!CompareChains(chains, settings, summary, err)) return Fail(err);
+
+    // Every file is written beside its name first and renamed when all are written, so a
+    // failure leaves none of them new.
+    std::vector<std::pair<std::string, std::string>> outputs;
+    const std::string summaryText = FormatChains(chains, summary, settings, opt.Has("json"));
+    if (opt.Has("consensus")) {
+        const std::string name = opt.Text("consensus", "");
+        const ConsensusFiles consensus = ConsensusReport(chains, summary, settings);
+        for (const std::string& note : consensus.notes)
+            std::fprintf(stderr, "serevan-chains: note: %s\n", note.c_str());
+        for (const auto& [suffix, text] : consensus.files) outputs.emplace_back(name + suffix, text);
+    }
+    if (!opt.Text("out", "").empty()) outputs.emplace_back(opt.Text("out", ""), summaryText);
+    if (!WriteAll(outputs, err)) return Fail(err);
+    if (opt.Has("consensus")) RemoveStaleSideFiles(opt.Text("consensus", ""), outputs);
+    if (opt.Text("out", "").empty() && !WriteOutput("", summaryText, err)) return Fail(err);
     return 0;
 }
