@@ -136,6 +136,10 @@ TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
         }
         for (const std::string& side : sides) std::filesystem::remove(dir.File("k.txt" + side));
     }
+    // The chosen chain alone, out of a file of several runs.
+    ASSERT_EQ(support::RunCommand(tool + " m.txt --best b1.txt", at).status, 0);
+    EXPECT_EQ(support::ReadFile(dir.File("b1.txt")), kBest);
+    EXPECT_EQ(support::ReadFile(dir.File("b1.txt_Pm.txt")), "5\t\n6\t\n");
 }
 
 // A logo column: its information in bits, then each letter's height (frequency x information)

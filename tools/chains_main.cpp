@@ -1,5 +1,5 @@
 // serevan-chains: do several chains (runs with different seeds) on one input agree?
-//   serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE]
+//   serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE] [--best FILE]
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,7 +13,7 @@
 using namespace sertools;
 
 static const char kHelp[] =
-    "Usage: serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE] [options]\n"
+    "Usage: serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE] [--best FILE] [options]\n"
     "Compares chains of the program on one input: several report files (one run each, e.g.\n"
     "seeds 1..C), or one file holding several -m runs; every run of every file is a chain.\n"
     "At least two chains of one input and one model: every option of their command lines\n"
@@ -44,14 +44,16 @@ static const char kHelp[] =
     "  -o, --out FILE     the summary (standard output without it)\n"
     "  --json             the summary as one JSON object\n"
     "  --consensus FILE   the best chain's report with only the sites that at least --agree\n"
-    "                     of the chains call, and the modules they call, each with only its\n"
-    "                     kept sites (drawn around them; none left: no module). A motif's\n"
-    "                     matrix is its kept sites' letter frequencies, and a motif without a\n"
+    "                     of the chains call and the modules they call, each module with only\n"
+    "                     its kept sites (drawn around them; none left: no module); a motif's\n"
+    "                     matrix holds its kept sites' letter frequencies, a motif without a\n"
     "                     kept site is 'not found'; command line, likelihood and scores stay\n"
-    "                     the best chain's. Side files as the program writes them: FILEmotif<k>\n"
-    "                     .txt, FILEmodule.txt and the best chain's module posterior (FILE_Pm\n"
-    "                     .txt; margmodule.txt for -F). serevan-report, -export and -eval read\n"
-    "                     it as any report\n"
+    "                     the best chain's. Side files as the program names them: the site\n"
+    "                     files (FILEmotif1.txt, ...), FILEmodule.txt and the best chain's\n"
+    "                     module posterior (FILE_Pm.txt, or FILEmargmodule.txt for -F).\n"
+    "                     serevan-report, -export and -eval read it as any report\n"
+    "  --best FILE        the best chain's run as it is, with the same side files (the\n"
+    "                     chosen chain as one report, also out of a file of several runs)\n"
     "  --min-corr R       correlation for a chain to find a motif, (0, 1] [0.8]\n"
     "  --share S          share of chains a motif must be found by to count, (0, 1] [0.75]\n"
     "  --agree A          share of chains a consensus site or module needs, (0, 1] [0.75]\n"
@@ -118,8 +120,9 @@ static int Fail(const std::string& message)
 
 int main(int argc, char** argv)
 {
-    const std::vector<OptionSpec> specs = {{"out", true},   {"json", false}, {"consensus", true},   {"min-corr", true},
-                                           {"share", true}, {"agree", true}, {"min-overlap", true}, {"help", false}};
+    const std::vector<OptionSpec> specs = {{"out", true},   {"json", false},       {"consensus", true},
+                                           {"best", true},  {"min-corr", true},    {"share", true},
+                                           {"agree", true}, {"min-overlap", true}, {"help", false}};
     OptionSet opt;
     std::vector<std::string> files;
     std::string err;
@@ -147,16 +150,18 @@ int main(int argc, char** argv)
     // failure leaves none of them new.
     std::vector<std::pair<std::string, std::string>> outputs;
     const std::string summaryText = FormatChains(chains, summary, settings, opt.Has("json"));
-    if (opt.Has("consensus")) {
-        const std::string name = opt.Text("consensus", "");
-        const ConsensusFiles consensus = ConsensusReport(chains, summary, settings);
-        for (const std::string& note : consensus.notes)
-            std::fprintf(stderr, "serevan-chains: note: %s\n", note.c_str());
-        for (const auto& [suffix, text] : consensus.files) outputs.emplace_back(name + suffix, text);
+    for (const char* kind : {"consensus", "best"}) {
+        if (!opt.Has(kind)) continue;
+        const std::string name = opt.Text(kind, "");
+        const ConsensusFiles files =
+            kind[0] == 'c' ? ConsensusReport(chains, summary, settings) : BestChainReport(chains, summary);
+        for (const std::string& note : files.notes) std::fprintf(stderr, "serevan-chains: note: %s\n", note.c_str());
+        for (const auto& [suffix, text] : files.files) outputs.emplace_back(name + suffix, text);
     }
     if (!opt.Text("out", "").empty()) outputs.emplace_back(opt.Text("out", ""), summaryText);
     if (!WriteAll(outputs, err)) return Fail(err);
-    if (opt.Has("consensus")) RemoveStaleSideFiles(opt.Text("consensus", ""), outputs);
+    for (const char* kind : {"consensus", "best"})
+        if (opt.Has(kind)) RemoveStaleSideFiles(opt.Text(kind, ""), outputs);
     if (opt.Text("out", "").empty() && !WriteOutput("", summaryText, err)) return Fail(err);
     return 0;
 }

@@ -515,4 +515,15 @@ ConsensusFiles ConsensusReport(const std::vector<Chain>& chains, const ChainsSum
     return out;
 }
 
+ConsensusFiles BestChainReport(const std::vector<Chain>& chains, const ChainsSummary& summary)
+{
+    ChainSettings all;
+    all.agree = 0;  // every call of the best chain is kept
+    ConsensusFiles out = ConsensusReport(chains, summary, all);
+    std::string text;
+    for (const std::string& line : chains[summary.best].lines) text += line + "\n";
+    out.files[0].second = text;
+    return out;
+}
+
 }  // namespace sertools

@@ -102,4 +102,8 @@ struct ConsensusFiles {
 ConsensusFiles ConsensusReport(const std::vector<Chain>& chains, const ChainsSummary& summary,
                                const ChainSettings& settings);
 
+// The best chain's run as it is, with the same side files: the chosen chain as one report, also
+// when it is one run of a file of several.
+ConsensusFiles BestChainReport(const std::vector<Chain>& chains, const ChainsSummary& summary);
+
 }  // namespace sertools
