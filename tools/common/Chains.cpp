@@ -2,6 +2,7 @@
 #include "common/Chains.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -440,7 +441,7 @@ ConsensusFiles ConsensusReport(const std::vector<Chain>& chains, const ChainsSum
             int start = 0, end = 0;
             for (const auto& [code, pos] : m.sites) {
                 const int motif = std::abs(code);
-                if (motif > static_cast<int>(r.motifs.size()) ||
+                if (motif < 1 || motif > static_cast<int>(r.motifs.size()) ||
                     !keptKeys.count({motif, m.species, m.group, pos, code > 0 ? 1 : -1}))
                     continue;
                 const int stop = pos + r.motifs[motif - 1].matrix.Width();
