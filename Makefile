@@ -3,7 +3,8 @@
 #   make demo     build the program, the evaluator and the report tool, then run the de novo mode
 #                 on the example (report, scores, demo_out/demo.html)
 #   make test     build and run every test, then again under AddressSanitizer + UBSan, and the
-#                 test of chains in threads under ThreadSanitizer
+#                 test of chains in threads under ThreadSanitizer; at the end, which tests were
+#                 skipped and why (a tool they need is missing)
 #   make memcheck one short run of every mode under valgrind memcheck
 #   make fuzz     build the libFuzzer targets with clang (build-fuzz/) and run each for
 #                 FUZZ_SECONDS (default 60), two at a time; fails when any target finds something
@@ -31,15 +32,24 @@ demo:
 	cmake --build $(BUILD) -j $(JOBS) --target Serevan serevan-eval serevan-report
 	./examples/run_demo.sh $(BUILD)
 
+# Each ctest run writes its results as JUnit (skipped.xml in the build folder); the skipped
+# tests and the reasons they printed come last, also when a test failed.
+SKIPPED = /usr/bin/python3 tests/skipped_tests.py
+
 test: test-release test-asan test-tsan
+	@echo "Skipped tests (install the missing tools to run them; .ci/run does):"
+	@$(SKIPPED) $(BUILD)/skipped.xml release
+	@$(SKIPPED) $(ASAN_BUILD)/skipped.xml asan
 
 test-release: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --output-junit skipped.xml || \
+	  { cd $(CURDIR) && $(SKIPPED) $(BUILD)/skipped.xml release; exit 1; }
 
 test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEREVAN_SANITIZE=ON -DSEREVAN_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) --output-junit skipped.xml || \
+	  { cd $(CURDIR) && $(SKIPPED) $(ASAN_BUILD)/skipped.xml asan; exit 1; }
 
 # The chains of -C in two threads under ThreadSanitizer (a race fails the run, so the test).
 test-tsan:

@@ -90,6 +90,14 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         "\nSites:\n>0\t0\t140\t-1\t0.900\t0.800\nAC\n"
         "\nMotif2 not found\n>g0_sp0\t-3.250\n";
     support::TempDir dir("toolbad");
+    // Two chains of one run (seeds 1 and 2) for the chains' write failures.
+    const std::string run2 = report.substr(report.find("Serevan (beta 1, Nov 2007)\n./Serevan -i s.fa -N 2 -P"));
+    for (const char* seed : {"1", "2"}) {
+        std::string chain = run2;
+        chain.replace(chain.find("-K 2 \n"), 6, std::string("-K 2 -S ") + seed + " \n");
+        if (seed[0] == '2') chain.replace(chain.find("-3.2500"), 7, "-4.2500");
+        support::WriteFile(dir.File(std::string("c") + seed + "_chain.txt"), chain);
+    }
     const std::string at = dir.Path().string(), bin = std::filesystem::path(support::kSim).parent_path().string();
     ASSERT_EQ(RunCommand(support::kSim + " --out t --quiet", at).status, 0);
     support::WriteFile(dir.File("x.maf"), "##maf version=1\na\ns hg17.chr1 0 4 + 10 ACGT\ns mm5.chr1 0 4 + 10 ACG-T\n");
@@ -139,6 +147,7 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
     const std::string E = "eval --truth t_truth.tsv --report r.txt", P = "prep maf --species hg17,mm5 -o out ",
                       G = "prep groups --species hg17,mm5 -o g ", X = "export sites r.txt -i s.fa --format bed ",
                       R = "report r.txt -i s.fa -o page.html", C = "chains r.txt r.txt ",
+                      C2 = "chains c1_chain.txt c2_chain.txt ",
                       B = "sim --background " + support::kSourceDir + "/tests/data/realdna_softmasked.fa";
     const std::string site = "0\t0\t140\t-1\t0.900\t0.800\n";  // the site's line in r.txtmotif1.txt
     const struct Row {
@@ -258,10 +267,10 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {"report r.txt -i none.fa", "cannot open none.fa"},
         {"report r.txt -i s.fa -o /dev/full", "cannot write /dev/full: No space left on device"},
         {"report r.txt -i s.fa --panels 0", "--panels must be an integer from 1"},
-        {C + "--consensus k.txt -o /dev/full", "cannot write /dev/full"},
-        {C + "--consensus c.txt -o /dev/full", "cannot write /dev/full"},
-        {C + "--consensus c.txt -o c.txt", "cannot write c.txt: it is the same file as the output c.txt"},
-        {C + "--consensus no/dir/c.txt", "cannot write no/dir/c.txt"},
+        {C2 + "--consensus k.txt -o /dev/full", "cannot write /dev/full"},
+        {C2 + "--consensus c.txt -o /dev/full", "cannot write /dev/full"},
+        {C2 + "--consensus c.txt -o c.txt", "cannot write c.txt: it is the same file as the output c.txt"},
+        {C2 + "--consensus no/dir/c.txt", "cannot write no/dir/c.txt"},
         {C, "r.txtmodule.txt:2: lines 2-2 belong to no run of r.txt", "", "", "r.txtmodule.txt",
          "0\t0\t120\t152\n0\t0\t1\t9\n"},
         {C, "r.txt:9: malformed report: 'Average", "Average likelihood=-3.2500", "Average likelihood=abc"},

@@ -21,18 +21,19 @@ const std::string W1 = "ACGTACGGTCAT", W2 = "TTGACCAGGATG", W1rc = "ATGACCGTACGT
 using Site = std::array<int, 4>;                          // species, group, position, strand
 using Motif = std::pair<std::string, std::vector<Site>>;  // word (empty: not found) and sites
 
-// A report as the program writes it: 0.97 on the word's base in every column.
-std::string Report(double likelihood, const std::vector<Motif>& motifs, const std::string& modules)
+// A report as the program writes it: the sites' letter frequencies, 1 on the word's base.
+std::string Report(double likelihood, const std::vector<Motif>& motifs, const std::string& modules,
+                   const std::string& options = "")
 {
-    std::string t = Format("%s\nSerevan -i data/in.fa -N 2 -K %zu -o x \nAverage likelihood=%.4f\n", kReportBanner,
-                           motifs.size(), likelihood);
+    std::string t = Format("%s\nSerevan -i data/in.fa -N 2 -K %zu%s -o x \nAverage likelihood=%.4f\n", kReportBanner,
+                           motifs.size(), options.c_str(), likelihood);
     t += "Post burn-in iterations=50\n\nPredicted modules:\n" + modules + "\n\n";
     for (std::size_t k = 0; k < motifs.size(); ++k) {
         const std::string& w = motifs[k].first;
         t += w.empty() ? Format("\nMotif%zu not found\n", k + 1)
                        : Format("\nMotif%zu:%.4f\nA\tC\tG\tT\n", k + 1, 10.0 + k);
         for (char c : w)
-            for (char b : std::string("ACGT\n")) t += b == '\n' ? "\n" : c == b ? "0.970\t" : "0.010\t";
+            for (char b : std::string("ACGT\n")) t += b == '\n' ? "\n" : c == b ? "1.000\t" : "0.000\t";
         t += w.empty() ? "" : "\nSites:\n";
         for (const Site& s : motifs[k].second)
             t += Format(">%d\t%d\t%d\t%d\t1.000\t1.000\n%s\n", s[0], s[1], s[2], s[3], w.c_str());
@@ -40,52 +41,105 @@ std::string Report(double likelihood, const std::vector<Motif>& motifs, const st
     return t;
 }
 
-// Best chain: W1 at two sites, W2 at one, two modules. The second chain finds W2 and W1 on the
-// other strand, agreeing on one W1 site, the W2 site and one module; the third finds nothing.
-const std::string kBest = Report(-100, {{W1, {{0, 0, 10, 1}, {1, 0, 12, 1}}}, {W2, {{0, 1, 30, -1}}}},
-                                 "0\t0\t10\t22\t+1(10)\n1\t0\t12\t24\t+1(12)\n");
-const std::string kOther = Report(-110, {{W2, {{0, 1, 31, 1}}}, {W1rc, {{0, 0, 11, -1}}}}, "0\t0\t9\t23\t-2(11)\n");
+// Best chain: W1 at two sites, W2 at one, two modules (the first with a W1 and the W2 site). The
+// second chain finds W2 and W1 on the other strand, agreeing on one W1 site, the W2 site and one
+// module; the third finds nothing; the fourth is the second with its W2 site elsewhere.
+const std::string kBest = Report(-100, {{W1, {{0, 0, 10, 1}, {1, 0, 12, 1}}}, {W2, {{0, 0, 30, -1}}}},
+                                 "0\t0\t10\t42\t+1(10)-2(30)\n1\t0\t12\t24\t+1(12)\n");
+const std::string kOther = Report(-110, {{W2, {{0, 0, 31, 1}}}, {W1rc, {{0, 0, 11, -1}}}}, "0\t0\t9\t23\t-2(11)\n");
 const std::string kNothing = Report(-120, {{"", {}}, {"", {}}}, "");
+const std::string kMoved = Report(-110, {{W2, {{0, 0, 200, 1}}}, {W1rc, {{0, 0, 11, -1}}}}, "0\t0\t9\t23\t-2(11)\n");
 
 }  // namespace
 
-// Three files and the same runs in one: the best chain's motifs matched in every chain (W1 is the
-// second's motif 2, reverse complemented), agreement, verdict, consensus; refusals leave none.
+// Files and runs in one file: the best chain's motifs matched in every chain (W1 is the second's
+// motif 2, reverse complemented), agreement, verdict; a repeated run counted once; runs of other
+// options or input contents refused; the consensus and its side files (sites, modules, the best
+// run's block of the module posterior); refusals write nothing.
 TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
 {
     support::TempDir dir("chains");
-    const std::string otherN = std::string(kOther).replace(kOther.find("-N 2"), 4, "-N 3");
-    // m.txt: three -m runs in one file; d.txt: a chain of another input.
-    const std::string texts[] = {kBest, kOther, kNothing, kOther + kNothing + kBest, kNothing + kNothing, otherN};
-    for (int i = 0; i < 6; ++i) support::WriteFile(dir.File(std::string(1, "abcmnd"[i]) + ".txt"), texts[i]);
+    auto with = [](std::string text, const std::string& from, const std::string& to) {
+        return text.replace(text.find(from), from.size(), to);
+    };
+    // m.txt: three -m runs in one file; d.txt: a chain of another -N, e.txt: of -c, i.txt: of
+    // another input file, j.txt: of a copy of the input, r.txt: a repeat of a.txt (another -o).
+    const std::string texts[] = {kBest,
+                                 kOther,
+                                 kNothing,
+                                 kOther + kNothing + kBest,
+                                 kNothing + with(kNothing, "-120", "-121"),
+                                 with(kOther, "-N 2", "-N 3"),
+                                 with(kOther, "-o x", "-c -o x"),
+                                 with(kOther, "data/in.fa", "other/in.fa"),
+                                 with(kOther, "data/in.fa", "data/copy.fa"),
+                                 with(kBest, "-o x", "-o y -S 1"),
+                                 kMoved};
+    for (int i = 0; i < 11; ++i) support::WriteFile(dir.File(std::string(1, "abcmndeijrf"[i]) + ".txt"), texts[i]);
+    std::filesystem::create_directories(dir.Path() / "data");
+    std::filesystem::create_directories(dir.Path() / "other");
+    for (const char* f : {"data/in.fa", "data/copy.fa", "other/in.fa"})
+        support::WriteFile(dir.File(f), f[0] == 'o' ? ">a\nACGA\n" : ">a\nACGT\n");
+    // Module posteriors: one block of 2 lines in a.txt's, three in m.txt's (its best run is the third).
+    support::WriteFile(dir.File("a.txt_Pm.txt"), "1\t2\t\n3\t4\t\n");
+    support::WriteFile(dir.File("m.txt_Pm.txt"), "0\t\n0\t\n1\t\n1\t\n5\t\n6\t\n");
     const std::string tool = SEREVAN_CHAINS_BIN, at = dir.Path().string();
     // The table's two motif rows, given each one's matches (chain:motif strand correlation).
     const auto rows = [](const std::string& m1, const std::string& m2) {
         return "\n1\t12\t10.0000\t2/3\t0.500\t2\t0.500\t0\t" + m1 + "\n2\t12\t11.0000\t2/3\t0.500\t1\t0.667\t0\t" + m2;
     };
-    // The consensus at a lower share: the best chain without the site and module one chain calls.
-    std::string consensus = kBest;
-    for (const std::string& cut : {">1\t0\t12\t1\t1.000\t1.000\n" + W1 + "\n", std::string("1\t0\t12\t24\t+1(12)\n")})
-        consensus.erase(consensus.find(cut), cut.size());
-    const std::pair<std::string, std::string> cases[] = {
-        {"a.txt b.txt c.txt --share 0.6 --agree 0.6", "converged: 2 of 2 motifs found by >= 60 % of chains"},
-        {"a.txt b.txt c.txt", rows("1:1+1.000 2:2-1.000 3:none", "1:2+1.000 2:1+1.000 3:none")},
-        {"m.txt", rows("1:2-1.000 2:none 3:1+1.000", "1:1+1.000 2:none 3:2+1.000")},
-        {"m.txt", "mean agreement 0.500, 0 called by >= 75 % of chains\n\nnot converged: 0 of 2 motifs found"},
-        {"n.txt", "nothing found: none of the 2 chains found a motif"},
-        {"a.txt a.txt", "converged: 2 of 2 motifs found by >= 75 % of chains"},
-        {"a.txt d.txt", "d.txt was run with -N 3 but a.txt with -N 2: not chains of one input"},
-        {"a.txt", "give the reports of at least two chains"},
-        {"a.txt a.txt --agree 0", "--agree must be above 0 and at most 1"},
+    // Consensus at a share of 0.6: without the site and module only one chain calls. With the
+    // moved W2 site: W2 not found, and the first module drawn around its one kept site.
+    const std::string cut =
+        with(with(kBest, ">1\t0\t12\t1\t1.000\t1.000\n" + W1 + "\n", ""), "1\t0\t12\t24\t+1(12)\n", "");
+    const std::string moved = with(with(cut, "0\t0\t10\t42\t+1(10)-2(30)", "0\t0\t10\t22\t+1(10)"),
+                                   cut.substr(cut.find("\nMotif2:")), "\nMotif2 not found\n");
+    const std::string agreed = "a.txt b.txt c.txt --share 0.6 --agree 0.6";
+    // args, a text of the summary or of a message, the consensus and its side files (k.txt,
+    // motif1, motif2, module, _Pm; empty: not compared).
+    const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
+        {agreed,
+         "converged: 2 of 2 motifs found by >= 60 % of chains",
+         {cut, "0\t0\t10\t1\t1.000\t1.000\n", "0\t0\t30\t-1\t1.000\t1.000\n", "0\t0\t10\t42\n", "1\t2\t\n3\t4\t\n"}},
+        {"a.txt f.txt c.txt --share 0.6 --agree 0.6",
+         "\t1\t0.333\t0\t1:2+1.000 2:1+1.000 3:none",
+         {moved, "0\t0\t10\t1\t1.000\t1.000\n", "", "0\t0\t10\t22\n", "1\t2\t\n3\t4\t\n"}},
+        {"a.txt b.txt c.txt --agree 0.01", "converged", {kBest}},
+        {"m.txt --agree 0.01", "converged", {kBest, "", "", "", "5\t\n6\t\n"}},
+        {"a.txt b.txt c.txt", rows("1:1+1.000 2:2-1.000 3:none", "1:2+1.000 2:1+1.000 3:none"), {}},
+        {"m.txt", rows("1:2-1.000 2:none 3:1+1.000", "1:1+1.000 2:none 3:2+1.000"), {}},
+        {"m.txt", "mean agreement 0.500, 0 called by >= 75 % of chains\n\nnot converged: 0 of 2 motifs found", {}},
+        {"n.txt", "nothing found: none of the 2 chains found a motif", {}},
+        {agreed + " r.txt",
+         "note: r.txt repeats a.txt (the same report apart from the command line); counted once",
+         {}},
+        {agreed + " r.txt", "converged: 2 of 2 motifs found by >= 60 % of chains", {cut}},
+        {"a.txt b.txt j.txt", "converged", {}},
+        {"a.txt a.txt", "give the reports of at least two chains", {}},
+        {"a.txt d.txt", "d.txt was run with -N 3 but a.txt with -N 2: not chains of one input", {}},
+        {"a.txt e.txt", "e.txt was run with -c but a.txt without -c: not chains of one input", {}},
+        {"a.txt i.txt",
+         "i.txt was run with -i other/in.fa but a.txt with -i data/in.fa (the files differ): not chains of one input",
+         {}},
+        {"a.txt", "give the reports of at least two chains", {}},
+        {"a.txt a.txt --agree 0", "--agree must be above 0 and at most 1", {}},
     };
-    for (const auto& [args, message] : cases) {
+    const std::string sides[] = {"", "motif1.txt", "motif2.txt", "module.txt", "_Pm.txt"};
+    for (const auto& [args, message, consensus] : cases) {
         const support::RunResult r = support::RunCommand(tool + " " + args + " --consensus k.txt", at);
-        EXPECT_NE((r.status ? r.error : r.output).find(message), std::string::npos) << args << r.output << r.error;
+        EXPECT_NE((r.output + r.error).find(message), std::string::npos) << args << r.output << r.error;
         EXPECT_EQ(support::Exists(dir.File("k.txt")), r.status == 0) << args;
-        const bool lowerShare = args.ends_with("0.6");  // the run whose consensus file is compared
-        EXPECT_EQ(lowerShare ? support::ReadFile(dir.File("k.txt")) : consensus, consensus);
-        std::filesystem::remove(dir.File("k.txt"));
+        for (std::size_t f = 0; f < consensus.size(); ++f) {
+            if (f == 0 || !consensus[f].empty()) {
+                EXPECT_EQ(support::ReadFile(dir.File("k.txt" + sides[f])), consensus[f]) << args << " " << sides[f];
+            }
+        }
+        for (const std::string& side : sides) std::filesystem::remove(dir.File("k.txt" + side));
     }
+    // The chosen chain alone, out of a file of several runs.
+    ASSERT_EQ(support::RunCommand(tool + " m.txt --best b1.txt", at).status, 0);
+    EXPECT_EQ(support::ReadFile(dir.File("b1.txt")), kBest);
+    EXPECT_EQ(support::ReadFile(dir.File("b1.txt_Pm.txt")), "5\t\n6\t\n");
 }
 
 // A logo column: its information in bits, then each letter's height (frequency x information)

@@ -22,8 +22,11 @@ static const char kHelp[] =
     "the ranges cover every group once. It then reads the input and the -A and -g files,\n"
     "pools the counts and runs the program's own site and module calls and report once:\n"
     "REPORT and its side files are byte for byte those of one run with -F -G -S s -g FILE\n"
-    "(the command-line lines of the report and the progress log aside; the merge writes no\n"
-    ".info). Like every run, it appends to existing files.\n"
+    "(the program's name in the report's command line and the progress log aside; the merge\n"
+    "writes no .info). The report's command line is that run's: 'Serevan' and the shards'\n"
+    "arguments without -J, with -o REPORT, so every reader of reports sees the options of\n"
+    "the scan (-N, -K, -F, ...), and the line reruns it in one process. Like every run, it\n"
+    "appends to existing files.\n"
     "\n"
     "Memory: the merge holds the count tables of all groups, (K + 2) numbers per position of\n"
     "every sequence (4 bytes each) plus the sequences themselves.\n"
@@ -48,10 +51,22 @@ int main(int argc, char** argv)
         std::puts("serevan-merge: give the merged report's name with -o (see --help)");
         return 1;
     }
-    std::string commandLine;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0) commandLine += ' ';
-        commandLine += argv[i];
+    // The command line of the one run the merge stands for: the first shard's arguments
+    // without its range, writing to REPORT. (The merge refuses shards whose arguments differ
+    // in anything but -o and -J.)
+    std::string commandLine = "Serevan";
+    ShardManifest first;
+    if (!shards.empty() && ReadManifest(shards[0], first, err)) {
+        const std::vector<std::string>& a = first.arguments;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const bool range = a[i].size() >= 2 && a[i][0] == '-' && a[i][1] == 'J';
+            const bool out = a[i].size() >= 2 && a[i][0] == '-' && a[i][1] == 'o';
+            if ((range || out) && i + 1 < a.size()) {
+                ++i;
+                if (range) continue;
+            }
+            commandLine += ' ' + (out ? a[i - 1] + ' ' + opt.Text("out", "") : a[i]);
+        }
     }
     return MergeShards(shards, opt.Text("out", ""), commandLine);
 }

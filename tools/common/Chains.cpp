@@ -2,11 +2,17 @@
 #include "common/Chains.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <set>
+#include <tuple>
 #include <utility>
 
+#include "app/PathModuleU.h"
+#include "base/Checksum.h"
 #include "common/Evaluator.h"
 #include "common/ToolText.h"
 
@@ -98,6 +104,80 @@ bool FoundAny(const RunReport& r)
     return false;
 }
 
+// The options a run's echoed command line gives, as the program reads them: every argument
+// that starts with '-' and a known letter sets that option (the next argument is its value
+// unless it is a switch), the last one wins, unknown letters are ignored.
+std::map<char, std::string> OptionsOf(const std::string& commandLine)
+{
+    std::map<char, std::string> out;
+    const std::vector<std::string> args = SplitBlank(commandLine);
+    for (std::size_t a = 1; a < args.size(); ++a) {
+        if (args[a].size() < 2 || args[a][0] != '-') continue;
+        for (const OptionInfo& o : KnownOptions())
+            if (o.letter == args[a][1])
+                out[o.letter] = o.kind == OptionKind::Flag ? "" : a + 1 < args.size() ? args[a + 1] : "";
+    }
+    return out;
+}
+
+// True when an option's value names a file (-g names one unless it is an order: digits only).
+bool NamesFile(char letter, const std::string& value)
+{
+    if (letter == 'g') return value.empty() || value.find_first_not_of("0123456789") != std::string::npos;
+    return std::strchr("iAPB", letter) != nullptr;
+}
+
+// True when a file option's two values name files of the same content (see the header).
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a == b) return true;
+    FileSum x, y;
+    if (SumFile(a, x) && SumFile(b, y)) return x == y;
+    return std::filesystem::path(a).filename() == std::filesystem::path(b).filename();
+}
+
+// Whether option o has the same value in two runs (absent: its default).
+bool SameOption(const OptionInfo& o, const std::map<char, std::string>& x, const std::map<char, std::string>& y)
+{
+    const auto ix = x.find(o.letter), iy = y.find(o.letter);
+    const bool hx = ix != x.end(), hy = iy != y.end();
+    if (o.kind == OptionKind::Flag) return hx == hy;
+    const std::string a = hx ? ix->second : o.deflt, b = hy ? iy->second : o.deflt;
+    if (o.kind == OptionKind::Integer || o.kind == OptionKind::Seed) {
+        long long u = 0, v = 0;
+        return ParseInt(a, u) && ParseInt(b, v) ? u == v : a == b;
+    }
+    if (o.kind == OptionKind::Real) {
+        double u = 0, v = 0;
+        return ParseReal(a, u) && ParseReal(b, v) ? u == v : a == b;
+    }
+    if (o.letter == 'r') return (a[0] == '0') == (b[0] == '0');  // 0: one strand; anything else: both
+    if (hx != hy) return false;
+    return NamesFile(o.letter, a) && NamesFile(o.letter, b) ? SameFile(a, b) : a == b;
+}
+
+// "with -K 4", "with -c" or "without -K" for an option of a run's command line.
+std::string Given(const OptionInfo& o, const std::map<char, std::string>& x)
+{
+    const auto it = x.find(o.letter);
+    if (it == x.end()) return Format("without -%c", o.letter);
+    return o.kind == OptionKind::Flag ? Format("with -%c", o.letter)
+                                      : Format("with -%c %s", o.letter, it->second.c_str());
+}
+
+// A run's lines without its command line (the lines between the banner and the likelihood).
+std::vector<std::string> WithoutCommandLine(const Chain& c)
+{
+    std::vector<std::string> out;
+    bool inCommand = false;
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+        if (i == 1) inCommand = true;
+        if (inCommand && c.lines[i].starts_with("Average likelihood=")) inCommand = false;
+        if (!inCommand) out.push_back(c.lines[i]);
+    }
+    return out;
+}
+
 }  // namespace
 
 bool ReadChains(const std::vector<std::string>& paths, std::vector<Chain>& chains, std::string& err)
@@ -112,6 +192,9 @@ bool ReadChains(const std::vector<std::string>& paths, std::vector<Chain>& chain
         for (std::size_t r = 0; r < runs.size(); ++r) {
             Chain c;
             c.label = runs.size() == 1 ? path : Format("%s[%zu]", path.c_str(), r + 1);
+            c.path = path;
+            c.run = static_cast<int>(r);
+            c.runsInFile = static_cast<int>(runs.size());
             c.lines.assign(lines.begin() + (runs[r].firstLine - 1), lines.begin() + runs[r].endLine);
             c.report = std::move(runs[r]);
             out.push_back(std::move(c));
@@ -121,6 +204,46 @@ bool ReadChains(const std::vector<std::string>& paths, std::vector<Chain>& chain
     return true;
 }
 
+bool CheckChainsComparable(const std::vector<Chain>& chains, std::string& err)
+{
+    if (chains.empty()) return true;
+    const std::map<char, std::string> first = OptionsOf(chains[0].report.commandLine);
+    for (const Chain& c : chains) {
+        const std::map<char, std::string> mine = OptionsOf(c.report.commandLine);
+        for (const OptionInfo& o : KnownOptions()) {
+            if (o.letter == 'S' || o.letter == 'o' || o.letter == 'm' || SameOption(o, first, mine)) continue;
+            std::string why;
+            if (first.count(o.letter) && mine.count(o.letter) && NamesFile(o.letter, first.at(o.letter)) &&
+                NamesFile(o.letter, mine.at(o.letter))) {
+                FileSum x, y;
+                why = SumFile(first.at(o.letter), x) && SumFile(mine.at(o.letter), y) ? " (the files differ)"
+                                                                                      : " (other file names)";
+            }
+            err = Format("%s was run %s but %s %s%s: not chains of one input", c.label.c_str(), Given(o, mine).c_str(),
+                         chains[0].label.c_str(), Given(o, first).c_str(), why.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> DropRepeatedChains(std::vector<Chain>& chains)
+{
+    std::vector<std::string> notes;
+    std::map<std::vector<std::string>, std::string> seen;  // a run's text -> the chain that had it first
+    std::vector<Chain> kept;
+    for (Chain& c : chains) {
+        auto [at, isNew] = seen.emplace(WithoutCommandLine(c), c.label);
+        if (isNew)
+            kept.push_back(std::move(c));
+        else
+            notes.push_back(Format("%s repeats %s (the same report apart from the command line); counted once",
+                                   c.label.c_str(), at->second.c_str()));
+    }
+    chains = std::move(kept);
+    return notes;
+}
+
 bool CompareChains(const std::vector<Chain>& chains, const ChainSettings& settings, ChainsSummary& summary,
                    std::string& err)
 {
@@ -128,20 +251,7 @@ bool CompareChains(const std::vector<Chain>& chains, const ChainSettings& settin
         err = "give the reports of at least two chains (several files, or one file of several -m runs)";
         return false;
     }
-    // Chains of one input: the same species count and input file name.
-    auto inputOf = [](const Chain& c) {
-        return std::filesystem::path(CommandLineValue(c.report.commandLine, 'i')).filename().string();
-    };
-    for (const Chain& c : chains)
-        for (char letter : {'N', 'i'}) {
-            const std::string a = CommandLineValue(chains[0].report.commandLine, letter);
-            const std::string b = CommandLineValue(c.report.commandLine, letter);
-            if (letter == 'N' ? a != b : inputOf(chains[0]) != inputOf(c)) {
-                err = Format("%s was run with -%c %s but %s with -%c %s: not chains of one input", c.label.c_str(),
-                             letter, b.c_str(), chains[0].label.c_str(), letter, a.c_str());
-                return false;
-            }
-        }
+    if (!CheckChainsComparable(chains, err)) return false;
 
     ChainsSummary s;
     const int n = static_cast<int>(chains.size());
@@ -299,23 +409,124 @@ std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& 
     return t;
 }
 
-std::string ConsensusReport(const std::vector<Chain>& chains, const ChainsSummary& s, const ChainSettings& settings)
+ConsensusFiles ConsensusReport(const std::vector<Chain>& chains, const ChainsSummary& s, const ChainSettings& settings)
 {
     const Chain& best = chains[s.best];
-    const int first = best.report.firstLine - 1;  // file line of best.lines[0]
-    std::vector<bool> keep(best.lines.size(), true);
+    const RunReport& r = best.report;
+    const int first = r.firstLine - 1;  // file line of best.lines[0]
+    // The kept sites of every motif, and the same as (motif, species, group, position, strand).
+    std::vector<std::vector<const ReportSite*>> kept(r.motifs.size());
+    std::set<std::tuple<int, int, int, int, int>> keptKeys;
     for (const MotifAgreement& a : s.motifs) {
-        const ReportMotif& m = best.report.motifs[a.motif - 1];
+        const ReportMotif& m = r.motifs[a.motif - 1];
         for (std::size_t i = 0; i < m.sites.size(); ++i)
-            if (a.siteShare[i] < settings.agree - 1e-12)
-                keep[m.sites[i].line - first] = keep[m.sites[i].line - first + 1] = false;
+            if (a.siteShare[i] >= settings.agree - 1e-12) {
+                const ReportSite& x = m.sites[i];
+                kept[a.motif - 1].push_back(&x);
+                keptKeys.insert({a.motif, x.species, x.group, x.position, x.strand});
+            }
     }
-    for (std::size_t i = 0; i < s.moduleShare.size(); ++i)
-        if (s.moduleShare[i] < settings.agree - 1e-12) keep[best.report.modules[i].line - first] = false;
+
+    // Command line, likelihood and iterations as they were; the report's own layout after them.
     std::string text;
-    for (std::size_t i = 0; i < best.lines.size(); ++i)
-        if (keep[i]) text += best.lines[i] + "\n";
-    return text;
+    std::size_t i = 0;
+    for (; i < best.lines.size() && !best.lines[i].starts_with("Post burn-in iterations="); ++i)
+        text += best.lines[i] + "\n";
+    text += (i < best.lines.size() ? best.lines[i] : std::string()) + "\n\n";
+    std::string modules;
+    if (r.hasModules) {
+        text += "Predicted modules:\n";
+        for (std::size_t k = 0; k < r.modules.size(); ++k) {
+            const ReportModule& m = r.modules[k];
+            if (k < s.moduleShare.size() && s.moduleShare[k] < settings.agree - 1e-12) continue;
+            std::string codes;
+            int start = 0, end = 0;
+            for (const auto& [code, pos] : m.sites) {
+                const int motif = std::abs(code);
+                if (motif < 1 || motif > static_cast<int>(r.motifs.size()) ||
+                    !keptKeys.count({motif, m.species, m.group, pos, code > 0 ? 1 : -1}))
+                    continue;
+                const int stop = pos + r.motifs[motif - 1].matrix.Width();
+                start = codes.empty() ? pos : std::min(start, pos);
+                end = codes.empty() ? stop : std::max(end, stop);
+                codes += Format("%s%d(%d)", code > 0 ? "+" : "", code, pos);
+            }
+            if (codes.empty()) continue;  // no agreed site left: no module
+            text += Format("%d\t%d\t%d\t%d\t%s\n", m.species, m.group, start, end, codes.c_str());
+            modules += Format("%d\t%d\t%d\t%d\n", m.species, m.group, start, end);
+        }
+    }
+    text += "\n\n";
+    ConsensusFiles out;
+    for (std::size_t k = 0; k < r.motifs.size(); ++k) {
+        const ReportMotif& m = r.motifs[k];
+        std::string sideFile;
+        if (kept[k].empty()) {
+            text += Format("\nMotif%d not found\n", m.index);
+        } else {
+            // The matrix is the letter frequencies of the kept sites, as the program makes it
+            // from its called sites.
+            const int width = m.matrix.Width();
+            std::vector<double> counts(4 * static_cast<std::size_t>(width), 0.0);
+            for (const ReportSite* x : kept[k])
+                for (int j = 0; j < width && j < static_cast<int>(x->letters.size()); ++j) {
+                    const char* at = std::strchr("ACGT", x->letters[j]);
+                    if (at != nullptr && *at != '\0') counts[4 * j + (at - "ACGT")] += 1;
+                }
+            // The header line with its score as the best chain wrote it.
+            const std::string head = Format("Motif%d:", m.index);
+            std::size_t h = 0;
+            while (h < best.lines.size() && !best.lines[h].starts_with(head)) ++h;
+            text += "\n" + (h < best.lines.size() ? best.lines[h] : head) + "\nA\tC\tG\tT\n";
+            for (int j = 0; j < width; ++j) {
+                const double sum = counts[4 * j] + counts[4 * j + 1] + counts[4 * j + 2] + counts[4 * j + 3];
+                for (int b = 0; b < 4; ++b) text += Format("%.3f\t", sum > 0 ? counts[4 * j + b] / sum : 0.0);
+                text += "\n";
+            }
+            text += "\nSites:\n";
+            for (const ReportSite* x : kept[k]) {
+                const std::string& line = best.lines[x->line - first];
+                text += line + "\n" + x->letters + "\n";
+                sideFile += line.substr(1) + "\n";
+            }
+        }
+        out.files.emplace_back(Format("motif%d.txt", m.index), sideFile);
+    }
+    out.files.insert(out.files.begin(), {"", text});
+    if (r.hasModules) out.files.emplace_back("module.txt", modules);
+
+    // The module posterior: the best chain's block of its side file.
+    const bool fscan = CommandHas(r.commandLine, 'F'), aligned = CommandHas(r.commandLine, 'P');
+    const std::string suffix = aligned || !r.hasModules ? "" : fscan ? "margmodule.txt" : "_Pm.txt";
+    if (!suffix.empty()) {
+        std::vector<std::string> lines;
+        std::string err;
+        const std::string path = best.path + suffix;
+        if (!std::filesystem::exists(path) || !ReadLines(path, lines, err)) {
+            out.notes.push_back(Format("%s cannot be read; the consensus has no %s", path.c_str(), suffix.c_str()));
+        } else if (lines.size() % static_cast<std::size_t>(best.runsInFile) != 0) {
+            out.notes.push_back(Format("%s holds %zu lines, not one block per run of %s; the consensus has no %s",
+                                       path.c_str(), lines.size(), best.path.c_str(), suffix.c_str()));
+        } else {
+            const std::size_t per = lines.size() / static_cast<std::size_t>(best.runsInFile);
+            std::string block;
+            for (std::size_t l = per * static_cast<std::size_t>(best.run); l < per * (best.run + 1); ++l)
+                block += lines[l] + "\n";
+            out.files.emplace_back(suffix, block);
+        }
+    }
+    return out;
+}
+
+ConsensusFiles BestChainReport(const std::vector<Chain>& chains, const ChainsSummary& summary)
+{
+    ChainSettings all;
+    all.agree = 0;  // every call of the best chain is kept
+    ConsensusFiles out = ConsensusReport(chains, summary, all);
+    std::string text;
+    for (const std::string& line : chains[summary.best].lines) text += line + "\n";
+    out.files[0].second = text;
+    return out;
 }
 
 }  // namespace sertools

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/MotifMatrix.h"
@@ -14,12 +15,28 @@ namespace sertools {
 // One chain: one run of a report file.
 struct Chain {
     std::string label;               // the file, or file[r] when the file holds several runs
+    std::string path;                // the file
+    int run = 0;                     // 0-based run of the file
+    int runsInFile = 1;              // runs the file holds
     RunReport report;                // its run
     std::vector<std::string> lines;  // the run's lines (banner to the next banner or the end)
 };
 
 // Reads every run of every file as one chain each.
 bool ReadChains(const std::vector<std::string>& paths, std::vector<Chain>& chains, std::string& err);
+
+// Chains whose likelihoods can be compared ran on one input with one model: every option of
+// their command lines but -S, -o and -m must match (an absent option counts as its default).
+// Files named by an option (-i, -A, -g, -P, -B) match when their names are the same or, where
+// both can be read from here, when their contents are; names that differ are compared by
+// content where both can be read, by file name otherwise. False with a message naming the
+// option and both chains.
+bool CheckChainsComparable(const std::vector<Chain>& chains, std::string& err);
+
+// Removes every chain that repeats an earlier one (the same report apart from the command
+// line: the same run given twice, or a run repeated with the same seed) and returns one note
+// per chain removed.
+std::vector<std::string> DropRepeatedChains(std::vector<Chain>& chains);
 
 // Thresholds of a comparison.
 struct ChainSettings {
@@ -68,9 +85,25 @@ bool CompareChains(const std::vector<Chain>& chains, const ChainSettings& settin
 std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& summary, const ChainSettings& settings,
                          bool json);
 
-// The best chain's report with only the sites and modules that at least the agreeing share of
-// chains call; everything else (command line, likelihood, matrices, scores) as it was.
-std::string ConsensusReport(const std::vector<Chain>& chains, const ChainsSummary& summary,
-                            const ChainSettings& settings);
+// A consensus: the report and its side files, each by the suffix appended to the report's name
+// ("" for the report itself), and notes on side files that could not be made.
+struct ConsensusFiles {
+    std::vector<std::pair<std::string, std::string>> files;  // (suffix, text)
+    std::vector<std::string> notes;
+};
+
+// The best chain's report with only the sites that at least the agreeing share of chains call,
+// and the modules that share calls, each keeping only its agreed sites (start and end drawn
+// around them; a module left without a site is dropped). A motif keeps the frequencies of its
+// kept sites, and is "not found" when none is kept; the command line, likelihood and motif
+// scores stay the best chain's. Side files: the site file of every motif and module.txt, as
+// the program writes them for these calls, and the best chain's module posterior (_Pm.txt,
+// margmodule.txt for -F) copied when its file holds exactly one block per run.
+ConsensusFiles ConsensusReport(const std::vector<Chain>& chains, const ChainsSummary& summary,
+                               const ChainSettings& settings);
+
+// The best chain's run as it is, with the same side files: the chosen chain as one report, also
+// when it is one run of a file of several.
+ConsensusFiles BestChainReport(const std::vector<Chain>& chains, const ChainsSummary& summary);
 
 }  // namespace sertools
