@@ -174,6 +174,8 @@ TEST(Tools, RefusalsNameTheFaultAndLeaveNothing)
         {B + " --length 3000", "holds --length 3000 bases (the longest has 2400)"},
         {B + " --groups 9 --length 300", "no window of 300 bases of"},
         {B + " --max-undetermined 2", "--max-undetermined must be from 0 to 1"},
+        {B + " --gc-spread 0.6", "--gc-spread must be from 0 to 0.5"},
+        {"sim --gc-spread 0.1", "--gc-spread needs --background"},
         {"sim --background " + kSample, "jaspar_sample.jaspar line 2: '[' is not a sequence letter"},
         {E, "no report found", "Serevan (beta 1, Nov 2007)", "Serevan beta"},
         {E, "r.txt:9: malformed report: 'Average", "Average likelihood=-3.2500", "Average likelihood=abc"},

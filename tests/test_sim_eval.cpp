@@ -170,6 +170,41 @@ TEST(SimFiles, BackgroundWindowsKeepTheSourceAndItsCase)
     EXPECT_EQ(got, "ACGTNACGTNGGCCNNTTAA TTAANNGGCCNACGTNACGT ");
 }
 
+// --gc-spread: four records whose every window of 30 bases holds exactly 0, 10, 20 or 30 G+C (the
+// source's share 1/2). A group's target is 1/2 + 0.3 z and of 200 candidates the window closest to
+// it is cut: shares 0 and 1 with probability Phi(-10/9) = 0.13326 each, 1/3 and 2/3 with 0.36674;
+// without a spread every record is drawn alike (1/4). 2000 groups; bounds of 5 sd of a binomial share.
+TEST(SimModelStat, GcSpreadCutsTheWindowClosestToEachGroupsTarget)
+{
+    support::TestSeed seed(5);
+    TempDir dir("simgc");
+    std::string fasta;
+    for (const std::string unit : {"AT", "AAC", "ACG", "CG"}) {
+        fasta += ">r\n";
+        for (int i = 0; i < 600 / static_cast<int>(unit.size()); ++i) fasta += unit;
+        fasta += "\n";
+    }
+    support::WriteFile(dir.File("levels.fa"), fasta);
+    for (const double spread : {0.0, 0.3}) {
+        SimOptions o;
+        o.seed = seed.value(), o.groups = 2000, o.length = o.moduleLength = 30, o.moduleFraction = 0;
+        o.backgroundFile = dir.File("levels.fa"), o.allowOverlap = true, o.gcSpread = spread;
+        SimData d;
+        std::string err;
+        ASSERT_TRUE(Simulate(o, d, err)) << err;
+        double level[4] = {0, 0, 0, 0};
+        for (const SimGroup& g : d.groups) {
+            const long gc = std::count_if(g.ancestor.begin(), g.ancestor.end(), [](int b) { return b == 1 || b == 2; });
+            ASSERT_EQ(gc % 10, 0) << "not a window of the source";
+            level[gc / 10] += 1.0 / 2000;
+        }
+        const double tail = spread > 0 ? 0.13326 : 0.25, p[4] = {tail, 0.5 - tail, 0.5 - tail, tail};
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(level[k], p[k], 5 * std::sqrt(p[k] * (1 - p[k]) / 2000))
+                << "spread " << spread << " level " << k;
+    }
+}
+
 // The best placement of a learned matrix: offset, strand, facing columns and the score (their
 // correlations over the smaller width); one-hot columns of two bases correlate at -1/3.
 TEST(Eval, MotifComparisonFindsOffsetStrandAndOverlap)

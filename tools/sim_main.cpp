@@ -46,6 +46,10 @@ static const char kHelp[] =
     "  --max-undetermined F  largest share of non-ACGT bases in a cut window; windows with\n"
     "                        more are redrawn (up to 1000 times per group) [0.1]\n"
     "  --allow-overlap       windows of different groups may overlap [they do not]\n"
+    "  --gc-spread SD        spread the groups' G+C shares: each group draws a target share\n"
+    "                        from a normal distribution around the FASTA's share with this\n"
+    "                        sd and cuts, of 200 acceptable windows, the one closest to it\n"
+    "                        [0: the first acceptable window]\n"
     "  --keep-case           keep the FASTA's lower case (soft-masked repeats) through\n"
     "                        evolution; without it lower case reads as upper case\n"
     "  --gc F                G+C share of the background [0.4]\n"
@@ -96,6 +100,7 @@ int main(int argc, char** argv)
                                            {"align-group", true},
                                            {"background", true},
                                            {"max-undetermined", true},
+                                           {"gc-spread", true},
                                            {"keep-case", false},
                                            {"allow-overlap", false},
                                            {"quiet", false},
@@ -122,7 +127,8 @@ int main(int argc, char** argv)
               opt.Real("indel-rate", -1e300, 1e300, o.indelRate, err) &&
               opt.Real("indel-mean", -1e300, 1e300, o.indelMean, err) &&
               opt.Real("max-undetermined", -1e300, 1e300, o.maxUndetermined, err) &&
-              opt.IntList("sites", -big, big, o.sites, err) && opt.RealList("loss", -1e300, 1e300, o.loss, err);
+              opt.Real("gc-spread", -1e300, 1e300, o.gcSpread, err) && opt.IntList("sites", -big, big, o.sites, err) &&
+              opt.RealList("loss", -1e300, 1e300, o.loss, err);
     if (!ok) return Fail(err);
     auto clampInt = [](long long v) {
         return static_cast<int>(v < -(1LL << 30) ? -(1LL << 30) : (v > (1LL << 30) ? (1LL << 30) : v));

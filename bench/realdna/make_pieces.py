@@ -44,6 +44,8 @@ def main():
     write(os.path.join(HERE, "human_chr22_upper.fa"),
           [("hg17_chr22_14600000_14720000", human[100000:220000].upper())])
     write(os.path.join(HERE, "yeast_chrI_upper.fa"), [("yeast_chrI_60000_100000", yeast[60000:100000].upper())])
+    # The whole chromosome for the AT-rich family: 30 windows of 1,500 bases apart need more than 40 kb.
+    write(os.path.join(HERE, "yeast_chrI_whole.fa"), [("yeast_chrI_0_%d" % len(yeast), yeast.upper())])
     # Soft-masked: the aligned human DNA of the MAF, blocks joined in coordinate order (the
     # unaligned DNA between blocks is left out, so a record is not contiguous in the genome).
     rows = maf_human_rows(os.path.join(data, "hg17_chr22_5way.maf"))

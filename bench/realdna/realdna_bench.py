@@ -10,7 +10,11 @@ interrupted family resumes, and `table` re-prints the table without running anyt
 
     python3 bench/realdna/realdna_bench.py run [--settings sparse,row1,masked] [--seeds 10]
         [-n 1000] [--config NAME[@SETTING,...]:OPTIONS]... [--baseline NAME] [--jobs 1] [--out DIR]
-    python3 bench/realdna/realdna_bench.py table [--out DIR] [--baseline NAME]
+    python3 bench/realdna/realdna_bench.py table [--out DIR] [--baseline NAME] [--all-chains]
+
+A config whose options hold `--chains C` runs C chains (program seeds S, S+1000, ...), each
+recorded as NAME.c0, NAME.c1, ..., and the row NAME holds the chain serevan-chains names best
+(highest average likelihood) with the CPU and wall time of all C chains.
 
 See bench/realdna/README.md.
 """
@@ -19,6 +23,7 @@ import concurrent.futures
 import json
 import math
 import os
+import re
 import shlex
 import subprocess
 import sys
@@ -42,10 +47,19 @@ SETTINGS = {
     "long": "--background {here}/human_chr22_upper.fa --groups 20 --length 3000 --module-fraction 0.4 --sites 2",
     # not in the default family: dense modules in gene-rich yeast DNA
     "yeast": "--background {here}/yeast_chrI_upper.fa --groups 20 --length 800 --module-fraction 0.75 --sites 2",
+    # AT-rich: the whole of yeast chrI (61 % A+T), three AT-rich JASPAR matrices (Foxa2, Lhx3, TBP),
+    # groups spread in G+C as promoter sets are, about 15 % divergence between two species
+    "atrich": "--background {here}/yeast_chrI_whole.fa --motif-file {here}/atrich_motifs.txt --gc-spread 0.1 "
+              "--sub-rate 0.08 --groups 30 --length 1500 --module-fraction 0.5 --sites 1 --loss 0.2",
+    # the long family on the same DNA: fewer, longer groups, two sites per motif
+    "atlong": "--background {here}/yeast_chrI_whole.fa --motif-file {here}/atrich_motifs.txt --gc-spread 0.1 "
+              "--sub-rate 0.08 --groups 20 --length 3000 --module-fraction 0.4 --sites 2 --loss 0.2",
 }
 DEFAULT_SETTINGS = "sparse,row1,masked"
 # In a config's options: run on the data with low-complexity stretches soft-masked.
 MASK_DIRECTIVE = "--masked-input"
+# In a config's options: --chains C runs C chains with program seeds S + CHAIN_SEED_STEP * c.
+CHAINS_DIRECTIVE, CHAIN_SEED_STEP = "--chains", 1000
 SPECIES, MOTIFS, MODULE_LENGTH = 3, 3, 200
 CEILING, TRUEFIXED = "ceiling", "truefixed"  # built-in runs with the true matrices
 
@@ -59,7 +73,26 @@ def parse_config(text):
             or (at and not settings) or any(x not in SETTINGS for x in settings or [])):
         sys.exit("realdna_bench: error: --config needs NAME[@SETTING,...]:OPTIONS with a plain name other than "
                  "%s and %s and known settings (got %r)" % (CEILING, TRUEFIXED, text))
-    return name, settings, options.strip()
+    options, chains = split_chains(options.strip(), text)
+    return name, settings, options, chains
+
+
+def split_chains(options, text):
+    """Options without the --chains C directive, and C (0 without it)."""
+    words = shlex.split(options)
+    if CHAINS_DIRECTIVE not in words:
+        return options, 0
+    i = words.index(CHAINS_DIRECTIVE)
+    count = words[i + 1] if i + 1 < len(words) else ""
+    if not count.isdigit() or int(count) < 2 or "-S" in words:
+        sys.exit("realdna_bench: error: %s needs a count of at least 2 and no -S of its own (got %r)"
+                 % (CHAINS_DIRECTIVE, text))
+    del words[i:i + 2]
+    return " ".join(shlex.quote(w) for w in words), int(count)
+
+
+def chain_name(config, c):
+    return "%s.c%d" % (config, c)
 
 
 def with_iterations(options, n):
@@ -80,6 +113,28 @@ def run_timed(argv, cwd, log):
     return proc.returncode, err, wall, usage.ru_utime + usage.ru_stime
 
 
+SCORE_KEYS = ("site_base_f1", "site_f1", "module_f1", "motif_corr", "predicted_sites")
+
+
+def scores(j):
+    """The scores kept of serevan-eval's JSON."""
+    return dict(site_base_f1=j["site_bases"]["f1"], site_f1=j["sites"]["f1"], module_f1=j["modules"]["f1"],
+                motif_corr=j["mean_motif_correlation"], predicted_sites=j["sites"]["predicted"])
+
+
+def average_likelihood(report):
+    """The 'Average likelihood' of the last run in a report (None when there is none)."""
+    value = None
+    with open(report, errors="replace") as f:
+        for line in f:
+            if line.startswith("Average likelihood="):
+                try:
+                    value = float(line.split("=", 1)[1])
+                except ValueError:
+                    value = None
+    return value
+
+
 class Runner:
     def __init__(self, args):
         self.args = args
@@ -88,7 +143,8 @@ class Runner:
         self.sim = os.path.join(self.build, "tools", "serevan-sim")
         self.eval = os.path.join(self.build, "tools", "serevan-eval")
         self.prep = os.path.join(self.build, "tools", "serevan-prep")
-        for exe in (self.serevan, self.sim, self.eval):
+        self.chains = os.path.join(self.build, "tools", "serevan-chains")
+        for exe in (self.serevan, self.sim, self.eval, self.chains):
             if not os.access(exe, os.X_OK):
                 sys.exit("realdna_bench: error: %s is missing (build it first, or give --build)" % exe)
         self.out = os.path.abspath(args.out)
@@ -126,7 +182,8 @@ class Runner:
                     sys.exit("realdna_bench: error: serevan-prep mask failed: " + proc.stderr.strip())
         return path
 
-    def one_run(self, setting, seed, folder, prefix, config, options):
+    def one_run(self, setting, seed, folder, prefix, config, options, program_seed=None):
+        program_seed = seed if program_seed is None else program_seed
         report = os.path.join(folder, config + ".txt")
         for name in os.listdir(folder):  # the program appends: start from nothing
             if name.startswith(config + ".txt") or name == config + ".log":
@@ -136,52 +193,96 @@ class Runner:
         if MASK_DIRECTIVE in words:  # low-complexity stretches soft-masked by serevan-prep mask
             words.remove(MASK_DIRECTIVE)
             data = self.masked(prefix)
-        argv = ([self.serevan, "-i", data, "-N", str(SPECIES), "-K", str(MOTIFS), "-S", str(seed),
+        argv = ([self.serevan, "-i", data, "-N", str(SPECIES), "-K", str(MOTIFS), "-S", str(program_seed),
                  "-o", report] + words)
         status, err, wall, cpu = run_timed(argv, folder, os.path.join(folder, config + ".log"))
         row = {"setting": setting, "seed": seed, "config": config, "options": options, "n": self.args.n,
                "wall_s": round(wall, 3), "cpu_s": round(cpu, 3), "status": status}
+        if program_seed != seed:
+            row["program_seed"] = program_seed
         if status == 0:
             ev = subprocess.run([self.eval, "--sim", prefix, "--report", report, "--json"], capture_output=True,
                                 text=True)
             if ev.returncode != 0:
                 row["status"], err = "eval", ev.stderr.strip()
             else:
-                j = json.loads(ev.stdout)
-                row.update(site_base_f1=j["site_bases"]["f1"], site_f1=j["sites"]["f1"],
-                           module_f1=j["modules"]["f1"], motif_corr=j["mean_motif_correlation"],
-                           predicted_sites=j["sites"]["predicted"])
+                row.update(scores(json.loads(ev.stdout)))
+                row["avg_likelihood"] = average_likelihood(report)
         if row["status"] != 0:
             row["error"] = err
         row["command"] = " ".join(shlex.quote(a) for a in argv)
+        self.append(row)
+
+    def append(self, row):
         with self.lock:
             with open(self.results, "a") as f:
                 f.write(json.dumps(row) + "\n")
         print("  %-7s seed %-3d %-10s %s  %7.1f s wall %7.1f s CPU  site F1 %s" % (
-            setting, seed, config, "ok " if row["status"] == 0 else "FAILED", wall, cpu,
-            fmt(row.get("site_base_f1"))), flush=True)
+            row["setting"], row["seed"], row["config"], "ok " if row["status"] == 0 else "FAILED", row["wall_s"],
+            row["cpu_s"], fmt(row.get("site_base_f1"))), flush=True)
+
+    def pick_chain(self, setting, seed, folder, config, options, count, chain_rows):
+        """The row of a chains config: the chain serevan-chains names best, the time of all chains."""
+        reports = [os.path.join(folder, chain_name(config, c) + ".txt") for c in range(count)]
+        row = {"setting": setting, "seed": seed, "config": config, "options": options, "n": self.args.n,
+               "chains": count, "wall_s": round(sum(r["wall_s"] for r in chain_rows), 3),
+               "cpu_s": round(sum(r["cpu_s"] for r in chain_rows), 3), "status": 0}
+        failed = [r["config"] for r in chain_rows if r["status"] != 0]
+        proc = None if failed else subprocess.run([self.chains] + reports + ["--json"], capture_output=True, text=True)
+        if failed or proc.returncode != 0:
+            row["status"] = "chains"
+            row["error"] = ("failed chains: " + ", ".join(failed)) if failed else proc.stderr.strip()[-300:]
+        else:
+            j = json.loads(proc.stdout)
+            best = reports.index(j["best"])
+            picked = chain_rows[best]
+            row.update({k: picked.get(k) for k in SCORE_KEYS + ("avg_likelihood",)})
+            row.update(picked=best, verdict=j["verdict"],
+                       best_chain_f1=max(r["site_base_f1"] or 0.0 for r in chain_rows),
+                       chain_f1=[r["site_base_f1"] for r in chain_rows],
+                       chain_likelihood=[r["avg_likelihood"] for r in chain_rows])
+        self.append(row)
 
     def run(self):
         os.makedirs(self.out, exist_ok=True)
-        done = set()
+        done = {}
         for r in read_results(self.results):
-            done.add((r["setting"], r["seed"], r["config"], r["options"], r["n"]))
-        tasks = []
+            done[(r["setting"], r["seed"], r["config"], r["options"], r["n"])] = r
+        tasks, picks = [], []
         for setting in self.args.settings:
             for seed in self.args.seed_list:
                 folder, prefix = self.simulate(setting, seed)
-                runs = [(name, with_iterations(opts, self.args.n)) for name, only, opts in self.args.configs
-                        if only is None or setting in only]
+                runs = []
+                for name, only, opts, chains in self.args.configs:
+                    if only is not None and setting not in only:
+                        continue
+                    opts = with_iterations(opts, self.args.n)
+                    if not chains:
+                        runs.append((name, opts, None))
+                        continue
+                    runs += [(chain_name(name, c), opts, seed + CHAIN_SEED_STEP * c) for c in range(chains)]
+                    picks.append((setting, seed, folder, name, opts, chains))
                 if not self.args.no_truth_runs:
-                    runs.append((CEILING, "-F -A data_motifs_sites.txt -L %d -n %d" % (MODULE_LENGTH, self.args.n)))
-                    runs.append((TRUEFIXED, "-c -A data_motifs.txt -n %d" % self.args.n))
-                for name, opts in runs:
+                    runs.append((CEILING, "-F -A data_motifs_sites.txt -L %d -n %d" % (MODULE_LENGTH, self.args.n),
+                                 None))
+                    truth = "%s -A data_motifs.txt -n %d" % (self.args.truth_options, self.args.n)
+                    runs.append((TRUEFIXED, truth, None))
+                for name, opts, program_seed in runs:
                     if (setting, seed, name, opts, self.args.n) not in done:
-                        tasks.append((setting, seed, folder, prefix, name, opts))
+                        tasks.append((setting, seed, folder, prefix, name, opts, program_seed))
         print("realdna_bench: %d runs to do (%d jobs) in %s" % (len(tasks), self.args.jobs, self.out), flush=True)
         with concurrent.futures.ThreadPoolExecutor(max_workers=self.args.jobs) as pool:
             for f in [pool.submit(self.one_run, *t) for t in tasks]:
                 f.result()
+        # Chains configs: pick once all their chains have run (again when a chain was rerun).
+        latest = {}  # key: (line number, row) of the latest row
+        for i, r in enumerate(read_results(self.results)):
+            latest[(r["setting"], r["seed"], r["config"], r["options"], r["n"])] = (i, r)
+        for setting, seed, folder, name, opts, chains in picks:
+            chain_rows = [latest.get((setting, seed, chain_name(name, c), opts, self.args.n)) for c in range(chains)]
+            old = latest.get((setting, seed, name, opts, self.args.n))
+            if all(chain_rows) and (old is None or max(i for i, _ in chain_rows) > old[0]):
+                self.pick_chain(setting, seed, folder, name, opts, chains, [r for _, r in chain_rows])
 
 
 def read_results(path):
@@ -205,17 +306,18 @@ def mean_sd_se(xs):
     return m, sd, sd / math.sqrt(n)
 
 
-def table(rows, baseline, n_filter=None):
+def table(rows, baseline, n_filter=None, all_chains=False):
     """Per setting and config: mean (sd) over seeds; paired difference to the baseline (se)."""
     # The latest row of each (setting, seed, config) counts; an F1 without predictions is 0.
+    # Of a chains config's own chains only the first (NAME.c0: one chain, seed S) is shown.
     latest = {}
     for r in rows:
-        if n_filter is None or r["n"] == n_filter:
+        if (n_filter is None or r["n"] == n_filter) and (all_chains or not re.search(r"\.c[1-9][0-9]*$", r["config"])):
             latest[(r["setting"], r["seed"], r["config"])] = r
     settings = list(dict.fromkeys(k[0] for k in latest))
     lines = []
-    head = ("%-8s %-10s %3s %-15s %-15s %-15s %-17s %-20s %-12s %s" % (
-        "setting", "config", "n", "siteF1nt (sd)", "siteF1 (sd)", "motif r (sd)", "CPU s (sd)",
+    head = ("%-8s %-10s %3s %-15s %-15s %-15s %-17s %-8s %-20s %-12s %s" % (
+        "setting", "config", "n", "siteF1nt (sd)", "siteF1 (sd)", "motif r (sd)", "CPU s (sd)", "wall s",
         "dF1nt vs %s (se)" % baseline, "time ratio", "of ceiling"))
     lines.append(head)
     lines.append("-" * len(head))
@@ -240,6 +342,8 @@ def table(rows, baseline, n_filter=None):
                 cols.append("%s (%s)" % (fmt(m), fmt(sd)) if m is not None else "n/a")
             m, sd, _ = mean_sd_se(t)
             cols.append("%s (%s)" % (fmt(m, 1), fmt(sd, 1)) if m is not None else "n/a")
+            m, _, _ = mean_sd_se([r["wall_s"] for r in runs.values()])
+            cols.append(fmt(m, 1))
             base = by.get(baseline, {})
             paired = sorted(set(runs) & set(base))
             if c != baseline and paired:
@@ -258,13 +362,14 @@ def table(rows, baseline, n_filter=None):
             else:
                 cols.append("")
             note = " (%d failed)" % failed[c] if failed[c] else ""
-            lines.append("%-8s %-10s %3d %-15s %-15s %-15s %-17s %-20s %-12s %s%s" % (
+            lines.append("%-8s %-10s %3d %-15s %-15s %-15s %-17s %-8s %-20s %-12s %s%s" % (
                 (setting, c, len(runs)) + tuple(cols) + (note,)))
         lines.append("")
     lines.append("siteF1nt: site F1 at the nucleotide level (serevan-eval site_bases), siteF1: site level; a run "
                  "without predictions counts 0. sd over seeds; dF1nt: paired mean difference to the baseline "
-                 "with its standard error; time: CPU seconds (user+sys) per run, wall time in results.jsonl; time ratio: paired mean of time / "
-                 "baseline time; of ceiling: mean siteF1nt / mean siteF1nt of the -F scan with the true matrices.")
+                 "with its standard error; time: CPU seconds (user+sys) per run; wall s: mean wall seconds (a chains "
+                 "config: both summed over its chains); time ratio: paired mean of CPU time / baseline CPU time; of "
+                 "ceiling: mean siteF1nt / mean siteF1nt of the -F scan with the true matrices.")
     return "\n".join(lines)
 
 
@@ -279,15 +384,19 @@ def main():
     ap.add_argument("--config", action="append", default=[], metavar="NAME[@SETTING,...]:OPTIONS",
                     help="option set of the program, passed through unchanged (repeatable); @SETTING,... "
                          "limits it to those settings; the word --masked-input runs it on the data soft-masked by "
-                         "serevan-prep mask (add -l to read the mask) [default:-c]")
+                         "serevan-prep mask (add -l to read the mask); --chains C runs C chains (seeds S + 1000 c) "
+                         "and picks the one serevan-chains names best [default:-c]")
     ap.add_argument("--baseline", default="default", help="config the paired differences refer to [default]")
     ap.add_argument("--no-truth-runs", action="store_true",
                     help="skip the -F ceiling and the de novo run with the true matrices fixed")
+    ap.add_argument("--truth-options", default="-c",
+                    help="options of the run with the true matrices fixed, besides -A and -n [-c]")
     ap.add_argument("--groups", type=int, default=0, help="override the number of groups (smoke tests)")
     ap.add_argument("--jobs", type=int, default=1, help="runs at the same time [1]")
     ap.add_argument("--out", default="realdna_results", help="output folder [realdna_results]")
     ap.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder [ROOT/build]")
     ap.add_argument("--only-n", type=int, default=None, help="table: only runs with this -n")
+    ap.add_argument("--all-chains", action="store_true", help="table: every chain of a chains config, not only .c0")
     args = ap.parse_args()
     results = os.path.join(os.path.abspath(args.out), "results.jsonl")
     if args.mode == "run":
@@ -305,7 +414,7 @@ def main():
     rows = read_results(results)
     if not rows:
         sys.exit("realdna_bench: error: no results in %s" % results)
-    print(table(rows, args.baseline, args.only_n))
+    print(table(rows, args.baseline, args.only_n, args.all_chains))
 
 
 if __name__ == "__main__":

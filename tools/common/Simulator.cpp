@@ -15,11 +15,12 @@ namespace sertools {
 
 namespace {
 
-constexpr char kLetters[] = "ACGTN";   // base codes 0..4, 4 undetermined
-constexpr int kUndetermined = 4;       // code of a base that is not A, C, G or T
-constexpr int kLineWidth = 60;         // letters per sequence line of the written files
-constexpr int kMaxColumnTries = 1000;  // Dirichlet draws per random column before the fallback
-constexpr int kMaxWindowDraws = 1000;  // window draws per group before a background FASTA is refused
+constexpr char kLetters[] = "ACGTN";    // base codes 0..4, 4 undetermined
+constexpr int kUndetermined = 4;        // code of a base that is not A, C, G or T
+constexpr int kLineWidth = 60;          // letters per sequence line of the written files
+constexpr int kMaxColumnTries = 1000;   // Dirichlet draws per random column before the fallback
+constexpr int kMaxWindowDraws = 1000;   // window draws per group before a background FASTA is refused
+constexpr int kSpreadCandidates = 200;  // windows weighed per group against its G+C target (--gc-spread)
 
 std::string Check(bool ok, const char* message)
 {
@@ -64,6 +65,8 @@ bool CheckSimOptions(const SimOptions& o, std::string& err)
     need(o.maxUndetermined >= 0 && o.maxUndetermined <= 1, "--max-undetermined must be from 0 to 1");
     need(!o.keepCase || !o.backgroundFile.empty(), "--keep-case needs --background");
     need(!o.allowOverlap || !o.backgroundFile.empty(), "--allow-overlap needs --background");
+    need(o.gcSpread >= 0 && o.gcSpread <= 0.5, "--gc-spread must be from 0 to 0.5");
+    need(o.gcSpread == 0 || !o.backgroundFile.empty(), "--gc-spread needs --background");
     if (!e.empty()) {
         err = e;
         return false;
@@ -148,13 +151,23 @@ static bool ReadBackgroundSource(const SimOptions& o, BackgroundSource& src, std
 }
 
 // Cuts a group's ancestor: a uniform window among all windows of the source, on a random
-// strand, redrawn while it holds more than the allowed share of undetermined bases.
-static bool CutAncestor(const BackgroundSource& src, const SimOptions& o, SimGroup& g, SimRandom& rng,
+// strand, redrawn while it holds more than the allowed share of undetermined bases. With a
+// G+C spread the group first draws a target share around the source's, and of the first
+// kSpreadCandidates acceptable windows the one whose share lies closest to it is cut: real
+// promoter sets differ more in composition than uniform windows of one chromosome do.
+static bool CutAncestor(const BackgroundSource& src, const SimOptions& o, double sourceGc, SimGroup& g, SimRandom& rng,
                         std::vector<std::pair<std::size_t, std::size_t>>& taken, std::string& err)
 {
     const auto L = static_cast<std::size_t>(o.length);
     const auto allowed = static_cast<std::size_t>(std::floor(o.maxUndetermined * static_cast<double>(L) + 1e-9));
-    for (int draw = 0; draw < kMaxWindowDraws; ++draw) {
+    const double target = o.gcSpread > 0 ? sourceGc + o.gcSpread * rng.Normal() : 0;
+    struct Window {
+        std::size_t record = 0, start = 0;
+        bool reverse = false;
+        double distance = 0;  // from the G+C target
+    } best;
+    int candidates = 0;
+    for (int draw = 0; draw < kMaxWindowDraws && (candidates == 0 || candidates < kSpreadCandidates); ++draw) {
         const auto w = static_cast<long long>(rng.Below(static_cast<std::uint64_t>(src.windows)));
         const bool reverse = rng.Uniform() < 0.5;
         const std::size_t r = static_cast<std::size_t>(
@@ -168,28 +181,39 @@ static bool CutAncestor(const BackgroundSource& src, const SimOptions& o, SimGro
         if (!o.allowOverlap)
             for (const auto& [tr, ts] : taken) overlaps = overlaps || (tr == r && ts < start + L && start < ts + L);
         if (overlaps) continue;
-        std::size_t undetermined = 0;
-        for (std::size_t i = start; i < start + L; ++i) undetermined += serevan::BaseCodeAnyCase(rec[i]) < 0 ? 1 : 0;
-        if (undetermined > allowed) continue;
-        g.ancestor.resize(L);
-        if (o.keepCase) g.ancestorLower.resize(L);
-        for (std::size_t i = 0; i < L; ++i) {
-            const char c = rec[reverse ? start + L - 1 - i : start + i];
-            const int code = serevan::BaseCodeAnyCase(c);
-            const int b = code < 0 ? kUndetermined : reverse ? 3 - code : code;
-            g.ancestor[i] = static_cast<signed char>(b);
-            if (o.keepCase) g.ancestorLower[i] = std::islower(static_cast<unsigned char>(c)) != 0;
+        std::size_t undetermined = 0, gc = 0;
+        for (std::size_t i = start; i < start + L; ++i) {
+            const int code = serevan::BaseCodeAnyCase(rec[i]);
+            undetermined += code < 0 ? 1 : 0;
+            gc += code == 1 || code == 2 ? 1 : 0;
         }
-        taken.emplace_back(r, start);
-        return true;
+        if (undetermined > allowed) continue;
+        const double distance =
+            undetermined < L ? std::fabs(static_cast<double>(gc) / static_cast<double>(L - undetermined) - target) : 1;
+        if (candidates++ == 0 || distance < best.distance) best = Window{r, start, reverse, distance};
+        if (o.gcSpread == 0) break;
     }
-    err = Format(
-        "no window of %d bases of %s with at most %g%% undetermined (non-ACGT) bases%s in %d draws for "
-        "group %zu (try a smaller --length or --groups, a larger --max-undetermined%s)",
-        o.length, src.file.c_str(), 100 * o.maxUndetermined,
-        o.allowOverlap ? "" : " and apart from the earlier groups' windows", kMaxWindowDraws, taken.size(),
-        o.allowOverlap ? "" : " or --allow-overlap");
-    return false;
+    if (candidates == 0) {
+        err = Format(
+            "no window of %d bases of %s with at most %g%% undetermined (non-ACGT) bases%s in %d draws for "
+            "group %zu (try a smaller --length or --groups, a larger --max-undetermined%s)",
+            o.length, src.file.c_str(), 100 * o.maxUndetermined,
+            o.allowOverlap ? "" : " and apart from the earlier groups' windows", kMaxWindowDraws, taken.size(),
+            o.allowOverlap ? "" : " or --allow-overlap");
+        return false;
+    }
+    const std::string& rec = src.records[best.record];
+    g.ancestor.resize(L);
+    if (o.keepCase) g.ancestorLower.resize(L);
+    for (std::size_t i = 0; i < L; ++i) {
+        const char c = rec[best.reverse ? best.start + L - 1 - i : best.start + i];
+        const int code = serevan::BaseCodeAnyCase(c);
+        const int b = code < 0 ? kUndetermined : best.reverse ? 3 - code : code;
+        g.ancestor[i] = static_cast<signed char>(b);
+        if (o.keepCase) g.ancestorLower[i] = std::islower(static_cast<unsigned char>(c)) != 0;
+    }
+    taken.emplace_back(best.record, best.start);
+    return true;
 }
 
 // Information content in bits of one column against the uniform background.
@@ -406,7 +430,7 @@ bool Simulate(const SimOptions& options, SimData& data, std::string& err)
     for (int gi = 0; gi < o.groups; ++gi) {
         SimGroup& g = d.groups[static_cast<std::size_t>(gi)];
         if (!o.backgroundFile.empty()) {
-            if (!CutAncestor(source, o, g, rng, taken, err)) return false;
+            if (!CutAncestor(source, o, 2 * d.background[1], g, rng, taken, err)) return false;
         } else {
             g.ancestor.resize(static_cast<std::size_t>(o.length));
             int prev = rng.Pick(d.background.data(), 4);

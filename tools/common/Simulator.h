@@ -41,6 +41,7 @@ struct SimOptions {
     bool keepCase = false;          // keep the source's lower case through evolution
     double maxUndetermined = 0.1;   // largest share of non-ACGT bases in a cut window
     bool allowOverlap = false;      // windows of different groups may overlap in the source
+    double gcSpread = 0;            // sd of the groups' G+C target around the source's share; 0: no target
     std::uint64_t seed = 1;         // seed of the simulator's own stream
 };
 
