@@ -179,7 +179,7 @@ TEST(ReportInputs, JsonValuesAndRefusals)
         << err;
     ASSERT_EQ(v.Member("k")->items.size(), 1u);
     EXPECT_EQ(v.Member("k")->items[0].number, 7);
-    const JsonValue& first = v.members[0].second;
+    const JsonValue& first = v.members[0].value;
     EXPECT_EQ(first.items[1].number, -25);
     EXPECT_EQ(first.items[2].text, "a\"\xC3\xA9\xF0\x9F\x98\x80\n");
     EXPECT_TRUE(first.items[3].boolean && first.items[4].kind == JsonValue::Kind::Null && !v.Member("x"));

@@ -100,8 +100,8 @@ private:
             Blank();
             if (m_i >= m_s.size() || m_s[m_i] != ':') return Fail("':' expected after a member name");
             ++m_i;
-            v.members.emplace_back(key, JsonValue{});
-            if (!Value(v.members.back().second, depth + 1)) return false;
+            v.members.push_back(JsonMember{key, JsonValue{}});
+            if (!Value(v.members.back().value, depth + 1)) return false;
             Blank();
             if (m_i < m_s.size() && m_s[m_i] == ',') {
                 ++m_i;

@@ -8,18 +8,27 @@
 
 namespace sertools {
 
+struct JsonMember;
+
 struct JsonValue {
     enum class Kind { Null, Bool, Number, String, Array, Object };
     Kind kind = Kind::Null;
     bool boolean = false;
     double number = 0;
-    std::string text;                                        // a string's value (UTF-8)
-    std::vector<JsonValue> items;                            // an array's elements
-    std::vector<std::pair<std::string, JsonValue>> members;  // an object's members, in order
+    std::string text;                 // a string's value (UTF-8)
+    std::vector<JsonValue> items;     // an array's elements
+    std::vector<JsonMember> members;  // an object's members, in order
 
     // The member of an object (the last one of a repeated key); null when absent or when this
     // is not an object.
     const JsonValue* Member(const std::string& key) const;
+};
+
+// One member of an object (a named struct, not a std::pair: a pair of an incomplete type
+// does not compile with every standard library).
+struct JsonMember {
+    std::string key;
+    JsonValue value;
 };
 
 // Parses the whole text (one value, blanks around it allowed; at most 100 levels deep);
