@@ -29,7 +29,7 @@ struct INPUTPARAMETER : ModelSettings {
     int nBgOrder = -1;                   // -g k: background of order k (-1: the default model)
     CString strBgFile;                   // -g FILE: background read from a file instead
     bool bSoftMask = false;              // -l: lower-case bases are undetermined
-    bool bWordSeeds = false;           // -D: starting motifs from conserved, over-represented words
+    bool bWordSeeds = false;             // -D: starting motifs from conserved, over-represented words
     bool bShard = false;                 // -J A-B: scan only groups A..B and write their counts
     int nShardFirst = -1;                // -J: A (-1: the value is not a range)
     int nShardLast = -1;                 // -J: B

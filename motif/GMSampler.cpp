@@ -400,9 +400,9 @@ void FBAdjustMotifWidth(const int* const* seqs, const int* lens, int nSeq, const
 
 // ---- driver ----
 
-void KFBSampler(CRandomStream& rng, const int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
-                const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
-                const CMarkovBackground* order)
+void KFBSampler(CRandomStream& rng, const int* const* seqs, const int* lens, int nSeq,
+                std::vector<std::vector<double>>& pwm, const double* bg, int K, int* width, bool bothStrands,
+                int minWidth, int maxWidth, int* siteNumOut, const CMarkovBackground* order)
 {
     if (K <= 0) return;
     if (static_cast<int>(pwm.size()) < K) pwm.resize(K);

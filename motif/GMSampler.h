@@ -31,9 +31,9 @@ using SITELIST = std::deque<SITEPOS>;
 // starting widths (raised to 1 if below); on return pwm[k] (resized to 4*width[k]) and
 // width hold the chosen matrices and widths and siteNumOut[k] the number of sites of motif
 // k in the best round. Sequences of length 0 are skipped; K <= 0 does nothing.
-void KFBSampler(CRandomStream& rng, const int* const* seqs, const int* lens, int nSeq, std::vector<std::vector<double>>& pwm,
-                const double* bg, int K, int* width, bool bothStrands, int minWidth, int maxWidth, int* siteNumOut,
-                const CMarkovBackground* order = nullptr);
+void KFBSampler(CRandomStream& rng, const int* const* seqs, const int* lens, int nSeq,
+                std::vector<std::vector<double>>& pwm, const double* bg, int K, int* width, bool bothStrands,
+                int minWidth, int maxWidth, int* siteNumOut, const CMarkovBackground* order = nullptr);
 
 // Fills P for one sequence from the log matrices pwm. Windows that start before the
 // sequence or hold no base score -1e100; so does every reverse entry when bothStrands is
@@ -103,5 +103,5 @@ void SimpleSampler(CRandomStream& rng, const int* const* seq, const int* len, in
                    const CMarkovBackground* order = nullptr);
 
 // The highest-scoring window of every sequence under the fixed matrix.
-void SimpleScanner(const int* const* seq, const int* len, int nSeq, const double* matrix, const double* background, int w,
-                   bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order = nullptr);
+void SimpleScanner(const int* const* seq, const int* len, int nSeq, const double* matrix, const double* background,
+                   int w, bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order = nullptr);

@@ -131,8 +131,8 @@ const double kZeroBackground[4] = {0.0, 0.0, 0.0, 0.0};
 
 }  // namespace
 
-void SimpleScanner(const int* const* seq, const int* len, int nSeq, const double* matrix, const double* background, int w,
-                   bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order)
+void SimpleScanner(const int* const* seq, const int* len, int nSeq, const double* matrix, const double* background,
+                   int w, bool bothStrands, int* sitePos, bool* siteStrand, const CMarkovBackground* order)
 {
     if (nSeq <= 0) return;
     const OrderCosts costs(order, seq, len, nSeq);

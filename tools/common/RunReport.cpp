@@ -85,7 +85,8 @@ bool IsScoreLine(const std::vector<std::string>& f)
 {
     double x = 0;
     int n = 0;
-    if (f.size() < 2 || !serevan::ParseAnyReal(f.back(), x) || (f.back().find('.') == std::string::npos && std::isfinite(x)))
+    if (f.size() < 2 || !serevan::ParseAnyReal(f.back(), x) ||
+        (f.back().find('.') == std::string::npos && std::isfinite(x)))
         return false;
     return f.size() == 2 || !ParseInt(f[0], n);
 }
@@ -197,8 +198,8 @@ bool ParseRun(const std::vector<std::string>& all, std::size_t banner, std::size
                                 "a site line must read >species, group, position, strand (1 or "
                                 "-1), maxFreq, alignFreq");
                 // Posteriors are shares of samples: a value outside [0, 1] is damage, not a call.
-                if (!ParseReal(f[4], s.maxFreq) || !ParseReal(f[5], s.alignFreq) || s.maxFreq < 0 ||
-                    s.maxFreq > 1 || s.alignFreq < 0 || s.alignFreq > 1)
+                if (!ParseReal(f[4], s.maxFreq) || !ParseReal(f[5], s.alignFreq) || s.maxFreq < 0 || s.maxFreq > 1 ||
+                    s.alignFreq < 0 || s.alignFreq > 1)
                     return fail(i, "maxFreq and alignFreq must be numbers from 0 to 1");
                 if (i + 1 >= lines.size() || !IsLetters(lines[i + 1]))
                     return fail(i + 1 < lines.size() ? i + 1 : i, "a site line must be followed by the site's letters");

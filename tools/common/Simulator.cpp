@@ -573,13 +573,14 @@ bool WriteSimFiles(const SimData& d, const std::string& prefix, std::string& err
 {
     SimFileNames f = SimFilesFor(prefix);
     std::vector<double> siteNumbers(d.options.sites.begin(), d.options.sites.end());
-    return WriteOutputs({{f.sequences, FormatSequenceFile(d)},
-                         {f.truth, FormatTruth(BuildTruth(d))},
-                         {f.motifs, motifio::FormatMotifs(d.motifs, motifio::MotifFormat::Program)},
-                         {f.motifsWithSites, motifio::FormatMotifs(d.motifs, motifio::MotifFormat::Program, &siteNumbers)},
-                         {f.alignment, FormatAlignmentFile(d, d.options.alignGroup)},
-                         {f.params, FormatParamFile(d)}},
-                        err);
+    return WriteOutputs(
+        {{f.sequences, FormatSequenceFile(d)},
+         {f.truth, FormatTruth(BuildTruth(d))},
+         {f.motifs, motifio::FormatMotifs(d.motifs, motifio::MotifFormat::Program)},
+         {f.motifsWithSites, motifio::FormatMotifs(d.motifs, motifio::MotifFormat::Program, &siteNumbers)},
+         {f.alignment, FormatAlignmentFile(d, d.options.alignGroup)},
+         {f.params, FormatParamFile(d)}},
+        err);
 }
 
 }  // namespace sertools
