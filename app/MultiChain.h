@@ -1,8 +1,8 @@
 // Several chains of one de novo run (-C), in threads (-t). The chains share the alignment
 // stage (the groups and their stored alignments, which each chain copies, since alignment
 // moves rewrite them); chain c draws from its own stream DeriveSeed(seed, c, kChainStream),
-// so the result does not depend on the number of threads. The run keeps the chain whose motifs
-// the other chains find best (ties: the higher average log-posterior) and writes it as a run's usual files; every chain goes to
+// so the result does not depend on the number of threads. The run keeps the chain with the
+// highest average log-posterior and writes it as a run's usual files; every chain goes to
 // <report>chains.txt with its side files (as -m writes runs), and one line per chain to
 // <report>chains.tsv. Only chain 0 writes progress lines to the log.
 #pragma once

@@ -117,7 +117,7 @@ TEST(DeNovoRun, SeedReproducesEveryFileAndTheLog)
 
 // -C 3: three chains, each from a stream derived from -S, run in one or two threads: the
 // files are the same byte for byte (the command-line echo aside). The table has one line per
-// chain with the kept one of the most support from the others, chains.txt holds every
+// chain with the kept one of the highest average log-posterior, chains.txt holds every
 // chain's report, and the run's own report is the kept chain's. (Also run under
 // ThreadSanitizer: make test-tsan.)
 TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
@@ -138,13 +138,12 @@ TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
     }
     const std::vector<std::string> table = support::Lines(ReadFile(one.File("run.txtchains.tsv")));
     ASSERT_EQ(table.size(), 4u);
-    // The kept chain has the most support from the other chains.
     double best = -1e300, kept = 0;
     for (size_t c = 1; c < table.size(); ++c) {
         const std::vector<std::string> f = support::Fields(table[c]);
         ASSERT_EQ(f.size(), 8u) << table[c];
-        best = std::max(best, std::stod(f[7]));
-        if (f[4] == "yes") kept = std::stod(f[7]);
+        best = std::max(best, std::stod(f[3]));
+        if (f[4] == "yes") kept = std::stod(f[3]);
     }
     EXPECT_EQ(kept, best);
     const std::string report = ReadFile(one.File("run.txt")), all = ReadFile(one.File("run.txtchains.txt"));
