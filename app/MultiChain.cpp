@@ -28,19 +28,6 @@ std::vector<std::pair<int, motifio::Motif>> FoundMotifs(const RunResults& r)
     return found;
 }
 
-// Consensus of a frequency matrix: the most frequent base of each column, lower case where
-// it holds less than half of the column.
-std::string Consensus(const motifio::Motif& m)
-{
-    std::string s;
-    for (int j = 0; j < m.Width(); ++j) {
-        const double* c = &m.p[4 * j];
-        const int b = static_cast<int>(std::max_element(c, c + 4) - c);
-        s += c[b] >= 0.5 ? "ACGT"[b] : "acgt"[b];
-    }
-    return s;
-}
-
 // How well chain b finds the motifs of chain a: over a's K motifs, the mean of the best column
 // correlation (serevan-eval's) of each found one with a motif b found; a motif a did not find
 // counts 0.
@@ -92,7 +79,7 @@ std::string ChainTable(const std::vector<RunResults>& runs, const std::vector<un
         for (size_t k = 0; k < r.width.size(); ++k) {
             std::string cons = "-";
             for (const auto& [index, m] : found)
-                if (index == static_cast<int>(k)) cons = Consensus(m);
+                if (index == static_cast<int>(k)) cons = motifio::Consensus(m);
             motifs += (k ? "," : "") + cons;
         }
         // Over the kept chain's found motifs (not its K), as the table has always said.

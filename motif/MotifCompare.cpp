@@ -51,4 +51,15 @@ MotifMatch CompareMotifs(const Motif& planted, const Motif& learned)
     return best;
 }
 
+std::string Consensus(const Motif& m)
+{
+    std::string text;
+    for (int j = 0; j < m.Width(); ++j) {
+        const double* p = &m.p[4 * j];
+        const int best = static_cast<int>(std::max_element(p, p + 4) - p);
+        text += p[best] >= 0.5 ? "ACGT"[best] : "acgt"[best];
+    }
+    return text;
+}
+
 }  // namespace motifio

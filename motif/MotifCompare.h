@@ -2,6 +2,8 @@
 // learned motifs to planted ones (serevan-eval) and the chains of one run to each other.
 #pragma once
 
+#include <string>
+
 #include "motif/MotifFormats.h"
 
 namespace motifio {
@@ -25,5 +27,8 @@ struct MotifMatch {
 // Dividing by the smaller width makes partial overlaps count their missing columns as 0,
 // so the score is 1 only for matrices that agree column by column over the shorter one.
 MotifMatch CompareMotifs(const Motif& planted, const Motif& learned);
+
+// The most frequent base of each column, in lower case where it holds less than half of it.
+std::string Consensus(const Motif& m);
 
 }  // namespace motifio

@@ -38,15 +38,4 @@ std::vector<LogoColumn> LayoutLogo(const Motif& m)
     return columns;
 }
 
-std::string Consensus(const Motif& m)
-{
-    std::string text;
-    for (int j = 0; j < m.Width(); ++j) {
-        const double* p = &m.p[4 * j];
-        const int best = static_cast<int>(std::max_element(p, p + 4) - p);
-        text += p[best] >= 0.5 ? "ACGT"[best] : "acgt"[best];
-    }
-    return text;
-}
-
 }  // namespace sertools

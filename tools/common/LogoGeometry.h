@@ -31,8 +31,4 @@ LogoColumn LayoutColumn(const double* p);
 // Every column of a matrix.
 std::vector<LogoColumn> LayoutLogo(const Motif& m);
 
-// The consensus: per column the most frequent base, upper case when its frequency is at
-// least 0.5, lower case otherwise.
-std::string Consensus(const Motif& m);
-
 }  // namespace sertools

@@ -11,6 +11,7 @@ namespace sertools {
 // motifio::ReadMotifs and FormatMotifs.
 using motifio::ColumnCorrelation;
 using motifio::CompareMotifs;
+using motifio::Consensus;
 using motifio::Motif;
 using motifio::MotifMatch;
 using motifio::ReverseComplement;
