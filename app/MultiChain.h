@@ -2,7 +2,8 @@
 // stage (the groups and their stored alignments, which each chain copies, since alignment
 // moves rewrite them); chain c draws from its own stream DeriveSeed(seed, c, kChainStream),
 // so the result does not depend on the number of threads. The run keeps the chain with the
-// highest average log-posterior and writes it as a run's usual files; every chain goes to
+// most motifs whose called sites spread over a quarter of the groups, then the highest
+// average log-posterior, and writes it as a run's usual files; every chain goes to
 // <report>chains.txt with its side files (as -m writes runs), and one line per chain to
 // <report>chains.tsv. Only chain 0 writes progress lines to the log.
 #pragma once

@@ -115,7 +115,7 @@ const std::vector<OptionInfo>& KnownOptions()
         {'x', K::Flag, "", "aligned scan: write only the score line", "off", [](P p, V) { p.bScanDetail = false; }},
         {'F', K::Flag, "", "scan the orthologous groups with the -A motifs", "off",
          [](P p, V) { p.bScanUnaligned = true; }},
-        {'C', K::Integer, "n", "de novo: run n chains (streams derived from the seed) and keep the most likely", "1",
+        {'C', K::Integer, "n", "de novo: run n chains (streams derived from the seed); keep the best (README)", "1",
          [](P p, V v) { p.nChains = static_cast<int>(v.whole); }},
         {'t', K::Integer, "n", "-C: threads the chains run in (the result does not depend on it)", "1",
          [](P p, V v) { p.nThreads = static_cast<int>(v.whole); }},
@@ -123,7 +123,7 @@ const std::vector<OptionInfo>& KnownOptions()
          "de novo: starting motifs from conserved, over-represented words (chain c from the "
          "c-th word on)",
          "off", [](P p, V) { p.bWordSeeds = true; }},
-        {'e', K::Real, "x", "with -g: each group's background tilted to its own G+C share (weight x bases)", "0",
+        {'e', K::Real, "x", "with -g: each group's own background, shrunk to the pooled one (weight x bases)", "0",
          [](P p, V v) { p.dLocalBg = v.real; }},
         {'G', K::Flag, "", "-F: every group draws from streams of its own (needs -S), as shards do", "off",
          [](P p, V) { p.bGroupStreams = true; }},
@@ -318,7 +318,7 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (p.bWordSeeds && !denovo) return "-D is an option of the de novo run";
     if (!(p.dLocalBg >= 0.0)) return "-e must be at least 0";
     if (p.dLocalBg > 0.0 && p.nBgOrder < 0 && p.strBgFile.GetLength() == 0)
-        return "-e needs -g (it tilts the order-k background of each group)";
+        return "-e needs -g (it estimates the order-k background of each group)";
     if (p.bGroupStreams && mode != RunMode::ScanUnaligned) return "-G is an option of the unaligned scan (-F)";
     if (p.bGroupStreams && !p.bSeedGiven) return "-G needs -S: the streams of the groups are derived from the seed";
     if (p.bShard) {

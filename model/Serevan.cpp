@@ -221,11 +221,12 @@ void CSerevan::MSBuildBackground()
     const CMarkovBackground* order = OrderBackground();
     if (!order) return;
     if (m_set.dLocalBg > 0.0) {
-        // A group richer in C+G than the rest is explained by its background, not by a motif.
+        // A group richer in C+G (or A+T) than the rest, or in its own short repeats, is
+        // explained by its own background, not by a motif (model/background.md).
         std::vector<std::vector<std::pair<const int*, int>>> groups(G);
         for (int s = 0; s < N; ++s)
             for (int g = 0; g < G; ++g) groups[g].emplace_back(m_pSeq[s][g], m_pSeqLen[s][g]);
-        m_par.m_groupBg = order->TiltedToGroups(groups, m_set.dLocalBg);
+        m_par.m_groupBg = order->LocalToGroups(groups, m_set.dLocalBg);
     }
     m_par.m_bgContext.assign(N, std::vector<std::vector<int>>(G));
     for (int s = 0; s < N; ++s)

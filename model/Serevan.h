@@ -242,7 +242,7 @@ private:
     double PositionBgLog(int s, int g, int p) const;
     // The -g model for the single-species samplers of motif/ (null without -g).
     const CMarkovBackground* OrderBackground() const;
-    // The -g model of group g: tilted to the group's composition with -e (null without -g).
+    // The -g model of group g: with -e its own, shrunk towards the pooled one (null without -g).
     const CMarkovBackground* GroupBackground(int g) const;
 
     // -- forward (Forward.cpp; direct versions in Direct.cpp)

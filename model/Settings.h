@@ -32,8 +32,8 @@ struct ModelSettings {
     bool bGroupStreams = false;       // -G: every group of a scan draws from streams of its own (needs -S)
     int nChains = 1;                  // -C: chains of a de novo run (each with a stream of its own)
     int nThreads = 1;                 // -t: threads the chains run in
-    double dLocalBg = 0.0;            // -e: each group's G+C share, shrunk to the input's with this weight in
-                                      // bases, tilts the -g background of that group (0: one background)
+    double dLocalBg = 0.0;            // -e: each group's own -g background, shrunk towards the pooled one with
+                                      // this weight in bases (0: one background for all groups)
     bool bProgress = true;            // the loops show a progress line on a terminal (off: chains but the first)
 };
 

@@ -24,7 +24,7 @@ struct ModelParameters {
     // order for single species and zero order for ancestral bases; design note model/background.md).
     CMarkovBackground m_bgModel;
     std::vector<std::vector<std::vector<int>>> m_bgContext;  // [s][g][p] context offset into m_bgModel
-    std::vector<CMarkovBackground> m_groupBg;  // -e: per group, m_bgModel tilted to its composition (same contexts)
+    std::vector<CMarkovBackground> m_groupBg;  // -e: per group, its own model shrunk to m_bgModel (same contexts)
     // Priors, never changed.
     int m_nTranPrior[4] = {1, 1, 1, 1};  // [from][to] flattened
     std::vector<int> m_pMotifPrior;      // K+1 ones

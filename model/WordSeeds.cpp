@@ -237,7 +237,7 @@ std::vector<ConservedWord> ConservedWords(const ModelGroups& d, const CMarkovBac
                 const std::vector<int>& x = d.seq[static_cast<size_t>(s) * G + g];
                 members[g].emplace_back(x.data(), static_cast<int>(x.size()));
             }
-        local = model.TiltedToGroups(members, set.localBg);
+        local = model.LocalToGroups(members, set.localBg);
     }
 
     // Pass 1: per width, the groups holding each word and the conserved windows of each group.

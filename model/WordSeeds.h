@@ -27,7 +27,7 @@ struct WordSeedSettings {
     int maxWords = 50;        // ranked words returned, with their sites
     bool bothStrands = true;  // a word and its reverse complement are one word
     int fallbackOrder = 2;    // order of the background estimated from the sequences when none is given
-    double localBg = 0.0;     // > 0: each group's expectation under the background tilted to its G+C share (-e)
+    double localBg = 0.0;     // > 0: each group's expectation under its own background (-e)
     serevan::LowComplexitySettings stretches;  // windows touching such a stretch are not counted
 };
 

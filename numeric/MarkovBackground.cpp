@@ -92,43 +92,33 @@ void CMarkovBackground::SetTable(int order, std::vector<double> lin)
     Finish();
 }
 
-CMarkovBackground CMarkovBackground::Tilted(const double weight[4]) const
-{
-    CMarkovBackground t;
-    t.m_order = m_order;
-    t.m_lin = m_lin;
-    for (size_t at = 0; at + 3 < t.m_lin.size(); at += 4) {
-        double z = 0.0;
-        for (int b = 0; b < 4; ++b) z += (t.m_lin[at + b] *= weight[b]);
-        for (int b = 0; b < 4; ++b) t.m_lin[at + b] = z > 0 ? t.m_lin[at + b] / z : 0.25;
-    }
-    t.Finish();
-    return t;
-}
-
-std::vector<CMarkovBackground> CMarkovBackground::TiltedToGroups(
+std::vector<CMarkovBackground> CMarkovBackground::LocalToGroups(
     const std::vector<std::vector<std::pair<const int*, int>>>& groups, double weight) const
 {
-    const size_t G = groups.size();
-    std::vector<double> gc(G, 0.0), bases(G, 0.0);
-    double gcAll = 0.0, basesAll = 0.0;
-    for (size_t g = 0; g < G; ++g) {
-        for (const auto& [seq, len] : groups[g])
-            for (int p = 0; p < len; ++p) {
-                if (!IsBase(seq[p])) continue;
-                bases[g] += 1.0;
-                gc[g] += seq[p] == 1 || seq[p] == 2 ? 1.0 : 0.0;
-            }
-        gcAll += gc[g];
-        basesAll += bases[g];
-    }
-    const double share = basesAll > 0 ? gcAll / basesAll : 0.5;
     std::vector<CMarkovBackground> out;
-    for (size_t g = 0; g < G; ++g) {
-        const double local = (gc[g] + weight * share) / (bases[g] + weight);
-        const double at = (1.0 - local) / (1.0 - share), cg = local / share;
-        const double w[4] = {at, cg, cg, at};
-        out.push_back(Tilted(w));
+    std::vector<int> x;
+    for (const auto& members : groups) {
+        std::vector<std::vector<double>> count(m_order + 1);
+        for (int o = 0; o <= m_order; ++o) count[o].assign(size_t{4} << (2 * o), 0.0);
+        for (const auto& [seq, len] : members) {
+            x.assign(seq, seq + len);
+            CountStrand(x, m_order, count);
+            std::reverse(x.begin(), x.end());
+            for (int& c : x) c = IsBase(c) ? 3 - c : -1;
+            CountStrand(x, m_order, count);
+        }
+        CMarkovBackground local;
+        local.m_order = m_order;
+        local.m_lin = m_lin;
+        for (int o = 0; o <= m_order; ++o)
+            for (int ctx = 0; ctx < (1 << (2 * o)); ++ctx) {
+                const double* n = &count[o][4 * ctx];
+                const double total = n[0] + n[1] + n[2] + n[3];
+                double* p = &local.m_lin[OrderBase(o) + 4 * ctx];
+                for (int b = 0; b < 4; ++b) p[b] = (n[b] + weight * p[b]) / (total + weight);
+            }
+        local.Finish();
+        out.push_back(std::move(local));
     }
     return out;
 }

@@ -33,15 +33,11 @@ public:
     static int TableSize(int order) { return OrderBase(order + 1); }
     static int OrderBase(int o) { return 4 * ((1 << (2 * o)) - 1) / 3; }
 
-    // This model tilted by weight[b] on base b: p'(b | c) = p(b | c) weight[b] / Z(c), every
-    // context renormalised (a local composition on the same contexts).
-    CMarkovBackground Tilted(const double weight[4]) const;
-
-    // One model per group: this one tilted to the group's G+C share (its sequences' bases,
-    // which on both strands is all a composition can say), shrunk towards the share of all
-    // groups with the weight of `weight` bases. groups[g] lists the group's sequences.
-    std::vector<CMarkovBackground> TiltedToGroups(const std::vector<std::vector<std::pair<const int*, int>>>& groups,
-                                                  double weight) const;
+    // One model per group: every context of every order estimated from the group's own
+    // sequences (both strands), shrunk towards this model's probabilities with the weight of
+    // `weight` bases: p_g(b | c) = (n_g(c b) + weight p(b | c)) / (n_g(c) + weight).
+    std::vector<CMarkovBackground> LocalToGroups(const std::vector<std::vector<std::pair<const int*, int>>>& groups,
+                                                 double weight) const;
 
     // Offset of the four log probabilities of the base at p given the bases before it.
     int ContextOffset(const int* seq, int p) const;

@@ -94,26 +94,35 @@ struct Brute {
     int X(int s, int p) const { return tm.groups.seq[static_cast<size_t>(s) * tm.G][p]; }
 
     // The order-k background's distribution of the base at p of species s given up to k
-    // determined bases before it; with -e, tilted to group 0's G+C share (both strands, every
-    // species) shrunk to that of all groups with the weight of -e bases.
+    // determined bases before it; with -e, group 0's own: its (o+1)-mers counted on both
+    // strands of every species, each context shrunk towards the joint's with the weight of -e.
     std::array<double, 4> OrderBg(int s, int p) const
     {
         int o = 0, ctx = 0;
         while (o + 1 < static_cast<int>(joint->size()) && p - o - 1 >= 0 && Base(X(s, p - o - 1))) ++o;
         for (int i = p - o; i < p; ++i) ctx = 4 * ctx + X(s, i);
         const double* f = &(*joint)[o][4 * ctx];
-        double w[4] = {1, 1, 1, 1}, gc[2] = {0, 0}, n[2] = {0, 0};
-        const double alpha = P::Settings(m).dLocalBg;
-        for (size_t slot = 0; slot < tm.groups.seq.size(); ++slot)
-            for (int x : tm.groups.seq[slot])
-                if (Base(x)) n[slot % tm.G == 0] += 1, gc[slot % tm.G == 0] += x == 1 || x == 2;
-        if (alpha > 0) {
-            const double all = (gc[0] + gc[1]) / (n[0] + n[1]), local = (gc[1] + alpha * all) / (n[1] + alpha);
-            w[0] = w[3] = (1 - local) / (1 - all);
-            w[1] = w[2] = local / all;
-        }
-        const double sum = f[0] * w[0] + f[1] * w[1] + f[2] * w[2] + f[3] * w[3];
-        return {f[0] * w[0] / sum, f[1] * w[1] / sum, f[2] * w[2] / sum, f[3] * w[3] / sum};
+        const double sum = f[0] + f[1] + f[2] + f[3], alpha = P::Settings(m).dLocalBg;
+        std::array<double, 4> out{f[0] / sum, f[1] / sum, f[2] / sum, f[3] / sum};
+        if (alpha <= 0) return out;
+        double n[4] = {0, 0, 0, 0};
+        for (int r = 0; r < N; ++r)
+            for (int strand = 0; strand < 2; ++strand) {
+                std::vector<int> x = tm.groups.seq[static_cast<size_t>(r) * tm.G];
+                if (strand) {
+                    std::reverse(x.begin(), x.end());
+                    for (int& b : x) b = Base(b) ? 3 - b : -1;
+                }
+                for (int q = o; q < static_cast<int>(x.size()); ++q) {
+                    int c = 0;
+                    bool all = Base(x[q]);
+                    for (int i = q - o; i < q && all; ++i) all = Base(x[i]), c = 4 * c + x[i];
+                    if (all && c == ctx) n[x[q]] += 1;
+                }
+            }
+        const double total = n[0] + n[1] + n[2] + n[3];
+        for (int b = 0; b < 4; ++b) out[b] = (n[b] + alpha * out[b]) / (total + alpha);
+        return out;
     }
 
     // Emission of the moving block of node t: type < K the last column of a site, K background.

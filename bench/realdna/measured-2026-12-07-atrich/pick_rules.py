@@ -5,8 +5,10 @@ the set's truth in the same folder, data_truth.tsv), and the F1 of the chain eac
 the highest average log-posterior (post), the highest average likelihood (lik), the most
 motifs found then the posterior (found+post), the most support from the other chains (agree:
 the sum over the other chains of the mean, over this chain's K motifs, of the best column
-correlation with a motif the other chain found, as serevan-eval compares matrices), and the
-best chain (which no user can pick). Last line: the means over the sets.
+correlation with a motif the other chain found, as serevan-eval compares matrices), the most
+motifs whose called sites sit in at least a quarter of the groups (and three), then the
+posterior (spread: the program's rule since 2026-12-08), and the best chain (which no user
+can pick). Last line: the means over the sets.
 
     python3 pick_rules.py EVAL_BINARY OUT/SETTING/seed*/new.txtchains.tsv ...
 """
@@ -41,6 +43,12 @@ def matrices(run):
     return found
 
 
+def site_groups(run):
+    """Per motif of a report, the number of groups holding its called sites."""
+    parts = re.split(r"\nMotif\d+:", run)[1:]
+    return [len({g for g in re.findall(r"^>\d+\t(\d+)\t", body, re.M)}) for body in parts]
+
+
 def pearson(a, b):
     ma, mb = sum(a) / 4, sum(b) / 4
     sab = sum((x - ma) * (y - mb) for x, y in zip(a, b))
@@ -65,22 +73,29 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         for tsv in sorted(tables):
             folder, base = os.path.dirname(tsv), tsv[: -len("chains.tsv")]
-            runs = open(base + "chains.txt").read().split("Serevan (beta")[1:]
-            rows = [line.rstrip("\n").split("\t") for line in open(tsv)][1:]
-            scores, found = [], []
+            # A run repeated into the same files appends: the last table and the last C reports.
+            rows = [line.rstrip("\n").split("\t") for line in open(tsv)]
+            rows = rows[max(i for i, r in enumerate(rows) if r[0] == "chain") + 1:]
+            runs = open(base + "chains.txt").read().split("Serevan (beta")[1:][-len(rows):]
+            G = sum(1 for line in open(os.path.join(folder, "data.fa")) if line.startswith(">")) // 3
+            need = max(3, -(-G // 4))
+            scores, found, spread = [], [], []
             for c, run in enumerate(runs):
                 path = os.path.join(tmp, "chain%d.txt" % c)
                 open(path, "w").write("Serevan (beta" + run)
                 scores.append(f1(evaluator, os.path.join(folder, "data"), path))
                 kept = [m != "-" for m in rows[c][5].split(",")]
                 found.append([m for m, k in zip(matrices(run), kept) if k])
+                spread.append(sum(1 for n in site_groups(run) if n >= need))
             C, K = len(rows), len(rows[0][5].split(","))
             lik, post = [float(r[2]) for r in rows], [float(r[3]) for r in rows]
             support = [sum(sum(max([compare(a, b) for b in found[o]] or [0]) for a in found[c]) / K
                            for o in range(C) if o != c) for c in range(C)]
             picks = {"post": max(range(C), key=lambda c: post[c]), "lik": max(range(C), key=lambda c: lik[c]),
                      "found+post": max(range(C), key=lambda c: (len(found[c]), post[c])),
-                     "agree": max(range(C), key=lambda c: support[c]), "best": max(range(C), key=lambda c: scores[c])}
+                     "agree": max(range(C), key=lambda c: support[c]),
+                     "spread": max(range(C), key=lambda c: (spread[c], post[c])),
+                     "best": max(range(C), key=lambda c: scores[c])}
             for rule, c in picks.items():
                 totals.setdefault(rule, []).append(scores[c])
             print("%-28s chains %s support %s | %s" % (
