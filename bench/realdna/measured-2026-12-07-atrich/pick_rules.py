@@ -49,6 +49,17 @@ def site_groups(run):
     return [len({g for g in re.findall(r"^>\d+\t(\d+)\t", body, re.M)}) for body in parts]
 
 
+def read_chains(tsv):
+    """A -C run's table rows, each chain's report (without its first words "Serevan (beta")
+    and the groups a motif must reach to count as spread (a quarter, at least three). A run
+    repeated into the same files appends: the last table and the last C reports count."""
+    rows = [line.rstrip("\n").split("\t") for line in open(tsv)]
+    rows = rows[max(i for i, r in enumerate(rows) if r[0] == "chain") + 1:]
+    runs = open(tsv[: -len("chains.tsv")] + "chains.txt").read().split("Serevan (beta")[1:][-len(rows):]
+    G = sum(1 for line in open(os.path.join(os.path.dirname(tsv), "data.fa")) if line.startswith(">")) // 3
+    return rows, runs, max(3, -(-G // 4))
+
+
 def pearson(a, b):
     ma, mb = sum(a) / 4, sum(b) / 4
     sab = sum((x - ma) * (y - mb) for x, y in zip(a, b))
@@ -72,13 +83,8 @@ def main():
     totals = {}
     with tempfile.TemporaryDirectory() as tmp:
         for tsv in sorted(tables):
-            folder, base = os.path.dirname(tsv), tsv[: -len("chains.tsv")]
-            # A run repeated into the same files appends: the last table and the last C reports.
-            rows = [line.rstrip("\n").split("\t") for line in open(tsv)]
-            rows = rows[max(i for i, r in enumerate(rows) if r[0] == "chain") + 1:]
-            runs = open(base + "chains.txt").read().split("Serevan (beta")[1:][-len(rows):]
-            G = sum(1 for line in open(os.path.join(folder, "data.fa")) if line.startswith(">")) // 3
-            need = max(3, -(-G // 4))
+            folder = os.path.dirname(tsv)
+            rows, runs, need = read_chains(tsv)
             scores, found, spread = [], [], []
             for c, run in enumerate(runs):
                 path = os.path.join(tmp, "chain%d.txt" % c)
