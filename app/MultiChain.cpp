@@ -56,37 +56,6 @@ std::vector<int> SiteGroups(const RunResults& r)
     return spread;
 }
 
-// The kept chain: the one with the most motifs whose called sites spread over a quarter of
-// the groups (at least three), then the highest average log-posterior (the likelihood and
-// the parameters' priors). A motif whose sites sit in fewer groups is most often composition
-// (C/G-rich columns in the few groups richer in C+G than the rest, poly-A in the A/T-richest)
-// or one stretch that two groups share. On the real-DNA benchmark (16 sets) the posterior
-// alone kept such chains, or chains that found nothing, over chains that found the planted
-// motifs: mean site F1 0.35, with the spread first 0.44, against 0.45 for the best chain of
-// each set. The support of each chain (the sum over the other chains of their agreement with
-// it) is a hint for the reader: keeping the most-supported chain did no better, since a
-// repeated stretch that every chain locks on has the most.
-int KeptChain(const std::vector<RunResults>& runs, int groups, std::vector<double>& support)
-{
-    const size_t C = runs.size();
-    const int need = std::max(3, (groups + 3) / 4);
-    std::vector<std::vector<std::pair<int, motifio::Motif>>> found(C);
-    std::vector<int> spread(C, 0);
-    for (size_t c = 0; c < C; ++c) {
-        found[c] = FoundMotifs(runs[c]);
-        for (int n : SiteGroups(runs[c])) spread[c] += n >= need;
-    }
-    support.assign(C, 0.0);
-    int kept = 0;
-    for (size_t c = 0; c < C; ++c) {
-        for (size_t o = 0; o < C; ++o)
-            if (o != c) support[c] += Agreement(found[c], found[o], runs[c].width.size());
-        if (spread[c] > spread[kept] || (spread[c] == spread[kept] && runs[c].avgPost > runs[kept].avgPost))
-            kept = static_cast<int>(c);
-    }
-    return kept;
-}
-
 // One line per chain: its number, seed, averages, whether it was kept, the consensus of each
 // motif ("-" when not found), its agreement with the kept chain (how well it finds the kept
 // chain's motifs), its support (the sum of the other chains' agreement with it) and, per
@@ -120,6 +89,37 @@ std::string ChainTable(const std::vector<RunResults>& runs, const std::vector<un
 }
 
 }  // namespace
+
+// The kept chain: the one with the most motifs whose called sites spread over a quarter of
+// the groups (at least three), then the highest average log-posterior (the likelihood and
+// the parameters' priors). A motif whose sites sit in fewer groups is most often composition
+// (C/G-rich columns in the few groups richer in C+G than the rest, poly-A in the A/T-richest)
+// or one stretch that two groups share. On the real-DNA benchmark (16 sets) the posterior
+// alone kept such chains, or chains that found nothing, over chains that found the planted
+// motifs: mean site F1 0.35, with the spread first 0.44, against 0.45 for the best chain of
+// each set. The support of each chain (the sum over the other chains of their agreement with
+// it) is a hint for the reader: keeping the most-supported chain did no better, since a
+// repeated stretch that every chain locks on has the most.
+int KeptChain(const std::vector<RunResults>& runs, int groups, std::vector<double>& support)
+{
+    const size_t C = runs.size();
+    const int need = std::max(3, (groups + 3) / 4);
+    std::vector<std::vector<std::pair<int, motifio::Motif>>> found(C);
+    std::vector<int> spread(C, 0);
+    for (size_t c = 0; c < C; ++c) {
+        found[c] = FoundMotifs(runs[c]);
+        for (int n : SiteGroups(runs[c])) spread[c] += n >= need;
+    }
+    support.assign(C, 0.0);
+    int kept = 0;
+    for (size_t c = 0; c < C; ++c) {
+        for (size_t o = 0; o < C; ++o)
+            if (o != c) support[c] += Agreement(found[c], found[o], runs[c].width.size());
+        if (spread[c] > spread[kept] || (spread[c] == spread[kept] && runs[c].avgPost > runs[kept].avgPost))
+            kept = static_cast<int>(c);
+    }
+    return kept;
+}
 
 int RunChains(const INPUTPARAMETER& param, const ModelGroups& groups, const ChainStart& startOf,
               const OutputNames& names, unsigned seed)

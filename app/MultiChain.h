@@ -9,14 +9,21 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "app/InputParameter.h"
 #include "app/RunOutput.h"
+#include "model/Results.h"
 #include "model/Settings.h"
 #include "numeric/StochasticDistribution.h"
 
 // The starting parameters of chain c, drawn from its stream.
 using ChainStart = std::function<ModelStart(CRandomStream& stream, int chain)>;
+
+// The chain a run keeps: the most motifs whose called sites sit in at least a quarter of the
+// `groups` groups (and three), then the highest average log-posterior. support receives each
+// chain's support (the sum of the other chains' agreement with it; README).
+int KeptChain(const std::vector<RunResults>& runs, int groups, std::vector<double>& support);
 
 // Runs param.nChains chains over groups in param.nThreads threads and writes their files.
 // Returns the exit status (0, or 1 after a one-line refusal).

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MultiChain.h"
 #include "support/Support.h"
 
 namespace {
@@ -114,6 +115,52 @@ TEST(DeNovoRun, SeedReproducesEveryFileAndTheLog)
     const std::string iterations = "Iteration 1\nIteration 11\nIteration 21\nIteration 31\n";
     EXPECT_EQ(ReadFile(b.File("run.txt.info")),
               "Serevan (beta 1, Nov 2007)\n" + echo[1] + "\n\nInitial alignment\n" + iterations + iterations);
+}
+
+// The kept chain, on hand-made results: the most motifs whose called sites sit in a quarter of
+// the groups (at least three; a group counted once whatever its species), then the highest
+// log-posterior; chains whose motifs sit in one or two groups, or that found nothing, lose
+// even with the higher posterior.
+TEST(DeNovoRun, KeptChainHasTheMostSpreadMotifsThenTheHighestPosterior)
+{
+    auto chain = [](double post, const std::vector<std::vector<int>>& groupsOfMotif) {
+        RunResults r;
+        r.avgPost = post;
+        for (const std::vector<int>& groups : groupsOfMotif) {
+            r.width.push_back(2);
+            r.m_pSiteMatrix.emplace_back(8, 0.25);
+            r.m_pOutputSite.emplace_back();
+            for (int g : groups)
+                for (int species = 0; species < 3; ++species) {
+                    OUTPUTSITE site;
+                    site.species = species;
+                    site.group = g;
+                    r.m_pOutputSite.back().push_back(site);
+                }
+        }
+        return r;
+    };
+    const std::vector<int> five{0, 1, 2, 3, 4}, four{5, 6, 7, 8}, two{0, 9};
+    struct Case {
+        int groups;
+        std::vector<RunResults> runs;
+        int kept;
+    };
+    const std::vector<Case> cases = {
+        // 20 groups: five count, four do not.
+        {20, {chain(-100, {two, {3}}), chain(-200, {five, {}}), chain(-300, {five, five}), chain(-50, {{}, {}})}, 2},
+        {20, {chain(-300, {five, five}), chain(-250, {five, five}), chain(-100, {four, four})}, 1},
+        // 16 groups: four count; 4 groups: at least three are needed, not one.
+        {16, {chain(-300, {four, two}), chain(-100, {two, two})}, 0},
+        {4, {chain(-300, {{0, 1, 2}, {}}), chain(-100, {{0, 1}, {3}})}, 0},
+        // None spread: the posterior decides.
+        {20, {chain(-300, {two, {}}), chain(-100, {{}, {}})}, 1},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        std::vector<double> support;
+        EXPECT_EQ(KeptChain(cases[i].runs, cases[i].groups, support), cases[i].kept) << "case " << i;
+        EXPECT_EQ(support.size(), cases[i].runs.size());
+    }
 }
 
 // -C 3: three chains, each from a stream derived from -S, run in one or two threads: the
