@@ -29,6 +29,16 @@ void CountStrand(const std::vector<int>& x, int order, std::vector<std::vector<d
     }
 }
 
+// Counts one sequence on both strands (a promoter set has no preferred strand); x is scratch.
+void CountBothStrands(const int* seq, int len, int order, std::vector<std::vector<double>>& count, std::vector<int>& x)
+{
+    x.assign(seq, seq + len);
+    CountStrand(x, order, count);
+    std::reverse(x.begin(), x.end());
+    for (int& c : x) c = IsBase(c) ? 3 - c : -1;
+    CountStrand(x, order, count);
+}
+
 }  // namespace
 
 void CMarkovBackground::Estimate(int order, const int* const* seqs, const int* lens, int nSeq)
@@ -37,13 +47,7 @@ void CMarkovBackground::Estimate(int order, const int* const* seqs, const int* l
     std::vector<std::vector<double>> count(order + 1);
     for (int o = 0; o <= order; ++o) count[o].assign(size_t{4} << (2 * o), 0.0);
     std::vector<int> x;
-    for (int i = 0; i < nSeq; ++i) {
-        x.assign(seqs[i], seqs[i] + lens[i]);
-        CountStrand(x, order, count);
-        std::reverse(x.begin(), x.end());
-        for (int& c : x) c = IsBase(c) ? 3 - c : -1;
-        CountStrand(x, order, count);
-    }
+    for (int i = 0; i < nSeq; ++i) CountBothStrands(seqs[i], lens[i], order, count, x);
     m_order = order;
     m_lin.assign(OrderBase(order + 1), 0.0);
     for (int o = 0; o <= order; ++o) {
@@ -100,13 +104,7 @@ std::vector<CMarkovBackground> CMarkovBackground::LocalToGroups(
     for (const auto& members : groups) {
         std::vector<std::vector<double>> count(m_order + 1);
         for (int o = 0; o <= m_order; ++o) count[o].assign(size_t{4} << (2 * o), 0.0);
-        for (const auto& [seq, len] : members) {
-            x.assign(seq, seq + len);
-            CountStrand(x, m_order, count);
-            std::reverse(x.begin(), x.end());
-            for (int& c : x) c = IsBase(c) ? 3 - c : -1;
-            CountStrand(x, m_order, count);
-        }
+        for (const auto& [seq, len] : members) CountBothStrands(seq, len, m_order, count, x);
         CMarkovBackground local;
         local.m_order = m_order;
         local.m_lin = m_lin;
