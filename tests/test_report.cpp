@@ -83,6 +83,13 @@ TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
     // Module posteriors: one block of 2 lines in a.txt's, three in m.txt's (its best run is the third).
     support::WriteFile(dir.File("a.txt_Pm.txt"), "1\t2\t\n3\t4\t\n");
     support::WriteFile(dir.File("m.txt_Pm.txt"), "0\t\n0\t\n1\t\n1\t\n5\t\n6\t\n");
+    // Chains tables of -C: the kept chain is b.txt's (-110), none, one not given, not a table.
+    const std::string head = "chain\tseed\taverage_loglik\taverage_logpost\tkept\n";
+    for (const auto& [name, text] : {std::pair{"kb.tsv", head + "0\t1\t-100.0000\t-1\tno\n1\t2\t-110.0000\t-1\tyes\n"},
+                                     {"kn.tsv", head + "0\t1\t-100.0000\t-1\tno\n"},
+                                     {"kx.tsv", head + "0\t1\t-105.0000\t-1\tyes\n"},
+                                     {"kz.tsv", std::string("chain\tkept\n")}})
+        support::WriteFile(dir.File(name), text);
     const std::string tool = SEREVAN_CHAINS_BIN, at = dir.Path().string();
     // The table's two motif rows, given each one's matches (chain:motif strand correlation).
     const auto rows = [](const std::string& m1, const std::string& m2) {
@@ -105,6 +112,12 @@ TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
          "\t1\t0.333\t0\t1:2+1.000 2:1+1.000 3:none",
          {moved, "0\t0\t10\t1\t1.000\t1.000\n", "", "0\t0\t10\t22\n", "1\t2\t\n3\t4\t\n"}},
         {"a.txt b.txt c.txt --agree 0.01", "converged", {kBest}},
+        {"a.txt b.txt c.txt --agree 0.01 --kept kb.tsv",
+         "the best (the one the program kept) is b.txt",
+         {with(kOther, "0\t0\t9\t23", "0\t0\t11\t23")}},
+        {"a.txt b.txt --kept kn.tsv", "kn.tsv: no chain marked kept", {}},
+        {"a.txt b.txt --kept kx.tsv", "kx.tsv: its kept chain (average likelihood -105.0000) is none of the given", {}},
+        {"a.txt b.txt --kept kz.tsv", "kz.tsv: not a chains table of the program", {}},
         {"m.txt --agree 0.01", "converged", {kBest, "", "", "", "5\t\n6\t\n"}},
         {"a.txt b.txt c.txt", rows("1:1+1.000 2:2-1.000 3:none", "1:2+1.000 2:1+1.000 3:none"), {}},
         {"m.txt", rows("1:2-1.000 2:none 3:1+1.000", "1:1+1.000 2:none 3:2+1.000"), {}},

@@ -1,5 +1,5 @@
 // serevan-chains: do several chains (runs with different seeds) on one input agree?
-//   serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE] [--best FILE]
+//   serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE] [--best FILE] [--kept TABLE]
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,7 +13,8 @@
 using namespace sertools;
 
 static const char kHelp[] =
-    "Usage: serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE] [--best FILE] [options]\n"
+    "Usage: serevan-chains REPORT... [--out FILE] [--json] [--consensus FILE] [--best FILE] [--kept TABLE]\n"
+    "       [options]\n"
     "Compares chains of the program on one input: several report files (one run each, e.g.\n"
     "seeds 1..C), or one file holding several -m runs; every run of every file is a chain.\n"
     "At least two chains of one input and one model: every option of their command lines\n"
@@ -24,14 +25,15 @@ static const char kHelp[] =
     "report given twice, or a rerun of the same seed, as an interrupted -m run leaves) is\n"
     "counted once, with a note on standard error.\n"
     "\n"
-    "The best chain is the one with the highest 'Average likelihood'. For every motif it\n"
-    "found, each chain's best-matching motif is looked up: the Pearson correlation of the four\n"
-    "frequencies of aligned columns, summed over the overlap and divided by the smaller width,\n"
-    "maximised over every offset and both strands (as in serevan-eval). A chain finds the\n"
-    "motif when that correlation is at least --min-corr. For each site of the best chain, the\n"
-    "share of chains (the best one included) calling an overlapping site of their matching\n"
-    "motif; for each module, the share of chains calling an overlapping module. Two calls\n"
-    "overlap when they share at least --min-overlap of the shorter one's length.\n"
+    "The best chain is the one with the highest 'Average likelihood' (with --kept: the one the\n"
+    "program kept). For every motif it found, each chain's best-matching motif is looked up:\n"
+    "the Pearson correlation of the four frequencies of aligned columns, summed over the\n"
+    "overlap and divided by the smaller width, maximised over every offset and both strands\n"
+    "(as in serevan-eval). A chain finds the motif when that correlation is at least\n"
+    "--min-corr. For each site of the best chain, the share of chains (the best one included)\n"
+    "calling an overlapping site of their matching motif; for each module, the share of chains\n"
+    "calling an overlapping module. Two calls overlap when they share at least --min-overlap of\n"
+    "the shorter one's length.\n"
     "\n"
     "Verdict (the last line):\n"
     "  converged: a of b motifs found by >= S % of chains      every motif of the best chain\n"
@@ -54,6 +56,9 @@ static const char kHelp[] =
     "                     serevan-report, -export and -eval read it as any report\n"
     "  --best FILE        the best chain's run as it is, with the same side files (the\n"
     "                     chosen chain as one report, also out of a file of several runs)\n"
+    "  --kept TABLE       the program's chains table (<-o>chains.tsv of -C): the chain it kept\n"
+    "                     takes the best chain's place (give <-o>chains.txt as the reports), so\n"
+    "                     the summary, --consensus and --best follow the program's choice\n"
     "  --min-corr R       correlation for a chain to find a motif, (0, 1] [0.8]\n"
     "  --share S          share of chains a motif must be found by to count, (0, 1] [0.75]\n"
     "  --agree A          share of chains a consensus site or module needs, (0, 1] [0.75]\n"
@@ -87,9 +92,9 @@ static int Fail(const std::string& message)
 
 int main(int argc, char** argv)
 {
-    const std::vector<OptionSpec> specs = {{"out", true},   {"json", false},       {"consensus", true},
-                                           {"best", true},  {"min-corr", true},    {"share", true},
-                                           {"agree", true}, {"min-overlap", true}, {"help", false}};
+    const std::vector<OptionSpec> specs = {
+        {"out", true},   {"json", false}, {"consensus", true},   {"best", true}, {"min-corr", true},
+        {"share", true}, {"agree", true}, {"min-overlap", true}, {"kept", true}, {"help", false}};
     OptionSet opt;
     std::vector<std::string> files;
     std::string err;
@@ -111,6 +116,7 @@ int main(int argc, char** argv)
     if (!ReadChains(files, chains, err) || !CheckChainsComparable(chains, err)) return Fail(err);
     for (const std::string& note : DropRepeatedChains(chains))
         std::fprintf(stderr, "serevan-chains: note: %s\n", note.c_str());
+    if (opt.Has("kept") && !KeptChainIndex(chains, opt.Text("kept", ""), settings.reference, err)) return Fail(err);
     if (!CompareChains(chains, settings, summary, err)) return Fail(err);
 
     // Every file is written beside its name first and renamed when all are written, so a

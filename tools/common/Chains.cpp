@@ -257,6 +257,10 @@ bool CompareChains(const std::vector<Chain>& chains, const ChainSettings& settin
     const int n = static_cast<int>(chains.size());
     for (int c = 1; c < n; ++c)
         if (RankOf(chains[c].report) > RankOf(chains[s.best].report)) s.best = c;
+    if (settings.reference >= 0 && settings.reference < n) {
+        s.best = settings.reference;
+        s.bestIsKept = true;
+    }
     for (const Chain& c : chains) s.chainsWithMotifs += FoundAny(c.report) ? 1 : 0;
     const RunReport& best = chains[s.best].report;
 
@@ -325,6 +329,49 @@ bool CompareChains(const std::vector<Chain>& chains, const ChainSettings& settin
     return true;
 }
 
+bool KeptChainIndex(const std::vector<Chain>& chains, const std::string& tablePath, int& index, std::string& err)
+{
+    std::vector<std::string> lines;
+    if (!ReadLines(tablePath, lines, err)) return false;
+    const std::vector<std::string> head = lines.empty() ? std::vector<std::string>{} : SplitTabs(lines[0]);
+    if (head.size() < 5 || head[0] != "chain" || head[2] != "average_loglik" || head[4] != "kept") {
+        err = tablePath + ": not a chains table of the program (-C writes <-o>chains.tsv)";
+        return false;
+    }
+    std::string kept;
+    for (std::size_t l = 1; l < lines.size(); ++l) {
+        const std::vector<std::string> f = SplitTabs(lines[l]);
+        if (f.size() >= 5 && f[4] == "yes") {
+            if (!kept.empty()) {
+                err = tablePath + ": more than one chain marked kept";
+                return false;
+            }
+            kept = f[2];
+        }
+    }
+    if (kept.empty()) {
+        err = tablePath + ": no chain marked kept";
+        return false;
+    }
+    // The table and the reports write the average likelihood with four decimals.
+    index = -1;
+    for (std::size_t c = 0; c < chains.size(); ++c)
+        if (Format("%.4f", chains[c].report.averageLikelihood) == kept) {
+            if (index >= 0) {
+                err = Format("%s: the kept chain's average likelihood %s belongs to more than one given chain",
+                             tablePath.c_str(), kept.c_str());
+                return false;
+            }
+            index = static_cast<int>(c);
+        }
+    if (index < 0) {
+        err = Format("%s: its kept chain (average likelihood %s) is none of the given chains", tablePath.c_str(),
+                     kept.c_str());
+        return false;
+    }
+    return true;
+}
+
 std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& s, const ChainSettings& settings,
                          bool json)
 {
@@ -368,7 +415,9 @@ std::string FormatChains(const std::vector<Chain>& chains, const ChainsSummary& 
         return t;
     }
 
-    t = Format("Chains: %d; the best (highest average likelihood) is %s\n", n, chains[s.best].label.c_str());
+    t = Format(s.bestIsKept ? "Chains: %d; the best (the one the program kept) is %s\n"
+                            : "Chains: %d; the best (highest average likelihood) is %s\n",
+               n, chains[s.best].label.c_str());
     t += "chain\taverage_likelihood\tmotifs_found\n";
     for (int c = 0; c < n; ++c) {
         int found = 0;

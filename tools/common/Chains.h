@@ -44,7 +44,12 @@ struct ChainSettings {
     double share = 0.75;          // verdict: a motif counts when at least this share of chains finds it
     double agree = 0.75;          // consensus: sites and modules called by at least this share of chains
     double minOverlap = 0.5;      // two calls overlap when they share this much of the shorter one
+    int reference = -1;           // the chain the others are compared with; -1: the highest average likelihood
 };
+
+// The chain that the program's multi-chain run kept, named in its chains table (-C writes
+// <-o>chains.tsv): the index of the given chain with the kept row's average likelihood.
+bool KeptChainIndex(const std::vector<Chain>& chains, const std::string& tablePath, int& index, std::string& err);
 
 // A chain's best match to one motif of the best chain.
 struct ChainMatch {
@@ -68,6 +73,8 @@ struct MotifAgreement {
 // The comparison.
 struct ChainsSummary {
     int best = 0;                        // index of the chain with the highest average likelihood
+                                         // (or ChainSettings::reference)
+    bool bestIsKept = false;             // best is the reference given, not the likelihood's choice
     std::vector<MotifAgreement> motifs;  // every found motif of the best chain
     std::vector<double> moduleShare;     // per module of the best chain: share of chains calling
                                          // an overlapping module
