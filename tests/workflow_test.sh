@@ -6,9 +6,10 @@
 #     merged report holds; aligned scans of four alignments whose ranked table must equal the
 #     scores of running each alignment by hand. The run is interrupted like a Ctrl-C right
 #     after a chain has written its files, and a plain rerun must resume.
-#  2. The MAF configuration (workflow/maf.yaml) on examples/chr22_piece.maf: prep maf, eight
-#     chains, the chosen chain's page with chain counts and genome positions, BED and GFF3 per
-#     species in genome coordinates, MEME and JASPAR, and a genome scan of two JASPAR motifs.
+#  2. The MAF configuration (workflow/maf.yaml) on examples/chr22_piece.maf: prep maf, one job
+#     of four chains (-C), the kept chain as the best (byte for byte the job's own report), its
+#     page with chain counts and genome positions, BED and GFF3 per species in genome
+#     coordinates, MEME and JASPAR, and a genome scan of two JASPAR motifs.
 # Usage: workflow_test.sh SEREVAN TOOLS_DIR SOURCE_DIR
 set -eu
 SEREVAN=$1 TOOLS=$2 SRC=$3
@@ -94,14 +95,17 @@ diff "$T/expected.tsv" "$O/scan_ranked.tsv" || fail "the ranked table differs fr
 
 # ---- 2. A genome alignment: the MAF configuration, with a genome scan of two JASPAR motifs.
 snake --configfile "$SRC/workflow/maf.yaml" --config serevan="$SEREVAN" tools="$TOOLS" \
-  maf="$SRC/examples/chr22_piece.maf" iterations=60 genome_scan_motifs="$SRC/tools/data/jaspar_vertebrates.jaspar" \
+  maf="$SRC/examples/chr22_piece.maf" iterations=200 genome_scan_motifs="$SRC/tools/data/jaspar_vertebrates.jaspar" \
   genome_scan_select=MA0004.1,MA0030.1 genome_scan_iterations=40 shards=5 >"$T/maf.log" 2>&1 ||
   { cat "$T/maf.log"; fail "the MAF configuration failed"; }
 M=$T/maf_out
-[ "$(ls "$M"/chain*/report.txt | wc -l)" = 8 ] || fail "expected eight chains"
-grep -q " -c -g 3 " "$M/chain1/report.txt" || fail "the chains did not run with -c -g 3"
-best=$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["best"])' "$M/chains_summary.json")
-cmp -s "$T/$best" "$M/best.txt" || fail "best.txt is not the best chain $best"
+[ "$(ls "$M"/chain*/report.txt | wc -l)" = 1 ] || fail "expected one chain job"
+grep -q " -c -g 3 -C 4 -t 2 -D " "$M/chain1/report.txt" || fail "the job did not run -c -g 3 -C 4 -t 2 -D"
+head -n 1 "$M/chains_summary.txt" | grep -q "^Chains: 4; the best (the one the program kept)" ||
+  fail "the summary does not compare the four chains against the kept one: $(head -n 1 "$M/chains_summary.txt")"
+for f in "" motif1.txt motif2.txt motif3.txt module.txt _Pm.txt; do
+  cmp -s "$M/chain1/report.txt$f" "$M/best.txt$f" || fail "best.txt$f is not the kept chain's report$f"
+done
 for s in hg17 mm5 rn3; do
   for f in bed gff3; do [ -e "$M/export/denovo.$s.$f" ] && [ -e "$M/export/genome_scan.$s.$f" ] || fail "no $f of $s"; done
 done
@@ -110,7 +114,7 @@ awk '$1 != "chr22" || $2 < 14500000 || $3 > 15500000 {exit 1}' "$M/export/denovo
 [ -s "$M/export/denovo.hg17.bed" ] && ! grep -q chr22 "$M/export/denovo.mm5.bed" || fail "mouse BED in human coordinates"
 head -n 1 "$M/export/denovo.rn3.gff3" | grep -q '^##gff-version 3' || fail "GFF3 header missing"
 grep -q 'MOTIF' "$M/export/denovo.meme" && grep -q '^>' "$M/export/denovo.jaspar" || fail "no MEME or JASPAR motif"
-grep -q 'class="found-by">found by [0-9] of 8<' "$M/denovo.html" && grep -q '>chr22:1[45][0-9]*-' "$M/denovo.html" ||
+grep -q 'class="found-by">found by [0-9] of 4<' "$M/denovo.html" && grep -q '>chr22:1[45][0-9]*-' "$M/denovo.html" ||
   fail "the page lacks chain counts or genome positions"
 same_as_one_run "$M" maf_out
 echo "workflow_test: $verdict; resumed after an interrupt; merged scan as one run; ranked table as by hand;" \
