@@ -88,7 +88,9 @@ TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
     for (const auto& [name, text] : {std::pair{"kb.tsv", head + "0\t1\t-100.0000\t-1\tno\n1\t2\t-110.0000\t-1\tyes\n"},
                                      {"kn.tsv", head + "0\t1\t-100.0000\t-1\tno\n"},
                                      {"kx.tsv", head + "0\t1\t-105.0000\t-1\tyes\n"},
-                                     {"kz.tsv", std::string("chain\tkept\n")}})
+                                     {"kz.tsv", std::string("chain\tkept\n")},
+                                     {"xchains.txt", kBest + kOther},
+                                     {"xchains.tsv", head + "0\t1\t-100.0000\t-1\tyes\n"}})
         support::WriteFile(dir.File(name), text);
     const std::string tool = SEREVAN_CHAINS_BIN, at = dir.Path().string();
     // The table's two motif rows, given each one's matches (chain:motif strand correlation).
@@ -118,6 +120,7 @@ TEST(Chains, AgreementAcrossStrandsFilesAndRuns)
         {"a.txt b.txt --kept kn.tsv", "kn.tsv: no chain marked kept", {}},
         {"a.txt b.txt --kept kx.tsv", "kx.tsv: its kept chain (average likelihood -105.0000) is none of the given", {}},
         {"a.txt b.txt --kept kz.tsv", "kz.tsv: not a chains table of the program", {}},
+        {"xchains.txt", "note: xchains.tsv names the chain the program kept; --kept xchains.tsv compares", {}},
         {"m.txt --agree 0.01", "converged", {kBest, "", "", "", "5\t\n6\t\n"}},
         {"a.txt b.txt c.txt", rows("1:1+1.000 2:2-1.000 3:none", "1:2+1.000 2:1+1.000 3:none"), {}},
         {"m.txt", rows("1:2-1.000 2:none 3:1+1.000", "1:1+1.000 2:none 3:2+1.000"), {}},

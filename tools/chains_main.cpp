@@ -117,6 +117,15 @@ int main(int argc, char** argv)
     for (const std::string& note : DropRepeatedChains(chains))
         std::fprintf(stderr, "serevan-chains: note: %s\n", note.c_str());
     if (opt.Has("kept") && !KeptChainIndex(chains, opt.Text("kept", ""), settings.reference, err)) return Fail(err);
+    // The chains of one -C run: their table beside them names the chain the program kept.
+    for (const std::string& f : files) {
+        const std::string table = f.ends_with("chains.txt") ? f.substr(0, f.size() - 4) + ".tsv" : "";
+        if (!opt.Has("kept") && !table.empty() && std::filesystem::exists(table))
+            std::fprintf(stderr,
+                         "serevan-chains: note: %s names the chain the program kept; --kept %s compares "
+                         "against it\n",
+                         table.c_str(), table.c_str());
+    }
     if (!CompareChains(chains, settings, summary, err)) return Fail(err);
 
     // Every file is written beside its name first and renamed when all are written, so a
