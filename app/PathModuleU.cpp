@@ -125,6 +125,9 @@ const std::vector<OptionInfo>& KnownOptions()
          "off", [](P p, V) { p.bWordSeeds = true; }},
         {'e', K::Real, "x", "with -g: each group's own background, shrunk to the pooled one (weight x bases)", "0",
          [](P p, V v) { p.dLocalBg = v.real; }},
+        {'y', K::Real, "x",
+         "de novo: prior gain x (log) per group a motif's sites reach, up to a quarter of the groups", "0",
+         [](P p, V v) { p.dSpreadPrior = v.real; }},
         {'G', K::Flag, "", "-F: every group draws from streams of its own (needs -S), as shards do", "off",
          [](P p, V) { p.bGroupStreams = true; }},
         {'J', K::Text, "A-B", "-F -G: scan only groups A..B (0-based) and write their counts for serevan-merge",
@@ -317,6 +320,8 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (p.dLocalBg != 0.0 && !denovo) return "-e is an option of the de novo run";
     if (p.bWordSeeds && !denovo) return "-D is an option of the de novo run";
     if (!(p.dLocalBg >= 0.0)) return "-e must be at least 0";
+    if (p.dSpreadPrior != 0.0 && !denovo) return "-y is an option of the de novo run";
+    if (!(p.dSpreadPrior >= 0.0)) return "-y must be at least 0";
     if (p.dLocalBg > 0.0 && p.nBgOrder < 0 && p.strBgFile.GetLength() == 0)
         return "-e needs -g (it estimates the order-k background of each group)";
     if (p.bGroupStreams && mode != RunMode::ScanUnaligned) return "-G is an option of the unaligned scan (-F)";

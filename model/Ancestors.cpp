@@ -16,10 +16,14 @@ void CSerevan::SampleBgAncestor(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF
     const ALIGNNODE& node = path[t];
     const std::vector<int>& B = node.block[node.movingBlock];
     const int G = m_nGroupNum;
-    for (int s : B) {
-        const int p = node.pos[s] - 1;
-        if (s == 0) ++m_post.m_pRefAlignFreq[g][p];
-        if (m_post.m_bSampling) ++m_post.m_pAlignFreq[s * G + g][p];
+    if (m_work.postLog) {
+        LogAlignRuns(B, node, g, 1);
+    } else {
+        for (int s : B) {
+            const int p = node.pos[s] - 1;
+            if (s == 0) ++m_post.m_pRefAlignFreq[g][p];
+            if (m_post.m_bSampling) ++m_post.m_pAlignFreq[s * G + g][p];
+        }
     }
     // Linear weights prior(a) prod_s subst(a, b_s); the log-space sum only when every one
     // is zero, where the log-zero arithmetic decides.
@@ -83,11 +87,15 @@ void CSerevan::SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int 
     const int G = m_nGroupNum, w = m_par.m_pMotifWidth[k];
     const double* pwm = m_par.m_pPWM[k].data();
     const std::vector<std::array<double, 16>>& phi = m_par.m_pMotifPhi[k];
-    for (int s : B) {
-        const int q = node.pos[s] - w;
-        for (int j = 0; j < w; ++j) {
-            if (s == 0) ++m_post.m_pRefAlignFreq[g][q + j];
-            if (m_post.m_bSampling) ++m_post.m_pAlignFreq[s * G + g][q + j];
+    if (m_work.postLog) {
+        LogAlignRuns(B, node, g, w);
+    } else {
+        for (int s : B) {
+            const int q = node.pos[s] - w;
+            for (int j = 0; j < w; ++j) {
+                if (s == 0) ++m_post.m_pRefAlignFreq[g][q + j];
+                if (m_post.m_bSampling) ++m_post.m_pAlignFreq[s * G + g][q + j];
+            }
         }
     }
 

@@ -112,7 +112,9 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
             const int* x = m_pSeq[s][g];
             const int L = m_pSeqLen[s][g];
             const int q = node.pos[s] - w;
-            if (s == 0)
+            if (s == 0 && m_work.postLog)
+                m_work.postLog->push_back(POSTRUN{0, 0, g, q, w});
+            else if (s == 0)
                 for (int j = 0; j < w; ++j) ++m_post.m_pRefAlignFreq[g][q + j];
             for (int j = 0; j < w; ++j) site[j] = x[q + j];
             int strand = 0;
@@ -134,7 +136,13 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
     }
     ++m_sweep.m_pMotifCount[type];
 
-    if (m_post.m_bSampling)
+    if (m_work.postLog) {
+        for (int s : B) {
+            const int first = node.pos[s] - width, slot = s * G + g;
+            m_work.postLog->push_back(POSTRUN{2, 0, slot, first, width});
+            if (type < K) m_work.postLog->push_back(POSTRUN{3, type, slot, first, width});
+        }
+    } else if (m_post.m_bSampling) {
         for (int s : B) {
             const int p = node.pos[s] - 1, slot = s * G + g;
             for (int j = 0; j < width; ++j) {
@@ -142,6 +150,7 @@ int CSerevan::DrawModuleSegment(const Kernels& kern, const ALIGNNODE* path, int 
                 if (type < K) ++m_post.m_pSiteFreq[type][slot][p - j];
             }
         }
+    }
     return width;
 }
 

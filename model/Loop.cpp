@@ -17,6 +17,8 @@ RunResults CSerevan::GibbsSampler(const InfoLog& info)
     m_post.m_bSampling = false;
 
     int proposal = 1;  // stored alignment proposed at the next alignment move
+    const bool spread = m_set.dSpreadPrior > 0.0;
+    m_spread = SpreadState{};
     m_post.m_nBurnIn = m_set.nMaxIterNum / 2;
     CProgress progress("iteration", m_set.nMaxIterNum, m_set.bProgress);
 
@@ -38,15 +40,16 @@ RunResults CSerevan::GibbsSampler(const InfoLog& info)
                 }
                 proposal = 1;
             }
-            for (int g = 0; g < G; ++g) m_sweep.m_dLogLik += SampleSeqPathMH(g, proposal);
+            for (int g = 0; g < G; ++g)
+                m_sweep.m_dLogLik += spread ? SampleGroupSpread(g, proposal) : SampleSeqPathMH(g, proposal);
             proposal = (proposal + 1) % m_nAlignNum;
         } else {
-            for (int g = 0; g < G; ++g) m_sweep.m_dLogLik += SampleSeqGivenPath(g);
+            for (int g = 0; g < G; ++g) m_sweep.m_dLogLik += spread ? SampleGroupSpread(g, -1) : SampleSeqGivenPath(g);
         }
 
         if (i >= m_set.nMaxIterNum / 5) UpdateWidth();
         const double r = m_set.bCollapsed ? CollapseParameter(i) : UpdateParameter(i);
-        m_sweep.m_dLogPost = r + m_sweep.m_dLogAncPr;
+        m_sweep.m_dLogPost = r + m_sweep.m_dLogAncPr + (spread ? SpreadLogPrior() : 0.0);
 
         // A progress line that cannot be written ends the run at once rather than hours later.
         if (i % 10 == 0 && !info("Iteration " + std::to_string(i + 1) + "\n")) {
@@ -62,6 +65,10 @@ RunResults CSerevan::GibbsSampler(const InfoLog& info)
         progress.Show(i + 1);
     }
 
+    if (spread)
+        info("Spread prior: " + std::to_string(m_spread.proposed) + " paths judged, " +
+             std::to_string(m_spread.rejected) + " rejected, " + std::to_string(m_spread.stale) +
+             " taken after a width change\n");
     const int T = m_set.nMaxIterNum - m_post.m_nBurnIn;
     return CallAndReport(std::move(m_post), CallPlan{T, T, false});
 }

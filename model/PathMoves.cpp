@@ -67,6 +67,7 @@ double CSerevan::SampleSeqPathMH(int group, int proposal)
     ScoreGroup(group, both, 2);
     const double Fc = ForwardOnPath(group, current, m_work.fwdTable[0]);
     const double Fp = ForwardOnPath(group, proposal, m_work.fwdTable[1]);
+    m_work.mhCurrentF = Fc;
     // Each likelihood is corrected by the proposal score of its own alignment.
     const double delta = (Fp - AlignScore(group, proposal)) - (Fc - AlignScore(group, current));
     bool accept = delta > 0.0;

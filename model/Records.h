@@ -24,6 +24,18 @@ struct ANCSEQMOTIF {
     bool forward = true;  // first node of an aligned site: false on the reverse strand
 };
 
+// One run of posterior-count increments a backward pass makes: table kind (0 the reference
+// alignment counts of group `index`, 1 the alignment counts, 2 the module counts, 3 the site
+// counts of motif `motif`, each of slot `index`), first position and length. With -y a pass
+// records its increments as these runs, so that a rejected path adds nothing.
+struct POSTRUN {
+    int kind = 0;
+    int motif = 0;
+    int index = 0;
+    int pos = 0;
+    int len = 0;
+};
+
 // A stretch of one sequence (0-based, inclusive bounds).
 struct SEQREGION {
     int species = -1;

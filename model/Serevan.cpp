@@ -245,22 +245,29 @@ void CSerevan::RenewWdParameters(int k, int /*oldWidth*/)
     m_par.m_pMotifPhi[k].assign(w, std::array<double, 16>{});
 }
 
-void CSerevan::ClearSuffStat()
+void ClearSweepCounts(SweepCounts& c, const std::vector<int>& widths, int K, int N)
 {
     for (int a = 0; a < 2; ++a)
-        for (int b = 0; b < 2; ++b) m_sweep.m_dTranCount[a][b] = m_sweep.m_dAlignTranCount[a][b] = 0.0;
-    std::fill(m_sweep.m_pMotifCount.begin(), m_sweep.m_pMotifCount.end(), 0);
-    for (std::vector<int>& c : m_sweep.m_pSiteCount) std::fill(c.begin(), c.end(), 0);
-    for (SITECOL& e : m_sweep.m_pEdgeStat) {
-        std::fill(e.speciesCount.begin(), e.speciesCount.end(), 0);
+        for (int b = 0; b < 2; ++b) c.m_dTranCount[a][b] = c.m_dAlignTranCount[a][b] = 0.0;
+    c.m_pMotifCount.assign(static_cast<size_t>(K) + 1, 0);
+    c.m_pSiteCount.resize(K);
+    for (int k = 0; k < K; ++k) c.m_pSiteCount[k].assign(4 * static_cast<size_t>(widths[k]), 0);
+    c.m_pEdgeStat.resize(4 * static_cast<size_t>(K));
+    for (SITECOL& e : c.m_pEdgeStat) {
+        e.speciesCount.assign(4 * static_cast<size_t>(N), 0);
         for (int b = 0; b < 4; ++b) e.ancCount[b] = e.subCount[b] = e.sameCount[b] = 0;
         e.transitionNum = e.transversionNum = 0;
     }
     for (int a = 0; a < 4; ++a) {
-        m_sweep.m_nBgAncCount[a] = 0;
-        for (int b = 0; b < 4; ++b) m_sweep.m_nBgSubCount[a][b] = 0;
+        c.m_nBgAncCount[a] = 0;
+        for (int b = 0; b < 4; ++b) c.m_nBgSubCount[a][b] = 0;
     }
-    m_sweep.m_nMotifSubCount[0] = m_sweep.m_nMotifSubCount[1] = 0;
+    c.m_nMotifSubCount[0] = c.m_nMotifSubCount[1] = 0;
+}
+
+void CSerevan::ClearSuffStat()
+{
+    ClearSweepCounts(m_sweep, m_par.m_pMotifWidth, m_nMotifNum, m_nSpeciesNum);
 }
 
 void CSerevan::FreeMem()

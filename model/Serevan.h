@@ -18,6 +18,7 @@
 //   Widths.cpp      motif width moves
 //   PathMoves.cpp   module states on a path, alignment moves
 //   Loop.cpp        the Gibbs sampler main loop
+//   Spread.cpp      the prior on how many groups a motif's sites reach (-y)
 //   Calls.cpp       site and module calls
 //   Report.cpp      motif scores and the end of every loop (calls, summaries, results)
 //   Scanning.cpp    known-motif scanning (aligned and unaligned)
@@ -126,6 +127,7 @@ private:
     CRandomStream* m_stream;             // the stream of the draws: the chain's (-G: the group's)
     CRandomStream* m_callRng = nullptr;  // the calls' stream (null: the chain's)
     SerevanWorkspace m_work;             // scratch tables of the passes
+    SpreadState m_spread;                // -y: each group's kept path and the groups each motif reaches
 
     // ---- lifecycle and maintenance (Serevan.cpp) ----
     void SetProgramParam(const ModelSettings& settings);
@@ -155,6 +157,15 @@ private:
     // ---- ancestral sampling (Ancestors.cpp) ----
     void SampleMotifAncestor(int* site, const ALIGNNODE* path, int t, int g, int k, ANCSEQMOTIF* anc);
     void SampleBgAncestor(const ALIGNNODE* path, int t, int g, ANCSEQMOTIF* anc);
+
+    // ---- the prior on how many groups a motif reaches, -y (Spread.cpp) ----
+    // Re-samples group g's path (proposal >= 0: with the alignment move to that stored
+    // alignment) and keeps it or the group's last path by Metropolis-Hastings under the prior.
+    double SampleGroupSpread(int g, int proposal);
+    double SpreadLogPrior() const;
+    int SpreadReachCap() const;
+    void LogAlignRuns(const std::vector<int>& B, const ALIGNNODE& node, int g, int w);
+    void ApplyPostRuns(const std::vector<POSTRUN>& runs);
 
     // ---- backward sampling (Backward.cpp) ----
     void PathBackwardSample(const double* fwd, double** table, const ALIGNNODE* path, int g, int nStates);

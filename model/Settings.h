@@ -34,6 +34,8 @@ struct ModelSettings {
     int nThreads = 1;                 // -t: threads the chains run in
     double dLocalBg = 0.0;            // -e: each group's own -g background, shrunk towards the pooled one with
                                       // this weight in bases (0: one background for all groups)
+    double dSpreadPrior = 0.0;        // -y: log prior gain per group a motif's sites reach, up to a quarter of
+                                      // the groups (0: no such prior)
     bool bProgress = true;            // the loops show a progress line on a terminal (off: chains but the first)
 };
 

@@ -45,3 +45,25 @@ struct SweepCounts {
     int m_nMotifSubCount[2] = {0, 0};                       // [0] redrawn, [1] kept
     double m_dLogLik = 0, m_dLogAncPr = 0, m_dLogPost = 0;  // this iteration's terms
 };
+
+// Empties a sweep's counts (the log terms stay), shaped for the given motif widths.
+void ClearSweepCounts(SweepCounts& c, const std::vector<int>& widths, int K, int N);
+
+// -y: the last accepted path of one group, kept as what it added to a sweep, so that a
+// rejected proposal leaves the group in that state.
+struct GroupSample {
+    bool valid = false;         // a path was accepted since the run started
+    SweepCounts counts;         // its sufficient statistics (m_dLogAncPr included)
+    std::vector<POSTRUN> post;  // its posterior-count increments
+    std::vector<int> widths;    // motif widths it was drawn with
+    std::vector<char> has;      // [k] the path holds a site of motif k
+};
+
+// -y: the state of the prior on how many groups each motif's sites reach.
+struct SpreadState {
+    std::vector<GroupSample> group;                   // [g]
+    std::vector<int> reach;                           // [k] groups whose kept path holds a site of motif k
+    SweepCounts total;                                // the sweep's sums over the groups before the current one
+    std::vector<POSTRUN> fresh;                       // increments of the proposal being judged
+    long long proposed = 0, rejected = 0, stale = 0;  // stale: accepted since widths changed
+};

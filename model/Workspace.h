@@ -66,6 +66,8 @@ struct SerevanWorkspace {
     double ancBgKey[4] = {}, ancSubKey[4][4] = {};  // m_pBg and m_dBgSubst they were made from
     double ancBgLin[4] = {}, ancSubLin[4][4] = {};  // their exponentials
     std::vector<ANCSEQMOTIF> ancWork;               // per node records of the current pass
+    std::vector<POSTRUN>* postLog = nullptr;        // -y: posterior increments go here instead of the sums
+    double mhCurrentF = 0.0;                        // the last alignment move: forward value of the current alignment
     std::vector<double> backWeight;                 // weights of the predecessor codes
     std::vector<double> backEmis;                   // emission vector of a module segment
     std::vector<double> backMotifW;                 // weights of the motif types

@@ -208,3 +208,29 @@ TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
     EXPECT_EQ(Count(all, "Serevan (beta 1, Nov 2007)\n"), 3);
     EXPECT_NE(all.find(report), std::string::npos);
 }
+
+// -y: after a group's first path, every draw is judged by the prior, or taken as drawn when the
+// group's kept path holds a motif whose width has changed since; the log says how many of each.
+// -y 0 is the run without the prior, byte for byte.
+TEST(DeNovoRun, SpreadPriorJudgesEveryLaterPathAndZeroIsOff)
+{
+    TempDir dir("spread");
+    Simulate(dir, "r", 6);
+    const std::string args = " -i r.fa -N 3 -K 2 -n 40 -S 3 -o ";
+    for (const char* run : {"y.txt -y 2", "off.txt", "zero.txt -y 0"})
+        ASSERT_EQ(RunCommand(kBin + args + run, dir.Path().string()).status, 0) << run;
+    std::smatch m;
+    const std::string info = ReadFile(dir.File("y.txt.info"));
+    ASSERT_TRUE(std::regex_search(
+        info, m,
+        std::regex("\\nSpread prior: ([0-9]+) paths judged, ([0-9]+) rejected, ([0-9]+) taken after a width "
+                   "change\\n")))
+        << info;
+    EXPECT_EQ(std::stoi(m[1]) + std::stoi(m[3]), 39 * 6);
+    EXPECT_LE(std::stoi(m[2]), std::stoi(m[1]));
+    for (const char* side : {"", "_Pm.txt", "module.txt", "motif1.txt", "motif2.txt"}) {
+        const std::string off = ReadFile(dir.File(std::string("off.txt") + side)),
+                          zero = ReadFile(dir.File(std::string("zero.txt") + side));
+        EXPECT_EQ(std::regex_replace(off, std::regex("off\\.txt "), "zero.txt -y 0 "), zero) << side;
+    }
+}

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,6 +79,10 @@ struct Brute {
     std::vector<std::vector<double>> module;
     std::vector<std::vector<std::vector<double>>> site;
     std::vector<std::array<int, 3>> segs;  // last node, width, type
+    // Paths holding a site of motif 0: their weight, their weight times that motif's site
+    // count, and their module positions.
+    double Zhas = 0, sitesHas = 0;
+    std::vector<std::vector<double>> moduleHas;
     // With an order-k background: the (o+1)-mer frequencies it was set from.
     const std::vector<std::vector<double>>* joint = nullptr;
 
@@ -86,6 +91,7 @@ struct Brute {
     {
         for (int s = 0; s < N; ++s) module.emplace_back(tm.Len(s * tm.G), 0.0);
         site.assign(K, module);
+        moduleHas = module;
         Dfs(0, 0, 1.0);
     }
     static bool Base(int b) { return b >= 0 && b <= 3; }
@@ -180,11 +186,14 @@ struct Brute {
             for (int b = 0; b < last.blockNum; ++b)
                 weight *= P((cPrev >> last.block[b][0]) & 1, P::Settings(m).bMotifMode ? 1 : 0);
             Z += weight;
+            const int n0 = static_cast<int>(std::count_if(segs.begin(), segs.end(), [](auto& x) { return x[2] == 0; }));
+            if (n0 > 0) Zhas += weight, sitesHas += n0 * weight;
             for (const auto& [t, w, type] : segs) {
                 const ALIGNNODE& node = tm.Path()[t];
                 for (int s : node.block[node.movingBlock])
                     for (int j = 0; j < w && type <= K; ++j) {
                         module[s][node.pos[s] - 1 - j] += weight;
+                        if (n0 > 0) moduleHas[s][node.pos[s] - 1 - j] += weight;
                         if (type < K) site[type][s][node.pos[s] - 1 - j] += weight;
                     }
             }
@@ -327,6 +336,80 @@ TEST(BackwardSamplingStat, CoverageMatchesExactPosteriors)
                                 tol)
                         << "k " << k;
             }
+    }
+}
+
+// The prior on the groups a motif reaches (-y): four copies of one tiny group, one motif held
+// by a path of the plain posterior with probability q = Zhas / Z. Under the prior the number
+// S of groups whose path holds it has P(S = s) ~ C(4, s) q^s (1 - q)^(4 - s) exp(y min(s, 3)),
+// and given that a group holds it, its path follows the plain posterior of the paths that do.
+// The Metropolis-Hastings sweeps must reproduce both: S, the posterior counts of every
+// position (a rejected draw counts the kept path again) and the sweep's site count.
+TEST(SpreadPriorStat, GroupsReachedAndCountsFollowTheTiltedPosterior)
+{
+    support::TestSeed seed(7301);
+    const int nSweep = 20000, G = 4, cap = 3;
+    // 5 sd of a proportion over a quarter of the sweeps (the sweeps are correlated).
+    const double tol = 5.0 * std::sqrt(0.25 / (nSweep / 4.0));
+    for (size_t ci : {0, 1, 3}) {
+        const Case& cs = kTiny[ci];
+        SCOPED_TRACE(::testing::Message() << "case " << ci);
+        std::mt19937 rng(cs.seed);
+        ModelSetup setup;
+        setup.K = cs.K;
+        setup.widths = cs.widths;
+        setup.param.bBothStrands = cs.both;
+        setup.param.nMinMotifWidth = setup.param.nMaxMotifWidth = 1;
+        setup.param.dSpreadPrior = 1.5;
+        // Rows and parameters drawn until the motif is neither rare nor certain.
+        std::unique_ptr<Model> tm;
+        std::unique_ptr<Brute> pBrute;
+        double q = 0;
+        for (int tries = 0; tries < 200 && !(q > 0.15 && q < 0.85); ++tries) {
+            const std::vector<std::string> rows = support::RandomRows(rng, cs.N, cs.nCol, 0.2, 0.0);
+            pBrute.reset();
+            tm = support::GroupsModel(std::vector<std::vector<std::vector<std::string>>>(G, {rows}), setup);
+            tm->Randomise(rng);
+            pBrute = std::make_unique<Brute>(*tm);
+            q = pBrute->Zhas / pBrute->Z;
+        }
+        ASSERT_TRUE(q > 0.15 && q < 0.85) << q;
+        const Brute& brute = *pBrute;
+        double pS[G + 1], norm = 0, meanS = 0;
+        for (int s = 0; s <= G; ++s) {
+            const double binom = s == 0 || s == G ? 1 : s == 2 ? 6 : 4;
+            norm += pS[s] = binom * std::pow(q, s) * std::pow(1 - q, G - s) * std::exp(1.5 * std::min(s, cap));
+        }
+        for (int s = 0; s <= G; ++s) meanS += s * (pS[s] /= norm);
+
+        std::vector<double> freqS(G + 1, 0.0);
+        double siteSum = 0, siteSq = 0;
+        for (int i = 0; i < 200 + nSweep; ++i) {
+            P::Post(tm->m).m_bSampling = i >= 200;
+            P::ClearSuffStat(tm->m);
+            for (int g = 0; g < G; ++g) P::SampleGroupSpread(tm->m, g, -1);
+            if (i < 200) continue;
+            freqS[P::Spread(tm->m).reach[0]] += 1.0 / nSweep;
+            const double n = P::Sweep(tm->m).m_pMotifCount[0];
+            siteSum += n;
+            siteSq += n * n;
+        }
+        for (int s = 0; s <= G; ++s) EXPECT_NEAR(freqS[s], pS[s], tol) << "S = " << s;
+        // Sites per sweep: mean S times the plain posterior's mean count given the motif.
+        const double mean = siteSum / nSweep, sd = std::sqrt(siteSq / nSweep - mean * mean);
+        EXPECT_NEAR(mean, meanS * brute.sitesHas / brute.Zhas, 5.0 * sd / std::sqrt(nSweep / 4.0));
+        const double held = meanS / G;
+        for (int g = 0; g < G; ++g)
+            for (int s = 0; s < tm->N; ++s)
+                for (int p = 0; p < tm->Len(s * G + g); ++p) {
+                    SCOPED_TRACE(::testing::Message() << "group " << g << " species " << s << " pos " << p);
+                    const double site = held * brute.site[0][s][p] / brute.Zhas,
+                                 module =
+                                     held * brute.moduleHas[s][p] / brute.Zhas +
+                                     (1 - held) * (brute.module[s][p] - brute.moduleHas[s][p]) / (brute.Z - brute.Zhas);
+                    EXPECT_NEAR(P::Post(tm->m).m_pSiteFreq[0][s * G + g][p] / double(nSweep), site, tol);
+                    EXPECT_NEAR(P::Post(tm->m).m_pModuleFreq[s * G + g][p] / double(nSweep), module, tol);
+                }
     }
 }
 

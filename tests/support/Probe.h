@@ -18,6 +18,7 @@ struct CSerevanProbe {
     static const PosteriorSums& Post(const CSerevan& m) { return m.m_post; }
     static RunResults& Res(CSerevan& m) { return m.m_res; }
     static std::vector<int>& CurAlign(CSerevan& m) { return m.m_pCurAlign; }
+    static const SpreadState& Spread(const CSerevan& m) { return m.m_spread; }
     static bool& SitesDefined(CSerevan& m) { return m.m_bSitesDefined; }
 
     // Passes use the direct reference kernels (on) or the fast ones (off).
@@ -48,6 +49,7 @@ struct CSerevanProbe {
     SEREVAN_PROBE_CALL(UpdateWidth)
     SEREVAN_PROBE_CALL(SampleSeqGivenPath)
     SEREVAN_PROBE_CALL(SampleSeqPathMH)
+    SEREVAN_PROBE_CALL(SampleGroupSpread)
     SEREVAN_PROBE_CALL(FindOptPath)
     SEREVAN_PROBE_CALL(GenAlignGivenPhi)
     SEREVAN_PROBE_CALL(DefineMotifSites)
