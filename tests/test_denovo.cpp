@@ -171,12 +171,15 @@ TEST(DeNovoRun, KeptChainHasTheMostSpreadMotifsThenTheHighestPosterior)
 TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
 {
     TempDir one("chains_t1"), two("chains_t2");
-    const std::string args = " -i r.fa -N 3 -K 2 -n 30 -C 3 -S 5 -o run.txt -t ";
+    // The chains with the prior on the groups a motif reaches as well (spread.txt).
+    const std::string args = " -i r.fa -N 3 -K 2 -n 30 -C 3 -S 5 -t ";
     for (const TempDir* dir : {&one, &two}) {
         Simulate(*dir, "r", 6);
-        const auto run = RunCommand(kBin + args + (dir == &one ? "1" : "2"), dir->Path().string());
-        ASSERT_EQ(run.status, 0) << run.output;
-        EXPECT_EQ(Count(run.output, "run.txt\t"), 1);
+        for (const char* out : {" -o run.txt", " -y 2 -o spread.txt"}) {
+            const auto run = RunCommand(kBin + args + (dir == &one ? "1" : "2") + out, dir->Path().string());
+            ASSERT_EQ(run.status, 0) << run.output;
+            EXPECT_EQ(Count(run.output, ".txt\t"), 1);
+        }
     }
     const std::vector<std::string> files = Listing(one.Path());
     ASSERT_EQ(files, Listing(two.Path()));
