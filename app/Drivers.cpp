@@ -270,10 +270,27 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq, const OutputNames& names, C
     WordSeedSettings wordSettings;
     wordSettings.bothStrands = param->bBothStrands;
     wordSettings.localBg = param->dLocalBg;
+    // SeedMatrices passes over words similar to those taken, so -j matrices may need more words.
+    wordSettings.maxWords = std::max(wordSettings.maxWords, 4 * param->nWordChoice);
     const std::vector<ConservedWord> words =
         param->bWordSeeds ? ConservedWords(d, d.bg, wordSettings) : std::vector<ConservedWord>{};
+    // With -j every chain chooses its starting motifs among the matrices of the first words.
+    std::vector<std::vector<double>> wordPwm;
+    std::vector<int> wordWidth, wordUsed;
+    std::vector<std::vector<int>> wordOf;
+    if (param->nWordChoice > 0) {
+        const int made = SeedMatrices(d, d.bg, words, wordSettings, param->nWordChoice, 0, param->nMinMotifWidth,
+                                      param->nMaxMotifWidth, wordPwm, wordWidth, &wordUsed);
+        wordPwm.resize(made);
+        wordWidth.resize(made);
+        for (int i = 0; i < made; ++i) wordOf.push_back(words[wordUsed[i]].word);
+    }
     const ChainStart startOf = [&](CRandomStream& stream, int chain) {
         ModelStart s = start;
+        s.wordPwm = wordPwm;
+        s.wordWidth = wordWidth;
+        s.word = wordOf;
+        s.wordFirst = chain;
         if (param->bWordSeeds) {
             const int known = static_cast<int>(s.pwm.size());
             std::vector<std::vector<double>> pwm;

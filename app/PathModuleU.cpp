@@ -128,6 +128,9 @@ const std::vector<OptionInfo>& KnownOptions()
         {'y', K::Real, "x",
          "de novo: prior gain x (log) per group a motif's sites reach, up to a quarter of the groups", "0",
          [](P p, V v) { p.dSpreadPrior = v.real; }},
+        {'j', K::Integer, "n",
+         "with -D: choose the starting motifs among the first n words' matrices by the likelihood (README)", "0",
+         [](P p, V v) { p.nWordChoice = static_cast<int>(v.whole); }},
         {'G', K::Flag, "", "-F: every group draws from streams of its own (needs -S), as shards do", "off",
          [](P p, V) { p.bGroupStreams = true; }},
         {'J', K::Text, "A-B", "-F -G: scan only groups A..B (0-based) and write their counts for serevan-merge",
@@ -322,6 +325,10 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (!(p.dLocalBg >= 0.0)) return "-e must be at least 0";
     if (p.dSpreadPrior != 0.0 && !denovo) return "-y is an option of the de novo run";
     if (!(p.dSpreadPrior >= 0.0)) return "-y must be at least 0";
+    if (p.nWordChoice != 0 && !denovo) return "-j is an option of the de novo run";
+    if (!(p.nWordChoice >= 0 && p.nWordChoice <= kMaxWordChoice))
+        return "-j must be from 0 to " + std::to_string(kMaxWordChoice);
+    if (p.nWordChoice > 0 && !p.bWordSeeds) return "-j needs -D: the matrices it chooses among come from the words";
     if (p.dLocalBg > 0.0 && p.nBgOrder < 0 && p.strBgFile.GetLength() == 0)
         return "-e needs -g (it estimates the order-k background of each group)";
     if (p.bGroupStreams && mode != RunMode::ScanUnaligned) return "-G is an option of the unaligned scan (-F)";

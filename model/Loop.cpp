@@ -2,15 +2,33 @@
 // move and plain re-sampling, width moves from the first fifth on, parameter updates, the
 // ".info" iteration lines, accumulation, and at the end the calls on the posterior sums.
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "base/Progress.h"
 #include "model/Serevan.h"
+#include "model/WordSeeds.h"
 
 RunResults CSerevan::GibbsSampler(const InfoLog& info)
 {
     const int K = m_nMotifNum, G = m_nGroupNum;
     MSBuildBackground();
+    if (!m_choice.pwm.empty()) {
+        ChooseStartWords();
+        std::string line = "Start words:";
+        for (int c : m_choice.chosen) {
+            line += ' ';
+            line += c < 0 ? std::string("-") : WordText(m_choice.word[c]);
+        }
+        char gain[64];
+        std::snprintf(gain, sizeof gain, " (log-likelihood %+.1f over the words' order)\n", m_choice.gain);
+        line += gain;
+        if (!info(line)) {
+            RunResults stopped;
+            stopped.status.exitStatus = 1;
+            return stopped;
+        }
+    }
     std::fill(m_post.m_pWidthSum.begin(), m_post.m_pWidthSum.end(), 0.0);
     m_post.m_dLogLikSum = 0.0;
     m_post.m_dLogPostSum = 0.0;

@@ -25,6 +25,10 @@ CSerevan::CSerevan(const ModelSettings& settings, ModelGroups& groups, const Mod
     GetAlignPath(groups.alignPath.empty() ? nullptr : groups.alignPath.data(),
                  groups.alignScore.empty() ? nullptr : groups.alignScore.data(),
                  groups.alignInfo.empty() ? nullptr : groups.alignInfo.data(), groups.A);
+    m_choice.pwm = start.wordPwm;
+    m_choice.width = start.wordWidth;
+    m_choice.word = start.word;
+    m_choice.first = start.wordFirst;
 }
 
 CSerevan::~CSerevan()

@@ -19,6 +19,7 @@
 //   PathMoves.cpp   module states on a path, alignment moves
 //   Loop.cpp        the Gibbs sampler main loop
 //   Spread.cpp      the prior on how many groups a motif's sites reach (-y)
+//   WordChoice.cpp  the choice of the starting motifs among word matrices by likelihood (-j)
 //   Calls.cpp       site and module calls
 //   Report.cpp      motif scores and the end of every loop (calls, summaries, results)
 //   Scanning.cpp    known-motif scanning (aligned and unaligned)
@@ -128,6 +129,7 @@ private:
     CRandomStream* m_callRng = nullptr;  // the calls' stream (null: the chain's)
     SerevanWorkspace m_work;             // scratch tables of the passes
     SpreadState m_spread;                // -y: each group's kept path and the groups each motif reaches
+    WordChoice m_choice;                 // -j: the word matrices the start chooses among
 
     // ---- lifecycle and maintenance (Serevan.cpp) ----
     void SetProgramParam(const ModelSettings& settings);
@@ -166,6 +168,14 @@ private:
     int SpreadReachCap() const;
     void LogAlignRuns(const std::vector<int>& B, const ALIGNNODE& node, int g, int w);
     void ApplyPostRuns(const std::vector<POSTRUN>& runs);
+
+    // ---- the choice of the starting motifs among word matrices, -j (WordChoice.cpp) ----
+    // Fills the learned motifs one by one: the first with the m_choice.first-th best single
+    // candidate, each later one with the candidate that raises the forward likelihood of all
+    // groups most given those before. Draws nothing.
+    void ChooseStartWords();
+    // Log-likelihood of all groups with the learned motifs from `fill` on given no site.
+    double LogLikFilledTo(int fill, const std::vector<double>& startPr);
 
     // ---- backward sampling (Backward.cpp) ----
     void PathBackwardSample(const double* fwd, double** table, const ALIGNNODE* path, int g, int nStates);

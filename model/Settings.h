@@ -36,6 +36,8 @@ struct ModelSettings {
                                       // this weight in bases (0: one background for all groups)
     double dSpreadPrior = 0.0;        // -y: log prior gain per group a motif's sites reach, up to a quarter of
                                       // the groups (0: no such prior)
+    int nWordChoice = 0;              // -j: the start's motifs are chosen among the matrices of this many
+                                      // words by the likelihood (0: taken in the words' order)
     bool bProgress = true;            // the loops show a progress line on a terminal (off: chains but the first)
 };
 
@@ -71,4 +73,10 @@ struct ModelStart {
     std::vector<double> motifPr;           // K+1 plain segment probabilities, the last the module background
     double bgSubRate = 0.0;                // background substitution probability
     double motifSubRate = 0.0;             // motif-site substitution probability (lambda)
+    // -j: the word matrices the start's learned motifs are chosen from, best words first, with
+    // the word each came from (base codes), and which of the single best the chain takes first.
+    std::vector<std::vector<double>> wordPwm;  // log matrices, base b of column j at 4j + b
+    std::vector<int> wordWidth;
+    std::vector<std::vector<int>> word;
+    int wordFirst = 0;
 };

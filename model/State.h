@@ -67,3 +67,13 @@ struct SpreadState {
     std::vector<POSTRUN> fresh;                       // increments of the proposal being judged
     long long proposed = 0, rejected = 0, stale = 0;  // stale: accepted since widths changed
 };
+
+// -j: the word matrices the start's learned motifs are chosen from (ModelStart's), and the choice.
+struct WordChoice {
+    std::vector<std::vector<double>> pwm;  // candidate log matrices, best words first
+    std::vector<int> width;
+    std::vector<std::vector<int>> word;  // the word each candidate came from
+    int first = 0;                       // the chain takes the first-th best single matrix first
+    std::vector<int> chosen;             // candidate of each learned motif (-1: kept its start)
+    double gain = 0.0;                   // log-likelihood of the chosen start over the words' order
+};

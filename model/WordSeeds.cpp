@@ -195,11 +195,16 @@ bool LowComplexWord(const std::vector<int>& x)
 
 }  // namespace
 
-std::string ConservedWord::Text() const
+std::string WordText(const std::vector<int>& word)
 {
     std::string t;
     for (int b : word) t += IsBase(b) ? "ACGT"[b] : 'N';
     return t;
+}
+
+std::string ConservedWord::Text() const
+{
+    return WordText(word);
 }
 
 CMarkovBackground WordBackground(const ModelGroups& d, const CMarkovBackground& bg, const WordSeedSettings& set)

@@ -48,6 +48,9 @@ struct ConservedWord {
     std::string Text() const;
 };
 
+// A word's bases as letters (N for any other code).
+std::string WordText(const std::vector<int>& word);
+
 // The background the word scores use: bg, or without one an order-set.fallbackOrder model
 // estimated from every sequence of the groups on both strands.
 CMarkovBackground WordBackground(const ModelGroups& d, const CMarkovBackground& bg, const WordSeedSettings& set);

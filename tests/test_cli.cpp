@@ -166,6 +166,9 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 2 -g 6", "-g must be an order from 0 to 5 or a file"},
         {"-N 2 -y -1", "-y must be at least 0"},
         {"-N 2 -F -y 2", "-y is an option of the de novo run"},
+        {"-N 2 -j 12", "-j needs -D: the matrices it chooses among come from the words"},
+        {"-N 2 -D -j 201", "-j must be from 0 to 200"},
+        {"-N 2 -F -j 12", "-j is an option of the de novo run"},
         {"-N 2 -o", "Option -o needs a value"},
         // Input checks of the program.
         {"-i demo.fa -N 3 -o no/such/dir/out.txt", "cannot open output file no/such/dir/out.txt for appending"},

@@ -171,11 +171,12 @@ TEST(DeNovoRun, KeptChainHasTheMostSpreadMotifsThenTheHighestPosterior)
 TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
 {
     TempDir one("chains_t1"), two("chains_t2");
-    // The chains with the prior on the groups a motif reaches as well (spread.txt).
+    // The chains with the prior on the groups a motif reaches and the starting motifs chosen
+    // among word matrices as well (spread.txt).
     const std::string args = " -i r.fa -N 3 -K 2 -n 30 -C 3 -S 5 -t ";
     for (const TempDir* dir : {&one, &two}) {
         Simulate(*dir, "r", 6);
-        for (const char* out : {" -o run.txt", " -y 2 -o spread.txt"}) {
+        for (const char* out : {" -o run.txt", " -y 2 -D -j 6 -o spread.txt"}) {
             const auto run = RunCommand(kBin + args + (dir == &one ? "1" : "2") + out, dir->Path().string());
             ASSERT_EQ(run.status, 0) << run.output;
             EXPECT_EQ(Count(run.output, ".txt\t"), 1);
@@ -207,6 +208,8 @@ TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
         if (f[4] == "yes") kept = rank;
     }
     EXPECT_EQ(kept, best);
+    // The log (chain 0's) names the words chain 0 starts from.
+    EXPECT_EQ(Count(ReadFile(one.File("spread.txt.info")), "Start words: "), 1);
     const std::string report = ReadFile(one.File("run.txt")), all = ReadFile(one.File("run.txtchains.txt"));
     EXPECT_EQ(Count(all, "Serevan (beta 1, Nov 2007)\n"), 3);
     EXPECT_NE(all.find(report), std::string::npos);

@@ -1,7 +1,8 @@
 // Starting motifs and single-species motif samplers: the forward-backward starting-motif
 // sampler (forward totals against brute-force enumeration, sampled segmentations against
 // exact posteriors, updates by hand, a planted motif), the site sampler and scanner for module
-// members, and the conserved-word seeds (scores worked by hand on a tiny planted set).
+// members, the conserved-word seeds (scores worked by hand on a tiny planted set) and the
+// choice of the starting motifs among their matrices by the likelihood.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "model/WordSeeds.h"
 #include "motif/GMSampler.h"
 #include "numeric/SeqMotifBasic.h"
+#include "support/Model.h"
 #include "support/Support.h"
 
 namespace {
@@ -507,5 +509,87 @@ TEST(ConservedWords, SimilarWordsOverlapWithAtMostOneMismatch)
     for (const auto& [a, b, both, similar] : rows) {
         EXPECT_EQ(WordsSimilar(Codes(a), Codes(b), both), similar) << a << " " << b << " " << both;
         EXPECT_EQ(WordsSimilar(Codes(b), Codes(a), both), similar) << b << " " << a << " " << both;
+    }
+}
+
+// The starting motifs chosen among word matrices by the likelihood: on groups where two
+// planted words share modules, the chain's first motif is its first-th best single matrix and
+// the second the one that, beside it, gives the highest forward likelihood (both recomputed
+// here with the parameters set by hand); the planted pair wins from the best single on; the
+// segment probabilities end as they started; the gain is over the starting matrices.
+TEST(WordChoice, FirstTheChainsSingleThenTheBestBesideIt)
+{
+    std::mt19937 rng(7);
+    std::vector<std::vector<std::vector<std::string>>> alignments;
+    for (int g = 0; g < 8; ++g) {
+        std::string s = support::RandomDna(rng, 120);
+        if (g < 6) s.replace(30, 8, "GATTACAG"), s.replace(50, 8, "CCGGTAAC");
+        alignments.push_back({{s, s}});
+    }
+    const std::vector<std::string> words = {"ACTGGACT", "GATTACAG", "TCAAGCGT", "CCGGTAAC"};
+    const int K = 2, M = 4;
+    for (int first : {0, 1, 5}) {
+        support::ModelSetup setup;
+        setup.K = K;
+        setup.widths = {10, 10};
+        for (const std::string& w : words) {
+            setup.start.wordPwm.push_back(Consensus(w, 0.85));
+            setup.start.wordWidth.push_back(8);
+            setup.start.word.push_back(Codes(w));
+        }
+        setup.start.wordFirst = first;
+        std::unique_ptr<support::Model> x = support::GroupsModel(alignments, setup);
+        CSerevan& m = x->m;
+        using P = support::P;
+        ModelParameters& par = P::Par(m);
+        const std::vector<double> startPr = par.m_pMotifPr;
+        const std::vector<std::vector<double>> startPwm = par.m_pPWM;
+        // Log-likelihood with the given candidates in the first slots, the others without sites
+        // (no candidate: the starting matrices and probabilities).
+        const auto logLik = [&](const std::vector<int>& slots) {
+            double used = 0;
+            for (int k = 0; k < K; ++k) {
+                const bool placed = k < static_cast<int>(slots.size());
+                par.m_pMotifWidth[k] = slots.empty() ? 10 : 8;
+                P::RenewWdParameters(m, k, 0);
+                par.m_pPWM[k] = slots.empty() ? startPwm[k]
+                                : placed      ? Consensus(words[slots[k]], 0.85)
+                                              : std::vector<double>(32, std::log(0.25));
+                par.m_pMotifPr[k] = slots.empty() || placed ? startPr[k] : -1e100;
+                used += slots.empty() || placed ? std::exp(startPr[k]) : 0;
+            }
+            par.m_pMotifPr[K] = std::log(1 - used);
+            P::CalMotifPhi(m);
+            return P::SelectionLogLik(m);
+        };
+        const double before = logLik({});
+        std::vector<std::pair<double, int>> single;
+        for (int c = 0; c < M; ++c) single.emplace_back(logLik({c}), c);
+        std::stable_sort(single.begin(), single.end(), [](auto& a, auto& b) { return a.first > b.first; });
+        const int one = single[first % M].second;
+        int two = -1;
+        double best = -1e300;
+        for (int c = 0; c < M; ++c)
+            if (c != one && logLik({one, c}) > best) best = logLik({one, c}), two = c;
+        const double after = logLik({one, two});
+        if (first == 0) {  // the planted pair, whichever of the two alone is better
+            EXPECT_TRUE((one == 1 && two == 3) || (one == 3 && two == 1)) << one << " " << two;
+            EXPECT_GT(after, before + 10);
+        }
+
+        par.m_pMotifPr = startPr;
+        for (int k = 0; k < K; ++k) {
+            par.m_pMotifWidth[k] = 10;
+            P::RenewWdParameters(m, k, 0);
+            par.m_pPWM[k] = startPwm[k];
+        }
+        P::ChooseStartWords(m);
+        EXPECT_EQ(P::Choice(m).chosen, std::vector<int>({one, two})) << first;
+        EXPECT_EQ(par.m_pMotifPr, startPr);
+        for (int k = 0; k < K; ++k) {
+            EXPECT_EQ(par.m_pMotifWidth[k], 8);
+            EXPECT_EQ(par.m_pPWM[k], Consensus(words[k == 0 ? one : two], 0.85));
+        }
+        EXPECT_NEAR(P::Choice(m).gain, after - before, 1e-6 * std::fabs(before));
     }
 }

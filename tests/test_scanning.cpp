@@ -36,7 +36,7 @@ std::unique_ptr<support::Model> KnownModel(const std::vector<std::vector<std::ve
     for (const std::vector<double>& m : pwm) setup.widths.push_back(static_cast<int>(m.size() / 4));
     setup.param.nMaxIterNum = 6;
     setup.scores = scores;
-    setup.start = ModelStart{pwm, {}, true, 0.0005, motifPr, 0.1, 0.02};
+    setup.start = ModelStart{pwm, {}, true, 0.0005, motifPr, 0.1, 0.02, {}, {}, {}};
     return support::GroupsModel(groups, setup);
 }
 

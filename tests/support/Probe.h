@@ -19,6 +19,7 @@ struct CSerevanProbe {
     static RunResults& Res(CSerevan& m) { return m.m_res; }
     static std::vector<int>& CurAlign(CSerevan& m) { return m.m_pCurAlign; }
     static const SpreadState& Spread(const CSerevan& m) { return m.m_spread; }
+    static const WordChoice& Choice(const CSerevan& m) { return m.m_choice; }
     static bool& SitesDefined(CSerevan& m) { return m.m_bSitesDefined; }
 
     // Passes use the direct reference kernels (on) or the fast ones (off).
@@ -59,5 +60,7 @@ struct CSerevanProbe {
     SEREVAN_PROBE_CALL(ConservePos)
     SEREVAN_PROBE_CALL(OutputDetailMod)
     SEREVAN_PROBE_CALL(EmptySums)
+    SEREVAN_PROBE_CALL(ChooseStartWords)
+    SEREVAN_PROBE_CALL(SelectionLogLik)
 #undef SEREVAN_PROBE_CALL
 };
