@@ -94,13 +94,19 @@ done | sort -t "$(printf '\t')" -k3,3gr >> "$T/expected.tsv"
 diff "$T/expected.tsv" "$O/scan_ranked.tsv" || fail "the ranked table differs from the runs by hand"
 
 # ---- 2. A genome alignment: the MAF configuration, with a genome scan of two JASPAR motifs.
+# The configuration carries the README's recommended options; this run replaces the per-group
+# background and the prior (with them no chain calls a site in this piece, which holds no
+# planted module), so that the exports below have sites whose coordinates can be checked.
+RECOMMENDED="-c -g 3 -e 100 -y 3 -C 4 -t 2 -D -j 24"
+grep -q "^options: \"$RECOMMENDED\"$" "$SRC/workflow/maf.yaml" || fail "maf.yaml does not hold $RECOMMENDED"
+grep -q -- "-K 3 $RECOMMENDED -n 1000" "$SRC/README.md" || fail "the README does not recommend $RECOMMENDED"
 snake --configfile "$SRC/workflow/maf.yaml" --config serevan="$SEREVAN" tools="$TOOLS" \
-  maf="$SRC/examples/chr22_piece.maf" iterations=200 genome_scan_motifs="$SRC/tools/data/jaspar_vertebrates.jaspar" \
+  maf="$SRC/examples/chr22_piece.maf" iterations=200 options="-c -g 3 -C 4 -t 2 -D -j 24" genome_scan_motifs="$SRC/tools/data/jaspar_vertebrates.jaspar" \
   genome_scan_select=MA0004.1,MA0030.1 genome_scan_iterations=40 shards=5 >"$T/maf.log" 2>&1 ||
   { cat "$T/maf.log"; fail "the MAF configuration failed"; }
 M=$T/maf_out
 [ "$(ls "$M"/chain*/report.txt | wc -l)" = 1 ] || fail "expected one chain job"
-grep -q " -c -g 3 -C 4 -t 2 -D " "$M/chain1/report.txt" || fail "the job did not run -c -g 3 -C 4 -t 2 -D"
+grep -q " -c -g 3 -C 4 -t 2 -D -j 24 " "$M/chain1/report.txt" || fail "the job did not run -c -g 3 -C 4 -t 2 -D -j 24"
 head -n 1 "$M/chains_summary.txt" | grep -q "^Chains: 4; the best (the one the program kept)" ||
   fail "the summary does not compare the four chains against the kept one: $(head -n 1 "$M/chains_summary.txt")"
 for f in "" motif1.txt motif2.txt motif3.txt module.txt _Pm.txt; do
