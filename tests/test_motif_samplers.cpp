@@ -515,8 +515,9 @@ TEST(ConservedWords, SimilarWordsOverlapWithAtMostOneMismatch)
 // The starting motifs chosen among word matrices by the likelihood: on groups where two
 // planted words share modules, the chain's first motif is its first-th best single matrix and
 // the second the one that, beside it, gives the highest forward likelihood (both recomputed
-// here with the parameters set by hand); the planted pair wins from the best single on; the
-// segment probabilities end as they started; the gain is over the starting matrices.
+// here with the parameters set by hand), whatever the starting matrices; a candidate is taken
+// once; the planted pair wins from the best single on; the segment probabilities end as they
+// started; the gain is over the starting matrices.
 TEST(WordChoice, FirstTheChainsSingleThenTheBestBesideIt)
 {
     std::mt19937 rng(7);
@@ -527,34 +528,41 @@ TEST(WordChoice, FirstTheChainsSingleThenTheBestBesideIt)
         alignments.push_back({{s, s}});
     }
     const std::vector<std::string> words = {"ACTGGACT", "GATTACAG", "TCAAGCGT", "CCGGTAAC"};
-    const int K = 2, M = 4;
-    for (int first : {0, 1, 5}) {
+    const int K = 2;
+    struct Case {
+        int first, M;  // the chain's first pick; candidates: the first M words
+        int start;     // word whose matrix motif 2 starts from (-1: uniform)
+    };
+    for (const Case& t :
+         {Case{0, 4, -1}, Case{1, 4, -1}, Case{5, 4, -1}, Case{0, 4, 1}, Case{0, 4, 3}, Case{0, 2, -1}}) {
+        SCOPED_TRACE(::testing::Message() << "first " << t.first << ", M " << t.M << ", start " << t.start);
         support::ModelSetup setup;
         setup.K = K;
-        setup.widths = {10, 10};
-        for (const std::string& w : words) {
-            setup.start.wordPwm.push_back(Consensus(w, 0.85));
+        setup.start.width = {10, t.start < 0 ? 10 : 8};
+        setup.start.pwm = {std::vector<double>(40, std::log(0.25)),
+                           t.start < 0 ? std::vector<double>(40, std::log(0.25)) : Consensus(words[t.start], 0.85)};
+        for (int c = 0; c < t.M; ++c) {
+            setup.start.wordPwm.push_back(Consensus(words[c], 0.85));
             setup.start.wordWidth.push_back(8);
-            setup.start.word.push_back(Codes(w));
+            setup.start.word.push_back(Codes(words[c]));
         }
-        setup.start.wordFirst = first;
+        setup.start.wordFirst = t.first;
         std::unique_ptr<support::Model> x = support::GroupsModel(alignments, setup);
         CSerevan& m = x->m;
         using P = support::P;
         ModelParameters& par = P::Par(m);
         const std::vector<double> startPr = par.m_pMotifPr;
         const std::vector<std::vector<double>> startPwm = par.m_pPWM;
+        const std::vector<int> startWidth = par.m_pMotifWidth;
         // Log-likelihood with the given candidates in the first slots, the others without sites
         // (no candidate: the starting matrices and probabilities).
         const auto logLik = [&](const std::vector<int>& slots) {
             double used = 0;
             for (int k = 0; k < K; ++k) {
                 const bool placed = k < static_cast<int>(slots.size());
-                par.m_pMotifWidth[k] = slots.empty() ? 10 : 8;
+                par.m_pMotifWidth[k] = placed ? 8 : startWidth[k];
                 P::RenewWdParameters(m, k, 0);
-                par.m_pPWM[k] = slots.empty() ? startPwm[k]
-                                : placed      ? Consensus(words[slots[k]], 0.85)
-                                              : std::vector<double>(32, std::log(0.25));
+                par.m_pPWM[k] = placed ? Consensus(words[slots[k]], 0.85) : startPwm[k];
                 par.m_pMotifPr[k] = slots.empty() || placed ? startPr[k] : -1e100;
                 used += slots.empty() || placed ? std::exp(startPr[k]) : 0;
             }
@@ -564,27 +572,27 @@ TEST(WordChoice, FirstTheChainsSingleThenTheBestBesideIt)
         };
         const double before = logLik({});
         std::vector<std::pair<double, int>> single;
-        for (int c = 0; c < M; ++c) single.emplace_back(logLik({c}), c);
+        for (int c = 0; c < t.M; ++c) single.emplace_back(logLik({c}), c);
         std::stable_sort(single.begin(), single.end(), [](auto& a, auto& b) { return a.first > b.first; });
-        const int one = single[first % M].second;
+        const int one = single[t.first % t.M].second;
         int two = -1;
         double best = -1e300;
-        for (int c = 0; c < M; ++c)
+        for (int c = 0; c < t.M; ++c)
             if (c != one && logLik({one, c}) > best) best = logLik({one, c}), two = c;
         const double after = logLik({one, two});
-        if (first == 0) {  // the planted pair, whichever of the two alone is better
+        if (t.first == 0 && t.M == 4) {  // the planted pair, whichever of the two alone is better
             EXPECT_TRUE((one == 1 && two == 3) || (one == 3 && two == 1)) << one << " " << two;
             EXPECT_GT(after, before + 10);
         }
-
-        par.m_pMotifPr = startPr;
-        for (int k = 0; k < K; ++k) {
-            par.m_pMotifWidth[k] = 10;
-            P::RenewWdParameters(m, k, 0);
-            par.m_pPWM[k] = startPwm[k];
+        // A second copy of the planted word would explain more than the decoy left.
+        if (t.M == 2) {
+            EXPECT_GT(logLik({1, 1}), after);
         }
+
+        logLik({});
+        par.m_pMotifPr = startPr;
         P::ChooseStartWords(m);
-        EXPECT_EQ(P::Choice(m).chosen, std::vector<int>({one, two})) << first;
+        EXPECT_EQ(P::Choice(m).chosen, std::vector<int>({one, two}));
         EXPECT_EQ(par.m_pMotifPr, startPr);
         for (int k = 0; k < K; ++k) {
             EXPECT_EQ(par.m_pMotifWidth[k], 8);
