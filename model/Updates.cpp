@@ -119,11 +119,8 @@ double CSerevan::UpdateMotifMatrices(bool collapse)
         double* pwm = m_par.m_pPWM[k].data();
         if (average) AverageCountsToMatrix(k);
         for (int j = 0; j < w; ++j) {
-            if (average) {
-                for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_par.m_nPWMPrior[b];
-                continue;
-            }
             for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_par.m_nPWMPrior[b];
+            if (average) continue;  // the matrix came from the averaged counts
             DirichletOrMean(*m_stream, counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
             TakeLogs(pwm + 4 * j, 4);
         }
