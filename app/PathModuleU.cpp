@@ -131,8 +131,6 @@ const std::vector<OptionInfo>& KnownOptions()
         {'j', K::Integer, "n",
          "with -D: choose the starting motifs among the first n words' matrices by the likelihood (README)", "0",
          [](P p, V v) { p.nWordChoice = static_cast<int>(v.whole); }},
-        {'a', K::Integer, "n", "with -c: learned matrices from site counts averaged over about n sweeps (README)", "0",
-         [](P p, V v) { p.nCountAverage = static_cast<int>(v.whole); }},
         {'G', K::Flag, "", "-F: every group draws from streams of its own (needs -S), as shards do", "off",
          [](P p, V) { p.bGroupStreams = true; }},
         {'J', K::Text, "A-B", "-F -G: scan only groups A..B (0-based) and write their counts for serevan-merge",
@@ -330,11 +328,6 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (p.nWordChoice != 0 && !denovo) return "-j is an option of the de novo run";
     if (!(p.nWordChoice >= 0 && p.nWordChoice <= kMaxWordChoice))
         return "-j must be from 0 to " + std::to_string(kMaxWordChoice);
-    if (p.nCountAverage != 0 && !denovo) return "-a is an option of the de novo run";
-    if (!(p.nCountAverage >= 0 && p.nCountAverage <= kMaxCountAverage))
-        return "-a must be from 0 to " + std::to_string(kMaxCountAverage);
-    if (p.nCountAverage > 0 && !p.bCollapsed)
-        return "-a needs -c: it averages the counts the collapsed update takes the mean of";
     if (p.nWordChoice > 0 && !p.bWordSeeds) return "-j needs -D: the matrices it chooses among come from the words";
     if (p.dLocalBg > 0.0 && p.nBgOrder < 0 && p.strBgFile.GetLength() == 0)
         return "-e needs -g (it estimates the order-k background of each group)";

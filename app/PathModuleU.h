@@ -15,9 +15,7 @@ inline constexpr int kMaxBgOrder = 5;  // -g: highest background order
 inline constexpr int kMaxMotifs = 100;
 // Largest number of chains (-C) and threads (-t).
 inline constexpr int kMaxChains = 64;
-inline constexpr int kMaxWordChoice = 200;
-inline constexpr int kMaxCountAverage =
-    10000;  // -a: sweeps the matrices' counts are averaged over  // -j: word matrices the start may choose among
+inline constexpr int kMaxWordChoice = 200;  // -j: word matrices the start may choose among
 inline constexpr int kMaxThreads = 64;
 // Largest number of candidate matrices (-T).
 inline constexpr int kMaxCandidates = 100000;

@@ -37,7 +37,6 @@ RunResults CSerevan::GibbsSampler(const InfoLog& info)
     int proposal = 1;  // stored alignment proposed at the next alignment move
     const bool spread = m_set.dSpreadPrior > 0.0;
     m_spread = SpreadState{};
-    m_countAvg.assign(K, {});
     m_post.m_nBurnIn = m_set.nMaxIterNum / 2;
     CProgress progress("iteration", m_set.nMaxIterNum, m_set.bProgress);
 

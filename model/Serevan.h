@@ -115,22 +115,21 @@ private:
     std::vector<const int*> m_pTemplate;      // per group (empty in the aligned scan)
     std::vector<int> m_pTemplateLen;          // per group
     // Alignments (borrowed from the groups).
-    int m_nAlignNum = 0;                          // A
-    ALIGNPATH* m_pAlignPath = nullptr;            // G*A paths; alignment j of group g at g*A + j
-    double* m_pAlignScore = nullptr;              // G*A log-odds scores (null: none)
-    int* m_pAlignInfo = nullptr;                  // 3*G*A: transitions, transversions, identities
-    std::vector<int> m_pCurAlign;                 // [g] index of the current alignment
-    ModelParameters m_par;                        // current parameters
-    SweepCounts m_sweep;                          // sufficient statistics of one sweep
-    PosteriorSums m_post;                         // posterior sums of the sampling phase
-    RunResults m_res;                             // results of the calls
-    bool m_bSitesDefined = false;                 // the site lists exist (the calls ran)
-    CRandomStream* m_stream;                      // the stream of the draws: the chain's (-G: the group's)
-    CRandomStream* m_callRng = nullptr;           // the calls' stream (null: the chain's)
-    SerevanWorkspace m_work;                      // scratch tables of the passes
-    SpreadState m_spread;                         // -y: each group's kept path and the groups each motif reaches
-    WordChoice m_choice;                          // -j: the word matrices the start chooses among
-    std::vector<std::vector<double>> m_countAvg;  // -a: [k] 4*w_k site counts averaged over the sweeps
+    int m_nAlignNum = 0;                 // A
+    ALIGNPATH* m_pAlignPath = nullptr;   // G*A paths; alignment j of group g at g*A + j
+    double* m_pAlignScore = nullptr;     // G*A log-odds scores (null: none)
+    int* m_pAlignInfo = nullptr;         // 3*G*A: transitions, transversions, identities
+    std::vector<int> m_pCurAlign;        // [g] index of the current alignment
+    ModelParameters m_par;               // current parameters
+    SweepCounts m_sweep;                 // sufficient statistics of one sweep
+    PosteriorSums m_post;                // posterior sums of the sampling phase
+    RunResults m_res;                    // results of the calls
+    bool m_bSitesDefined = false;        // the site lists exist (the calls ran)
+    CRandomStream* m_stream;             // the stream of the draws: the chain's (-G: the group's)
+    CRandomStream* m_callRng = nullptr;  // the calls' stream (null: the chain's)
+    SerevanWorkspace m_work;             // scratch tables of the passes
+    SpreadState m_spread;                // -y: each group's kept path and the groups each motif reaches
+    WordChoice m_choice;                 // -j: the word matrices the start chooses among
 
     // ---- lifecycle and maintenance (Serevan.cpp) ----
     void SetProgramParam(const ModelSettings& settings);
@@ -300,7 +299,6 @@ private:
     double UpdateMotifSubRate();
     // Re-shapes the base counts of motif k after an accepted width move (Widths.cpp).
     void ShiftSiteCount(int k, int move, const int* column);
-    void AverageCountsToMatrix(int k);  // -a (Updates.cpp)
 
     // -- path moves (PathMoves.cpp)
     void ScoreGroup(int g, const int* aligns, int nAlign);  // position tables of group g for these stored alignments

@@ -38,8 +38,6 @@ struct ModelSettings {
                                       // the groups (0: no such prior)
     int nWordChoice = 0;              // -j: the start's motifs are chosen among the matrices of this many
                                       // words by the likelihood (0: taken in the words' order)
-    int nCountAverage = 0;            // -a: with -c, the learned matrices take the mean of site counts averaged
-                                      // over about this many sweeps (0: of the sweep's own counts)
     bool bProgress = true;            // the loops show a progress line on a terminal (off: chains but the first)
 };
 

@@ -111,48 +111,18 @@ double CSerevan::UpdateMotifMatrices(bool collapse)
 {
     double r = 0.0;
     const double logWidthPrior = std::log(static_cast<double>(m_par.m_nWidthPrior));
-    const bool average = collapse && m_set.nCountAverage > 0;
-    if (average && m_countAvg.size() != static_cast<size_t>(m_nMotifNum)) m_countAvg.assign(m_nMotifNum, {});
     for (int k = m_set.nKnownMotifNum; k < m_nMotifNum; ++k) {
         const int w = m_par.m_pMotifWidth[k];
         int* counts = m_sweep.m_pSiteCount[k].data();
         double* pwm = m_par.m_pPWM[k].data();
-        if (average) AverageCountsToMatrix(k);
         for (int j = 0; j < w; ++j) {
             for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_par.m_nPWMPrior[b];
-            if (average) continue;  // the matrix came from the averaged counts
             DirichletOrMean(*m_stream, counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
             TakeLogs(pwm + 4 * j, 4);
         }
         r += logDir(counts, w, 4, 0) + w * logWidthPrior - logGamma(w + 1);
     }
     return r;
-}
-
-// -a: the matrix of motif k is the posterior mean given its site counts averaged over the
-// sweeps (each sweep weighs 1/n, the older ones fading), not given this sweep's counts alone.
-// A motif with a dozen sites in sparse modules otherwise drifts: each sweep draws a few of its
-// sites in near-matching positions of the module, the matrix re-estimated from them softens,
-// fewer true sites match it in the next sweep, and within a few dozen sweeps the motif is
-// gone. Sites that come back sweep after sweep keep their weight in the average; stray ones
-// fade. Called before the prior's pseudo-counts are added to the sweep's counts.
-void CSerevan::AverageCountsToMatrix(int k)
-{
-    const int w = m_par.m_pMotifWidth[k];
-    const int* counts = m_sweep.m_pSiteCount[k].data();
-    std::vector<double>& avg = m_countAvg[k];
-    if (avg.empty()) {
-        avg.assign(counts, counts + 4 * w);  // the first sweep starts the average
-    } else {
-        const double keep = 1.0 - 1.0 / m_set.nCountAverage;
-        for (int i = 0; i < 4 * w; ++i) avg[i] = keep * avg[i] + (1.0 - keep) * counts[i];
-    }
-    double* pwm = m_par.m_pPWM[k].data();
-    for (int j = 0; j < w; ++j) {
-        double total = 0.0;
-        for (int b = 0; b < 4; ++b) total += avg[4 * j + b] + m_par.m_nPWMPrior[b];
-        for (int b = 0; b < 4; ++b) pwm[4 * j + b] = std::log((avg[4 * j + b] + m_par.m_nPWMPrior[b]) / total);
-    }
 }
 
 // Base distribution of the ancestral background (entries 0..3 of the pooled table).

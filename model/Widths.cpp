@@ -28,18 +28,6 @@ bool IsGrowth(int move)
     return move == 0 || move == 3;
 }
 
-// Grows or shrinks a column-major table of 4 counts per column as a width move does.
-template <typename T>
-void ShiftColumns(std::vector<T>& counts, int move, const int* column)
-{
-    switch (move) {
-    case 0: counts.insert(counts.begin(), column, column + 4); break;
-    case 1: counts.erase(counts.begin(), counts.begin() + 4); break;
-    case 2: counts.resize(counts.size() - 4); break;
-    default: counts.insert(counts.end(), column, column + 4); break;
-    }
-}
-
 }  // namespace
 
 double CSerevan::BayesFactorWidth(int k, int move, int* column)
@@ -108,10 +96,13 @@ void CSerevan::UpdateWidth()
     }
 }
 
-// The averaged counts of -a follow the move: the kept columns keep their history, a new
-// column starts from this sweep's counts.
 void CSerevan::ShiftSiteCount(int k, int move, const int* column)
 {
-    ShiftColumns(m_sweep.m_pSiteCount[k], move, column);
-    if (!m_countAvg.empty() && !m_countAvg[k].empty()) ShiftColumns(m_countAvg[k], move, column);
+    std::vector<int>& counts = m_sweep.m_pSiteCount[k];
+    switch (move) {
+    case 0: counts.insert(counts.begin(), column, column + 4); break;
+    case 1: counts.erase(counts.begin(), counts.begin() + 4); break;
+    case 2: counts.resize(counts.size() - 4); break;
+    default: counts.insert(counts.end(), column, column + 4); break;
+    }
 }

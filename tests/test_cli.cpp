@@ -169,9 +169,6 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 2 -j 12", "-j needs -D: the matrices it chooses among come from the words"},
         {"-N 2 -D -j 201", "-j must be from 0 to 200"},
         {"-N 2 -F -j 12", "-j is an option of the de novo run"},
-        {"-N 2 -a 20", "-a needs -c: it averages the counts the collapsed update takes the mean of"},
-        {"-N 2 -c -a 10001", "-a must be from 0 to 10000"},
-        {"-N 2 -F -a 20", "-a is an option of the de novo run"},
         {"-N 2 -o", "Option -o needs a value"},
         // Input checks of the program.
         {"-i demo.fa -N 3 -o no/such/dir/out.txt", "cannot open output file no/such/dir/out.txt for appending"},

@@ -171,12 +171,12 @@ TEST(DeNovoRun, KeptChainHasTheMostSpreadMotifsThenTheHighestPosterior)
 TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
 {
     TempDir one("chains_t1"), two("chains_t2");
-    // The chains with the prior on the groups a motif reaches, the starting motifs chosen
-    // among word matrices and the matrices from averaged counts as well (spread.txt).
+    // The chains with the prior on the groups a motif reaches and the starting motifs chosen
+    // among word matrices as well (spread.txt).
     const std::string args = " -i r.fa -N 3 -K 2 -n 30 -C 3 -S 5 -t ";
     for (const TempDir* dir : {&one, &two}) {
         Simulate(*dir, "r", 6);
-        for (const char* out : {" -o run.txt", " -c -y 2 -D -j 6 -a 5 -o spread.txt"}) {
+        for (const char* out : {" -o run.txt", " -y 2 -D -j 6 -o spread.txt"}) {
             const auto run = RunCommand(kBin + args + (dir == &one ? "1" : "2") + out, dir->Path().string());
             ASSERT_EQ(run.status, 0) << run.output;
             EXPECT_EQ(Count(run.output, ".txt\t"), 1);

@@ -145,46 +145,6 @@ TEST(ParameterUpdate, LogPosteriorUnderEverySwitchAndCollapsedMeansByHand)
     }
 }
 
-// -a 4: the learned matrix is the posterior mean of the counts averaged over the sweeps (the
-// first sweep's counts, then 3/4 of the average plus 1/4 of the sweep's), the log-posterior
-// value stays that of the sweep's own counts, the given motif keeps its matrix, and a width
-// move shifts the average as it shifts the sweep's counts.
-TEST(ParameterUpdate, AveragedCountsGiveTheMatrixAndFollowWidthMoves)
-{
-    auto t = Tiny(1, false, false), plain = Tiny(1, false, false);
-    CSerevan& m = t->m;
-    P::Settings(m).nCountAverage = 4;
-    const std::vector<double> pwm0 = P::Par(m).m_pPWM[0];
-    const std::vector<int> sweeps[2] = {{8, 0, 0, 0, 0, 0, 4, 0}, {0, 0, 0, 0, 0, 0, 0, 8}};
-    // Posterior means (prior 1 per base) of (8, 0, 0, 0 | 0, 0, 4, 0), then of the average
-    // (6, 0, 0, 0 | 0, 0, 3, 2).
-    const double means[2][8] = {{9.0 / 12, 1.0 / 12, 1.0 / 12, 1.0 / 12, 1.0 / 8, 1.0 / 8, 5.0 / 8, 1.0 / 8},
-                                {7.0 / 10, 1.0 / 10, 1.0 / 10, 1.0 / 10, 1.0 / 9, 1.0 / 9, 4.0 / 9, 3.0 / 9}};
-    for (int s = 0; s < 2; ++s) {
-        Fill(m);
-        Fill(plain->m);
-        P::Sweep(m).m_pSiteCount[1] = P::Sweep(plain->m).m_pSiteCount[1] = sweeps[s];
-        EXPECT_NEAR(P::CollapseParameter(m, s), P::CollapseParameter(plain->m, s), 1e-9);
-        for (int i = 0; i < 8; ++i) EXPECT_NEAR(Pr(P::Par(m).m_pPWM[1][i]), means[s][i], 1e-14) << s << " " << i;
-        EXPECT_EQ(P::Par(m).m_pPWM[0], pwm0);
-    }
-    // A column added in front, then the last one dropped; the sweep's counts move alike.
-    const int column[4] = {2, 0, 0, 2};
-    P::Sweep(m).m_pSiteCount[1] = sweeps[1];
-    P::ShiftSiteCount(m, 1, 0, column);
-    EXPECT_EQ(P::CountAvg(m)[1], (std::vector<double>{2, 0, 0, 2, 6, 0, 0, 0, 0, 0, 3, 2}));
-    EXPECT_EQ(P::Sweep(m).m_pSiteCount[1], (std::vector<int>{2, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 8}));
-    P::ShiftSiteCount(m, 1, 2, column);
-    EXPECT_EQ(P::CountAvg(m)[1], (std::vector<double>{2, 0, 0, 2, 6, 0, 0, 0}));
-    // Then a sweep at the new width: 3/4 of (2, 0, 0, 2 | 6, 0, 0, 0) plus 1/4 of
-    // (6, 0, 0, 2 | 2, 4, 0, 0) = (3, 0, 0, 2 | 5, 1, 0, 0).
-    Fill(m);
-    P::Sweep(m).m_pSiteCount[1] = {6, 0, 0, 2, 2, 4, 0, 0};
-    P::CollapseParameter(m, 2);
-    const double last[8] = {4.0 / 9, 1.0 / 9, 1.0 / 9, 3.0 / 9, 6.0 / 10, 2.0 / 10, 1.0 / 10, 1.0 / 10};
-    for (int i = 0; i < 8; ++i) EXPECT_NEAR(Pr(P::Par(m).m_pPWM[1][i]), last[i], 1e-14) << i;
-}
-
 TEST(ParameterUpdateStat, PlainDrawsMatchPosteriorMoments)
 {
     support::TestSeed seed(2024);

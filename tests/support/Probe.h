@@ -20,7 +20,6 @@ struct CSerevanProbe {
     static std::vector<int>& CurAlign(CSerevan& m) { return m.m_pCurAlign; }
     static const SpreadState& Spread(const CSerevan& m) { return m.m_spread; }
     static const WordChoice& Choice(const CSerevan& m) { return m.m_choice; }
-    static const std::vector<std::vector<double>>& CountAvg(const CSerevan& m) { return m.m_countAvg; }
     static bool& SitesDefined(CSerevan& m) { return m.m_bSitesDefined; }
 
     // Passes use the direct reference kernels (on) or the fast ones (off).
@@ -49,7 +48,6 @@ struct CSerevanProbe {
     SEREVAN_PROBE_CALL(UpdateParameter)
     SEREVAN_PROBE_CALL(CollapseParameter)
     SEREVAN_PROBE_CALL(UpdateWidth)
-    SEREVAN_PROBE_CALL(ShiftSiteCount)
     SEREVAN_PROBE_CALL(SampleSeqGivenPath)
     SEREVAN_PROBE_CALL(SampleSeqPathMH)
     SEREVAN_PROBE_CALL(SampleGroupSpread)
