@@ -8,7 +8,8 @@
 # instead, the four chains reach 0.01 (they keep a chain that found nothing). The README's
 # command adds -e 100 -y 3 -j 24, which gain on the 30-group benchmark families but not on this
 # small set (seeds 1-10, -n 300: 0.43, against 0.49 without them; measured in
-# bench/realdna/measured-2026-12-08-wordchoice/small_set.txt), so the test keeps to the chains.
+# bench/realdna/measured-2026-12-08-wordchoice/small_set.txt), so this test keeps to the chains;
+# command_test.sh runs the command on a set of the benchmark's size.
 # Usage: chains_test.sh SEREVAN TOOLS_DIR SOURCE_DIR
 set -eu
 SEREVAN=$1 TOOLS=$2 SRC=$3
