@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "align/MultiAlign.h"
@@ -264,8 +265,8 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq, const OutputNames& names, C
     BuildBackground(templ.data(), templLen.data(), d.G, bg);
 
     // The starting motifs: the given matrices (-A; uniform for the rest), or those the
-    // starting-motif sampler finds in the templates with the chain's stream.
-    const int startWidth = (param->nMinMotifWidth + param->nMaxMotifWidth) / 2;
+    // starting-motif sampler finds in the templates with the chain's stream. Each chain's
+    // smallest width (-a, else -w) bounds its starting matrices as it bounds its width moves.
     // With -D the words are ranked once; chain c starts from the c-th matrix they give on.
     WordSeedSettings wordSettings;
     wordSettings.bothStrands = param->bBothStrands;
@@ -274,49 +275,64 @@ int RunModuleSample(INPUTPARAMETER* param, int nSeq, const OutputNames& names, C
     wordSettings.maxWords = std::max(wordSettings.maxWords, 4 * param->nWordChoice);
     const std::vector<ConservedWord> words =
         param->bWordSeeds ? ConservedWords(d, d.bg, wordSettings) : std::vector<ConservedWord>{};
-    // With -j every chain chooses its starting motifs among the matrices of the first words.
-    std::vector<std::vector<double>> wordPwm;
-    std::vector<int> wordWidth, wordUsed;
-    std::vector<std::vector<int>> wordOf;
-    if (param->nWordChoice > 0) {
-        const int made = SeedMatrices(d, d.bg, words, wordSettings, param->nWordChoice, 0, param->nMinMotifWidth,
-                                      param->nMaxMotifWidth, wordPwm, wordWidth, &wordUsed);
-        wordPwm.resize(made);
-        wordWidth.resize(made);
-        for (int i = 0; i < made; ++i) wordOf.push_back(words[wordUsed[i]].word);
+    // With -j every chain chooses its starting motifs among the matrices of the first words,
+    // made once for each smallest width the chains use.
+    struct WordMatrices {
+        std::vector<std::vector<double>> pwm;
+        std::vector<int> width;
+        std::vector<std::vector<int>> word;
+    };
+    std::map<int, WordMatrices> wordMatrices;
+    for (int c = 0; c < param->nChains && param->nWordChoice > 0; ++c) {
+        const int minWidth = param->MinWidthOf(c);
+        if (wordMatrices.count(minWidth)) continue;
+        WordMatrices& m = wordMatrices[minWidth];
+        std::vector<int> used;
+        const int made = SeedMatrices(d, d.bg, words, wordSettings, param->nWordChoice, 0, minWidth,
+                                      param->nMaxMotifWidth, m.pwm, m.width, &used);
+        m.pwm.resize(made);
+        m.width.resize(made);
+        for (int i = 0; i < made; ++i) m.word.push_back(words[used[i]].word);
     }
     const ChainStart startOf = [&](CRandomStream& stream, int chain) {
+        const int minWidth = param->MinWidthOf(chain);
         ModelStart s = start;
-        s.wordPwm = wordPwm;
-        s.wordWidth = wordWidth;
-        s.word = wordOf;
+        if (auto m = wordMatrices.find(minWidth); m != wordMatrices.end()) {
+            s.wordPwm = m->second.pwm;
+            s.wordWidth = m->second.width;
+            s.word = m->second.word;
+        }
         s.wordFirst = chain;
         if (param->bWordSeeds) {
             const int known = static_cast<int>(s.pwm.size());
             std::vector<std::vector<double>> pwm;
             std::vector<int> width;
-            SeedMatrices(d, d.bg, words, wordSettings, K - known, chain, param->nMinMotifWidth, param->nMaxMotifWidth,
-                         pwm, width);
+            SeedMatrices(d, d.bg, words, wordSettings, K - known, chain, minWidth, param->nMaxMotifWidth, pwm, width);
             s.pwm.insert(s.pwm.end(), pwm.begin(), pwm.end());
             s.width.insert(s.width.end(), width.begin(), width.end());
-        } else if (param->bKnownMotif) {
-            for (int k = param->nKnownMotifNum; k < K; ++k) {
-                s.width.push_back(startWidth);
-                s.pwm.emplace_back(4 * startWidth, std::log(0.25));
-            }
         } else {
-            s.width.assign(K, startWidth);
-            s.pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
-            std::vector<int> siteNum(K, 0);
-            KFBSampler(stream, templ.data(), templLen.data(), d.G, s.pwm, bg, K, s.width.data(), param->bBothStrands,
-                       param->nMinMotifWidth, param->nMaxMotifWidth, siteNum.data(), &d.bg);
+            const int startWidth = (minWidth + param->nMaxMotifWidth) / 2;
+            if (param->bKnownMotif) {
+                for (int k = param->nKnownMotifNum; k < K; ++k) {
+                    s.width.push_back(startWidth);
+                    s.pwm.emplace_back(4 * startWidth, std::log(0.25));
+                }
+            } else {
+                s.width.assign(K, startWidth);
+                s.pwm.assign(K, std::vector<double>(4 * startWidth, 0.0));
+                std::vector<int> siteNum(K, 0);
+                KFBSampler(stream, templ.data(), templLen.data(), d.G, s.pwm, bg, K, s.width.data(),
+                           param->bBothStrands, minWidth, param->nMaxMotifWidth, siteNum.data(), &d.bg);
+            }
         }
         return s;
     };
     if (param->nChains > 1) return RunChains(*param, d, startOf, names, param->nSeed);
     start = startOf(rng, 0);
 
-    CSerevan model(*param, d, start, rng);
+    ModelSettings settings = *param;
+    settings.nMinMotifWidth = param->MinWidthOf(0);
+    CSerevan model(settings, d, start, rng);
     std::string failed;
     const RunResults results = model.GibbsSampler(InfoWriter(names, failed));
     if (!results.status.Ok()) return Stopped(results.status, names, failed);

@@ -33,5 +33,13 @@ struct INPUTPARAMETER : ModelSettings {
     bool bShard = false;                 // -J A-B: scan only groups A..B and write their counts
     int nShardFirst = -1;                // -J: A (-1: the value is not a range)
     int nShardLast = -1;                 // -J: B
+    std::vector<int> chainMinWidth;      // -a: smallest motif width of chain c at c mod size (empty: -w)
+    bool bChainWidthBad = false;         // -a: the value is not a list of widths
     std::vector<std::string> arguments;  // the command line after the program's name, as given
+
+    // The smallest motif width chain c samples with.
+    int MinWidthOf(int chain) const
+    {
+        return chainMinWidth.empty() ? nMinMotifWidth : chainMinWidth[chain % chainMinWidth.size()];
+    }
 };

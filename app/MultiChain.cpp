@@ -139,6 +139,7 @@ int RunChains(const INPUTPARAMETER& param, const ModelGroups& groups, const Chai
             ModelGroups own = groups;  // alignment moves rewrite the stored alignments
             ModelSettings settings = param;
             settings.bProgress = c == 0;
+            settings.nMinMotifWidth = param.MinWidthOf(c);
             CSerevan model(settings, own, start, stream);
             runs[c] = model.GibbsSampler(c == 0 ? chain0Log : quiet);
         }

@@ -61,6 +61,27 @@ const std::vector<OptionInfo>& KnownOptions()
          [](P p, V v) { p.nMaxIterNum = static_cast<int>(v.whole); }},
         {'w', K::Integer, "n", "smallest motif width", "10",
          [](P p, V v) { p.nMinMotifWidth = static_cast<int>(v.whole); }},
+        {'a', K::Text, "a,b,..", "-C: smallest motif width of each chain in turn, instead of -w (README)", "-w",
+         [](P p, V v) {
+             // Widths separated by commas; anything else is kept as a bad value for the check.
+             p.chainMinWidth.clear();
+             p.bChainWidthBad = false;
+             const char* at = v.text;
+             for (;;) {
+                 int width = 0, used = 0;
+                 if (!std::isdigit(static_cast<unsigned char>(*at)) || std::sscanf(at, "%4d%n", &width, &used) != 1) {
+                     p.bChainWidthBad = true;
+                     return;
+                 }
+                 p.chainMinWidth.push_back(width);
+                 at += used;
+                 if (*at == '\0') return;
+                 if (*at++ != ',') {
+                     p.bChainWidthBad = true;
+                     return;
+                 }
+             }
+         }},
         {'W', K::Integer, "n", "largest motif width", "14",
          [](P p, V v) { p.nMaxMotifWidth = static_cast<int>(v.whole); }},
         {'L', K::Integer, "n", "expected module length", "200",
@@ -326,6 +347,12 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (p.dSpreadPrior != 0.0 && !denovo) return "-y is an option of the de novo run";
     if (!(p.dSpreadPrior >= 0.0)) return "-y must be at least 0";
     if (p.nWordChoice != 0 && !denovo) return "-j is an option of the de novo run";
+    if (p.bChainWidthBad || !p.chainMinWidth.empty()) {
+        if (!denovo) return "-a is an option of the de novo run";
+        bool bad = p.bChainWidthBad;
+        for (int w : p.chainMinWidth) bad = bad || w < 1 || w > p.nMaxMotifWidth;
+        if (bad) return "-a must be widths from 1 to -W, separated by commas";
+    }
     if (!(p.nWordChoice >= 0 && p.nWordChoice <= kMaxWordChoice))
         return "-j must be from 0 to " + std::to_string(kMaxWordChoice);
     if (p.nWordChoice > 0 && !p.bWordSeeds) return "-j needs -D: the matrices it chooses among come from the words";

@@ -169,6 +169,12 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 2 -j 12", "-j needs -D: the matrices it chooses among come from the words"},
         {"-N 2 -D -j 201", "-j must be from 0 to 200"},
         {"-N 2 -F -j 12", "-j is an option of the de novo run"},
+        {"-N 2 -a 10,15", "-a must be widths from 1 to -W, separated by commas"},
+        {"-N 2 -a 10,,12", "-a must be widths from 1 to -W, separated by commas"},
+        {"-N 2 -a 10,x", "-a must be widths from 1 to -W, separated by commas"},
+        {"-N 2 -a 0", "-a must be widths from 1 to -W, separated by commas"},
+        {"-N 2 -a 12,", "-a must be widths from 1 to -W, separated by commas"},
+        {"-N 2 -F -a 12", "-a is an option of the de novo run"},
         {"-N 2 -o", "Option -o needs a value"},
         // Input checks of the program.
         {"-i demo.fa -N 3 -o no/such/dir/out.txt", "cannot open output file no/such/dir/out.txt for appending"},

@@ -215,6 +215,35 @@ TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
     EXPECT_NE(all.find(report), std::string::npos);
 }
 
+// -a 8,11 with three chains: chains 0 and 2 sample with a smallest width of 8, chain 1 with 11,
+// from their starting matrices on, so each chain's report is the one that chain gives in a run
+// with that width as -w (the command-line echo aside), and differs from the other width's.
+TEST(DeNovoRun, ChainWidthsGiveEachChainTheRunOfItsWidth)
+{
+    TempDir dir("chain_widths");
+    Simulate(dir, "r", 7);
+    const std::string args = " -i r.fa -N 3 -K 2 -n 30 -C 3 -S 5 -D -j 6 -W 12 -o ";
+    for (const char* run : {"mixed.txt -a 8,11", "w8.txt -w 8", "w11.txt -w 11"})
+        ASSERT_EQ(RunCommand(kBin + args + run, dir.Path().string()).status, 0) << run;
+    auto chains = [&](const std::string& out) {
+        std::vector<std::string> reports;
+        for (const std::string& line : support::Lines(ReadFile(dir.File(out + "chains.txt")))) {
+            if (line == "Serevan (beta 1, Nov 2007)") reports.emplace_back();
+            if (line.find(" -o ") == std::string::npos) reports.back() += line + "\n";
+        }
+        return reports;
+    };
+    const std::vector<std::string> mixed = chains("mixed.txt"), w8 = chains("w8.txt"), w11 = chains("w11.txt");
+    ASSERT_EQ(mixed.size(), 3u);
+    ASSERT_EQ(w8.size(), 3u);
+    ASSERT_EQ(w11.size(), 3u);
+    EXPECT_EQ(mixed[0], w8[0]);
+    EXPECT_EQ(mixed[1], w11[1]);
+    EXPECT_EQ(mixed[2], w8[2]);
+    EXPECT_NE(mixed[1], w8[1]);
+    EXPECT_NE(mixed[0], w11[0]);
+}
+
 // -y: after a group's first path, every draw is judged by the prior, or taken as drawn when the
 // group's kept path holds a motif whose width has changed since; the log says how many of each.
 // -y 0 is the run without the prior, byte for byte.
