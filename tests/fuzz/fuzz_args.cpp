@@ -40,5 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::Require(CheckParamValues(param).empty());
     fuzz::Require(param.nSpeciesNum >= 2 && param.nSpeciesNum <= kMaxSpecies);
     fuzz::Require(param.nMotifNum >= 1 && param.nMotifNum <= kMaxMotifs);
+    // A chain's smallest width (-a) is a width the run may sample.
+    for (int w : param.chainMinWidth) fuzz::Require(!param.bChainWidthBad && w >= 1 && w <= param.nMaxMotifWidth);
     return 0;
 }

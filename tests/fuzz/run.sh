@@ -34,6 +34,7 @@ printf -- '-i\nin.fa\n-N\n3\n-K\n3\n-n\n200\n-S\n1\n-o\nout.txt\n' > "$BUILD/cor
 printf -- '-i\naln.fa\n-N\n3\n-K\n3\n-P\np.txt\n-x\n-w\n15\n' > "$BUILD/corpus/args/seed_ascan"
 printf -- '-i\nin.fa\n-N\n3\n-F\n-A\nm.txt\n-L\n200\n-n\n200\n-m\n2\n' > "$BUILD/corpus/args/seed_fscan"
 printf -- '-i\nin.fa\n-N\n3\n-A\nm.txt\n-B\nc.txt\n-T\n8\n-q\n0.01\n-c\n-s\n-r\n0\n' > "$BUILD/corpus/args/seed_select"
+printf -- '-i\nin.fa\n-N\n3\n-c\n-g\n3\n-q\n0.005\n-a\n10,12\n-C\n4\n-D\n-j\n24\n' > "$BUILD/corpus/args/seed_chains"
 # A report of a short run of the program (two runs into one file); small MEME and TRANSFAC files.
 mkdir -p "$BUILD/corpus/report" "$BUILD/seedrun"
 if [ ! -s "$BUILD/corpus/report/seed_report.txt" ]; then
