@@ -30,6 +30,7 @@ struct INPUTPARAMETER : ModelSettings {
     CString strBgFile;                   // -g FILE: background read from a file instead
     bool bSoftMask = false;              // -l: lower-case bases are undetermined
     bool bWordSeeds = false;             // -D: starting motifs from conserved, over-represented words
+    bool bConsensusChain = false;        // -E: one more chain, the motifs most chains found held fixed
     bool bShard = false;                 // -J A-B: scan only groups A..B and write their counts
     int nShardFirst = -1;                // -J: A (-1: the value is not a range)
     int nShardLast = -1;                 // -J: B

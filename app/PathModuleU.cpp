@@ -144,6 +144,8 @@ const std::vector<OptionInfo>& KnownOptions()
          "de novo: starting motifs from conserved, over-represented words (chain c from the "
          "c-th word on)",
          "off", [](P p, V) { p.bWordSeeds = true; }},
+        {'E', K::Flag, "", "-C: then one more chain with the motifs most chains found, held fixed (README)", "off",
+         [](P p, V) { p.bConsensusChain = true; }},
         {'e', K::Real, "x", "with -g: each group's own background, shrunk to the pooled one (weight x bases)", "0",
          [](P p, V v) { p.dLocalBg = v.real; }},
         {'y', K::Real, "x",
@@ -343,6 +345,7 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (p.nChains > 1 && !denovo) return "-C is an option of the de novo run";
     if (p.dLocalBg != 0.0 && !denovo) return "-e is an option of the de novo run";
     if (p.bWordSeeds && !denovo) return "-D is an option of the de novo run";
+    if (p.bConsensusChain && p.nChains < 2) return "-E needs -C 2 or more: it takes the motifs of the chains";
     if (!(p.dLocalBg >= 0.0)) return "-e must be at least 0";
     if (p.dSpreadPrior != 0.0 && !denovo) return "-y is an option of the de novo run";
     if (!(p.dSpreadPrior >= 0.0)) return "-y must be at least 0";

@@ -169,6 +169,7 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 2 -j 12", "-j needs -D: the matrices it chooses among come from the words"},
         {"-N 2 -D -j 201", "-j must be from 0 to 200"},
         {"-N 2 -F -j 12", "-j is an option of the de novo run"},
+        {"-N 2 -D -E", "-E needs -C 2 or more: it takes the motifs of the chains"},
         {"-N 2 -a 10,15", "-a must be widths from 1 to -W, separated by commas"},
         {"-N 2 -a 10,,12", "-a must be widths from 1 to -W, separated by commas"},
         {"-N 2 -a 10,x", "-a must be widths from 1 to -W, separated by commas"},

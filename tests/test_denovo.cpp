@@ -3,6 +3,8 @@
 // byte, the log included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -163,6 +165,72 @@ TEST(DeNovoRun, KeptChainHasTheMostSpreadMotifsThenTheHighestPosterior)
     }
 }
 
+// -E starts its chain from the motifs most chains found: on hand-made chains, the motif three
+// chains hold (once shifted and reverse-complemented) first and held fixed, the one two hold
+// next, then one of the chance motifs, both learned; copies of a motif taken are passed
+// over, the given motif (known = 1) is never a candidate, and each matrix is fitted to the
+// width bounds with uniform columns.
+TEST(DeNovoRun, ConsensusStartTakesTheMotifsMostChainsFound)
+{
+    const auto matrix = [](const std::string& word) {
+        std::vector<double> p;
+        for (char c : word)
+            for (char b : std::string("ACGT")) p.push_back(c == b ? 0.97 : 0.01);
+        return p;
+    };
+    const auto chain = [&](const std::vector<std::string>& words) {
+        RunResults r;
+        for (size_t k = 0; k < words.size(); ++k) {
+            r.width.push_back(static_cast<int>(std::max<size_t>(words[k].size(), 1)));
+            r.m_pSiteMatrix.push_back(matrix(words[k]));
+            r.m_pOutputSite.emplace_back();
+            for (int g = 0; g < (words[k].empty() ? 0 : 3); ++g) {
+                OUTPUTSITE site;
+                site.group = g + static_cast<int>(k);
+                r.m_pOutputSite.back().push_back(site);
+            }
+        }
+        return r;
+    };
+    // GTTTACATAC is TGTAAACA shifted, on the other strand; the given motif (index 0) is the
+    // same in every chain.
+    const std::string given = "CCCCGGGGAA";
+    const std::vector<RunResults> runs = {chain({given, "ATGTAAACAA", "CAATTAATTG", "GCGCATCCTA"}),
+                                          chain({given, "CAATTAATTG", "ATGTAAACAA", ""}),
+                                          chain({given, "GTTTACATAC", "TCAGGACTGC", ""}), chain({given, "", "", ""})};
+    std::string line;
+    int held = -1;
+    const ModelStart s = ConsensusStart(runs, 1, 4, 10, 14, held, line);
+    const auto consensus = [](const std::vector<double>& pwm) {
+        std::string text;
+        for (size_t j = 0; j < pwm.size() / 4; ++j) {
+            const auto best = std::max_element(pwm.begin() + 4 * j, pwm.begin() + 4 * j + 4);
+            text += std::count(pwm.begin() + 4 * j, pwm.begin() + 4 * j + 4, *best) == 4 ? 'N' : "ACGT"[best - pwm.begin() - 4 * j];
+        }
+        return text;
+    };
+    ASSERT_EQ(s.pwm.size(), 3u) << line;
+    EXPECT_EQ(held, 1) << line;  // 1.8 of 3 other chains reaches half; 1.2 does not
+    EXPECT_EQ(consensus(s.pwm[0]), "ATGTAAACAA");
+    EXPECT_EQ(consensus(s.pwm[1]), "CAATTAATTG");
+    EXPECT_TRUE(consensus(s.pwm[2]) == "GCGCATCCTA" || consensus(s.pwm[2]) == "TCAGGACTGC") << line;
+    // Support of the first: 1 from chain 1's copy, 0.8 from chain 2's (8 of 10 columns face
+    // identical ones), 0 from chain 3.
+    EXPECT_EQ(line.rfind("Chain 4 starts from the motifs the chains found: ATGTAAACAA (support 1.8, 3 groups, held) "
+                         "CAATTAATTG (support 1.",
+                         0),
+              0u)
+        << line;
+    for (const std::vector<double>& pwm : s.pwm)
+        for (double x : pwm) EXPECT_TRUE(std::isfinite(x));
+    // Bounds: padded to 12 columns (one uniform each side), trimmed to 8 (the middle).
+    EXPECT_EQ(consensus(ConsensusStart(runs, 1, 4, 12, 14, held, line).pwm[0]), "NATGTAAACAAN");
+    EXPECT_EQ(consensus(ConsensusStart(runs, 1, 4, 6, 8, held, line).pwm[1]), "AATTAATT");
+    EXPECT_EQ(ConsensusStart({chain({""}), chain({""})}, 0, 1, 10, 14, held, line).pwm.size(), 0u);
+    EXPECT_EQ(line, "Chain 2 starts from the motifs the chains found: none\n");
+    EXPECT_EQ(held, 0);
+}
+
 // -C 3: three chains, each from a stream derived from -S, run in one or two threads: the
 // files are the same byte for byte (the command-line echo aside). The table has one line per
 // chain with the kept one ranked first (spread motifs, then log-posterior), chains.txt holds every
@@ -176,7 +244,7 @@ TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
     const std::string args = " -i r.fa -N 3 -K 2 -n 30 -C 3 -S 5 -t ";
     for (const TempDir* dir : {&one, &two}) {
         Simulate(*dir, "r", 6);
-        for (const char* out : {" -o run.txt", " -y 2 -D -j 6 -o spread.txt"}) {
+        for (const char* out : {" -o run.txt", " -y 2 -D -j 6 -E -o spread.txt"}) {
             const auto run = RunCommand(kBin + args + (dir == &one ? "1" : "2") + out, dir->Path().string());
             ASSERT_EQ(run.status, 0) << run.output;
             EXPECT_EQ(Count(run.output, ".txt\t"), 1);
@@ -208,8 +276,13 @@ TEST(DeNovoRun, ChainsGiveTheSameFilesInAnyNumberOfThreads)
         if (f[4] == "yes") kept = rank;
     }
     EXPECT_EQ(kept, best);
-    // The log (chain 0's) names the words chain 0 starts from.
-    EXPECT_EQ(Count(ReadFile(one.File("spread.txt.info")), "Start words: "), 1);
+    // The log (chain 0's) names the words chain 0 starts from, and -E the motifs its added
+    // fourth chain holds; the table and chains.txt hold that chain too.
+    const std::string info = ReadFile(one.File("spread.txt.info"));
+    EXPECT_EQ(Count(info, "Start words: "), 1);
+    EXPECT_EQ(Count(info, "Chain 3 starts from the motifs the chains found: "), 1);
+    EXPECT_EQ(support::Lines(ReadFile(one.File("spread.txtchains.tsv"))).size(), 5u);
+    EXPECT_EQ(Count(ReadFile(one.File("spread.txtchains.txt")), "Serevan (beta 1, Nov 2007)\n"), 4);
     const std::string report = ReadFile(one.File("run.txt")), all = ReadFile(one.File("run.txtchains.txt"));
     EXPECT_EQ(Count(all, "Serevan (beta 1, Nov 2007)\n"), 3);
     EXPECT_NE(all.find(report), std::string::npos);
