@@ -98,9 +98,9 @@ diff "$T/expected.tsv" "$O/scan_ranked.tsv" || fail "the ranked table differs fr
 # background and the prior (with them the kept chain calls next to nothing in this piece,
 # which holds no planted module), so that the exports below have sites whose coordinates can
 # be checked.
-RECOMMENDED="-c -g 3 -e 100 -y 3 -q 0.005 -a 10,12 -C 4 -t 2 -D -j 24"
+RECOMMENDED="-c -g 3 -e 100 -y 3 -q 0.005 -a 10,12 -C 16 -t 2 -D -j 24 -E"
 grep -q "^options: \"$RECOMMENDED\"$" "$SRC/workflow/maf.yaml" || fail "maf.yaml does not hold $RECOMMENDED"
-grep -q -- "-K 3 $RECOMMENDED -n 1000" "$SRC/README.md" || fail "the README does not recommend $RECOMMENDED"
+grep -q -- "-K 3 $RECOMMENDED -n 200" "$SRC/README.md" || fail "the README does not recommend $RECOMMENDED"
 snake --configfile "$SRC/workflow/maf.yaml" --config serevan="$SEREVAN" tools="$TOOLS" \
   maf="$SRC/examples/chr22_piece.maf" iterations=200 options="-c -g 3 -C 4 -t 2 -D -j 24" genome_scan_motifs="$SRC/tools/data/jaspar_vertebrates.jaspar" \
   genome_scan_select=MA0004.1,MA0030.1 genome_scan_iterations=40 shards=5 >"$T/maf.log" 2>&1 ||
