@@ -1,3 +1,8 @@
+"""The motif matrices of a report (site frequencies, each +0.02 and renormalised) as a motif
+file for -A.
+
+    python3 fromreport.py run.txt out.txt
+"""
 import sys
 src, dst = sys.argv[1], sys.argv[2]
 lines = open(src).read().split("\n")

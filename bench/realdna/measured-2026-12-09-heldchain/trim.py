@@ -1,3 +1,7 @@
+"""Cut each matrix of a motif file (-A format) to its most informative W columns.
+
+    python3 trim.py data_motifs.txt W out.txt
+"""
 import sys, math
 src, w, dst = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 lines = [l.split() for l in open(src) if l.strip()]
