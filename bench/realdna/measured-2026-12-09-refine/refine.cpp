@@ -3,7 +3,7 @@
 // trims low-information edge columns. Build and run:
 //
 //     g++ -O2 -std=c++20 -o refine refine.cpp
-//     refine data.fa in.txt out.txt [iters pad gamma pseudo minw maxw icmin window]
+//     refine data.fa in.txt out.txt [iters pad gamma pseudo minw maxw icmin window [mask.fa]]
 //
 // in.txt/out.txt are motif files in the -A format. pad: columns of the set's composition
 // added on each side before the EM. gamma: prior share of sequences (window = 0) or of
@@ -12,7 +12,8 @@
 // or an edge column is below icmin, never below minw. window > 0: one site per group
 // event, scored in the first species' sequence at position i and in every other species
 // averaged over the positions within `window` of i (scaled by length), with a 0.2 chance
-// that the site is lost there.
+// that the site is lost there. mask.fa: the same sequences; the EM reads only the bases
+// readable in it (the background is still fitted on data.fa).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -116,7 +117,7 @@ void AddSite(const std::vector<int>& s, int i, int strand, int w, double z, std:
 int main(int argc, char** argv)
 {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: refine data.fa in.txt out.txt [iters pad gamma pseudo minw maxw icmin window]\n");
+        std::fprintf(stderr, "usage: refine data.fa in.txt out.txt [iters pad gamma pseudo minw maxw icmin window [mask.fa]]\n");
         return 1;
     }
     const int iters = argc > 4 ? std::atoi(argv[4]) : 15, pad = argc > 5 ? std::atoi(argv[5]) : 2;
@@ -141,6 +142,18 @@ int main(int argc, char** argv)
         }
     }
     const Background bg = FitBackground(seqs);
+    // Optional second FASTA of the same sequences: the EM reads only its readable bases.
+    if (argc > 12) {
+        std::ifstream f(argv[12]);
+        std::string l;
+        int q = -1;
+        size_t at = 0;
+        while (std::getline(f, l)) {
+            if (l.empty()) continue;
+            if (l[0] == '>') { ++q; at = 0; continue; }
+            for (char c : l) { if (Code(c) < 0 && at < seqs[q].size()) seqs[q][at] = -1; ++at; }
+        }
+    }
 
     std::ifstream mf(argv[2]);
     int K = 0;
@@ -181,6 +194,7 @@ int main(int argc, char** argv)
                     const double lambda = gamma / static_cast<double>(x.size());
                     double mx = kNone, sum = 0;
                     for (double v : x) mx = std::max(mx, v);
+                    if (mx <= kNone) continue;
                     for (double& v : x) sum += (v = std::exp(v - mx));
                     const double denom = (1 - gamma) * std::exp(-mx) + lambda * sum;
                     for (size_t e = 0; e < x.size(); ++e) {
