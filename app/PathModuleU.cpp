@@ -154,6 +154,8 @@ const std::vector<OptionInfo>& KnownOptions()
         {'j', K::Integer, "n",
          "with -D: choose the starting motifs among the first n words' matrices by the likelihood (README)", "0",
          [](P p, V v) { p.nWordChoice = static_cast<int>(v.whole); }},
+        {'d', K::Real, "x", "de novo, -c: after burn-in, learned matrices take x pseudo-counts per base (README)", "1",
+         [](P p, V v) { p.dLatePseudo = v.real; }},
         {'G', K::Flag, "", "-F: every group draws from streams of its own (needs -S), as shards do", "off",
          [](P p, V) { p.bGroupStreams = true; }},
         {'J', K::Text, "A-B", "-F -G: scan only groups A..B (0-based) and write their counts for serevan-merge",
@@ -350,6 +352,11 @@ std::string CheckParamValues(const INPUTPARAMETER& p)
     if (p.dSpreadPrior != 0.0 && !denovo) return "-y is an option of the de novo run";
     if (!(p.dSpreadPrior >= 0.0)) return "-y must be at least 0";
     if (p.nWordChoice != 0 && !denovo) return "-j is an option of the de novo run";
+    if (p.dLatePseudo != 1.0) {
+        if (!denovo) return "-d is an option of the de novo run";
+        if (!p.bCollapsed) return "-d needs -c: it sets the collapsed matrix update";
+        if (!(p.dLatePseudo > 0.0 && p.dLatePseudo <= 100.0)) return "-d must be above 0 and at most 100";
+    }
     if (p.bChainWidthBad || !p.chainMinWidth.empty()) {
         if (!denovo) return "-a is an option of the de novo run";
         bool bad = p.bChainWidthBad;

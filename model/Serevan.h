@@ -294,6 +294,7 @@ private:
     double UpdateModuleEntry(bool collapse);
     double UpdateMotifTypePr(bool collapse);
     double UpdateMotifMatrices(bool collapse);
+    double LatePseudoMeans(const int* counts, int w, double x, double* pwm);
     double UpdateBgBase();
     double UpdateBgSubst();
     double UpdateMotifSubRate();

@@ -38,6 +38,8 @@ struct ModelSettings {
                                       // the groups (0: no such prior)
     int nWordChoice = 0;              // -j: the start's motifs are chosen among the matrices of this many
                                       // words by the likelihood (0: taken in the words' order)
+    double dLatePseudo = 1.0;         // -d: pseudo-counts per base of a learned matrix column after burn-in
+                                      // (collapsed update; 1: the same as during burn-in)
     bool bProgress = true;            // the loops show a progress line on a terminal (off: chains but the first)
 };
 

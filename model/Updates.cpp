@@ -111,16 +111,52 @@ double CSerevan::UpdateMotifMatrices(bool collapse)
 {
     double r = 0.0;
     const double logWidthPrior = std::log(static_cast<double>(m_par.m_nWidthPrior));
+    const double late = m_set.dLatePseudo;
+    const bool lateMeans = collapse && late != 1.0 && m_post.m_bSampling;
     for (int k = m_set.nKnownMotifNum; k < m_nMotifNum; ++k) {
         const int w = m_par.m_pMotifWidth[k];
         int* counts = m_sweep.m_pSiteCount[k].data();
         double* pwm = m_par.m_pPWM[k].data();
+        if (lateMeans) {
+            r += LatePseudoMeans(counts, w, late, pwm) + w * logWidthPrior - logGamma(w + 1);
+            continue;
+        }
         for (int j = 0; j < w; ++j) {
             for (int b = 0; b < 4; ++b) counts[4 * j + b] += m_par.m_nPWMPrior[b];
             DirichletOrMean(*m_stream, counts + 4 * j, 4, collapse, 3, pwm + 4 * j);
             TakeLogs(pwm + 4 * j, 4);
         }
         r += logDir(counts, w, 4, 0) + w * logWidthPrior - logGamma(w + 1);
+    }
+    return r;
+}
+
+// The collapsed matrix of one motif under a pseudo-count of x per base (-d, after burn-in): a
+// dozen sampled sites per species cannot pin a sharp column down under one pseudo-count per
+// base, so the learned matrices came out flatter than the motifs they follow. Returns the log
+// posterior term, Dirichlet-multinomial per column, shifted by ln 3! so that x = 1 gives the
+// term of the default update.
+double CSerevan::LatePseudoMeans(const int* counts, int w, double x, double* pwm)
+{
+    double r = 0.0;
+    for (int j = 0; j < w; ++j) {
+        const int* c = counts + 4 * j;
+        double* p = pwm + 4 * j;
+        int n = 0;
+        for (int b = 0; b < 4; ++b) {
+            n += c[b];
+            for (int i = 0; i < c[b]; ++i) r += std::log(x + i);  // ln Gamma(c + x) - ln Gamma(x)
+        }
+        for (int i = 0; i < n; ++i) r -= std::log(4.0 * x + i);
+        r -= std::log(6.0);
+        const double total = n + 4.0 * x;
+        double others = 0.0;
+        for (int b = 0; b < 3; ++b) {
+            p[b] = (c[b] + x) / total;
+            others += p[b];
+        }
+        p[3] = 1.0 - others;
+        TakeLogs(p, 4);
     }
     return r;
 }

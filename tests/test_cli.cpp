@@ -176,6 +176,9 @@ TEST(CommandLine, RefusalsLeaveNothingBehind)
         {"-N 2 -a 0", "-a must be widths from 1 to -W, separated by commas"},
         {"-N 2 -a 12,", "-a must be widths from 1 to -W, separated by commas"},
         {"-N 2 -F -a 12", "-a is an option of the de novo run"},
+        {"-N 2 -d 0.1", "-d needs -c: it sets the collapsed matrix update"},
+        {"-N 2 -c -d 0", "-d must be above 0 and at most 100"},
+        {"-N 2 -F -d 0.5", "-d is an option of the de novo run"},
         {"-N 2 -o", "Option -o needs a value"},
         // Input checks of the program.
         {"-i demo.fa -N 3 -o no/such/dir/out.txt", "cannot open output file no/such/dir/out.txt for appending"},

@@ -22,7 +22,7 @@ double Pr(double logValue)
 }
 
 // Two species, one group, K = 2 motifs of widths 3 and 2, the first `known` given.
-std::unique_ptr<support::Model> Tiny(int known, bool fixMotifPr, bool motifMode)
+std::unique_ptr<support::Model> Tiny(int known, bool fixMotifPr, bool motifMode, double latePseudo = 1.0)
 {
     ModelSetup setup;
     setup.K = 2;
@@ -31,6 +31,7 @@ std::unique_ptr<support::Model> Tiny(int known, bool fixMotifPr, bool motifMode)
     setup.param.bMotifPr = fixMotifPr;
     setup.param.dMotifPr = 0.01;
     setup.param.bMotifMode = motifMode;
+    setup.param.dLatePseudo = latePseudo;
     return support::TextModel(2, 1, {"ACGTACGGTA", "ACGAACGTTA"}, setup);
 }
 
@@ -142,6 +143,35 @@ TEST(ParameterUpdate, LogPosteriorUnderEverySwitchAndCollapsedMeansByHand)
         const double lambda = P::Par(m).m_dMotifSubRate;
         EXPECT_NEAR(P::Par(m).m_pMotifPhi[1][0][4 * 2 + 0], std::log(lambda * 0.5), 1e-12);
         EXPECT_NEAR(P::Par(m).m_pMotifPhi[1][0][4 * 2 + 2], std::log(lambda * 0.25 + 1 - lambda), 1e-12);
+    }
+}
+
+// -d x: after burn-in the collapsed matrices take x pseudo-counts per base, with the
+// Dirichlet-multinomial term (shifted by ln 3!, the default's term at x = 1); during burn-in,
+// in the plain update and at x = 1 the update is the default one.
+TEST(ParameterUpdate, LatePseudoCountMeansAndTermByHand)
+{
+    SeedRandom(13);
+    const double x = 0.5;
+    // Motif 1 columns (5, 0, 2, 1) and (0, 0, 0, 0).
+    const double col0 = std::log(0.5 * 1.5 * 2.5 * 3.5 * 4.5) + std::log(0.5 * 1.5) + std::log(0.5) -
+                        std::log(2.0 * 3 * 4 * 5 * 6 * 7 * 8 * 9) - std::log(6.0);
+    const double motif1 = col0 - std::log(6.0) + 2 * std::log(10.0) - LnG(3);
+    const double all = kRTran + kRType + kRCommon;
+    for (const auto& [pseudo, sampling, collapse] : {std::tuple{x, true, true}, std::tuple{x, false, true},
+                                                     std::tuple{x, true, false}, std::tuple{1.0, true, true}}) {
+        SCOPED_TRACE(::testing::Message() << "-d " << pseudo << " sampling " << sampling << " collapse " << collapse);
+        auto t = Tiny(1, false, false, pseudo);
+        CSerevan& m = t->m;
+        P::Post(m).m_bSampling = sampling;
+        Fill(m);
+        const double r = collapse ? P::CollapseParameter(m, 0) : P::UpdateParameter(m, 0);
+        const bool late = pseudo != 1.0 && sampling && collapse;
+        EXPECT_NEAR(r, late ? all - kRMotif1 + motif1 : all, 1e-9);
+        if (!collapse) continue;
+        const double mean[8] = {5.5 / 10, 0.5 / 10, 2.5 / 10, 1.5 / 10, 0.25, 0.25, 0.25, 0.25};
+        const double plain[8] = {6.0 / 12, 1.0 / 12, 3.0 / 12, 2.0 / 12, 0.25, 0.25, 0.25, 0.25};
+        for (int i = 0; i < 8; ++i) EXPECT_NEAR(Pr(P::Par(m).m_pPWM[1][i]), late ? mean[i] : plain[i], 1e-14) << i;
     }
 }
 
