@@ -98,7 +98,7 @@ diff "$T/expected.tsv" "$O/scan_ranked.tsv" || fail "the ranked table differs fr
 # background and the prior (with them the kept chain calls next to nothing in this piece,
 # which holds no planted module), so that the exports below have sites whose coordinates can
 # be checked.
-RECOMMENDED="-c -g 3 -e 100 -y 3 -q 0.005 -a 10,12 -C 16 -t 2 -D -j 24 -E"
+RECOMMENDED="-c -g 3 -e 100 -y 3 -q 0.005 -a 10,12 -C 16 -t 2 -D -j 24 -E -d 0.1"
 grep -q "^options: \"$RECOMMENDED\"$" "$SRC/workflow/maf.yaml" || fail "maf.yaml does not hold $RECOMMENDED"
 grep -q -- "-K 3 $RECOMMENDED -n 200" "$SRC/README.md" || fail "the README does not recommend $RECOMMENDED"
 snake --configfile "$SRC/workflow/maf.yaml" --config serevan="$SEREVAN" tools="$TOOLS" \
