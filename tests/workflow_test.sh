@@ -95,7 +95,7 @@ diff "$T/expected.tsv" "$O/scan_ranked.tsv" || fail "the ranked table differs fr
 
 # ---- 2. A genome alignment: the MAF configuration, with a genome scan of two JASPAR motifs.
 # The configuration carries the README's recommended options; this run replaces the per-group
-# background and the prior (with them the kept chain calls next to nothing in this piece,
+# background and the prior (with them the kept chain calls only a handful of modules in this piece,
 # which holds no planted module), so that the exports below have sites whose coordinates can
 # be checked.
 RECOMMENDED="-c -g 3 -e 100 -y 3 -q 0.005 -a 10,12 -C 16 -t 2 -D -j 24 -E -d 0.1"
