@@ -7,46 +7,19 @@ all: every called site (reproduces the report's matrices); true: only calls on a
 of any motif (overlap of at least half the shorter); multi: only calls in a predicted module
 that holds sites of two or more motifs. Frequencies + 0.02, renormalised. Prints the number of
 sites counted per motif on stderr; a motif left with none is dropped."""
-import re, sys
+import sys
+
+from setfiles import on_planted, read_planted, read_report, read_seqs
 
 d, rep, out, mode = sys.argv[1:5]
-seqs, name = {}, None
-for line in open(d + "/data.fa"):
-    line = line.strip()
-    if line.startswith(">"):
-        name = line[1:]; seqs[name] = []
-    elif name:
-        seqs[name].append(line.upper())
-seqs = {k: "".join(v) for k, v in seqs.items()}
-truth = {}
-for line in open(d + "/data_truth.tsv"):
-    f = line.split("\t")
-    if f[0] == "site":
-        truth.setdefault((int(f[1]), int(f[2])), []).append((int(f[3]), int(f[4])))
-lines = open(rep).read().split("\n")
-widths, i = [], 0
-while i < len(lines):
-    if re.match(r"^Motif\d+:", lines[i]):
-        j = i + 2
-        while j < len(lines) and re.match(r"^[0-9.]+\t", lines[j]):
-            j += 1
-        widths.append(j - i - 2); i = j
-    else:
-        i += 1
-calls = []  # species, group, strand, motif (0-based), start, motifs in the module
-for line in lines[lines.index("Predicted modules:") + 1:]:
-    if not re.match(r"^\d+\t\d+\t", line):
-        break
-    f = line.split("\t")
-    sites = re.findall(r"([+-])(\d+)\((\d+)\)", f[4])
-    kinds = len({m for _, m, _ in sites})
-    calls += [(int(f[0]), int(f[1]), sgn, int(m) - 1, int(p), kinds) for sgn, m, p in sites]
+seqs, truth = read_seqs(d), read_planted(d)
+widths, calls = read_report(rep)
 comp = {"A": "T", "C": "G", "G": "C", "T": "A"}
 counts = [[[0.0] * 4 for _ in range(w)] for w in widths]
 n = [0] * len(widths)
 for sp, g, sgn, m, p, kinds in calls:
     w = widths[m]
-    on = any(min(e, p + w - 1) - max(s, p) + 1 >= min(w, e - s + 1) / 2 for s, e in truth.get((sp, g), []))
+    on = on_planted(truth, sp, g, p, w)
     if (mode == "true" and not on) or (mode == "multi" and kinds < 2):
         continue
     x = seqs["g%d_sp%d" % (g, sp)][p:p + w]

@@ -10,15 +10,10 @@ each frequency before renormalising (as the found matrices are held, fromreport.
 of at most w_m columns. The environment variable ONLY=1,2 keeps only those motifs."""
 import math, os, sys
 
+from setfiles import read_seqs
+
 d, out, smooth, species = sys.argv[1], sys.argv[2], float(sys.argv[3]), sys.argv[4]
-seqs, name = {}, None
-for line in open(d + "/data.fa"):
-    line = line.strip()
-    if line.startswith(">"):
-        name = line[1:]; seqs[name] = []
-    elif name:
-        seqs[name].append(line.upper())
-seqs = {k: "".join(v) for k, v in seqs.items()}
+seqs = read_seqs(d)
 widths = [int(x) for x in open(d + "/data_motifs.txt").read().split("\n")[1].split()]
 counts = [[[0.0] * 4 for _ in range(w)] for w in widths]
 comp = {"A": "T", "C": "G", "G": "C", "T": "A"}
