@@ -5,7 +5,7 @@
 
 OTHER: truesites.py matrices of another set (the `other0` files); OWN: truesites.py matrices of
 this set's species-0 sites; REPORT the kept chain's report, EVAL_JSON its serevan-eval --json.
-OUT_B: OTHER's first two motifs + the report's motif matched to planted motif 3 (+0.02);
+OUT_B: OTHER's first two motifs + the report's third motif (below; +0.02);
 OUT_C: OTHER's first two motifs + OWN's third."""
 import json, re, sys
 
@@ -29,7 +29,10 @@ def write(path, mats):
 
 
 first_two = read(other)[:2]
-learned = [m for m in json.load(open(ev))["motifs"] if m["planted"] == 3][0]["learned"]
+# The third slot: the learned motif not matched to planted motifs 1 and 2 (serevan-eval matches
+# each planted motif on its own, so its match for motif 3 may be one of theirs); of two such,
+# the one matched to motif 3 if it is one of them, else the first.
+match = {m["planted"]: m["learned"] for m in json.load(open(ev))["motifs"]}
 lines = open(rep).read().split("\n")
 found, i = [], 0
 while i < len(lines):
@@ -41,5 +44,7 @@ while i < len(lines):
         found.append(rows); i = k
     else:
         i += 1
+rest = [k for k in range(1, len(found) + 1) if k not in (match.get(1), match.get(2))]
+learned = match[3] if match.get(3) in rest else rest[0]
 write(out_b, first_two + [found[learned - 1]])
 write(out_c, first_two + [read(own)[2]])
